@@ -1,0 +1,36 @@
+// What an operation did with each item it was given. The shell ignores it
+// where nothing is to be shown; the companion program prints it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vz {
+
+enum class Outcome { Done, Skipped, Failed };
+
+struct ItemReport {
+  std::string path;     // the item as the caller named it
+  Outcome outcome = Outcome::Done;
+  std::string action;   // what was done: "sent", "vaporized", "restored", ...
+  std::string detail;   // why it was skipped or failed; empty when done
+  std::string target;   // where it went (stored path, restored path), if anywhere
+};
+
+class Report {
+ public:
+  void Done(std::string path, std::string action, std::string target = {});
+  void Skipped(std::string path, std::string why);
+  void Failed(std::string path, std::string why);
+  void Append(const Report& other);
+
+  const std::vector<ItemReport>& Items() const { return items_; }
+  bool AllDone() const;
+  std::size_t Count(Outcome o) const;
+  const ItemReport* Find(const std::string& path) const;
+
+ private:
+  std::vector<ItemReport> items_;
+};
+
+}  // namespace vz

@@ -1,0 +1,144 @@
+// The one door from the portable core to the operating system. Paths are in
+// the system's form (C:\Work\a.txt) on every platform; the POSIX layer maps
+// drive letters onto directories. Every operation reports failure as a whole
+// and never throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/dostime.h"
+
+namespace vz {
+
+enum Attribute : std::uint32_t {
+  kAttrReadOnly = 0x1,
+  kAttrHidden = 0x2,
+  kAttrSystem = 0x4,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+  kAttrNormal = 0x80,
+  kAttrReparsePoint = 0x400,  // junctions and symbolic links
+};
+
+enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+
+struct DirEntry {
+  std::string name;
+  std::uint32_t attributes = 0;
+  std::int64_t size = 0;
+  // Calendar fields of the raw file times, without time-zone conversion.
+  CivilTime created, accessed, written;
+};
+
+// An open file. Closed when destroyed.
+class File {
+ public:
+  virtual ~File() = default;
+  virtual std::int64_t Size() = 0;                 // -1 on failure
+  virtual bool WriteAt(std::int64_t offset, const void* data, std::size_t n) = 0;
+  virtual bool Append(const std::string& data) = 0;  // one write, at the end
+  virtual bool Flush() = 0;                        // to the device
+  // Null leaves that time alone. Fields are taken as they stand (no zone).
+  virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
+                        const CivilTime* written) = 0;
+};
+
+// A value of the per-user key-value store, with registry semantics.
+enum class KvType { Missing, Dword, String, Other };
+struct KvValue {
+  KvType type = KvType::Missing;
+  std::uint32_t dword = 0;
+  std::string text;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Volumes: bit n of the mask stands for drive letter 'A' + n.
+  virtual std::uint32_t LogicalDriveMask() = 0;
+  virtual DriveType DriveTypeOf(char letter) = 0;
+
+  // Attributes and directory search.
+  virtual std::optional<std::uint32_t> GetAttributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  // The entry of the path itself (no wildcard); links are not followed.
+  virtual std::optional<DirEntry> FindEntry(const std::string& path) = 0;
+  // Every entry of a directory, hidden and system ones included, without
+  // "." and ".."; false when the directory cannot be listed.
+  virtual bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) = 0;
+  // Number of names the file has; 0 when unknown.
+  virtual std::uint32_t LinkCount(const std::string& path) = 0;
+  virtual bool MakeDirectory(const std::string& path) = 0;
+
+  // Whole files.
+  virtual bool CreateEmptyFile(const std::string& path) = 0;  // fails when it exists
+  virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+  // Writes a new file beside the old one, flushes it and puts it in the old
+  // one's place in one step: on failure the old file stays whole.
+  virtual bool ReplaceFileContents(const std::string& path, const std::string& content) = 0;
+  virtual bool WriteIniString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& value) = 0;
+
+  // Handles. Exclusive: read-write, no sharing, existing file only.
+  virtual std::unique_ptr<File> OpenExclusive(const std::string& path) = 0;
+  // Write access shared with other writers, existing file only; optionally
+  // cut to zero length.
+  virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
+  // Existing file, for appending only.
+  virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
+
+  // Moves a file or a folder tree to a full destination path on the same
+  // volume, creating missing parent folders; asks nothing.
+  virtual bool MoveItem(const std::string& from, const std::string& to) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Deletes a file, or a folder with everything inside it, asking nothing.
+  virtual bool DeleteItem(const std::string& path) = 0;
+  // Removes an empty folder, or a link (to a file or a folder) without
+  // touching its target.
+  virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
+  virtual bool RemoveLink(const std::string& path) = 0;
+
+  // Clock. Local wall-clock time; ToLocal turns raw file-time fields into
+  // the local time they stand for.
+  virtual CivilTime LocalNow() = 0;
+  virtual CivilTime ToLocal(const CivilTime& raw) = 0;
+
+  // Per-user key-value store (the registry's HKEY_CURRENT_USER on Windows).
+  // Keys are paths such as "SOFTWARE\Orvel\Gearloft\Vaporizer\".
+  virtual bool KvOpenKey(const std::string& key, bool create) = 0;
+  virtual KvValue KvRead(const std::string& key, const std::string& name) = 0;
+  virtual bool KvWriteDword(const std::string& key, const std::string& name, std::uint32_t value) = 0;
+  virtual bool KvWriteString(const std::string& key, const std::string& name, const std::string& value) = 0;
+
+  // Tells the desktop that the stores changed (folder icon and open windows).
+  virtual void UpdateIcon() = 0;
+};
+
+// The platform the core talks to: the real one unless a test put another in.
+Platform& Plat();
+// The real platform of this build.
+Platform& NativePlatform();
+
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(Platform& p);
+  ~ScopedPlatform();
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+ private:
+  Platform* previous_;
+};
+
+// Convenience built on the operations above.
+bool Exists(const std::string& path);          // file or directory
+bool FileExists(const std::string& path);      // not a directory
+bool DirectoryExists(const std::string& path);
+
+}  // namespace vz

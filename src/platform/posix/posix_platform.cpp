@@ -1,0 +1,437 @@
+// The platform layer on POSIX systems: drive letters come from the volume
+// table, attributes that POSIX lacks (hidden, system, archive) are kept in an
+// extended attribute, and "no sharing" is an advisory lock that every opener
+// of this layer honours.
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "platform/posix/kvstore.h"
+#include "platform/posix/volumes.h"
+
+namespace vz {
+namespace {
+
+constexpr const char* kAttrXattr = "user.vaporizer.attributes";
+constexpr std::uint32_t kStoredBits = kAttrHidden | kAttrSystem | kAttrArchive;
+
+CivilTime FromTimespec(const struct timespec& ts) {
+  struct tm tm {};
+  time_t t = ts.tv_sec;
+  gmtime_r(&t, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+struct timespec ToTimespec(const CivilTime& c) {
+  struct tm tm {};
+  tm.tm_year = c.year - 1900;
+  tm.tm_mon = c.month - 1;
+  tm.tm_mday = c.day;
+  tm.tm_hour = c.hour;
+  tm.tm_min = c.minute;
+  tm.tm_sec = c.second;
+  struct timespec ts {};
+  ts.tv_sec = timegm(&tm);
+  return ts;
+}
+
+std::string LastComponent(const std::string& host) {
+  auto p = host.find_last_of('/');
+  return p == std::string::npos ? host : host.substr(p + 1);
+}
+
+std::optional<std::uint32_t> StoredBits(const std::string& host) {
+  char buf[16] = {};
+  ssize_t n = ::getxattr(host.c_str(), kAttrXattr, buf, sizeof buf - 1);
+  if (n <= 0) return std::nullopt;
+  return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
+}
+
+std::uint32_t AttributesOf(const std::string& host, const struct stat& st) {
+  if (S_ISLNK(st.st_mode)) {
+    struct stat target {};
+    bool dir = ::stat(host.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return kAttrReparsePoint | (dir ? std::uint32_t{kAttrDirectory} : 0u);
+  }
+  std::uint32_t a = 0;
+  if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
+  if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+  if (auto bits = StoredBits(host)) a |= *bits;
+  else if (!S_ISDIR(st.st_mode)) a |= kAttrArchive;
+  std::string name = LastComponent(host);
+  if (!name.empty() && name[0] == '.') a |= kAttrHidden;
+  return a;
+}
+
+DirEntry EntryOf(const std::string& host, const std::string& name, const struct stat& st) {
+  DirEntry e;
+  e.name = name;
+  e.attributes = AttributesOf(host, st);
+  e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+  e.written = FromTimespec(st.st_mtim);
+  e.accessed = FromTimespec(st.st_atim);
+  e.created = e.written;
+  struct statx sx {};
+  if (::statx(AT_FDCWD, host.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &sx) == 0 &&
+      (sx.stx_mask & STATX_BTIME)) {
+    struct timespec ts {static_cast<time_t>(sx.stx_btime.tv_sec), 0};
+    e.created = FromTimespec(ts);
+  }
+  return e;
+}
+
+std::optional<std::string> Host(const std::string& systemPath) { return posix::ToHostPath(systemPath); }
+
+bool MakeParents(const std::string& host) {
+  std::size_t pos = 0;
+  while ((pos = host.find('/', pos + 1)) != std::string::npos) {
+    std::string partial = host.substr(0, pos);
+    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, data, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+
+  std::int64_t Size() override {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+  }
+  bool WriteAt(std::int64_t offset, const void* data, std::size_t n) override {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+      ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(offset));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      p += w;
+      offset += w;
+      n -= static_cast<std::size_t>(w);
+    }
+    return true;
+  }
+  bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()); }
+  bool Flush() override { return ::fdatasync(fd_) == 0; }
+  bool SetTimes(const CivilTime*, const CivilTime* accessed, const CivilTime* written) override {
+    // POSIX keeps no settable creation time; the other two are set.
+    struct timespec ts[2];
+    ts[0].tv_nsec = UTIME_OMIT;
+    ts[1].tv_nsec = UTIME_OMIT;
+    if (accessed) ts[0] = ToTimespec(*accessed);
+    if (written) ts[1] = ToTimespec(*written);
+    return ::futimens(fd_, ts) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Opens an existing regular file the way the Windows sharing rules allow:
+// exclusive opens refuse when anyone else has it, shared ones refuse while
+// an exclusive holder has it. The read-only attribute refuses writing even
+// to root, as it does on Windows.
+std::unique_ptr<File> OpenHost(const std::string& systemPath, int flags, int lockOp) {
+  auto host = Host(systemPath);
+  if (!host) return nullptr;
+  struct stat st {};
+  if (::lstat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (!(st.st_mode & S_IWUSR)) return nullptr;
+  int fd = ::open(host->c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  if (::flock(fd, lockOp | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(fd);
+}
+
+int RemoveOne(const char* path, const struct stat*, int type, struct FTW*) {
+  return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
+}
+
+class PosixPlatform : public Platform {
+ public:
+  std::uint32_t LogicalDriveMask() override {
+    std::uint32_t mask = 0;
+    for (const auto& v : posix::Volumes()) mask |= 1u << (v.letter - 'A');
+    return mask;
+  }
+
+  DriveType DriveTypeOf(char letter) override {
+    letter = ToUpperChar(letter);
+    for (const auto& v : posix::Volumes()) {
+      if (v.letter != letter) continue;
+      struct stat st {};
+      if (::stat(v.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DriveType::NoRootDir;
+      return v.type;
+    }
+    return DriveType::NoRootDir;
+  }
+
+  std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
+    return AttributesOf(*host, st);
+  }
+
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    if (::chmod(host->c_str(), mode) != 0) return false;
+    std::string bits = std::to_string(attributes & kStoredBits);
+    // File systems without extended attributes keep only the read-only bit.
+    ::setxattr(host->c_str(), kAttrXattr, bits.data(), bits.size(), 0);
+    return true;
+  }
+
+  std::optional<DirEntry> FindEntry(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
+    return EntryOf(*host, FileNamePart(WithoutTrailingBackslash(path)), st);
+  }
+
+  bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) override {
+    auto host = Host(dir);
+    if (!host) return false;
+    DIR* d = ::opendir(host->c_str());
+    if (!d) return false;
+    std::string base = *host == "/" ? "" : *host;
+    while (struct dirent* de = ::readdir(d)) {
+      std::string name = de->d_name;
+      if (name == "." || name == "..") continue;
+      std::string child = base + "/" + name;
+      struct stat st {};
+      if (::lstat(child.c_str(), &st) != 0) continue;
+      // Names the system's paths cannot carry are invisible to it.
+      if (name.find('\\') != std::string::npos) continue;
+      std::string shown = name;
+      if (name == ".VAPORIZE" && posix::ToSystemPath(child) &&
+          EqualsNoCase(FileNamePart(*posix::ToSystemPath(child)), "VAPORIZE"))
+        shown = "VAPORIZE";
+      out.push_back(EntryOf(child, shown, st));
+    }
+    ::closedir(d);
+    return true;
+  }
+
+  std::uint32_t LinkCount(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return 0;
+    return static_cast<std::uint32_t>(st.st_nlink);
+  }
+
+  bool MakeDirectory(const std::string& path) override {
+    auto host = Host(path);
+    return host && ::mkdir(host->c_str(), 0777) == 0;
+  }
+
+  bool CreateEmptyFile(const std::string& path) override {
+    auto host = Host(path);
+    if (!host) return false;
+    int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+
+  std::optional<std::string> ReadWholeFile(const std::string& path) override {
+    auto host = Host(path);
+    if (!host) return std::nullopt;
+    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    char buf[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) { ::close(fd); return std::nullopt; }
+      if (n == 0) break;
+      text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+  }
+
+  bool ReplaceFileContents(const std::string& path, const std::string& content) override {
+    auto host = Host(path);
+    if (!host) return false;
+    std::string tmp = *host + ".XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0) return false;
+    struct stat old {};
+    if (::stat(host->c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+    bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(tmp.c_str(), host->c_str()) != 0) {
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    std::string dir = host->substr(0, host->find_last_of('/') + 1);
+    int dfd = ::open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+      ::fsync(dfd);
+      ::close(dfd);
+    }
+    return true;
+  }
+
+  bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                      const std::string& value) override {
+    std::string text = ReadWholeFile(path).value_or("");
+    std::vector<std::string> lines = SplitLines(text);
+    std::string header = "[" + section + "]";
+    std::size_t sec = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (EqualsNoCase(Trim(lines[i]), header)) { sec = i; break; }
+    std::string entry = key + "=" + value;
+    if (sec == lines.size()) {
+      lines.push_back(header);
+      lines.push_back(entry);
+    } else {
+      std::size_t i = sec + 1;
+      bool done = false;
+      for (; i < lines.size() && !(Trim(lines[i]).size() && Trim(lines[i])[0] == '['); ++i) {
+        std::string l = Trim(lines[i]);
+        auto eq = l.find('=');
+        if (eq != std::string::npos && EqualsNoCase(Trim(l.substr(0, eq)), key)) {
+          lines[i] = entry;
+          done = true;
+          break;
+        }
+      }
+      if (!done) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i), entry);
+    }
+    std::string out;
+    for (const auto& l : lines) out += l + "\r\n";
+    auto attrs = GetAttributes(path);
+    if (attrs && (*attrs & kAttrReadOnly)) SetAttributes(path, *attrs & ~kAttrReadOnly);
+    bool ok = ReplaceFileContents(path, out);
+    if (!ok && !Exists(path)) {
+      auto host = Host(path);
+      int fd = host ? ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666) : -1;
+      if (fd >= 0) {
+        ok = WriteAll(fd, out.data(), out.size());
+        ::close(fd);
+      }
+    }
+    if (attrs) SetAttributes(path, *attrs);
+    return ok;
+  }
+
+  std::unique_ptr<File> OpenExclusive(const std::string& path) override {
+    return OpenHost(path, O_RDWR, LOCK_EX);
+  }
+  std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
+    return OpenHost(path, O_WRONLY | (truncate ? O_TRUNC : 0), LOCK_SH);
+  }
+  std::unique_ptr<File> OpenAppend(const std::string& path) override {
+    return OpenHost(path, O_WRONLY | O_APPEND, LOCK_SH);
+  }
+
+  bool MoveItem(const std::string& from, const std::string& to) override {
+    auto src = Host(from), dst = Host(to);
+    if (!src || !dst) return false;
+    struct stat st {};
+    if (::lstat(src->c_str(), &st) != 0) return false;
+    if (::lstat(dst->c_str(), &st) == 0) return false;  // never replaces what is there
+    if (!MakeParents(*dst)) return false;
+    // A rename keeps the item on its file system; across file systems it
+    // fails rather than leave a copy behind.
+    return ::rename(src->c_str(), dst->c_str()) == 0;
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return ::unlink(host->c_str()) == 0;
+  }
+
+  bool DeleteItem(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) return ::unlink(host->c_str()) == 0;
+    return ::nftw(host->c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS) == 0;
+  }
+
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return false;
+    if (S_ISLNK(st.st_mode)) return ::unlink(host->c_str()) == 0;
+    return ::rmdir(host->c_str()) == 0;
+  }
+
+  bool RemoveLink(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    return ::unlink(host->c_str()) == 0;
+  }
+
+  CivilTime LocalNow() override {
+    time_t t = ::time(nullptr);
+    struct tm tm {};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+  }
+
+  CivilTime ToLocal(const CivilTime& raw) override {
+    time_t t = ToTimespec(raw).tv_sec;
+    struct tm tm {};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+  }
+
+  bool KvOpenKey(const std::string& key, bool create) override { return posix::KvOpenKey(key, create); }
+  KvValue KvRead(const std::string& key, const std::string& name) override { return posix::KvRead(key, name); }
+  bool KvWriteDword(const std::string& key, const std::string& name, std::uint32_t value) override {
+    return posix::KvWriteDword(key, name, value);
+  }
+  bool KvWriteString(const std::string& key, const std::string& name, const std::string& value) override {
+    return posix::KvWriteString(key, name, value);
+  }
+
+  // There is no desktop icon to refresh here.
+  void UpdateIcon() override {}
+};
+
+}  // namespace
+
+Platform& NativePlatform() {
+  static PosixPlatform p;
+  return p;
+}
+
+}  // namespace vz

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "support/drives.h"
+
+namespace vz::test {
+namespace {
+
+class PlatformTest : public DrivesTest {};
+
+TEST_F(PlatformTest, DrivesAndTheirTypes) {
+  std::uint32_t mask = Plat().LogicalDriveMask();
+  EXPECT_TRUE(mask & (1u << ('C' - 'A')));
+  EXPECT_TRUE(mask & (1u << ('D' - 'A')));
+  EXPECT_TRUE(mask & (1u << ('E' - 'A')));
+  EXPECT_EQ(Plat().DriveTypeOf('D'), DriveType::Fixed);
+  EXPECT_EQ(Plat().DriveTypeOf('d'), DriveType::Fixed);
+  EXPECT_EQ(Plat().DriveTypeOf('E'), DriveType::Removable);
+  EXPECT_EQ(Plat().DriveTypeOf('Q'), DriveType::NoRootDir);
+}
+
+TEST_F(PlatformTest, MoveCreatesMissingFolderChainAndNeverReplaces) {
+  MakeFile(D("a.txt"), "content");
+  ASSERT_TRUE(Plat().MoveItem(D("a.txt"), D("x\\y\\z\\b.txt")));
+  EXPECT_FALSE(PathExists(D("a.txt")));
+  EXPECT_EQ(Slurp(D("x\\y\\z\\b.txt")), "content");
+
+  MakeFile(D("c.txt"), "other");
+  EXPECT_FALSE(Plat().MoveItem(D("c.txt"), D("x\\y\\z\\b.txt")));
+  EXPECT_EQ(Slurp(D("x\\y\\z\\b.txt")), "content");
+  EXPECT_EQ(Slurp(D("c.txt")), "other");
+
+  MakeFile(D("tree\\sub\\f.txt"), "deep");
+  ASSERT_TRUE(Plat().MoveItem(D("tree"), D("moved\\tree2")));
+  EXPECT_EQ(Slurp(D("moved\\tree2\\sub\\f.txt")), "deep");
+  EXPECT_FALSE(Plat().MoveItem(D("missing.txt"), D("m.txt")));
+}
+
+TEST_F(PlatformTest, AttributesRoundTrip) {
+  MakeFile(D("f.txt"), "x");
+  // The archive bit is left out: some hosts set it on every file.
+  const std::uint32_t kSeen = kAttrHidden | kAttrSystem | kAttrReadOnly | kAttrDirectory;
+  for (std::uint32_t a : std::vector<std::uint32_t>{kAttrHidden | kAttrSystem, kAttrReadOnly, 0, kAttrHidden}) {
+    ASSERT_TRUE(Plat().SetAttributes(D("f.txt"), a | kAttrArchive));
+    auto got = Plat().GetAttributes(D("f.txt"));
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(*got & kSeen, a) << a;
+  }
+  MakeDir(D("dir"));
+  ASSERT_TRUE(Plat().SetAttributes(D("dir"), kAttrDirectory | kAttrHidden | kAttrSystem));
+  EXPECT_EQ(*Plat().GetAttributes(D("dir")) & (kAttrDirectory | kAttrHidden | kAttrSystem),
+            kAttrDirectory | kAttrHidden | kAttrSystem);
+  EXPECT_FALSE(Plat().GetAttributes(D("nothing")).has_value());
+}
+
+TEST_F(PlatformTest, DirectorySearchGivesSizesTimesAndAllEntries) {
+  MakeFile(D("dir\\a.bin"), std::string(1500, 'a'));
+  MakeFile(D("dir\\.hidden"), "h");
+  MakeDir(D("dir\\sub"));
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(Plat().ListDirectory(D("dir"), entries));
+  ASSERT_EQ(entries.size(), 3u);
+  bool sawFile = false, sawSub = false;
+  for (const auto& e : entries) {
+    if (e.name == "a.bin") {
+      sawFile = true;
+      EXPECT_EQ(e.size, 1500);
+      EXPECT_FALSE(e.attributes & kAttrDirectory);
+    }
+    if (e.name == "sub") {
+      sawSub = true;
+      EXPECT_TRUE(e.attributes & kAttrDirectory);
+    }
+  }
+  EXPECT_TRUE(sawFile && sawSub);
+  auto e = Plat().FindEntry(D("dir\\a.bin"));
+  ASSERT_TRUE(e.has_value());
+  EXPECT_EQ(e->name, "a.bin");
+  EXPECT_EQ(e->size, 1500);
+  EXPECT_FALSE(Plat().FindEntry(D("dir\\none")).has_value());
+  std::vector<DirEntry> none;
+  EXPECT_FALSE(Plat().ListDirectory(D("missing"), none));
+}
+
+TEST_F(PlatformTest, FileTimesPassThroughDosTimeWithoutZoneConversion) {
+  MakeFile(D("t.txt"), "x");
+  CivilTime stamp{1990, 1, 1, 12, 12, 12};
+  {
+    auto f = Plat().OpenSharedWrite(D("t.txt"), false);
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->SetTimes(nullptr, nullptr, &stamp));
+  }
+  auto e = Plat().FindEntry(D("t.txt"));
+  ASSERT_TRUE(e.has_value());
+  EXPECT_EQ(e->written, stamp);
+  auto dos = ToDos(e->written);
+  ASSERT_TRUE(dos.has_value());
+  EXPECT_EQ(FromDos(*dos), stamp);
+}
+
+TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
+  MakeFile(D("e.bin"), "abcdef");
+  {
+    auto f = Plat().OpenExclusive(D("e.bin"));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(Plat().OpenExclusive(D("e.bin")), nullptr);
+    EXPECT_EQ(Plat().OpenSharedWrite(D("e.bin"), false), nullptr);
+    EXPECT_EQ(f->Size(), 6);
+    ASSERT_TRUE(f->WriteAt(2, "XY", 2));
+    EXPECT_TRUE(f->Flush());
+  }
+  EXPECT_EQ(Slurp(D("e.bin")), "abXYef");
+  ASSERT_TRUE(Plat().SetAttributes(D("e.bin"), kAttrReadOnly));
+  EXPECT_EQ(Plat().OpenExclusive(D("e.bin")), nullptr) << "the read-only attribute refuses writing";
+  EXPECT_EQ(Plat().OpenExclusive(D("none.bin")), nullptr);
+}
+
+TEST_F(PlatformTest, AppendNeedsAnExistingFileAndReplaceIsWhole) {
+  EXPECT_EQ(Plat().OpenAppend(D("log.txt")), nullptr);
+  MakeFile(D("log.txt"), "one\r\n");
+  {
+    auto f = Plat().OpenAppend(D("log.txt"));
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->Append("two\r\n"));
+  }
+  EXPECT_EQ(Slurp(D("log.txt")), "one\r\ntwo\r\n");
+  ASSERT_TRUE(Plat().ReplaceFileContents(D("log.txt"), "three\r\n"));
+  EXPECT_EQ(*Plat().ReadWholeFile(D("log.txt")), "three\r\n");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(Plat().ListDirectory(D(""), entries));
+  for (const auto& e : entries) EXPECT_EQ(e.name.find("log.txt."), std::string::npos) << "temporary file left: " << e.name;
+}
+
+TEST_F(PlatformTest, DeleteAndRemove) {
+  MakeFile(D("tree\\a\\b.txt"), "b");
+  MakeDir(D("empty"));
+  EXPECT_FALSE(Plat().RemoveEmptyDirectory(D("tree"))) << "only empty folders";
+  EXPECT_TRUE(Plat().RemoveEmptyDirectory(D("empty")));
+  EXPECT_TRUE(Plat().DeleteItem(D("tree")));
+  EXPECT_FALSE(PathExists(D("tree")));
+  MakeFile(D("f.txt"), "f");
+  EXPECT_TRUE(Plat().RemoveFile(D("f.txt")));
+  EXPECT_FALSE(Plat().RemoveFile(D("f.txt")));
+}
+
+TEST_F(PlatformTest, IniWriteCreatesAndRewrites) {
+  MakeDir(D("store"));
+  ASSERT_TRUE(Plat().WriteIniString(D("store\\desktop.ini"), ".ShellClassInfo", "CLSID", "{1}"));
+  ASSERT_TRUE(Plat().WriteIniString(D("store\\desktop.ini"), ".ShellClassInfo", "CLSID", "{2}"));
+  std::string text = Slurp(D("store\\desktop.ini"));
+  EXPECT_NE(text.find("[.ShellClassInfo]"), std::string::npos);
+  EXPECT_NE(text.find("CLSID={2}"), std::string::npos);
+  EXPECT_EQ(text.find("{1}"), std::string::npos);
+}
+
+TEST_F(PlatformTest, KeyValueStoreKeepsTypesApart) {
+  const std::string key = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\";
+  EXPECT_FALSE(Plat().KvOpenKey(key, false));
+  EXPECT_EQ(Plat().KvRead(key, "ShredCount").type, KvType::Missing);
+  ASSERT_TRUE(Plat().KvOpenKey(key, true));
+  EXPECT_TRUE(Plat().KvOpenKey(key, false));
+  EXPECT_EQ(Plat().KvRead(key, "ShredCount").type, KvType::Missing);
+
+  ASSERT_TRUE(Plat().KvWriteDword(key, "ShredCount", 25));
+  KvValue v = Plat().KvRead(key, "ShredCount");
+  EXPECT_EQ(v.type, KvType::Dword);
+  EXPECT_EQ(v.dword, 25u);
+
+  ASSERT_TRUE(Plat().KvWriteString(key, "ShredCount", "5"));
+  v = Plat().KvRead(key, "ShredCount");
+  EXPECT_EQ(v.type, KvType::String);
+  EXPECT_EQ(v.text, "5");
+
+  ASSERT_TRUE(Plat().KvWriteDword(key, "ShowIndicator", 0));
+  v = Plat().KvRead("software\\orvel\\gearloft\\vaporizer", "ShowIndicator");
+  EXPECT_EQ(v.type, KvType::Dword) << "keys are matched without regard to case or a trailing backslash";
+  EXPECT_EQ(v.dword, 0u);
+}
+
+}  // namespace
+}  // namespace vz::test

@@ -1,0 +1,131 @@
+#include "support/drives.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "common/text.h"
+#include "platform/platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/posix/volumes.h"
+#endif
+
+namespace vz::test {
+
+#ifdef _WIN32
+
+namespace {
+void Wipe(const std::string& dir, bool keepMarker) {
+  WIN32_FIND_DATAA fd{};
+  HANDLE h = FindFirstFileA((dir + "*.*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = fd.cFileName;
+    if (name == "." || name == ".." || (keepMarker && name == "vz-test-drive")) continue;
+    std::string full = dir + name;
+    SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      Wipe(full + "\\", false);
+      RemoveDirectoryA(full.c_str());
+    } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveDirectoryA(full.c_str());
+    } else {
+      DeleteFileA(full.c_str());
+    }
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+}  // namespace
+
+void DrivesTest::SetUp() {
+  for (const char* d : {"D:\\", "E:\\"}) {
+    std::string marker = std::string(d) + "vz-test-drive";
+    ASSERT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES)
+        << d << " is not a test drive: run the Windows tests through scripts/test";
+    Wipe(d, true);
+  }
+  Wipe("C:\\VAPORIZE\\", false);
+  SetFileAttributesA("C:\\VAPORIZE", FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA("C:\\VAPORIZE");
+  ResetSettingsStore();
+}
+
+void DrivesTest::TearDown() {}
+
+std::string DrivesTest::HostPath(const std::string& path) { return path; }
+
+void ResetSettingsStore() { RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvel"); }
+
+#else
+
+void DrivesTest::SetUp() {
+  char tmpl[] = "/tmp/vz-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  tempRoot_ = tmpl;
+  for (const char* d : {"c", "d", "e", "config"}) ::mkdir((tempRoot_ + "/" + d).c_str(), 0777);
+  posix::SetVolumes({{'C', tempRoot_ + "/c", DriveType::Fixed},
+                     {'D', tempRoot_ + "/d", DriveType::Fixed},
+                     {'E', tempRoot_ + "/e", DriveType::Removable}});
+  ::setenv("XDG_CONFIG_HOME", (tempRoot_ + "/config").c_str(), 1);
+}
+
+void DrivesTest::TearDown() {
+  posix::ResetVolumes();
+  std::error_code ec;
+  // Tests make read-only files; give write access back before removing.
+  for (auto it = std::filesystem::recursive_directory_iterator(tempRoot_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (!it->is_symlink()) std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                                        std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(tempRoot_, ec);
+}
+
+std::string DrivesTest::HostPath(const std::string& path) { return posix::ToHostPath(path).value_or(""); }
+
+void ResetSettingsStore() {
+  std::string file = std::string(std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "") +
+                     "/vaporizer/registry.json";
+  std::remove(file.c_str());
+}
+
+#endif
+
+void DrivesTest::MakeFile(const std::string& path, const std::string& content) {
+  std::string folder = WithoutTrailingBackslash(FolderPart(path));
+  if (!folder.empty() && !PathExists(folder)) MakeDir(folder);
+  std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);
+  ASSERT_TRUE(out.good()) << "cannot create " << path;
+  out << content;
+}
+
+void DrivesTest::MakeDir(const std::string& path) {
+  std::string p = WithoutTrailingBackslash(path);
+  for (std::size_t pos = 3; pos <= p.size(); ++pos) {
+    if (pos == p.size() || p[pos] == '\\') {
+      std::string partial = p.substr(0, pos);
+      if (!PathExists(partial)) Plat().MakeDirectory(partial);
+    }
+  }
+  ASSERT_TRUE(DirectoryExists(p)) << "cannot create " << path;
+}
+
+std::string DrivesTest::Slurp(const std::string& path) {
+  std::ifstream in(HostPath(path), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool DrivesTest::PathExists(const std::string& path) { return Plat().GetAttributes(path).has_value(); }
+
+}  // namespace vz::test

@@ -1,0 +1,38 @@
+// Test drives. C: and D: are fixed drives, E: is removable. On POSIX they
+// are fresh temporary directories for every test; under Wine they are the
+// throwaway prefix's drives that the test script prepared, emptied before
+// every test (and only when the script's marker file says they are ours).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+namespace vz::test {
+
+class DrivesTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // "D:\" + relative, in the system's path form.
+  static std::string D(const std::string& rel = "") { return "D:\\" + rel; }
+  static std::string E(const std::string& rel = "") { return "E:\\" + rel; }
+  static std::string C(const std::string& rel = "") { return "C:\\" + rel; }
+
+  // Direct file helpers that do not go through the code under test.
+  static void MakeFile(const std::string& path, const std::string& content);
+  static void MakeDir(const std::string& path);  // with missing parents
+  static std::string Slurp(const std::string& path);
+  static bool PathExists(const std::string& path);
+  static std::string HostPath(const std::string& path);  // for links and sparse files
+
+ private:
+  std::string tempRoot_;
+};
+
+// Points the per-user settings at a clean, empty store.
+void ResetSettingsStore();
+
+}  // namespace vz::test
