@@ -1,0 +1,46 @@
+// The four per-user settings, read afresh at every use from
+// HKEY_CURRENT_USER\SOFTWARE\Orvel\Gearloft\Vaporizer\ (on POSIX the
+// per-user key-value store).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace vz {
+
+constexpr const char* kSettingsKey = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\";
+constexpr const char* kGearloftKey = "SOFTWARE\\Orvel\\Gearloft\\";
+
+struct VaporizerSettings {
+  std::int32_t passCount = 3;
+  bool showProgress = false;
+  bool insertContextMenu = true;
+  bool insertSendTo = true;
+};
+
+// The settings screens' read: defaults 3, false, true, true; creates the key.
+VaporizerSettings LoadSettings();
+
+// The vaporize operation's own read: ShredCount (default 1, written back
+// when missing) and ShowIndicator (default true, written back).
+struct BatchSettings {
+  std::int32_t passes = 1;
+  bool showProgress = true;
+};
+BatchSettings ReadBatchSettings();
+
+// What turns the two menu options on and off: on Windows the file
+// context-menu registration and the Send To shortcut; elsewhere nothing.
+// A switch that fails throws, which ends the save at that step.
+struct MenuSwitches {
+  std::function<void(bool)> setFileMenuRegistration;
+  std::function<void(bool)> setSendToShortcut;
+};
+
+// Writes ShredCount, ShowIndicator, InsertContext, applies the context-menu
+// switch, writes InsertSendTo, applies the Send To switch. False (nothing
+// written, no switch applied) when the key cannot be opened or created;
+// a failed single write is ignored.
+bool SaveSettings(const VaporizerSettings& s, const MenuSwitches& switches);
+
+}  // namespace vz

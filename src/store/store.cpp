@@ -1,0 +1,136 @@
+#include "store/store.h"
+
+#include <cstdio>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "store/clsids.h"
+
+namespace vz {
+
+std::string GetFixedDrives() {
+  std::string letters;
+  std::uint32_t mask = Plat().LogicalDriveMask();
+  for (int i = 0; i < 26; ++i) {
+    if (!(mask & (1u << i))) continue;
+    char letter = static_cast<char>('a' + i);
+    if (Plat().DriveTypeOf(static_cast<char>('A' + i)) == DriveType::Fixed) letters += letter;
+  }
+  return letters;
+}
+
+bool IsDirectory(const std::string& path) {
+  auto a = Plat().GetAttributes(path);
+  return a && (*a & kAttrDirectory);
+}
+
+std::string StoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }
+std::string IndexPathOf(char drive) { return StoreDirOf(drive) + "\\" + kIndexName; }
+
+void EnsureStores() {
+  for (char d : GetFixedDrives()) {
+    std::string dir = StoreDirOf(d);
+    if (!IsDirectory(dir)) Plat().MakeDirectory(dir);
+    if (!IsDirectory(dir)) continue;
+    if (auto a = Plat().GetAttributes(dir)) Plat().SetAttributes(dir, *a | kAttrHidden | kAttrSystem);
+    std::string index = IndexPathOf(d);
+    if (!Exists(index)) Plat().CreateEmptyFile(index);
+    std::string ini = dir + "\\" + kDesktopIniName;
+    Plat().WriteIniString(ini, ".ShellClassInfo", "CLSID", kClsidVaporizerFolderText);
+    Plat().SetAttributes(ini, kAttrHidden | kAttrSystem);
+  }
+}
+
+std::int64_t GetItemSize(const std::string& path) {
+  auto e = Plat().FindEntry(path);
+  if (!e || (e->attributes & kAttrDirectory)) return -1;
+  return e->size;
+}
+
+std::optional<std::vector<std::string>> ReadIndexLines(const std::string& indexPath) {
+  auto text = Plat().ReadWholeFile(indexPath);
+  if (!text) return std::nullopt;
+  return SplitLines(*text);
+}
+
+std::vector<ShredItemRecord> PairRecords(const std::vector<std::string>& lines) {
+  std::vector<ShredItemRecord> records;
+  for (std::size_t i = 0; i + 1 < lines.size(); i += 2) records.push_back({lines[i], lines[i + 1]});
+  return records;
+}
+
+std::string FormatRecord(const ShredItemRecord& record) {
+  return Trim(record.originalPath) + "\r\n" + Trim(record.storedPath) + "\r\n";
+}
+
+void PruneIndex() {
+  for (char d : GetFixedDrives()) {
+    std::string index = IndexPathOf(d);
+    if (!Exists(index)) continue;
+    auto text = Plat().ReadWholeFile(index);
+    if (!text) continue;
+    std::vector<std::string> lines = SplitLines(*text);
+    std::string kept;
+    for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
+      if (!Exists(Trim(lines[i + 1]))) continue;
+      kept += lines[i] + "\r\n" + lines[i + 1] + "\r\n";
+    }
+    // Rewriting identical bytes would change nothing; the file is replaced
+    // in one step otherwise, so a failed write never cuts records off.
+    if (kept != *text) Plat().ReplaceFileContents(index, kept);
+  }
+}
+
+bool IsStoreEmpty() {
+  std::int64_t total = 0;
+  for (char d : GetFixedDrives()) {
+    std::int64_t size = GetItemSize(IndexPathOf(d));
+    if (size > 0) total += size;
+  }
+  return total == 0;
+}
+
+StoredNameAllocator::Drive& StoredNameAllocator::Load(char drive) {
+  int slot = ToUpperChar(drive) - 'A';
+  if (slot < 0 || slot >= 26) slot = 0;
+  Drive& d = drives_[slot];
+  if (!d.loaded) {
+    d.loaded = true;
+    std::vector<DirEntry> entries;
+    Plat().ListDirectory(StoreDirOf(drive), entries);
+    for (const auto& e : entries) d.taken.insert(ToUpper(e.name));
+  }
+  return d;
+}
+
+std::uint64_t& StoredNameAllocator::FloorFor(Drive& d, const std::string& key) {
+  for (auto& f : d.floors)
+    if (f.first == key) return f.second;
+  d.floors.emplace_back(key, 1);
+  return d.floors.back().second;
+}
+
+std::string StoredNameAllocator::Allocate(char driveAsWritten, const std::string& extension) {
+  Drive& d = Load(driveAsWritten);
+  std::string upperLetter(1, ToUpperChar(driveAsWritten));
+  std::string upperExt = ToUpper(extension);
+  std::uint64_t& floor = FloorFor(d, upperLetter + "|" + upperExt);
+  std::uint64_t n = floor;
+  while (d.taken.count(upperLetter + std::to_string(n) + upperExt)) ++n;
+  d.taken.insert(upperLetter + std::to_string(n) + upperExt);
+  floor = n + 1;
+  return std::string(1, driveAsWritten) + std::to_string(n) + extension;
+}
+
+void StoredNameAllocator::Release(char driveAsWritten, const std::string& name) {
+  Drive& d = Load(driveAsWritten);
+  d.taken.erase(ToUpper(name));
+  d.floors.clear();  // the freed number may lie below a floor
+}
+
+std::string AllocateStoredName(char driveAsWritten, const std::string& extension) {
+  StoredNameAllocator a;
+  return a.Allocate(driveAsWritten, extension);
+}
+
+}  // namespace vz
