@@ -1,0 +1,37 @@
+// Vaporizing a batch of files and folders: one caution question, then every
+// file overwritten, stamped, truncated and deleted, then the folders.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/report.h"
+
+namespace vz {
+
+// The record that an outside caller of ShredAllItems may pass; its byte
+// offsets are part of the exported interface.
+#pragma pack(push, 1)
+struct ShredOptions {
+  std::uint16_t Passes;
+  std::uint8_t DeleteAfter;
+  std::uint8_t FillByte;
+  std::uint8_t ShowProgress;
+};
+#pragma pack(pop)
+static_assert(sizeof(ShredOptions) == 5, "ShredOptions is a 5-byte packed record");
+
+// list: paths of files and folders; display: show original paths (looked up
+// in the index files) instead of stored paths; options: null for the
+// settings' values.
+Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options);
+
+// Every entry of every store directory except "info.shr" and "desktop.ini"
+// (orphans included), in drive order.
+std::vector<std::string> ListAllStoreEntries();
+
+// Vaporizes every store completely.
+Report ShredAllItems(const ShredOptions* options);
+
+}  // namespace vz

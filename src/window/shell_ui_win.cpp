@@ -1,0 +1,45 @@
+// The shell's user interface: every question and the progress display go
+// to the module's own dialogs.
+#include <windows.h>
+
+#include "common/ui.h"
+#include "engine/ui_win.h"
+#include "store/send_ui_win.h"
+#include "window/restore_ui_win.h"
+
+namespace vz::win32 {
+namespace {
+
+class ShellUi : public UserInterface {
+ public:
+  bool Ask(Question kind, const std::string& title, const std::string& text) override {
+    switch (kind) {
+      case Question::Caution: return AskCaution(title, text);
+      case Question::ConfirmSend: return AskConfirmSend(title, text);
+      case Question::RecycleBinWarning: return AskRecycleBinWarning(title, text);
+    }
+    return false;
+  }
+  bool ConfirmReplace(const ReplaceQuestion& q) override { return AskConfirmReplace(q); }
+  void ProgressBegin(std::size_t files, int passes) override { win32::ProgressBegin(files, passes); }
+  void ProgressFile(std::size_t, const std::string& display) override { win32::ProgressFile(display); }
+  void ProgressPass(int done, std::int64_t) override { win32::ProgressPass(done); }
+  void ProgressFilesDone(std::size_t done) override { win32::ProgressFilesDone(done); }
+  void ProgressEnd() override { win32::ProgressEnd(); }
+  void ProcessMessages() override {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+};
+
+}  // namespace
+
+UserInterface& ShellUserInterface() {
+  static ShellUi ui;
+  return ui;
+}
+
+}  // namespace vz::win32
