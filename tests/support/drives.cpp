@@ -10,6 +10,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winioctl.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +66,18 @@ std::string DrivesTest::HostPath(const std::string& path) { return path; }
 
 void ResetSettingsStore() { RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvel"); }
 
+void DrivesTest::MakeSparseFile(const std::string& path, std::int64_t size) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD ignored = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER li;
+  li.QuadPart = size;
+  ASSERT_TRUE(SetFilePointerEx(h, li, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(h));
+  CloseHandle(h);
+}
+
 #else
 
 void DrivesTest::SetUp() {
@@ -91,6 +104,11 @@ void DrivesTest::TearDown() {
 }
 
 std::string DrivesTest::HostPath(const std::string& path) { return posix::ToHostPath(path).value_or(""); }
+
+void DrivesTest::MakeSparseFile(const std::string& path, std::int64_t size) {
+  MakeFile(path, "");
+  ASSERT_EQ(::truncate(HostPath(path).c_str(), static_cast<off_t>(size)), 0);
+}
 
 void ResetSettingsStore() {
   std::string file = std::string(std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "") +

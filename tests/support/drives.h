@@ -27,6 +27,9 @@ class DrivesTest : public ::testing::Test {
   static std::string Slurp(const std::string& path);
   static bool PathExists(const std::string& path);
   static std::string HostPath(const std::string& path);  // for links and sparse files
+  // A file of the given length whose content was never written (sparse
+  // where the file system allows it).
+  static void MakeSparseFile(const std::string& path, std::int64_t size);
 
  private:
   std::string tempRoot_;

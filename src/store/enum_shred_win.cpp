@@ -1,0 +1,79 @@
+#include "store/enum_shred_win.h"
+
+#include <cstring>
+
+#include "platform/win32/com.h"
+#include "store/enum_shred.h"
+
+namespace vz::win32 {
+namespace {
+
+// The shell's type name and small-icon index, asked without opening the
+// item (by its name and current attributes).
+TypeInfo ShellTypeInfo(const std::string& storedPath, std::uint32_t attributes) {
+  SHFILEINFOA info{};
+  DWORD attrs = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  TypeInfo t;
+  if (SHGetFileInfoA(storedPath.c_str(), attrs, &info, sizeof info,
+                     SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES)) {
+    t.typeName.assign(info.szTypeName, strnlen(info.szTypeName, sizeof info.szTypeName));
+    t.iconIndex = info.iIcon;
+  }
+  return t;
+}
+
+class TEnumShred : public com::Object<TEnumShred, IEnumIDList> {
+ public:
+  explicit TEnumShred(com::ComPtr<IMalloc> malloc) : malloc_(std::move(malloc)) {}
+
+  static const QITAB* QiTable() {
+    static const QITAB table[] = {QITABENT(TEnumShred, IEnumIDList), {nullptr, 0}};
+    return table;
+  }
+
+  // One item per call, whatever the count asked for; the fetched count
+  // tells the caller.
+  IFACEMETHODIMP Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* fetched) override {
+    return com::Guard([&]() -> HRESULT {
+      if (fetched) *fetched = 0;
+      if (!rgelt || celt == 0) return E_INVALIDARG;
+      if (enumeration_.Position() >= enumeration_.Count()) return S_FALSE;
+      auto item = enumeration_.Next(ShellTypeInfo);
+      if (!item) return S_FALSE;
+      auto* list = static_cast<ShredItemIdList*>(malloc_->Alloc(sizeof(ShredItemIdList)));
+      if (!list) return E_OUTOFMEMORY;
+      *list = MakeIdList(*item);
+      rgelt[0] = reinterpret_cast<PITEMID_CHILD>(list);
+      if (fetched) *fetched = 1;
+      return S_OK;
+    });
+  }
+  IFACEMETHODIMP Skip(ULONG celt) override {
+    return com::Guard([&] { return enumeration_.Skip(celt) ? S_OK : S_FALSE; });
+  }
+  IFACEMETHODIMP Reset() override {
+    enumeration_.Reset();
+    return S_OK;
+  }
+  IFACEMETHODIMP Clone(IEnumIDList** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+
+ private:
+  com::ComPtr<IMalloc> malloc_;
+  ShredEnumeration enumeration_;
+};
+
+}  // namespace
+
+HRESULT CreateShredEnumerator(IEnumIDList** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  com::ComPtr<IMalloc> malloc;
+  HRESULT hr = SHGetMalloc(malloc.Put());
+  if (FAILED(hr)) return hr;
+  return TEnumShred::CreateInstance(IID_IEnumIDList, reinterpret_cast<void**>(out), std::move(malloc));
+}
+
+}  // namespace vz::win32

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "store/enum_shred.h"
+#include "store/store.h"
+#include "support/drives.h"
+
+namespace vz::test {
+namespace {
+
+class EnumShredTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    EnsureStores();
+  }
+  std::vector<ShredItemId> All(ShredEnumeration& e) {
+    std::vector<ShredItemId> out;
+    while (auto item = e.Next(PortableTypeInfo)) out.push_back(*item);
+    return out;
+  }
+};
+
+TEST_F(EnumShredTest, EmptyStoresListNothing) {
+  ShredEnumeration e;
+  EXPECT_EQ(e.Count(), 0u);
+  EXPECT_FALSE(e.Next(PortableTypeInfo).has_value());
+}
+
+TEST_F(EnumShredTest, LiveRecordsInDriveThenIndexOrderWithFieldsFilled) {
+  MakeFile(C("VAPORIZE\\C1.doc"), "hello");
+  MakeFile(C("VAPORIZE\\info.shr"), "C:\\Work\\report.doc\r\nC:\\VAPORIZE\\C1.doc\r\n");
+  MakeFile(D("VAPORIZE\\D1.txt"), "abc");
+  MakeDir(D("VAPORIZE\\D1"));
+  MakeFile(D("VAPORIZE\\D1\\inner.txt"), "x");
+  MakeFile(D("VAPORIZE\\info.shr"),
+           "D:\\Old\r\nD:\\VAPORIZE\\D1\r\n"
+           "D:\\dead.txt\r\nD:\\VAPORIZE\\D7.txt\r\n"
+           "D:\\notes.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  ShredEnumeration e;
+  auto items = All(e);
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(GetField(items[0].originalPath), "C:\\Work\\report.doc");
+  EXPECT_EQ(GetField(items[0].storedPath), "C:\\VAPORIZE\\C1.doc");
+  EXPECT_EQ(GetField(items[0].displayName), "report.doc");
+  EXPECT_EQ(items[0].size, 5u);
+  EXPECT_FALSE(GetField(items[0].typeName).empty());
+
+  EXPECT_EQ(GetField(items[1].displayName), "Old");
+  EXPECT_EQ(items[1].size, kFolderSize) << "a folder's size field has every bit set";
+  EXPECT_EQ(GetField(items[2].storedPath), "D:\\VAPORIZE\\D1.txt");
+  EXPECT_EQ(items[2].size, 3u);
+}
+
+TEST_F(EnumShredTest, LineEndingsOfEveryKindAndAnOddLastLine) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(D("VAPORIZE\\D2.txt"), "2");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a.txt\rD:\\VAPORIZE\\D1.txt\rD:\\b.txt\nD:\\VAPORIZE\\D2.txt\nD:\\odd.txt");
+  ShredEnumeration e;
+  auto items = All(e);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(GetField(items[1].originalPath), "D:\\b.txt");
+}
+
+TEST_F(EnumShredTest, DuplicateStoredPathsInAnyCaseGiveOneItemTheFirst) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\first.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  // Another index naming the same stored item in another letter case.
+  MakeFile(C("VAPORIZE\\info.shr"), "D:\\zero.txt\r\nd:\\vaporize\\D1.txt\r\n");
+  ShredEnumeration e;
+  auto items = All(e);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(GetField(items[0].originalPath), "D:\\zero.txt") << "drive C comes first";
+}
+
+TEST_F(EnumShredTest, LinesTooLongForTheirFieldYieldNoItem) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  std::string longOriginal = "D:\\" + std::string(300, 'a') + ".txt";
+  MakeFile(D("VAPORIZE\\info.shr"), longOriginal + "\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  ShredEnumeration e;
+  EXPECT_EQ(e.Count(), 0u);
+}
+
+TEST_F(EnumShredTest, SizeIsReadAtHandOutAndKeepsTheLow32BitsOfLargeFiles) {
+  MakeSparseFile(D("VAPORIZE\\D1.bin"), (5LL << 30) + 7);
+  MakeFile(D("VAPORIZE\\D2.txt"), "ab");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\big.bin\r\nD:\\VAPORIZE\\D1.bin\r\nD:\\s.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  ShredEnumeration e;
+  auto items = All(e);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].size, 0x40000007u);
+  // A vanished item is still handed out, sized -1, after a Reset.
+  MakeFile(D("VAPORIZE\\D2.txt"), "abcdef");
+  e.Reset();
+  items = All(e);
+  EXPECT_EQ(items[1].size, 6u);
+  Plat().RemoveFile(D("VAPORIZE\\D2.txt"));
+  e.Reset();
+  items = All(e);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[1].size, kFolderSize);
+}
+
+TEST_F(EnumShredTest, SkipPastTheEndStopsThere) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(D("VAPORIZE\\D2.txt"), "2");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  ShredEnumeration e;
+  EXPECT_TRUE(e.Skip(1));
+  EXPECT_EQ(GetField(e.Next(PortableTypeInfo)->originalPath), "D:\\b.txt");
+  e.Reset();
+  EXPECT_FALSE(e.Skip(2));
+  EXPECT_EQ(e.Position(), 2u);
+  EXPECT_FALSE(e.Next(PortableTypeInfo).has_value());
+  e.Reset();
+  EXPECT_FALSE(e.Skip(0xFFFFFFFFull));
+  EXPECT_FALSE(e.Next(PortableTypeInfo).has_value());
+}
+
+TEST(ItemIdTest, ValidatingReaderRefusesWrongLengthsAndUnendedFields) {
+  ShredItemId item{};
+  ASSERT_TRUE(SetField(item.originalPath, "C:\\a.txt"));
+  ASSERT_TRUE(SetField(item.storedPath, "C:\\VAPORIZE\\C1.txt"));
+  item.size = 42;
+  ShredItemIdList list = MakeIdList(item);
+  auto read = ReadShredItemIdList(&list, sizeof list);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(GetField(read->storedPath), "C:\\VAPORIZE\\C1.txt");
+  EXPECT_EQ(read->size, 42u);
+  EXPECT_TRUE(ReadShredItemIdList(&list).has_value());
+
+  EXPECT_FALSE(ReadShredItemIdList(&list, sizeof list - 1).has_value());
+  EXPECT_FALSE(ReadShredItemId(&item, sizeof item - 1).has_value());
+  ShredItemIdList wrong = list;
+  wrong.cb = 1000;
+  EXPECT_FALSE(ReadShredItemIdList(&wrong).has_value());
+  wrong = list;
+  wrong.terminator = 5;
+  EXPECT_FALSE(ReadShredItemIdList(&wrong, sizeof wrong).has_value());
+  wrong = list;
+  std::memset(wrong.item.typeName, 'x', sizeof wrong.item.typeName);
+  EXPECT_FALSE(ReadShredItemIdList(&wrong, sizeof wrong).has_value()) << "a field without its NUL";
+  EXPECT_FALSE(ReadShredItemIdList(nullptr).has_value());
+
+  EXPECT_FALSE(SetField(item.displayName, std::string(260, 'a'))) << "260 characters leave no room for the NUL";
+  EXPECT_EQ(GetField(item.displayName), "");
+  EXPECT_TRUE(SetField(item.displayName, std::string(259, 'a')));
+}
+
+}  // namespace
+}  // namespace vz::test
