@@ -1,0 +1,49 @@
+// Sending items to the store: the one road by which files and folders enter
+// the Vaporizer. Items on fixed drives move into their own drive's store and
+// are recorded; items on other drives are vaporized at once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/report.h"
+
+namespace vz {
+
+struct SendResult {
+  // 1 when the path list held at least one entry, whatever then happened.
+  std::uint8_t result = 0;
+  Report report;
+};
+
+// paths: full paths of files and folders, in order. mappedNames: when not
+// null, parallel to paths: the name each item is to be recorded under (a
+// drop whose source hands out temporary names). askConfirm: show the
+// confirm-send question first (drops; the context menu asks before the
+// call). refreshIcon: update the folder icon at the end.
+SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
+                       bool askConfirm, bool refreshIcon);
+
+// The confirm-send question for a selection; true only for Yes.
+bool ConfirmSend(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames);
+// Its title and message, by the three cases (one file, one folder, several).
+void ConfirmSendTexts(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
+                      std::string* title, std::string* message);
+
+// Splits a buffer of NUL-ended paths (an empty one ends the list), reading
+// at most count x 260 characters whatever the buffer holds.
+std::vector<std::string> SplitPathBuffer(const char* buffer, std::int32_t count);
+
+// The name map of a drop ("FileNameMap" in 8-bit text, "FileNameMapW" in
+// 16-bit): NUL-ended names, an empty one ends the list, at most count x 260
+// characters read and never more than the block holds. A trailing double
+// quote is dropped from each name.
+std::vector<std::string> SplitNameMap(const char* data, std::size_t bytes, std::uint32_t count);
+std::vector<std::u16string> SplitNameMapWide(const char16_t* data, std::size_t units, std::uint32_t count);
+
+// The exported entry point's body: split, ensure the stores, send without a
+// confirmation.
+SendResult PrepareAndSend(const char* buffer, std::int32_t count, bool refreshIcon);
+
+}  // namespace vz

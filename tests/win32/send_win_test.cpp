@@ -1,0 +1,160 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/ui.h"
+#include "dialog_answerer.h"
+#include "platform/win32/com.h"
+#include "store/send_ui_win.h"
+#include "store/send_win.h"
+#include "store/store.h"
+#include "support/drives.h"
+
+namespace vz::win32 {
+UserInterface& ShellUserInterface();
+}
+
+namespace vz::test {
+namespace {
+
+// A drag source's data object: CF_HDROP and, optionally, "FileNameMapW".
+class TestDataObject : public com::Object<TestDataObject, IDataObject> {
+ public:
+  TestDataObject(std::vector<std::string> files, std::vector<std::wstring> map)
+      : files_(std::move(files)), map_(std::move(map)) {}
+  static const QITAB* QiTable() {
+    static const QITAB t[] = {QITABENT(TestDataObject, IDataObject), {nullptr, 0}};
+    return t;
+  }
+  UINT MapFormat() const { return RegisterClipboardFormatA("FileNameMapW"); }
+
+  IFACEMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
+    if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
+    m->tymed = TYMED_HGLOBAL;
+    m->pUnkForRelease = nullptr;
+    if (f->cfFormat == CF_HDROP) {
+      std::string list;
+      for (const auto& p : files_) list += p + '\0';
+      list += '\0';
+      m->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
+      auto* df = static_cast<DROPFILES*>(GlobalLock(m->hGlobal));
+      df->pFiles = sizeof(DROPFILES);
+      std::memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
+    } else {
+      std::wstring list;
+      for (const auto& n : map_) list += n + L'\0';
+      list += L'\0';
+      m->hGlobal = GlobalAlloc(GMEM_MOVEABLE, list.size() * sizeof(wchar_t));
+      std::memcpy(GlobalLock(m->hGlobal), list.data(), list.size() * sizeof(wchar_t));
+    }
+    GlobalUnlock(m->hGlobal);
+    return S_OK;
+  }
+  IFACEMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  IFACEMETHODIMP QueryGetData(FORMATETC* f) override {
+    if (!(f->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+    if (f->cfFormat == CF_HDROP) return S_OK;
+    if (f->cfFormat == MapFormat() && !map_.empty()) return S_OK;
+    return DV_E_FORMATETC;
+  }
+  IFACEMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  IFACEMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  IFACEMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  IFACEMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  IFACEMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  IFACEMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ private:
+  std::vector<std::string> files_;
+  std::vector<std::wstring> map_;
+};
+
+class SendWinTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    EnsureStores();
+  }
+  com::ComPtr<IDataObject> Drop(std::vector<std::string> files, std::vector<std::wstring> map = {}) {
+    com::ComPtr<IDataObject> d;
+    EXPECT_EQ(TestDataObject::CreateInstance(IID_IDataObject, d.PutVoid(), std::move(files), std::move(map)), S_OK);
+    return d;
+  }
+};
+
+TEST_F(SendWinTest, ConfirmSendDialogShowsTheQuestionAndAnswersYesOrNo) {
+  {
+    DialogAnswerer answer({IDYES});
+    EXPECT_TRUE(win32::AskConfirmSend("Send to Vaporizer?", "Are you sure you want to send 'a&b.txt' to the Vaporizer?"));
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    EXPECT_EQ(answer.Seen()[0].title, "Send to Vaporizer?");
+    EXPECT_EQ(answer.Seen()[0].Text(101), "Are you sure you want to send 'a&b.txt' to the Vaporizer?");
+    EXPECT_EQ(answer.Seen()[0].Text(IDYES), "&Yes");
+    EXPECT_EQ(answer.Seen()[0].Text(IDNO), "&No");
+  }
+  {
+    DialogAnswerer answer({IDNO});
+    EXPECT_FALSE(win32::AskConfirmSend("t", "m"));
+  }
+  {
+    DialogAnswerer answer({IDCANCEL});
+    EXPECT_FALSE(win32::AskConfirmSend("t", "m")) << "Esc answers No";
+  }
+}
+
+TEST_F(SendWinTest, DropWithANameMapRecordsTheMappedNameAfterTheRealDialog) {
+  MakeFile(D("Temp\\~wrd0001.tmp"), "draft");
+  ScopedUi shell(win32::ShellUserInterface());
+  DialogAnswerer answer({IDYES});
+  SendResult r = win32::SendDataObject(Drop({D("Temp\\~wrd0001.tmp")}, {L"Letter.doc\""}).Get(), false);
+  EXPECT_EQ(r.result, 1);
+  ASSERT_EQ(answer.Seen().size(), 1u);
+  EXPECT_EQ(answer.Seen()[0].title, "Send to Vaporizer?");
+  EXPECT_EQ(answer.Seen()[0].Text(101), "Are you sure you want to send 'Letter.doc' to the Vaporizer?");
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\Temp\\Letter.doc\r\nD:\\VAPORIZE\\D1.tmp\r\n");
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.tmp")), "draft");
+}
+
+TEST_F(SendWinTest, DropAnsweredNoMovesNothingAndEmptyDropReportsNothing) {
+  MakeFile(D("a.txt"), "a");
+  MakeFile(D("b.txt"), "b");
+  ScopedUi shell(win32::ShellUserInterface());
+  {
+    DialogAnswerer answer({IDNO});
+    SendResult r = win32::SendDataObject(Drop({D("a.txt"), D("b.txt")}).Get(), false);
+    EXPECT_EQ(r.result, 1);
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    EXPECT_EQ(answer.Seen()[0].title, "Send multiple items to Vaporizer?");
+    EXPECT_EQ(answer.Seen()[0].Text(101), "Send 2 selected items to the Vaporizer?");
+  }
+  EXPECT_TRUE(PathExists(D("a.txt")));
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
+  EXPECT_EQ(win32::SendDataObject(Drop({}).Get(), false).result, 0);
+}
+
+TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
+  HMODULE dll = LoadLibraryA("Vaporizer.dll");
+  ASSERT_NE(dll, nullptr);
+  using Fn = BYTE(WINAPI*)(const char*, INT32, BYTE);
+  auto fn = reinterpret_cast<Fn>(GetProcAddress(dll, "ExtPreparateData"));
+  ASSERT_NE(fn, nullptr);
+  MakeFile(D("Work\\report.doc"), "r");
+  MakeFile(D("Work\\Notes"), "n");
+  const char buf[] = "D:\\Work\\report.doc\0D:\\Work\\Notes\0\0";
+  EXPECT_EQ(fn(buf, 2, 0), 1);
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")),
+            "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Work\\Notes\r\nD:\\VAPORIZE\\D1\r\n");
+  // Count 0 reads nothing but still makes the stores.
+  SetFileAttributesA("D:\\VAPORIZE\\desktop.ini", FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA("D:\\VAPORIZE\\desktop.ini");
+  EXPECT_EQ(fn(buf, 0, 0), 0);
+  EXPECT_NE(GetFileAttributesA("D:\\VAPORIZE\\desktop.ini"), INVALID_FILE_ATTRIBUTES);
+  FreeLibrary(dll);
+}
+
+}  // namespace
+}  // namespace vz::test
