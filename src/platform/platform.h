@@ -25,6 +25,9 @@ enum Attribute : std::uint32_t {
   kAttrReparsePoint = 0x400,  // junctions and symbolic links
 };
 
+// The four forms in which a date or a time of day is shown to the user.
+enum class DateStyle { LongDate, LongTime, ShortDate, ShortTime };
+
 enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
 
 struct DirEntry {
@@ -108,6 +111,13 @@ class Platform {
   // the local time they stand for.
   virtual CivilTime LocalNow() = 0;
   virtual CivilTime ToLocal(const CivilTime& raw) = 0;
+
+  // The user's locale form of the date or the time of day in t; nullopt
+  // where the system has no locale forms or cannot show that date (callers
+  // then use a fixed form of their own).
+  virtual std::optional<std::string> FormatDateTime(const CivilTime& /*t*/, DateStyle /*style*/) {
+    return std::nullopt;
+  }
 
   // Per-user key-value store (the registry's HKEY_CURRENT_USER on Windows).
   // Keys are paths such as "SOFTWARE\Orvel\Gearloft\Vaporizer\".

@@ -414,6 +414,10 @@ class PosixPlatform : public Platform {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
   }
 
+  // The C library's locales have no long date form to match the system's,
+  // so callers keep their own fixed form here.
+  std::optional<std::string> FormatDateTime(const CivilTime&, DateStyle) override { return std::nullopt; }
+
   bool KvOpenKey(const std::string& key, bool create) override { return posix::KvOpenKey(key, create); }
   KvValue KvRead(const std::string& key, const std::string& name) override { return posix::KvRead(key, name); }
   bool KvWriteDword(const std::string& key, const std::string& name, std::uint32_t value) override {

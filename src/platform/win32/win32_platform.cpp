@@ -277,6 +277,30 @@ class Win32Platform : public Platform {
     return FromFileTime(local);
   }
 
+  std::optional<std::string> FormatDateTime(const CivilTime& t, DateStyle style) override {
+    FILETIME ft{};
+    SYSTEMTIME st{};
+    // The round trip fills in the day of the week and refuses impossible dates.
+    if (!ToFileTime(t, &ft) || !FileTimeToSystemTime(&ft, &st)) return std::nullopt;
+    auto call = [&](char* buf, int size) {
+      switch (style) {
+        case DateStyle::LongDate: return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, buf, size);
+        case DateStyle::ShortDate: return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buf, size);
+        case DateStyle::LongTime: return GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, buf, size);
+        case DateStyle::ShortTime:
+          return GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buf, size);
+      }
+      return 0;
+    };
+    int size = call(nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    int n = call(&text[0], size);
+    if (n <= 0) return std::nullopt;
+    text.resize(static_cast<std::size_t>(n - 1));
+    return text;
+  }
+
   bool KvOpenKey(const std::string& key, bool create) override {
     std::string buf;
     HKEY h = nullptr;

@@ -1,0 +1,189 @@
+#include "window/restore.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "store/store.h"
+#include "window/date_text.h"
+
+namespace vz {
+namespace {
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// A full path on a drive: "X:\" and a name after it.
+bool IsFullDrivePath(const std::string& path) {
+  return path.size() > 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\';
+}
+
+bool HasDotComponent(const std::string& path) {
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == "." || part == "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A restore only ever takes items out of a store: an identifier whose stored
+// path points elsewhere (an index edited by hand) must not move other files.
+bool LiesInsideStore(const std::string& storedPath) {
+  return IsFullDrivePath(storedPath) && storedPath.size() > 12 &&
+         EqualsNoCase(storedPath.substr(1, 11), kStoreSuffixSlash) && !HasDotComponent(storedPath) &&
+         storedPath.back() != '\\';
+}
+
+std::optional<CivilTime> LocalDosTime(const DirEntry& e) { return TruncateToDos(Plat().ToLocal(e.written)); }
+
+// A free name beside the file, to keep it until the stored item is in its
+// place.
+std::string AsideName(const std::string& path) {
+  for (int n = 1; n < 1000; ++n) {
+    std::string candidate = path + ".~vz" + std::to_string(n);
+    if (!Exists(candidate)) return candidate;
+  }
+  return {};
+}
+
+void ClearReadOnly(const std::string& path) {
+  auto e = Plat().FindEntry(path);
+  if (e && (e->attributes & kAttrReadOnly)) Plat().SetAttributes(path, e->attributes & ~std::uint32_t{kAttrReadOnly});
+}
+
+void MoveBack(const RestoreEntry& e, Report& report) {
+  if (Plat().MoveItem(e.storedPath, e.originalPath))
+    report.Done(e.originalPath, "restored", e.originalPath);
+  else
+    report.Failed(e.originalPath, "the stored item could not be moved to its original path");
+}
+
+// The user agreed to replace the file at the original path. It is set aside
+// first and deleted only once the stored item is in its place, so a move
+// that fails never costs the user the file they kept.
+void ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
+  if (!Exists(e.originalPath)) return MoveBack(e, report);  // gone while the question was open
+  std::string aside = AsideName(e.originalPath);
+  if (aside.empty() || !Plat().MoveItem(e.originalPath, aside)) {
+    report.Failed(e.originalPath, "the existing file could not be replaced");
+    return;
+  }
+  if (!Plat().MoveItem(e.storedPath, e.originalPath)) {
+    if (Plat().MoveItem(aside, e.originalPath))
+      report.Failed(e.originalPath, "the stored item could not be moved to its original path");
+    else
+      report.Failed(e.originalPath,
+                    "the stored item could not be moved to its original path; the existing file is now " + aside);
+    return;
+  }
+  ClearReadOnly(aside);
+  report.Done(e.originalPath, "restored", e.originalPath);
+  if (!Plat().RemoveFile(aside)) report.Failed(aside, "the replaced file could not be deleted");
+}
+
+void RestoreOne(const RestoreEntry& e, Report& report) {
+  if (!LiesInsideStore(e.storedPath)) {
+    report.Failed(e.originalPath, "the stored path " + e.storedPath + " does not lie in a store");
+    return;
+  }
+  if (!IsFullDrivePath(e.originalPath)) {
+    report.Failed(e.originalPath, "the original path is not a full path on a drive");
+    return;
+  }
+  if (!Exists(e.storedPath)) {
+    report.Failed(e.originalPath, "the stored item " + e.storedPath + " no longer exists");
+    return;
+  }
+  auto attrs = Plat().GetAttributes(e.originalPath);
+  if (attrs && (*attrs & kAttrDirectory)) {
+    // Moving into it would merge the item into someone else's folder.
+    report.Failed(e.originalPath, "a folder of that name is at the original path");
+    return;
+  }
+  if (!attrs) return MoveBack(e, report);
+  if (!Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
+    report.Skipped(e.originalPath, "the existing file at the original path was kept");
+    return;
+  }
+  ReplaceAndMoveBack(e, report);
+}
+
+}  // namespace
+
+RestoreEntry MakeRestoreEntry(const ShredItemId& id) {
+  RestoreEntry e;
+  e.originalPath = Trim(GetField(id.originalPath));
+  e.storedPath = Trim(GetField(id.storedPath));
+  e.iconIndex = id.iconIndex;
+  return e;
+}
+
+bool IsRecycleBinPath(const std::string& originalPath) {
+  std::string folder = ToUpper(FolderPart(originalPath));
+  return folder.size() >= 11 && folder.compare(3, 8, "RECYCLED") == 0;
+}
+
+CivilTime GetFileDate(const std::string& path) {
+  auto e = Plat().FindEntry(path);
+  if (!e || (e->attributes & kAttrDirectory)) return kZeroDate;
+  return LocalDosTime(*e).value_or(kZeroDate);
+}
+
+std::string ByteCountText(const std::string& path) {
+  if (IsDirectory(path)) return "(folder)";
+  std::int64_t size = GetItemSize(path);
+  if (size < 0) return "(not available)";
+  return ToDecimal(size) + " bytes";
+}
+
+std::string ModifiedText(const std::string& path, const std::string& separator) {
+  // A folder has no file date; its own last-write time tells the user more
+  // than the zero date would.
+  auto e = Plat().FindEntry(path);
+  if (!e) return {};
+  auto t = LocalDosTime(*e);
+  if (!t) return {};
+  std::string date = DateTimeText(*t, DateStyle::LongDate);
+  std::string time = DateTimeText(*t, DateStyle::LongTime);
+  if (date.empty() || time.empty()) return {};
+  return date + separator + time;
+}
+
+ReplaceQuestion MakeReplaceQuestion(const RestoreEntry& entry) {
+  ReplaceQuestion q;
+  q.originalPath = entry.originalPath;
+  q.storedPath = entry.storedPath;
+  q.iconIndex = entry.iconIndex;
+  q.thisText = kThisFolderContains + entry.originalPath;
+  q.existingBytes = ByteCountText(entry.originalPath);
+  q.existingDate = ModifiedText(entry.originalPath, ",  ");
+  q.storedBytes = ByteCountText(entry.storedPath);
+  q.storedDate = ModifiedText(entry.storedPath, ", ");
+  return q;
+}
+
+Report RestoreItems(const std::vector<RestoreEntry>& entries) {
+  Report report;
+  if (entries.empty()) return report;
+
+  bool anyRecycled = std::any_of(entries.begin(), entries.end(),
+                                 [](const RestoreEntry& e) { return IsRecycleBinPath(e.originalPath); });
+  bool includeRecycled = anyRecycled && Ui().Ask(Question::RecycleBinWarning, kRecycleBinTitle, kRecycleBinText);
+
+  for (const auto& e : entries) {
+    if (!includeRecycled && IsRecycleBinPath(e.originalPath)) {
+      report.Skipped(e.originalPath, "its original place is a Recycle Bin folder and restoring there was declined");
+      continue;
+    }
+    RestoreOne(e, report);
+  }
+
+  PruneIndex();
+  Plat().UpdateIcon();
+  return report;
+}
+
+}  // namespace vz
