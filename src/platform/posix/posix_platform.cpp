@@ -289,7 +289,14 @@ class PosixPlatform : public Platform {
     int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
     struct stat old {};
-    if (::stat(host->c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+    if (::stat(host->c_str(), &old) == 0) {
+      ::fchmod(fd, old.st_mode & 07777);
+    } else {
+      // A new file gets the usual permissions, not mkstemp's private ones.
+      mode_t mask = ::umask(0);
+      ::umask(mask);
+      ::fchmod(fd, 0666 & ~mask);
+    }
     bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (!ok || ::rename(tmp.c_str(), host->c_str()) != 0) {

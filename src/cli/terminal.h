@@ -1,0 +1,42 @@
+// The companion program's user interface: questions on the terminal, a
+// progress line on standard error.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "common/ui.h"
+
+namespace vz::cli {
+
+bool StdinIsTerminal();
+bool StderrIsTerminal();
+
+class TerminalUi : public UserInterface {
+ public:
+  // assumeYes: every question is answered Yes without asking.
+  explicit TerminalUi(bool assumeYes) : assumeYes_(assumeYes) {}
+
+  bool Ask(Question kind, const std::string& title, const std::string& text) override;
+  bool ConfirmReplace(const ReplaceQuestion& q) override;
+  void ProgressBegin(std::size_t files, int passes) override;
+  void ProgressFile(std::size_t index, const std::string& display) override;
+  void ProgressPass(int passesDone, std::int64_t bytesWritten) override;
+  void ProgressFilesDone(std::size_t done) override;
+  void ProgressEnd() override;
+
+ private:
+  bool AskLine(const std::string& prompt);
+  void Draw();
+
+  bool assumeYes_;
+  bool show_ = false;
+  std::size_t files_ = 0, done_ = 0;
+  int passes_ = 0, passesDone_ = 0;
+  std::string current_;
+  std::int64_t bytes_ = 0;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace vz::cli
