@@ -15,36 +15,29 @@
 namespace vz::test {
 namespace {
 
-// Counts the desktop refreshes a restore asks for. Only the Windows layer
-// has a desktop to tell; elsewhere the count is not observable.
+// Counts the desktop refreshes a restore asks for; only the Windows layer
+// has a desktop to tell, so elsewhere the count stays unobserved.
 int g_iconUpdates = 0;
-class IconCounter {
- public:
-  IconCounter() {
-    g_iconUpdates = 0;
 #ifdef _WIN32
-    win32::SetUpdateIconHook([] { ++g_iconUpdates; });
-#endif
-  }
-  ~IconCounter() {
-#ifdef _WIN32
-    win32::SetUpdateIconHook(nullptr);
-#endif
-  }
-  static bool Observable() {
-#ifdef _WIN32
-    return true;
-#else
-    return false;
-#endif
-  }
+constexpr bool kIconsObservable = true;
+struct IconCounter {
+  IconCounter() { win32::SetUpdateIconHook([] { ++g_iconUpdates; }); }
+  ~IconCounter() { win32::SetUpdateIconHook(nullptr); }
 };
+#else
+constexpr bool kIconsObservable = false;
+struct IconCounter {};
+#endif
 
 class RestoreTest : public StoreTest {
  protected:
   ScriptedUi ui;
   ScopedUi scoped{ui};
   IconCounter icons;
+  void SetUp() override {
+    StoreTest::SetUp();
+    g_iconUpdates = 0;
+  }
 
   RestoreEntry Entry(const std::string& original, const std::string& stored, int icon = 3) {
     return {original, stored, icon};
@@ -73,7 +66,7 @@ TEST_F(RestoreTest, FileGoesBackAndItsRecordIsDropped) {
   ASSERT_EQ(r.Items().size(), 1u);
   EXPECT_EQ(r.Items()[0].outcome, Outcome::Done);
   EXPECT_EQ(r.Items()[0].target, D("Work\\a.txt"));
-  if (IconCounter::Observable()) {
+  if (kIconsObservable) {
     EXPECT_EQ(g_iconUpdates, 1);
   }
 }
@@ -266,7 +259,7 @@ TEST_F(RestoreTest, EmptyListDoesNothingAtAll) {
   EXPECT_TRUE(r.Items().empty());
   EXPECT_TRUE(ui.asked.empty());
   EXPECT_EQ(Index(), "D:\\gone.txt\nD:\\VAPORIZE\\D9.txt");
-  if (IconCounter::Observable()) {
+  if (kIconsObservable) {
     EXPECT_EQ(g_iconUpdates, 0);
   }
 }
