@@ -6,19 +6,26 @@
 #include "common/text.h"
 
 #ifdef _WIN32
-#include <io.h>
-#define VZ_ISATTY _isatty
-#define VZ_FILENO _fileno
+#include <windows.h>
 #else
 #include <unistd.h>
-#define VZ_ISATTY isatty
-#define VZ_FILENO fileno
 #endif
 
 namespace vz::cli {
 
-bool StdinIsTerminal() { return VZ_ISATTY(VZ_FILENO(stdin)) != 0; }
-bool StderrIsTerminal() { return VZ_ISATTY(VZ_FILENO(stderr)) != 0; }
+#ifdef _WIN32
+// A console answers GetConsoleMode; the NUL device, a pipe or a file do not
+// (the C runtime's isatty takes any character device for a terminal).
+bool IsConsole(DWORD which) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
+bool StderrIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
+#else
+bool StdinIsTerminal() { return isatty(fileno(stdin)) != 0; }
+bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
+#endif
 
 namespace {
 // The dialogs' texts use bare CRs between paragraphs; a terminal wants LFs.

@@ -70,7 +70,7 @@ void ReadDropList(IDataObject* data, std::vector<std::string>& paths, std::vecto
   for (UINT i = 0; i < count; ++i) {
     char buf[MAX_PATH + 1] = {};
     UINT n = DragQueryFileA(hdrop, i, buf, MAX_PATH);
-    paths.emplace_back(buf, n);
+    if (n > 0) paths.emplace_back(buf, n);
   }
   if (mapOffered) {
     GlobalLock_ lock(mapMedium.Global());

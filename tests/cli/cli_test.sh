@@ -22,7 +22,8 @@ if [ "$mode" = native ]; then
   sep=/
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
-  vz() { wine "$exe" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+  # Run from inside the prefix: the host's folders have no drive letter there.
+  vz() { (cd "$WINEPREFIX/drive_c" && wine "$exe" "$@" 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); }
   sys() { echo "D:\\${1//\//\\}"; }
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'

@@ -40,6 +40,7 @@ class TestDataObject : public com::Object<TestDataObject, IDataObject> {
       std::string list;
       for (const auto& p : files_) list += p + '\0';
       list += '\0';
+      if (files_.empty()) list += '\0';
       m->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
       auto* df = static_cast<DROPFILES*>(GlobalLock(m->hGlobal));
       df->pFiles = sizeof(DROPFILES);
@@ -140,7 +141,7 @@ TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
   HMODULE dll = LoadLibraryA("Vaporizer.dll");
   ASSERT_NE(dll, nullptr);
   using Fn = BYTE(WINAPI*)(const char*, INT32, BYTE);
-  auto fn = reinterpret_cast<Fn>(GetProcAddress(dll, "ExtPreparateData"));
+  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "ExtPreparateData")));
   ASSERT_NE(fn, nullptr);
   MakeFile(D("Work\\report.doc"), "r");
   MakeFile(D("Work\\Notes"), "n");
