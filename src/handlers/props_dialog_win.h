@@ -1,0 +1,86 @@
+// TFMProps: the properties dialog. Two tabs, both captioned "General": the
+// file-information tab of stored items and the Vaporizer's settings tab.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace vz::win32 {
+
+// Control ids of the dialog; the settings tab uses the settings page's ids.
+enum : int {
+  kPropsApplyId = 1100,
+  kPropsTabsId = 1101,
+};
+
+class TFMProps {
+ public:
+  enum class Tab { General = 0, Vaporizer = 1 };
+
+  // The client area in pixels at 96 dots per inch, and the tab sheets' size.
+  static constexpr int kClientWidth = 362, kClientHeight = 397;
+
+  explicit TFMProps(HWND owner = nullptr) : owner_(owner) {}
+  ~TFMProps();
+  TFMProps(const TFMProps&) = delete;
+  TFMProps& operator=(const TFMProps&) = delete;
+
+  void SetCaption(const std::string& caption) { caption_ = caption; }
+  void SetTabVisible(Tab tab, bool visible) { visible_[static_cast<int>(tab)] = visible; }
+  void SetActiveTab(Tab tab) { active_ = tab; }
+  Tab ActiveTab() const { return active_; }
+
+  // The General tab's contents: called once the dialog's windows exist,
+  // with the tab sheet's window, before the dialog shows. Whoever shows
+  // stored items creates its labels and check boxes there (positions in
+  // pixels inside the sheet) and fills them from its model.
+  using SheetFiller = std::function<void(HWND sheet)>;
+  void SetGeneralFiller(SheetFiller filler) { generalFiller_ = std::move(filler); }
+  // Apply starts disabled; the file-information case keeps it so.
+  void DisableApply();
+
+  // Shows the dialog modally: 1 after OK, 2 after Cancel or closing, 0 when
+  // it could not be shown.
+  int ShowModal();
+
+  // While shown: the dialog's window and a tab sheet's window.
+  HWND Handle() const { return hwnd_; }
+  HWND Sheet(Tab tab) const { return sheets_[static_cast<int>(tab)]; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+  static INT_PTR CALLBACK SheetProc(HWND, UINT, WPARAM, LPARAM);
+  void Build();
+  void BuildSettingsTab(HWND sheet);
+  void ShowActiveSheet();
+  bool OnCommand(int id, int code);
+  void FormShow();
+  void PCChange();
+  void TBarChange();
+  void CBShowClick();
+  void BApplyClick();
+  void Save();
+  void Cleanup();
+
+  HWND owner_;
+  std::string caption_;
+  bool visible_[2] = {true, true};
+  Tab active_ = Tab::General;
+  SheetFiller generalFiller_;
+
+  HWND hwnd_ = nullptr;
+  HWND tabs_ = nullptr;
+  HWND sheets_[2] = {};
+  HWND apply_ = nullptr;
+  HFONT boldFont_ = nullptr;
+  HICON icon_ = nullptr;
+};
+
+}  // namespace vz::win32
+
+// Shows the settings tab alone in a dialog titled "Properties: Vaporizer".
+// dialog: one made by this module, or null for a new one without an owner;
+// a dialog handed in is not destroyed. Returns the modal result.
+extern "C" INT32 WINAPI ShowVaporizerProps(vz::win32::TFMProps* dialog);

@@ -1,0 +1,23 @@
+// Saving the settings from either settings screen on Windows: the four
+// values, then the file context-menu registration and the Send To shortcut.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "settings/settings.h"
+
+namespace vz::win32 {
+
+// The label beside the slider: "The files will be overwritten for N time(s)".
+std::string PassesLabelText(int passes);
+
+// The switches that the two menu options turn on and off.
+MenuSwitches ShellMenuSwitches();
+
+// Saves; when a switch fails the save ends at that step and its text is
+// shown in a message box owned by owner. False when the save did not finish.
+bool SaveSettingsShowingErrors(const VaporizerSettings& settings, HWND owner);
+
+}  // namespace vz::win32

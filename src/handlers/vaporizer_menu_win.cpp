@@ -1,0 +1,51 @@
+#include "handlers/vaporizer_menu_win.h"
+
+#include <shlobj.h>
+
+#include "engine/batch.h"
+#include "platform/win32/com.h"
+#include "store/store.h"
+
+namespace vz::win32 {
+namespace {
+
+class TVaporizerMenu : public com::Object<TVaporizerMenu, IContextMenu, IShellExtInit> {
+ public:
+  static const QITAB* QiTable() {
+    static const QITAB table[] = {QITABENT(TVaporizerMenu, IContextMenu), QITABENT(TVaporizerMenu, IShellExtInit), {}};
+    return table;
+  }
+
+  IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) override {
+    return data ? S_OK : E_INVALIDARG;
+  }
+
+  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
+    return com::Guard([&]() -> HRESULT {
+      // Offered only while something is stored; the menu kind is not looked at.
+      if (IsStoreEmpty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+      InsertMenuA(menu, index, MF_BYPOSITION | MF_SEPARATOR, first, "---");
+      InsertMenuA(menu, index + 1, MF_BYPOSITION | MF_STRING, first + 1, kVaporizeAllText);
+      return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
+    });
+  }
+
+  IFACEMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override {
+    if (!info) return E_INVALIDARG;
+    return com::Guard([&]() -> HRESULT {
+      // A verb given as text is never this command, whatever its address's
+      // low bits happen to be: vaporizing everything must take the number.
+      if (IS_INTRESOURCE(info->lpVerb) && LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) == 1)
+        ShredAllItems(nullptr);
+      return S_OK;
+    });
+  }
+
+  IFACEMETHODIMP GetCommandString(UINT_PTR, UINT, UINT*, LPSTR, UINT) override { return E_NOTIMPL; }
+};
+
+}  // namespace
+
+HRESULT CreateVaporizerMenu(REFIID riid, void** ppv) { return TVaporizerMenu::CreateInstance(riid, ppv); }
+
+}  // namespace vz::win32

@@ -1,0 +1,36 @@
+// The folder icon: empty or full bin, and the refresh of the desktop and of
+// every Explorer window.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+namespace vz::win32 {
+
+// Writes the icon location for the current stores, replaces the folder's
+// picture in the small system image list and refreshes the windows. False
+// when the run stopped early (no fixed drive, no folder on the desktop, no
+// image index, no icon); the registry is written before any such stop.
+bool UpdateIconNow();
+
+// The desktop item whose display name is "Vaporizer" in any letter case, as
+// the desktop's enumerator hands it out; null when there is none or the
+// desktop cannot be enumerated. The caller frees it (CoTaskMemFree).
+LPITEMIDLIST FindFolderOnDesktop(HWND owner = nullptr);
+
+// Sends the desktop and every Explorer window the refresh commands; with a
+// non-zero index also announces that this system image changed.
+void RefreshShellWindows(int iconIndex);
+
+// Lets the platform layer's UpdateIcon (used by the portable core) reach
+// UpdateIconNow; an early stop returns quietly there.
+void InstallUpdateIconHook();
+
+// The parts of an icon location "path,-101": the module path before the
+// last five characters and the three-digit resource number after them.
+// False for a text that has no such form.
+bool SplitIconLocation(const std::string& location, std::string& modulePath, int& resourceId);
+
+}  // namespace vz::win32

@@ -1,0 +1,51 @@
+// What registration writes into the registry and unregistration removes:
+// the class keys, the folder's place on the desktop, its attributes, icons
+// and handler keys, the approval list, and the handler on files and folders.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "store/clsids.h"
+
+namespace vz::win32 {
+
+enum class Threading { Single, Apartment };
+
+// One class of the module's server.
+struct ServerClass {
+  const ClassId* id;
+  const char* description;
+  Threading threading;
+  HRESULT (*create)(REFIID riid, void** ppv);
+  // Extra registration after the common one, and extra unregistration after
+  // the common one; null for none. Both throw ShellError on failure.
+  void (*registerExtras)();
+  void (*unregisterExtras)();
+};
+
+// The class key with its description and the server path (with
+// "ThreadingModel" = "Apartment" unless the class is single-threaded).
+void RegisterClassCommon(const ServerClass& c);
+// Deletes CLSID\{id}\InprocServer32 and CLSID\{id}; results ignored, so a
+// class key that still has other subkeys stays.
+void UnregisterClassCommon(const ServerClass& c);
+
+// The namespace folder's rows after its class key, ending with the file
+// handler, the Send To shortcut and the icon refresh (an early stop of the
+// refresh counts as a failure), and their undoing.
+void RegisterNamespaceFolder();
+void UnregisterNamespaceFolder();
+
+// The shell's approval list under HKEY_LOCAL_MACHINE, chosen by platform.
+std::string ApprovalKey();
+constexpr const char* kNamespaceKeyPrefix = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\";
+
+// Registers (true) or removes (false) the file context-menu handler for all
+// files ("*") and all folders ("Folder"). On: throws ShellError with the
+// registry-entry text when a key or value cannot be written. Off: never fails.
+void SetFileMenuRegistration(bool on);
+std::string FileMenuHandlerKey(const char* root);
+
+}  // namespace vz::win32

@@ -1,0 +1,74 @@
+// Registry access for registration and the icon state: keys under the
+// machine-wide roots, class id texts, and the module's own paths.
+#pragma once
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "store/clsids.h"
+
+namespace vz::win32 {
+
+// A failure that ends a registration step; what() is the text the user sees.
+struct ShellError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+constexpr const char* kRegistryEntryError = "Error creating system registry entry";
+
+// The system's message for an error code, without the line break it ends in.
+std::string SystemMessage(DWORD code);
+
+GUID ToGuid(const ClassId& id);
+// "{5B7C1E2A-8F43-...}": braces, upper-case digits.
+std::string ClsidText(const ClassId& id);
+
+// An open key, closed when destroyed.
+class RegKey {
+ public:
+  RegKey() = default;
+  ~RegKey() { Close(); }
+  RegKey(RegKey&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
+  RegKey& operator=(RegKey&& o) noexcept;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+
+  // Opens or creates (with every missing parent) for reading, writing and
+  // creating subkeys; the result of the call.
+  LONG Create(HKEY root, const std::string& path);
+  LONG Open(HKEY root, const std::string& path, REGSAM access);
+  void Close();
+  HKEY Get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+
+  // A string value with its terminating NUL; name "" is the default value.
+  LONG SetString(const std::string& name, const std::string& value);
+  LONG SetBinary(const std::string& name, const void* data, DWORD size);
+  // The value as text when it is a string; "" when missing or not a string.
+  std::string ReadString(const std::string& name) const;
+
+ private:
+  HKEY h_ = nullptr;
+};
+
+// Creates the key and sets one string value; throws ShellError with the
+// registry-entry text when either fails.
+void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
+
+// The module's full file path, and its short (8.3) form: the full path when
+// the short form cannot be had or is longer than MAX_PATH.
+std::string ModuleFilePath();
+std::string ShortPathOf(const std::string& path);
+// The server path written for a class: the short form when the full path
+// holds a blank, else the full path.
+std::string ServerPathOf(const std::string& path);
+
+// HKEY_CLASSES_ROOT: CLSID\{folder} and its DefaultIcon key.
+std::string FolderClassKey();
+std::string FolderIconKey();
+// HKEY_CURRENT_USER: Software\Classes\CLSID\{folder}\DefaultIcon, the
+// per-user icon location.
+std::string UserFolderIconKey();
+
+}  // namespace vz::win32

@@ -1,0 +1,91 @@
+#include "settings/sendto_win.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/win32/com.h"
+#include "settings/icon_win.h"
+#include "settings/registry_win.h"
+
+namespace vz::win32 {
+namespace {
+
+constexpr const char* kShellFoldersKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kLegacySendTo = "C:\\WINDOWS\\SENDTO";
+
+// A hidden window that stands as the owner of the desktop walk, should the
+// shell want to ask something while enumerating. A system class, so no
+// window procedure of this module outlives it.
+class HiddenOwner {
+ public:
+  HiddenOwner()
+      : hwnd_(CreateWindowExA(0, "STATIC", "Vaporizer", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr)) {}
+  ~HiddenOwner() {
+    if (hwnd_) DestroyWindow(hwnd_);
+  }
+  HiddenOwner(const HiddenOwner&) = delete;
+  HiddenOwner& operator=(const HiddenOwner&) = delete;
+  HWND Get() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
+std::wstring Widen(const std::string& s) {
+  int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
+  w.resize(static_cast<std::size_t>(n - 1));
+  return w;
+}
+
+}  // namespace
+
+std::string SendToShortcutPath() {
+  std::string folder;
+  RegKey key;
+  if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey, KEY_READ) != ERROR_SUCCESS) {
+    folder = kLegacySendTo;
+  } else {
+    folder = key.ReadString("SendTo");
+    if (folder.empty()) {
+      // Without a recorded folder the name would fall to the root of
+      // whatever drive is current, where turning the option off would then
+      // delete somebody else's file: ask the shell instead, or write nothing.
+      char buf[MAX_PATH] = {};
+      if (SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK || !buf[0]) return {};
+      folder = buf;
+    }
+  }
+  if (folder.back() != '\\') folder += '\\';
+  return folder + "Vaporizer.lnk";
+}
+
+void SetSendToShortcut(bool on) {
+  std::string file = SendToShortcutPath();
+  if (file.empty()) return;
+  if (!on) {
+    DWORD attributes = GetFileAttributesA(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(file.c_str());
+    return;
+  }
+  HiddenOwner owner;
+  LPITEMIDLIST target = FindFolderOnDesktop(owner.Get());
+  if (!target) return;
+  std::unique_ptr<ITEMIDLIST, decltype(&CoTaskMemFree)> targetOwner(target, &CoTaskMemFree);
+
+  com::ComPtr<IShellLinkA> link;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid());
+  if (FAILED(hr) || !link) throw ShellError(SystemMessage(static_cast<DWORD>(hr)));
+  com::ComPtr<IPersistFile> persist;
+  if (FAILED(link.As(persist))) return;
+  link->SetDescription(kShortcutDescription);
+  link->SetIDList(target);
+  persist->Save(Widen(file).c_str(), FALSE);
+}
+
+}  // namespace vz::win32

@@ -1,0 +1,246 @@
+#include "win32/shell_support.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace vz::test {
+
+const char* const kFolderId = "{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kMenuId = "{5B7C1E2B-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kFileMenuId = "{5B7C1E2C-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kPropId = "{5B7C1E2D-8F43-4D6B-9A21-3C7E5F90D1A4}";
+
+Module::Module() : h_(LoadLibraryA("Vaporizer.dll")) {
+  if (!h_) throw std::runtime_error("Vaporizer.dll does not load");
+}
+Module::~Module() { FreeLibrary(h_); }
+
+std::string Module::Path() const {
+  char buf[MAX_PATH] = {};
+  GetModuleFileNameA(h_, buf, sizeof buf);
+  return buf;
+}
+HRESULT Module::Register() const { return Proc<HRESULT(WINAPI*)()>("DllRegisterServer")(); }
+HRESULT Module::Unregister() const { return Proc<HRESULT(WINAPI*)()>("DllUnregisterServer")(); }
+HRESULT Module::CanUnloadNow() const { return Proc<HRESULT(WINAPI*)()>("DllCanUnloadNow")(); }
+HRESULT Module::GetClassObject(const GUID& clsid, REFIID riid, void** ppv) const {
+  return Proc<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(clsid, riid, ppv);
+}
+void Module::UpdateIcon() const { Proc<void(WINAPI*)()>("UpdateIcon")(); }
+INT32 Module::ShowVaporizerProps(void* dialog) const {
+  return Proc<INT32(WINAPI*)(void*)>("ShowVaporizerProps")(dialog);
+}
+
+GUID Guid(const char* text) {
+  wchar_t wide[64] = {};
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64);
+  GUID g{};
+  if (FAILED(CLSIDFromString(wide, &g))) throw std::runtime_error("bad class id text");
+  return g;
+}
+
+std::optional<std::string> RegString(HKEY root, const std::string& key, const std::string& name) {
+  char buf[2048] = {};
+  DWORD size = sizeof buf - 1, type = 0;
+  if (RegGetValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), RRF_RT_ANY, &type, buf, &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  if (type != REG_SZ) return std::nullopt;
+  return std::string(buf);
+}
+
+std::optional<std::vector<BYTE>> RegBinary(HKEY root, const std::string& key, const std::string& name) {
+  BYTE buf[256] = {};
+  DWORD size = sizeof buf, type = 0;
+  if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY, &type, buf, &size) != ERROR_SUCCESS ||
+      type != REG_BINARY)
+    return std::nullopt;
+  return std::vector<BYTE>(buf, buf + size);
+}
+
+std::optional<DWORD> RegDword(HKEY root, const std::string& key, const std::string& name) {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+
+bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+void RegPutDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
+  if (RegSetKeyValueA(root, key.c_str(), name.c_str(), REG_DWORD, &value, sizeof value) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot write " + key);
+}
+
+void RegPutString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
+  if (RegSetKeyValueA(root, key.c_str(), name.empty() ? nullptr : name.c_str(), REG_SZ, value.c_str(),
+                      static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot write " + key);
+}
+
+void ScrubRegistration() {
+  for (const char* id : {kFolderId, kMenuId, kFileMenuId, kPropId}) {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + id).c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + id).c_str());
+  }
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE,
+                (std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\") + kFolderId)
+                    .c_str());
+  for (const char* approval : {"SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved",
+                               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved"}) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, approval, 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+      for (const char* id : {kFolderId, kMenuId, kFileMenuId, kPropId}) RegDeleteValueA(h, id);
+      RegCloseKey(h);
+    }
+  }
+  for (const char* root : {"*", "Folder"})
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + kFileMenuId).c_str());
+  RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
+  RegDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
+  DeleteFileA((SendToFolder() + "\\Vaporizer.lnk").c_str());
+}
+
+std::string SendToFolder() {
+  if (auto v = RegString(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                         "SendTo"))
+    if (!v->empty()) return *v;
+  char buf[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, buf);
+  return buf;
+}
+
+namespace {
+
+class FileListObject : public com::Object<FileListObject, IDataObject> {
+ public:
+  FileListObject(std::vector<std::string> paths, bool offer) : paths_(std::move(paths)), offer_(offer) {}
+  static const QITAB* QiTable() {
+    static const QITAB table[] = {QITABENT(FileListObject, IDataObject), {}};
+    return table;
+  }
+  IFACEMETHODIMP QueryGetData(FORMATETC* f) override {
+    if (!f) return E_POINTER;
+    return offer_ && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+  }
+  IFACEMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
+    if (!f || !m) return E_POINTER;
+    if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
+    std::string list;
+    for (const auto& p : paths_) list += p + '\0';
+    list += '\0';
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(g));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+    GlobalUnlock(g);
+    m->tymed = TYMED_HGLOBAL;
+    m->hGlobal = g;
+    m->pUnkForRelease = nullptr;
+    ++handedOut;
+    return S_OK;
+  }
+  IFACEMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  IFACEMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    if (out) out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  IFACEMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  IFACEMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  IFACEMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  IFACEMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  IFACEMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+  int handedOut = 0;
+
+ private:
+  std::vector<std::string> paths_;
+  bool offer_;
+};
+
+DialogDriver* g_driver = nullptr;
+
+}  // namespace
+
+HRESULT MakeFileListObject(const std::vector<std::string>& paths, bool offerFiles, IDataObject** out) {
+  return FileListObject::CreateInstance(IID_IDataObject, reinterpret_cast<void**>(out), paths, offerFiles);
+}
+
+DialogDriver::DialogDriver(Step step)
+    : step_(std::move(step)), hook_(SetWindowsHookExA(WH_CBT, &DialogDriver::Hook, nullptr, GetCurrentThreadId())) {
+  if (!hook_) throw std::runtime_error("no CBT hook");
+  g_driver = this;
+}
+
+DialogDriver::~DialogDriver() {
+  UnhookWindowsHookEx(hook_);
+  g_driver = nullptr;
+}
+
+LRESULT CALLBACK DialogDriver::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && g_driver) {
+    HWND hwnd = reinterpret_cast<HWND>(wParam);
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && g_driver->seen_.insert(hwnd).second) {
+      g_driver->pending_.push_back(hwnd);
+      // The step runs from the dialog's message loop, once it is shown.
+      SetTimer(nullptr, 0, 1, &DialogDriver::Timer);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CALLBACK DialogDriver::Timer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (!g_driver || g_driver->pending_.empty()) return;
+  HWND dialog = g_driver->pending_.front();
+  g_driver->pending_.erase(g_driver->pending_.begin());
+  ++g_driver->count_;
+  if (IsWindow(dialog)) g_driver->step_(dialog);
+}
+
+std::string WindowText(HWND hwnd) {
+  char buf[1024] = {};
+  GetWindowTextA(hwnd, buf, sizeof buf);
+  return buf;
+}
+
+std::string DialogMessage(HWND dialog) {
+  std::string text;
+  for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    char cls[64] = {};
+    GetClassNameA(c, cls, sizeof cls);
+    if (_stricmp(cls, "Static") == 0) text += WindowText(c);
+  }
+  return text;
+}
+
+bool ClickButton(HWND dialog, const std::string& label) {
+  for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    char cls[64] = {};
+    GetClassNameA(c, cls, sizeof cls);
+    std::string text = WindowText(c), plain;
+    for (char ch : text)
+      if (ch != '&') plain += ch;
+    if (_stricmp(cls, "Button") == 0 && plain == label) {
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), BN_CLICKED), reinterpret_cast<LPARAM>(c));
+      return true;
+    }
+  }
+  return false;
+}
+
+void Answer(HWND dialog, bool yes) {
+  if (!ClickButton(dialog, yes ? "Yes" : "No"))
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(yes ? IDYES : IDNO, BN_CLICKED), 0);
+}
+
+}  // namespace vz::test

@@ -1,0 +1,104 @@
+// What the shell tests share: the module loaded by name, registry reads,
+// a data object carrying a file list, and a driver for modal dialogs.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/win32/com.h"
+
+namespace vz::test {
+
+// Vaporizer.dll from beside the test program, with its exports.
+class Module {
+ public:
+  Module();
+  ~Module();
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  HMODULE Handle() const { return h_; }
+  std::string Path() const;
+  HRESULT Register() const;
+  HRESULT Unregister() const;
+  HRESULT CanUnloadNow() const;
+  HRESULT GetClassObject(const GUID& clsid, REFIID riid, void** ppv) const;
+  // A new object of one of the module's classes, through its factory.
+  template <class I>
+  HRESULT Create(const GUID& clsid, com::ComPtr<I>& out) const {
+    com::ComPtr<IClassFactory> factory;
+    HRESULT hr = GetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, __uuidof(I), out.PutVoid());
+  }
+  void UpdateIcon() const;
+  INT32 ShowVaporizerProps(void* dialog) const;
+  template <class F>
+  F Proc(const char* name) const {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(h_, name)));
+  }
+
+ private:
+  HMODULE h_;
+};
+
+GUID Guid(const char* text);  // "{...}"
+extern const char* const kFolderId;
+extern const char* const kMenuId;
+extern const char* const kFileMenuId;
+extern const char* const kPropId;
+
+// Registry reads that do not go through the code under test.
+std::optional<std::string> RegString(HKEY root, const std::string& key, const std::string& name = "");
+std::optional<std::vector<BYTE>> RegBinary(HKEY root, const std::string& key, const std::string& name);
+std::optional<DWORD> RegDword(HKEY root, const std::string& key, const std::string& name);
+bool RegKeyExists(HKEY root, const std::string& key);
+void RegPutDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+void RegPutString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
+// Removes everything registration may leave, so that each test starts clean.
+void ScrubRegistration();
+
+// The path the Send To shortcut goes to in the test prefix.
+std::string SendToFolder();
+
+// A data object that offers CF_HDROP with the given paths, or nothing at all.
+HRESULT MakeFileListObject(const std::vector<std::string>& paths, bool offerFiles, IDataObject** out);
+
+// Hands every dialog box (class "#32770") that is activated on this thread
+// while it lives to a step, which runs from the dialog's own message loop
+// once the dialog is up; the step answers or closes it.
+class DialogDriver {
+ public:
+  using Step = std::function<void(HWND dialog)>;
+  explicit DialogDriver(Step step);
+  ~DialogDriver();
+  DialogDriver(const DialogDriver&) = delete;
+  DialogDriver& operator=(const DialogDriver&) = delete;
+  int Count() const { return count_; }
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK Timer(HWND, UINT, UINT_PTR id, DWORD);
+  Step step_;
+  HHOOK hook_;
+  std::set<HWND> seen_;
+  std::vector<HWND> pending_;
+  int count_ = 0;
+};
+
+// Texts of a dialog: its title and the text of every static control.
+std::string WindowText(HWND hwnd);
+std::string DialogMessage(HWND dialog);
+// Clicks the button whose text, without '&', is label; false when none.
+bool ClickButton(HWND dialog, const std::string& label);
+// Answers a question box with Yes or No.
+void Answer(HWND dialog, bool yes);
+
+}  // namespace vz::test
