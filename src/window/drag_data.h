@@ -1,0 +1,48 @@
+// What a drag out of the item window carries, built without the platform:
+// the file list block (a 20-byte DROPFILES header and the stored paths) and
+// the name map (each item's name from before it was sent), in list order,
+// and the mouse rule that turns a press and a move into a drag.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/item_id.h"
+
+namespace vz {
+
+constexpr std::size_t kDropFilesHeaderSize = 20;
+
+// The trimmed stored paths and the file-name parts of the trimmed original
+// paths of the items, in order.
+std::vector<std::string> DragPaths(const std::vector<ShredItemId>& items);
+std::vector<std::string> DragNames(const std::vector<ShredItemId>& items);
+
+// DROPFILES {offset 20, point 0,0, non-client 0, wide 0}, then each path and
+// a zero byte, then one more zero byte.
+std::string DropFilesBlock(const std::vector<std::string>& paths);
+// Each name and a zero byte, then one more zero byte.
+std::string NameMapBlock(const std::vector<std::string>& names);
+
+// Press, move and release on the list: a left press over an item arms a
+// drag; a move of more than 3 pixels from the press, horizontally or
+// vertically, starts it. The press that follows a double click arms nothing.
+class DragGesture {
+ public:
+  void MouseDown(bool leftButton, bool overItem, int x, int y);
+  // True when the drag is to start now (the gesture disarms itself).
+  bool MouseMove(int x, int y);
+  void MouseUp() { armed_ = false; }
+  void DoubleClick() {
+    armed_ = false;
+    skipNextPress_ = true;
+  }
+  bool Armed() const { return armed_; }
+
+ private:
+  bool armed_ = false;
+  bool skipNextPress_ = false;
+  int x_ = 0, y_ = 0;
+};
+
+}  // namespace vz

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "window/drag_data.h"
+
+namespace vz {
+namespace {
+
+ShredItemId Item(const std::string& original, const std::string& stored) {
+  ShredItemId i{};
+  SetField(i.originalPath, original);
+  SetField(i.storedPath, stored);
+  return i;
+}
+
+TEST(DragDataTest, FileListBlockHasTheHeaderThenEveryPathThenAClosingZero) {
+  std::vector<ShredItemId> items{Item(" C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc "),
+                                 Item("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
+  std::string block = DropFilesBlock(DragPaths(items));
+  std::string expected("\x14\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0", 20);
+  expected += std::string("C:\\VAPORIZE\\C1.doc\0D:\\VAPORIZE\\D2.txt\0\0", 39);
+  EXPECT_EQ(block, expected);
+  EXPECT_EQ(block.size(), 20u + 19 + 19 + 1);
+
+  std::string map = NameMapBlock(DragNames(items));
+  EXPECT_EQ(map, std::string("report.doc\0notes.txt\0\0", 22));
+  EXPECT_EQ(NameMapBlock({}), std::string(1, '\0'));
+}
+
+TEST(DragDataTest, PressOnAnItemAndAMoveOfMoreThanThreePixelsStartsTheDrag) {
+  DragGesture g;
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_FALSE(g.MouseMove(13, 13)) << "exactly 3 pixels both ways";
+  EXPECT_FALSE(g.MouseMove(7, 7));
+  EXPECT_TRUE(g.MouseMove(14, 10)) << "4 pixels horizontally";
+  EXPECT_FALSE(g.MouseMove(30, 30)) << "the gesture disarms once the drag starts";
+
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_TRUE(g.MouseMove(10, 6)) << "4 pixels vertically";
+
+  g.MouseDown(true, false, 10, 10);
+  EXPECT_FALSE(g.MouseMove(40, 40)) << "empty space arms nothing";
+  g.MouseDown(false, true, 10, 10);
+  EXPECT_FALSE(g.MouseMove(40, 40)) << "the right button arms nothing";
+
+  g.MouseDown(true, true, 10, 10);
+  g.MouseUp();
+  EXPECT_FALSE(g.MouseMove(40, 40));
+}
+
+TEST(DragDataTest, ThePressAfterADoubleClickArmsNothing) {
+  DragGesture g;
+  g.MouseDown(true, true, 10, 10);
+  g.DoubleClick();
+  EXPECT_FALSE(g.Armed());
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_FALSE(g.MouseMove(40, 40));
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_TRUE(g.MouseMove(40, 40)) << "only the one press is skipped";
+}
+
+}  // namespace
+}  // namespace vz
