@@ -34,6 +34,20 @@ CivilTime SendingStamp() {
   return TruncateToDos(now).value_or(now);
 }
 
+// Takes back the part of `record` that a failed append left at the end of
+// the index, which was `size` bytes long before. Only our own bytes are cut:
+// when anything else follows them, the index is left alone and false says
+// that it still ends badly.
+bool CutTornRecord(const std::string& indexPath, std::int64_t size, const std::string& record) {
+  auto text = Plat().ReadWholeFile(indexPath);
+  if (!text) return false;
+  const auto before = static_cast<std::size_t>(size);
+  if (text->size() <= before) return text->size() == before;
+  std::string tail = text->substr(before);
+  if (tail.size() > record.size() || record.compare(0, tail.size(), tail) != 0) return false;
+  return Plat().ReplaceFileContents(indexPath, text->substr(0, before));
+}
+
 }  // namespace
 
 void ConfirmSendTexts(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
@@ -104,6 +118,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<
 
   StoredNameAllocator names;
   CivilTime stamp = SendingStamp();
+  std::string brokenIndex;  // drives whose index ends in half a record
   for (std::size_t i = 0; i < storeList.size(); ++i) {
     const std::string& entry = storeList[i];
     char d = entry[0];
@@ -126,9 +141,20 @@ SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<
       out.report.Failed(entry, "it does not exist");
       continue;
     }
+    const std::string drive = std::string(1, ToUpperChar(d)) + ":";
+    if (brokenIndex.find(ToUpperChar(d)) != std::string::npos) {
+      out.report.Failed(entry, "the index of drive " + drive + " holds half a record that could not be removed");
+      continue;
+    }
     auto index = Plat().OpenAppend(IndexPathOf(d));
     if (!index) {
-      out.report.Skipped(entry, std::string("no store on drive ") + ToUpperChar(d) + ":");
+      out.report.Skipped(entry, "no store on drive " + drive);
+      continue;
+    }
+    // Where this record will start: a write cut short is taken back to here.
+    const std::int64_t indexSize = index->Size();
+    if (indexSize < 0) {
+      out.report.Failed(entry, "the index of drive " + drive + " could not be read");
       continue;
     }
     // The stamp marks the day of sending; links and folders keep their times.
@@ -155,12 +181,18 @@ SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<
                                                           : "the move into the store was refused");
       continue;
     }
-    if (!index->Append(FormatRecord({original, stored}))) {
+    const std::string record = FormatRecord({original, stored});
+    if (!index->Append(record)) {
+      index.reset();
+      // Half a record would pair every later line with the wrong one, and
+      // the items of those records would vanish from the user's sight.
+      if (!CutTornRecord(IndexPathOf(d), indexSize, record)) brokenIndex += ToUpperChar(d);
       // An item must never sit in the store without the record that lets the
       // user see and restore it: put it back.
-      if (Plat().MoveItem(stored, entry))
+      if (Plat().MoveItem(stored, entry)) {
+        names.Release(d, FileNamePart(stored));
         out.report.Failed(entry, "the index could not be written; the item was left in place");
-      else
+      } else
         out.report.Failed(entry, "the index could not be written; the item is at " + stored);
       continue;
     }

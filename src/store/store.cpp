@@ -1,6 +1,7 @@
 #include "store/store.h"
 
 #include <cstdio>
+#include <map>
 
 #include "common/text.h"
 #include "platform/platform.h"
@@ -63,16 +64,65 @@ std::string FormatRecord(const ShredItemRecord& record) {
   return Trim(record.originalPath) + "\r\n" + Trim(record.storedPath) + "\r\n";
 }
 
+namespace {
+
+// Answers whether a path is known to be absent. A failed attribute query
+// alone proves nothing (access denied, a passing device error), and
+// dropping the record of an item that is still there would hide it from
+// the user for good: absence is believed only when a listing of the
+// nearest folder that can be listed lacks the name. Listings are kept for
+// the whole prune, so a store costs one listing however many records die.
+class AbsenceCheck {
+ public:
+  bool Missing(const std::string& path) {
+    if (path.empty()) return true;
+    if (Exists(path)) return false;
+    // Only full drive paths can be confirmed; anything else was never a
+    // stored path that this system wrote.
+    if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return true;
+    return ConfirmedMissing(WithoutTrailingBackslash(path));
+  }
+
+ private:
+  bool ConfirmedMissing(const std::string& path) {
+    std::string folder = FolderPart(path);
+    if (folder.size() < 3) return false;  // a drive root is never missing
+    const std::set<std::string>* names = Listing(folder);
+    if (names) return names->count(ToUpper(FileNamePart(path))) == 0;
+    // The folder itself may be gone; its own folder can tell.
+    return folder.size() > 3 && ConfirmedMissing(WithoutTrailingBackslash(folder));
+  }
+
+  const std::set<std::string>* Listing(const std::string& folder) {
+    std::string key = ToUpper(folder);
+    auto it = listings_.find(key);
+    if (it == listings_.end()) {
+      std::vector<DirEntry> entries;
+      std::optional<std::set<std::string>> names;
+      if (Plat().ListDirectory(folder, entries)) {
+        names.emplace();
+        for (const auto& e : entries) names->insert(ToUpper(e.name));
+      }
+      it = listings_.emplace(key, std::move(names)).first;
+    }
+    return it->second ? &*it->second : nullptr;
+  }
+
+  std::map<std::string, std::optional<std::set<std::string>>> listings_;
+};
+
+}  // namespace
+
 void PruneIndex() {
   for (char d : GetFixedDrives()) {
     std::string index = IndexPathOf(d);
-    if (!Exists(index)) continue;
     auto text = Plat().ReadWholeFile(index);
     if (!text) continue;
     std::vector<std::string> lines = SplitLines(*text);
     std::string kept;
+    AbsenceCheck absence;
     for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
-      if (!Exists(Trim(lines[i + 1]))) continue;
+      if (absence.Missing(Trim(lines[i + 1]))) continue;
       kept += lines[i] + "\r\n" + lines[i + 1] + "\r\n";
     }
     // Rewriting identical bytes would change nothing; the file is replaced
