@@ -1,0 +1,65 @@
+#include "settings/settings.h"
+
+#include <optional>
+
+#include "platform/platform.h"
+
+namespace vz {
+namespace {
+
+// A value that does not exist, is not a 32-bit number or cannot be read
+// counts as missing; the reader then takes its own default.
+std::optional<std::uint32_t> ReadDword(const char* name) {
+  KvValue v = Plat().KvRead(kSettingsKey, name);
+  if (v.type != KvType::Dword) return std::nullopt;
+  return v.dword;
+}
+
+std::uint32_t AsDword(bool b) { return b ? 1u : 0u; }
+
+}  // namespace
+
+VaporizerSettings LoadSettings() {
+  VaporizerSettings s;
+  // Opening creates the key, so a first read leaves it there, empty.
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return s;
+  if (auto v = ReadDword("ShredCount")) s.passCount = static_cast<std::int32_t>(*v);
+  if (auto v = ReadDword("ShowIndicator")) s.showProgress = *v != 0;
+  if (auto v = ReadDword("InsertContext")) s.insertContextMenu = *v != 0;
+  if (auto v = ReadDword("InsertSendTo")) s.insertSendTo = *v != 0;
+  return s;
+}
+
+BatchSettings ReadBatchSettings() {
+  BatchSettings b;
+  // Without a key there is nowhere to keep a choice: one pass, and the
+  // progress window as on a first run.
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return b;
+  if (auto v = ReadDword("ShredCount")) {
+    b.passes = static_cast<std::int32_t>(*v);
+  } else {
+    b.passes = 1;
+    Plat().KvWriteDword(kSettingsKey, "ShredCount", 1);
+  }
+  if (auto v = ReadDword("ShowIndicator")) {
+    b.showProgress = *v != 0;
+  } else {
+    b.showProgress = true;
+    Plat().KvWriteDword(kSettingsKey, "ShowIndicator", 1);
+  }
+  return b;
+}
+
+bool SaveSettings(const VaporizerSettings& s, const MenuSwitches& switches) {
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
+  // A single failed write is ignored; the rest still go out.
+  Plat().KvWriteDword(kSettingsKey, "ShredCount", static_cast<std::uint32_t>(s.passCount));
+  Plat().KvWriteDword(kSettingsKey, "ShowIndicator", AsDword(s.showProgress));
+  Plat().KvWriteDword(kSettingsKey, "InsertContext", AsDword(s.insertContextMenu));
+  if (switches.setFileMenuRegistration) switches.setFileMenuRegistration(s.insertContextMenu);
+  Plat().KvWriteDword(kSettingsKey, "InsertSendTo", AsDword(s.insertSendTo));
+  if (switches.setSendToShortcut) switches.setSendToShortcut(s.insertSendTo);
+  return true;
+}
+
+}  // namespace vz

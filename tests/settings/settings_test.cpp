@@ -1,0 +1,161 @@
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/drives.h"
+#include "support/recording_platform.h"
+
+namespace vz::test {
+namespace {
+
+class SettingsTest : public DrivesTest {
+ protected:
+  static KvValue Value(const char* name) { return Plat().KvRead(kSettingsKey, name); }
+  static void Put(const char* name, std::uint32_t v) { ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, name, v)); }
+};
+
+TEST_F(SettingsTest, FreshAccountReadsDefaultsAndLeavesAnEmptyKey) {
+  ASSERT_FALSE(Plat().KvOpenKey(kSettingsKey, false));
+  VaporizerSettings s = LoadSettings();
+  EXPECT_EQ(s.passCount, 3);
+  EXPECT_FALSE(s.showProgress);
+  EXPECT_TRUE(s.insertContextMenu);
+  EXPECT_TRUE(s.insertSendTo);
+  EXPECT_TRUE(Plat().KvOpenKey(kSettingsKey, false)) << "reading creates the key";
+  for (const char* name : {"ShredCount", "ShowIndicator", "InsertContext", "InsertSendTo"})
+    EXPECT_EQ(Value(name).type, KvType::Missing) << name << " must not be written by a read";
+}
+
+TEST_F(SettingsTest, StoredNumbersAreTakenAsTheyStand) {
+  Put("ShredCount", 25);
+  Put("ShowIndicator", 7);
+  Put("InsertContext", 0);
+  Put("InsertSendTo", 2);
+  VaporizerSettings s = LoadSettings();
+  EXPECT_EQ(s.passCount, 25) << "no range test on reading";
+  EXPECT_TRUE(s.showProgress) << "any non-zero number is true";
+  EXPECT_FALSE(s.insertContextMenu) << "a stored 0 is false, not missing";
+  EXPECT_TRUE(s.insertSendTo);
+
+  BatchSettings b = ReadBatchSettings();
+  EXPECT_EQ(b.passes, 25) << "the batch uses the stored number unchanged";
+  EXPECT_TRUE(b.showProgress);
+  EXPECT_EQ(Value("ShowIndicator").dword, 7u) << "a readable value is not written back";
+}
+
+TEST_F(SettingsTest, ATextValueCountsAsMissingForEachReaderInItsOwnWay) {
+  ASSERT_TRUE(Plat().KvWriteString(kSettingsKey, "ShredCount", "5"));
+  EXPECT_EQ(LoadSettings().passCount, 3);
+  EXPECT_EQ(Value("ShredCount").type, KvType::String) << "the screens' read writes nothing";
+
+  BatchSettings b = ReadBatchSettings();
+  EXPECT_EQ(b.passes, 1);
+  KvValue v = Value("ShredCount");
+  EXPECT_EQ(v.type, KvType::Dword) << "the batch writes its default back as a number";
+  EXPECT_EQ(v.dword, 1u);
+}
+
+TEST_F(SettingsTest, FirstVaporizeOnAFreshAccountWritesOnePassWithProgress) {
+  BatchSettings b = ReadBatchSettings();
+  EXPECT_EQ(b.passes, 1);
+  EXPECT_TRUE(b.showProgress);
+  EXPECT_EQ(Value("ShredCount").type, KvType::Dword);
+  EXPECT_EQ(Value("ShredCount").dword, 1u);
+  EXPECT_EQ(Value("ShowIndicator").dword, 1u);
+  VaporizerSettings s = LoadSettings();
+  EXPECT_EQ(s.passCount, 1);
+  EXPECT_TRUE(s.showProgress);
+}
+
+TEST_F(SettingsTest, ZeroPassesAndProgressOffAreKeptByTheBatch) {
+  Put("ShredCount", 0);
+  Put("ShowIndicator", 0);
+  BatchSettings b = ReadBatchSettings();
+  EXPECT_EQ(b.passes, 0);
+  EXPECT_FALSE(b.showProgress);
+  EXPECT_EQ(Value("ShredCount").dword, 0u);
+  EXPECT_EQ(Value("ShowIndicator").dword, 0u);
+}
+
+TEST_F(SettingsTest, ANegativeCountIsReadAsASignedNumber) {
+  Put("ShredCount", 0xFFFFFFFEu);
+  EXPECT_EQ(LoadSettings().passCount, -2);
+  EXPECT_EQ(ReadBatchSettings().passes, -2);
+}
+
+TEST_F(SettingsTest, WithoutAKeyTheReadersFallBackAndNothingIsWritten) {
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  rec.FailOn("KvOpenKey+create");
+  VaporizerSettings s = LoadSettings();
+  EXPECT_EQ(s.passCount, 3);
+  EXPECT_FALSE(s.showProgress);
+  EXPECT_TRUE(s.insertContextMenu && s.insertSendTo);
+  BatchSettings b = ReadBatchSettings();
+  EXPECT_EQ(b.passes, 1);
+  EXPECT_EQ(rec.Count("KvWriteDword"), 0u);
+
+  bool switched = false;
+  MenuSwitches sw{[&](bool) { switched = true; }, [&](bool) { switched = true; }};
+  EXPECT_FALSE(SaveSettings(VaporizerSettings{}, sw));
+  EXPECT_FALSE(switched) << "no registration changes when nothing could be saved";
+  EXPECT_EQ(rec.Count("KvWriteDword"), 0u);
+}
+
+TEST_F(SettingsTest, SaveWritesInOrderAndAppliesEachSwitchAfterItsValue) {
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  std::vector<std::string> order;
+  MenuSwitches sw{[&](bool on) { order.push_back(std::string("menu:") + (on ? "on" : "off")); },
+                  [&](bool on) { order.push_back(std::string("sendto:") + (on ? "on" : "off")); }};
+  rec.calls.clear();
+  VaporizerSettings s{7, true, false, true};
+  ASSERT_TRUE(SaveSettings(s, sw));
+  std::vector<std::string> writes;
+  for (const auto& c : rec.calls)
+    if (c.op == "KvWriteDword") writes.push_back(c.path);
+  EXPECT_EQ(writes, (std::vector<std::string>{"ShredCount", "ShowIndicator", "InsertContext", "InsertSendTo"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"menu:off", "sendto:on"}));
+
+  VaporizerSettings back = LoadSettings();
+  EXPECT_EQ(back.passCount, 7);
+  EXPECT_TRUE(back.showProgress);
+  EXPECT_FALSE(back.insertContextMenu);
+  EXPECT_TRUE(back.insertSendTo);
+}
+
+TEST_F(SettingsTest, TrueIsSavedAsOne) {
+  Put("ShowIndicator", 7);
+  VaporizerSettings s = LoadSettings();
+  ASSERT_TRUE(SaveSettings(s, MenuSwitches{}));
+  EXPECT_EQ(Value("ShowIndicator").dword, 1u);
+  EXPECT_EQ(Value("InsertContext").dword, 1u);
+  EXPECT_EQ(Value("ShredCount").dword, 3u);
+}
+
+TEST_F(SettingsTest, AFailedWriteIsSkippedAndTheRestStillGoOut) {
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  rec.FailOn("KvWriteDword", "ShowIndicator");
+  ASSERT_TRUE(SaveSettings(VaporizerSettings{4, true, false, false}, MenuSwitches{}));
+  EXPECT_EQ(Value("ShowIndicator").type, KvType::Missing);
+  EXPECT_EQ(Value("ShredCount").dword, 4u);
+  EXPECT_EQ(Value("InsertContext").dword, 0u);
+  EXPECT_EQ(Value("InsertSendTo").dword, 0u);
+}
+
+TEST_F(SettingsTest, ASwitchThatThrowsEndsTheSaveAtThatStep) {
+  MenuSwitches sw{[](bool) { throw std::runtime_error("registration refused"); },
+                  [](bool) { FAIL() << "the second switch must not run"; }};
+  EXPECT_THROW(SaveSettings(VaporizerSettings{2, false, true, true}, sw), std::runtime_error);
+  EXPECT_EQ(Value("InsertContext").dword, 1u);
+  EXPECT_EQ(Value("InsertSendTo").type, KvType::Missing);
+}
+
+}  // namespace
+}  // namespace vz::test
