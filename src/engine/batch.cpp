@@ -1,0 +1,384 @@
+#include "engine/batch.h"
+
+#include <algorithm>
+#include <exception>
+#include <numeric>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "common/dostime.h"
+#include "common/text.h"
+#include "common/ui.h"
+#include "engine/collect.h"
+#include "engine/overwrite.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
+#include "store/store.h"
+
+namespace vz {
+namespace {
+
+constexpr const char* kCautionTitle = "Please use caution";
+
+// The moment written on every file just before it is cut and deleted, so
+// that nothing about when it was last used survives.
+constexpr CivilTime kVaporizeStamp{1990, 1, 1, 12, 12, 12};
+
+std::string CautionText(std::size_t count) {
+  return "Caution: You are about to vaporize one or more items.\r\r"
+         "Once items are vaporized, there is no way to restore them.\r\r"
+         "Are you completely sure that you want to permanently delete " +
+         ToDecimal(static_cast<std::int64_t>(count)) + " item(s) ?";
+}
+
+struct Effective {
+  int passes = 1;
+  bool deleteAfter = true;
+  std::uint8_t fillByte = 0;
+  bool showProgress = true;
+};
+
+Effective EffectiveSettings(const ShredOptions* options) {
+  Effective e;
+  if (options) {
+    e.passes = options->Passes;
+    e.deleteAfter = options->DeleteAfter != 0;
+    e.fillByte = options->FillByte;
+    e.showProgress = options->ShowProgress != 0;
+    return e;
+  }
+  BatchSettings b = ReadBatchSettings();
+  e.passes = std::max(0, static_cast<int>(b.passes));
+  e.showProgress = b.showProgress;
+  return e;
+}
+
+bool IsRealFolder(const std::optional<std::uint32_t>& attrs) {
+  return attrs && (*attrs & kAttrDirectory) && !(*attrs & kAttrReparsePoint);
+}
+
+// A path's attributes without the trailing backslash, which would make the
+// POSIX layer look through a link at its target.
+std::optional<std::uint32_t> AttributesOfItem(const std::string& path) {
+  std::string p = WithoutTrailingBackslash(path);
+  if (p.empty() || p.back() == ':') p = path;
+  return Plat().GetAttributes(p);
+}
+
+// The original path of each file as the index files record it, in upper
+// case; the file's own path where no record names it. One pass over the
+// index lines and one look-up per file.
+std::vector<std::string> DisplayTexts(const std::vector<std::string>& files) {
+  std::vector<std::string> lines;
+  for (char d : GetFixedDrives()) {
+    if (auto l = ReadIndexLines(IndexPathOf(d)))
+      for (auto& line : *l) lines.push_back(ToUpper(line));
+  }
+  std::unordered_map<std::string, std::size_t> first;
+  first.reserve(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) first.emplace(lines[i], i);  // keeps the first
+  std::vector<std::string> out;
+  out.reserve(files.size());
+  for (const auto& f : files) {
+    auto it = first.find(ToUpper(f));
+    out.push_back(it != first.end() && it->second > 0 ? lines[it->second - 1] : f);
+  }
+  return out;
+}
+
+std::string ParentOf(const std::string& path) { return FolderPart(WithoutTrailingBackslash(path)); }
+
+std::size_t Depth(const std::string& folder) {
+  return static_cast<std::size_t>(std::count(folder.begin(), folder.end(), '\\'));
+}
+
+class Batch {
+ public:
+  Batch(const Effective& s, bool display) : s_(s), display_(display), overwriter_(s.fillByte) {}
+
+  Report Run(std::vector<std::string> list) {
+    Split(list);
+    if (!folders_.empty()) {
+      std::vector<std::string> found;
+      CollectFolderContents(folders_, found);
+      files_.insert(files_.end(), found.begin(), found.end());
+    }
+    Deduplicate();
+    IndexFolders();
+    std::vector<std::string> shown = display_ ? DisplayTexts(files_) : std::vector<std::string>{};
+
+    if (s_.showProgress) {
+      Ui().ProgressBegin(files_.size(), s_.passes);
+      Ui().ProcessMessages();
+    }
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      const std::string& path = files_[i];
+      if (s_.showProgress) Ui().ProgressFile(i, display_ ? shown[i] : path);
+      bool gone = false;
+      try {
+        gone = VaporizeFile(path);
+      } catch (const std::exception& e) {
+        report_.Failed(Label(path), std::string("stopped by an error: ") + e.what());
+      }
+      if (!gone) BlockParents(path);
+      if (s_.showProgress) Ui().ProgressFilesDone(i + 1);
+      Ui().ProcessMessages();
+    }
+    RemoveFolders();
+    if (s_.showProgress) Ui().ProgressEnd();
+    return report_;
+  }
+
+ private:
+  void Split(std::vector<std::string>& list) {
+    for (auto& entry : list) {
+      if (IsRealFolder(AttributesOfItem(entry))) {
+        if (entry != WithTrailingBackslash(entry)) labels_[WithTrailingBackslash(entry)] = entry;
+        entry = WithTrailingBackslash(entry);
+        folders_.push_back(entry);
+      } else {
+        // Files, links (to folders too) and names that do not exist. A
+        // trailing backslash would make a link look like its target.
+        std::string file = WithoutTrailingBackslash(entry);
+        if (file.empty() || file.back() == ':') file = entry;
+        if (file != entry) labels_[file] = entry;
+        files_.push_back(file);
+      }
+    }
+  }
+
+  // A folder given beside its own parent is walked twice; each name is
+  // still handled once.
+  void Deduplicate() {
+    auto unique = [](std::vector<std::string>& v) {
+      std::unordered_set<std::string> seen;
+      v.erase(std::remove_if(v.begin(), v.end(), [&](const std::string& s) { return !seen.insert(s).second; }),
+              v.end());
+    };
+    unique(files_);
+    unique(folders_);
+  }
+
+  void IndexFolders() {
+    blocked_.assign(folders_.size(), false);
+    for (std::size_t i = 0; i < folders_.size(); ++i) {
+      folderIndex_.emplace(folders_[i], i);
+      // A read-only folder would refuse to give up its entries or itself.
+      auto attrs = AttributesOfItem(folders_[i]);
+      if (attrs && (*attrs & kAttrReadOnly) &&
+          Plat().SetAttributes(WithoutTrailingBackslash(folders_[i]), *attrs & ~kAttrReadOnly))
+        readOnlyFolders_.emplace(i, *attrs);
+    }
+  }
+
+  // Items are reported under the names their caller gave them.
+  std::string Label(const std::string& path) const {
+    auto it = labels_.find(path);
+    return it != labels_.end() ? it->second : path;
+  }
+
+  bool BeneathFolder(const std::string& path) const { return folderIndex_.count(ParentOf(path)) != 0; }
+
+  // Something beneath these folders stays, so they stay with it.
+  void BlockParents(const std::string& path) {
+    for (std::string p = ParentOf(path); !p.empty(); p = ParentOf(p)) {
+      auto it = folderIndex_.find(p);
+      if (it == folderIndex_.end()) break;
+      blocked_[it->second] = true;
+    }
+  }
+
+  // True when nothing unvaporized is left under this name.
+  bool VaporizeFile(const std::string& path) {
+    auto entry = Plat().FindEntry(path);
+    if (!entry) {
+      if (Plat().GetAttributes(path)) {
+        report_.Failed(Label(path), "its directory entry could not be read; it was left in place");
+        return false;
+      }
+      report_.Skipped(Label(path), "not found");
+      return true;
+    }
+    const bool beneath = BeneathFolder(path);
+    const bool remove = s_.deleteAfter || beneath;
+    if (entry->attributes & kAttrReparsePoint) {
+      // Only the link goes; what it points at was never given.
+      if (!remove) {
+        report_.Skipped(Label(path), "a link: nothing to overwrite, and deleting was not asked for");
+        return true;
+      }
+      if (Plat().RemoveLink(path)) {
+        report_.Done(Label(path), "link removed; what it points at was left as it was");
+        return true;
+      }
+      report_.Failed(Label(path), "the link could not be removed");
+      return false;
+    }
+    if (entry->attributes & kAttrDirectory) {
+      report_.Failed(Label(path), "a folder where a file was listed");
+      return false;
+    }
+    if (Plat().LinkCount(path) > 1) return RemoveHardLinkedName(path, entry->attributes, remove);
+
+    const std::uint32_t attrs = entry->attributes;
+    const bool readOnly = attrs & kAttrReadOnly;
+    if (readOnly) Plat().SetAttributes(path, attrs & ~kAttrReadOnly);
+
+    for (int pass = 1; pass <= s_.passes; ++pass) {
+      PassResult r = overwriter_.Pass(path);
+      if (!r.ok) {
+        if (readOnly) Plat().SetAttributes(path, attrs);
+        std::string why = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) +
+                          " failed (" + r.error + "); the file was left in place";
+        report_.Failed(Label(path), why);
+        return false;
+      }
+      if (s_.showProgress) Ui().ProgressPass(pass, r.bytesWritten);
+    }
+
+    if (!remove) {
+      report_.Done(Label(path), "overwritten");
+      return true;
+    }
+    if (s_.deleteAfter) {
+      if (auto stamp = TruncateToDos(kVaporizeStamp)) {
+        if (auto f = Plat().OpenSharedWrite(path, true)) f->SetTimes(&*stamp, &*stamp, &*stamp);
+      }
+    }
+    if (!Plat().RemoveFile(path)) {
+      report_.Failed(Label(path), "overwritten, but it could not be deleted");
+      return false;
+    }
+    report_.Done(Label(path), "vaporized");
+    return true;
+  }
+
+  // Writing over content that other names still show would destroy it for
+  // them too: only this name goes.
+  bool RemoveHardLinkedName(const std::string& path, std::uint32_t attrs, bool remove) {
+    const char* why = "its content was not overwritten because other links to it exist";
+    if (!remove) {
+      report_.Skipped(Label(path), why);
+      return true;
+    }
+    bool removed = Plat().RemoveFile(path);
+    if (!removed && (attrs & kAttrReadOnly) && Plat().SetAttributes(path, attrs & ~kAttrReadOnly)) {
+      removed = Plat().RemoveFile(path);
+      if (!removed) Plat().SetAttributes(path, attrs);
+    }
+    if (!removed) {
+      report_.Failed(Label(path), std::string(why) + ", and this name could not be removed");
+      return false;
+    }
+    report_.Skipped(Label(path), std::string("name removed; ") + why);
+    return true;
+  }
+
+  // Deepest first. Only an empty folder can be removed, so nothing that was
+  // not vaporized can vanish with its folder.
+  void RemoveFolders() {
+    std::vector<std::size_t> order(folders_.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      std::size_t da = Depth(folders_[a]), db = Depth(folders_[b]);
+      return da != db ? da > db : a > b;  // later-found first within a level
+    });
+    for (std::size_t i : order) {
+      const std::string& folder = folders_[i];
+      auto label = labels_.find(folder);
+      std::string name = label != labels_.end() ? label->second : WithoutTrailingBackslash(folder);
+      if (blocked_[i]) {
+        report_.Skipped(name, "left in place: it still holds items that were not vaporized");
+        RestoreReadOnly(i);
+        continue;
+      }
+      if (Plat().RemoveEmptyDirectory(WithoutTrailingBackslash(folder))) {
+        report_.Done(name, "vaporized");
+      } else {
+        report_.Failed(name, "the folder could not be removed");
+        RestoreReadOnly(i);
+        BlockParents(folder);
+      }
+    }
+  }
+
+  void RestoreReadOnly(std::size_t i) {
+    auto it = readOnlyFolders_.find(i);
+    if (it != readOnlyFolders_.end()) Plat().SetAttributes(WithoutTrailingBackslash(folders_[i]), it->second);
+  }
+
+  Effective s_;
+  bool display_;
+  Overwriter overwriter_;
+  Report report_;
+  std::vector<std::string> files_, folders_;
+  std::vector<bool> blocked_;
+  std::unordered_map<std::string, std::size_t> folderIndex_;
+  std::unordered_map<std::string, std::string> labels_;  // as used here -> as the caller wrote it
+  std::unordered_map<std::size_t, std::uint32_t> readOnlyFolders_;
+};
+
+}  // namespace
+
+Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options) {
+  Report report;
+  if (list.empty()) return report;
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(list.size()))) {
+    for (const auto& item : list) report.Skipped(item, "left in place: the caution question was answered No");
+    return report;
+  }
+  Effective settings = EffectiveSettings(options);
+  if (settings.passes < 0) settings.passes = 0;
+  report = Batch(settings, display).Run(std::move(list));
+  PruneIndex();
+  Plat().UpdateIcon();
+  return report;
+}
+
+namespace {
+
+// Lists every store; a store that is there but cannot be trusted or listed
+// is named in `trouble`, since its items stay.
+std::vector<std::string> ListStores(Report* trouble) {
+  std::vector<std::string> list;
+  for (char d : GetFixedDrives()) {
+    std::string dir = StoreDirOf(d);
+    std::vector<DirEntry> entries;
+    auto attrs = Plat().GetAttributes(dir);
+    if (!attrs) {
+      // Most often there is no store on this drive at all; a store whose
+      // index can be read is there all the same.
+      if (trouble && (Plat().ListDirectory(dir, entries) || Plat().ReadWholeFile(IndexPathOf(d))))
+        trouble->Failed(dir, "the store could not be checked; its items were left");
+      continue;
+    }
+    if (!IsRealFolder(attrs)) {
+      // A store replaced by a link would lead into folders nobody sent.
+      if (trouble) trouble->Failed(dir, "the store is not a folder of its own; what it holds was left");
+      continue;
+    }
+    if (!Plat().ListDirectory(dir, entries)) {
+      if (trouble) trouble->Failed(dir, "the store could not be listed; its items were left");
+      continue;
+    }
+    for (const auto& e : entries) {
+      if (e.name == "." || e.name == ".." || e.name == kIndexName || e.name == kDesktopIniName) continue;
+      list.push_back(dir + "\\" + e.name);
+    }
+  }
+  return list;
+}
+
+}  // namespace
+
+std::vector<std::string> ListAllStoreEntries() { return ListStores(nullptr); }
+
+Report ShredAllItems(const ShredOptions* options) {
+  Report report;
+  std::vector<std::string> list = ListStores(&report);
+  if (list.empty()) return report;
+  report.Append(VaporizeBatch(std::move(list), true, options));
+  return report;
+}
+
+}  // namespace vz

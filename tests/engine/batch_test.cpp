@@ -1,0 +1,479 @@
+#include "engine/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/report.h"
+#include "common/ui.h"
+#include "engine/link_support.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
+#include "store/store.h"
+#include "support/drives.h"
+#include "support/recording_platform.h"
+#include "support/scripted_ui.h"
+
+namespace vz::test {
+namespace {
+
+constexpr char kCaution[] =
+    "Caution: You are about to vaporize one or more items.\r\r"
+    "Once items are vaporized, there is no way to restore them.\r\r"
+    "Are you completely sure that you want to permanently delete ";
+
+class CountingUi : public ScriptedUi {
+ public:
+  int pumps = 0;
+  std::vector<std::string> events;
+  void ProgressFile(std::size_t i, const std::string& d) override {
+    ScriptedUi::ProgressFile(i, d);
+    events.push_back("file " + d);
+  }
+  void ProgressFilesDone(std::size_t done) override {
+    ScriptedUi::ProgressFilesDone(done);
+    events.push_back("done " + std::to_string(done));
+  }
+  void ProcessMessages() override {
+    ++pumps;
+    events.push_back("pump");
+  }
+};
+
+ShredOptions Options(std::uint16_t passes, bool deleteAfter, std::uint8_t fill, bool progress) {
+  return ShredOptions{passes, static_cast<std::uint8_t>(deleteAfter), fill, static_cast<std::uint8_t>(progress)};
+}
+
+std::string Content(std::size_t n, char seed) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i % 23);
+  return s;
+}
+
+bool AllBytesAre(const std::string& s, unsigned char b) {
+  return std::all_of(s.begin(), s.end(), [b](char c) { return static_cast<unsigned char>(c) == b; });
+}
+
+class BatchTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    EnsureStores();
+  }
+  CountingUi ui;
+
+  const ItemReport* Item(const Report& r, const std::string& path) {
+    const ItemReport* i = r.Find(path);
+    EXPECT_NE(i, nullptr) << "no report for " << path;
+    return i;
+  }
+};
+
+TEST_F(BatchTest, AnEmptyListAsksNothingAndTouchesNothing) {
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\gone.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  Report r = VaporizeBatch({}, true, nullptr);
+  EXPECT_TRUE(r.Items().empty());
+  EXPECT_TRUE(ui.asked.empty());
+  EXPECT_EQ(rec.Count("UpdateIcon"), 0u);
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\gone.txt\r\nD:\\VAPORIZE\\D1.txt\r\n") << "no prune";
+}
+
+TEST_F(BatchTest, TheCautionQuestionIsAskedWordForWordWithTheInputCount) {
+  MakeFile(D("tree\\a.txt"), "a");
+  MakeFile(D("tree\\sub\\b.txt"), "b");
+  MakeFile(D("tree\\sub\\c.txt"), "c");
+  MakeFile(D("loose.txt"), "l");
+  ScopedUi scoped(ui);
+  VaporizeBatch({D("tree"), D("loose.txt")}, false, nullptr);
+  ASSERT_EQ(ui.asked.size(), 1u);
+  EXPECT_EQ(ui.asked[0].kind, Question::Caution);
+  EXPECT_EQ(ui.asked[0].title, "Please use caution");
+  EXPECT_EQ(ui.asked[0].text, std::string(kCaution) + "2 item(s) ?") << "input entries, not files found";
+  EXPECT_EQ(ui.asked[0].text.find('\n'), std::string::npos);
+}
+
+TEST_F(BatchTest, AnsweringNoChangesNothing) {
+  MakeFile(D("doc.txt"), "keep me");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n");
+  ui.answers = {false};
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  Report r = VaporizeBatch({D("doc.txt")}, true, nullptr);
+  EXPECT_EQ(Slurp(D("doc.txt")), "keep me");
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n");
+  EXPECT_EQ(rec.Count("UpdateIcon"), 0u);
+  EXPECT_EQ(rec.Count("KvWriteDword"), 0u) << "settings are not even read";
+  EXPECT_EQ(ui.begun, 0);
+  const ItemReport* i = Item(r, D("doc.txt"));
+  ASSERT_NE(i, nullptr);
+  EXPECT_EQ(i->outcome, Outcome::Skipped);
+  EXPECT_NE(i->detail.find("No"), std::string::npos);
+}
+
+TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
+  MakeFile(D("VAPORIZE\\D1\\one.txt"), Content(3000, 'a'));
+  MakeFile(D("VAPORIZE\\D1\\inner\\two.txt"), Content(10, 'b'));
+  MakeFile(D("VAPORIZE\\D1\\inner\\three.txt"), "");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\Old\r\nD:\\VAPORIZE\\D1\r\n");
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, true, nullptr);
+  const std::vector<std::string> ops = rec.Ops("");
+  EXPECT_EQ(ui.asked.at(0).text, std::string(kCaution) + "1 item(s) ?");
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  EXPECT_TRUE(r.AllDone());
+  EXPECT_EQ(r.Count(Outcome::Done), 5u) << "three files and two folders";
+  // Deepest first, and only once it was empty.
+  std::vector<std::string> removed;
+  for (const auto& c : rec.CallsOf("RemoveEmptyDirectory")) removed.push_back(c.path);
+  EXPECT_EQ(removed, (std::vector<std::string>{D("VAPORIZE\\D1\\inner"), D("VAPORIZE\\D1")}));
+  EXPECT_EQ(rec.Count("DeleteItem"), 0u) << "nothing is deleted wholesale";
+  EXPECT_EQ(Item(r, D("VAPORIZE\\D1"))->outcome, Outcome::Done) << "reported under the caller's name";
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "") << "the dead record is pruned";
+  EXPECT_EQ(rec.Count("UpdateIcon"), 1u);
+  ASSERT_FALSE(ops.empty());
+  EXPECT_EQ(ops.back(), "UpdateIcon") << "the icon is refreshed last, after the prune";
+  EXPECT_NE(std::find(ops.begin(), ops.end(), "ReplaceFileContents"), ops.end());
+}
+
+TEST_F(BatchTest, EachPassIsFlushedBeforeTheFileIsStampedCutAndDeleted) {
+  MakeFile(D("f.bin"), Content(5000, 'x'));
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(3, true, 0, false);
+  Report r = VaporizeBatch({D("f.bin")}, false, &o);
+  ASSERT_TRUE(r.AllDone()) << r.Items().at(0).detail;
+  EXPECT_FALSE(PathExists(D("f.bin")));
+
+  std::vector<std::string> seq;
+  for (const auto& op : rec.Ops("f.bin"))
+    if (op == "OpenExclusive" || op == "WriteAt" || op == "Flush" || op == "OpenSharedWrite+truncate" ||
+        op == "SetTimes" || op == "RemoveFile")
+      if (seq.empty() || seq.back() != op || op != "WriteAt") seq.push_back(op);
+  std::vector<std::string> pass{"OpenExclusive", "WriteAt", "Flush"};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), pass.begin(), pass.end());
+  expected.insert(expected.end(), {"OpenSharedWrite+truncate", "SetTimes", "RemoveFile"});
+  EXPECT_EQ(seq, expected);
+
+  auto times = rec.CallsOf("SetTimes", "f.bin");
+  ASSERT_EQ(times.size(), 1u);
+  const CivilTime stamp{1990, 1, 1, 12, 12, 12};
+  EXPECT_EQ(times[0].created, stamp);
+  EXPECT_EQ(times[0].accessed, stamp);
+  EXPECT_EQ(times[0].written, stamp);
+}
+
+TEST_F(BatchTest, APassWhoseFlushFailsLeavesTheFileAndItsFolder) {
+  MakeFile(D("VAPORIZE\\D1\\bad.bin"), Content(4000, 'q'));
+  MakeFile(D("VAPORIZE\\D1\\good.bin"), Content(4000, 'g'));
+  RecordingPlatform rec;
+  rec.FailOn("Flush", "bad.bin");
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(2, true, 0, false);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, false, &o);
+  EXPECT_TRUE(PathExists(D("VAPORIZE\\D1\\bad.bin")));
+  EXPECT_EQ(GetItemSize(D("VAPORIZE\\D1\\bad.bin")), 4000) << "not truncated";
+  EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "bad.bin"), 0u);
+  EXPECT_EQ(rec.Count("OpenExclusive", "bad.bin"), 1u) << "no second pass after a failed one";
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\good.bin")));
+  EXPECT_TRUE(PathExists(D("VAPORIZE\\D1")));
+  const ItemReport* bad = Item(r, D("VAPORIZE\\D1\\bad.bin"));
+  ASSERT_NE(bad, nullptr);
+  EXPECT_EQ(bad->outcome, Outcome::Failed);
+  EXPECT_NE(bad->detail.find("flush"), std::string::npos) << bad->detail;
+  const ItemReport* folder = Item(r, D("VAPORIZE\\D1"));
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->outcome, Outcome::Skipped);
+}
+
+TEST_F(BatchTest, AFileThatCannotBeOverwrittenIsNeverDeletedWithItsFolder) {
+  const std::string held = Content(2048, 'h');
+  MakeFile(D("VAPORIZE\\D1\\a.txt"), "a");
+  MakeFile(D("VAPORIZE\\D1\\sub\\held.bin"), held);
+  MakeFile(D("VAPORIZE\\D1\\sub\\b.txt"), "b");
+  MakeFile(D("VAPORIZE\\D1\\other\\c.txt"), "c");
+  MakeFile(D("VAPORIZE\\D2.txt"), "after the failure");
+  auto holder = Plat().OpenExclusive(D("VAPORIZE\\D1\\sub\\held.bin"));
+  ASSERT_NE(holder, nullptr);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt")}, false, &o);
+  holder.reset();
+
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D1\\sub\\held.bin")), held) << "left whole, in place";
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\sub\\b.txt")));
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\a.txt")));
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\other"))) << "a clean sibling folder still goes";
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D2.txt"))) << "the loop goes on past a failed file";
+  EXPECT_EQ(Item(r, D("VAPORIZE\\D1\\sub\\held.bin"))->outcome, Outcome::Failed);
+  EXPECT_EQ(Item(r, D("VAPORIZE\\D1\\sub"))->outcome, Outcome::Skipped);
+  EXPECT_EQ(Item(r, D("VAPORIZE\\D1"))->outcome, Outcome::Skipped);
+  EXPECT_EQ(Item(r, D("VAPORIZE\\D1\\other"))->outcome, Outcome::Done);
+  EXPECT_EQ(r.Count(Outcome::Failed), 1u);
+}
+
+TEST_F(BatchTest, ZeroPassesStillStampCutAndDelete) {
+  MakeFile(D("f.txt"), "abc");
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(0, true, 0, false);
+  Report r = VaporizeBatch({D("f.txt")}, false, &o);
+  EXPECT_TRUE(r.AllDone());
+  EXPECT_EQ(rec.Count("OpenExclusive"), 0u);
+  EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "f.txt"), 1u);
+  EXPECT_EQ(rec.Count("SetTimes", "f.txt"), 1u);
+  EXPECT_FALSE(PathExists(D("f.txt")));
+}
+
+TEST_F(BatchTest, WithoutDeleteGivenFilesStayOverwrittenAndGivenFoldersStillGo) {
+  MakeFile(D("keep.bin"), Content(1500, 'k'));
+  MakeFile(D("dir\\inside.bin"), Content(700, 'i'));
+  MakeFile(D("dir\\deeper\\more.bin"), Content(70, 'm'));
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, false, 0xAA, false);
+  Report r = VaporizeBatch({D("keep.bin"), D("dir")}, false, &o);
+  std::string kept = Slurp(D("keep.bin"));
+  EXPECT_EQ(kept.size(), 1500u);
+  EXPECT_TRUE(AllBytesAre(kept, 0xAA));
+  EXPECT_FALSE(PathExists(D("dir")));
+  EXPECT_EQ(Item(r, D("keep.bin"))->action, "overwritten");
+  EXPECT_EQ(r.Count(Outcome::Failed), 0u);
+}
+
+TEST_F(BatchTest, AReadOnlyFileIsOverwrittenAndDeleted) {
+  MakeFile(D("ro.txt"), Content(900, 'r'));
+  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  Report r = VaporizeBatch({D("ro.txt")}, false, &o);
+  EXPECT_TRUE(r.AllDone());
+  EXPECT_FALSE(PathExists(D("ro.txt")));
+}
+
+TEST_F(BatchTest, AReadOnlyFileThatFailsKeepsItsAttribute) {
+  MakeFile(D("ro.txt"), Content(900, 'r'));
+  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
+  RecordingPlatform rec;
+  rec.FailOn("WriteAt", "ro.txt");
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  VaporizeBatch({D("ro.txt")}, false, &o);
+  auto a = Plat().GetAttributes(D("ro.txt"));
+  ASSERT_TRUE(a.has_value());
+  EXPECT_TRUE(*a & kAttrReadOnly);
+}
+
+TEST_F(BatchTest, AReadOnlyFolderIsEmptiedAndRemoved) {
+  MakeFile(D("rof\\x.txt"), "x");
+  ASSERT_TRUE(Plat().SetAttributes(D("rof"), kAttrDirectory | kAttrReadOnly));
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  Report r = VaporizeBatch({D("rof")}, false, &o);
+  EXPECT_TRUE(r.AllDone());
+  EXPECT_FALSE(PathExists(D("rof")));
+}
+
+TEST_F(BatchTest, AStoredFolderHoldingALinkLeavesTheLinkedFolderWhole) {
+  MakeFile(D("Documents\\letter.txt"), "Dear reader");
+  MakeFile(D("Documents\\sub\\notes.txt"), "notes");
+  MakeFile(D("VAPORIZE\\D1\\mine.txt"), "mine");
+  RecordingPlatform rec;
+  rec.AddFakeLink(D("VAPORIZE\\D1\\docs"), D("Documents"), true);
+  rec.AddFakeLink(D("VAPORIZE\\D2.txt"), D("Documents\\letter.txt"), false);
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt")}, false, nullptr);
+  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
+  EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
+  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1\\docs")));
+  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D2.txt")));
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  EXPECT_EQ(rec.Count("OpenExclusive", "Documents"), 0u);
+  EXPECT_EQ(rec.Count("OpenExclusive", "docs"), 0u);
+  EXPECT_EQ(rec.Count("OpenExclusive", "D2.txt"), 0u);
+  EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "D2.txt"), 0u);
+  EXPECT_TRUE(r.AllDone());
+}
+
+TEST_F(BatchTest, ALinkGivenDirectlyIsRemovedWithoutWalkingIt) {
+  MakeFile(D("Documents\\letter.txt"), "Dear reader");
+  RecordingPlatform rec;
+  rec.AddFakeLink(D("VAPORIZE\\D1"), D("Documents"), true);
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1\\")}, false, nullptr);
+  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
+  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1")));
+  EXPECT_EQ(rec.Count("ListDirectory"), 0u);
+}
+
+TEST_F(BatchTest, HostSymlinksAreRemovedAndTheirTargetsKept) {
+  if (!CanMakeSymlinks()) GTEST_SKIP() << "this host makes no symbolic links; the fake-link cases cover it";
+  MakeFile(D("Documents\\letter.txt"), "Dear reader");
+  MakeFile(D("Documents\\sub\\notes.txt"), "notes");
+  MakeFile(D("VAPORIZE\\D1\\mine.txt"), "mine");
+  ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D1\\docs")));
+  ASSERT_TRUE(MakeSymlink(D("Documents\\letter.txt"), D("VAPORIZE\\D2.txt")));
+  ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D3")));
+  ScopedUi scoped(ui);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, false, nullptr);
+  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
+  EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D2.txt")));
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D3")));
+  EXPECT_TRUE(r.AllDone());
+}
+
+TEST_F(BatchTest, AHardLinkedFileLosesOnlyItsNameAndTheOtherNameKeepsTheContent) {
+  MakeFile(D("keep\\orig.txt"), "shared content");
+  MakeDir(D("VAPORIZE\\D1"));
+  ASSERT_TRUE(MakeHardLink(D("keep\\orig.txt"), D("VAPORIZE\\D1\\twin.txt")));
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(2, true, 0, false);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, false, &o);
+  EXPECT_EQ(Slurp(D("keep\\orig.txt")), "shared content");
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  const ItemReport* twin = Item(r, D("VAPORIZE\\D1\\twin.txt"));
+  ASSERT_NE(twin, nullptr);
+  EXPECT_NE(twin->detail.find("not overwritten because other links"), std::string::npos) << twin->detail;
+  EXPECT_NE(twin->outcome, Outcome::Done) << "its content was not vaporized";
+}
+
+TEST_F(BatchTest, TheProgressShowsOriginalPathsInUpperCaseAndOrphansUnderTheirStoredPath) {
+  MakeFile(D("VAPORIZE\\D1.doc"), "report");
+  MakeFile(D("VAPORIZE\\D2.txt"), "orphan");
+  MakeFile(C("VAPORIZE\\C1.txt"), "on c");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  MakeFile(C("VAPORIZE\\info.shr"), "c:\\Mixed\\Case.txt\r\nC:\\vaporize\\c1.TXT\r\n");
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, true);
+  VaporizeBatch({"d:\\VAPORIZE\\D1.doc", D("VAPORIZE\\D2.txt"), C("VAPORIZE\\C1.txt")}, true, &o);
+  EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{"D:\\WORK\\REPORT.DOC", D("VAPORIZE\\D2.txt"),
+                                                        "C:\\MIXED\\CASE.TXT"}));
+  EXPECT_EQ(ui.begun, 1);
+  EXPECT_EQ(ui.ended, 1);
+  EXPECT_EQ(ui.progressTotal, 3u);
+  EXPECT_EQ(ui.progressPassCount, 1);
+  EXPECT_EQ(ui.filesDone, 3u);
+}
+
+TEST_F(BatchTest, TheDisplayLookupTakesTheFirstMatchingLineAndNeverTheVeryFirst) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(D("VAPORIZE\\D2.txt"), "2");
+  // D1.txt heads the combined lines; D2.txt is recorded twice.
+  MakeFile(C("VAPORIZE\\info.shr"), "");
+  MakeFile(D("VAPORIZE\\info.shr"),
+           "D:\\VAPORIZE\\D1.txt\r\nD:\\x\r\nD:\\first.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
+           "D:\\second.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, true);
+  VaporizeBatch({D("VAPORIZE\\D1.txt"), D("VAPORIZE\\D2.txt")}, true, &o);
+  EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{D("VAPORIZE\\D1.txt"), "D:\\FIRST.TXT"}));
+}
+
+TEST_F(BatchTest, WithoutTheDisplayFlagTheProgressShowsThePaths) {
+  MakeFile(D("VAPORIZE\\D1.doc"), "report");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(2, true, 0, true);
+  VaporizeBatch({D("VAPORIZE\\D1.doc")}, false, &o);
+  EXPECT_EQ(ui.progressFiles, std::vector<std::string>{D("VAPORIZE\\D1.doc")});
+  EXPECT_EQ(ui.progressPasses, (std::vector<int>{1, 2}));
+}
+
+TEST_F(BatchTest, MessagesRunBetweenFiles) {
+  MakeFile(D("a.txt"), "a");
+  MakeFile(D("b.txt"), "b");
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, true);
+  VaporizeBatch({D("a.txt"), D("b.txt")}, false, &o);
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"pump", "file " + D("a.txt"), "done 1", "pump",
+                                                 "file " + D("b.txt"), "done 2", "pump"}));
+}
+
+TEST_F(BatchTest, WithoutOptionsTheSettingsDecideAndDefaultsAreWrittenBack) {
+  MakeFile(D("a.txt"), "a");
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  VaporizeBatch({D("a.txt")}, false, nullptr);
+  EXPECT_EQ(rec.Count("Flush", "a.txt"), 1u) << "one pass on a fresh account";
+  EXPECT_EQ(ui.begun, 1) << "with the progress display";
+  EXPECT_EQ(Plat().KvRead(kSettingsKey, "ShredCount").dword, 1u);
+  EXPECT_EQ(Plat().KvRead(kSettingsKey, "ShowIndicator").dword, 1u);
+
+  ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShredCount", 25));
+  ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShowIndicator", 0));
+  MakeFile(D("b.txt"), "b");
+  VaporizeBatch({D("b.txt")}, false, nullptr);
+  EXPECT_EQ(rec.Count("Flush", "b.txt"), 25u) << "the stored count, unchanged";
+  EXPECT_EQ(ui.begun, 1) << "no progress display this time";
+  EXPECT_FALSE(PathExists(D("b.txt")));
+}
+
+TEST_F(BatchTest, AnOptionsRecordReplacesAllFourValues) {
+  ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShredCount", 5));
+  ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShowIndicator", 1));
+  MakeFile(D("a.bin"), Content(3000, 'z'));
+  RecordingPlatform rec;
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(2, false, 0x5A, false);
+  VaporizeBatch({D("a.bin")}, false, &o);
+  EXPECT_EQ(rec.Count("Flush", "a.bin"), 2u);
+  EXPECT_EQ(ui.begun, 0);
+  EXPECT_TRUE(AllBytesAre(Slurp(D("a.bin")), 0x5A));
+  EXPECT_EQ(rec.Count("KvRead"), 0u) << "settings are not read when a record is given";
+}
+
+TEST_F(BatchTest, AFolderGivenBesideItsParentIsHandledOnce) {
+  MakeFile(D("A\\B\\x.txt"), "x");
+  MakeFile(D("A\\y.txt"), "y");
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  Report r = VaporizeBatch({D("A\\B"), D("A"), D("A\\y.txt")}, false, &o);
+  EXPECT_FALSE(PathExists(D("A")));
+  EXPECT_EQ(r.Count(Outcome::Failed), 0u);
+}
+
+TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
+  MakeFile(D("A\\stuck.txt"), "s");
+  MakeFile(D("A\\free.txt"), "f");
+  MakeFile(D("later.txt"), "l");
+  RecordingPlatform rec;
+  rec.FailOn("RemoveFile", "stuck.txt");
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  Report r = VaporizeBatch({D("A"), D("later.txt")}, false, &o);
+  EXPECT_TRUE(PathExists(D("A\\stuck.txt")));
+  EXPECT_FALSE(PathExists(D("A\\free.txt")));
+  EXPECT_FALSE(PathExists(D("later.txt")));
+  EXPECT_EQ(Item(r, D("A\\stuck.txt"))->outcome, Outcome::Failed);
+  EXPECT_EQ(Item(r, D("A"))->outcome, Outcome::Skipped);
+}
+
+TEST_F(BatchTest, MissingItemsAreReportedAndDoNotHoldBackTheirFolder) {
+  MakeFile(D("here.txt"), "h");
+  ScopedUi scoped(ui);
+  ShredOptions o = Options(1, true, 0, false);
+  Report r = VaporizeBatch({D("nothing.txt"), D("here.txt")}, false, &o);
+  EXPECT_EQ(Item(r, D("nothing.txt"))->outcome, Outcome::Skipped);
+  EXPECT_EQ(Item(r, D("here.txt"))->outcome, Outcome::Done);
+}
+
+}  // namespace
+}  // namespace vz::test

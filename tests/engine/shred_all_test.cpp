@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "common/ui.h"
+#include "engine/batch.h"
+#include "engine/link_support.h"
+#include "platform/platform.h"
+#include "store/store.h"
+#include "support/drives.h"
+#include "support/recording_platform.h"
+#include "support/scripted_ui.h"
+
+namespace vz::test {
+namespace {
+
+class ShredAllTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    EnsureStores();
+  }
+  ScriptedUi ui;
+  static std::vector<std::string> Upper(std::vector<std::string> v) {
+    for (auto& s : v) s = ToUpper(s);
+    std::sort(v.begin(), v.end());
+    return v;
+  }
+};
+
+TEST_F(ShredAllTest, EmptyStoresAskNothing) {
+  ScopedUi scoped(ui);
+  EXPECT_TRUE(ListAllStoreEntries().empty());
+  Report r = ShredAllItems(nullptr);
+  EXPECT_TRUE(r.Items().empty());
+  EXPECT_TRUE(ui.asked.empty());
+}
+
+TEST_F(ShredAllTest, EveryEntryOfEveryStoreIsListedButTheIndexAndDesktopIni) {
+  MakeFile(C("VAPORIZE\\C1.txt"), "c");
+  MakeFile(D("VAPORIZE\\D1.doc"), "d");
+  MakeFile(D("VAPORIZE\\D2\\inner.txt"), "i");
+  MakeFile(D("VAPORIZE\\orphan.bin"), "o");
+  MakeFile(E("VAPORIZE\\E1.txt"), "removable drives carry no store");
+  std::vector<std::string> list = ListAllStoreEntries();
+  EXPECT_EQ(Upper(list), Upper({"c:\\VAPORIZE\\C1.txt", "d:\\VAPORIZE\\D1.doc", "d:\\VAPORIZE\\D2",
+                                "d:\\VAPORIZE\\orphan.bin"}));
+  ASSERT_FALSE(list.empty());
+  EXPECT_EQ(ToUpper(list.front()), "C:\\VAPORIZE\\C1.TXT") << "drive order";
+}
+
+TEST_F(ShredAllTest, EverythingStoredIsVaporizedAndTheStoresStay) {
+  MakeFile(C("VAPORIZE\\C1.txt"), "c");
+  MakeFile(D("VAPORIZE\\D1.doc"), "d");
+  MakeFile(D("VAPORIZE\\D2\\inner\\deep.txt"), "i");
+  MakeFile(D("VAPORIZE\\orphan.bin"), "o");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n");
+  MakeFile(C("VAPORIZE\\info.shr"), "C:\\x.txt\r\nC:\\VAPORIZE\\C1.txt\r\n");
+  ScopedUi scoped(ui);
+  ShredOptions o{1, 1, 0, 1};
+  Report r = ShredAllItems(&o);
+  ASSERT_EQ(ui.asked.size(), 1u);
+  EXPECT_NE(ui.asked[0].text.find("permanently delete 4 item(s) ?"), std::string::npos) << ui.asked[0].text;
+  EXPECT_EQ(r.Count(Outcome::Failed), 0u);
+  EXPECT_TRUE(ListAllStoreEntries().empty());
+  for (const char* store : {"C:\\VAPORIZE", "D:\\VAPORIZE"}) {
+    EXPECT_TRUE(IsDirectory(store));
+    EXPECT_EQ(Slurp(std::string(store) + "\\info.shr"), "") << "every record pruned";
+    EXPECT_TRUE(PathExists(std::string(store) + "\\desktop.ini"));
+  }
+  EXPECT_EQ(ui.progressFiles.size(), 4u) << "three files, shown with the display flag on";
+  EXPECT_NE(std::find(ui.progressFiles.begin(), ui.progressFiles.end(), "D:\\WORK\\A.DOC"), ui.progressFiles.end());
+}
+
+TEST_F(ShredAllTest, AnsweringNoLeavesEveryStoreAsItWas) {
+  MakeFile(D("VAPORIZE\\D1.doc"), "d");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  ui.answers = {false};
+  ScopedUi scoped(ui);
+  ShredAllItems(nullptr);
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "d");
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+}
+
+TEST_F(ShredAllTest, AStoreThatIsALinkIsNotEmptied) {
+  MakeFile(D("Documents\\letter.txt"), "Dear reader");
+  MakeFile(C("VAPORIZE\\C1.txt"), "c");
+  // The D: store replaced by a link to the user's documents.
+  RecordingPlatform rec;
+  std::vector<DirEntry> none;
+  ASSERT_TRUE(Plat().RemoveFile(D("VAPORIZE\\info.shr")));
+  ASSERT_TRUE(Plat().SetAttributes(D("VAPORIZE\\desktop.ini"), 0));
+  ASSERT_TRUE(Plat().RemoveFile(D("VAPORIZE\\desktop.ini")));
+  ASSERT_TRUE(Plat().RemoveEmptyDirectory(D("VAPORIZE")));
+  rec.AddFakeLink(D("VAPORIZE"), D("Documents"), true);
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  std::vector<std::string> list = ListAllStoreEntries();
+  EXPECT_EQ(Upper(list), Upper({"c:\\VAPORIZE\\C1.txt"}));
+  ShredAllItems(nullptr);
+  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
+}
+
+TEST_F(ShredAllTest, ALinkInAStoreIsRemovedAndItsTargetKept) {
+  MakeFile(D("Documents\\letter.txt"), "Dear reader");
+  RecordingPlatform rec;
+  rec.AddFakeLink(D("VAPORIZE\\D1"), D("Documents"), true);
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  ShredAllItems(nullptr);
+  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
+  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1")));
+}
+
+TEST_F(ShredAllTest, AHostSymlinkInAStoreIsRemovedAndItsTargetKept) {
+  if (!CanMakeSymlinks()) GTEST_SKIP() << "this host makes no symbolic links; the fake-link case covers it";
+  MakeFile(D("Documents\\letter.txt"), "Dear reader");
+  ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D1")));
+  ScopedUi scoped(ui);
+  Report r = ShredAllItems(nullptr);
+  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  EXPECT_TRUE(r.AllDone());
+}
+
+}  // namespace
+}  // namespace vz::test
