@@ -1,15 +1,185 @@
-// Placeholder faces until the real caution box and progress window land.
+// The Windows faces of a batch: the system-modal caution question and the
+// borderless progress window TFMProgress.
 #include "engine/ui_win.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace vz::win32 {
+HINSTANCE ModuleInstance();
+
 bool AskCaution(const std::string& title, const std::string& text) {
-  return MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_YESNO | MB_DEFBUTTON2 | MB_SYSTEMMODAL | MB_ICONWARNING) == IDYES;
+  // No is the default: a stray Enter must not destroy anything.
+  return MessageBoxA(nullptr, text.c_str(), title.c_str(),
+                     MB_YESNO | MB_DEFBUTTON2 | MB_SYSTEMMODAL | MB_ICONWARNING) == IDYES;
 }
-void ProgressBegin(std::size_t, int) {}
-void ProgressFile(const std::string&) {}
-void ProgressPass(int) {}
-void ProgressFilesDone(std::size_t) {}
-void ProgressEnd() {}
+
+namespace {
+
+constexpr const char* kClassName = "TFMProgress";
+constexpr int kClientWidth = 398;
+constexpr int kClientHeight = 144;
+constexpr int kBevel = 3;
+constexpr int kBarWidth = 352;
+constexpr int kBarHeight = 16;
+constexpr int kLeft = (kClientWidth - kBarWidth) / 2;  // 23
+
+// One batch runs at a time on the thread that shows this window.
+struct Window {
+  HWND frame = nullptr;
+  HWND file = nullptr;
+  HWND current = nullptr;
+  HWND total = nullptr;
+  HFONT boldFont = nullptr;
+  HCURSOR previousCursor = nullptr;
+} g_window;
+
+void DrawBevel(HDC dc, RECT r) {
+  HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+  HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+  HGDIOBJ old = SelectObject(dc, light);
+  for (int i = 0; i < kBevel; ++i) {
+    SelectObject(dc, light);
+    MoveToEx(dc, r.left + i, r.bottom - 1 - i, nullptr);
+    LineTo(dc, r.left + i, r.top + i);
+    LineTo(dc, r.right - 1 - i, r.top + i);
+    SelectObject(dc, dark);
+    LineTo(dc, r.right - 1 - i, r.bottom - 1 - i);
+    LineTo(dc, r.left + i, r.bottom - 1 - i);
+  }
+  SelectObject(dc, old);
+  DeleteObject(light);
+  DeleteObject(dark);
+}
+
+LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(wnd, &r);
+      FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(wnd, &ps);
+      RECT r;
+      GetClientRect(wnd, &r);
+      DrawBevel(dc, r);
+      EndPaint(wnd, &ps);
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+      SetBkColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_CLOSE:
+      return 0;  // a batch cannot be cancelled once it runs
+    case WM_SETCURSOR:
+      SetCursor(LoadCursor(nullptr, IDC_WAIT));
+      return TRUE;
+  }
+  return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+bool RegisterFrameClass(HINSTANCE inst) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExA(inst, kClassName, &wc)) return true;
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FrameProc;
+  wc.hInstance = inst;
+  wc.hCursor = LoadCursor(nullptr, IDC_WAIT);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kClassName;
+  return RegisterClassExA(&wc) != 0;
+}
+
+HWND Child(HINSTANCE inst, HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w,
+           int h) {
+  return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, nullptr, inst, nullptr);
+}
+
+HICON VaporizerIcon(HINSTANCE inst) {
+  for (int id : {102, 101}) {
+    if (HICON icon = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, LR_SHARED)))
+      return icon;
+  }
+  return LoadIcon(nullptr, IDI_WARNING);
+}
+
+void SetFont(HWND wnd, HFONT font) { SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); }
+
+}  // namespace
+
+void ProgressBegin(std::size_t files, int passes) {
+  ProgressEnd();
+  HINSTANCE inst = ModuleInstance() ? ModuleInstance() : GetModuleHandleA(nullptr);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+  if (!RegisterFrameClass(inst)) return;
+
+  // Borderless: the client area is the whole window.
+  RECT r{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&r, WS_POPUP, FALSE, WS_EX_TOOLWINDOW);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  HWND frame = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Shredding ...", WS_POPUP | WS_CLIPCHILDREN, x, y,
+                               w, h, nullptr, nullptr, inst, nullptr);
+  if (!frame) return;
+  g_window.frame = frame;
+
+  HFONT gui = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  LOGFONTA lf{};
+  GetObjectA(gui, sizeof lf, &lf);
+  lf.lfHeight = -19;
+  lf.lfWeight = FW_BOLD;
+  g_window.boldFont = CreateFontIndirectA(&lf);
+
+  HWND icon = Child(inst, frame, "STATIC", nullptr, SS_ICON | SS_CENTERIMAGE, 12, 12, 34, 34);
+  SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(VaporizerIcon(inst)), 0);
+  HWND label1 = Child(inst, frame, "STATIC", "Vaporizing ...", SS_LEFT | SS_NOPREFIX, 58, 18, 300, 24);
+  SetFont(label1, g_window.boldFont ? g_window.boldFont : gui);
+  HWND label2 = Child(inst, frame, "STATIC", "Current file: ", SS_LEFT | SS_NOPREFIX, kLeft, 54, 64, 16);
+  SetFont(label2, gui);
+  // Fixed width: a long path is cut short with an ellipsis, never wrapped.
+  g_window.file = Child(inst, frame, "STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS,
+                        kLeft + 66, 54, 286, 16);
+  SetFont(g_window.file, gui);
+  g_window.current = Child(inst, frame, PROGRESS_CLASSA, nullptr, PBS_SMOOTH, kLeft, 74, kBarWidth, kBarHeight);
+  HWND label4 = Child(inst, frame, "STATIC", "Total progress:", SS_LEFT | SS_NOPREFIX, kLeft, 96, 120, 16);
+  SetFont(label4, gui);
+  g_window.total = Child(inst, frame, PROGRESS_CLASSA, nullptr, PBS_SMOOTH, kLeft, 114, kBarWidth, kBarHeight);
+
+  SendMessageA(g_window.current, PBM_SETRANGE32, 0, passes > 0 ? passes : 0);
+  SendMessageA(g_window.total, PBM_SETRANGE32, 0, static_cast<LPARAM>(files));
+  ShowWindow(frame, SW_SHOWNORMAL);
+  UpdateWindow(frame);
+  g_window.previousCursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+}
+
+void ProgressFile(const std::string& display) {
+  if (!g_window.frame) return;
+  SetWindowTextA(g_window.file, display.c_str());
+  InvalidateRect(g_window.file, nullptr, TRUE);
+  UpdateWindow(g_window.file);
+  SendMessageA(g_window.current, PBM_SETPOS, 0, 0);
+}
+
+void ProgressPass(int passesDone) {
+  if (g_window.frame) SendMessageA(g_window.current, PBM_SETPOS, static_cast<WPARAM>(passesDone), 0);
+}
+
+void ProgressFilesDone(std::size_t done) {
+  if (g_window.frame) SendMessageA(g_window.total, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+}
+
+void ProgressEnd() {
+  if (!g_window.frame) return;
+  ShowWindow(g_window.frame, SW_HIDE);
+  DestroyWindow(g_window.frame);
+  if (g_window.boldFont) DeleteObject(g_window.boldFont);
+  SetCursor(g_window.previousCursor ? g_window.previousCursor : LoadCursor(nullptr, IDC_ARROW));
+  g_window = Window{};
+}
+
 }  // namespace vz::win32
