@@ -3,6 +3,8 @@
 #include <shlobj.h>
 
 #include "handlers/vaporizer_menu_win.h"
+#include "namespace/drop_target_win.h"
+#include "namespace/view_win.h"
 #include "platform/win32/com.h"
 #include "settings/registry_win.h"
 #include "store/enum_shred_win.h"
@@ -11,12 +13,22 @@
 namespace vz::win32 {
 namespace {
 
-class TVaporizerFolder : public com::Object<TVaporizerFolder, IPersistFolder, IShellFolder> {
+// The folder keeps nothing between calls: the stores on disk are its only
+// state. What it refuses it refuses without touching any out-parameter.
+class TVaporizerFolder
+    : public com::Object<TVaporizerFolder, ISupportErrorInfo, IPersistFolder, IShellFolder> {
  public:
   static const QITAB* QiTable() {
-    static const QITAB table[] = {QITABENT(TVaporizerFolder, IPersistFolder),
-                                  QITABENT(TVaporizerFolder, IShellFolder), {}};
+    static const QITAB table[] = {QITABENT(TVaporizerFolder, ISupportErrorInfo),
+                                  QITABENT(TVaporizerFolder, IPersistFolder),
+                                  QITABENT(TVaporizerFolder, IShellFolder),
+                                  {nullptr, 0}};
     return table;
+  }
+
+  // ISupportErrorInfo
+  IFACEMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override {
+    return IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IShellFolder) ? S_OK : S_FALSE;
   }
 
   // IPersistFolder
@@ -48,16 +60,24 @@ class TVaporizerFolder : public com::Object<TVaporizerFolder, IPersistFolder, IS
   IFACEMETHODIMP BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
   IFACEMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
   IFACEMETHODIMP CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override { return E_NOTIMPL; }
-  IFACEMETHODIMP CreateViewObject(HWND, REFIID, void** ppv) override {
-    // No view or drop target is offered by this folder object.
-    if (ppv) *ppv = nullptr;
-    return E_NOINTERFACE;
+  IFACEMETHODIMP CreateViewObject(HWND, REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    return com::Guard([&]() -> HRESULT {
+      // A new view for every call; the drop target holds the folder.
+      if (IsEqualIID(riid, IID_IShellView)) return CreateVaporizerView(this, riid, ppv);
+      if (IsEqualIID(riid, IID_IDropTarget))
+        return CreateDropShred(static_cast<IShellFolder*>(this), riid, ppv);
+      return E_NOINTERFACE;
+    });
   }
   IFACEMETHODIMP GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override { return E_NOTIMPL; }
   IFACEMETHODIMP GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID riid, UINT*, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     return com::Guard([&]() -> HRESULT {
+      // The items' context menu is the folder icon's; the folder has no
+      // icon extractor and gives no drop target here.
       if (IsEqualIID(riid, IID_IContextMenu)) return CreateVaporizerMenu(riid, ppv);
       return E_NOINTERFACE;
     });

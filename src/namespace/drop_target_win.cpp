@@ -1,0 +1,79 @@
+#include "namespace/drop_target_win.h"
+
+#include "platform/platform.h"
+#include "platform/win32/com.h"
+#include "store/send_win.h"
+
+namespace vz::win32 {
+
+void QueryDropFormat(IDataObject* data, bool& accepted, HRESULT& result, DWORD& effect, POINTL) {
+  com::ComPtr<IDataObject> held(data);
+  FORMATETC files = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  // S_FALSE counts as an offer: only a failure refuses.
+  accepted = held && SUCCEEDED(held->QueryGetData(&files));
+  effect = accepted ? DROPEFFECT_MOVE : DROPEFFECT_NONE;
+  result = S_OK;
+}
+
+void DropOverEffect(bool accepted, HRESULT& result, DWORD& effect, POINTL) {
+  effect = accepted ? DROPEFFECT_MOVE : DROPEFFECT_NONE;
+  result = S_OK;
+}
+
+namespace {
+
+class TDropShred : public com::Object<TDropShred, IDropTarget> {
+ public:
+  explicit TDropShred(IUnknown* folder) : folder_(folder) {}
+
+  static const QITAB* QiTable() {
+    static const QITAB table[] = {QITABENT(TDropShred, IDropTarget), {nullptr, 0}};
+    return table;
+  }
+
+  IFACEMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL pt, DWORD* effect) override {
+    return com::Guard([&]() -> HRESULT {
+      HRESULT result = S_OK;
+      DWORD shown = DROPEFFECT_NONE;
+      QueryDropFormat(data, accepted_, result, shown, pt);
+      if (effect) *effect = shown;
+      return result;
+    });
+  }
+
+  IFACEMETHODIMP DragOver(DWORD, POINTL pt, DWORD* effect) override {
+    HRESULT result = S_OK;
+    DWORD shown = DROPEFFECT_NONE;
+    DropOverEffect(accepted_, result, shown, pt);
+    if (effect) *effect = shown;
+    return result;
+  }
+
+  // The last DragEnter's answer stays for a DragOver without a new enter.
+  IFACEMETHODIMP DragLeave() override { return S_OK; }
+
+  IFACEMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    return com::Guard([&]() -> HRESULT {
+      bool heldPaths = data && SendDataObject(data, true).result != 0;
+      // The items were moved here by the send itself (or stayed where they
+      // were after a No): the source must not delete anything after a
+      // reported move, so no effect is reported back in either case.
+      if (effect) *effect = DROPEFFECT_NONE;
+      if (heldPaths) return S_OK;
+      Plat().UpdateIcon();
+      return E_FAIL;
+    });
+  }
+
+ private:
+  bool accepted_ = false;
+  com::ComPtr<IUnknown> folder_;  // keeps the folder alive while a drop may come
+};
+
+}  // namespace
+
+HRESULT CreateDropShred(IUnknown* folder, REFIID riid, void** ppv) {
+  return TDropShred::CreateInstance(riid, ppv, folder);
+}
+
+}  // namespace vz::win32

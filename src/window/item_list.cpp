@@ -1,0 +1,102 @@
+#include "window/item_list.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "window/date_text.h"
+
+namespace vz {
+
+ListRow MakeListRow(const ShredItemId& id) {
+  ListRow row;
+  row.id = id;
+  row.caption = GetField(id.displayName);
+  row.iconIndex = id.iconIndex;
+  row.columns[2] = GetField(id.typeName);
+  std::string stored = Trim(GetField(id.storedPath));
+  auto entry = stored.empty() ? std::nullopt : Plat().FindEntry(stored);
+  if (entry && !(entry->attributes & kAttrDirectory)) {
+    row.isFile = true;
+    row.bytes = entry->size > 0 ? entry->size : 0;
+    row.columns[0] = FolderPart(Trim(GetField(id.originalPath)));
+    row.columns[1] = DateDeletedText(entry->written);
+    row.columns[3] = SizeColumnText(row.bytes);
+  }
+  return row;
+}
+
+std::string SizeColumnText(std::int64_t bytes) {
+  if (bytes < 0) bytes = 0;
+  std::int64_t k = bytes / 1024, rest = bytes % 1024;
+  if (rest > 512 || (rest == 512 && k % 2 == 1)) ++k;
+  if (k < 1) k = 1;
+  return ToDecimal(k) + " KBytes";
+}
+
+std::string DateDeletedText(const CivilTime& rawWriteTime) {
+  auto t = TruncateToDos(rawWriteTime);
+  if (!t) return {};
+  std::string date = DateTimeText(*t, DateStyle::ShortDate);
+  std::string time = DateTimeText(*t, DateStyle::ShortTime);
+  if (date.empty() || time.empty()) return {};
+  return date + " " + time;
+}
+
+namespace {
+// n / unit with two decimals, rounded half away from zero as a decimal
+// format rounds; n is never negative here.
+std::string TwoDecimals(std::int64_t n, std::int64_t unit, const std::string& separator) {
+  // n < 2^63 / 100 for every size a file system reports.
+  std::int64_t hundredths = (n * 100 + unit / 2) / unit;
+  std::string frac = ToDecimal(hundredths % 100);
+  if (frac.size() < 2) frac = "0" + frac;
+  return ToDecimal(hundredths / 100) + separator + frac;
+}
+}  // namespace
+
+std::string StatusSizeText(std::int64_t bytes, const std::string& decimalSeparator) {
+  constexpr std::int64_t kKilo = 1024, kMega = 1048576;
+  if (bytes < 0) bytes = 0;
+  if (bytes < kKilo) return ToDecimal(bytes) + " Bytes";
+  if (bytes <= kMega) return TwoDecimals(bytes, kKilo, decimalSeparator) + " KBytes";
+  return TwoDecimals(bytes, kMega, decimalSeparator) + " MBytes";
+}
+
+void ListCounters::Listed(const ListRow& row) {
+  if (row.isFile) totalBytes_ += row.bytes;
+}
+
+void ListCounters::SelectionChanged(std::int64_t rowBytes, bool selected) {
+  if (rowBytes < 0) rowBytes = 0;
+  if (selected) {
+    ++selectedCount_;
+    selectedBytes_ += rowBytes;
+  } else {
+    selectedCount_ = std::max(0, selectedCount_ - 1);
+    selectedBytes_ = std::max<std::int64_t>(0, selectedBytes_ - rowBytes);
+  }
+}
+
+std::string ListCounters::CountText() const {
+  if (selectedCount_ >= 1) return "Selected: " + ToDecimal(selectedCount_);
+  return "Objects: " + ToDecimal(itemCount_);
+}
+
+std::string ListCounters::SizeText(const std::string& decimalSeparator) const {
+  return StatusSizeText(selectedCount_ >= 1 ? selectedBytes_ : totalBytes_, decimalSeparator);
+}
+
+std::size_t SortedPosition(const std::vector<std::string>& sorted, const std::string& caption,
+                           const std::function<bool(const std::string&, const std::string&)>& less) {
+  return static_cast<std::size_t>(std::upper_bound(sorted.begin(), sorted.end(), caption, less) - sorted.begin());
+}
+
+std::vector<std::string> StoredPathsOf(const std::vector<const ShredItemId*>& items) {
+  std::vector<std::string> paths;
+  paths.reserve(items.size());
+  for (const ShredItemId* id : items) paths.push_back(Trim(GetField(id->storedPath)));
+  return paths;
+}
+
+}  // namespace vz

@@ -1,0 +1,387 @@
+// The Vaporizer folder and its drop target as the shell sees them: tables
+// of calls and the HRESULTs they must give.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/ui.h"
+#include "namespace/drop_target_win.h"
+#include "namespace/folder_win.h"
+#include "platform/win32/com.h"
+#include "settings/registry_win.h"
+#include "store/clsids.h"
+#include "store/item_id.h"
+#include "support/scripted_ui.h"
+#include "window/store_fixture.h"
+
+namespace vz::test {
+namespace {
+
+// A drag's data object: a file list, plain text, or a file list that is
+// only offered with S_FALSE.
+class DragData : public com::Object<DragData, IDataObject> {
+ public:
+  enum class Kind { Files, Text, FilesMaybe };
+  DragData(Kind kind, std::vector<std::string> files) : kind_(kind), files_(std::move(files)) {}
+  static const QITAB* QiTable() {
+    static const QITAB t[] = {QITABENT(DragData, IDataObject), {nullptr, 0}};
+    return t;
+  }
+  IFACEMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
+    if (FAILED(QueryGetData(f))) return DV_E_FORMATETC;
+    std::string list;
+    for (const auto& p : files_) list += p + '\0';
+    list += '\0';
+    if (files_.empty()) list += '\0';
+    m->tymed = TYMED_HGLOBAL;
+    m->pUnkForRelease = nullptr;
+    m->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
+    auto* df = static_cast<DROPFILES*>(GlobalLock(m->hGlobal));
+    df->pFiles = sizeof(DROPFILES);
+    std::memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
+    GlobalUnlock(m->hGlobal);
+    return S_OK;
+  }
+  IFACEMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  IFACEMETHODIMP QueryGetData(FORMATETC* f) override {
+    ++queries;
+    if (!f) return E_INVALIDARG;
+    if (kind_ == Kind::Text) return f->cfFormat == CF_TEXT ? S_OK : DV_E_FORMATETC;
+    if (f->cfFormat != CF_HDROP || !(f->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
+    return kind_ == Kind::FilesMaybe ? S_FALSE : S_OK;
+  }
+  IFACEMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  IFACEMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  IFACEMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  IFACEMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  IFACEMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  IFACEMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+  int queries = 0;
+
+ private:
+  Kind kind_;
+  std::vector<std::string> files_;
+};
+
+com::ComPtr<IDataObject> Data(DragData::Kind kind, std::vector<std::string> files = {}) {
+  com::ComPtr<IDataObject> d;
+  EXPECT_EQ(DragData::CreateInstance(IID_IDataObject, d.PutVoid(), kind, std::move(files)), S_OK);
+  return d;
+}
+
+class ShellFolderTest : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    ASSERT_EQ(win32::CreateVaporizerFolder(IID_IShellFolder, folder_.PutVoid()), S_OK);
+  }
+  void TearDown() override {
+    folder_.Reset();
+    OleUninitialize();
+    StoreTest::TearDown();
+  }
+  com::ComPtr<IShellFolder> folder_;
+};
+
+TEST_F(ShellFolderTest, QueryInterfaceAnswersExactlyItsInterfaces) {
+  const struct {
+    const IID* iid;
+    const char* name;
+    HRESULT expected;
+  } table[] = {
+      {&IID_IUnknown, "IUnknown", S_OK},
+      {&IID_ISupportErrorInfo, "ISupportErrorInfo", S_OK},
+      {&IID_IPersistFolder, "IPersistFolder", S_OK},
+      {&IID_IShellFolder, "IShellFolder", S_OK},
+      {&IID_IPersist, "IPersist", E_NOINTERFACE},
+      {&IID_IPersistFolder2, "IPersistFolder2", E_NOINTERFACE},
+      {&IID_IShellFolder2, "IShellFolder2", E_NOINTERFACE},
+      {&IID_IShellView, "IShellView", E_NOINTERFACE},
+      {&IID_IDropTarget, "IDropTarget", E_NOINTERFACE},
+      {&IID_IContextMenu, "IContextMenu", E_NOINTERFACE},
+  };
+  for (const auto& row : table) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(folder_->QueryInterface(*row.iid, &out), row.expected) << row.name;
+    if (row.expected == S_OK) {
+      ASSERT_NE(out, nullptr) << row.name;
+      static_cast<IUnknown*>(out)->Release();
+    } else {
+      EXPECT_EQ(out, nullptr) << row.name;
+    }
+  }
+  com::ComPtr<ISupportErrorInfo> errors;
+  ASSERT_EQ(folder_.As(errors), S_OK);
+  EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IShellFolder), S_OK);
+  EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IDropTarget), S_FALSE);
+}
+
+TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersAlone) {
+  auto* const kSentinel = reinterpret_cast<ITEMIDLIST*>(0x5a5a);
+  ULONG eaten = 77, attrs = 88;
+  PIDLIST_RELATIVE parsed = kSentinel;
+  wchar_t name[] = L"x";
+  EXPECT_EQ(folder_->ParseDisplayName(nullptr, nullptr, name, &eaten, &parsed, &attrs), E_NOTIMPL);
+  EXPECT_EQ(parsed, kSentinel);
+  EXPECT_EQ(eaten, 77u);
+  EXPECT_EQ(attrs, 88u);
+
+  void* out = reinterpret_cast<void*>(0x5a5a);
+  EXPECT_EQ(folder_->BindToObject(nullptr, nullptr, IID_IShellFolder, &out), E_NOTIMPL);
+  EXPECT_EQ(out, reinterpret_cast<void*>(0x5a5a));
+  EXPECT_EQ(folder_->BindToStorage(nullptr, nullptr, IID_IStream, &out), E_NOTIMPL);
+  EXPECT_EQ(out, reinterpret_cast<void*>(0x5a5a));
+
+  ShredItemIdList one = MakeIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"));
+  auto item = reinterpret_cast<PCUITEMID_CHILD>(&one);
+  EXPECT_EQ(folder_->CompareIDs(0, item, item), E_NOTIMPL);
+  EXPECT_EQ(folder_->CompareIDs(0, nullptr, nullptr), E_NOTIMPL);
+
+  SFGAOF flags = 0x1234;
+  EXPECT_EQ(folder_->GetAttributesOf(0, nullptr, &flags), E_NOTIMPL) << "even for an empty selection";
+  EXPECT_EQ(flags, 0x1234u);
+  EXPECT_EQ(folder_->GetAttributesOf(1, &item, &flags), E_NOTIMPL);
+  EXPECT_EQ(flags, 0x1234u);
+
+  STRRET str;
+  std::memset(&str, 0xCC, sizeof str);
+  STRRET before = str;
+  EXPECT_EQ(folder_->GetDisplayNameOf(item, SHGDN_NORMAL, &str), E_NOTIMPL);
+  EXPECT_EQ(std::memcmp(&str, &before, sizeof str), 0);
+  PITEMID_CHILD renamed = reinterpret_cast<PITEMID_CHILD>(kSentinel);
+  EXPECT_EQ(folder_->SetNameOf(nullptr, item, L"y", SHGDN_NORMAL, &renamed), E_NOTIMPL);
+  EXPECT_EQ(renamed, reinterpret_cast<PITEMID_CHILD>(kSentinel));
+}
+
+TEST_F(ShellFolderTest, ClassIdAndInitializeCreatingMissingStores) {
+  com::ComPtr<IPersistFolder> persist;
+  ASSERT_EQ(folder_.As(persist), S_OK);
+  CLSID id{};
+  EXPECT_EQ(persist->GetClassID(&id), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(id, win32::ToGuid(kClsidVaporizerFolder)));
+  EXPECT_EQ(persist->GetClassID(nullptr), E_POINTER);
+
+  // Take D:'s store away entirely: Initialize(NULL) builds it again.
+  SetFileAttributesA("D:\\VAPORIZE\\desktop.ini", FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA("D:\\VAPORIZE\\desktop.ini");
+  DeleteFileA("D:\\VAPORIZE\\info.shr");
+  SetFileAttributesA("D:\\VAPORIZE", FILE_ATTRIBUTE_NORMAL);
+  ASSERT_TRUE(RemoveDirectoryA("D:\\VAPORIZE"));
+  EXPECT_EQ(persist->Initialize(nullptr), S_OK);
+  EXPECT_TRUE(PathExists(D("VAPORIZE\\info.shr")));
+  EXPECT_TRUE(PathExists(D("VAPORIZE\\desktop.ini")));
+  EXPECT_TRUE(PathExists(C("VAPORIZE\\info.shr")));
+  EXPECT_FALSE(PathExists(E("VAPORIZE"))) << "no store on a removable drive";
+}
+
+TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
+  StoreFile("D:\\Docs\\a.txt", "D1.txt", "aaa");
+  MakeDir(D("VAPORIZE\\D2"));
+  AppendRecord("D:\\Docs\\Old", D("VAPORIZE\\D2"));
+  StoreFile("D:\\b.doc", "D3.doc", "b");
+  const SHCONTF kFlags[] = {SHCONTF_FOLDERS, SHCONTF_NONFOLDERS,
+                            static_cast<SHCONTF>(SHCONTF_FOLDERS | SHCONTF_NONFOLDERS), static_cast<SHCONTF>(0)};
+  for (SHCONTF flags : kFlags) {
+    com::ComPtr<IEnumIDList> items;
+    ASSERT_EQ(folder_->EnumObjects(nullptr, flags, items.Put()), S_OK) << flags;
+    std::vector<std::string> names;
+    PITEMID_CHILD id = nullptr;
+    while (items->Next(1, &id, nullptr) == S_OK) {
+      auto payload = ReadShredItemIdList(id);
+      ASSERT_TRUE(payload.has_value());
+      names.push_back(GetField(payload->displayName));
+      CoTaskMemFree(id);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "Old", "b.doc"})) << "flags " << flags;
+  }
+  EXPECT_EQ(folder_->EnumObjects(nullptr, SHCONTF_FOLDERS, nullptr), E_POINTER);
+}
+
+TEST_F(ShellFolderTest, ViewObjectsAreNewEachTimeAndOnlyViewsAndDropTargets) {
+  com::ComPtr<IShellView> first, second;
+  ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, first.PutVoid()), S_OK);
+  ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, second.PutVoid()), S_OK);
+  EXPECT_NE(first.Get(), second.Get()) << "two calls, two views";
+
+  com::ComPtr<IDropTarget> target;
+  EXPECT_EQ(folder_->CreateViewObject(nullptr, IID_IDropTarget, target.PutVoid()), S_OK);
+  EXPECT_TRUE(target);
+
+  const IID* refused[] = {&IID_IContextMenu, &IID_IShellFolder, &IID_IUnknown, &IID_IExtractIconA};
+  for (const IID* iid : refused) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(folder_->CreateViewObject(nullptr, *iid, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+  }
+  EXPECT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, nullptr), E_POINTER);
+}
+
+TEST_F(ShellFolderTest, UiObjectsAreTheMenuAndNothingElse) {
+  ShredItemIdList one = MakeIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"));
+  auto item = reinterpret_cast<PCUITEMID_CHILD>(&one);
+  com::ComPtr<IContextMenu> menu;
+  EXPECT_EQ(folder_->GetUIObjectOf(nullptr, 1, &item, IID_IContextMenu, nullptr, menu.PutVoid()), S_OK);
+  EXPECT_TRUE(menu);
+  const IID* refused[] = {&IID_IDropTarget, &IID_IExtractIconA, &IID_IExtractIconW, &IID_IDataObject,
+                          &IID_IShellView};
+  for (const IID* iid : refused) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(folder_->GetUIObjectOf(nullptr, 1, &item, *iid, nullptr, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr) << "an interface out-parameter is cleared first";
+  }
+  EXPECT_EQ(folder_->GetUIObjectOf(nullptr, 0, nullptr, IID_IContextMenu, nullptr, nullptr), E_POINTER);
+}
+
+TEST_F(ShellFolderTest, DropTargetKeepsItsFolderAlive) {
+  long before = com::ObjectCount().load();
+  com::ComPtr<IDropTarget> target;
+  ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IDropTarget, target.PutVoid()), S_OK);
+  EXPECT_EQ(com::ObjectCount().load(), before + 1);
+  folder_.Reset();
+  EXPECT_EQ(com::ObjectCount().load(), before + 1) << "the folder lives on inside the drop target";
+  target.Reset();
+  EXPECT_EQ(com::ObjectCount().load(), before - 1) << "both go together";
+}
+
+class ShellDropTest : public ShellFolderTest {
+ protected:
+  void SetUp() override {
+    ShellFolderTest::SetUp();
+    ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IDropTarget, target_.PutVoid()), S_OK);
+  }
+  void TearDown() override {
+    target_.Reset();
+    ShellFolderTest::TearDown();
+  }
+  com::ComPtr<IDropTarget> target_;
+  POINTL pt_{10, 10};
+};
+
+TEST_F(ShellDropTest, PlainTextIsRefusedThroughout) {
+  auto text = Data(DragData::Kind::Text);
+  for (DWORD keys : {0ul, static_cast<DWORD>(MK_LBUTTON), static_cast<DWORD>(MK_LBUTTON | MK_CONTROL)}) {
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    EXPECT_EQ(target_->DragEnter(text.Get(), keys, pt_, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    effect = DROPEFFECT_MOVE;
+    EXPECT_EQ(target_->DragOver(keys, pt_, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  }
+  EXPECT_EQ(target_->DragLeave(), S_OK);
+}
+
+TEST_F(ShellDropTest, FilesOfferOnlyAMoveWhateverTheKeysAndAllowedEffects) {
+  auto files = Data(DragData::Kind::Files, {D("a.txt")});
+  const struct {
+    DWORD keys;
+    DWORD allowed;
+  } table[] = {
+      {MK_LBUTTON, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK},
+      {MK_LBUTTON | MK_CONTROL, DROPEFFECT_COPY | DROPEFFECT_MOVE},
+      {MK_LBUTTON | MK_SHIFT, DROPEFFECT_MOVE},
+      {MK_LBUTTON | MK_CONTROL | MK_SHIFT, DROPEFFECT_LINK},
+      {MK_RBUTTON | MK_ALT, DROPEFFECT_COPY},
+  };
+  for (const auto& row : table) {
+    DWORD effect = row.allowed;
+    EXPECT_EQ(target_->DragEnter(files.Get(), row.keys, pt_, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE)) << "keys " << row.keys;
+    effect = row.allowed;
+    EXPECT_EQ(target_->DragOver(row.keys, pt_, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE)) << "keys " << row.keys;
+  }
+  // A leave keeps the last answer for a DragOver that comes without a new enter.
+  EXPECT_EQ(target_->DragLeave(), S_OK);
+  DWORD effect = DROPEFFECT_COPY;
+  EXPECT_EQ(target_->DragOver(0, pt_, &effect), S_OK);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+  auto text = Data(DragData::Kind::Text);
+  EXPECT_EQ(target_->DragEnter(text.Get(), 0, pt_, &effect), S_OK);
+  EXPECT_EQ(target_->DragLeave(), S_OK);
+  EXPECT_EQ(target_->DragOver(0, pt_, &effect), S_OK);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "judged anew by the last enter";
+}
+
+TEST_F(ShellDropTest, AnOfferAnsweredWithSFalseIsAccepted) {
+  auto maybe = Data(DragData::Kind::FilesMaybe, {D("a.txt")});
+  DWORD effect = DROPEFFECT_COPY;
+  EXPECT_EQ(target_->DragEnter(maybe.Get(), 0, pt_, &effect), S_OK);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+
+  bool accepted = false;
+  HRESULT result = E_FAIL;
+  DWORD shown = 99;
+  win32::QueryDropFormat(maybe.Get(), accepted, result, shown, pt_);
+  EXPECT_TRUE(accepted);
+  EXPECT_EQ(result, S_OK);
+  EXPECT_EQ(shown, static_cast<DWORD>(DROPEFFECT_MOVE));
+  win32::QueryDropFormat(nullptr, accepted, result, shown, pt_);
+  EXPECT_FALSE(accepted);
+  EXPECT_EQ(shown, static_cast<DWORD>(DROPEFFECT_NONE));
+  win32::DropOverEffect(true, result, shown, pt_);
+  EXPECT_EQ(shown, static_cast<DWORD>(DROPEFFECT_MOVE));
+  win32::DropOverEffect(false, result, shown, pt_);
+  EXPECT_EQ(shown, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(result, S_OK);
+}
+
+TEST_F(ShellDropTest, EmptyDropFailsWithNoEffect) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  auto empty = Data(DragData::Kind::Files, {});
+  DWORD effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target_->Drop(empty.Get(), 0, pt_, &effect), E_FAIL);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_TRUE(ui.asked.empty());
+  auto text = Data(DragData::Kind::Text);
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target_->Drop(text.Get(), 0, pt_, &effect), E_FAIL) << "no file list at all";
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target_->Drop(nullptr, 0, pt_, &effect), E_FAIL);
+}
+
+TEST_F(ShellDropTest, DroppedFilesAreSentAfterTheQuestionAndTheSourceIsToldNotToDelete) {
+  MakeFile(D("Work\\keep.txt"), "keep");
+  MakeFile(D("Work\\send.txt"), "send");
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+
+  ui.answers = {false};
+  DWORD effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target_->Drop(Data(DragData::Kind::Files, {D("Work\\keep.txt")}).Get(), 0, pt_, &effect), S_OK)
+      << "a drop that held paths succeeds whatever the answer";
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "after a No, a source must not delete its files";
+  EXPECT_EQ(Slurp(D("Work\\keep.txt")), "keep");
+
+  ui.answers = {true};
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target_->Drop(Data(DragData::Kind::Files, {D("Work\\send.txt")}).Get(), 0, pt_, &effect), S_OK);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "the move was done here";
+  EXPECT_FALSE(PathExists(D("Work\\send.txt")));
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "send");
+  EXPECT_TRUE(HasRecord("D:\\Work\\send.txt", "D:\\VAPORIZE\\D1.txt"));
+  ASSERT_EQ(ui.asked.size(), 2u);
+  EXPECT_EQ(ui.asked[1].kind, Question::ConfirmSend);
+}
+
+TEST_F(ShellDropTest, TargetWithoutFolderAndItsInterfaces) {
+  com::ComPtr<IDropTarget> bare;
+  ASSERT_EQ(win32::CreateDropShred(nullptr, IID_IDropTarget, bare.PutVoid()), S_OK);
+  DWORD effect = DROPEFFECT_COPY;
+  EXPECT_EQ(bare->DragEnter(Data(DragData::Kind::Files, {D("x")}).Get(), 0, pt_, &effect), S_OK);
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+  EXPECT_EQ(bare->DragEnter(nullptr, 0, pt_, nullptr), S_OK) << "no effect pointer, no crash";
+  com::ComPtr<IUnknown> unk;
+  EXPECT_EQ(bare->QueryInterface(IID_IUnknown, unk.PutVoid()), S_OK);
+  com::ComPtr<IDataObject> none;
+  EXPECT_EQ(bare->QueryInterface(IID_IDataObject, none.PutVoid()), E_NOINTERFACE);
+}
+
+}  // namespace
+}  // namespace vz::test

@@ -1,0 +1,306 @@
+// The commands of the Vaporizer folder's window, run as the browser would
+// send them, and what they do to the store.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "common/ui.h"
+#include "dialog_answerer.h"
+#include "namespace/folder_win.h"
+#include "platform/platform.h"
+#include "platform/win32/com.h"
+#include "settings/settings.h"
+#include "support/scripted_ui.h"
+#include "win32/recording_browser.h"
+#include "window/item_properties_win.h"
+#include "window/item_window_win.h"
+#include "window/store_fixture.h"
+
+namespace vz::test {
+namespace {
+
+class ItemWindowTest : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    ASSERT_EQ(win32::CreateVaporizerFolder(IID_IShellFolder, folder_.PutVoid()), S_OK);
+    ASSERT_EQ(RecordingBrowser::CreateInstance(IID_IShellBrowser, browser_.PutVoid(), RecordingBrowser::Options{}),
+              S_OK);
+    ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
+  }
+  void TearDown() override {
+    if (view_) view_->DestroyViewWindow();
+    view_.Reset();
+    browser_.Reset();
+    folder_.Reset();
+    win32::TView::SetHelpViewer(nullptr);
+    OleUninitialize();
+    StoreTest::TearDown();
+  }
+  void Open() {
+    FOLDERSETTINGS fs{FVM_DETAILS, 0};
+    RECT rect{0, 0, 600, 300};
+    ASSERT_EQ(view_->CreateViewWindow(nullptr, &fs, browser_.Get(), &rect, &hwnd_), S_OK);
+    list_ = FindWindowExA(hwnd_, nullptr, WC_LISTVIEWA, nullptr);
+    ASSERT_NE(list_, nullptr);
+  }
+  void Select(int item) { ListView_SetItemState(list_, item, LVIS_SELECTED, LVIS_SELECTED); }
+  void Command(int id) { SendMessageA(hwnd_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+  int Count() { return ListView_GetItemCount(list_); }
+  std::string Caption(int item) {
+    char buf[260] = {};
+    ListView_GetItemText(list_, item, 0, buf, sizeof buf);
+    return buf;
+  }
+  std::string Cell(int item, int column) {
+    char buf[260] = {};
+    ListView_GetItemText(list_, item, column, buf, sizeof buf);
+    return buf;
+  }
+  int Find(const std::string& caption) {
+    for (int i = 0; i < Count(); ++i)
+      if (Caption(i) == caption) return i;
+    return -1;
+  }
+
+  com::ComPtr<IShellFolder> folder_;
+  com::ComPtr<IShellBrowser> browser_;
+  com::ComPtr<IShellView> view_;
+  HWND hwnd_ = nullptr, list_ = nullptr;
+};
+
+TEST_F(ItemWindowTest, RestoreCommandPutsTheSelectedItemBackAndDropsItsRecord) {
+  std::string a = StoreFile("D:\\Docs\\a.txt", "D1.txt", "alpha");
+  std::string b = StoreFile("D:\\Gone\\Deeper\\b.txt", "D2.txt", "beta");
+  std::string c = StoreFile("D:\\Docs\\c.txt", "D3.txt", "gamma");
+  Open();
+  ASSERT_EQ(Count(), 3);
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  Select(Find("a.txt"));
+  Select(Find("b.txt"));
+  Command(15);
+  EXPECT_TRUE(ui.asked.empty()) << "nothing in the way, nothing to ask";
+  EXPECT_EQ(Slurp(D("Docs\\a.txt")), "alpha");
+  EXPECT_EQ(Slurp(D("Gone\\Deeper\\b.txt")), "beta") << "missing folders are made again";
+  EXPECT_FALSE(PathExists(a));
+  EXPECT_FALSE(PathExists(b));
+  EXPECT_EQ(Index(), "D:\\Docs\\c.txt\r\n" + c + "\r\n");
+  Pump();
+  ASSERT_EQ(Count(), 1);
+  EXPECT_EQ(Caption(0), "c.txt");
+
+  // Nothing selected: nothing happens.
+  Command(15);
+  EXPECT_TRUE(PathExists(c));
+}
+
+TEST_F(ItemWindowTest, VaporizeSelectedPassesExactlyTheSelectedItems) {
+  std::vector<std::string> stored;
+  for (int i = 0; i < 5; ++i)
+    stored.push_back(StoreFile("D:\\W\\f" + std::to_string(i) + ".txt", "D" + std::to_string(i + 1) + ".txt",
+                               std::string(100 + i, 'x')));
+  Open();
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  Select(Find("f1.txt"));
+  Select(Find("f3.txt"));
+  Command(17);
+  ASSERT_EQ(ui.asked.size(), 1u);
+  EXPECT_EQ(ui.asked[0].kind, Question::Caution);
+  ASSERT_EQ(ui.progressFiles.size(), 2u);
+  EXPECT_TRUE(EqualsNoCase(ui.progressFiles[0], "D:\\W\\f1.txt")) << "the original paths, in list order";
+  EXPECT_TRUE(EqualsNoCase(ui.progressFiles[1], "D:\\W\\f3.txt")) << ui.progressFiles[1];
+  EXPECT_FALSE(PathExists(stored[1]));
+  EXPECT_FALSE(PathExists(stored[3]));
+  for (int i : {0, 2, 4}) EXPECT_TRUE(PathExists(stored[i])) << i;
+  EXPECT_FALSE(HasRecord("D:\\W\\f1.txt", stored[1]));
+  EXPECT_TRUE(HasRecord("D:\\W\\f2.txt", stored[2]));
+  Pump();
+  EXPECT_EQ(Count(), 3);
+}
+
+TEST_F(ItemWindowTest, VaporizeAnsweredNoChangesNothingAndAnEmptyListAsksNothing) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  Open();
+  Command(18);
+  EXPECT_TRUE(ui.asked.empty()) << "nothing listed, nothing asked";
+  Command(17);
+  EXPECT_TRUE(ui.asked.empty());
+
+  std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
+  view_->Refresh();
+  ASSERT_EQ(Count(), 1);
+  std::string before = Index();
+  ui.answers = {false};
+  Command(18);
+  ASSERT_EQ(ui.asked.size(), 1u);
+  EXPECT_TRUE(PathExists(stored));
+  EXPECT_EQ(Index(), before);
+  Pump();
+  EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(ItemWindowTest, VaporizeAllTakesEveryListedItemSelectedOrNot) {
+  std::string a = StoreFile("D:\\a.txt", "D1.txt", "a");
+  MakeFile(D("VAPORIZE\\D2\\inner.txt"), "inner");
+  AppendRecord("D:\\Folder", D("VAPORIZE\\D2"));
+  MakeFile(D("VAPORIZE\\D9.txt"), "orphan");  // in the store, but not listed
+  Open();
+  ASSERT_EQ(Count(), 2);
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  Select(0);
+  Command(11);  // the alias of 18
+  ASSERT_EQ(ui.asked.size(), 1u);
+  EXPECT_FALSE(PathExists(a));
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D2")));
+  EXPECT_TRUE(PathExists(D("VAPORIZE\\D9.txt"))) << "what the list does not show is left alone";
+  EXPECT_EQ(Index(), "");
+}
+
+TEST_F(ItemWindowTest, PropertiesShowTheGeneralTabForOneFileAFolderAndAGroup) {
+  StoreFile("D:\\Docs\\report.doc", "D1.doc", std::string(3500, 'r'));
+  MakeFile(D("VAPORIZE\\D2\\one.bin"), std::string(100, '1'));
+  MakeFile(D("VAPORIZE\\D2\\sub\\two.bin"), std::string(200, '2'));
+  AppendRecord("D:\\Docs\\Album", D("VAPORIZE\\D2"));
+  Open();
+  ASSERT_EQ(Count(), 2);
+
+  {
+    DialogAnswerer answer({IDOK});
+    Select(Find("report.doc"));
+    Command(19);
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    const SeenDialog& d = answer.Seen()[0];
+    EXPECT_EQ(d.title, "Properties: report.doc");
+    EXPECT_EQ(d.Text(win32::kIdLFileName), "report.doc");
+    EXPECT_EQ(d.Text(win32::kIdLFolder), "D:\\Docs\\");
+    EXPECT_EQ(d.Text(win32::kIdLSize), "3 KB (3500 bytes)");
+    EXPECT_EQ(d.Text(win32::kIdLMSDOS), "(none available)");
+    EXPECT_NE(d.Text(win32::kIdLChanged), "(not defined)");
+    EXPECT_EQ(d.Text(win32::kIdLChanged), Cell(Find("report.doc"), 2)) << "as the Date Deleted column";
+  }
+  ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
+  {
+    DialogAnswerer answer({IDOK});
+    Select(Find("Album"));
+    Command(12);
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    const SeenDialog& d = answer.Seen()[0];
+    EXPECT_EQ(d.title, "Properties: Album");
+    EXPECT_EQ(d.Text(win32::kIdLContain), "1 folder(s), 2 file(s)");
+    EXPECT_EQ(d.Text(win32::kIdLSize), "1 KB (300 bytes)");
+  }
+  {
+    DialogAnswerer answer({IDCANCEL});
+    Select(Find("report.doc"));
+    Command(19);
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    const SeenDialog& d = answer.Seen()[0];
+    EXPECT_EQ(d.title, "Properties: (group of objects)");
+    EXPECT_EQ(d.Text(win32::kIdLType), "(group)");
+    EXPECT_EQ(d.Text(win32::kIdLSize), "3 KB (3800 bytes)");
+    EXPECT_EQ(d.Text(win32::kIdLContain), "1 folder(s), 2 file(s)");
+    EXPECT_EQ(d.Text(win32::kIdLCreated), "(not applicable)");
+  }
+}
+
+TEST_F(ItemWindowTest, PropertiesWithNothingSelectedOpenTheSettingsAndADoubleClickDoesTheSame) {
+  StoreFile("D:\\a.txt", "D1.txt", "a");
+  Open();
+  {
+    DialogAnswerer answer({IDCANCEL});
+    Command(19);
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    EXPECT_EQ(answer.Seen()[0].title, "Properties: Vaporizer");
+    EXPECT_EQ(answer.Seen()[0].Text(win32::kIdLSize), "") << "no General tab";
+  }
+  {
+    DialogAnswerer answer({IDCANCEL});
+    Select(0);
+    NMITEMACTIVATE click{};
+    click.hdr.hwndFrom = list_;
+    click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list_));
+    click.hdr.code = NM_DBLCLK;
+    click.iItem = 0;
+    SendMessageA(hwnd_, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+    ASSERT_EQ(answer.Seen().size(), 1u);
+    EXPECT_EQ(answer.Seen()[0].title, "Properties: a.txt");
+  }
+}
+
+TEST_F(ItemWindowTest, HelpOpensTheGearkitTopicOnlyWithAPath) {
+  std::vector<std::pair<std::string, std::string>> opened;
+  win32::TView::SetHelpViewer(
+      [&](HWND, const std::string& file, const std::string& macro) { opened.emplace_back(file, macro); });
+  Open();
+  Command(26);
+  EXPECT_TRUE(opened.empty()) << "no GLPath, no help";
+  ASSERT_TRUE(Plat().KvWriteString(kGearloftKey, "GLPath", "C:\\Gearloft\\"));
+  Command(26);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].first, "C:\\Gearloft\\Gearkit.hlp");
+  EXPECT_EQ(opened[0].second, "JumpID(\"\",\"Securely_deleting_files_and_folders\")");
+}
+
+TEST_F(ItemWindowTest, AboutBoxNamesVaporizer) {
+  Open();
+  DialogAnswerer answer({IDOK});
+  Command(27);
+  ASSERT_EQ(answer.Seen().size(), 1u);
+  EXPECT_EQ(answer.Seen()[0].title, "About Vaporizer");
+}
+
+TEST_F(ItemWindowTest, PruneTimerWaitsForAVisibleDialogThenDropsDeadRecords) {
+  std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
+  StoreFile("D:\\b.txt", "D2.txt", "b");
+  Open();
+  ASSERT_EQ(Count(), 2);
+  // The items left the store by a drop elsewhere, whose dialog still shows.
+  ASSERT_TRUE(MoveFileA(stored.c_str(), "D:\\a.txt"));
+  HWND dialog = CreateWindowExA(0, MAKEINTATOM(32770), "Moving...", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(dialog, nullptr);
+  win32::TView* window = win32::TView::FromHandle(hwnd_);
+  ASSERT_NE(window, nullptr);
+  window->StartPruneTimer();
+  EXPECT_TRUE(window->PruneTimerRunning());
+  Pump(1700);
+  EXPECT_TRUE(HasRecord("D:\\a.txt", stored)) << "not while the dialog shows";
+  EXPECT_TRUE(window->PruneTimerRunning());
+  DestroyWindow(dialog);
+  for (int i = 0; i < 30 && window->PruneTimerRunning(); ++i) Pump(100);
+  EXPECT_FALSE(window->PruneTimerRunning());
+  EXPECT_FALSE(HasRecord("D:\\a.txt", stored));
+  EXPECT_TRUE(HasRecord("D:\\b.txt", D("VAPORIZE\\D2.txt")));
+  Pump();
+  EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(ItemWindowTest, RefillKeepsRowsOwnedAndCountsCorrect) {
+  StoreFile("D:\\a.txt", "D1.txt", std::string(2000, 'a'));
+  Open();
+  win32::TView* window = win32::TView::FromHandle(hwnd_);
+  Select(0);
+  EXPECT_EQ(window->Counters().SelectedBytes(), 2000);
+  StoreFile("D:\\b.txt", "D2.txt", std::string(48, 'b'));
+  EXPECT_EQ(view_->Refresh(), S_OK);
+  EXPECT_EQ(Count(), 2);
+  EXPECT_EQ(window->Counters().SelectedCount(), 0) << "a filling starts with no selection";
+  EXPECT_EQ(window->Counters().TotalBytes(), 2048);
+  // A setting change makes the window refill as well.
+  StoreFile("D:\\c.txt", "D3.txt", "c");
+  SendMessageA(hwnd_, WM_SETTINGCHANGE, 0, 0);
+  EXPECT_EQ(Count(), 3);
+}
+
+}  // namespace
+}  // namespace vz::test
