@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/desktop.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
   }
 
   using namespace vz::cli;
+  ConnectDesktop();
   if (send->parsed()) return Send(args, yes);
   if (list->parsed()) return List(json);
   if (restore->parsed()) return Restore(args, yes);

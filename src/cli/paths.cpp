@@ -28,6 +28,10 @@ std::optional<std::string> ToSystem(const std::string& arg, std::string* why) {
     return std::nullopt;
   }
   std::string full(buf, n);
+  if (full.size() < 3 || full[1] != ':' || full[2] != '\\') {
+    *why = "not a path on a drive letter (the Vaporizer keeps its stores on lettered drives)";
+    return std::nullopt;
+  }
   if (full.size() >= kMaxPath) {
     *why = "the path is too long (the Vaporizer records at most 259 characters)";
     return std::nullopt;

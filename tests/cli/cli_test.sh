@@ -19,7 +19,7 @@ if [ "$mode" = native ]; then
   sys_e() { echo "$tmp/e/$1"; }
   outside=$tmp/outside/x.txt
   store=$tmp/c/.VAPORIZE
-  sep=/
+  L=C      # the letter of the fixed test drive
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
   # Run from inside the prefix: the host's folders have no drive letter there.
@@ -28,7 +28,7 @@ else
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'
   store=$host_c/VAPORIZE
-  sep='\'
+  L=D      # the letter of the fixed test drive
   wine reg delete 'HKCU\SOFTWARE\Orvel' /f >/dev/null 2>&1
 fi
 
@@ -74,7 +74,7 @@ assert i["name"] == "report.doc" and i["size"] == 13, i
 assert len(i["sent"]) == 19 and i["sent"][10] == "T", i
 PY
   rm -rf "$host_c/Work"   # the original folder is gone meanwhile
-  vz restore --yes C1.doc </dev/null | grep -q "restored" || return 1
+  vz restore --yes ${L}1.doc </dev/null | grep -q "restored" || return 1
   [ "$(cat "$host_c/Work/report.doc")" = "hello report" ] || return 1
   [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ]
 }
@@ -83,13 +83,13 @@ t_vaporize_and_empty() {
   reset; mkdir -p "$host_c/Work/sub"; echo one >"$host_c/Work/one.txt"; echo two >"$host_c/Work/sub/two.txt"
   vz send --yes "$(sys Work/one.txt)" "$(sys Work/sub)" </dev/null >/dev/null || return 1
   local rc
-  vz vaporize C1.txt </dev/null >/dev/null 2>&1; rc=$?
+  vz vaporize ${L}1.txt </dev/null >/dev/null 2>&1; rc=$?
   [ $rc -eq 2 ] || return 1
-  vz vaporize --yes --passes 2 --fill 0xFF C1.txt </dev/null | grep -q "vaporized" || return 1
-  [ ! -e "$store/C1.txt" ] || return 1
+  vz vaporize --yes --passes 2 --fill 0xFF ${L}1.txt </dev/null | grep -q "vaporized" || return 1
+  [ ! -e "$store/${L}1.txt" ] || return 1
   vz list </dev/null | grep -q "sub" || return 1
   vz empty --yes </dev/null >/dev/null || return 1
-  [ ! -e "$store/C1" ] && [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ]
+  [ ! -e "$store/${L}1" ] && [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ]
 }
 
 t_removable_is_vaporized_at_once() {
@@ -132,8 +132,8 @@ t_settings() {
 t_properties() {
   reset; mkdir -p "$host_c/Work"; head -c 3500 /dev/zero >"$host_c/Work/big.bin"
   vz send --yes "$(sys Work/big.bin)" </dev/null >/dev/null || return 1
-  vz properties C1.bin </dev/null | grep -q "3 KB (3500 bytes)" || return 1
-  vz properties --json C1.bin </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
+  vz properties ${L}1.bin </dev/null | grep -q "3 KB (3500 bytes)" || return 1
+  vz properties --json ${L}1.bin </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
 }
 
 check Help t_help
