@@ -37,6 +37,7 @@ PassResult Overwriter::Pass(const std::string& path) {
     return r;
   }
   std::int64_t pos = 0;
+  std::int64_t handedOver = 0;  // bytes already given to the device's queue
   for (;;) {
     // Read per block so that the pass never writes past the end, whatever
     // the file does meanwhile.
@@ -54,6 +55,10 @@ PassResult Overwriter::Pass(const std::string& path) {
     }
     pos += static_cast<std::int64_t>(n);
     r.bytesWritten = pos;
+    if (pos - handedOver >= kWriteBackChunk) {
+      file->StartWriteBack(handedOver, pos - handedOver);
+      handedOver = pos;
+    }
   }
   if (!file->Flush()) {
     r.error = "the overwritten content could not be flushed to the device";

@@ -46,6 +46,10 @@ class File {
   virtual bool WriteAt(std::int64_t offset, const void* data, std::size_t n) = 0;
   virtual bool Append(const std::string& data) = 0;  // one write, at the end
   virtual bool Flush() = 0;                        // to the device
+  // Starts writing a range to the device without waiting for it, so that a
+  // long write and its final Flush overlap. Only a request: Flush still
+  // decides. False where the system takes no such request.
+  virtual bool StartWriteBack(std::int64_t /*offset*/, std::int64_t /*length*/) { return false; }
   // Null leaves that time alone. Fields are taken as they stand (no zone).
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;

@@ -100,6 +100,31 @@ TEST_F(OverwriteTest, PositionsBeyondFourGigabytesAreReached) {
   for (unsigned char b : rec.virtualBytes) ASSERT_EQ(b, 0x5A);
 }
 
+TEST_F(OverwriteTest, WrittenRangesGoToTheDeviceWhileThePassRunsAndTheFlushStillEndsIt) {
+  const std::int64_t size = 3 * kWriteBackChunk + 12345;
+  RecordingPlatform rec;
+  rec.AddVirtualFile(D("big.bin"), size);
+  ScopedPlatform use(rec);
+  ASSERT_TRUE(Overwriter(0).Pass(D("big.bin")).ok);
+  auto early = rec.CallsOf("StartWriteBack", "big.bin");
+  ASSERT_EQ(early.size(), 3u);
+  for (std::size_t i = 0; i < early.size(); ++i) {
+    EXPECT_EQ(early[i].offset, static_cast<std::int64_t>(i) * kWriteBackChunk);
+    EXPECT_EQ(static_cast<std::int64_t>(early[i].size), kWriteBackChunk);
+  }
+  std::vector<std::string> ops = rec.Ops("big.bin");
+  EXPECT_EQ(ops.back(), "Flush") << "the tail and everything else is flushed at the end";
+
+  // A system that takes no such request changes nothing.
+  RecordingPlatform refusing;
+  refusing.AddVirtualFile(D("big.bin"), size);
+  refusing.FailOn("StartWriteBack");
+  ScopedPlatform use2(refusing);
+  PassResult r = Overwriter(0).Pass(D("big.bin"));
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.bytesWritten, size);
+}
+
 TEST_F(OverwriteTest, AFailedFlushFailsThePass) {
   MakeFile(D("f.bin"), Pattern(3000));
   RecordingPlatform rec;

@@ -28,8 +28,8 @@ struct Call {
   std::string op;    // the method's name; OpenSharedWrite with truncation is "OpenSharedWrite+truncate"
   std::string path;  // the path it was given (for file methods the path the file was opened by;
                      // for the key-value store the value's name)
-  std::int64_t offset = 0;  // WriteAt
-  std::size_t size = 0;     // WriteAt, Append
+  std::int64_t offset = 0;  // WriteAt, StartWriteBack
+  std::size_t size = 0;     // WriteAt, Append, StartWriteBack
   CivilTime created, accessed, written;  // SetTimes; zero fields where null was passed
 };
 
@@ -277,6 +277,10 @@ class RecordingPlatform : public Platform {
       owner_.Record("Flush", path_);
       return !owner_.Failing("Flush", path_) && real_->Flush();
     }
+    bool StartWriteBack(std::int64_t offset, std::int64_t length) override {
+      owner_.RecordWrite(path_, offset, static_cast<std::size_t>(length), "StartWriteBack");
+      return !owner_.Failing("StartWriteBack", path_) && real_->StartWriteBack(offset, length);
+    }
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       owner_.RecordTimes(path_, c, a, w);
       return !owner_.Failing("SetTimes", path_) && real_->SetTimes(c, a, w);
@@ -315,6 +319,10 @@ class RecordingPlatform : public Platform {
     bool Flush() override {
       owner_.Record("Flush", path_);
       return !owner_.Failing("Flush", path_);
+    }
+    bool StartWriteBack(std::int64_t offset, std::int64_t length) override {
+      owner_.RecordWrite(path_, offset, static_cast<std::size_t>(length), "StartWriteBack");
+      return !owner_.Failing("StartWriteBack", path_);
     }
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       owner_.RecordTimes(path_, c, a, w);

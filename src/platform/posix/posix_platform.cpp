@@ -136,6 +136,15 @@ class PosixFile : public File {
   }
   bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()); }
   bool Flush() override { return ::fdatasync(fd_) == 0; }
+  bool StartWriteBack(std::int64_t offset, std::int64_t length) override {
+#ifdef __linux__
+    return ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE) == 0;
+#else
+    (void)offset;
+    (void)length;
+    return false;
+#endif
+  }
   bool SetTimes(const CivilTime*, const CivilTime* accessed, const CivilTime* written) override {
     // POSIX keeps no settable creation time; the other two are set.
     struct timespec ts[2];
