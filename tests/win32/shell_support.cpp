@@ -202,6 +202,11 @@ void CALLBACK DialogDriver::Timer(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (!g_driver || g_driver->pending_.empty()) return;
   HWND dialog = g_driver->pending_.front();
+  if (IsWindow(dialog) && !IsWindowVisible(dialog)) {
+    // Activated before it was shown: wait until it is up.
+    SetTimer(nullptr, 0, 5, &DialogDriver::Timer);
+    return;
+  }
   g_driver->pending_.erase(g_driver->pending_.begin());
   ++g_driver->count_;
   if (IsWindow(dialog)) g_driver->step_(dialog);

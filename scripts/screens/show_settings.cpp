@@ -1,0 +1,88 @@
+// Shows one of the module's settings screens for a few seconds, for the
+// screenshot script: "page" puts the settings page in a property sheet as
+// the folder's Properties do, "dialog" opens the properties dialog.
+//   show_settings.exe page|dialog seconds
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// {5B7C1E2D-8F43-4D6B-9A21-3C7E5F90D1A4}, the property-sheet handler.
+const GUID kPropClass = {0x5B7C1E2D, 0x8F43, 0x4D6B, {0x9A, 0x21, 0x3C, 0x7E, 0x5F, 0x90, 0xD1, 0xA4}};
+
+BOOL CALLBACK Collect(HPROPSHEETPAGE page, LPARAM lParam) {
+  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
+  return TRUE;
+}
+
+void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (HWND dialog = FindWindowA("#32770", "Properties: Vaporizer")) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+int ShowPage(HMODULE module, UINT milliseconds) {
+  auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  IClassFactory* factory = nullptr;
+  IShellPropSheetExt* ext = nullptr;
+  if (!getClassObject || FAILED(getClassObject(kPropClass, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+    return 2;
+  factory->CreateInstance(nullptr, IID_IShellPropSheetExt, reinterpret_cast<void**>(&ext));
+  factory->Release();
+  if (!ext) return 2;
+  std::vector<HPROPSHEETPAGE> pages;
+  ext->AddPages(Collect, reinterpret_cast<LPARAM>(&pages));
+  ext->Release();
+  if (pages.empty()) return 3;
+  PROPSHEETHEADERA header{};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS | PSH_PROPTITLE;
+  header.pszCaption = "Vaporizer";
+  header.nPages = static_cast<UINT>(pages.size());
+  header.phpage = pages.data();
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  if (!sheet) return 4;
+  DWORD end = GetTickCount() + milliseconds;
+  MSG msg;
+  while (IsWindow(sheet) && GetTickCount() < end) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!PropSheet_IsDialogMessage(sheet, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+    Sleep(20);
+  }
+  DestroyWindow(sheet);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 1;
+  UINT seconds = argc > 2 ? static_cast<UINT>(std::atoi(argv[2])) : 8;
+  CoInitialize(nullptr);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&icc);
+  HMODULE module = LoadLibraryA("Vaporizer.dll");
+  if (!module) return 2;
+  int rc = 1;
+  if (std::strcmp(argv[1], "page") == 0) {
+    rc = ShowPage(module, seconds * 1000);
+  } else if (std::strcmp(argv[1], "dialog") == 0) {
+    auto show = reinterpret_cast<INT32(WINAPI*)(void*)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "ShowVaporizerProps")));
+    SetTimer(nullptr, 0, seconds * 1000, CloseDialog);
+    rc = show && show(nullptr) == IDCANCEL ? 0 : 5;
+  }
+  FreeLibrary(module);
+  CoUninitialize();
+  return rc;
+}

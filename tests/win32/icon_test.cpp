@@ -1,0 +1,210 @@
+// The folder icon's state: the per-user icon location follows the stores,
+// the desktop walk that finds the folder, and the refresh of the windows.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/icon_win.h"
+#include "store/store.h"
+#include "support/drives.h"
+#include "win32/shell_support.h"
+
+namespace vz::test {
+namespace {
+
+const std::string kIconKey = std::string("CLSID\\") + kFolderId + "\\DefaultIcon";
+const std::string kUserIconKey = "Software\\Classes\\" + kIconKey;
+
+class IconTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    ScrubRegistration();
+    module_ = std::make_unique<Module>();
+  }
+  void TearDown() override {
+    module_->Unregister();
+    module_.reset();
+    ScrubRegistration();
+    CoUninitialize();
+    DrivesTest::TearDown();
+  }
+  std::string UserIcon() { return RegString(HKEY_CURRENT_USER, kUserIconKey).value_or("<missing>"); }
+  std::string Prepared(const char* name) { return RegString(HKEY_CLASSES_ROOT, kIconKey, name).value_or("?"); }
+  std::unique_ptr<Module> module_;
+};
+
+TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {
+  ASSERT_EQ(module_->Register(), S_OK);
+  EnsureStores();
+  module_->UpdateIcon();
+  EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
+
+  // Any content counts, even a line that names nothing.
+  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  module_->UpdateIcon();
+  EXPECT_EQ(UserIcon(), Prepared("FULL"));
+
+  MakeFile(D("VAPORIZE\\info.shr"), "");
+  module_->UpdateIcon();
+  EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
+  // The machine-wide location that every user shares is never rewritten.
+  EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kIconKey).value_or(""), Prepared("EMPTY"));
+}
+
+TEST_F(IconTest, SendingThroughTheModuleTurnsTheIconFull) {
+  ASSERT_EQ(module_->Register(), S_OK);
+  MakeFile(D("report.doc"), "text");
+  auto send = module_->Proc<BYTE(WINAPI*)(const char*, INT32, BYTE)>("ExtPreparateData");
+  ASSERT_NE(send, nullptr);
+  const char list[] = "D:\\report.doc\0";
+  ASSERT_EQ(send(list, 1, 1), 1);
+  ASSERT_FALSE(PathExists(D("report.doc")));
+  EXPECT_EQ(UserIcon(), Prepared("FULL")) << "the core's refresh reaches the shell code";
+}
+
+TEST_F(IconTest, WithoutTheIconKeyNothingIsWritten) {
+  EnsureStores();
+  module_->UpdateIcon();
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserIconKey));
+}
+
+TEST_F(IconTest, RegistryIsWrittenEvenWhenTheRunStopsEarly) {
+  // The prepared values exist but the folder is not on the desktop.
+  RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", "C:\\nowhere.dll,-101");
+  RegPutString(HKEY_CLASSES_ROOT, kIconKey, "FULL", "C:\\nowhere.dll,-102");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a\r\nD:\\VAPORIZE\\D1\r\n");
+  EXPECT_FALSE(win32::UpdateIconNow());
+  EXPECT_EQ(UserIcon(), "C:\\nowhere.dll,-102");
+}
+
+TEST_F(IconTest, UnloadableIconStopsTheRunAfterTheRegistryWrite) {
+  ASSERT_EQ(module_->Register(), S_OK);
+  EXPECT_TRUE(win32::UpdateIconNow());
+  // A module that is not loaded in the process gives no icon.
+  RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", "C:\\windows\\system32\\notloaded.dll,-101");
+  EXPECT_FALSE(win32::UpdateIconNow());
+  EXPECT_EQ(UserIcon(), "C:\\windows\\system32\\notloaded.dll,-101");
+  // A missing value gives an empty location, and so no icon either.
+  HKEY h = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kIconKey.c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
+  RegDeleteValueA(h, "EMPTY");
+  RegCloseKey(h);
+  EXPECT_FALSE(win32::UpdateIconNow());
+  EXPECT_EQ(UserIcon(), "");
+}
+
+TEST(IconLocationTest, SplitsPathAndResourceNumber) {
+  struct Case {
+    const char* text;
+    bool ok;
+    const char* path;
+    int id;
+  } cases[] = {
+      {"C:\\VZ\\VAPORI~1.DLL,-101", true, "C:\\VZ\\VAPORI~1.DLL", 101},
+      {"C:\\VZ\\VAPORI~1.DLL,-102", true, "C:\\VZ\\VAPORI~1.DLL", 102},
+      {",-110", true, "", 110},
+      {"-101", false, "", 0},          // shorter than five characters
+      {"", false, "", 0},
+      {"C:\\a.dll,-1x1", false, "", 0},  // not a decimal number
+      {"C:\\a.dll,- 01", false, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string path;
+    int id = 0;
+    ASSERT_EQ(win32::SplitIconLocation(c.text, path, id), c.ok);
+    if (!c.ok) continue;
+    EXPECT_EQ(path, c.path);
+    EXPECT_EQ(id, c.id);
+  }
+}
+
+class FindFolderTest : public IconTest {};
+
+TEST_F(FindFolderTest, FindsTheRegisteredFolderOnly) {
+  EXPECT_EQ(win32::FindFolderOnDesktop(), nullptr) << "not registered yet";
+  ASSERT_EQ(module_->Register(), S_OK);
+  LPITEMIDLIST item = win32::FindFolderOnDesktop();
+  ASSERT_NE(item, nullptr);
+  com::ComPtr<IShellFolder> desktop;
+  ASSERT_EQ(SHGetDesktopFolder(desktop.Put()), S_OK);
+  STRRET name{};
+  char text[MAX_PATH] = {};
+  ASSERT_EQ(desktop->GetDisplayNameOf(item, SHGDN_NORMAL, &name), S_OK);
+  StrRetToBufA(&name, item, text, sizeof text);
+  EXPECT_STREQ(text, "Vaporizer");
+  CoTaskMemFree(item);
+  ASSERT_EQ(module_->Unregister(), S_OK);
+  EXPECT_EQ(win32::FindFolderOnDesktop(), nullptr);
+}
+
+TEST_F(FindFolderTest, TakesAnyDesktopItemOfThatNameInAnyCase) {
+  char desktopPath[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktopPath), S_OK);
+  std::string folder = std::string(desktopPath) + "\\vApOrIzEr";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  LPITEMIDLIST item = win32::FindFolderOnDesktop();
+  RemoveDirectoryA(folder.c_str());
+  ASSERT_NE(item, nullptr);
+  char path[MAX_PATH] = {};
+  EXPECT_TRUE(SHGetPathFromIDListA(item, path)) << "a file system folder, not the namespace folder";
+  EXPECT_EQ(lstrcmpiA(path, folder.c_str()), 0) << path;
+  CoTaskMemFree(item);
+}
+
+// Windows of the two Explorer classes and one other, recording what they get.
+struct Recorded {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+std::vector<Recorded>* g_log = nullptr;
+
+LRESULT CALLBACK Recorder(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (g_log && (message == WM_COMMAND || message == WM_WININICHANGE)) {
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::string(cls) != "VzOtherWindow") g_log->push_back({message, wParam, lParam});
+    else g_log->push_back({0, 0, 0});  // marks a message that should not have come
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(RefreshTest, SendsTheThreeMessagesToEveryExplorerWindow) {
+  std::vector<HWND> windows;
+  for (const char* cls : {"CabinetWClass", "ExploreWClass", "VzOtherWindow"}) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Recorder;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = cls;
+    RegisterClassA(&wc);
+    windows.push_back(CreateWindowExA(0, cls, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr));
+    ASSERT_NE(windows.back(), nullptr);
+  }
+  std::vector<Recorded> log;
+  g_log = &log;
+  win32::RefreshShellWindows(0);
+  g_log = nullptr;
+  for (HWND w : windows) DestroyWindow(w);
+
+  // Two Explorer windows, three messages each, in order; the other window none.
+  ASSERT_EQ(log.size(), 6u);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(log[i * 3].message, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(log[i * 3].wParam, 0xA065u);
+    EXPECT_EQ(log[i * 3 + 1].message, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(log[i * 3 + 1].wParam, 0xA220u);
+    EXPECT_EQ(log[i * 3 + 2].message, static_cast<UINT>(WM_WININICHANGE));
+    EXPECT_EQ(log[i * 3 + 2].wParam, 0u);
+    EXPECT_EQ(log[i * 3 + 2].lParam, 0);
+  }
+}
+
+}  // namespace
+}  // namespace vz::test

@@ -1,0 +1,269 @@
+// The settings page in a real property sheet, driven by the messages a user
+// causes: the slider, the check boxes, the Apply button.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <prsht.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/drives.h"
+#include "win32/shell_support.h"
+
+namespace vz::test {
+namespace {
+
+const std::string kSettings = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\";
+const std::string kStarHandler = std::string("*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
+const std::string kFolderHandler = std::string("Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
+constexpr int kApplyButton = 0x3021;  // the sheet's Apply
+
+std::string ShortcutFile() { return SendToFolder() + "\\Vaporizer.lnk"; }
+bool ShortcutExists() { return GetFileAttributesA(ShortcutFile().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+BOOL CALLBACK CollectPage(HPROPSHEETPAGE page, LPARAM lParam) {
+  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
+  return TRUE;
+}
+BOOL CALLBACK RefusePage(HPROPSHEETPAGE, LPARAM lParam) {
+  ++*reinterpret_cast<int*>(lParam);
+  return FALSE;
+}
+
+class SettingsPageTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&icc);
+    ScrubRegistration();
+    module_ = std::make_unique<Module>();
+    ASSERT_EQ(module_->Register(), S_OK);  // the folder on the desktop, for the shortcut
+    // Registration turns both on; the page is what should turn them on here.
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, kStarHandler.c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, kFolderHandler.c_str());
+    DeleteFileA(ShortcutFile().c_str());
+  }
+  void TearDown() override {
+    if (sheet_) DestroyWindow(sheet_);
+    module_->Unregister();
+    module_.reset();
+    ScrubRegistration();
+    CoUninitialize();
+    DrivesTest::TearDown();
+  }
+
+  // Shows the sheet with the handler's one page, as the shell does.
+  void Open() {
+    com::ComPtr<IShellPropSheetExt> ext;
+    ASSERT_EQ(module_->Create(Guid(kPropId), ext), S_OK);
+    std::vector<HPROPSHEETPAGE> pages;
+    ASSERT_EQ(ext->AddPages(CollectPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
+    ASSERT_EQ(pages.size(), 1u);
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_MODELESS;
+    header.pszCaption = "Vaporizer";
+    header.nPages = 1;
+    header.phpage = pages.data();
+    sheet_ = reinterpret_cast<HWND>(PropertySheetA(&header));
+    ASSERT_NE(sheet_, nullptr);
+    page_ = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(page_, nullptr);
+  }
+  HWND Ctl(int id) { return GetDlgItem(page_, id); }
+  std::string Label() { return WindowText(Ctl(1003)); }
+  int Slider() { return static_cast<int>(SendMessageA(Ctl(1002), TBM_GETPOS, 0, 0)); }
+  bool Checked(int id) { return SendMessageA(Ctl(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(sheet_, kApplyButton)) != FALSE; }
+  void Click(int id) { SendMessageA(Ctl(id), BM_CLICK, 0, 0); }
+  void PressApply() {
+    ASSERT_TRUE(ApplyEnabled());
+    SendMessageA(GetDlgItem(sheet_, kApplyButton), BM_CLICK, 0, 0);
+  }
+  // The user drags the thumb to a position and lets go.
+  void DragSliderTo(int position) {
+    SendMessageA(Ctl(1002), TBM_SETPOS, TRUE, position);
+    NMHDR released{Ctl(1002), 1002, static_cast<UINT>(NM_RELEASEDCAPTURE)};
+    SendMessageA(page_, WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&released));
+  }
+  DWORD Stored(const char* name) { return RegDword(HKEY_CURRENT_USER, kSettings, name).value_or(0xDEAD); }
+
+  std::unique_ptr<Module> module_;
+  HWND sheet_ = nullptr;
+  HWND page_ = nullptr;
+};
+
+TEST_F(SettingsPageTest, ShowsTheTemplateTextsAndLayout) {
+  Open();
+  HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETTABCONTROL, 0, 0));
+  char tab[64] = {};
+  TCITEMA item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = tab;
+  item.cchTextMax = sizeof tab;
+  ASSERT_TRUE(SendMessageA(tabs, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_STREQ(tab, "General");
+
+  EXPECT_EQ(WindowText(Ctl(1000)), "Vaporizer");
+  EXPECT_EQ(WindowText(Ctl(1001)), "Vaporizer Options ");
+  EXPECT_EQ(WindowText(Ctl(1004)), "Show progress indicator while vaporizing");
+  EXPECT_EQ(WindowText(Ctl(1050)), "Add \"Send to Vaporizer\" option to right-click context menu");
+  EXPECT_EQ(WindowText(Ctl(1051)), "Add Vaporizer option under \"Send To...\" context menu");
+  std::string statics = DialogMessage(page_);
+  for (const char* text :
+       {"Use the slider below to specify how many times Vaporizer will overwrite vaporized files with random data "
+        "before truncating and deleting them. The greater the value the more secure (but slower) the process.",
+        "Faster", "More secure",
+        "Note: 7 or more overwrites qualifies for government and military class security."})
+    EXPECT_NE(statics.find(text), std::string::npos) << text;
+
+  // Positions in dialog units, as the template gives them: left, top, width, height.
+  struct Place {
+    int id;
+    RECT units;
+  } places[] = {{1002, {39, 78, 130, 21}}, {1003, {9, 102, 195, 8}}, {1051, {6, 182, 192, 10}}};
+  for (const Place& p : places) {
+    RECT expected = p.units, actual{};
+    MapDialogRect(page_, &expected);  // the dialog manager maps each number alone
+    GetWindowRect(Ctl(p.id), &actual);
+    MapWindowPoints(nullptr, page_, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(actual.left, expected.left) << p.id;
+    EXPECT_EQ(actual.top, expected.top) << p.id;
+    EXPECT_EQ(actual.right - actual.left, expected.right) << p.id;
+    EXPECT_EQ(actual.bottom - actual.top, expected.bottom) << p.id;
+  }
+}
+
+TEST_F(SettingsPageTest, StoredCountOutsideTheRangeShowsAtTheEndAndIsSavedThere) {
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "ShredCount", 25);
+  Open();
+  EXPECT_EQ(Slider(), 10);
+  EXPECT_EQ(Label(), "The files will be overwritten for 25 time(s)");
+  EXPECT_FALSE(Checked(1004)) << "defaults: progress off, both options on";
+  EXPECT_TRUE(Checked(1050));
+  EXPECT_TRUE(Checked(1051));
+  EXPECT_FALSE(ApplyEnabled());
+  Click(1004);
+  PressApply();
+  EXPECT_EQ(Stored("ShredCount"), 10u);
+  EXPECT_EQ(Stored("ShowIndicator"), 1u);
+  EXPECT_EQ(Stored("InsertContext"), 1u);
+  EXPECT_EQ(Stored("InsertSendTo"), 1u);
+  EXPECT_FALSE(ApplyEnabled()) << "the sheet took the apply";
+}
+
+TEST_F(SettingsPageTest, SliderMovesRelabelAndEnableApply) {
+  Open();
+  EXPECT_EQ(Label(), "The files will be overwritten for 3 time(s)");
+  EXPECT_FALSE(ApplyEnabled());
+  DragSliderTo(7);
+  EXPECT_EQ(Label(), "The files will be overwritten for 7 time(s)");
+  EXPECT_TRUE(ApplyEnabled());
+  // A key press moves it by one and reports the move.
+  SendMessageA(Ctl(1002), WM_KEYDOWN, VK_RIGHT, 0);
+  SendMessageA(Ctl(1002), WM_KEYUP, VK_RIGHT, 0);
+  EXPECT_EQ(Slider(), 8);
+  EXPECT_EQ(Label(), "The files will be overwritten for 8 time(s)");
+}
+
+TEST_F(SettingsPageTest, ApplyAfterOnlyTheSliderWritesAllFourAndBothSwitches) {
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "ShowIndicator", 1);
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertContext", 0);
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertSendTo", 0);
+  RegPutString(HKEY_CLASSES_ROOT, kStarHandler, "", kFileMenuId);  // left from earlier, to be removed
+  Open();
+  EXPECT_TRUE(Checked(1004));
+  EXPECT_FALSE(Checked(1050));
+  EXPECT_FALSE(Checked(1051));
+  DragSliderTo(5);
+  PressApply();
+  EXPECT_EQ(Stored("ShredCount"), 5u);
+  EXPECT_EQ(Stored("ShowIndicator"), 1u);
+  EXPECT_EQ(Stored("InsertContext"), 0u);
+  EXPECT_EQ(Stored("InsertSendTo"), 0u);
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kStarHandler)) << "the off switch ran";
+  EXPECT_FALSE(ShortcutExists());
+}
+
+TEST_F(SettingsPageTest, TickingTheOptionsRegistersTheHandlerAndWritesTheShortcut) {
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertContext", 0);
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertSendTo", 0);
+  Open();
+  Click(1050);
+  Click(1051);
+  PressApply();
+  EXPECT_EQ(Stored("InsertContext"), 1u);
+  EXPECT_EQ(Stored("InsertSendTo"), 1u);
+  EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kStarHandler).value_or(""), kFileMenuId);
+  EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kFolderHandler).value_or(""), kFileMenuId);
+  EXPECT_TRUE(ShortcutExists());
+
+  Click(1050);
+  Click(1051);
+  PressApply();
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kStarHandler));
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kFolderHandler));
+  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "Folder\\ShellEx\\ContextMenuHandlers")) << "parents stay";
+  EXPECT_FALSE(ShortcutExists());
+}
+
+TEST_F(SettingsPageTest, FailedHandlerRegistrationIsShownAndEndsTheSave) {
+  // A volatile parent cannot hold the lasting handler key for folders.
+  const char* parent = "Folder\\ShellEx\\ContextMenuHandlers";
+  HKEY h = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, parent, 0, KEY_READ, &h), ERROR_SUCCESS);
+  DWORD subkeys = 0;
+  RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(h);
+  if (subkeys != 0) GTEST_SKIP() << "the prefix has other folder handlers";
+  ASSERT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, parent), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, parent, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &h,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(h);
+
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertContext", 0);
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertSendTo", 0);
+  Open();
+  Click(1050);
+  Click(1051);
+  std::string shown;
+  {
+    DialogDriver driver([&](HWND dialog) {
+      shown = DialogMessage(dialog);
+      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    PressApply();
+    EXPECT_EQ(driver.Count(), 1);
+  }
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, parent);
+  RegCreateKeyA(HKEY_CLASSES_ROOT, parent, &h);
+  RegCloseKey(h);
+
+  EXPECT_NE(shown.find("Error creating system registry entry"), std::string::npos) << shown;
+  EXPECT_EQ(Stored("InsertContext"), 1u) << "written before the switch";
+  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kStarHandler)) << "the key before the failure stays";
+  EXPECT_EQ(Stored("InsertSendTo"), 0u) << "the save ended at the failed switch";
+  EXPECT_FALSE(ShortcutExists());
+}
+
+TEST_F(SettingsPageTest, HandlerInterfaceAnswers) {
+  com::ComPtr<IShellPropSheetExt> ext;
+  ASSERT_EQ(module_->Create(Guid(kPropId), ext), S_OK);
+  com::ComPtr<IShellExtInit> init;
+  ASSERT_EQ(ext.As(init), S_OK);
+  EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(ext->ReplacePage(0, CollectPage, 0), E_NOTIMPL);
+  int offered = 0;
+  EXPECT_EQ(ext->AddPages(RefusePage, reinterpret_cast<LPARAM>(&offered)), S_OK) << "refused pages are no failure";
+  EXPECT_EQ(offered, 1);
+}
+
+}  // namespace
+}  // namespace vz::test
