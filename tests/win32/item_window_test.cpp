@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/win32/com.h"
 #include "settings/settings.h"
+#include "namespace/view_win.h"
 #include "support/scripted_ui.h"
 #include "win32/recording_browser.h"
 #include "window/item_properties_win.h"
@@ -300,6 +301,50 @@ TEST_F(ItemWindowTest, RefillKeepsRowsOwnedAndCountsCorrect) {
   StoreFile("D:\\c.txt", "D3.txt", "c");
   SendMessageA(hwnd_, WM_SETTINGCHANGE, 0, 0);
   EXPECT_EQ(Count(), 3);
+}
+
+// The popup menus run their own modal loop; characters posted beforehand
+// choose entries by their mnemonics, as a user's keys would.
+void PostKeys(HWND hwnd, const char* keys) {
+  for (const char* k = keys; *k; ++k) PostMessageA(hwnd, WM_CHAR, static_cast<WPARAM>(*k), 0);
+}
+
+TEST_F(ItemWindowTest, ContextMenuRunsItsEntriesAndItsViewSubmenuMovesTheToolbar) {
+  std::string stored = StoreFile("D:\\Docs\\a.txt", "D1.txt", "alpha");
+  Open();
+  auto* recorder = static_cast<RecordingBrowser*>(browser_.Get());
+  Select(0);
+  PostKeys(hwnd_, "vl");  // &View, &List
+  SendMessageA(hwnd_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_), MAKELPARAM(50, 50));
+  FOLDERSETTINGS fs{};
+  ASSERT_EQ(view_->GetCurrentInfo(&fs), S_OK);
+  EXPECT_EQ(fs.ViewMode, static_cast<UINT>(FVM_LIST));
+  EXPECT_TRUE(SendMessageA(recorder->Toolbar(), TB_ISBUTTONCHECKED, 4, 0)) << "the toolbar follows";
+
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  Pump();
+  ASSERT_EQ(ListView_GetSelectedCount(list_), 1u);
+  PostKeys(hwnd_, "e");  // R&estore
+  SendMessageA(hwnd_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_), MAKELPARAM(50, 50));
+  EXPECT_EQ(Slurp(D("Docs\\a.txt")), "alpha");
+  EXPECT_FALSE(PathExists(stored));
+}
+
+TEST_F(ItemWindowTest, ViewButtonDropDownOnlySetsTheMode) {
+  Open();
+  auto* recorder = static_cast<RecordingBrowser*>(browser_.Get());
+  int checked = win32::LastCheckedViewButton();
+  NMTOOLBARA info{};
+  info.hdr.hwndFrom = recorder->Toolbar();
+  info.hdr.code = TBN_DROPDOWN;
+  info.iItem = 1021;
+  PostKeys(hwnd_, "m");  // S&mall icons
+  EXPECT_EQ(SendMessageA(hwnd_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info)), TBDDRET_DEFAULT);
+  FOLDERSETTINGS fs{};
+  ASSERT_EQ(view_->GetCurrentInfo(&fs), S_OK);
+  EXPECT_EQ(fs.ViewMode, static_cast<UINT>(FVM_SMALLICON));
+  EXPECT_EQ(win32::LastCheckedViewButton(), checked) << "the drop-down's entries leave the buttons alone";
 }
 
 }  // namespace

@@ -106,6 +106,10 @@ TEST_F(FolderViewTest, WindowIsAChildOfTheBrowserPlacedWhereAsked) {
   HWND got = nullptr;
   EXPECT_EQ(view_->GetWindow(&got), S_OK);
   EXPECT_EQ(got, hwnd_);
+  // Files can be dropped into the open folder: a target is registered there.
+  com::ComPtr<IDropTarget> other;
+  ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IDropTarget, other.PutVoid()), S_OK);
+  EXPECT_EQ(RegisterDragDrop(hwnd_, other.Get()), DRAGDROP_E_ALREADYREGISTERED);
 
   // The list: five columns, no label editing, several items selectable.
   LONG_PTR style = GetWindowLongPtrA(list_, GWL_STYLE);
