@@ -71,18 +71,6 @@ class BatchTest : public DrivesTest {
   }
 };
 
-TEST_F(BatchTest, AnEmptyListAsksNothingAndTouchesNothing) {
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\gone.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
-  RecordingPlatform rec;
-  ScopedPlatform use(rec);
-  ScopedUi scoped(ui);
-  Report r = VaporizeBatch({}, true, nullptr);
-  EXPECT_TRUE(r.Items().empty());
-  EXPECT_TRUE(ui.asked.empty());
-  EXPECT_EQ(rec.Count("UpdateIcon"), 0u);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\gone.txt\r\nD:\\VAPORIZE\\D1.txt\r\n") << "no prune";
-}
-
 TEST_F(BatchTest, TheCautionQuestionIsAskedWordForWordWithTheInputCount) {
   MakeFile(D("tree\\a.txt"), "a");
   MakeFile(D("tree\\sub\\b.txt"), "b");
@@ -97,16 +85,19 @@ TEST_F(BatchTest, TheCautionQuestionIsAskedWordForWordWithTheInputCount) {
   EXPECT_EQ(ui.asked[0].text.find('\n'), std::string::npos);
 }
 
-TEST_F(BatchTest, AnsweringNoChangesNothing) {
+TEST_F(BatchTest, AnEmptyListOrTheAnswerNoChangesNothing) {
   MakeFile(D("doc.txt"), "keep me");
   MakeFile(D("VAPORIZE\\info.shr"), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n");
   ui.answers = {false};
   RecordingPlatform rec;
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
+  EXPECT_TRUE(VaporizeBatch({}, true, nullptr).Items().empty());
+  EXPECT_TRUE(ui.asked.empty()) << "an empty list asks nothing";
   Report r = VaporizeBatch({D("doc.txt")}, true, nullptr);
+  EXPECT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(Slurp(D("doc.txt")), "keep me");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n");
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n") << "no prune";
   EXPECT_EQ(rec.Count("UpdateIcon"), 0u);
   EXPECT_EQ(rec.Count("KvWriteDword"), 0u) << "settings are not even read";
   EXPECT_EQ(ui.begun, 0);
@@ -251,38 +242,24 @@ TEST_F(BatchTest, WithoutDeleteGivenFilesStayOverwrittenAndGivenFoldersStillGo) 
   EXPECT_EQ(r.Count(Outcome::Failed), 0u);
 }
 
-TEST_F(BatchTest, AReadOnlyFileIsOverwrittenAndDeleted) {
+TEST_F(BatchTest, ReadOnlyFilesAndFoldersAreVaporizedAndKeepTheAttributeWhenLeft) {
   MakeFile(D("ro.txt"), Content(900, 'r'));
-  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
-  ScopedUi scoped(ui);
-  ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("ro.txt")}, false, &o);
-  EXPECT_TRUE(r.AllDone());
-  EXPECT_FALSE(PathExists(D("ro.txt")));
-}
-
-TEST_F(BatchTest, AReadOnlyFileThatFailsKeepsItsAttribute) {
-  MakeFile(D("ro.txt"), Content(900, 'r'));
-  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
+  MakeFile(D("rof\\x.txt"), "x");
+  MakeFile(D("stays.txt"), Content(900, 's'));
+  for (const char* p : {"ro.txt", "stays.txt"}) ASSERT_TRUE(Plat().SetAttributes(D(p), kAttrReadOnly));
+  ASSERT_TRUE(Plat().SetAttributes(D("rof"), kAttrDirectory | kAttrReadOnly));
   RecordingPlatform rec;
-  rec.FailOn("WriteAt", "ro.txt");
+  rec.FailOn("WriteAt", "stays.txt");
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  VaporizeBatch({D("ro.txt")}, false, &o);
-  auto a = Plat().GetAttributes(D("ro.txt"));
-  ASSERT_TRUE(a.has_value());
-  EXPECT_TRUE(*a & kAttrReadOnly);
-}
-
-TEST_F(BatchTest, AReadOnlyFolderIsEmptiedAndRemoved) {
-  MakeFile(D("rof\\x.txt"), "x");
-  ASSERT_TRUE(Plat().SetAttributes(D("rof"), kAttrDirectory | kAttrReadOnly));
-  ScopedUi scoped(ui);
-  ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("rof")}, false, &o);
-  EXPECT_TRUE(r.AllDone());
+  Report r = VaporizeBatch({D("ro.txt"), D("rof"), D("stays.txt")}, false, &o);
+  EXPECT_FALSE(PathExists(D("ro.txt")));
   EXPECT_FALSE(PathExists(D("rof")));
+  EXPECT_EQ(Item(r, D("stays.txt"))->outcome, Outcome::Failed);
+  auto a = Plat().GetAttributes(D("stays.txt"));
+  ASSERT_TRUE(a.has_value());
+  EXPECT_TRUE(*a & kAttrReadOnly) << "a file left in place keeps its attribute";
 }
 
 TEST_F(BatchTest, AStoredFolderHoldingALinkLeavesTheLinkedFolderWhole) {
@@ -292,31 +269,23 @@ TEST_F(BatchTest, AStoredFolderHoldingALinkLeavesTheLinkedFolderWhole) {
   RecordingPlatform rec;
   rec.AddFakeLink(D("VAPORIZE\\D1\\docs"), D("Documents"), true);
   rec.AddFakeLink(D("VAPORIZE\\D2.txt"), D("Documents\\letter.txt"), false);
+  rec.AddFakeLink(D("VAPORIZE\\D3"), D("Documents"), true);
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt")}, false, nullptr);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, false, nullptr);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
   EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
   EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1\\docs")));
   EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D2.txt")));
+  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D3")));
+  EXPECT_EQ(rec.Count("ListDirectory", "Documents"), 0u);
+  EXPECT_EQ(rec.Count("ListDirectory", "D3"), 0u);
   EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
   EXPECT_EQ(rec.Count("OpenExclusive", "Documents"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "docs"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "D2.txt"), 0u);
   EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "D2.txt"), 0u);
   EXPECT_TRUE(r.AllDone());
-}
-
-TEST_F(BatchTest, ALinkGivenDirectlyIsRemovedWithoutWalkingIt) {
-  MakeFile(D("Documents\\letter.txt"), "Dear reader");
-  RecordingPlatform rec;
-  rec.AddFakeLink(D("VAPORIZE\\D1"), D("Documents"), true);
-  ScopedPlatform use(rec);
-  ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1\\")}, false, nullptr);
-  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
-  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1")));
-  EXPECT_EQ(rec.Count("ListDirectory"), 0u);
 }
 
 TEST_F(BatchTest, HostSymlinksAreRemovedAndTheirTargetsKept) {
@@ -384,16 +353,6 @@ TEST_F(BatchTest, TheDisplayLookupTakesTheFirstMatchingLineAndNeverTheVeryFirst)
   EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{D("VAPORIZE\\D1.txt"), "D:\\FIRST.TXT"}));
 }
 
-TEST_F(BatchTest, WithoutTheDisplayFlagTheProgressShowsThePaths) {
-  MakeFile(D("VAPORIZE\\D1.doc"), "report");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
-  ScopedUi scoped(ui);
-  ShredOptions o = Options(2, true, 0, true);
-  VaporizeBatch({D("VAPORIZE\\D1.doc")}, false, &o);
-  EXPECT_EQ(ui.progressFiles, std::vector<std::string>{D("VAPORIZE\\D1.doc")});
-  EXPECT_EQ(ui.progressPasses, (std::vector<int>{1, 2}));
-}
-
 TEST_F(BatchTest, MessagesRunBetweenFiles) {
   MakeFile(D("a.txt"), "a");
   MakeFile(D("b.txt"), "b");
@@ -401,7 +360,9 @@ TEST_F(BatchTest, MessagesRunBetweenFiles) {
   ShredOptions o = Options(1, true, 0, true);
   VaporizeBatch({D("a.txt"), D("b.txt")}, false, &o);
   EXPECT_EQ(ui.events, (std::vector<std::string>{"pump", "file " + D("a.txt"), "done 1", "pump",
-                                                 "file " + D("b.txt"), "done 2", "pump"}));
+                                                 "file " + D("b.txt"), "done 2", "pump"}))
+      << "without the display flag the paths themselves are shown";
+  EXPECT_EQ(ui.progressPasses, (std::vector<int>{1, 1}));
 }
 
 TEST_F(BatchTest, WithoutOptionsTheSettingsDecideAndDefaultsAreWrittenBack) {
@@ -439,14 +400,15 @@ TEST_F(BatchTest, AnOptionsRecordReplacesAllFourValues) {
   EXPECT_EQ(rec.Count("KvRead"), 0u) << "settings are not read when a record is given";
 }
 
-TEST_F(BatchTest, AFolderGivenBesideItsParentIsHandledOnce) {
+TEST_F(BatchTest, AFolderGivenBesideItsParentIsHandledOnceAndMissingNamesHoldNothingBack) {
   MakeFile(D("A\\B\\x.txt"), "x");
   MakeFile(D("A\\y.txt"), "y");
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("A\\B"), D("A"), D("A\\y.txt")}, false, &o);
+  Report r = VaporizeBatch({D("A\\B"), D("A"), D("A\\y.txt"), D("A\\nothing.txt")}, false, &o);
   EXPECT_FALSE(PathExists(D("A")));
   EXPECT_EQ(r.Count(Outcome::Failed), 0u);
+  EXPECT_EQ(Item(r, D("A\\nothing.txt"))->outcome, Outcome::Skipped) << "named, and no reason to keep A";
 }
 
 TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
@@ -464,15 +426,6 @@ TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
   EXPECT_FALSE(PathExists(D("later.txt")));
   EXPECT_EQ(Item(r, D("A\\stuck.txt"))->outcome, Outcome::Failed);
   EXPECT_EQ(Item(r, D("A"))->outcome, Outcome::Skipped);
-}
-
-TEST_F(BatchTest, MissingItemsAreReportedAndDoNotHoldBackTheirFolder) {
-  MakeFile(D("here.txt"), "h");
-  ScopedUi scoped(ui);
-  ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("nothing.txt"), D("here.txt")}, false, &o);
-  EXPECT_EQ(Item(r, D("nothing.txt"))->outcome, Outcome::Skipped);
-  EXPECT_EQ(Item(r, D("here.txt"))->outcome, Outcome::Done);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/link_support.h"
 #include "platform/platform.h"
 #include "support/drives.h"
 #include "support/recording_platform.h"
@@ -84,17 +83,6 @@ TEST_F(CollectTest, ALinkToAFolderIsAnEntryAndIsNotWalked) {
   EXPECT_TRUE(Has(files, D("A\\own.txt")));
   EXPECT_EQ(files.size(), 2u);
   EXPECT_EQ(rec.Count("ListDirectory", "junction"), 0u);
-}
-
-TEST_F(CollectTest, AHostSymlinkToAFolderIsNotWalked) {
-  if (!CanMakeSymlinks()) GTEST_SKIP() << "this host makes no symbolic links; the fake-link case covers it";
-  MakeFile(D("outside\\precious.txt"), "p");
-  MakeDir(D("A"));
-  ASSERT_TRUE(MakeSymlink(D("outside"), D("A\\ln")));
-  std::vector<std::string> folders{D("A\\")}, files;
-  CollectFolderContents(folders, files);
-  EXPECT_EQ(folders, std::vector<std::string>{D("A\\")});
-  EXPECT_EQ(files, std::vector<std::string>{D("A\\ln")});
 }
 
 }  // namespace

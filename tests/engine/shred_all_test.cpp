@@ -7,7 +7,6 @@
 #include "common/text.h"
 #include "common/ui.h"
 #include "engine/batch.h"
-#include "engine/link_support.h"
 #include "platform/platform.h"
 #include "store/store.h"
 #include "support/drives.h"
@@ -75,22 +74,11 @@ TEST_F(ShredAllTest, EverythingStoredIsVaporizedAndTheStoresStay) {
   EXPECT_NE(std::find(ui.progressFiles.begin(), ui.progressFiles.end(), "D:\\WORK\\A.DOC"), ui.progressFiles.end());
 }
 
-TEST_F(ShredAllTest, AnsweringNoLeavesEveryStoreAsItWas) {
-  MakeFile(D("VAPORIZE\\D1.doc"), "d");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
-  ui.answers = {false};
-  ScopedUi scoped(ui);
-  ShredAllItems(nullptr);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "d");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
-}
-
 TEST_F(ShredAllTest, AStoreThatIsALinkIsNotEmptied) {
   MakeFile(D("Documents\\letter.txt"), "Dear reader");
   MakeFile(C("VAPORIZE\\C1.txt"), "c");
   // The D: store replaced by a link to the user's documents.
   RecordingPlatform rec;
-  std::vector<DirEntry> none;
   ASSERT_TRUE(Plat().RemoveFile(D("VAPORIZE\\info.shr")));
   ASSERT_TRUE(Plat().SetAttributes(D("VAPORIZE\\desktop.ini"), 0));
   ASSERT_TRUE(Plat().RemoveFile(D("VAPORIZE\\desktop.ini")));
@@ -113,17 +101,6 @@ TEST_F(ShredAllTest, ALinkInAStoreIsRemovedAndItsTargetKept) {
   ShredAllItems(nullptr);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
   EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1")));
-}
-
-TEST_F(ShredAllTest, AHostSymlinkInAStoreIsRemovedAndItsTargetKept) {
-  if (!CanMakeSymlinks()) GTEST_SKIP() << "this host makes no symbolic links; the fake-link case covers it";
-  MakeFile(D("Documents\\letter.txt"), "Dear reader");
-  ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D1")));
-  ScopedUi scoped(ui);
-  Report r = ShredAllItems(nullptr);
-  EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
-  EXPECT_TRUE(r.AllDone());
 }
 
 }  // namespace

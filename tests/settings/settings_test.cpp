@@ -46,6 +46,14 @@ TEST_F(SettingsTest, StoredNumbersAreTakenAsTheyStand) {
   EXPECT_EQ(b.passes, 25) << "the batch uses the stored number unchanged";
   EXPECT_TRUE(b.showProgress);
   EXPECT_EQ(Value("ShowIndicator").dword, 7u) << "a readable value is not written back";
+
+  Put("ShredCount", 0xFFFFFFFEu);
+  Put("ShowIndicator", 0);
+  EXPECT_EQ(LoadSettings().passCount, -2) << "a signed 32-bit number";
+  b = ReadBatchSettings();
+  EXPECT_EQ(b.passes, -2);
+  EXPECT_FALSE(b.showProgress) << "a stored 0 is not missing";
+  EXPECT_EQ(Value("ShowIndicator").dword, 0u);
 }
 
 TEST_F(SettingsTest, ATextValueCountsAsMissingForEachReaderInItsOwnWay) {
@@ -70,22 +78,6 @@ TEST_F(SettingsTest, FirstVaporizeOnAFreshAccountWritesOnePassWithProgress) {
   VaporizerSettings s = LoadSettings();
   EXPECT_EQ(s.passCount, 1);
   EXPECT_TRUE(s.showProgress);
-}
-
-TEST_F(SettingsTest, ZeroPassesAndProgressOffAreKeptByTheBatch) {
-  Put("ShredCount", 0);
-  Put("ShowIndicator", 0);
-  BatchSettings b = ReadBatchSettings();
-  EXPECT_EQ(b.passes, 0);
-  EXPECT_FALSE(b.showProgress);
-  EXPECT_EQ(Value("ShredCount").dword, 0u);
-  EXPECT_EQ(Value("ShowIndicator").dword, 0u);
-}
-
-TEST_F(SettingsTest, ANegativeCountIsReadAsASignedNumber) {
-  Put("ShredCount", 0xFFFFFFFEu);
-  EXPECT_EQ(LoadSettings().passCount, -2);
-  EXPECT_EQ(ReadBatchSettings().passes, -2);
 }
 
 TEST_F(SettingsTest, WithoutAKeyTheReadersFallBackAndNothingIsWritten) {
@@ -113,8 +105,9 @@ TEST_F(SettingsTest, SaveWritesInOrderAndAppliesEachSwitchAfterItsValue) {
   std::vector<std::string> order;
   MenuSwitches sw{[&](bool on) { order.push_back(std::string("menu:") + (on ? "on" : "off")); },
                   [&](bool on) { order.push_back(std::string("sendto:") + (on ? "on" : "off")); }};
+  Put("ShowIndicator", 7);
+  VaporizerSettings s{7, LoadSettings().showProgress, false, true};
   rec.calls.clear();
-  VaporizerSettings s{7, true, false, true};
   ASSERT_TRUE(SaveSettings(s, sw));
   std::vector<std::string> writes;
   for (const auto& c : rec.calls)
@@ -123,19 +116,11 @@ TEST_F(SettingsTest, SaveWritesInOrderAndAppliesEachSwitchAfterItsValue) {
   EXPECT_EQ(order, (std::vector<std::string>{"menu:off", "sendto:on"}));
 
   VaporizerSettings back = LoadSettings();
+  EXPECT_EQ(Value("ShowIndicator").dword, 1u) << "true is saved as 1";
   EXPECT_EQ(back.passCount, 7);
   EXPECT_TRUE(back.showProgress);
   EXPECT_FALSE(back.insertContextMenu);
   EXPECT_TRUE(back.insertSendTo);
-}
-
-TEST_F(SettingsTest, TrueIsSavedAsOne) {
-  Put("ShowIndicator", 7);
-  VaporizerSettings s = LoadSettings();
-  ASSERT_TRUE(SaveSettings(s, MenuSwitches{}));
-  EXPECT_EQ(Value("ShowIndicator").dword, 1u);
-  EXPECT_EQ(Value("InsertContext").dword, 1u);
-  EXPECT_EQ(Value("ShredCount").dword, 3u);
 }
 
 TEST_F(SettingsTest, AFailedWriteIsSkippedAndTheRestStillGoOut) {

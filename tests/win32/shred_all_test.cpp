@@ -231,15 +231,7 @@ TEST_F(ShredAllExportTest, WithoutARecordTheSettingsDecideAndAreWrittenBack) {
   EXPECT_NE(Find("Shredding ..."), nullptr) << "progress is on by default";
 }
 
-TEST_F(ShredAllExportTest, ProgressOffInTheRecordShowsNoWindow) {
-  Fill();
-  ShredOptions o{1, 1, 0, 0};
-  EXPECT_EQ(shred_(&o), 1);
-  EXPECT_TRUE(StoresEmpty());
-  EXPECT_EQ(Find("Shredding ..."), nullptr);
-}
-
-TEST_F(ShredAllExportTest, AnsweringNoKeepsEverything) {
+TEST_F(ShredAllExportTest, NoKeepsEverythingAndProgressOffShowsNoWindow) {
   Fill();
   g_watch.answer = IDNO;
   EXPECT_EQ(shred_(nullptr), 1);
@@ -248,6 +240,13 @@ TEST_F(ShredAllExportTest, AnsweringNoKeepsEverything) {
   EXPECT_EQ(Slurp(D("VAPORIZE\\D2\\inner\\deep.txt")), "deep");
   EXPECT_EQ(Slurp(C("VAPORIZE\\C1.doc")), "on c");
   EXPECT_EQ(Find("Shredding ..."), nullptr);
+
+  g_watch.answer = IDYES;
+  ShredOptions o{1, 1, 0, 0};
+  EXPECT_EQ(shred_(&o), 1);
+  EXPECT_EQ(g_watch.cautions.size(), 2u);
+  EXPECT_TRUE(StoresEmpty());
+  EXPECT_EQ(Find("Shredding ..."), nullptr) << "the record turned progress off";
 }
 
 TEST_F(ShredAllExportTest, EmptyStoresAskNothingAndStillReturnOne) {
