@@ -48,7 +48,7 @@ Effective EffectiveSettings(const ShredOptions* options) {
     return e;
   }
   BatchSettings b = ReadBatchSettings();
-  e.passes = std::max(0, static_cast<int>(b.passes));
+  e.passes = std::max(0, static_cast<int>(b.passes));  // a negative count makes no pass
   e.showProgress = b.showProgress;
   return e;
 }
@@ -105,7 +105,8 @@ class Batch {
     }
     Deduplicate();
     IndexFolders();
-    std::vector<std::string> shown = display_ ? DisplayTexts(files_) : std::vector<std::string>{};
+    const bool lookUp = display_ && s_.showProgress;
+    std::vector<std::string> shown = lookUp ? DisplayTexts(files_) : std::vector<std::string>{};
 
     if (s_.showProgress) {
       Ui().ProgressBegin(files_.size(), s_.passes);
@@ -113,7 +114,7 @@ class Batch {
     }
     for (std::size_t i = 0; i < files_.size(); ++i) {
       const std::string& path = files_[i];
-      if (s_.showProgress) Ui().ProgressFile(i, display_ ? shown[i] : path);
+      if (s_.showProgress) Ui().ProgressFile(i, lookUp ? shown[i] : path);
       bool gone = false;
       try {
         gone = VaporizeFile(path);
@@ -327,9 +328,7 @@ Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOpt
     for (const auto& item : list) report.Skipped(item, "left in place: the caution question was answered No");
     return report;
   }
-  Effective settings = EffectiveSettings(options);
-  if (settings.passes < 0) settings.passes = 0;
-  report = Batch(settings, display).Run(std::move(list));
+  report = Batch(EffectiveSettings(options), display).Run(std::move(list));
   PruneIndex();
   Plat().UpdateIcon();
   return report;
