@@ -35,7 +35,7 @@ struct Audit {
   const ShownItem* ShownAt(const std::string& stored) const;
 };
 
-// Walks the fixed drives C: and D: and the removable E:.
+// Walks the fixed drive D:, the removable E: and C:'s store.
 Audit TakeAudit();
 
 // "D:\VAPORIZE\D1.txt" for "D:\VAPORIZE\D1.txt\sub\y.txt"; empty outside a store.
