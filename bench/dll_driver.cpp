@@ -1,0 +1,101 @@
+// Drives Vaporizer.dll the way an outside program does: loads it, sends
+// paths through the exported ExtPreparateData and empties every store
+// through the exported ShredAllItems, answering the caution question Yes
+// the way a user would click it. Used by the forensic check under Wine.
+//   dll_driver send PATH...        (exit 0 when the DLL took the list)
+//   dll_driver shredall PASSES     (one pass or more, delete after, fill 0)
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/batch.h"
+
+namespace {
+
+using ExtPreparateDataFn = unsigned char(WINAPI*)(const char*, int, unsigned char);
+using ShredAllItemsFn = int(WINAPI*)(const vz::ShredOptions*);
+
+HWND g_box = nullptr;
+int g_answered = 0;
+
+void CALLBACK PressYes(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (!g_box || !IsWindow(g_box)) return;
+  char title[256] = {};
+  GetWindowTextA(g_box, title, sizeof title);
+  std::printf("answered Yes to \"%s\"\n", title);
+  ++g_answered;
+  PostMessageA(g_box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(g_box, IDYES)));
+}
+
+// A message box fills in its texts after it is activated, so it is
+// answered from a timer that its own message loop runs.
+LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HCBT_ACTIVATE) {
+    char cls[64] = {};
+    GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
+    if (std::string(cls) == "#32770") {
+      g_box = reinterpret_cast<HWND>(wp);
+      SetTimer(nullptr, 0, 1, PressYes);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: dll_driver send PATH... | dll_driver shredall PASSES\n");
+    return 2;
+  }
+  HMODULE dll = LoadLibraryA("Vaporizer.dll");
+  if (!dll) {
+    std::fprintf(stderr, "dll_driver: Vaporizer.dll cannot be loaded (error %lu)\n", GetLastError());
+    return 1;
+  }
+  HHOOK hook = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+  std::string command = argv[1];
+  int rc = 2;
+  if (command == "send") {
+    auto send = reinterpret_cast<ExtPreparateDataFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ExtPreparateData")));
+    if (!send) {
+      std::fprintf(stderr, "dll_driver: ExtPreparateData is not exported\n");
+      return 1;
+    }
+    std::string buffer;
+    for (int i = 2; i < argc; ++i) buffer += std::string(argv[i]) + '\0';
+    buffer += '\0';
+    unsigned char r = send(buffer.data(), argc - 2, 0);
+    std::printf("ExtPreparateData returned %u\n", r);
+    rc = r == 1 ? 0 : 1;
+  } else if (command == "shredall" && argc == 3) {
+    auto shred = reinterpret_cast<ShredAllItemsFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ShredAllItems")));
+    if (!shred) {
+      std::fprintf(stderr, "dll_driver: ShredAllItems is not exported\n");
+      return 1;
+    }
+    vz::ShredOptions options{static_cast<std::uint16_t>(std::atoi(argv[2])), 1, 0, 0};
+    int r = shred(&options);
+    std::printf("ShredAllItems returned %d after %d question(s)\n", r, g_answered);
+    rc = r == 1 ? 0 : 1;
+  } else {
+    std::fprintf(stderr, "dll_driver: unknown command %s\n", command.c_str());
+  }
+  if (hook) UnhookWindowsHookEx(hook);
+  FreeLibrary(dll);
+  return rc;
+}
+
+#else
+#include <cstdio>
+
+int main() {
+  std::fprintf(stderr, "dll_driver drives Vaporizer.dll and runs on Windows (or under Wine) only\n");
+  return 2;
+}
+#endif
