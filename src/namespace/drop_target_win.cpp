@@ -42,11 +42,13 @@ class TDropShred : public com::Object<TDropShred, IDropTarget> {
   }
 
   IFACEMETHODIMP DragOver(DWORD, POINTL pt, DWORD* effect) override {
-    HRESULT result = S_OK;
-    DWORD shown = DROPEFFECT_NONE;
-    DropOverEffect(accepted_, result, shown, pt);
-    if (effect) *effect = shown;
-    return result;
+    return com::Guard([&]() -> HRESULT {
+      HRESULT result = S_OK;
+      DWORD shown = DROPEFFECT_NONE;
+      DropOverEffect(accepted_, result, shown, pt);
+      if (effect) *effect = shown;
+      return result;
+    });
   }
 
   // The last DragEnter's answer stays for a DragOver without a new enter.

@@ -34,8 +34,10 @@ class TVaporizerFolder
   // IPersistFolder
   IFACEMETHODIMP GetClassID(CLSID* id) override {
     if (!id) return E_POINTER;
-    *id = ToGuid(kClsidVaporizerFolder);
-    return S_OK;
+    return com::Guard([&] {
+      *id = ToGuid(kClsidVaporizerFolder);
+      return S_OK;
+    });
   }
   IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE) override {
     // Every fixed drive gets its store before anything lists or sends.

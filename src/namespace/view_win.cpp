@@ -53,8 +53,10 @@ const QITAB* TVaporizerView::QiTable() {
 
 IFACEMETHODIMP TVaporizerView::GetWindow(HWND* phwnd) {
   if (!phwnd) return E_POINTER;
-  *phwnd = window_ ? window_->Handle() : nullptr;
-  return S_OK;
+  return com::Guard([&]() -> HRESULT {
+    *phwnd = window_ ? window_->Handle() : nullptr;
+    return S_OK;
+  });
 }
 
 IFACEMETHODIMP TVaporizerView::TranslateAccelerator(MSG* msg) {
@@ -175,9 +177,11 @@ IFACEMETHODIMP TVaporizerView::DestroyViewWindow() {
 IFACEMETHODIMP TVaporizerView::GetCurrentInfo(LPFOLDERSETTINGS settings) {
   if (!window_) return E_NOTIMPL;
   if (!settings) return E_POINTER;
-  settings->ViewMode = ShellModeOf(window_->CurrentViewMode());
-  settings->fFlags = FWF_AUTOARRANGE;
-  return S_OK;
+  return com::Guard([&]() -> HRESULT {
+    settings->ViewMode = ShellModeOf(window_->CurrentViewMode());
+    settings->fFlags = FWF_AUTOARRANGE;
+    return S_OK;
+  });
 }
 
 IFACEMETHODIMP TVaporizerView::GetItemObject(UINT, REFIID, void**) { return E_NOTIMPL; }

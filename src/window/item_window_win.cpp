@@ -624,20 +624,32 @@ void TView::About() { MessageBoxA(hwnd_, AboutText().c_str(), kAboutTitle, MB_OK
 
 void TView::StartPruneTimer() {
   if (!hwnd_) return;
-  waitingFor_ = nullptr;
+  waitTicks_ = 0;
   timerRunning_ = SetTimer(hwnd_, kTimerId, 1000, nullptr) != 0;
 }
 
+namespace {
+BOOL CALLBACK FindVisibleDialog(HWND hwnd, LPARAM lParam) {
+  if (GetClassLongPtrA(hwnd, GCW_ATOM) != kDialogClassAtom || !IsWindowVisible(hwnd)) return TRUE;
+  *reinterpret_cast<HWND*>(lParam) = hwnd;
+  return FALSE;
+}
+}  // namespace
+
 void TView::Timer1Timer() {
   KillTimer(hwnd_, kTimerId);
-  // The file operation dialog of whoever took the items: prune once it has
-  // closed. Waiting is a new tick, not a sleep, so the window stays alive.
-  if (!waitingFor_) waitingFor_ = FindWindowA(MAKEINTATOM(kDialogClassAtom), nullptr);
-  if (waitingFor_ && IsWindow(waitingFor_) && IsWindowVisible(waitingFor_)) {
+  // The file operation dialog of whoever took the items: prune once no
+  // dialog shows any more. Waiting is a new tick, not a sleep, so the shell
+  // stays responsive; a dialog that never closes delays the prune by at
+  // most a few minutes, and pruning early only leaves records to drop later.
+  constexpr int kMaxWaitTicks = 600;  // 5 minutes of 500 ms
+  HWND dialog = nullptr;
+  EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (dialog && waitTicks_ < kMaxWaitTicks) {
+    ++waitTicks_;
     timerRunning_ = SetTimer(hwnd_, kTimerId, 500, nullptr) != 0;
     if (timerRunning_) return;
   }
-  waitingFor_ = nullptr;
   timerRunning_ = false;
   PruneIndex();
   Plat().UpdateIcon();

@@ -120,7 +120,7 @@ class TView {
   bool refillPending_ = false;
   bool menuPending_ = false;
   bool timerRunning_ = false;
-  HWND waitingFor_ = nullptr;  // the dialog the prune waits for
+  int waitTicks_ = 0;  // half seconds the prune has waited for a dialog
 };
 
 }  // namespace vz::win32
