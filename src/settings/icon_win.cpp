@@ -135,10 +135,13 @@ bool UpdateIconNow() {
   if (GetFixedDrives().empty()) return false;
 
   SHFILEINFOA info{};
-  auto systemList = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer.get()), 0, &info, sizeof info,
-                     SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_ICON | SHGFI_DISPLAYNAME));
-  if (info.hIcon) DestroyIcon(info.hIcon);  // only the list's handle is wanted
+  HIMAGELIST systemList = nullptr;
+  if (computer) {
+    systemList = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer.get()), 0, &info, sizeof info,
+                       SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_ICON | SHGFI_DISPLAYNAME));
+    if (info.hIcon) DestroyIcon(info.hIcon);  // only the list's handle is wanted
+  }
 
   std::unique_ptr<ITEMIDLIST, PidlDeleter> folder(FindFolderOnDesktop());
   if (!folder) return false;

@@ -57,7 +57,7 @@ TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {
   EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kIconKey).value_or(""), Prepared("EMPTY"));
 }
 
-TEST_F(IconTest, SendingThroughTheModuleTurnsTheIconFull) {
+TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
   ASSERT_EQ(module_->Register(), S_OK);
   MakeFile(D("report.doc"), "text");
   auto send = module_->Proc<BYTE(WINAPI*)(const char*, INT32, BYTE)>("ExtPreparateData");
@@ -66,6 +66,18 @@ TEST_F(IconTest, SendingThroughTheModuleTurnsTheIconFull) {
   ASSERT_EQ(send(list, 1, 1), 1);
   ASSERT_FALSE(PathExists(D("report.doc")));
   EXPECT_EQ(UserIcon(), Prepared("FULL")) << "the core's refresh reaches the shell code";
+
+  // "Vaporize all" on the folder icon empties the stores and the icon.
+  com::ComPtr<IContextMenu> menu;
+  ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);
+  DialogDriver driver([](HWND dialog) { Answer(dialog, true); });
+  CMINVOKECOMMANDINFO info{};
+  info.cbSize = sizeof info;
+  info.lpVerb = MAKEINTRESOURCEA(1);
+  EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+  EXPECT_EQ(driver.Count(), 1);
+  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.doc")));
+  EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
 }
 
 TEST_F(IconTest, WithoutTheIconKeyNothingIsWritten) {

@@ -327,10 +327,11 @@ TEST(RegistrationPathTest, PathWithBlankIsWrittenInShortForm) {
   ScrubRegistration();
   char exe[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, exe, sizeof exe);
-  std::string folder = std::string(exe).substr(0, std::string(exe).rfind('\\')) + "\\with blank";
+  std::string programFolder = std::string(exe).substr(0, std::string(exe).rfind('\\'));
+  std::string folder = programFolder + "\\with blank";
   CreateDirectoryA(folder.c_str(), nullptr);
   std::string copy = folder + "\\Vaporizer.dll";
-  ASSERT_TRUE(CopyFileA("Vaporizer.dll", copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((programFolder + "\\Vaporizer.dll").c_str(), copy.c_str(), FALSE));
   {
     HMODULE h = LoadLibraryA(copy.c_str());
     ASSERT_NE(h, nullptr);
