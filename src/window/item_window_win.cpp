@@ -1,5 +1,6 @@
 #include "window/item_window_win.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -116,6 +117,46 @@ TView::~TView() {
   if (view_) view_->Release();
 }
 
+namespace {
+LRESULT CALLBACK ListSubclass(HWND list, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+  auto* view = reinterpret_cast<TView*>(data);
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      view->LVShredMouseDown(message == WM_LBUTTONDOWN, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      break;
+    case WM_MOUSEMOVE:
+      view->LVShredMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      break;
+    case WM_LBUTTONUP:
+      view->LVShredMouseUp();
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(list, ListSubclass, 1);
+      break;
+  }
+  return DefSubclassProc(list, message, wp, lp);
+}
+}  // namespace
+
+void TView::LVShredMouseDown(bool leftButton, int x, int y) {
+  LVHITTESTINFO hit{};
+  hit.pt = {x, y};
+  bool overItem = list_ && ListView_HitTest(list_, &hit) >= 0;
+  gesture_.MouseDown(leftButton, overItem, x, y);
+}
+
+void TView::LVShredMouseMove(int x, int y) {
+  if (gesture_.MouseMove(x, y)) StartItemDrag();
+}
+
+HRESULT TView::StartItemDrag() {
+  if (!drag_ || inactive_ || !AnySelected()) return S_FALSE;
+  // Only a move is offered: the items leave the store for the target.
+  DWORD effect = DROPEFFECT_NONE;
+  return drag_->StartDrag(DROPEFFECT_MOVE, &effect);
+}
+
 void TView::FormCreate() {
   HINSTANCE instance = ModuleInstance();
   font_ = CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -129,6 +170,16 @@ void TView::FormCreate() {
                           0, 0, client.right, client.bottom, hwnd_,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
   if (!list_) throw std::runtime_error("the item list cannot be created");
+  // The list's mouse presses and moves reach the drag rule first.
+  SetWindowSubclass(list_, ListSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+  drag_ = std::make_shared<TDragInterface>(
+      hwnd_,
+      [this] {
+        std::vector<ShredItemId> items;
+        for (const ShredItemId* id : Selected()) items.push_back(*id);
+        return items;
+      },
+      [this] { StartPruneTimer(); });
   if (font_) SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   for (int i = 0; i < kListColumnCount; ++i) {
     LVCOLUMNA col{};
@@ -282,6 +333,15 @@ LRESULT TView::OnNotify(NMHDR* header) {
         return TRUE;  // captions are not edited in place
       case NM_DBLCLK:
         Properties1Click();
+        // The press that follows a double click starts no drag.
+        gesture_.DoubleClick();
+        break;
+      case LVN_BEGINDRAG:
+        // The list tracks the first moves itself and reports the drag here.
+        if (gesture_.Armed()) {
+          gesture_.MouseUp();
+          StartItemDrag();
+        }
         break;
       case LVN_KEYDOWN: {
         // Where the browser does not pass keys through the view's

@@ -17,6 +17,9 @@
 #include "window/item_commands.h"
 #include "window/item_list.h"
 
+#include "window/drag_data.h"
+#include "window/drag_interface_win.h"
+
 namespace vz::win32 {
 
 class TVaporizerView;
@@ -76,6 +79,13 @@ class TView {
   void StartPruneTimer();
   bool PruneTimerRunning() const { return timerRunning_; }
 
+  // Dragging the selected items out: the mouse rule of the list, and the
+  // drag itself (move only). The drag's data follows the selection.
+  void LVShredMouseDown(bool leftButton, int x, int y);
+  void LVShredMouseMove(int x, int y);
+  void LVShredMouseUp() { gesture_.MouseUp(); }
+  HRESULT StartItemDrag();
+
   // The help viewer; tests replace it to see what would be opened.
   using HelpViewer = std::function<void(HWND owner, const std::string& file, const std::string& macro)>;
   static void SetHelpViewer(HelpViewer viewer);
@@ -121,6 +131,8 @@ class TView {
   bool menuPending_ = false;
   bool timerRunning_ = false;
   int waitTicks_ = 0;  // half seconds the prune has waited for a dialog
+  DragGesture gesture_;
+  std::shared_ptr<TDragInterface> drag_;  // shared with the drag's COM objects
 };
 
 }  // namespace vz::win32

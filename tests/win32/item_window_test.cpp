@@ -17,6 +17,7 @@
 #include "settings/settings.h"
 #include "namespace/view_win.h"
 #include "support/scripted_ui.h"
+#include "win32/folder_drop_target.h"
 #include "win32/recording_browser.h"
 #include "window/item_properties_win.h"
 #include "window/item_window_win.h"
@@ -284,6 +285,39 @@ TEST_F(ItemWindowTest, PruneTimerWaitsForAVisibleDialogThenDropsDeadRecords) {
   EXPECT_TRUE(HasRecord("D:\\b.txt", D("VAPORIZE\\D2.txt")));
   Pump();
   EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(ItemWindowTest, DraggingASelectedItemOutMovesItUnderItsOwnNameAndTheTimerDropsItsRecord) {
+  std::string stored = StoreFile("D:\\Work\\report.doc", "D1.doc", "report");
+  StoreFile("D:\\b.txt", "D2.txt", "b");
+  MakeDir(D("Target"));
+  Open();
+  ASSERT_EQ(Count(), 2);
+  int row = Find("report.doc");
+  ASSERT_GE(row, 0);
+  Select(row);
+  DropFolderWindow target(D("Target"));
+  ASSERT_NE(target.Handle(), nullptr);
+  win32::TView* window = win32::TView::FromHandle(hwnd_);
+  ASSERT_NE(window, nullptr);
+  RECT r{};
+  ASSERT_TRUE(ListView_GetItemRect(list_, row, &r, LVIR_LABEL));
+  int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  // A press over the item and a move of 3 pixels start nothing; a fourth
+  // pixel starts the drag, which drops at once as the button is up.
+  window->LVShredMouseDown(true, x, y);
+  window->LVShredMouseMove(x + 3, y + 3);
+  EXPECT_FALSE(window->PruneTimerRunning());
+  EXPECT_TRUE(HasRecord("D:\\Work\\report.doc", stored));
+  window->LVShredMouseMove(x + 4, y);
+  EXPECT_EQ(Slurp(D("Target\\report.doc")), "report") << "moved out under the name it had before it was sent";
+  EXPECT_FALSE(PathExists(stored));
+  EXPECT_TRUE(window->PruneTimerRunning()) << "the release over the target starts the timer";
+  for (int i = 0; i < 40 && window->PruneTimerRunning(); ++i) Pump(100);
+  EXPECT_FALSE(HasRecord("D:\\Work\\report.doc", stored));
+  Pump();
+  EXPECT_EQ(Count(), 1);
+  EXPECT_EQ(Find("report.doc"), -1) << "the item leaves the list";
 }
 
 TEST_F(ItemWindowTest, RefillKeepsRowsOwnedAndCountsCorrect) {
