@@ -1,5 +1,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
+
+#include "support/item_ids.h"
 #include <shellapi.h>
 
 #include <cstring>
@@ -15,20 +17,13 @@ namespace {
 
 using win32::DragApp;
 
-ShredItemId Item(const std::string& original, const std::string& stored) {
-  ShredItemId i{};
-  SetField(i.originalPath, original);
-  SetField(i.storedPath, stored);
-  return i;
-}
-
 struct DragFixture : ::testing::Test {
   int drops = 0;
   std::shared_ptr<win32::TDragInterface> app = std::make_shared<win32::TDragInterface>(
       nullptr,
       [] {
-        return std::vector<ShredItemId>{Item("C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc"),
-                                        Item("D:\\Old\\n\xe9.txt", "D:\\VAPORIZE\\D2.txt")};
+        return std::vector<ShredItemId>{PathsItem("C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc"),
+                                        PathsItem("D:\\Old\\n\xe9.txt", "D:\\VAPORIZE\\D2.txt")};
       },
       [this] { ++drops; });
   com::ComPtr<IDataObject> data;
@@ -167,7 +162,7 @@ TEST(KxDragSourceTest, TheApplicationOutlivesTheWindowThatMadeIt) {
   com::ComPtr<IDataObject> data;
   {
     auto app = std::make_shared<win32::TDragInterface>(
-        nullptr, [] { return std::vector<ShredItemId>{Item("C:\\a.txt", "C:\\VAPORIZE\\C1.txt")}; }, nullptr);
+        nullptr, [] { return std::vector<ShredItemId>{PathsItem("C:\\a.txt", "C:\\VAPORIZE\\C1.txt")}; }, nullptr);
     weak = app;
     ASSERT_EQ(win32::CreateKxDragDataObject(app, data.Put()), S_OK);
   }

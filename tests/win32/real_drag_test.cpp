@@ -1,5 +1,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
+
+#include "support/item_ids.h"
 #include <shellapi.h>
 
 #include <memory>
@@ -14,13 +16,6 @@
 
 namespace vz::test {
 namespace {
-
-ShredItemId Item(const std::string& original, const std::string& stored) {
-  ShredItemId i{};
-  SetField(i.originalPath, original);
-  SetField(i.storedPath, stored);
-  return i;
-}
 
 class RealDragTest : public DrivesTest {};
 
@@ -39,8 +34,8 @@ TEST_F(RealDragTest, DroppedItemsLeaveTheStoreUnderTheirOwnNamesAndThePruneDrops
   auto app = std::make_shared<win32::TDragInterface>(
       nullptr,
       [] {
-        return std::vector<ShredItemId>{Item("D:\\Work\\report.doc", "D:\\VAPORIZE\\D1.doc"),
-                                        Item("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
+        return std::vector<ShredItemId>{PathsItem("D:\\Work\\report.doc", "D:\\VAPORIZE\\D1.doc"),
+                                        PathsItem("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
       },
       [&dropped] { ++dropped; });
   DWORD effect = 0;

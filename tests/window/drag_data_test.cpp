@@ -1,20 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "support/item_ids.h"
+
 #include "window/drag_data.h"
 
 namespace vz {
 namespace {
 
-ShredItemId Item(const std::string& original, const std::string& stored) {
-  ShredItemId i{};
-  SetField(i.originalPath, original);
-  SetField(i.storedPath, stored);
-  return i;
-}
+using test::PathsItem;
 
 TEST(DragDataTest, FileListBlockHasTheHeaderThenEveryPathThenAClosingZero) {
-  std::vector<ShredItemId> items{Item(" C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc "),
-                                 Item("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
+  std::vector<ShredItemId> items{PathsItem(" C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc "),
+                                 PathsItem("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
   std::string block = DropFilesBlock(DragPaths(items));
   std::string expected("\x14\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0", 20);
   expected += std::string("C:\\VAPORIZE\\C1.doc\0D:\\VAPORIZE\\D2.txt\0\0", 39);
