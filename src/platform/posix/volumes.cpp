@@ -32,12 +32,12 @@ std::vector<Volume> DefaultVolumes() {
 void ReadEnvironment() {
   if (g_envRead) return;
   g_envRead = true;
-  const char* spec = std::getenv("VAPORIZER_VOLUMES");
-  if (!spec || !*spec) {
+  const char* table = std::getenv("VAPORIZER_VOLUMES");
+  if (!table || !*table) {
     g_fromEnv = DefaultVolumes();
     return;
   }
-  auto parsed = ParseVolumes(spec, &g_envError);
+  auto parsed = ParseVolumes(table, &g_envError);
   // A malformed table maps nothing, so nothing can be touched by mistake.
   g_fromEnv = parsed ? *parsed : std::vector<Volume>{};
 }
@@ -63,13 +63,13 @@ std::string DriveTypeName(DriveType t) {
   }
 }
 
-std::optional<std::vector<Volume>> ParseVolumes(const std::string& spec, std::string* error) {
+std::optional<std::vector<Volume>> ParseVolumes(const std::string& table, std::string* error) {
   std::vector<Volume> out;
   std::size_t start = 0;
-  while (start <= spec.size()) {
-    std::size_t end = spec.find(';', start);
-    if (end == std::string::npos) end = spec.size();
-    std::string item = Trim(spec.substr(start, end - start));
+  while (start <= table.size()) {
+    std::size_t end = table.find(';', start);
+    if (end == std::string::npos) end = table.size();
+    std::string item = Trim(table.substr(start, end - start));
     start = end + 1;
     if (item.empty()) continue;
     auto fail = [&](const std::string& why) {
