@@ -46,9 +46,9 @@ ShredOptions Options(std::uint16_t passes, bool deleteAfter, std::uint8_t fill, 
   return ShredOptions{passes, static_cast<std::uint8_t>(deleteAfter), fill, static_cast<std::uint8_t>(progress)};
 }
 
-std::string Content(std::size_t n, char seed) {
+std::string Content(std::size_t n, char first) {
   std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i % 23);
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(first + i % 23);
   return s;
 }
 

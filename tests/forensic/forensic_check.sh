@@ -83,9 +83,9 @@ populate() {  # tag
   markers=() names=()
   mkdir -p "$mnt/Work/Folder-$tag/sub-$tag"
   local f m size i=0
-  for spec in "Folder-$tag/big-$tag.bin:300000" "Folder-$tag/small-$tag.txt:100" \
+  for entry in "Folder-$tag/big-$tag.bin:300000" "Folder-$tag/small-$tag.txt:100" \
               "Folder-$tag/sub-$tag/deep-$tag.txt:5000" "report-$tag.doc:50000" "stick-$tag.txt:7000"; do
-    f=${spec%%:*} size=${spec##*:} i=$((i + 1))
+    f=${entry%%:*} size=${entry##*:} i=$((i + 1))
     # Short enough to stand whole in the smallest file.
     m="VZM-$tag-$i-$rand"
     yes "$m" | head -c "$size" >"$mnt/Work/$f"
