@@ -19,24 +19,14 @@ namespace {
 const std::string kIconKey = std::string("CLSID\\") + kFolderId + "\\DefaultIcon";
 const std::string kUserIconKey = "Software\\Classes\\" + kIconKey;
 
-class IconTest : public DrivesTest {
+class IconTest : public ModuleTest {
  protected:
-  void SetUp() override {
-    DrivesTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ScrubRegistration();
-    module_ = std::make_unique<Module>();
-  }
   void TearDown() override {
     module_->Unregister();
-    module_.reset();
-    ScrubRegistration();
-    CoUninitialize();
-    DrivesTest::TearDown();
+    ModuleTest::TearDown();
   }
   std::string UserIcon() { return RegString(HKEY_CURRENT_USER, kUserIconKey).value_or("<missing>"); }
   std::string Prepared(const char* name) { return RegString(HKEY_CLASSES_ROOT, kIconKey, name).value_or("?"); }
-  std::unique_ptr<Module> module_;
 };
 
 TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {

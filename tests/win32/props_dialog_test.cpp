@@ -39,22 +39,7 @@ bool Checked(HWND sheet, int id) { return SendDlgItemMessageA(sheet, id, BM_GETC
 bool ApplyEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, kApply)) != FALSE; }
 DWORD Stored(const char* name) { return RegDword(HKEY_CURRENT_USER, kSettings, name).value_or(0xDEAD); }
 
-class PropsDialogTest : public DrivesTest {
- protected:
-  void SetUp() override {
-    DrivesTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ScrubRegistration();
-    module_ = std::make_unique<Module>();
-  }
-  void TearDown() override {
-    module_.reset();
-    ScrubRegistration();
-    CoUninitialize();
-    DrivesTest::TearDown();
-  }
-  std::unique_ptr<Module> module_;
-};
+class PropsDialogTest : public ModuleTest {};
 
 TEST_F(PropsDialogTest, ExportShowsTheSettingsTabAloneAndCancelSavesNothing) {
   RegPutDword(HKEY_CURRENT_USER, kSettings, "ShredCount", 25);

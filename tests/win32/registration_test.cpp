@@ -55,22 +55,12 @@ LPITEMIDLIST DesktopItemNamed(const char* wanted) {
   return nullptr;
 }
 
-class RegistrationTest : public DrivesTest {
+class RegistrationTest : public ModuleTest {
  protected:
-  void SetUp() override {
-    DrivesTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    ScrubRegistration();
-    module_ = std::make_unique<Module>();
-  }
   void TearDown() override {
     module_->Unregister();
-    module_.reset();
-    ScrubRegistration();
-    CoUninitialize();
-    DrivesTest::TearDown();
+    ModuleTest::TearDown();
   }
-  std::unique_ptr<Module> module_;
 };
 
 struct Row {

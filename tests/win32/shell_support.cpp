@@ -248,4 +248,18 @@ void Answer(HWND dialog, bool yes) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(yes ? IDYES : IDNO, BN_CLICKED), 0);
 }
 
+void ModuleTest::SetUp() {
+  DrivesTest::SetUp();
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  ScrubRegistration();
+  module_ = std::make_unique<Module>();
+}
+
+void ModuleTest::TearDown() {
+  module_.reset();
+  ScrubRegistration();
+  CoUninitialize();
+  DrivesTest::TearDown();
+}
+
 }  // namespace vz::test

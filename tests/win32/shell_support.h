@@ -7,12 +7,14 @@
 #include <shlobj.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/win32/com.h"
+#include "support/drives.h"
 
 namespace vz::test {
 
@@ -64,6 +66,15 @@ void RegPutDword(HKEY root, const std::string& key, const std::string& name, DWO
 void RegPutString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
 // Removes everything registration may leave, so that each test starts clean.
 void ScrubRegistration();
+
+// Tests of the loaded module: COM on the thread, no registration left from
+// earlier tests, and the DLL loaded for the test's length.
+class ModuleTest : public DrivesTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<Module> module_;
+};
 
 // The path the Send To shortcut goes to in the test prefix.
 std::string SendToFolder();
