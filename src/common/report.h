@@ -15,6 +15,7 @@ struct ItemReport {
   std::string action;   // what was done: "sent", "vaporized", "restored", ...
   std::string detail;   // why it was skipped or failed; empty when done
   std::string target;   // where it went (stored path, restored path), if anywhere
+  std::string warning;  // what the user should know although it was done; empty when nothing
 };
 
 class Report {
@@ -23,6 +24,8 @@ class Report {
   void Skipped(std::string path, std::string why);
   void Failed(std::string path, std::string why);
   void Append(const Report& other);
+  // Puts a warning on the item reported last; an empty one changes nothing.
+  void Warn(std::string warning);
 
   const std::vector<ItemReport>& Items() const { return items_; }
   bool AllDone() const;
