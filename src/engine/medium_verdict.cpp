@@ -159,9 +159,9 @@ class Judge {
       Add(Reach::DoesNot, "the device is solid state or flash (" + m.spinning.evidence + "): its wear levelling writes new "
                           "data to other cells and keeps the old until it erases them");
       flash_ = true;
-    } else if (m.spinning.answer == Answer::Unknown && m.removable.answer == Answer::Yes) {
-      Add(Reach::Unknown, "a removable drive, most often flash, whose wear levelling keeps old data; the device did not say "
-                          "what it is (" + m.spinning.evidence + ")");
+    } else if (m.removable.answer == Answer::Yes) {
+      Add(Reach::Unknown, "a removable drive: USB sticks and memory cards are flash, whose wear levelling keeps old data, "
+                          "even where they call themselves rotational (" + m.spinning.evidence + ")");
       flash_ = true;
     } else if (m.spinning.answer == Answer::Unknown) {
       Add(Reach::Unknown, "whether the device is a spinning disk or flash is unknown (" + m.spinning.evidence + ")");
