@@ -136,6 +136,23 @@ t_properties() {
   vz properties --json ${L}1.bin </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
 }
 
+t_volumes() {
+  reset
+  vz volumes </dev/null | grep -q "^      overwrite in place: " || return 1
+  python3 - "$mode" "$(vz volumes --json </dev/null)" <<'PY'
+import json, sys
+mode, drives = sys.argv[1], json.loads(sys.argv[2])
+assert any(d["drive"] == "C:" for d in drives), drives
+for d in drives:
+    m, v = d["medium"], d["verdict"]
+    assert m["fileSystem"]["evidence"], m
+    assert v["overwriteInPlace"] in ("reaches the old data", "does not reach the old data", "unknown"), v
+    assert v["why"] and (v["overwriteInPlace"] == "reaches the old data") != bool(v["reasons"] and v["advice"]), v
+    # Wine tells nothing of the host's devices, and the reason says so.
+    assert mode != "wine" or v["overwriteInPlace"] != "unknown" or "Wine" in v["why"], v
+PY
+}
+
 check Help t_help
 check RefusesWithoutYesOnANonTerminal t_refuses_without_yes
 check SendListRestore t_send_list_restore
@@ -145,6 +162,7 @@ check RefusalsAndUsageErrors t_refusals
 check ShredInPlace t_shred_in_place
 check Settings t_settings
 check Properties t_properties
+check VolumesGiveAVerdictWithEvidence t_volumes
 
 echo "[==========] $((passed + failed)) tests ran."
 [ $passed -gt 0 ] && echo "[  PASSED  ] $passed tests."
