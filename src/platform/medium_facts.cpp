@@ -72,15 +72,19 @@ constexpr MagicName kMagics[] = {
     {0x3153464A, "jfs"},        {0x52654973, "reiserfs"}, {0x482B, "hfsplus"},      {0x15013346, "udf"},
 };
 
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t end; (end = s.find(sep, start)) != std::string::npos; start = end + 1)
+    parts.push_back(s.substr(start, end - start));
+  parts.push_back(s.substr(start));
+  return parts;
+}
+
 // Whether the mount table's type belongs to the family statfs named.
 bool TypeMatchesFamily(const std::string& type, const std::string& family) {
   if (family.empty()) return true;  // nothing to contradict
-  std::size_t start = 0;
-  while (start <= family.size()) {
-    std::size_t end = family.find('/', start);
-    if (end == std::string::npos) end = family.size();
-    std::string f = family.substr(start, end - start);
-    start = end + 1;
+  for (const auto& f : Split(family, '/')) {
     if (type == f) return true;
     if (f == "fuse" && (StartsWith(type, "fuse") || type == "virtiofs")) return true;
     if (f == "vfat" && type == "msdos") return true;
@@ -120,12 +124,7 @@ std::vector<std::string> Words(const std::string& line) {
 // The value of one comma-separated option ("" for a bare flag).
 std::optional<std::string> Option(const std::string& options, const std::string& key) {
   std::optional<std::string> found;
-  std::size_t start = 0;
-  while (start <= options.size()) {
-    std::size_t end = options.find(',', start);
-    if (end == std::string::npos) end = options.size();
-    std::string o = options.substr(start, end - start);
-    start = end + 1;
+  for (const auto& o : Split(options, ',')) {
     if (o == key) found = "";
     else if (StartsWith(o, key + "=")) found = o.substr(key.size() + 1);
   }
