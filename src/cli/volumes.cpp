@@ -69,7 +69,8 @@ json VerdictJson(const Verdict& v) {
 
 // "ext4 on vda: spinning disk, TRIM, virtual disk (virtio_blk)".
 std::string Summary(const MediumFacts& m) {
-  std::string s = m.fileSystem.answer == Answer::Yes ? m.fileSystem.value : "unknown file system";
+  std::string s = m.fileSystem.value.empty() ? "unknown file system"
+                  : m.fileSystem.value + (m.fileSystem.answer == Answer::Yes ? "" : " (unconfirmed)");
   if (!m.device.value.empty()) s += " on " + m.device.value;
   if (!m.backing.empty()) return s + ", a loop device over " + m.backing.front().where + " (" + Summary(m.backing.front()) + ")";
   std::vector<std::string> parts;

@@ -413,7 +413,7 @@ MediumFacts LinuxMediumFacts(const std::string& hostPath, LinuxSources& sources)
 MediumFacts WindowsMediumFacts(const WindowsVolumeAnswers& a) {
   MediumFacts f;
   f.where = a.root;
-  const std::string wine = a.wine ? " (Wine answers no storage queries about the host's device)" : "";
+  const std::string wine = a.wine ? " (under Wine, whose storage queries tell nothing of the host's device)" : "";
   f.fileSystem = a.fsName ? Known(Answer::Yes, "GetVolumeInformationW(" + a.root + ")", *a.fsName)
                           : Unknown("GetVolumeInformationW(" + a.root + ") failed: " + a.fsError);
   if (a.fsName)
@@ -454,6 +454,16 @@ MediumFacts WindowsMediumFacts(const WindowsVolumeAnswers& a) {
   else
     f.virtualDisk = Unknown(f.device.evidence);
   f.snapshots = Fact{a.shadowCopies, {}, a.shadowEvidence};
+  if (a.wine) {
+    // Wine answers for itself: it calls most host file systems NTFS and
+    // makes up a device, so none of it tells what the host really has.
+    if (a.fsName)
+      f.fileSystem = Fact{Answer::Unknown, *a.fsName, f.fileSystem.evidence + " says " + *a.fsName +
+                                                          ", which Wine says of most host file systems"};
+    f.device.evidence += wine;
+    for (Fact* p : {&f.spinning, &f.trim, &f.virtualDisk})
+      if (p->answer != Answer::Unknown) *p = Unknown(p->evidence + wine);
+  }
   // Only NTFS and ReFS volumes have shadow copies.
   if (a.fsName && !EqualsNoCase(*a.fsName, "NTFS") && !EqualsNoCase(*a.fsName, "ReFS"))
     f.snapshots = Known(Answer::No, *a.fsName + " volumes have no shadow copies");
