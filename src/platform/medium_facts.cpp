@@ -460,7 +460,7 @@ MediumFacts WindowsMediumFacts(const WindowsVolumeAnswers& a) {
     if (a.fsName)
       f.fileSystem = Fact{Answer::Unknown, *a.fsName, f.fileSystem.evidence + " says " + *a.fsName +
                                                           ", which Wine says of most host file systems"};
-    f.device.evidence += wine;
+    if (f.device.answer != Answer::Unknown) f.device.evidence += wine;
     for (Fact* p : {&f.spinning, &f.trim, &f.virtualDisk})
       if (p->answer != Answer::Unknown) *p = Unknown(p->evidence + wine);
   }
