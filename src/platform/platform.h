@@ -58,6 +58,14 @@ class File {
                         const CivilTime* written) = 0;
 };
 
+// Held while one process reads, changes or moves things into or out of a
+// store. The system lets go of it when its holder dies, so a crash never
+// leaves a store locked.
+class StoreLock {
+ public:
+  virtual ~StoreLock() = default;
+};
+
 // A value of the per-user key-value store, with registry semantics.
 enum class KvType { Missing, Dword, String, Other };
 struct KvValue {
@@ -104,8 +112,19 @@ class Platform {
   virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
 
   // Moves a file or a folder tree to a full destination path on the same
-  // volume, creating missing parent folders; asks nothing.
+  // volume, creating missing parent folders; asks nothing. Never replaces:
+  // when the destination exists, even if it appeared a moment before, the
+  // move fails and both stay as they were.
   virtual bool MoveItem(const std::string& from, const std::string& to) = 0;
+
+  // The lock of the store on a drive (every process and both builds of the
+  // module take the same one), waiting at most waitMs. Null when it could
+  // not be had; *busy then says whether another holder kept it that long.
+  // Platforms without other processes to keep out hand out a lock at once.
+  virtual std::unique_ptr<StoreLock> LockStore(char /*drive*/, int /*waitMs*/, bool* busy) {
+    if (busy) *busy = false;
+    return std::make_unique<StoreLock>();
+  }
   virtual bool RemoveFile(const std::string& path) = 0;
   // Deletes a file, or a folder with everything inside it, asking nothing.
   virtual bool DeleteItem(const std::string& path) = 0;

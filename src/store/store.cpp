@@ -1,5 +1,6 @@
 #include "store/store.h"
 
+#include <array>
 #include <cstdio>
 #include <map>
 
@@ -23,6 +24,46 @@ std::string GetFixedDrives() {
 bool IsDirectory(const std::string& path) {
   auto a = Plat().GetAttributes(path);
   return a && (*a & kAttrDirectory);
+}
+
+namespace {
+
+int g_lockWaitMs = 30000;
+
+// Locks this thread holds, and how deeply, by drive.
+struct HeldLocks {
+  std::array<int, 26> depth{};
+  std::array<std::unique_ptr<StoreLock>, 26> locks;
+};
+thread_local HeldLocks t_held;
+
+}  // namespace
+
+int StoreLockWait() { return g_lockWaitMs; }
+void SetStoreLockWait(int ms) { g_lockWaitMs = ms; }
+
+StoreGuard::StoreGuard(char drive) : slot_(ToUpperChar(drive) - 'A') {
+  const std::string name = std::string(1, ToUpperChar(drive)) + ":";
+  if (slot_ < 0 || slot_ >= 26) {
+    slot_ = -1;
+    why_ = "there is no drive " + name;
+    return;
+  }
+  if (t_held.depth[slot_] == 0) {
+    bool busy = false;
+    t_held.locks[slot_] = Plat().LockStore(ToUpperChar(drive), g_lockWaitMs, &busy);
+    if (!t_held.locks[slot_]) {
+      why_ = busy ? "the Vaporizer store on " + name + " is busy" : "the Vaporizer store on " + name + " could not be locked";
+      return;
+    }
+  }
+  ++t_held.depth[slot_];
+  held_ = true;
+}
+
+StoreGuard::~StoreGuard() {
+  if (!held_) return;
+  if (--t_held.depth[slot_] == 0) t_held.locks[slot_].reset();
 }
 
 std::string StoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }

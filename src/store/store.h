@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,6 +16,33 @@ constexpr const char* kStoreSuffix = ":\\VAPORIZE";       // after the drive let
 constexpr const char* kStoreSuffixSlash = ":\\VAPORIZE\\";
 constexpr const char* kIndexName = "info.shr";
 constexpr const char* kDesktopIniName = "desktop.ini";
+
+class StoreLock;
+
+// Holds the lock of one drive's store for its scope: every change of an
+// index and every move into or out of a store happens under it, so that
+// processes (and both builds of the module) take turns. On one thread it
+// may be taken again inside its scope.
+class StoreGuard {
+ public:
+  explicit StoreGuard(char drive);
+  ~StoreGuard();
+  StoreGuard(const StoreGuard&) = delete;
+  StoreGuard& operator=(const StoreGuard&) = delete;
+
+  bool Held() const { return held_; }
+  // Why it is not held: "the Vaporizer store on C: is busy" after the
+  // longest wait, or that it could not be locked at all.
+  const std::string& Why() const { return why_; }
+
+ private:
+  int slot_;
+  bool held_ = false;
+  std::string why_;
+};
+// How long a guard waits for another holder (milliseconds).
+int StoreLockWait();
+void SetStoreLockWait(int ms);
 
 // One record of an index file.
 struct ShredItemRecord {

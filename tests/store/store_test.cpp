@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "common/text.h"
 #include "platform/platform.h"
 #include "store/clsids.h"
@@ -15,6 +17,36 @@ class StoreTest : public DrivesTest {
   void WriteIndex(const std::string& text) { MakeFile(D("VAPORIZE\\info.shr"), text); }
   std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
 };
+
+TEST_F(StoreTest, StoreLockKeepsOtherHoldersOutUntilReleasedAndNamesTheBusyDrive) {
+  EnsureStores();
+  const int wait = StoreLockWait();
+  SetStoreLockWait(50);
+  // Another thread stands for another process: it takes the lock its own way.
+  auto tryElsewhere = [](std::string* why) {
+    bool held = false;
+    std::thread([&] {
+      StoreGuard g('D');
+      held = g.Held();
+      *why = g.Why();
+    }).join();
+    return held;
+  };
+  std::string why;
+  {
+    StoreGuard outer('d');
+    ASSERT_TRUE(outer.Held());
+    StoreGuard inner('D');  // the same thread may take it again
+    EXPECT_TRUE(inner.Held());
+    EXPECT_FALSE(tryElsewhere(&why));
+    EXPECT_EQ(why, "the Vaporizer store on D: is busy");
+  }
+  EXPECT_TRUE(tryElsewhere(&why));
+  StoreGuard none('E');  // no store on a removable drive
+  EXPECT_FALSE(none.Held());
+  EXPECT_EQ(none.Why(), "the Vaporizer store on E: could not be locked");
+  SetStoreLockWait(wait);
+}
 
 TEST_F(StoreTest, FixedDrivesAreLowerCaseAndSorted) {
   // C: and D: are fixed; E: is removable and carries no store.

@@ -184,6 +184,14 @@ class RecordingPlatform : public Platform {
     Record("MoveItem", from);
     return !Failing("MoveItem", from) && real_.MoveItem(Resolve(from), Resolve(to));
   }
+  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
+    Record("LockStore", std::string(1, drive) + ":");
+    if (Failing("LockStore", std::string(1, drive) + ":")) {
+      if (busy) *busy = true;
+      return nullptr;
+    }
+    return real_.LockStore(drive, waitMs, busy);
+  }
   bool RemoveFile(const std::string& path) override {
     Record("RemoveFile", path);
     if (Failing("RemoveFile", path)) return false;

@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "common/text.h"
 #include "platform/platform.h"
@@ -176,6 +178,28 @@ std::unique_ptr<File> OpenHost(const std::string& systemPath, int flags, int loc
     return nullptr;
   }
   return std::make_unique<PosixFile>(fd);
+}
+
+// flock on the store folder itself: the store keeps its layout, and the
+// kernel drops the lock with the last descriptor of a process that dies.
+class PosixStoreLock : public StoreLock {
+ public:
+  explicit PosixStoreLock(int fd) : fd_(fd) {}
+  ~PosixStoreLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
+// rename without replacing. File systems that cannot promise it (older
+// FUSE ones) get a check first; the store lock keeps our own writers apart
+// there.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 int RemoveOne(const char* path, const struct stat*, int type, struct FTW*) {
@@ -379,11 +403,31 @@ class PosixPlatform : public Platform {
     if (!src || !dst) return false;
     struct stat st {};
     if (::lstat(src->c_str(), &st) != 0) return false;
-    if (::lstat(dst->c_str(), &st) == 0) return false;  // never replaces what is there
+    if (::lstat(dst->c_str(), &st) == 0) return false;
     if (!MakeParents(*dst)) return false;
     // A rename keeps the item on its file system; across file systems it
     // fails rather than leave a copy behind.
-    return ::rename(src->c_str(), dst->c_str()) == 0;
+    return RenameNoReplace(*src, *dst);
+  }
+
+  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
+    if (busy) *busy = false;
+    auto host = Host(std::string(1, drive) + ":\\VAPORIZE");
+    if (!host) return nullptr;
+    int fd = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    auto pause = std::chrono::microseconds(200);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+        if (busy) *busy = errno == EWOULDBLOCK;
+        ::close(fd);
+        return nullptr;
+      }
+      std::this_thread::sleep_for(pause);
+      if (pause < std::chrono::milliseconds(20)) pause *= 2;
+    }
+    return std::make_unique<PosixStoreLock>(fd);
   }
 
   bool RemoveFile(const std::string& path) override {

@@ -1,7 +1,10 @@
 // The platform layer on Windows: the ANSI file functions, the shell's file
 // operation for moves and deletes, and the registry of the current user.
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -134,6 +137,59 @@ std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, D
   return std::make_unique<Win32File>(h);
 }
 
+// A named mutex stands for a store: a folder cannot be locked by range on
+// Windows, and a lock on a file of the store would not survive the index
+// being replaced. The name comes from the store folder's volume serial and
+// file index, so every drive letter, session and bitness that reaches the
+// same folder takes the same lock. The system abandons the mutex when its
+// holder dies, which hands it to the next waiter.
+class Win32StoreLock : public StoreLock {
+ public:
+  explicit Win32StoreLock(HANDLE h) : h_(h) {}
+  ~Win32StoreLock() override {
+    ReleaseMutex(h_);
+    CloseHandle(h_);
+  }
+
+ private:
+  HANDLE h_;
+};
+
+std::string StoreMutexName(const std::string& storeDir) {
+  HANDLE dir = CreateFileA(storeDir.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (dir == INVALID_HANDLE_VALUE) return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  BOOL ok = GetFileInformationByHandle(dir, &info);
+  CloseHandle(dir);
+  if (!ok || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return {};
+  char name[96];
+  std::snprintf(name, sizeof name, "Vaporizer.Store.%08lX.%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
+  return name;
+}
+
+// Every user who shares the drive shares its store, so any user may wait
+// for and release the lock (and nothing more).
+HANDLE OpenStoreMutex(const std::string& name) {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;0x00100001;;;WD)(A;;GA;;;SY)(A;;GA;;;BA)",
+                                                           SDDL_REVISION_1, &sd, nullptr))
+    sa.lpSecurityDescriptor = sd;
+  HANDLE h = nullptr;
+  for (const char* ns : {"Global\\", "Local\\"}) {
+    std::string full = ns + name;
+    h = CreateMutexA(&sa, FALSE, full.c_str());
+    if (!h && GetLastError() == ERROR_ACCESS_DENIED) h = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, full.c_str());
+    if (h) break;
+  }
+  if (sd) LocalFree(sd);
+  return h;
+}
+
 const char* KeyPath(const std::string& key, std::string& buf) {
   buf = WithoutTrailingBackslash(key);
   return buf.c_str();
@@ -245,12 +301,25 @@ class Win32Platform : public Platform {
 
   bool MoveItem(const std::string& from, const std::string& to) override {
     if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    // With every confirmation answered yes, the shell would merge into or
-    // replace what is already there; nothing is ever replaced here.
     if (GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
     MakeParents(to);
-    return ShellOperation(FO_MOVE, from, to) && GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES &&
-           GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES;
+    // A rename within the volume, which fails when the destination exists
+    // (the shell's move, told to ask nothing, would merge or replace) and
+    // never copies to another volume.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
+    if (busy) *busy = false;
+    std::string name = StoreMutexName(std::string(1, drive) + ":\\VAPORIZE");
+    if (name.empty()) return nullptr;
+    HANDLE h = OpenStoreMutex(name);
+    if (!h) return nullptr;
+    DWORD r = WaitForSingleObject(h, waitMs < 0 ? 0 : static_cast<DWORD>(waitMs));
+    if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) return std::make_unique<Win32StoreLock>(h);
+    if (busy) *busy = r == WAIT_TIMEOUT;
+    CloseHandle(h);
+    return nullptr;
   }
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
