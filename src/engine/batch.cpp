@@ -14,6 +14,7 @@
 #include "engine/overwrite.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "store/index_edit.h"
 #include "store/store.h"
 
 namespace vz {
@@ -93,9 +94,20 @@ std::size_t Depth(const std::string& folder) {
   return static_cast<std::size_t>(std::count(folder.begin(), folder.end(), '\\'));
 }
 
+// The stored items of a batch after they were claimed: where each is now
+// and what the caller called it.
+struct Claimed {
+  std::string given, claimed, original;
+  bool touched = false;  // something beneath it was opened for writing or removed
+  bool gone = false;     // the item itself was removed
+};
+
 class Batch {
  public:
-  Batch(const Effective& s, bool display) : s_(s), display_(display), overwriter_(s.fillByte) {}
+  Batch(const Effective& s, bool display, std::vector<Claimed>& claims)
+      : s_(s), display_(display), overwriter_(s.fillByte), claims_(claims) {
+    for (std::size_t i = 0; i < claims_.size(); ++i) claimIndex_.emplace(ToUpper(claims_[i].claimed), i);
+  }
 
   Report Run(std::vector<std::string> list) {
     Split(list);
@@ -108,6 +120,12 @@ class Batch {
     IndexFolders();
     const bool lookUp = display_ && s_.showProgress;
     std::vector<std::string> shown = lookUp ? DisplayTexts(files_) : std::vector<std::string>{};
+    // A claimed item's record is gone; its original path came with the
+    // claim, and what has none is shown under the name it was given by.
+    for (std::size_t i = 0; lookUp && i < files_.size(); ++i)
+      if (Claimed* c = ClaimOf(files_[i]))
+        shown[i] = EqualsNoCase(c->claimed, files_[i]) && !c->original.empty() ? ToUpper(c->original)
+                                                                               : Label(files_[i]);
 
     if (s_.showProgress) {
       Ui().ProgressBegin(files_.size(), s_.passes);
@@ -173,10 +191,27 @@ class Batch {
     }
   }
 
-  // Items are reported under the names their caller gave them.
+  // Items are reported under the names their caller gave them, and what
+  // lies in a claimed item under the item's name from before its claim.
   std::string Label(const std::string& path) const {
     auto it = labels_.find(path);
-    return it != labels_.end() ? it->second : path;
+    std::string p = it != labels_.end() ? it->second : path;
+    if (const Claimed* c = ClaimOf(path)) p = c->given + p.substr(std::min(p.size(), c->claimed.size()));
+    return p;
+  }
+
+  // The claim that `path` is or lies in.
+  Claimed* ClaimOf(const std::string& path) const {
+    if (claimIndex_.empty()) return nullptr;
+    std::string top = ToUpper(path.substr(0, path.find('\\', std::min(path.size(), std::size_t{12}))));
+    auto it = claimIndex_.find(top);
+    return it != claimIndex_.end() ? &claims_[it->second] : nullptr;
+  }
+  void Touch(const std::string& path) {
+    if (Claimed* c = ClaimOf(path)) c->touched = true;
+  }
+  void Removed(const std::string& path) {
+    if (Claimed* c = ClaimOf(path); c && EqualsNoCase(c->claimed, WithoutTrailingBackslash(path))) c->gone = true;
   }
 
   bool BeneathFolder(const std::string& path) const { return folderIndex_.count(ParentOf(path)) != 0; }
@@ -209,7 +244,9 @@ class Batch {
         report_.Skipped(Label(path), "a link: nothing to overwrite, and deleting was not asked for");
         return true;
       }
+      Touch(path);
       if (Plat().RemoveLink(path)) {
+        Removed(path);
         report_.Done(Label(path), "link removed; what it points at was left as it was");
         return true;
       }
@@ -229,6 +266,7 @@ class Batch {
 
     for (int pass = 1; pass <= s_.passes; ++pass) {
       PassResult r = overwriter_.Pass(path);
+      if (r.opened) Touch(path);
       if (!r.ok) {
         if (readOnly) Plat().SetAttributes(path, attrs);
         std::string why = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) +
@@ -244,6 +282,7 @@ class Batch {
       report_.Warn(warning);
       return true;
     }
+    Touch(path);
     if (s_.deleteAfter) {
       if (auto stamp = TruncateToDos(kVaporizeStamp)) {
         if (auto f = Plat().OpenSharedWrite(path, true)) f->SetTimes(&*stamp, &*stamp, &*stamp);
@@ -253,6 +292,7 @@ class Batch {
       report_.Failed(Label(path), "overwritten, but it could not be deleted");
       return false;
     }
+    Removed(path);
     report_.Done(Label(path), "vaporized");
     report_.Warn(warning);
     return true;
@@ -266,6 +306,7 @@ class Batch {
       report_.Skipped(Label(path), why);
       return true;
     }
+    Touch(path);
     bool removed = Plat().RemoveFile(path);
     if (!removed && (attrs & kAttrReadOnly) && Plat().SetAttributes(path, attrs & ~kAttrReadOnly)) {
       removed = Plat().RemoveFile(path);
@@ -275,6 +316,7 @@ class Batch {
       report_.Failed(Label(path), std::string(why) + ", and this name could not be removed");
       return false;
     }
+    Removed(path);
     report_.Skipped(Label(path), std::string("name removed; ") + why);
     return true;
   }
@@ -290,14 +332,15 @@ class Batch {
     });
     for (std::size_t i : order) {
       const std::string& folder = folders_[i];
-      auto label = labels_.find(folder);
-      std::string name = label != labels_.end() ? label->second : WithoutTrailingBackslash(folder);
+      std::string name = WithoutTrailingBackslash(Label(folder));
       if (blocked_[i]) {
         report_.Skipped(name, "left in place: it still holds items that were not vaporized");
         RestoreReadOnly(i);
         continue;
       }
+      Touch(folder);
       if (Plat().RemoveEmptyDirectory(WithoutTrailingBackslash(folder))) {
+        Removed(folder);
         report_.Done(name, "vaporized");
       } else {
         report_.Failed(name, "the folder could not be removed");
@@ -322,7 +365,69 @@ class Batch {
   std::unordered_map<std::string, std::size_t> folderIndex_;
   std::unordered_map<std::string, std::string> labels_;  // as used here -> as the caller wrote it
   std::unordered_map<std::size_t, std::uint32_t> readOnlyFolders_;
+  std::vector<Claimed>& claims_;
+  std::unordered_map<std::string, std::size_t> claimIndex_;  // upper-case claimed path -> claim
 };
+
+// A full path of one item directly inside a store: "X:\VAPORIZE\name".
+bool IsStoreItem(const std::string& path) {
+  return path.size() > 12 && EqualsNoCase(path.substr(1, 11), kStoreSuffixSlash) &&
+         path.find('\\', 12) == std::string::npos;
+}
+
+// Claims the stored items of the list (the rest stays as given); the ones
+// that could not be claimed are left alone and reported.
+std::vector<std::string> ClaimItems(std::vector<std::string> list, std::vector<Claimed>& claims, Report& report) {
+  std::vector<std::string> stored;
+  for (const auto& e : list)
+    if (IsStoreItem(WithoutTrailingBackslash(e))) stored.push_back(WithoutTrailingBackslash(e));
+  if (stored.empty()) return list;
+  std::unordered_map<std::string, Claim> byGiven;
+  for (auto& c : ClaimStoredItems(stored)) byGiven.emplace(c.given, std::move(c));
+  std::vector<std::string> out;
+  for (auto& e : list) {
+    auto it = byGiven.find(WithoutTrailingBackslash(e));
+    if (it == byGiven.end()) {
+      out.push_back(std::move(e));
+    } else if (it->second.claimed.empty()) {
+      if (it->second.why.rfind("it is no longer", 0) == 0) report.Skipped(e, it->second.why);
+      else report.Failed(e, it->second.why + "; it was left in place");
+    } else {
+      claims.push_back({e, it->second.claimed, it->second.original});
+      out.push_back(it->second.claimed);
+      byGiven.erase(it);  // the same item given twice is vaporized once
+    }
+  }
+  return out;
+}
+
+// Puts back into the list what a batch left whole: a claimed item that
+// nothing was opened or removed in (a file in use, a failing device) gets
+// its record again, under its old name where that is still free. What was
+// partly destroyed stays out of the list.
+void GiveBackUntouched(const std::vector<Claimed>& claims, Report& report) {
+  for (const auto& c : claims) {
+    if (c.gone) continue;
+    const std::string outOfList =
+        "; what is left of it is " + c.claimed + ", out of the list, and goes with the next Vaporize all";
+    if (c.touched) {
+      report.Failed(c.given, "partly vaporized" + outOfList);
+      continue;
+    }
+    StoreGuard guard(c.claimed[0]);
+    std::string back = c.given, why = guard.Why();
+    if (guard.Held()) {
+      if (Exists(back) || RecordedNames(back[0]).count(ToUpper(FileNamePart(back))))
+        back = StoreDirOf(back[0]) + "\\" + StoredNameAllocator().Allocate(back[0], ExtensionOf(FileNamePart(back)));
+      if (c.original.empty() || AppendRecords(back[0], {{c.original, back}}, &why)) {
+        if (Plat().MoveItem(c.claimed, back)) continue;
+        if (!c.original.empty()) DropRecords(back[0], {back});
+        why = "it could not be moved back";
+      }
+    }
+    report.Failed(c.given, "left whole, but not put back in the list (" + why + ")" + outOfList);
+  }
+}
 
 }  // namespace
 
@@ -333,7 +438,10 @@ Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOpt
     for (const auto& item : list) report.Skipped(item, "left in place: the caution question was answered No");
     return report;
   }
-  report = Batch(EffectiveSettings(options), display).Run(std::move(list));
+  std::vector<Claimed> claims;
+  list = ClaimItems(std::move(list), claims, report);
+  report.Append(Batch(EffectiveSettings(options), display, claims).Run(std::move(list)));
+  GiveBackUntouched(claims, report);
   PruneIndex();
   Plat().UpdateIcon();
   return report;

@@ -36,6 +36,7 @@ PassResult Overwriter::Pass(const std::string& path) {
     r.error = "cannot be opened for exclusive writing";
     return r;
   }
+  r.opened = true;
   std::int64_t pos = 0;
   std::int64_t handedOver = 0;  // bytes already given to the device's queue
   for (;;) {

@@ -21,6 +21,7 @@ constexpr std::int64_t kWriteBackChunk = std::int64_t{8} << 20;
 
 struct PassResult {
   bool ok = false;
+  bool opened = false;  // the file was opened for writing: it may have changed
   std::int64_t bytesWritten = 0;
   std::string error;  // why the pass failed; empty when it did not
 };

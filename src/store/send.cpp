@@ -4,6 +4,7 @@
 #include "common/ui.h"
 #include "engine/batch.h"
 #include "platform/platform.h"
+#include "store/index_edit.h"
 #include "store/store.h"
 
 namespace vz {
@@ -34,18 +35,68 @@ CivilTime SendingStamp() {
   return TruncateToDos(now).value_or(now);
 }
 
-// Takes back the part of `record` that a failed append left at the end of
-// the index, which was `size` bytes long before. Only our own bytes are cut:
-// when anything else follows them, the index is left alone and false says
-// that it still ends badly.
-bool CutTornRecord(const std::string& indexPath, std::int64_t size, const std::string& record) {
-  auto text = Plat().ReadWholeFile(indexPath);
-  if (!text) return false;
-  const auto before = static_cast<std::size_t>(size);
-  if (text->size() <= before) return text->size() == before;
-  std::string tail = text->substr(before);
-  if (tail.size() > record.size() || record.compare(0, tail.size(), tail) != 0) return false;
-  return Plat().ReplaceFileContents(indexPath, text->substr(0, before));
+// One item on its way into a store.
+struct Pending {
+  std::size_t slot;      // its place in the report
+  std::string entry;     // the path as it is now
+  std::string original;  // the path its record names
+  std::string stored;    // where it goes
+  bool moved = false;
+};
+
+// The next free stored path for an item: its drive letter as written, a
+// number and its extension.
+std::string StoredPathFor(const std::string& entry, StoredNameAllocator& names) {
+  return std::string(1, entry[0]) + kStoreSuffixSlash + names.Allocate(entry[0], ExtensionOf(entry));
+}
+
+// Sends items of one drive into its store. Under the store's lock, the
+// records of all of them are written and flushed first, then the items
+// moved, then the records of moves that failed taken back: at no moment
+// does an item sit in the store without its record, and a crash leaves
+// only records whose item is absent, which the next prune drops.
+void SendToDrive(char d, std::vector<Pending>& items, std::vector<Report>& slots, const CivilTime& stamp) {
+  auto failAll = [&](const std::string& why) {
+    for (auto& p : items) slots[p.slot].Failed(p.entry, why);
+  };
+  StoreGuard guard(d);
+  if (!guard.Held()) return failAll(guard.Why() + "; nothing was sent from it");
+  StoredNameAllocator names;
+  std::vector<ShredItemRecord> records;
+  for (auto& p : items) {
+    p.stored = StoredPathFor(p.entry, names);
+    records.push_back({p.original, p.stored});
+  }
+  std::string why;
+  if (!AppendRecords(d, records, &why)) return failAll(why);
+
+  std::vector<std::string> unused;
+  for (auto& p : items) {
+    // The stamp marks the day of sending; links and folders keep their times.
+    auto attributes = Plat().GetAttributes(p.entry);
+    if (attributes && !(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
+      if (auto f = Plat().OpenSharedWrite(p.entry, false)) f->SetTimes(nullptr, nullptr, &stamp);
+    }
+    p.moved = p.stored.size() < kMaxPath && Plat().MoveItem(p.entry, p.stored);
+    // A name taken by something outside the Vaporizer meanwhile: the item
+    // goes under the next free one, with a record of its own first.
+    for (int attempt = 0; !p.moved && attempt < 8 && Exists(p.stored) && Exists(p.entry); ++attempt) {
+      unused.push_back(p.stored);
+      p.stored = StoredPathFor(p.entry, names);
+      if (p.stored.size() >= kMaxPath || !AppendRecords(d, {{p.original, p.stored}}, &why)) break;
+      p.moved = Plat().MoveItem(p.entry, p.stored);
+    }
+    if (p.moved) {
+      slots[p.slot].Done(p.entry, "sent", p.stored);
+      continue;
+    }
+    unused.push_back(p.stored);
+    slots[p.slot].Failed(p.entry, p.stored.size() >= kMaxPath ? "the stored path would be too long"
+                                                             : "the move into the store was refused");
+  }
+  // Records of items that did not come: dropped now, or by the next prune,
+  // which finds their items absent.
+  DropRecords(d, unused);
 }
 
 }  // namespace
@@ -116,88 +167,43 @@ SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<
     storeList.clear();
   }
 
-  StoredNameAllocator names;
   CivilTime stamp = SendingStamp();
-  std::string brokenIndex;  // drives whose index ends in half a record
+  // Every item's outcome goes to its own slot, so the report keeps the
+  // order of the list however the drives are taken.
+  std::vector<Report> slots(storeList.size());
+  std::vector<char> drives;
+  std::vector<std::vector<Pending>> byDrive;
   for (std::size_t i = 0; i < storeList.size(); ++i) {
     const std::string& entry = storeList[i];
     char d = entry[0];
     std::string original = mappedNames ? Trim(FolderPart(entry) + storeNames[i]) : entry;
     if (entry.size() >= kMaxPath || original.size() >= kMaxPath) {
-      out.report.Skipped(entry, "the path is too long to be recorded (259 characters at most)");
+      slots[i].Skipped(entry, "the path is too long to be recorded (259 characters at most)");
       continue;
     }
     std::string rest = WithoutTrailingBackslash(entry.substr(2));
     if (rest.empty()) {
-      out.report.Skipped(entry, "a drive's root cannot be sent");
+      slots[i].Skipped(entry, "a drive's root cannot be sent");
       continue;
     }
     if (EqualsNoCase(WithoutTrailingBackslash(entry).substr(1), kStoreSuffix)) {
-      out.report.Skipped(entry, "it is the Vaporizer's own store");
+      slots[i].Skipped(entry, "it is the Vaporizer's own store");
       continue;
     }
-    auto attributes = Plat().GetAttributes(entry);
-    if (!attributes) {
-      out.report.Failed(entry, "it does not exist");
+    if (!Plat().GetAttributes(entry)) {
+      slots[i].Failed(entry, "it does not exist");
       continue;
     }
-    const std::string drive = std::string(1, ToUpperChar(d)) + ":";
-    if (brokenIndex.find(ToUpperChar(d)) != std::string::npos) {
-      out.report.Failed(entry, "the index of drive " + drive + " holds half a record that could not be removed");
-      continue;
+    std::size_t k = 0;
+    while (k < drives.size() && drives[k] != ToUpperChar(d)) ++k;
+    if (k == drives.size()) {
+      drives.push_back(ToUpperChar(d));
+      byDrive.emplace_back();
     }
-    auto index = Plat().OpenAppend(IndexPathOf(d));
-    if (!index) {
-      out.report.Skipped(entry, "no store on drive " + drive);
-      continue;
-    }
-    // Where this record will start: a write cut short is taken back to here.
-    const std::int64_t indexSize = index->Size();
-    if (indexSize < 0) {
-      out.report.Failed(entry, "the index of drive " + drive + " could not be read");
-      continue;
-    }
-    // The stamp marks the day of sending; links and folders keep their times.
-    if (!(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
-      if (auto f = Plat().OpenSharedWrite(entry, false)) f->SetTimes(nullptr, nullptr, &stamp);
-    }
-    std::string ext = ExtensionOf(entry);
-    std::string stored;
-    bool moved = false;
-    // A name taken meanwhile by someone else makes the move fail without
-    // harm; the next free number is tried then.
-    for (int attempt = 0; attempt < 8 && !moved; ++attempt) {
-      std::string name = names.Allocate(d, ext);
-      stored = std::string(1, d) + kStoreSuffixSlash + name;
-      if (stored.size() >= kMaxPath) break;
-      moved = Plat().MoveItem(entry, stored);
-      if (!moved && !Exists(stored)) {
-        names.Release(d, name);
-        break;
-      }
-    }
-    if (!moved) {
-      out.report.Failed(entry, stored.size() >= kMaxPath ? "the stored path would be too long"
-                                                          : "the move into the store was refused");
-      continue;
-    }
-    const std::string record = FormatRecord({original, stored});
-    if (!index->Append(record)) {
-      index.reset();
-      // Half a record would pair every later line with the wrong one, and
-      // the items of those records would vanish from the user's sight.
-      if (!CutTornRecord(IndexPathOf(d), indexSize, record)) brokenIndex += ToUpperChar(d);
-      // An item must never sit in the store without the record that lets the
-      // user see and restore it: put it back.
-      if (Plat().MoveItem(stored, entry)) {
-        names.Release(d, FileNamePart(stored));
-        out.report.Failed(entry, "the index could not be written; the item was left in place");
-      } else
-        out.report.Failed(entry, "the index could not be written; the item is at " + stored);
-      continue;
-    }
-    out.report.Done(entry, "sent", stored);
+    byDrive[k].push_back({i, entry, original});
   }
+  for (std::size_t k = 0; k < drives.size(); ++k) SendToDrive(byDrive[k].front().entry[0], byDrive[k], slots, stamp);
+  for (const auto& r : slots) out.report.Append(r);
 
   if (refreshIcon) Plat().UpdateIcon();
   return out;

@@ -1,5 +1,6 @@
 #include "store/store.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <map>
@@ -7,6 +8,7 @@
 #include "common/text.h"
 #include "platform/platform.h"
 #include "store/clsids.h"
+#include "store/index_edit.h"
 
 namespace vz {
 
@@ -42,7 +44,7 @@ thread_local HeldLocks t_held;
 int StoreLockWait() { return g_lockWaitMs; }
 void SetStoreLockWait(int ms) { g_lockWaitMs = ms; }
 
-StoreGuard::StoreGuard(char drive) : slot_(ToUpperChar(drive) - 'A') {
+StoreGuard::StoreGuard(char drive, int waitMs) : slot_(ToUpperChar(drive) - 'A') {
   const std::string name = std::string(1, ToUpperChar(drive)) + ":";
   if (slot_ < 0 || slot_ >= 26) {
     slot_ = -1;
@@ -51,7 +53,7 @@ StoreGuard::StoreGuard(char drive) : slot_(ToUpperChar(drive) - 'A') {
   }
   if (t_held.depth[slot_] == 0) {
     bool busy = false;
-    t_held.locks[slot_] = Plat().LockStore(ToUpperChar(drive), g_lockWaitMs, &busy);
+    t_held.locks[slot_] = Plat().LockStore(ToUpperChar(drive), waitMs, &busy);
     if (!t_held.locks[slot_]) {
       why_ = busy ? "the Vaporizer store on " + name + " is busy" : "the Vaporizer store on " + name + " could not be locked";
       return;
@@ -156,6 +158,11 @@ class AbsenceCheck {
 
 void PruneIndex() {
   for (char d : GetFixedDrives()) {
+    // A record whose move is under way elsewhere names an item that is not
+    // there yet: the lock keeps the prune away from it. A prune that cannot
+    // have the lock is left to the next one.
+    StoreGuard guard(d, std::min(StoreLockWait(), 2000));
+    if (!guard.Held()) continue;
     std::string index = IndexPathOf(d);
     auto text = Plat().ReadWholeFile(index);
     if (!text) continue;
@@ -190,6 +197,9 @@ StoredNameAllocator::Drive& StoredNameAllocator::Load(char drive) {
     std::vector<DirEntry> entries;
     Plat().ListDirectory(StoreDirOf(drive), entries);
     for (const auto& e : entries) d.taken.insert(ToUpper(e.name));
+    // A name that a record still holds stays taken after its item has gone:
+    // a new item under it would be listed and restored as the old one.
+    for (const auto& name : RecordedNames(drive)) d.taken.insert(name);
   }
   return d;
 }

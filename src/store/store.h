@@ -19,13 +19,17 @@ constexpr const char* kDesktopIniName = "desktop.ini";
 
 class StoreLock;
 
+// How long a guard waits for another holder by default (milliseconds).
+int StoreLockWait();
+void SetStoreLockWait(int ms);
+
 // Holds the lock of one drive's store for its scope: every change of an
 // index and every move into or out of a store happens under it, so that
 // processes (and both builds of the module) take turns. On one thread it
 // may be taken again inside its scope.
 class StoreGuard {
  public:
-  explicit StoreGuard(char drive);
+  explicit StoreGuard(char drive, int waitMs = StoreLockWait());
   ~StoreGuard();
   StoreGuard(const StoreGuard&) = delete;
   StoreGuard& operator=(const StoreGuard&) = delete;
@@ -40,10 +44,6 @@ class StoreGuard {
   bool held_ = false;
   std::string why_;
 };
-// How long a guard waits for another holder (milliseconds).
-int StoreLockWait();
-void SetStoreLockWait(int ms);
-
 // One record of an index file.
 struct ShredItemRecord {
   std::string originalPath;

@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "store/index_edit.h"
 #include "store/store.h"
 #include "window/date_text.h"
 
@@ -54,22 +55,24 @@ void ClearReadOnly(const std::string& path) {
   if (e && (e->attributes & kAttrReadOnly)) Plat().SetAttributes(path, e->attributes & ~std::uint32_t{kAttrReadOnly});
 }
 
-void MoveBack(const RestoreEntry& e, Report& report) {
-  if (Plat().MoveItem(e.storedPath, e.originalPath))
+bool MoveBack(const RestoreEntry& e, Report& report) {
+  if (Plat().MoveItem(e.storedPath, e.originalPath)) {
     report.Done(e.originalPath, "restored", e.originalPath);
-  else
-    report.Failed(e.originalPath, "the stored item could not be moved to its original path");
+    return true;
+  }
+  report.Failed(e.originalPath, "the stored item could not be moved to its original path");
+  return false;
 }
 
 // The user agreed to replace the file at the original path. It is set aside
 // first and deleted only once the stored item is in its place, so a move
 // that fails never costs the user the file they kept.
-void ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
+bool ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
   if (!Exists(e.originalPath)) return MoveBack(e, report);  // gone while the question was open
   std::string aside = AsideName(e.originalPath);
   if (aside.empty() || !Plat().MoveItem(e.originalPath, aside)) {
     report.Failed(e.originalPath, "the existing file could not be replaced");
-    return;
+    return false;
   }
   if (!Plat().MoveItem(e.storedPath, e.originalPath)) {
     if (Plat().MoveItem(aside, e.originalPath))
@@ -77,11 +80,12 @@ void ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
     else
       report.Failed(e.originalPath,
                     "the stored item could not be moved to its original path; the existing file is now " + aside);
-    return;
+    return false;
   }
   ClearReadOnly(aside);
   report.Done(e.originalPath, "restored", e.originalPath);
   if (!Plat().RemoveFile(aside)) report.Failed(aside, "the replaced file could not be deleted");
+  return true;
 }
 
 void RestoreOne(const RestoreEntry& e, Report& report) {
@@ -103,12 +107,25 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
     report.Failed(e.originalPath, "a folder of that name is at the original path");
     return;
   }
-  if (!attrs) return MoveBack(e, report);
-  if (!Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
+  const bool replace = attrs.has_value();
+  if (replace && !Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
     report.Skipped(e.originalPath, "the existing file at the original path was kept");
     return;
   }
-  ReplaceAndMoveBack(e, report);
+  // The question is asked without the lock; the move and the record go
+  // under it, once the record shows that the item is still the user's to
+  // restore (a vaporize or another restore may have taken it meanwhile).
+  StoreGuard guard(e.storedPath[0]);
+  if (!guard.Held()) {
+    report.Failed(e.originalPath, guard.Why() + "; the item stays in the Vaporizer");
+    return;
+  }
+  if (!RecordedNames(e.storedPath[0]).count(ToUpper(FileNamePart(e.storedPath))) || !Exists(e.storedPath)) {
+    report.Failed(e.originalPath, "the item is gone from the Vaporizer (vaporized or restored meanwhile)");
+    return;
+  }
+  // Out of the store, its record goes at once (or with the next prune).
+  if (replace ? ReplaceAndMoveBack(e, report) : MoveBack(e, report)) DropRecords(e.storedPath[0], {e.storedPath});
 }
 
 }  // namespace

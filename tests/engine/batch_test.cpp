@@ -124,7 +124,8 @@ TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
   // Deepest first, and only once it was empty.
   std::vector<std::string> removed;
   for (const auto& c : rec.CallsOf("RemoveEmptyDirectory")) removed.push_back(c.path);
-  EXPECT_EQ(removed, (std::vector<std::string>{D("VAPORIZE\\D1\\inner"), D("VAPORIZE\\D1")}));
+  // The item was claimed first: out of the list under the next free name.
+  EXPECT_EQ(removed, (std::vector<std::string>{D("VAPORIZE\\D2\\inner"), D("VAPORIZE\\D2")}));
   EXPECT_EQ(rec.Count("DeleteItem"), 0u) << "nothing is deleted wholesale";
   EXPECT_EQ(Item(r, D("VAPORIZE\\D1"))->outcome, Outcome::Done) << "reported under the caller's name";
   EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "") << "the dead record is pruned";
@@ -164,52 +165,52 @@ TEST_F(BatchTest, EachPassIsFlushedBeforeTheFileIsStampedCutAndDeleted) {
 }
 
 TEST_F(BatchTest, APassWhoseFlushFailsLeavesTheFileAndItsFolder) {
-  MakeFile(D("VAPORIZE\\D1\\bad.bin"), Content(4000, 'q'));
-  MakeFile(D("VAPORIZE\\D1\\good.bin"), Content(4000, 'g'));
+  MakeFile(D("Work\\F\\bad.bin"), Content(4000, 'q'));
+  MakeFile(D("Work\\F\\good.bin"), Content(4000, 'g'));
   RecordingPlatform rec;
   rec.FailOn("Flush", "bad.bin");
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(2, true, 0, false);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, false, &o);
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\D1\\bad.bin")));
-  EXPECT_EQ(GetItemSize(D("VAPORIZE\\D1\\bad.bin")), 4000) << "not truncated";
+  Report r = VaporizeBatch({D("Work\\F")}, false, &o);
+  EXPECT_TRUE(PathExists(D("Work\\F\\bad.bin")));
+  EXPECT_EQ(GetItemSize(D("Work\\F\\bad.bin")), 4000) << "not truncated";
   EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "bad.bin"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "bad.bin"), 1u) << "no second pass after a failed one";
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\good.bin")));
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\D1")));
-  const ItemReport* bad = Item(r, D("VAPORIZE\\D1\\bad.bin"));
+  EXPECT_FALSE(PathExists(D("Work\\F\\good.bin")));
+  EXPECT_TRUE(PathExists(D("Work\\F")));
+  const ItemReport* bad = Item(r, D("Work\\F\\bad.bin"));
   ASSERT_NE(bad, nullptr);
   EXPECT_EQ(bad->outcome, Outcome::Failed);
   EXPECT_NE(bad->detail.find("flush"), std::string::npos) << bad->detail;
-  const ItemReport* folder = Item(r, D("VAPORIZE\\D1"));
+  const ItemReport* folder = Item(r, D("Work\\F"));
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(folder->outcome, Outcome::Skipped);
 }
 
 TEST_F(BatchTest, AFileThatCannotBeOverwrittenIsNeverDeletedWithItsFolder) {
   const std::string held = Content(2048, 'h');
-  MakeFile(D("VAPORIZE\\D1\\a.txt"), "a");
-  MakeFile(D("VAPORIZE\\D1\\sub\\held.bin"), held);
-  MakeFile(D("VAPORIZE\\D1\\sub\\b.txt"), "b");
-  MakeFile(D("VAPORIZE\\D1\\other\\c.txt"), "c");
-  MakeFile(D("VAPORIZE\\D2.txt"), "after the failure");
-  auto holder = Plat().OpenExclusive(D("VAPORIZE\\D1\\sub\\held.bin"));
+  MakeFile(D("Work\\F\\a.txt"), "a");
+  MakeFile(D("Work\\F\\sub\\held.bin"), held);
+  MakeFile(D("Work\\F\\sub\\b.txt"), "b");
+  MakeFile(D("Work\\F\\other\\c.txt"), "c");
+  MakeFile(D("Work\\G.txt"), "after the failure");
+  auto holder = Plat().OpenExclusive(D("Work\\F\\sub\\held.bin"));
   ASSERT_NE(holder, nullptr);
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt")}, false, &o);
+  Report r = VaporizeBatch({D("Work\\F"), D("Work\\G.txt")}, false, &o);
   holder.reset();
 
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1\\sub\\held.bin")), held) << "left whole, in place";
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\sub\\b.txt")));
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\a.txt")));
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1\\other"))) << "a clean sibling folder still goes";
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D2.txt"))) << "the loop goes on past a failed file";
-  EXPECT_EQ(Item(r, D("VAPORIZE\\D1\\sub\\held.bin"))->outcome, Outcome::Failed);
-  EXPECT_EQ(Item(r, D("VAPORIZE\\D1\\sub"))->outcome, Outcome::Skipped);
-  EXPECT_EQ(Item(r, D("VAPORIZE\\D1"))->outcome, Outcome::Skipped);
-  EXPECT_EQ(Item(r, D("VAPORIZE\\D1\\other"))->outcome, Outcome::Done);
+  EXPECT_EQ(Slurp(D("Work\\F\\sub\\held.bin")), held) << "left whole, in place";
+  EXPECT_FALSE(PathExists(D("Work\\F\\sub\\b.txt")));
+  EXPECT_FALSE(PathExists(D("Work\\F\\a.txt")));
+  EXPECT_FALSE(PathExists(D("Work\\F\\other"))) << "a clean sibling folder still goes";
+  EXPECT_FALSE(PathExists(D("Work\\G.txt"))) << "the loop goes on past a failed file";
+  EXPECT_EQ(Item(r, D("Work\\F\\sub\\held.bin"))->outcome, Outcome::Failed);
+  EXPECT_EQ(Item(r, D("Work\\F\\sub"))->outcome, Outcome::Skipped);
+  EXPECT_EQ(Item(r, D("Work\\F"))->outcome, Outcome::Skipped);
+  EXPECT_EQ(Item(r, D("Work\\F\\other"))->outcome, Outcome::Done);
   EXPECT_EQ(r.Count(Outcome::Failed), 1u);
 }
 

@@ -6,6 +6,12 @@
 //   FaultPlatform faults(FaultKind::Move, 3, FaultMode::Once);
 //   { ScopedPlatform use(faults); ... code under test ... }
 //   faults.Hit()  ->  whether the third move was reached
+//
+// In crash mode the process dies, as if killed, just before its n-th change
+// (a write, flush, move, delete, creation or truncation); a data write it
+// dies in leaves its first half, as a write cut off by the kill would.
+//
+//   FaultPlatform crash = FaultPlatform::CrashAt(5);
 #pragma once
 
 #include <cstdint>
@@ -25,7 +31,10 @@ enum class FaultKind {
   Delete,  // removing a file, a folder or a link
   Search,  // asking what is there: attributes, entries, listings, sizes
 };
-enum class FaultMode { Once, FromThenOn };
+enum class FaultMode { Once, FromThenOn, Crash };
+
+// Ends the process at once, the way a kill does: nothing else runs.
+[[noreturn]] void DieNow();
 
 const char* KindName(FaultKind k);
 const char* ModeName(FaultMode m);
@@ -38,6 +47,8 @@ class FaultPlatform : public Platform {
   // ("Append", "GetAttributes").
   FaultPlatform(FaultKind kind, int n, FaultMode mode, std::string onlyOp = {}, Platform& real = NativePlatform())
       : kind_(kind), n_(n), mode_(mode), onlyOp_(std::move(onlyOp)), real_(real) {}
+
+  static FaultPlatform CrashAt(int n) { return FaultPlatform(FaultKind::Write, n, FaultMode::Crash); }
 
   // Calls of the chosen kind seen so far, failed ones included.
   int Calls() const { return calls_; }
@@ -91,6 +102,7 @@ class FaultPlatform : public Platform {
   }
   std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
     if (Fail(FaultKind::Open, "OpenSharedWrite", path)) return nullptr;
+    if (truncate && Fail(FaultKind::Write, "OpenSharedWrite+truncate", path)) return nullptr;
     return Wrap(real_.OpenSharedWrite(path, truncate), path);
   }
   std::unique_ptr<File> OpenAppend(const std::string& path) override {
@@ -141,15 +153,17 @@ class FaultPlatform : public Platform {
         : owner_(owner), path_(std::move(path)), real_(std::move(real)) {}
     std::int64_t Size() override { return owner_.Fail(FaultKind::Search, "Size", path_) ? -1 : real_->Size(); }
     bool WriteAt(std::int64_t offset, const void* data, std::size_t n) override {
-      if (owner_.Fail(FaultKind::Write, "WriteAt", path_)) {
+      if (owner_.Fail(FaultKind::Write, "WriteAt", path_, true)) {
         real_->WriteAt(offset, data, n / 2);
+        owner_.DieIfCrashing();
         return false;
       }
       return real_->WriteAt(offset, data, n);
     }
     bool Append(const std::string& data) override {
-      if (owner_.Fail(FaultKind::Write, "Append", path_)) {
+      if (owner_.Fail(FaultKind::Write, "Append", path_, true)) {
         real_->Append(data.substr(0, data.size() / 2));
+        owner_.DieIfCrashing();
         return false;
       }
       return real_->Append(data);
@@ -170,7 +184,18 @@ class FaultPlatform : public Platform {
     return std::make_unique<FaultFile>(*this, path, std::move(f));
   }
 
-  bool Fail(FaultKind kind, const char* op, const std::string& path) {
+  void DieIfCrashing() {
+    if (mode_ == FaultMode::Crash) DieNow();
+  }
+
+  bool Fail(FaultKind kind, const char* op, const std::string& path, bool dataWrite = false) {
+    if (mode_ == FaultMode::Crash) {
+      bool change = kind == FaultKind::Write || kind == FaultKind::Flush || kind == FaultKind::Move ||
+                    kind == FaultKind::Delete || std::string(op) == "CreateEmptyFile";
+      if (!change || ++calls_ != n_) return false;
+      if (!dataWrite) DieNow();
+      return true;
+    }
     if (kind != kind_ || (!onlyOp_.empty() && onlyOp_ != op)) return false;
     int call = ++calls_;
     bool fail = mode_ == FaultMode::Once ? call == n_ : call >= n_;
@@ -198,6 +223,8 @@ inline const char* KindName(FaultKind k) {
   }
   return "?";
 }
-inline const char* ModeName(FaultMode m) { return m == FaultMode::Once ? "once" : "from then on"; }
+inline const char* ModeName(FaultMode m) {
+  return m == FaultMode::Once ? "once" : m == FaultMode::FromThenOn ? "from then on" : "crash";
+}
 
 }  // namespace vz::test

@@ -182,7 +182,17 @@ class RecordingPlatform : public Platform {
 
   bool MoveItem(const std::string& from, const std::string& to) override {
     Record("MoveItem", from);
-    return !Failing("MoveItem", from) && real_.MoveItem(Resolve(from), Resolve(to));
+    if (Failing("MoveItem", from)) return false;
+    // A rename takes a link itself, never what it points at, and the links
+    // inside a folder go with it.
+    if (FindLink(from) ? (FindLink(to) || real_.GetAttributes(Resolve(to)))
+                       : !real_.MoveItem(Resolve(from), Resolve(to)))
+      return false;
+    const std::string base = WithoutTrailingBackslash(from);
+    for (auto& l : links_)
+      if (EqualsNoCase(l.path, base) || StartsWithNoCase(l.path, base + "\\"))
+        l.path = WithoutTrailingBackslash(to) + l.path.substr(base.size());
+    return true;
   }
   std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
     Record("LockStore", std::string(1, drive) + ":");

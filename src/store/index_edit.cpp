@@ -1,0 +1,158 @@
+#include "store/index_edit.h"
+
+#include <map>
+#include <unordered_set>
+
+#include "common/text.h"
+#include "platform/platform.h"
+
+namespace vz {
+namespace {
+
+std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + ":"; }
+
+// The stored name a line gives for this drive's store, or empty.
+std::string StoredNameIn(const std::string& line, char drive) {
+  std::string t = Trim(line);
+  if (t.size() <= 11 || ToUpperChar(t[0]) != ToUpperChar(drive) || !EqualsNoCase(t.substr(1, 11), kStoreSuffixSlash))
+    return {};
+  std::string name = t.substr(12);
+  return name.find('\\') == std::string::npos ? name : std::string();
+}
+
+// Cuts the index back to `size` bytes, where a write of ours began.
+bool CutBack(const std::string& index, std::int64_t size) {
+  auto text = Plat().ReadWholeFile(index);
+  if (!text) return false;
+  const auto before = static_cast<std::size_t>(size);
+  if (text->size() <= before) return text->size() == before;
+  return Plat().ReplaceFileContents(index, text->substr(0, before));
+}
+
+}  // namespace
+
+bool RepairIndexTail(char drive) {
+  const std::string index = IndexPathOf(drive);
+  auto text = Plat().ReadWholeFile(index);
+  if (!text) return false;
+  std::size_t end = text->size();
+  // A last line without its end was cut short.
+  while (end > 0 && (*text)[end - 1] != '\n' && (*text)[end - 1] != '\r') --end;
+  // A record always ends with its stored path: an original path after the
+  // last one is half a record.
+  for (;;) {
+    std::size_t lineEnd = end;
+    while (lineEnd > 0 && ((*text)[lineEnd - 1] == '\n' || (*text)[lineEnd - 1] == '\r')) --lineEnd;
+    std::size_t lineStart = lineEnd;
+    while (lineStart > 0 && (*text)[lineStart - 1] != '\n' && (*text)[lineStart - 1] != '\r') --lineStart;
+    std::string line = text->substr(lineStart, lineEnd - lineStart);
+    if (lineEnd == 0 || !StoredNameIn(line, drive).empty()) break;
+    if (!Trim(line).empty()) {
+      end = lineStart;
+      break;
+    }
+    end = lineStart;  // blank lines at the end go with it
+  }
+  if (end == text->size()) return true;
+  return Plat().ReplaceFileContents(index, text->substr(0, end));
+}
+
+bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why) {
+  const std::string index = IndexPathOf(drive);
+  if (!RepairIndexTail(drive)) {
+    *why = "the index of drive " + DriveName(drive) + " could not be read or repaired";
+    return false;
+  }
+  auto file = Plat().OpenAppend(index);
+  if (!file) {
+    *why = "no store on drive " + DriveName(drive);
+    return false;
+  }
+  const std::int64_t size = file->Size();
+  if (size < 0) {
+    *why = "the index of drive " + DriveName(drive) + " could not be read";
+    return false;
+  }
+  std::string text;
+  for (const auto& r : records) text += FormatRecord(r);
+  // Flushed before anything is moved: the record must outlive a power cut
+  // that the move survives.
+  if (file->Append(text) && file->Flush()) return true;
+  file.reset();
+  *why = "the index of drive " + DriveName(drive) + " could not be written";
+  if (!CutBack(index, size)) *why += ", and it now ends in half a record";
+  return false;
+}
+
+bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
+  if (storedPaths.empty()) return true;
+  const std::string index = IndexPathOf(drive);
+  auto text = Plat().ReadWholeFile(index);
+  if (!text) return false;
+  std::unordered_set<std::string> drop;
+  for (const auto& p : storedPaths) drop.insert(ToUpper(Trim(p)));
+  std::vector<std::string> lines = SplitLines(*text);
+  std::string kept;
+  for (std::size_t i = 0; i < lines.size(); i += 2) {
+    if (i + 1 < lines.size() && drop.count(ToUpper(Trim(lines[i + 1])))) continue;
+    kept += lines[i] + "\r\n";
+    if (i + 1 < lines.size()) kept += lines[i + 1] + "\r\n";
+  }
+  return kept == *text || Plat().ReplaceFileContents(index, kept);
+}
+
+std::set<std::string> RecordedNames(char drive) {
+  std::set<std::string> names;
+  if (auto lines = ReadIndexLines(IndexPathOf(drive)))
+    for (const auto& line : *lines) {
+      std::string name = StoredNameIn(line, drive);
+      if (!name.empty()) names.insert(ToUpper(name));
+    }
+  return names;
+}
+
+std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths) {
+  std::vector<Claim> claims(storedPaths.size());
+  std::map<char, std::vector<std::size_t>> byDrive;
+  for (std::size_t i = 0; i < storedPaths.size(); ++i) {
+    claims[i].given = storedPaths[i];
+    byDrive[ToUpperChar(storedPaths[i].empty() ? '?' : storedPaths[i][0])].push_back(i);
+  }
+  for (const auto& [drive, indexes] : byDrive) {
+    StoreGuard guard(drive);
+    if (!guard.Held()) {
+      for (std::size_t i : indexes) claims[i].why = guard.Why();
+      continue;
+    }
+    std::map<std::string, std::string> originals;  // upper-case stored path -> first original path
+    if (auto lines = ReadIndexLines(IndexPathOf(drive)))
+      for (const auto& r : PairRecords(*lines)) originals.emplace(ToUpper(Trim(r.storedPath)), Trim(r.originalPath));
+    StoredNameAllocator names;
+    std::vector<std::string> claimed;
+    for (std::size_t i : indexes) {
+      Claim& c = claims[i];
+      auto o = originals.find(ToUpper(c.given));
+      if (o != originals.end()) c.original = o->second;
+      const std::string ext = ExtensionOf(FileNamePart(c.given));
+      for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string to = StoreDirOf(c.given[0]) + "\\" + names.Allocate(c.given[0], ext);
+        if (Plat().MoveItem(c.given, to)) {
+          c.claimed = to;
+          break;
+        }
+        if (!Exists(to)) break;  // not a name taken meanwhile: the item itself is held
+      }
+      if (c.claimed.empty() && !Exists(c.given))
+        c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
+      else if (c.claimed.empty())
+        c.why = "it could not be taken out of the list before vaporizing (is it open in another program?)";
+      else
+        claimed.push_back(c.given);
+    }
+    // A record left behind names nothing now; the next prune drops it.
+    DropRecords(drive, claimed);
+  }
+  return claims;
+}
+
+}  // namespace vz

@@ -1,0 +1,48 @@
+// Changes to one drive's index file. Each is made while the caller holds
+// that store's StoreGuard, so that no other process reads, extends or
+// replaces the index in between.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "store/store.h"
+
+namespace vz {
+
+// Cuts half a record off the end of the index: a last line without its
+// line end, or an original path whose stored path was never written (a
+// write cut short by a full disk or a crash). The next record then starts
+// on a line of its own instead of extending the torn one. False when the
+// index cannot be read or the repair cannot be written.
+bool RepairIndexTail(char drive);
+
+// Appends the records in one write and flushes them to the device, after
+// repairing the tail. On failure whatever part of them was written is taken
+// back, and *why says what went wrong.
+bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why);
+
+// Drops every record whose stored path is one of these (any letter case)
+// in one replacement of the index. True when none of them is left.
+bool DropRecords(char drive, const std::vector<std::string>& storedPaths);
+
+// The names (upper case) that any line of the index gives as a stored
+// name of this drive's store, whether its item is there or not. A name is
+// never handed out again while a record holds it.
+std::set<std::string> RecordedNames(char drive);
+
+// Takes stored items out of the user's reach before they are destroyed:
+// under the lock, each is renamed inside its store to a name no record
+// holds and its record is dropped. A destruction cut short then leaves
+// unlisted remains, which vaporizing everything finishes, and never a
+// listed item that is partly overwritten.
+struct Claim {
+  std::string given;     // the stored path as given
+  std::string claimed;   // where it is now; empty when it was not claimed
+  std::string original;  // the original path of its record; empty for an orphan
+  std::string why;       // why it was not claimed
+};
+std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths);
+
+}  // namespace vz

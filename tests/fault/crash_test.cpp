@@ -1,0 +1,243 @@
+// Every operation that changes the stores, killed just before its k-th
+// change to the drives, for every k until a run gets through. Whatever the
+// moment, no user item is lost, sits in a store unseen, is shown under
+// another item's name or is shown while partly overwritten; and the next
+// operations finish what the killed one left.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/batch.h"
+#include "fault/fault_fixture.h"
+#include "fault/fault_platform.h"
+#include "store/send.h"
+#include "support/scripted_ui.h"
+#include "window/restore.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace vz::test {
+
+[[noreturn]] void DieNow() {
+  std::fflush(nullptr);
+#ifdef _WIN32
+  TerminateProcess(GetCurrentProcess(), 86);
+#endif
+  std::_Exit(86);
+}
+
+namespace {
+
+const ShredOptions kOnePass{1, 1, 0, 0};
+// Where StoreFixture::StoreReal puts the items of these runs.
+const std::string kStoredA = "D:\\VAPORIZE\\D1.txt", kStoredB = "D:\\VAPORIZE\\D1.doc", kStoredF = "D:\\VAPORIZE\\D1";
+
+// The operations on trial; a child process runs one of them by name.
+struct Operation {
+  const char* name;
+  std::function<void()> run;
+};
+const Operation kOperations[] = {
+    {"send", [] { SendToStore({kA.original, kB.original, kF.original}, nullptr, false, false); }},
+    {"vaporize", [] { VaporizeBatch({kStoredA, kStoredF}, true, &kOnePass); }},
+    {"empty", [] { ShredAllItems(&kOnePass); }},
+    {"restore", [] { RestoreItems({{kA.original, kStoredA}, {kF.original, kStoredF}}); }},
+};
+
+// Runs the operation with the process dying before its n-th change. Exits 0
+// when the operation got through first.
+[[noreturn]] void RunDoomed(const std::string& name, int n) {
+  FaultPlatform crash = FaultPlatform::CrashAt(n);
+  ScriptedUi ui;
+  {
+    ScopedPlatform use(crash);
+    ScopedUi scope(ui);
+    for (const auto& op : kOperations)
+      if (name == op.name) op.run();
+  }
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+#ifdef _WIN32
+// Windows has no fork: the test program starts itself, and this runs
+// before its tests are even registered.
+const bool kIsChild = [] {
+  const char* spec = std::getenv("VZ_CRASH_CHILD");
+  if (!spec) return false;
+  std::string s = spec;
+  std::size_t space = s.find(' ');
+  RunDoomed(s.substr(0, space), std::atoi(s.c_str() + space + 1));
+}();
+
+// 86 when it died, 0 when it got through.
+int RunChild(const std::string& name, int n) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string spec = name + " " + std::to_string(n);
+  SetEnvironmentVariableA("VZ_CRASH_CHILD", spec.c_str());
+  std::string cmd = std::string("\"") + self + "\" --gtest_filter=-*";
+  STARTUPINFOA si{sizeof si};
+  PROCESS_INFORMATION pi{};
+  BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  SetEnvironmentVariableA("VZ_CRASH_CHILD", nullptr);
+  if (!ok) return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+#else
+int RunChild(const std::string& name, int n) {
+  std::fflush(nullptr);  // or the child would print what the parent still holds
+  pid_t pid = fork();
+  if (pid == 0) RunDoomed(name, n);
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+#endif
+
+class CrashTest : public StoreFixture {
+ protected:
+  // Kills `name` at every change in turn; after each, `verify` the drives,
+  // then `recover` as the user would and check that nothing is left behind.
+  void Sweep(const std::string& name, const std::function<void()>& prepare,
+             const std::function<void(const Audit&)>& verify, const std::function<void()>& recover,
+             const std::function<void(const Audit&)>& recovered) {
+    int deaths = 0;
+    for (int n = 1; n < 400; ++n) {
+      Fresh();
+      prepare();
+      if (HasFatalFailure()) return;
+      int code = RunChild(name, n);
+      ASSERT_TRUE(code == 0 || code == 86) << "the child ended with " << code;
+      Audit audit = TakeAudit();
+      SCOPED_TRACE(name + " killed before its change " + std::to_string(n) + "\ndrives:\n" + Dump(audit));
+      verify(audit);
+      ScriptedUi ui;
+      {
+        ScopedUi scope(ui);
+        recover();
+      }
+      Audit after = TakeAudit();
+      SCOPED_TRACE("after recovering:\n" + Dump(after));
+      recovered(after);
+      if (HasFailure() || code == 0) break;
+      ++deaths;
+    }
+    EXPECT_GE(deaths, 3) << name << " made too few changes to be killed in between";
+    std::printf("  %s was killed at %d points\n", name.c_str(), deaths);
+  }
+
+  // An item given to a destruction that was cut short: still stored, whole
+  // and shown; or no longer shown at all (what is left of it is unseen and
+  // goes with the next "vaporize all").
+  static void ExpectWholeOrUnseen(const Audit& a, const TestItem& item, const std::string& stored) {
+    Located l = Locate(a, item);
+    EXPECT_NE(l.place, Place::Original) << item.original << " came out of the store";
+    const ShownItem* shown = a.ShownAt(stored);
+    if (!shown) return;
+    EXPECT_EQ(Trim(shown->original), item.original);
+    EXPECT_EQ(l.place, Place::Stored) << stored << " is shown but partly destroyed";
+    for (const auto& p : l.problems) ADD_FAILURE() << p;
+  }
+  // Back whole, or still stored whole and shown; nothing in between.
+  static void ExpectBackOrStored(const Audit& a, const TestItem& item) {
+    Located l = Locate(a, item);
+    for (const auto& p : l.problems) ADD_FAILURE() << p;
+    EXPECT_TRUE(l.place == Place::Original || l.place == Place::Stored) << item.original << " is lost or torn";
+  }
+  static void ExpectNothingOf(const Audit& a, const std::vector<TestItem>& items) {
+    for (const auto& i : items) EXPECT_TRUE(a.Of(i.original).empty()) << i.original << " was not finished";
+    EXPECT_TRUE(a.storeEntries.empty()) << a.storeEntries.size() << " entries are left in the store";
+  }
+};
+
+TEST_F(CrashTest, AKilledSendLeavesEveryItemInItsPlaceOrStoredAndShown) {
+  Sweep(
+      "send",
+      [&] {
+        EnsureStores();
+        StoreReal({kOld});
+        for (const auto& i : {kA, kB, kF, kKeep}) MakeItem(i);
+      },
+      [&](const Audit& a) {
+        ExpectStoredAndShown(a, kOld, kStoredA);
+        ExpectUntouched(a, kKeep);
+        for (const auto& i : {kA, kB, kF}) ExpectBackOrStored(a, i);
+        ExpectNoOrphans(a);
+      },
+      // Sending again what stayed: the index takes new records whatever the
+      // killed send left at its end, and no name of a record is reused.
+      [&] {
+        std::vector<std::string> left;
+        for (const auto& i : {kA, kB, kF})
+          if (PathExists(i.original)) left.push_back(i.original);
+        SendToStore(left, nullptr, false, false);
+      },
+      [&](const Audit& a) {
+        for (const auto& i : {kOld, kA, kB, kF}) {
+          Located l = Locate(a, i);
+          for (const auto& p : l.problems) ADD_FAILURE() << p;
+          EXPECT_EQ(l.place, Place::Stored) << i.original;
+        }
+        ExpectNoOrphans(a);
+      });
+}
+
+TEST_F(CrashTest, AKilledVaporizeNeverShowsAPartlyDestroyedItemAndVaporizeAllFinishesIt) {
+  for (const char* op : {"vaporize", "empty"}) {
+    const bool all = std::string(op) == "empty";
+    Sweep(
+        op,
+        [&] {
+          EnsureStores();
+          StoreReal({kA, kB, kF});
+          MakeItem(kKeep);
+        },
+        [&](const Audit& a) {
+          ExpectWholeOrUnseen(a, kA, kStoredA);
+          ExpectWholeOrUnseen(a, kF, kStoredF);
+          if (all) ExpectWholeOrUnseen(a, kB, kStoredB);
+          else ExpectStoredAndShown(a, kB, kStoredB);
+          ExpectUntouched(a, kKeep);
+        },
+        [&] { ShredAllItems(&kOnePass); },
+        [&](const Audit& a) {
+          ExpectNothingOf(a, {kA, kB, kF});
+          ExpectUntouched(a, kKeep);
+        });
+  }
+}
+
+TEST_F(CrashTest, AKilledRestoreLeavesEveryItemBackOrStoredAndShown) {
+  Sweep(
+      "restore",
+      [&] {
+        EnsureStores();
+        StoreReal({kA, kF});
+      },
+      [&](const Audit& a) {
+        for (const auto& i : {kA, kF}) ExpectBackOrStored(a, i);
+        ExpectNoOrphans(a);
+      },
+      [&] { PruneIndex(); },
+      [&](const Audit& a) {
+        for (const auto& i : {kA, kF}) ExpectBackOrStored(a, i);
+        ExpectNoOrphans(a);
+      });
+}
+
+}  // namespace
+}  // namespace vz::test
