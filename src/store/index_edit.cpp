@@ -111,6 +111,14 @@ std::set<std::string> RecordedNames(char drive) {
   return names;
 }
 
+bool HasRecord(char drive, const std::string& originalPath, const std::string& storedPath) {
+  auto lines = ReadIndexLines(IndexPathOf(drive));
+  if (!lines) return false;
+  for (const auto& r : PairRecords(*lines))
+    if (EqualsNoCase(Trim(r.storedPath), storedPath) && Trim(r.originalPath) == originalPath) return true;
+  return false;
+}
+
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths) {
   std::vector<Claim> claims(storedPaths.size());
   std::map<char, std::vector<std::size_t>> byDrive;

@@ -120,7 +120,7 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
     report.Failed(e.originalPath, guard.Why() + "; the item stays in the Vaporizer");
     return;
   }
-  if (!RecordedNames(e.storedPath[0]).count(ToUpper(FileNamePart(e.storedPath))) || !Exists(e.storedPath)) {
+  if (!HasRecord(e.storedPath[0], e.originalPath, e.storedPath) || !Exists(e.storedPath)) {
     report.Failed(e.originalPath, "the item is gone from the Vaporizer (vaporized or restored meanwhile)");
     return;
   }

@@ -1,0 +1,127 @@
+// The rules that keep a store whole when other processes share it: names
+// a record holds are never handed out again, a name taken meanwhile costs
+// a retry and not an item, and an item on its way to destruction leaves the
+// list first and comes back only when nothing of it was touched.
+#include <gtest/gtest.h>
+
+#include "engine/batch.h"
+#include "platform/platform.h"
+#include "store/enum_shred.h"
+#include "store/index_edit.h"
+#include "store/send.h"
+#include "store/store.h"
+#include "support/drives.h"
+#include "support/recording_platform.h"
+#include "support/scripted_ui.h"
+#include "window/restore.h"
+
+namespace vz::test {
+namespace {
+
+const ShredOptions kOnePass{1, 1, 0, 0};
+
+class IndexEditTest : public DrivesTest {
+ protected:
+  void SetUp() override {
+    DrivesTest::SetUp();
+    EnsureStores();
+  }
+  std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
+  std::vector<std::string> Shown() {
+    std::vector<std::string> out;
+    ShredEnumeration e;
+    while (auto id = e.Next(PortableTypeInfo)) out.push_back(GetField(id->originalPath) + " -> " + GetField(id->storedPath));
+    return out;
+  }
+  ScriptedUi ui;
+};
+
+// Something outside the Vaporizer creates the chosen stored name just
+// before the move.
+class NameThief : public RecordingPlatform {
+ public:
+  bool MoveItem(const std::string& from, const std::string& to) override {
+    if (!stolen_ && to.find("VAPORIZE") != std::string::npos) stolen_ = NativePlatform().CreateEmptyFile(to);
+    return RecordingPlatform::MoveItem(from, to);
+  }
+
+ private:
+  bool stolen_ = false;
+};
+
+TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCostsARetry) {
+  // The record of an item that vanished by other means still holds D1.txt.
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Gone\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(D("Work\\a.txt"), "a");
+  MakeFile(D("Work\\b.txt"), "b");
+  NameThief thief;
+  {
+    ScopedPlatform use(thief);
+    ScopedUi scope(ui);
+    SendResult r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, nullptr, false, false);
+    EXPECT_TRUE(r.report.AllDone());
+  }
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), "") << "what took the name is left alone";
+  // a.txt lost D2.txt and went under the next free name, after b.txt's.
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt",
+                                               "D:\\Work\\a.txt -> D:\\VAPORIZE\\D4.txt"}));
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D4.txt")), "a");
+  EXPECT_EQ(Index().find("D2.txt"), std::string::npos) << "the record of the lost name was taken back";
+}
+
+TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTakesANewItemForIt) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  std::vector<Claim> claims = ClaimStoredItems({D("VAPORIZE\\D1.txt")});
+  ASSERT_EQ(claims.size(), 1u);
+  EXPECT_EQ(claims[0].original, "D:\\Work\\a.txt");
+  EXPECT_EQ(Slurp(claims[0].claimed), "stored");
+  EXPECT_EQ(Index(), "");
+  // A new item takes the name that is free again.
+  MakeFile(D("Work\\b.txt"), "new");
+  ScopedUi scope(ui);
+  SendToStore({D("Work\\b.txt")}, nullptr, false, false);
+  ASSERT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "new");
+  Report r = RestoreItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}});
+  ASSERT_EQ(r.Items().size(), 1u);
+  EXPECT_EQ(r.Items()[0].outcome, Outcome::Failed);
+  EXPECT_FALSE(PathExists(D("Work\\a.txt")));
+  EXPECT_EQ(Shown(), std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt"});
+}
+
+TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutNamed) {
+  // fail: which call fails; back: whether the item is listed again after.
+  const struct {
+    const char* fail;
+    bool back;
+  } cases[] = {{"OpenExclusive", true}, {"Flush", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fail);
+    TearDown();
+    SetUp();
+    MakeFile(D("VAPORIZE\\D1.txt"), "stored");
+    MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+    RecordingPlatform rec;
+    rec.FailOn(c.fail, "VAPORIZE");
+    Report r;
+    {
+      ScopedPlatform use(rec);
+      ScopedUi scope(ui);
+      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, true, &kOnePass);
+    }
+    EXPECT_FALSE(r.AllDone());
+    if (c.back) {
+      EXPECT_EQ(Shown(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
+      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "stored");
+    } else {
+      EXPECT_TRUE(Shown().empty());
+      const ItemReport& last = r.Items().back();
+      EXPECT_EQ(last.path, D("VAPORIZE\\D1.txt"));
+      EXPECT_NE(last.detail.find("what is left of it is D:\\VAPORIZE\\D2.txt"), std::string::npos) << last.detail;
+      EXPECT_TRUE(PathExists(D("VAPORIZE\\D2.txt")));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vz::test
