@@ -195,13 +195,13 @@ int Restore(const std::vector<std::string>& items, bool yes) {
 int Vaporize(const std::vector<std::string>& items, const ShredFlags& flags, bool yes) {
   std::vector<ShredItemId> ids;
   if (!Resolve(items, ids) || !CanAsk(yes)) return 2;
-  std::vector<std::string> stored;
-  for (const auto& id : ids) stored.push_back(Trim(GetField(id.storedPath)));
+  std::vector<ShredItemRecord> records;
+  for (const auto& id : ids) records.push_back({Trim(GetField(id.originalPath)), Trim(GetField(id.storedPath))});
   ShredOptions options{};
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  return PrintReport(VaporizeBatch(stored, true, hasOptions ? &options : nullptr));
+  return PrintReport(VaporizeStoredItems(records, hasOptions ? &options : nullptr));
 }
 
 int Empty(const ShredFlags& flags, bool yes) {

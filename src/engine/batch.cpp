@@ -377,13 +377,17 @@ bool IsStoreItem(const std::string& path) {
 
 // Claims the stored items of the list (the rest stays as given); the ones
 // that could not be claimed are left alone and reported.
-std::vector<std::string> ClaimItems(std::vector<std::string> list, std::vector<Claimed>& claims, Report& report) {
-  std::vector<std::string> stored;
-  for (const auto& e : list)
-    if (IsStoreItem(WithoutTrailingBackslash(e))) stored.push_back(WithoutTrailingBackslash(e));
+std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
+                                    std::vector<Claimed>& claims, Report& report) {
+  std::vector<std::string> stored, expected;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (IsStoreItem(WithoutTrailingBackslash(list[i]))) {
+      stored.push_back(WithoutTrailingBackslash(list[i]));
+      expected.push_back(originals ? (*originals)[i] : std::string());
+    }
   if (stored.empty()) return list;
   std::unordered_map<std::string, Claim> byGiven;
-  for (auto& c : ClaimStoredItems(stored)) byGiven.emplace(c.given, std::move(c));
+  for (auto& c : ClaimStoredItems(stored, &expected)) byGiven.emplace(c.given, std::move(c));
   std::vector<std::string> out;
   for (auto& e : list) {
     auto it = byGiven.find(WithoutTrailingBackslash(e));
@@ -431,7 +435,10 @@ void GiveBackUntouched(const std::vector<Claimed>& claims, Report& report) {
 
 }  // namespace
 
-Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options) {
+namespace {
+
+Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* originals, bool display,
+                const ShredOptions* options) {
   Report report;
   if (list.empty()) return report;
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(list.size()))) {
@@ -439,12 +446,27 @@ Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOpt
     return report;
   }
   std::vector<Claimed> claims;
-  list = ClaimItems(std::move(list), claims, report);
+  list = ClaimItems(std::move(list), originals, claims, report);
   report.Append(Batch(EffectiveSettings(options), display, claims).Run(std::move(list)));
   GiveBackUntouched(claims, report);
   PruneIndex();
   Plat().UpdateIcon();
   return report;
+}
+
+}  // namespace
+
+Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options) {
+  return RunBatch(std::move(list), nullptr, display, options);
+}
+
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {
+  std::vector<std::string> list, originals;
+  for (const auto& i : items) {
+    list.push_back(Trim(i.storedPath));
+    originals.push_back(Trim(i.originalPath));
+  }
+  return RunBatch(std::move(list), &originals, true, options);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/report.h"
+#include "store/store.h"
 
 namespace vz {
 
@@ -26,6 +27,11 @@ static_assert(sizeof(ShredOptions) == 5, "ShredOptions is a 5-byte packed record
 // in the index files) instead of stored paths; options: null for the
 // settings' values.
 Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options);
+
+// Stored items as a list showed them (original and stored path of each):
+// each is vaporized only while its record still pairs the two, so that an
+// item which took the name since is never touched. options: as above.
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options);
 
 // Every entry of every store directory except "info.shr" and "desktop.ini"
 // (orphans included), in drive order.

@@ -119,7 +119,8 @@ bool HasRecord(char drive, const std::string& originalPath, const std::string& s
   return false;
 }
 
-std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths) {
+std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
+                                    const std::vector<std::string>* originals) {
   std::vector<Claim> claims(storedPaths.size());
   std::map<char, std::vector<std::size_t>> byDrive;
   for (std::size_t i = 0; i < storedPaths.size(); ++i) {
@@ -132,15 +133,22 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths)
       for (std::size_t i : indexes) claims[i].why = guard.Why();
       continue;
     }
-    std::map<std::string, std::string> originals;  // upper-case stored path -> first original path
+    std::multimap<std::string, std::string> recorded;  // upper-case stored path -> original paths
     if (auto lines = ReadIndexLines(IndexPathOf(drive)))
-      for (const auto& r : PairRecords(*lines)) originals.emplace(ToUpper(Trim(r.storedPath)), Trim(r.originalPath));
+      for (const auto& r : PairRecords(*lines)) recorded.emplace(ToUpper(Trim(r.storedPath)), Trim(r.originalPath));
     StoredNameAllocator names;
     std::vector<std::string> claimed;
     for (std::size_t i : indexes) {
       Claim& c = claims[i];
-      auto o = originals.find(ToUpper(c.given));
-      if (o != originals.end()) c.original = o->second;
+      auto [from, to] = recorded.equal_range(ToUpper(c.given));
+      const std::string* expected = originals && !(*originals)[i].empty() ? &(*originals)[i] : nullptr;
+      for (auto r = from; r != to; ++r)
+        if (c.original.empty() || (expected && r->second == *expected)) c.original = r->second;
+      if (expected && c.original != *expected) {
+        c.original.clear();
+        c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
+        continue;
+      }
       const std::string ext = ExtensionOf(FileNamePart(c.given));
       for (int attempt = 0; attempt < 8; ++attempt) {
         std::string to = StoreDirOf(c.given[0]) + "\\" + names.Allocate(c.given[0], ext);

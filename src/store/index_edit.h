@@ -46,6 +46,10 @@ struct Claim {
   std::string original;  // the original path of its record; empty for an orphan
   std::string why;       // why it was not claimed
 };
-std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths);
+// originals, when given, is parallel to storedPaths: an item whose
+// original path is given is claimed only while its record still pairs the
+// two, so that an item which took the name since is never touched.
+std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
+                                    const std::vector<std::string>* originals = nullptr);
 
 }  // namespace vz

@@ -92,11 +92,11 @@ std::size_t SortedPosition(const std::vector<std::string>& sorted, const std::st
   return static_cast<std::size_t>(std::upper_bound(sorted.begin(), sorted.end(), caption, less) - sorted.begin());
 }
 
-std::vector<std::string> StoredPathsOf(const std::vector<const ShredItemId*>& items) {
-  std::vector<std::string> paths;
-  paths.reserve(items.size());
-  for (const ShredItemId* id : items) paths.push_back(Trim(GetField(id->storedPath)));
-  return paths;
+std::vector<ShredItemRecord> RecordsOf(const std::vector<const ShredItemId*>& items) {
+  std::vector<ShredItemRecord> records;
+  records.reserve(items.size());
+  for (const ShredItemId* id : items) records.push_back({Trim(GetField(id->originalPath)), Trim(GetField(id->storedPath))});
+  return records;
 }
 
 }  // namespace vz

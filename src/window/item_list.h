@@ -10,6 +10,7 @@
 
 #include "common/dostime.h"
 #include "store/item_id.h"
+#include "store/store.h"
 
 namespace vz {
 
@@ -86,7 +87,7 @@ class ListCounters {
 std::size_t SortedPosition(const std::vector<std::string>& sorted, const std::string& caption,
                            const std::function<bool(const std::string&, const std::string&)>& less);
 
-// The trimmed stored paths of the chosen rows, in the order given.
-std::vector<std::string> StoredPathsOf(const std::vector<const ShredItemId*>& items);
+// The trimmed paths of the chosen rows, in the order given.
+std::vector<ShredItemRecord> RecordsOf(const std::vector<const ShredItemId*>& items);
 
 }  // namespace vz

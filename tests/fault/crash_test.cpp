@@ -17,11 +17,10 @@
 #include "support/scripted_ui.h"
 #include "window/restore.h"
 
+#include "support/child_process.h"
+
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 namespace vz::test {
@@ -52,61 +51,17 @@ const Operation kOperations[] = {
     {"restore", [] { RestoreItems({{kA.original, kStoredA}, {kF.original, kStoredF}}); }},
 };
 
-// Runs the operation with the process dying before its n-th change. Exits 0
-// when the operation got through first.
-[[noreturn]] void RunDoomed(const std::string& name, int n) {
-  FaultPlatform crash = FaultPlatform::CrashAt(n);
+// A child runs "<operation> <n>": the operation, dying before its n-th
+// change; it exits 0 when the operation got through first.
+const bool kRegistered = RegisterChildRole("crash", [](const std::string& arg) {
+  std::size_t space = arg.find(' ');
+  FaultPlatform crash = FaultPlatform::CrashAt(std::atoi(arg.c_str() + space + 1));
   ScriptedUi ui;
-  {
-    ScopedPlatform use(crash);
-    ScopedUi scope(ui);
-    for (const auto& op : kOperations)
-      if (name == op.name) op.run();
-  }
-  std::fflush(nullptr);
-  std::_Exit(0);
-}
-
-#ifdef _WIN32
-// Windows has no fork: the test program starts itself, and this runs
-// before its tests are even registered.
-const bool kIsChild = [] {
-  const char* spec = std::getenv("VZ_CRASH_CHILD");
-  if (!spec) return false;
-  std::string s = spec;
-  std::size_t space = s.find(' ');
-  RunDoomed(s.substr(0, space), std::atoi(s.c_str() + space + 1));
-}();
-
-// 86 when it died, 0 when it got through.
-int RunChild(const std::string& name, int n) {
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string spec = name + " " + std::to_string(n);
-  SetEnvironmentVariableA("VZ_CRASH_CHILD", spec.c_str());
-  std::string cmd = std::string("\"") + self + "\" --gtest_filter=-*";
-  STARTUPINFOA si{sizeof si};
-  PROCESS_INFORMATION pi{};
-  BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableA("VZ_CRASH_CHILD", nullptr);
-  if (!ok) return -1;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
-}
-#else
-int RunChild(const std::string& name, int n) {
-  std::fflush(nullptr);  // or the child would print what the parent still holds
-  pid_t pid = fork();
-  if (pid == 0) RunDoomed(name, n);
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-#endif
+  ScopedPlatform use(crash);
+  ScopedUi scope(ui);
+  for (const auto& op : kOperations)
+    if (arg.compare(0, space, op.name) == 0) op.run();
+});
 
 class CrashTest : public StoreFixture {
  protected:
@@ -120,7 +75,7 @@ class CrashTest : public StoreFixture {
       Fresh();
       prepare();
       if (HasFatalFailure()) return;
-      int code = RunChild(name, n);
+      int code = StartChild("crash", name + " " + std::to_string(n)).Wait();
       ASSERT_TRUE(code == 0 || code == 86) << "the child ended with " << code;
       Audit audit = TakeAudit();
       SCOPED_TRACE(name + " killed before its change " + std::to_string(n) + "\ndrives:\n" + Dump(audit));

@@ -168,8 +168,10 @@ TEST(ItemListPathsTest, StoredPathsAreTrimmedInTheGivenOrder) {
   ShredItemId a{}, b{};
   SetField(a.storedPath, "  D:\\VAPORIZE\\D2.txt\r\n");
   SetField(b.storedPath, "C:\\VAPORIZE\\C1");
-  EXPECT_EQ(StoredPathsOf({&b, &a}), (std::vector<std::string>{"C:\\VAPORIZE\\C1", "D:\\VAPORIZE\\D2.txt"}));
-  EXPECT_TRUE(StoredPathsOf({}).empty());
+  std::vector<ShredItemRecord> r = RecordsOf({&b, &a});
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].storedPath + "|" + r[1].storedPath, "C:\\VAPORIZE\\C1|D:\\VAPORIZE\\D2.txt");
+  EXPECT_TRUE(RecordsOf({}).empty());
 }
 
 }  // namespace
