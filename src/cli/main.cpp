@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/desktop.h"
+#include "cli/register.h"
 
 namespace {
 
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
   auto* volumes = app.add_subcommand(
       "volumes", "the drive letters, their roots, types and stores, and whether overwriting in place reaches old data there");
   volumes->add_flag("--json", json, "as a JSON array: each drive's medium with its evidence, and the verdict");
+  vz::cli::RegistrationCommands registration(app);
 
   try {
     app.parse(argc, argv);
@@ -110,6 +112,7 @@ int main(int argc, char** argv) {
   }
 
   using namespace vz::cli;
+  if (auto rc = registration.Run()) return *rc;
   ConnectDesktop();
   if (send->parsed()) return Send(args, yes);
   if (list->parsed()) return List(json);
