@@ -28,19 +28,19 @@ std::string HexCode(unsigned long code) {
 std::string DllBesideProgram() {
   char path[MAX_PATH] = {};
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return "Vaporizer.dll";
+  if (n == 0 || n >= MAX_PATH) return {};  // never a bare name, which the current folder would supply
   std::string s(path, n);
   return s.substr(0, s.find_last_of('\\') + 1) + "Vaporizer.dll";
 }
 
 // Loads the module by its full path (never through the search path) and
 // calls one of its two registration exports, as regsvr32 does.
-int CallServerExport(const std::string& given, const char* name, const char* done) {
+int CallServerExport(const std::string& given, const char* name, const char* done, const char* why) {
   char full[MAX_PATH] = {};
-  DWORD n = GetFullPathNameA(given.c_str(), MAX_PATH, full, nullptr);
+  DWORD n = given.empty() ? 0 : GetFullPathNameA(given.c_str(), MAX_PATH, full, nullptr);
   DWORD attributes = n && n < MAX_PATH ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    std::cerr << "vaporizer: " << given << ": no such file\n";
+    std::cerr << "vaporizer: " << (given.empty() ? "Vaporizer.dll beside the program" : given) << ": no such file\n";
     return 1;
   }
   HMODULE module = LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
@@ -58,7 +58,7 @@ int CallServerExport(const std::string& given, const char* name, const char* don
   HRESULT hr = call();
   if (FAILED(hr)) {
     std::cerr << "vaporizer: " << name << " of " << full << " failed (" << HexCode(static_cast<unsigned long>(hr))
-              << "): not registered, or no right to write to HKEY_LOCAL_MACHINE (run it as an administrator)\n";
+              << "): " << why << "\n";
     return 1;
   }
   std::cout << done << ": " << full << "\n";
@@ -164,10 +164,13 @@ RegistrationCommands::RegistrationCommands(CLI::App& app) {
 
 std::optional<int> RegistrationCommands::Run() const {
   const std::string dll = dll_.empty() ? DllBesideProgram() : dll_;
-  if (register_->parsed()) return CallServerExport(dll, "DllRegisterServer", "registered");
+  if (register_->parsed())
+    return CallServerExport(dll, "DllRegisterServer", "registered",
+                            "it writes to HKEY_LOCAL_MACHINE, so run it as an administrator");
   if (!unregister_->parsed()) return std::nullopt;
   if (cleanUp_) return CleanUp();
-  int rc = CallServerExport(dll, "DllUnregisterServer", "unregistered");
+  int rc = CallServerExport(dll, "DllUnregisterServer", "unregistered",
+                            "not registered, or no right to write to HKEY_LOCAL_MACHINE (run it as an administrator)");
   RemoveUnregisteredLeftovers();
   return rc;
 }
