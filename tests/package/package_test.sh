@@ -141,6 +141,14 @@ t_x64_programs_run() {
     [ "$(win cmd /c vaporizer --version)" = "vaporizer $version" ]
 }
 
+# By hand: a missing module, or one of the other bitness, fails and changes nothing.
+t_x64_register_refuses_what_it_cannot_load() {
+  local out
+  win "$pf64\\vaporizer.exe" register 'C:\pkgtest\none.dll' >/dev/null && return 1
+  out=$(wine "$pf64\\vaporizer.exe" register "$pf64\\x86\\Vaporizer.dll" </dev/null 2>&1) && return 1
+  grep -q "cannot be loaded" <<<"$out" && [ "$(desktop_item 64)" = "Vaporizer	$pf64\\Vaporizer.dll" ]
+}
+
 t_x64_upgrade_in_place() {
   installed "$next-x64" && [ "$(products)" = "$(product "$next" "Program Files/Vaporizer")" ] &&
     [ "$(desktop_item 64)" = "Vaporizer	$pf64\\Vaporizer.dll" ] &&
@@ -187,6 +195,7 @@ new_prefix
 check Msi.X64InstallsSilently t_x64_installs_silently
 check Msi.X64RegisteredInBothViews t_x64_registered_in_both_views
 check Msi.X64ProgramsRun t_x64_programs_run
+check Msi.X64RegisterRefusesWhatItCannotLoad t_x64_register_refuses_what_it_cannot_load
 check Msi.X64UpgradeInPlace t_x64_upgrade_in_place
 check Msi.X64DowngradeRefused t_x64_downgrade_refused
 check Msi.X64RemovalForUpgradeKeepsSettings t_x64_removal_for_upgrade_keeps_settings
