@@ -5,8 +5,8 @@
 # Prints GoogleTest-style result lines.
 set -u
 mode=$1 exe=$2
-passed=0 failed=0
-names=()
+check_prefix=Cli.
+source "$(dirname "$0")/../support/check.sh"
 
 if [ "$mode" = native ]; then
   tmp=$(mktemp -d /tmp/vz-cli-XXXXXX)
@@ -36,16 +36,6 @@ reset() {
   rm -rf "$host_c"/* "$host_c"/.VAPORIZE "$host_e"/*
   [ "$mode" = wine ] && touch "$host_c/vz-test-drive" "$host_e/vz-test-drive"
   rm -rf "$store"
-}
-
-check() {  # name, then a command that must succeed
-  local name=$1; shift
-  echo "[ RUN      ] Cli.$name"
-  if "$@"; then
-    echo "[       OK ] Cli.$name"; passed=$((passed + 1))
-  else
-    echo "[  FAILED  ] Cli.$name"; failed=$((failed + 1)); names+=("Cli.$name")
-  fi
 }
 
 t_help() {
@@ -164,10 +154,4 @@ check Settings t_settings
 check Properties t_properties
 check VolumesGiveAVerdictWithEvidence t_volumes
 
-echo "[==========] $((passed + failed)) tests ran."
-[ $passed -gt 0 ] && echo "[  PASSED  ] $passed tests."
-if [ $failed -gt 0 ]; then
-  echo "[  FAILED  ] $failed tests, listed below:"
-  for n in "${names[@]}"; do echo "[  FAILED  ] $n"; done
-  exit 1
-fi
+check_summary

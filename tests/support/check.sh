@@ -1,9 +1,10 @@
 # GoogleTest-style result lines for shell tests, which scripts/test counts.
 #   source tests/support/check.sh; check Name command...; ...; check_summary
+# Names are shown after $check_prefix when it is set ("Cli." gives Cli.Name).
 passed=0 failed=0 failed_names=()
 
 check() {  # name, then a command that must succeed
-  local name=$1; shift
+  local name=${check_prefix:-}$1; shift
   echo "[ RUN      ] $name"
   if "$@"; then
     echo "[       OK ] $name"; passed=$((passed + 1))
