@@ -106,12 +106,14 @@ void RemoveUnregisteredLeftovers() {
 
 // A store that holds nothing but its own two files.
 void RemoveStoreIfEmpty(char drive) {
-  const std::string dir = StoreDirOf(drive), index = IndexPathOf(drive);
+  const std::string dir = StoreDirOf(drive);
+  // A link in the store's place leads elsewhere: leave it.
+  auto self = Plat().FindEntry(dir);
   std::vector<DirEntry> entries;
-  if (!Plat().ListDirectory(dir, entries)) return;
+  if (!self || (self->attributes & kAttrReparsePoint) || !Plat().ListDirectory(dir, entries)) return;
   for (const DirEntry& e : entries) {
     std::string name = ToUpper(e.name);
-    if ((name != "DESKTOP.INI" && name != "INFO.SHR") || (e.attributes & kAttrDirectory)) return;
+    if ((name != "DESKTOP.INI" && name != "INFO.SHR") || (e.attributes & (kAttrDirectory | kAttrReparsePoint))) return;
     if (name == "INFO.SHR" && e.size != 0) return;
   }
   for (const DirEntry& e : entries) {
