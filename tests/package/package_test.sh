@@ -78,6 +78,11 @@ cp "$dist"/*.msi "$tmp/pkgtest/"
 cp "$build/win64/tests/vz_desktop_probe.exe" "$tmp/pkgtest/probe64.exe"
 cp "$build/win32/tests/vz_desktop_probe.exe" "$tmp/pkgtest/probe32.exe"
 "$root/packaging/windows/make-msi" x64 "$next" "$tmp/pkgtest/Vaporizer-$next-x64.msi" "$build/win64" "$build/win32"
+# An installer whose 32-bit module is a program without the registration
+# export: its registration fails after the 64-bit one succeeded.
+mkdir "$tmp/broken32" && cp "$build/win32/vaporizer.exe" "$tmp/broken32/" &&
+  cp "$build/win32/vaporizer.exe" "$tmp/broken32/Vaporizer.dll"
+"$root/packaging/windows/make-msi" x64 "$version" "$tmp/pkgtest/Vaporizer-broken-x64.msi" "$build/win64" "$tmp/broken32"
 
 folder='{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}'
 pf64='C:\Program Files\Vaporizer' pf32='C:\Program Files (x86)\Vaporizer'
@@ -118,6 +123,16 @@ nothing_left() {
   ours=$(grep -il 'vaporiz\|orvel\|5B7C1E2' "$prefix/system.reg" "$prefix/user.reg")
   added=$(snapshot | sort | comm -13 "$tmp/before" -)
   [ -z "$ours$added" ] || { echo "left behind: $ours"; echo "$added" | head -n 20; return 1; }
+}
+
+# A failed registration fails the install, whose files go again. (Wine runs
+# the undo of the installed files before the undo of the registration,
+# which then finds no program to run: the rows stay until the next install
+# writes them again and its removal takes them.)
+t_x64_failed_registration_fails_the_install() {
+  [ -f pkgtest/Vaporizer-broken-x64.msi ] || return 1
+  installed broken-x64 && return 1
+  [ ! -e "Program Files/Vaporizer" ] && [ -z "$(products)" ]
 }
 
 t_x64_installs_silently() {
@@ -192,6 +207,7 @@ t_x86_installs_and_uninstalls() {
 }
 
 new_prefix
+check Msi.X64FailedRegistrationFailsTheInstall t_x64_failed_registration_fails_the_install
 check Msi.X64InstallsSilently t_x64_installs_silently
 check Msi.X64RegisteredInBothViews t_x64_registered_in_both_views
 check Msi.X64ProgramsRun t_x64_programs_run
