@@ -62,12 +62,13 @@ check Deb.ManualPage t_deb_manual_page
 check Deb.BashCompletion t_deb_bash_completion
 
 # --- The Windows installers under Wine --------------------------------------
-# Each installer in a prefix of its own; the tests run from its drive C:.
+# Each installer in a prefix of its own (64-bit Windows for the x64 one,
+# 32-bit Windows for the x86 one); the tests run from its drive C:.
 source "$root/scripts/lib/wine-prefix.sh"
 prefixes=()
 trap 'for p in "${prefixes[@]}"; do WINEPREFIX="$p" wineserver -k >/dev/null 2>&1; rm -rf "$p"; done; rm -rf "$tmp"' EXIT
-new_prefix() {
-  vz_make_prefix
+new_prefix() {  # win64 or win32
+  WINEARCH=$1 vz_make_prefix
   prefix=$WINEPREFIX
   prefixes+=("$prefix")
   cd "$prefix/drive_c" && mkdir pkgtest && cp "$tmp"/pkgtest/* pkgtest/
@@ -85,7 +86,7 @@ mkdir "$tmp/broken32" && cp "$build/win32/vaporizer.exe" "$tmp/broken32/" &&
 "$root/packaging/windows/make-msi" x64 "$version" "$tmp/pkgtest/Vaporizer-broken-x64.msi" "$build/win64" "$tmp/broken32"
 
 folder='{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}'
-pf64='C:\Program Files\Vaporizer' pf32='C:\Program Files (x86)\Vaporizer'
+pf='C:\Program Files\Vaporizer'
 win() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 msiexec() { wine msiexec "$@" </dev/null >/dev/null 2>&1; }
 installed() { msiexec /i "C:\\pkgtest\\Vaporizer-$1.msi" /qn; }
@@ -95,7 +96,8 @@ removed() { msiexec /x "C:\\pkgtest\\Vaporizer-$1.msi" /qn "${@:2}"; }
 desktop_item() { win "C:\\pkgtest\\probe$1.exe" | grep '^Vaporizer'; }
 registered() { win reg query "HKLM\\Software\\Classes\\CLSID\\$folder\\InprocServer32" /ve "/reg:$1" | grep -q 'REG_SZ *C:\\.*\.DLL$'; }
 # "name version publisher size" of each installed product called Vaporizer,
-# from both registry views, as Apps and Features reads them.
+# from both registry views (one and the same on 32-bit Windows), as Apps and
+# Features reads them.
 products() {
   local view
   for view in 64 32; do win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view; done | awk '
@@ -105,7 +107,7 @@ products() {
     $1 == "DisplayVersion" { version = $3 }
     $1 == "Publisher" { sub(/^ *Publisher *REG_SZ */, ""); publisher = $0 }
     $1 == "Size" { size = $3 }
-    END { put() }'
+    END { put() }' | sort -u
 }
 # What Apps and Features should show for a version installed in a folder.
 product() { echo "Vaporizer $1 Orvel Technologies $((($(find "$2" -type f -printf '%s+')0 + 1023) / 1024))"; }
@@ -146,28 +148,28 @@ t_x64_installs_silently() {
 }
 
 t_x64_registered_in_both_views() {
-  registered 64 && registered 32 && [ "$(desktop_item 64)" = "Vaporizer	$pf64\\Vaporizer.dll" ] &&
-    [ "$(desktop_item 32)" = "Vaporizer	$pf64\\x86\\Vaporizer.dll" ]
+  registered 64 && registered 32 && [ "$(desktop_item 64)" = "Vaporizer	$pf\\Vaporizer.dll" ] &&
+    [ "$(desktop_item 32)" = "Vaporizer	$pf\\x86\\Vaporizer.dll" ]
 }
 
 t_x64_programs_run() {
-  [ "$(win "$pf64\\vaporizer.exe" --version)" = "vaporizer $version" ] &&
-    [ "$(win "$pf64\\x86\\vaporizer.exe" --version)" = "vaporizer $version" ] &&
+  [ "$(win "$pf\\vaporizer.exe" --version)" = "vaporizer $version" ] &&
+    [ "$(win "$pf\\x86\\vaporizer.exe" --version)" = "vaporizer $version" ] &&
     [ "$(win cmd /c vaporizer --version)" = "vaporizer $version" ]
 }
 
 # By hand: a missing module, or one of the other bitness, fails and changes nothing.
 t_x64_register_refuses_what_it_cannot_load() {
   local out
-  win "$pf64\\vaporizer.exe" register 'C:\pkgtest\none.dll' >/dev/null && return 1
-  out=$(wine "$pf64\\vaporizer.exe" register "$pf64\\x86\\Vaporizer.dll" </dev/null 2>&1) && return 1
-  grep -q "cannot be loaded" <<<"$out" && [ "$(desktop_item 64)" = "Vaporizer	$pf64\\Vaporizer.dll" ]
+  win "$pf\\vaporizer.exe" register 'C:\pkgtest\none.dll' >/dev/null && return 1
+  out=$(wine "$pf\\vaporizer.exe" register "$pf\\x86\\Vaporizer.dll" </dev/null 2>&1) && return 1
+  grep -q "cannot be loaded" <<<"$out" && [ "$(desktop_item 64)" = "Vaporizer	$pf\\Vaporizer.dll" ]
 }
 
 t_x64_upgrade_in_place() {
   installed "$next-x64" && [ "$(products)" = "$(product "$next" "Program Files/Vaporizer")" ] &&
-    [ "$(desktop_item 64)" = "Vaporizer	$pf64\\Vaporizer.dll" ] &&
-    [ "$(desktop_item 32)" = "Vaporizer	$pf64\\x86\\Vaporizer.dll" ]
+    [ "$(desktop_item 64)" = "Vaporizer	$pf\\Vaporizer.dll" ] &&
+    [ "$(desktop_item 32)" = "Vaporizer	$pf\\x86\\Vaporizer.dll" ]
 }
 
 t_x64_downgrade_refused() {
@@ -180,7 +182,7 @@ t_x64_downgrade_refused() {
 # The removal that an upgrade makes on Windows (Wine's msiexec leaves out
 # UPGRADINGPRODUCTCODE when it removes the older version).
 t_x64_removal_for_upgrade_keeps_settings() {
-  win "$pf64\\vaporizer.exe" settings --passes 5 >/dev/null || return 1
+  win "$pf\\vaporizer.exe" settings --passes 5 >/dev/null || return 1
   cp "Program Files/Vaporizer/vaporizer.exe" pkgtest/ && removed "$next-x64" "UPGRADINGPRODUCTCODE={00000000-0000-0000-0000-000000000001}" || return 1
   [ ! -e "Program Files/Vaporizer" ] && ! registered 64 && ! registered 32 && [ -z "$(products)" ] &&
     [ "$(win 'C:\pkgtest\vaporizer.exe' settings | awk '$1 == "passes" { print $2 }')" = 5 ]
@@ -190,23 +192,20 @@ t_x64_uninstall_leaves_nothing() {
   installed "$next-x64" || return 1
   # A store with an item stays (its items are the user's); C:'s empty one goes.
   mkdir -p "$prefix/drive-d/Work" && echo kept >"$prefix/drive-d/Work/a.txt"
-  win "$pf64\\vaporizer.exe" send --yes 'D:\Work\a.txt' >/dev/null && [ -d VAPORIZE ] || return 1
+  win "$pf\\vaporizer.exe" send --yes 'D:\Work\a.txt' >/dev/null && [ -d VAPORIZE ] || return 1
   removed "$next-x64" && [ -f "$prefix/drive-d/VAPORIZE/D1.txt" ] || return 1
   rm -rf "$prefix/drive-d/VAPORIZE" "$prefix/drive-d/Work"
   nothing_left
 }
 
-# On 64-bit Windows the 32-bit installer serves 32-bit programs alone.
 t_x86_installs_and_uninstalls() {
-  installed "$version-x86" && registered 32 && ! registered 64 &&
-    [ "$(desktop_item 32)" = "Vaporizer	$pf32\\Vaporizer.dll" ] && [ -z "$(desktop_item 64)" ] &&
-    [ "$(win "$pf32\\vaporizer.exe" --version)" = "vaporizer $version" ] &&
+  installed "$version-x86" && registered 32 && [ "$(desktop_item 32)" = "Vaporizer	$pf\\Vaporizer.dll" ] &&
     [ "$(win cmd /c vaporizer --version)" = "vaporizer $version" ] &&
-    [ "$(products)" = "$(product "$version" "Program Files (x86)/Vaporizer")" ] || return 1
+    [ "$(products)" = "$(product "$version" "Program Files/Vaporizer")" ] || return 1
   removed "$version-x86" && nothing_left
 }
 
-new_prefix
+new_prefix win64
 check Msi.X64FailedRegistrationFailsTheInstall t_x64_failed_registration_fails_the_install
 check Msi.X64InstallsSilently t_x64_installs_silently
 check Msi.X64RegisteredInBothViews t_x64_registered_in_both_views
@@ -216,6 +215,6 @@ check Msi.X64UpgradeInPlace t_x64_upgrade_in_place
 check Msi.X64DowngradeRefused t_x64_downgrade_refused
 check Msi.X64RemovalForUpgradeKeepsSettings t_x64_removal_for_upgrade_keeps_settings
 check Msi.X64UninstallLeavesNothing t_x64_uninstall_leaves_nothing
-new_prefix
+new_prefix win32
 check Msi.X86InstallsAndUninstalls t_x86_installs_and_uninstalls
 check_summary
