@@ -115,7 +115,7 @@ product() { echo "Vaporizer $1 Orvel Technologies $((($(find "$2" -type f -print
 # has written the registry out; the installer service's own bookkeeping
 # (its folder, its keys) left aside.
 snapshot() {
-  wineserver -w
+  timeout 120 wineserver -w
   grep -h '^\[' "$prefix/system.reg" "$prefix/user.reg" | sed 's/\] [0-9]*$/]/' | grep -v '\\\\Installer\\\\'
   (cd "$prefix" && find drive_c drive-d -path drive_c/pkgtest -prune -o -path drive_c/windows/Installer -prune -o -print)
 }
