@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/paths.h"
 #include "common/text.h"
+#include "window/restore.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -56,9 +58,12 @@ bool TerminalUi::Ask(Question, const std::string& title, const std::string& text
 }
 
 bool TerminalUi::ConfirmReplace(const ReplaceQuestion& q) {
-  if (assumeYes_) return true;
+  if (assumeYes_) {
+    declinedReplace_ = declinedReplace_ || !replace_;
+    return replace_;
+  }
   std::cerr << "Confirm File Replace\n"
-            << q.thisText << "\n"
+            << kThisFolderContains << Shown(q.originalPath) << "\n"
             << "Would you like to replace the existing file\n"
             << "    " << q.existingBytes << (q.existingDate.empty() ? "" : ", modified on " + q.existingDate) << "\n"
             << "with this one?\n"
@@ -78,7 +83,7 @@ void TerminalUi::ProgressBegin(std::size_t files, int passes) {
 }
 
 void TerminalUi::ProgressFile(std::size_t, const std::string& display) {
-  current_ = display;
+  current_ = Shown(display);
   passesDone_ = 0;
   Draw();
 }

@@ -80,7 +80,7 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
       for (std::size_t end; (end = selection_.find('\0', start)) != std::string::npos; start = end + 1)
         paths.push_back(selection_.substr(start, end - start));
       if (paths.empty()) return S_OK;
-      if (ConfirmSend(paths, nullptr)) SendToStore(paths, nullptr, false, true);
+      if (ConfirmSend(paths, nullptr)) SendToStore(paths, kSendRefreshIcon);
       return S_OK;
     });
   }

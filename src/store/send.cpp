@@ -4,28 +4,11 @@
 #include "common/ui.h"
 #include "engine/batch.h"
 #include "platform/platform.h"
+#include "store/intake.h"
 #include "store/store.h"
 
 namespace vz {
 namespace {
-
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// A full path on a lettered drive: "X:\...".
-bool IsDrivePath(const std::string& s) { return s.size() >= 3 && IsLetter(s[0]) && s[1] == ':' && s[2] == '\\'; }
-
-// The drive part of a path: the letter and colon, or the server and share
-// of a UNC path; empty for a relative path.
-std::string DrivePart(const std::string& s) {
-  if (s.size() >= 2 && s[1] == ':') return s.substr(0, 2);
-  if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') {
-    std::size_t server = s.find('\\', 2);
-    if (server == std::string::npos) return s;
-    std::size_t share = s.find('\\', server + 1);
-    return s.substr(0, share);
-  }
-  return {};
-}
 
 // The name the stamp and the record carry: the local clock, kept as a DOS
 // time would keep it.
@@ -77,129 +60,117 @@ bool ConfirmSend(const std::vector<std::string>& paths, const std::vector<std::s
   return Ui().Ask(Question::ConfirmSend, title, message);
 }
 
-SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
-                       bool askConfirm, bool refreshIcon) {
+namespace {
+
+// Sends the items of one request, one at a time: the stored names handed
+// out and the drives whose index went bad are shared between them.
+class StoreSender {
+ public:
+  void Send(const IntakeItem& item, Report& report);
+
+ private:
+  StoredNameAllocator names_;
+  CivilTime stamp_ = SendingStamp();
+  std::string brokenIndex_;  // drives whose index ends in half a record
+};
+
+void StoreSender::Send(const IntakeItem& item, Report& report) {
+  const std::string& entry = item.path;
+  const char d = entry[0];
+  auto attributes = Plat().GetAttributes(entry);
+  if (!attributes) {
+    report.Failed(entry, "it does not exist");
+    return;
+  }
+  const std::string drive = std::string(1, ToUpperChar(d)) + ":";
+  if (brokenIndex_.find(ToUpperChar(d)) != std::string::npos) {
+    report.Failed(entry, "the index of drive " + drive + " holds half a record that could not be removed");
+    return;
+  }
+  auto index = Plat().OpenAppend(IndexPathOf(d));
+  if (!index) {
+    report.Skipped(entry, "no store on drive " + drive);
+    return;
+  }
+  // Where this record will start: a write cut short is taken back to here.
+  const std::int64_t indexSize = index->Size();
+  if (indexSize < 0) {
+    report.Failed(entry, "the index of drive " + drive + " could not be read");
+    return;
+  }
+  // The stamp marks the day of sending; links and folders keep their times.
+  if (!(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
+    if (auto f = Plat().OpenSharedWrite(entry, false)) f->SetTimes(nullptr, nullptr, &stamp_);
+  }
+  std::string ext = StoredExtension(entry);
+  std::string stored;
+  bool moved = false;
+  // A name taken meanwhile by someone else makes the move fail without
+  // harm; the next free number is tried then.
+  for (int attempt = 0; attempt < 8 && !moved; ++attempt) {
+    std::string name = names_.Allocate(d, ext);
+    stored = std::string(1, d) + kStoreSuffixSlash + name;
+    if (stored.size() >= kMaxPath) break;
+    moved = Plat().MoveItem(entry, stored);
+    if (!moved && !Exists(stored)) {
+      names_.Release(d, name);
+      break;
+    }
+  }
+  if (!moved) {
+    report.Failed(entry, stored.size() >= kMaxPath ? "the stored path would be too long"
+                                                   : "the move into the store was refused");
+    return;
+  }
+  const std::string record = FormatRecord(item.recordedPath, stored);
+  if (!index->Append(record)) {
+    index.reset();
+    // Half a record would pair every later line with the wrong one, and
+    // the items of those records would vanish from the user's sight.
+    if (!CutTornRecord(IndexPathOf(d), indexSize, record)) brokenIndex_ += ToUpperChar(d);
+    // An item must never sit in the store without the record that lets the
+    // user see and restore it: put it back.
+    if (Plat().MoveItem(stored, entry)) {
+      names_.Release(d, FileNamePart(stored));
+      report.Failed(entry, "the index could not be written; the item was left in place");
+    } else {
+      report.Failed(entry, "the index could not be written; the item is at " + stored);
+    }
+    return;
+  }
+  report.Done(entry, "sent", stored);
+}
+
+// The confirm-send question on what goes to the store, under the names
+// their records will carry.
+bool AskToSend(const std::vector<IntakeItem>& items, bool mapped) {
+  std::vector<std::string> names;
+  if (mapped)
+    for (const auto& i : items) names.push_back(FileNamePart(i.recordedPath));
+  return ConfirmSend(PathsOf(items), mapped ? &names : nullptr);
+}
+
+}  // namespace
+
+SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
+                       const std::vector<std::string>* mappedNames) {
   SendResult out;
   if (paths.empty()) return out;
   out.result = 1;
-  if (mappedNames && mappedNames->size() != paths.size()) mappedNames = nullptr;
+  Intake in = TakeIn(paths, mappedNames, Road::ByDrive);
+  out.report = in.refused;
 
-  std::string fixed = ToUpper(GetFixedDrives());
-  std::vector<std::string> storeList, storeNames, directList;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string& entry = paths[i];
-    std::string trimmed = Trim(entry);
-    char first = entry.empty() ? '\0' : ToUpperChar(entry[0]);
-    if (first && fixed.find(first) != std::string::npos && IsDrivePath(entry)) {
-      if (StartsWithNoCase(entry.substr(1), kStoreSuffixSlash)) {
-        out.report.Skipped(entry, "it is already in the Vaporizer");
-        continue;
-      }
-      storeList.push_back(trimmed);
-      storeNames.push_back(mappedNames ? (*mappedNames)[i] : std::string());
-    } else if (Trim(DrivePart(trimmed)).size() == 2 && IsDrivePath(trimmed)) {
-      directList.push_back(trimmed);
-    } else {
-      out.report.Skipped(entry, "not a full path on a drive");
-    }
+  // No store on those drives: what is sent there is destroyed at once.
+  if (!in.direct.empty()) out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths));
+
+  if (!in.store.empty() && (flags & kSendAskFirst) && !AskToSend(in.store, mappedNames != nullptr)) {
+    for (const auto& i : in.store) out.report.Skipped(i.path, "the user said No");
+    in.store.clear();
   }
+  StoreSender sender;
+  for (const auto& item : in.store) sender.Send(item, out.report);
 
-  if (!directList.empty()) {
-    // No store on those drives: what is sent there is destroyed at once.
-    Report vaporized = VaporizeBatch(directList, false, nullptr);
-    out.report.Append(vaporized);
-  }
-
-  if (!storeList.empty() && askConfirm &&
-      !ConfirmSend(storeList, mappedNames ? &storeNames : nullptr)) {
-    for (const auto& e : storeList) out.report.Skipped(e, "the user said No");
-    storeList.clear();
-  }
-
-  StoredNameAllocator names;
-  CivilTime stamp = SendingStamp();
-  std::string brokenIndex;  // drives whose index ends in half a record
-  for (std::size_t i = 0; i < storeList.size(); ++i) {
-    const std::string& entry = storeList[i];
-    char d = entry[0];
-    std::string original = mappedNames ? Trim(FolderPart(entry) + storeNames[i]) : entry;
-    if (entry.size() >= kMaxPath || original.size() >= kMaxPath) {
-      out.report.Skipped(entry, "the path is too long to be recorded (259 characters at most)");
-      continue;
-    }
-    std::string rest = WithoutTrailingBackslash(entry.substr(2));
-    if (rest.empty()) {
-      out.report.Skipped(entry, "a drive's root cannot be sent");
-      continue;
-    }
-    if (EqualsNoCase(WithoutTrailingBackslash(entry).substr(1), kStoreSuffix)) {
-      out.report.Skipped(entry, "it is the Vaporizer's own store");
-      continue;
-    }
-    auto attributes = Plat().GetAttributes(entry);
-    if (!attributes) {
-      out.report.Failed(entry, "it does not exist");
-      continue;
-    }
-    const std::string drive = std::string(1, ToUpperChar(d)) + ":";
-    if (brokenIndex.find(ToUpperChar(d)) != std::string::npos) {
-      out.report.Failed(entry, "the index of drive " + drive + " holds half a record that could not be removed");
-      continue;
-    }
-    auto index = Plat().OpenAppend(IndexPathOf(d));
-    if (!index) {
-      out.report.Skipped(entry, "no store on drive " + drive);
-      continue;
-    }
-    // Where this record will start: a write cut short is taken back to here.
-    const std::int64_t indexSize = index->Size();
-    if (indexSize < 0) {
-      out.report.Failed(entry, "the index of drive " + drive + " could not be read");
-      continue;
-    }
-    // The stamp marks the day of sending; links and folders keep their times.
-    if (!(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
-      if (auto f = Plat().OpenSharedWrite(entry, false)) f->SetTimes(nullptr, nullptr, &stamp);
-    }
-    std::string ext = ExtensionOf(entry);
-    std::string stored;
-    bool moved = false;
-    // A name taken meanwhile by someone else makes the move fail without
-    // harm; the next free number is tried then.
-    for (int attempt = 0; attempt < 8 && !moved; ++attempt) {
-      std::string name = names.Allocate(d, ext);
-      stored = std::string(1, d) + kStoreSuffixSlash + name;
-      if (stored.size() >= kMaxPath) break;
-      moved = Plat().MoveItem(entry, stored);
-      if (!moved && !Exists(stored)) {
-        names.Release(d, name);
-        break;
-      }
-    }
-    if (!moved) {
-      out.report.Failed(entry, stored.size() >= kMaxPath ? "the stored path would be too long"
-                                                          : "the move into the store was refused");
-      continue;
-    }
-    const std::string record = FormatRecord({original, stored});
-    if (!index->Append(record)) {
-      index.reset();
-      // Half a record would pair every later line with the wrong one, and
-      // the items of those records would vanish from the user's sight.
-      if (!CutTornRecord(IndexPathOf(d), indexSize, record)) brokenIndex += ToUpperChar(d);
-      // An item must never sit in the store without the record that lets the
-      // user see and restore it: put it back.
-      if (Plat().MoveItem(stored, entry)) {
-        names.Release(d, FileNamePart(stored));
-        out.report.Failed(entry, "the index could not be written; the item was left in place");
-      } else
-        out.report.Failed(entry, "the index could not be written; the item is at " + stored);
-      continue;
-    }
-    out.report.Done(entry, "sent", stored);
-  }
-
-  if (refreshIcon) Plat().UpdateIcon();
+  if (flags & kSendRefreshIcon) Plat().UpdateIcon();
   return out;
 }
 
@@ -248,7 +219,7 @@ std::vector<std::u16string> SplitNameMapWide(const char16_t* data, std::size_t u
 SendResult PrepareAndSend(const char* buffer, std::int32_t count, bool refreshIcon) {
   std::vector<std::string> paths = SplitPathBuffer(buffer, count);
   EnsureStores();
-  return SendToStore(paths, nullptr, false, refreshIcon);
+  return SendToStore(paths, refreshIcon ? kSendRefreshIcon : kSendQuietly);
 }
 
 }  // namespace vz

@@ -645,14 +645,14 @@ void TView::Shred1Click() {
   if (chosen.empty()) return;
   BusyScope busy(busy_);
   if (!busy.Entered()) return;
-  VaporizeBatch(StoredPathsOf(chosen), true, nullptr);
+  VaporizeBatch(StoredPathsOf(chosen), BatchEntries::StoredItems);
   RequestRefill();
 }
 
 void TView::EmptyVaporizer1Click() {
   BusyScope busy(busy_);
   if (!busy.Entered()) return;
-  VaporizeBatch(StoredPathsOf(AllItems()), true, nullptr);
+  VaporizeBatch(StoredPathsOf(AllItems()), BatchEntries::StoredItems);
   RequestRefill();
 }
 

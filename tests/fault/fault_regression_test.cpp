@@ -90,7 +90,7 @@ TEST_F(FoundFaultTest, AnIndexWriteCutShortIsTakenBackAndLaterItemsStayVisible) 
   {
     ScopedPlatform use(faults);
     ScopedUi scope(ui);
-    r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt"), D("Work\\c.txt")}, nullptr, false, false);
+    r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt"), D("Work\\c.txt")}, kSendQuietly);
   }
   ASSERT_TRUE(faults.Hit());
   EXPECT_EQ(Slurp(D("Work\\a.txt")), "a") << "the item whose record failed went back";
@@ -113,7 +113,7 @@ TEST_F(FoundFaultTest, AHalfRecordThatCannotBeTakenBackStopsSendingToThatDrive) 
   {
     ScopedPlatform use(faults);
     ScopedUi scope(ui);
-    r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt"), C("Work\\c.txt")}, nullptr, false, false);
+    r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt"), C("Work\\c.txt")}, kSendQuietly);
   }
   // Every append fails here, so c.txt on C: stays too; what matters is
   // that nothing lands in a store without its record and the report says so.
@@ -133,7 +133,7 @@ TEST_F(FoundFaultTest, AnIndexThatKeepsTheTornHalfRefusesFurtherRecords) {
   {
     ScopedPlatform use(faults);
     ScopedUi scope(ui);
-    r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, nullptr, false, false);
+    r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, kSendQuietly);
   }
   EXPECT_EQ(Slurp(D("Work\\a.txt")), "a");
   EXPECT_EQ(Slurp(D("Work\\b.txt")), "b");
@@ -159,8 +159,11 @@ TEST_F(FoundFaultTest, APruneThatCannotReadAnItemsAttributesKeepsItsRecord) {
     PruneIndex();
   }
   ASSERT_TRUE(faults.Hit());
-  // Listings still work, so the dead records are known dead and go.
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n");
+  // Listings still work, so the dead record is known dead and goes; the
+  // damaged one stays for the user to see.
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")),
+            "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n"
+            "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n");
 
   // With no way at all to look, nothing is dropped.
   MakeFile(D("VAPORIZE\\info.shr"), index);
