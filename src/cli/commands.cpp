@@ -248,7 +248,7 @@ int List(bool json_) {
       PutName(j, "original", HostForm(GetField(it.originalPath)));
       PutName(j, "stored", HostForm(stored));
       j["sent"] = sent.empty() ? json(nullptr) : json(sent);
-      j["type"] = GetField(it.typeName);
+      PutName(j, "type", GetField(it.typeName));
       j["size"] = size < 0 ? json(nullptr) : json(size);
       arr.push_back(j);
     }
@@ -275,7 +275,7 @@ int List(bool json_) {
     std::string stored = GetField(it.storedPath);
     std::int64_t size = GetItemSize(stored);
     std::cout << Pad(Printable(FileNamePart(stored)), 10) << Pad(Printable(GetField(it.displayName)), 24)
-              << Pad(SentDate(stored, false), 18) << Pad(GetField(it.typeName), 20)
+              << Pad(SentDate(stored, false), 18) << Pad(Printable(GetField(it.typeName)), 20)
               << Pad(size < 0 ? "-" : std::to_string(size), 12) << Shown(FolderPart(GetField(it.originalPath)))
               << "\n";
   }

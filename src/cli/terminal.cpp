@@ -30,11 +30,14 @@ bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 #endif
 
 namespace {
-// The dialogs' texts use bare CRs between paragraphs; a terminal wants LFs.
+// The dialogs' texts use bare CRs between paragraphs; a terminal wants
+// LFs, and the names in between shown escaped.
 std::string ForTerminal(const std::string& text) {
   std::string out;
-  for (char c : text) out += (c == '\r') ? '\n' : c;
-  return out;
+  std::size_t start = 0;
+  for (std::size_t cr; (cr = text.find('\r', start)) != std::string::npos; start = cr + 1)
+    out += Printable(text.substr(start, cr - start)) + "\n";
+  return out + Printable(text.substr(start));
 }
 }  // namespace
 

@@ -142,6 +142,8 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
     }
     if (pending.empty()) {
       damaged({&line}, "a stored path without the original path that should come before it");
+      records.back().storedPath = std::move(records.back().originalPath);
+      records.back().originalPath.clear();
       continue;
     }
     flushLeftovers(pending.size() - 1);

@@ -12,6 +12,7 @@
 #include "engine/batch.h"
 #include "engine/link_support.h"
 #include "platform/platform.h"
+#include "store/enum_shred.h"
 #include "store/intake.h"
 #include "store/send.h"
 #include "store/store.h"
@@ -39,7 +40,7 @@ std::vector<std::string> Names() {
   for (int c = 1; c < 256; ++c)
     if (c != '/' && c != '\\') pool += static_cast<char>(c);
   std::vector<std::string> names = {"a ", " a", "a", "a.", "a..", "...", ".a", "a\nb", "a\rb", "a\tb",
-                                    "\xE9t\xE9", "x\n", "VAPORIZE.txt"};
+                                    "\xE9t\xE9", "x\n", "VAPORIZE.txt", "a:b"};
 #endif
   std::mt19937 random(16);
   for (int i = 0; i < 14; ++i) {
@@ -157,6 +158,41 @@ TEST_F(ExactNameTest, EveryRoadChangesTheNamedItemAndNothingElse) {
     ExpectOnly(tree, e.target, "vaporize");
     MakeFile(e.target, content);
   }
+}
+
+// An index edited by hand, or bent by an older version, names things
+// outside the store: none of it is listed, and vaporizing or restoring
+// what its records name changes nothing outside the stores.
+TEST_F(ExactNameTest, RecordsThatPointOutsideTheStoreAreNeverActedOn) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  MakeFile(D("docs\\p.txt"), "precious");
+  MakeFile(D("t\\a.txt"), "a");
+  MakeFile(D("VAPORIZE\\info.shr"),
+           "D:\\t\\a.txt\r\nD:\\docs\r\n"
+           "D:\\t\\b.txt\r\nD:\\VAPORIZE\\..\\docs\r\n"
+           "D:\\VAPORIZE\\x.\r\nD:\\docs\\p.txt\r\n"
+           "D:\\t\r\nD:\\VAPORIZE\\info.shr\r\n"
+           "D:\\t\\a.txt\r\nD:\\VAPORIZE\r\n"
+           "D:\\docs\r\n");
+  const auto before = Snapshot({D("docs"), D("t")});
+  const std::string index = Slurp(D("VAPORIZE\\info.shr"));
+  EXPECT_EQ(ShredEnumeration().Count(), 0u);
+  std::vector<std::string> stored;
+  std::vector<RestoreEntry> entries;
+  auto records = ReadIndex('D');
+  ASSERT_TRUE(records.has_value());
+  for (const auto& r : *records) {
+    EXPECT_FALSE(r.Sound()) << r.originalPath << " / " << r.storedPath;
+    stored.push_back(r.storedPath);
+    entries.push_back({r.originalPath, r.storedPath});
+  }
+  ASSERT_EQ(stored.size(), 7u);
+  EXPECT_EQ(VaporizeBatch(stored, BatchEntries::StoredItems).Count(Outcome::Failed), stored.size());
+  EXPECT_EQ(RestoreItems(entries).Count(Outcome::Done), 0u);
+  PruneIndex();
+  EXPECT_EQ(Snapshot({D("docs"), D("t")}), before);
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), index) << "damaged records stay for the user to see";
 }
 
 }  // namespace

@@ -81,6 +81,18 @@ class SendWinTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
+  void TearDown() override {
+    if (dll_) FreeLibrary(dll_);
+    DrivesTest::TearDown();
+  }
+  // The exported entry point as an outside program finds it in the module.
+  using PrepareFn = BYTE(WINAPI*)(const char*, INT32, BYTE);
+  PrepareFn Export() {
+    if (!dll_) dll_ = LoadLibraryA("Vaporizer.dll");
+    return dll_ ? reinterpret_cast<PrepareFn>(reinterpret_cast<void*>(GetProcAddress(dll_, "ExtPreparateData")))
+                : nullptr;
+  }
+  HMODULE dll_ = nullptr;
   com::ComPtr<IDataObject> Drop(std::vector<std::string> files, std::vector<std::wstring> map = {}) {
     com::ComPtr<IDataObject> d;
     EXPECT_EQ(TestDataObject::CreateInstance(IID_IDataObject, d.PutVoid(), std::move(files), std::move(map)), S_OK);
@@ -139,10 +151,7 @@ TEST_F(SendWinTest, DropAnsweredNoMovesNothingAndEmptyDropReportsNothing) {
 }
 
 TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
-  HMODULE dll = LoadLibraryA("Vaporizer.dll");
-  ASSERT_NE(dll, nullptr);
-  using Fn = BYTE(WINAPI*)(const char*, INT32, BYTE);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "ExtPreparateData")));
+  auto fn = Export();
   ASSERT_NE(fn, nullptr);
   MakeFile(D("Work\\report.doc"), "r");
   MakeFile(D("Work\\Notes"), "n");
@@ -155,17 +164,13 @@ TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
   DeleteFileA("D:\\VAPORIZE\\desktop.ini");
   EXPECT_EQ(fn(buf, 0, 0), 0);
   EXPECT_NE(GetFileAttributesA("D:\\VAPORIZE\\desktop.ini"), INVALID_FILE_ATTRIBUTES);
-  FreeLibrary(dll);
 }
 
 // What the exported function is handed goes through the same intake as
 // every other road: nothing that is not an item of a fixed drive outside
 // the stores is touched, and each refusal says why.
 TEST_F(SendWinTest, ExtPreparateDataTouchesNothingThatIsNoItemAndSaysWhy) {
-  HMODULE dll = LoadLibraryA("Vaporizer.dll");
-  ASSERT_NE(dll, nullptr);
-  using Fn = BYTE(WINAPI*)(const char*, INT32, BYTE);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "ExtPreparateData")));
+  auto fn = Export();
   ASSERT_NE(fn, nullptr);
   MakeFile(D("Work\\b.txt"), "b");
   MakeFile(D("VAPORIZE\\D1.txt"), "stored");
@@ -187,7 +192,6 @@ TEST_F(SendWinTest, ExtPreparateDataTouchesNothingThatIsNoItemAndSaysWhy) {
     EXPECT_EQ(Snapshot({D(), E()}), before);
   }
   EXPECT_TRUE(answer.Seen().empty()) << answer.Seen()[0].title;
-  FreeLibrary(dll);
 }
 
 // A dropped path longer than the index takes is refused whole; cut to a

@@ -233,7 +233,8 @@ class PosixPlatform : public Platform {
     auto host = Host(path);
     struct stat st {};
     if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
-    return EntryOf(*host, FileNamePart(WithoutTrailingBackslash(path)), st);
+    std::string p = WithoutTrailingBackslash(path);
+    return EntryOf(*host, p.substr(p.find_last_of('\\') + 1), st);
   }
 
   bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) override {
@@ -253,7 +254,7 @@ class PosixPlatform : public Platform {
       // own name.
       auto sys = posix::ToSystemPath(child);
       if (!sys || sys->size() <= 3) continue;
-      out.push_back(EntryOf(child, FileNamePart(*sys), st));
+      out.push_back(EntryOf(child, sys->substr(sys->find_last_of('\\') + 1), st));
     }
     ::closedir(d);
     return true;
