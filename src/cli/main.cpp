@@ -64,10 +64,10 @@ int main(int argc, char** argv) {
       "old date, truncated and deleted. Items on drives without a store (removable, network) are\n"
       "vaporized at once when sent. Destructive commands ask first; --yes answers Yes to every\n"
       "question and is required when standard input is not a terminal.\n\n"
-      "A PATH or an ITEM is a path: relative to the current folder, '..' taken after the real folder\n"
-      "it follows, the last name as given (a link is the link, not what it points at). Drive roots,\n"
-      "the stores and anything in them are never sent or shredded. Names are shown with control\n"
-      "characters and bytes that are not text written as \\xNN."};
+      "A PATH, and an ITEM unless --stored is given, is a path: relative to the current folder, '..'\n"
+      "taken after the real folder it follows, the last name as given (a link is the link, not what\n"
+      "it points at). Drive roots, the stores and anything in them are never sent or shredded. Names\n"
+      "are shown with control characters and bytes that are not text written as \\xNN.\n"};
   app.set_version_flag("--version", std::string("vaporizer ") + VZ_VERSION);
   app.require_subcommand(0, 1);
   app.footer(

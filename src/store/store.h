@@ -39,7 +39,9 @@ void EnsureStores();
 // Size of the first directory entry matching the path; -1 for a folder or
 // when nothing matches.
 std::int64_t GetItemSize(const std::string& path);
-// Drops dead records (and an odd last line) from every fixed drive's index.
+// Drops from every fixed drive's index the records whose item, a proper
+// item of that drive's store, is gone; every other record stays, damaged
+// ones included.
 // The index is replaced in one step, so a failure leaves it whole.
 void PruneIndex();
 // True when no fixed drive has an index file longer than zero bytes.
