@@ -22,17 +22,16 @@
 namespace vz::cli {
 namespace {
 
+using nlohmann::json;
+
+std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); }
+
 // A name in JSON: as text, and when it is not UTF-8 also byte for byte,
 // percent-encoded, under the key with "_percent" added.
 void PutName(json& j, const std::string& key, const std::string& bytes) {
   j[key] = bytes;
   if (!IsUtf8(bytes)) j[key + "_percent"] = PercentEncoded(bytes);
 }
-
-
-using nlohmann::json;
-
-std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); }
 
 // Questions need somebody to answer them.
 bool CanAsk(bool yes) {
