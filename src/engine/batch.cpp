@@ -325,7 +325,7 @@ Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOpt
   Report report;
   if (list.empty()) return report;
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(list.size()))) {
-    for (const auto& item : list) report.Skipped(item, "left in place: the caution question was answered No");
+    for (const auto& item : list) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }
   report = Batch(EffectiveSettings(options), display).Run(std::move(list));

@@ -112,7 +112,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<
 
   if (!storeList.empty() && askConfirm &&
       !ConfirmSend(storeList, mappedNames ? &storeNames : nullptr)) {
-    for (const auto& e : storeList) out.report.Skipped(e, "the user said No");
+    for (const auto& e : storeList) out.report.Declined(e, "the user said No");
     storeList.clear();
   }
 
