@@ -19,7 +19,11 @@ namespace {
 const std::string kFolderKey = std::string("CLSID\\") + kFolderId;
 const std::string kNamespaceKey =
     std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\") + kFolderId;
-const std::string kApprovalKey = "SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved";
+// The list the shell reads; the "WindowsNT" key of old documents approves nothing.
+const std::string kApprovalKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const std::string kUserStarHandler = std::string("Software\\Classes\\*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
+const std::string kUserFolderHandler =
+    std::string("Software\\Classes\\Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
 
 std::string ShortPath(const std::string& path) {
   char buf[MAX_PATH] = {};
@@ -145,6 +149,9 @@ TEST_F(RegistrationTest, SendToShortcutPointsAtTheFolderOnTheDesktop) {
 
 TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
   ASSERT_EQ(module_->Register(), S_OK);
+  // The handler a standard user turned on in their own classes goes too.
+  RegPutString(HKEY_CURRENT_USER, kUserStarHandler, "", kFileMenuId);
+  RegPutString(HKEY_CURRENT_USER, kUserFolderHandler, "", kFileMenuId);
   ASSERT_EQ(module_->Unregister(), S_OK);
   const std::string f = kFolderKey;
   struct Gone {
@@ -157,7 +164,8 @@ TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
                         Gone{HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
-                        Gone{HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon"}}) {
+                        Gone{HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon"},
+                        Gone{HKEY_CURRENT_USER, kUserStarHandler}, Gone{HKEY_CURRENT_USER, kUserFolderHandler}}) {
     EXPECT_FALSE(RegKeyExists(g.root, g.key)) << g.key;
   }
   for (const char* id : {kFolderId, kMenuId, kFileMenuId, kPropId})

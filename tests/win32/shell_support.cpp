@@ -101,8 +101,11 @@ void ScrubRegistration() {
       RegCloseKey(h);
     }
   }
-  for (const char* root : {"*", "Folder"})
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + kFileMenuId).c_str());
+  for (const char* root : {"*", "Folder"}) {
+    std::string handler = std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + kFileMenuId;
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, handler.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Classes\\" + handler).c_str());
+  }
   RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
   RegDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
   DeleteFileA((SendToFolder() + "\\Vaporizer.lnk").c_str());
