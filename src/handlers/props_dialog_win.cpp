@@ -332,21 +332,16 @@ INT_PTR CALLBACK TFMProps::SheetProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   }
 }
 
-}  // namespace vz::win32
-
-extern "C" INT32 WINAPI ShowVaporizerProps(vz::win32::TFMProps* dialog) {
-  using vz::win32::TFMProps;
-  try {
-    std::unique_ptr<TFMProps> own;
-    if (!dialog) {
-      own = std::make_unique<TFMProps>();
-      dialog = own.get();
-    }
-    dialog->SetTabVisible(TFMProps::Tab::General, false);
-    dialog->SetActiveTab(TFMProps::Tab::Vaporizer);
-    dialog->SetCaption("Properties: Vaporizer");
-    return dialog->ShowModal();
-  } catch (...) {
-    return 0;
+INT32 ShowSettingsDialog(TFMProps* dialog) {
+  std::unique_ptr<TFMProps> own;
+  if (!dialog) {
+    own = std::make_unique<TFMProps>();
+    dialog = own.get();
   }
+  dialog->SetTabVisible(TFMProps::Tab::General, false);
+  dialog->SetActiveTab(TFMProps::Tab::Vaporizer);
+  dialog->SetCaption("Properties: Vaporizer");
+  return dialog->ShowModal();
 }
+
+}  // namespace vz::win32

@@ -138,7 +138,9 @@ IFACEMETHODIMP TVaporizerView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS s
       com::ComPtr<IDropTarget> target;
       if (SUCCEEDED(CreateDropShred(nullptr, IID_IDropTarget, target.PutVoid()))) {
         dropTarget_ = target;
-        comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
+        // OLE on this thread for the registration's life: the module does
+        // not set it up for the thread that happens to load it.
+        comInitialized_ = SUCCEEDED(OleInitialize(nullptr));
         dropRegistered_ = SUCCEEDED(RegisterDragDrop(hwnd, dropTarget_.Get()));
       }
 
@@ -162,7 +164,7 @@ void TVaporizerView::DestroyItemWindow() {
   dropRegistered_ = false;
   RemoveMergedMenu();
   window_.reset();
-  if (comInitialized_) CoUninitialize();
+  if (comInitialized_) OleUninitialize();
   comInitialized_ = false;
   browser_.Reset();
 }

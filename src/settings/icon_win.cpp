@@ -180,20 +180,11 @@ bool UpdateIconNow() {
   return true;
 }
 
-}  // namespace vz::win32
-
-namespace {
 void UpdateIconQuietly() {
   // An early stop is not an error for callers outside the registration.
-  try {
-    vz::win32::UpdateIconNow();
-  } catch (...) {
-  }
+  com::GuardOr(false, [] { return UpdateIconNow(); });
 }
-}  // namespace
 
-namespace vz::win32 {
 void InstallUpdateIconHook() { SetUpdateIconHook(&UpdateIconQuietly); }
-}  // namespace vz::win32
 
-extern "C" void WINAPI UpdateIcon() { UpdateIconQuietly(); }
+}  // namespace vz::win32

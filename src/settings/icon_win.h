@@ -25,8 +25,10 @@ LPITEMIDLIST FindFolderOnDesktop(HWND owner = nullptr);
 // index also announces that this system image changed.
 void RefreshShellWindows(int iconIndex);
 
-// Lets the platform layer's UpdateIcon (used by the portable core) reach
-// UpdateIconNow; an early stop returns quietly there.
+// UpdateIconNow for callers to whom an early stop is no error: the
+// exported UpdateIcon and, once installed, the platform layer's UpdateIcon
+// that the portable core calls.
+void UpdateIconQuietly();
 void InstallUpdateIconHook();
 
 // The parts of an icon location "path,-101": the module path before the

@@ -1,8 +1,9 @@
 // The shell's user interface: every question and the progress display go
 // to the module's own dialogs.
+#include "window/shell_ui_win.h"
+
 #include <windows.h>
 
-#include "common/ui.h"
 #include "engine/ui_win.h"
 #include "store/send_ui_win.h"
 #include "window/restore_ui_win.h"

@@ -59,6 +59,11 @@ LPITEMIDLIST DesktopItemNamed(const char* wanted) {
   return nullptr;
 }
 
+BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM kept) {
+  *reinterpret_cast<HPROPSHEETPAGE*>(kept) = page;
+  return TRUE;
+}
+
 class RegistrationTest : public ModuleTest {
  protected:
   void TearDown() override {
@@ -225,6 +230,17 @@ TEST_F(RegistrationTest, CanUnloadOnlyWhenTheFolderIsGoneAndNoObjectLives) {
   ASSERT_EQ(module_->GetClassObject(Guid(kPropId), IID_IClassFactory, factory.PutVoid()), S_OK);
   factory->LockServer(FALSE);
   factory.Reset();
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK);
+
+  // A settings page in an open sheet keeps the code behind it.
+  com::ComPtr<IShellPropSheetExt> prop;
+  ASSERT_EQ(module_->Create(Guid(kPropId), prop), S_OK);
+  HPROPSHEETPAGE page = nullptr;
+  ASSERT_EQ(prop->AddPages(KeepPage, reinterpret_cast<LPARAM>(&page)), S_OK);
+  prop.Reset();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "the page is in a sheet";
+  DestroyPropertySheetPage(page);
   EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 }
 
