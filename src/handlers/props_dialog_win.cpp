@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "handlers/settings_save_win.h"
+#include "platform/win32/modal.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 
@@ -90,8 +91,8 @@ void TFMProps::DisableApply() {
 int TFMProps::ShowModal() {
   InitCommonControls();
   Template dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, L"");
-  INT_PTR result = DialogBoxIndirectParamA(ModuleInstance(), dialog.Get(), owner_, &TFMProps::DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+  INT_PTR result =
+      ModalDialog(ModuleInstance(), dialog.Get(), owner_, &TFMProps::DialogProc, reinterpret_cast<LPARAM>(this));
   Cleanup();
   return result == IDOK ? IDOK : result == IDCANCEL ? IDCANCEL : 0;
 }

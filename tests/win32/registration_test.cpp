@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/drives.h"
+#include "win32/recording_browser.h"
 #include "win32/shell_support.h"
 
 namespace vz::test {
@@ -241,6 +242,26 @@ TEST_F(RegistrationTest, CanUnloadOnlyWhenTheFolderIsGoneAndNoObjectLives) {
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "the page is in a sheet";
   DestroyPropertySheetPage(page);
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK);
+
+  // A frame that destroys the view's window before telling the view leaves
+  // no drop target registered, and so nothing of the module alive.
+  com::ComPtr<IShellFolder> folder;
+  com::ComPtr<IShellBrowser> browser;
+  com::ComPtr<IShellView> view;
+  ASSERT_EQ(module_->Create(Guid(kFolderId), folder), S_OK);
+  ASSERT_EQ(RecordingBrowser::CreateInstance(IID_IShellBrowser, browser.PutVoid(), RecordingBrowser::Options{}), S_OK);
+  ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()), S_OK);
+  FOLDERSETTINGS fs{FVM_LIST, 0};
+  RECT rect{0, 0, 300, 200};
+  HWND window = nullptr;
+  ASSERT_EQ(view->CreateViewWindow(nullptr, &fs, browser.Get(), &rect, &window), S_OK);
+  DestroyWindow(static_cast<RecordingBrowser*>(browser.Get())->Frame());
+  EXPECT_FALSE(IsWindow(window));
+  view->DestroyViewWindow();
+  view.Reset();
+  folder.Reset();
+  browser.Reset();
   EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 }
 
