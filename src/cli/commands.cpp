@@ -18,10 +18,6 @@
 #include "window/properties.h"
 #include "window/restore.h"
 
-#ifndef _WIN32
-#include "platform/posix/volumes.h"
-#endif
-
 namespace vz::cli {
 namespace {
 
@@ -69,6 +65,7 @@ int PrintReport(const Report& report) {
         std::cout << "failed: " << Shown(i.path) << ": " << i.detail << "\n";
         break;
     }
+    if (!i.warning.empty()) std::cout << "  warning: " << i.warning << "\n";
   }
   return report.AllDone() ? 0 : 1;
 }
@@ -279,43 +276,6 @@ int Properties(const std::vector<std::string>& items, bool json_) {
             << "Opened:       " << m.opened << "\n\n"
             << "Attributes:   " << box(m.readOnly) << " Read-Only  " << box(m.archive) << " Archive  "
             << box(m.hidden) << " Hidden  " << box(m.system) << " System\n";
-  return 0;
-}
-
-int Volumes() {
-  std::string fixed = ToUpper(GetFixedDrives());
-  std::uint32_t mask = Plat().LogicalDriveMask();
-#ifndef _WIN32
-  std::string err = posix::VolumeTableError();
-  if (!err.empty()) std::cerr << "vaporizer: VAPORIZER_VOLUMES: " << err << "\n";
-  std::cout << (std::getenv("VAPORIZER_VOLUMES") ? "From VAPORIZER_VOLUMES:\n" : "Default (set VAPORIZER_VOLUMES to change):\n");
-#endif
-  for (int i = 0; i < 26; ++i) {
-    if (!(mask & (1u << i))) continue;
-    char letter = static_cast<char>('A' + i);
-    std::string root = std::string(1, letter) + ":\\";
-    std::string type;
-    switch (Plat().DriveTypeOf(letter)) {
-      case DriveType::Fixed: type = "fixed"; break;
-      case DriveType::Removable: type = "removable"; break;
-      case DriveType::Remote: type = "network"; break;
-      case DriveType::CdRom: type = "cdrom"; break;
-      case DriveType::RamDisk: type = "ramdisk"; break;
-      case DriveType::NoRootDir: type = "missing"; break;
-      default: type = "unknown"; break;
-    }
-    std::string store;
-    if (fixed.find(letter) == std::string::npos) {
-      store = "no store: items sent from here are vaporized at once";
-    } else if (IsDirectory(StoreDirOf(letter))) {
-      auto lines = ReadIndexLines(IndexPathOf(letter));
-      store = "store " + Shown(StoreDirOf(letter)) + " (" +
-              std::to_string(lines ? PairRecords(*lines).size() : 0) + " records)";
-    } else {
-      store = "store not created yet";
-    }
-    std::cout << "  " << letter << ":  " << Pad(Shown(root), 28) << Pad(type, 11) << store << "\n";
-  }
   return 0;
 }
 

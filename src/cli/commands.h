@@ -29,6 +29,6 @@ int Empty(const ShredFlags& flags, bool yes);
 int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool yes);
 int Settings(const SettingsFlags& flags);
 int Properties(const std::vector<std::string>& items, bool json);
-int Volumes();
+int Volumes(bool json);
 
 }  // namespace vz::cli

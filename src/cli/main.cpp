@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/desktop.h"
+#include "cli/register.h"
 
 namespace {
 
@@ -92,7 +93,10 @@ int main(int argc, char** argv) {
   props->add_option("ITEM", args, "a stored name (C1.doc), a stored path, or an original path")->required();
   props->add_flag("--json", json, "as a JSON object");
 
-  auto* volumes = app.add_subcommand("volumes", "the drive letters, their roots, types and stores");
+  auto* volumes = app.add_subcommand(
+      "volumes", "the drive letters, their roots, types and stores, and whether overwriting in place reaches old data there");
+  volumes->add_flag("--json", json, "as a JSON array: each drive's medium with its evidence, and the verdict");
+  vz::cli::RegistrationCommands registration(app);
 
   try {
     app.parse(argc, argv);
@@ -108,6 +112,7 @@ int main(int argc, char** argv) {
   }
 
   using namespace vz::cli;
+  if (auto rc = registration.Run()) return *rc;
   ConnectDesktop();
   if (send->parsed()) return Send(args, yes);
   if (list->parsed()) return List(json);
@@ -117,7 +122,7 @@ int main(int argc, char** argv) {
   if (shredCmd->parsed()) return Shred(args, shred, yes);
   if (settingsCmd->parsed()) return Settings(settings);
   if (props->parsed()) return Properties(args, json);
-  if (volumes->parsed()) return Volumes();
+  if (volumes->parsed()) return Volumes(json);
   std::cout << app.help();
   return 0;
 }

@@ -15,6 +15,7 @@ struct ItemReport {
   std::string action;   // what was done: "sent", "vaporized", "restored", ...
   std::string detail;   // why it was skipped or failed; empty when done
   std::string target;   // where it went (stored path, restored path), if anywhere
+  std::string warning;  // what the user should know although it was done; empty when nothing
   bool declined = false;  // skipped because the user answered No
 };
 
@@ -26,6 +27,8 @@ class Report {
   void Declined(std::string path, std::string why);
   void Failed(std::string path, std::string why);
   void Append(const Report& other);
+  // Puts a warning on the item reported last; an empty one changes nothing.
+  void Warn(std::string warning);
 
   const std::vector<ItemReport>& Items() const { return items_; }
   bool AllDone() const;

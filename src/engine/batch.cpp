@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "common/ui.h"
 #include "engine/collect.h"
+#include "engine/medium_verdict.h"
 #include "engine/overwrite.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -221,6 +222,7 @@ class Batch {
     }
     if (Plat().LinkCount(path) > 1) return RemoveHardLinkedName(path, entry->attributes, remove);
 
+    const std::string warning = warnings_.For(path, s_.passes);  // before the passes fill any holes
     const std::uint32_t attrs = entry->attributes;
     const bool readOnly = attrs & kAttrReadOnly;
     if (readOnly) Plat().SetAttributes(path, attrs & ~kAttrReadOnly);
@@ -239,6 +241,7 @@ class Batch {
 
     if (!remove) {
       report_.Done(Label(path), "overwritten");
+      report_.Warn(warning);
       return true;
     }
     if (s_.deleteAfter) {
@@ -251,6 +254,7 @@ class Batch {
       return false;
     }
     report_.Done(Label(path), "vaporized");
+    report_.Warn(warning);
     return true;
   }
 
@@ -311,6 +315,7 @@ class Batch {
   Effective s_;
   bool display_;
   Overwriter overwriter_;
+  OverwriteWarnings warnings_;
   Report report_;
   std::vector<std::string> files_, folders_;
   std::vector<bool> blocked_;

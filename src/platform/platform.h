@@ -15,6 +15,9 @@
 
 namespace vz {
 
+struct MediumFacts;  // platform/medium.h
+struct FileStorage;
+
 enum Attribute : std::uint32_t {
   kAttrReadOnly = 0x1,
   kAttrHidden = 0x2,
@@ -132,6 +135,12 @@ class Platform {
 
   // Tells the desktop that the stores changed (folder icon and open windows).
   virtual void UpdateIcon() = 0;
+
+  // What the medium under a path (the file system and device of its folder)
+  // and one file's own flags tell about overwriting in place. The real
+  // system's answers unless a test puts others in.
+  virtual MediumFacts MediumOf(const std::string& path);
+  virtual FileStorage FileStorageOf(const std::string& path);
 };
 
 // The platform the core talks to: the real one unless a test put another in.

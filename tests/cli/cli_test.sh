@@ -5,8 +5,8 @@
 # Prints GoogleTest-style result lines.
 set -u
 mode=$1 exe=$2
-passed=0 failed=0
-names=()
+check_prefix=Cli.
+source "$(dirname "$0")/../support/check.sh"
 
 if [ "$mode" = native ]; then
   tmp=$(mktemp -d /tmp/vz-cli-XXXXXX)
@@ -36,16 +36,6 @@ reset() {
   rm -rf "$host_c"/* "$host_c"/.VAPORIZE "$host_e"/*
   [ "$mode" = wine ] && touch "$host_c/vz-test-drive" "$host_e/vz-test-drive"
   rm -rf "$store"
-}
-
-check() {  # name, then a command that must succeed
-  local name=$1; shift
-  echo "[ RUN      ] Cli.$name"
-  if "$@"; then
-    echo "[       OK ] Cli.$name"; passed=$((passed + 1))
-  else
-    echo "[  FAILED  ] Cli.$name"; failed=$((failed + 1)); names+=("Cli.$name")
-  fi
 }
 
 t_help() {
@@ -136,6 +126,23 @@ t_properties() {
   vz properties --json ${L}1.bin </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
 }
 
+t_volumes() {
+  reset
+  vz volumes </dev/null | grep -q "^      overwrite in place: " || return 1
+  python3 - "$mode" "$(vz volumes --json </dev/null)" <<'PY'
+import json, sys
+mode, drives = sys.argv[1], json.loads(sys.argv[2])
+assert any(d["drive"] == "C:" for d in drives), drives
+for d in drives:
+    m, v = d["medium"], d["verdict"]
+    assert m["fileSystem"]["evidence"], m
+    assert v["overwriteInPlace"] in ("reaches the old data", "does not reach the old data", "unknown"), v
+    assert v["why"] and (v["overwriteInPlace"] == "reaches the old data") != bool(v["reasons"] and v["advice"]), v
+    # Wine tells nothing of the host's devices, and the reason says so.
+    assert mode != "wine" or v["overwriteInPlace"] != "unknown" or "Wine" in v["why"], v
+PY
+}
+
 check Help t_help
 check RefusesWithoutYesOnANonTerminal t_refuses_without_yes
 check SendListRestore t_send_list_restore
@@ -145,11 +152,6 @@ check RefusalsAndUsageErrors t_refusals
 check ShredInPlace t_shred_in_place
 check Settings t_settings
 check Properties t_properties
+check VolumesGiveAVerdictWithEvidence t_volumes
 
-echo "[==========] $((passed + failed)) tests ran."
-[ $passed -gt 0 ] && echo "[  PASSED  ] $passed tests."
-if [ $failed -gt 0 ]; then
-  echo "[  FAILED  ] $failed tests, listed below:"
-  for n in "${names[@]}"; do echo "[  FAILED  ] $n"; done
-  exit 1
-fi
+check_summary

@@ -161,6 +161,17 @@ wine_cli_store() { echo "$mnt/VAPORIZE"; }
 wine_dll_store() { echo "$mnt/VAPORIZE"; }
 wine_cli_original() { echo "F:\\Work\\$1"; }
 wine_dll_original() { echo "F:\\Work\\$1"; }
+# What 'vaporizer volumes' says about overwriting in place on the image's
+# drive (the DLL road asks the companion program of its architecture).
+native_volumes() { native_env "" volumes --json; }
+wine_cli_volumes() { wine_run "C:\\vz\\$arch\\vaporizer.exe" volumes --json; }
+wine_dll_volumes() { wine_cli_volumes; }
+verdict_of() {  # drive, JSON
+  python3 -c 'import json,sys
+d = [v for v in json.loads(sys.argv[2]) if v["drive"] == sys.argv[1]][0]["verdict"]
+print(d["overwriteInPlace"] + ("" if d["overwriteInPlace"] == "reaches the old data" else " (" + d["why"] + ")"))' "$@" 2>/dev/null ||
+    echo "no verdict"
+}
 
 # One road on one file system: populate, sync, check that the scan sees the
 # markers, send and vaporize each item, unmount, scan.
@@ -204,6 +215,9 @@ check_road() {  # fs road (the prefix of its functions) [label]
       echo "forensic: $item, sent from a drive without a store, was not vaporized:"; tail -n 5 "$log"; ok=0
     fi
   done
+  local drive=F: medium
+  [ "$road" = native ] && drive=C:
+  medium=$(verdict_of "$drive" "$("${road}_volumes" 2>/dev/null)")
   if ! unmount_fs; then
     echo "forensic: the image could not be unmounted"
     echo "[  FAILED  ] Forensic.$name"; failed=$((failed + 1)); return
@@ -226,7 +240,7 @@ check_road() {  # fs road (the prefix of its functions) [label]
     paths=$((paths + $(count_on_image "$("${road}_original" "$item")")))
   done
   echo "forensic: $name: $left of ${#markers[@]} markers remain; visible by design: names [$visible]," \
-       "$paths copies of original paths of stored items"
+       "$paths copies of original paths of stored items; overwrite in place per 'vaporizer volumes': $medium"
   if [ "$ok" -eq 1 ]; then
     echo "[       OK ] Forensic.$name"; passed=$((passed + 1))
   else

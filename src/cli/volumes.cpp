@@ -1,0 +1,127 @@
+// `vaporizer volumes`: each drive letter with its root, type and store, and
+// what its medium tells about overwriting in place, with the evidence.
+#include <cstdlib>
+#include <iomanip>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "cli/paths.h"
+#include "common/text.h"
+#include "engine/medium_verdict.h"
+#include "platform/platform.h"
+#include "store/store.h"
+
+#ifndef _WIN32
+#include "platform/posix/volumes.h"
+#endif
+
+namespace vz::cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+const char* AnswerName(Answer a) { return a == Answer::Yes ? "yes" : a == Answer::No ? "no" : "unknown"; }
+
+std::string TypeName(DriveType t) {
+  switch (t) {
+    case DriveType::Fixed: return "fixed";
+    case DriveType::Removable: return "removable";
+    case DriveType::Remote: return "network";
+    case DriveType::CdRom: return "cdrom";
+    case DriveType::RamDisk: return "ramdisk";
+    case DriveType::NoRootDir: return "missing";
+    default: return "unknown";
+  }
+}
+
+std::string StoreText(char letter, const std::string& fixed) {
+  if (fixed.find(letter) == std::string::npos) return "no store: items sent from here are vaporized at once";
+  if (!IsDirectory(StoreDirOf(letter))) return "store not created yet";
+  auto lines = ReadIndexLines(IndexPathOf(letter));
+  return "store " + Shown(StoreDirOf(letter)) + " (" + std::to_string(lines ? PairRecords(*lines).size() : 0) +
+         " records)";
+}
+
+json FactsJson(const MediumFacts& m) {
+  json j = {{"where", m.where}};
+  const std::pair<const char*, const Fact*> facts[] = {
+      {"fileSystem", &m.fileSystem}, {"dataJournal", &m.dataJournal}, {"compression", &m.compression},
+      {"noDataCow", &m.noDataCow},   {"device", &m.device},           {"spinning", &m.spinning},
+      {"trim", &m.trim},             {"removable", &m.removable},     {"virtualDisk", &m.virtualDisk},
+      {"snapshots", &m.snapshots},   {"thin", &m.thin},               {"encrypted", &m.encrypted}};
+  for (const auto& [name, f] : facts) {
+    if (f->evidence.empty()) continue;  // not a point on this system
+    json p = {{"answer", AnswerName(f->answer)}, {"evidence", f->evidence}};
+    if (!f->value.empty()) p["value"] = f->value;
+    j[name] = p;
+  }
+  if (!m.layers.empty()) j["layers"] = m.layers;
+  if (!m.backing.empty()) j["beneath"] = FactsJson(m.backing.front());
+  return j;
+}
+
+json VerdictJson(const Verdict& v) {
+  json reasons = json::array();
+  for (const auto& r : v.reasons) reasons.push_back({{"level", ReachText(r.level)}, {"text", r.text}});
+  return {{"overwriteInPlace", ReachText(v.reach)}, {"why", v.why}, {"reasons", reasons}, {"advice", v.advice}};
+}
+
+// "ext4 on vda: spinning disk, TRIM, virtual disk (virtio_blk)".
+std::string Summary(const MediumFacts& m) {
+  std::string s = m.fileSystem.value.empty() ? "unknown file system"
+                  : m.fileSystem.value + (m.fileSystem.answer == Answer::Yes ? "" : " (unconfirmed)");
+  if (!m.device.value.empty()) s += " on " + m.device.value;
+  if (!m.backing.empty()) return s + ", a loop device over " + m.backing.front().where + " (" + Summary(m.backing.front()) + ")";
+  std::vector<std::string> parts;
+  if (m.dataJournal.answer == Answer::Yes) parts.push_back("data=journal");
+  if (m.compression.answer == Answer::Yes) parts.push_back("compressed (" + m.compression.value + ")");
+  parts.push_back(m.spinning.answer == Answer::Yes  ? "spinning disk"
+                  : m.spinning.answer == Answer::No ? "solid state or flash"
+                                                    : "kind of device unknown");
+  if (m.trim.answer == Answer::Yes) parts.push_back("TRIM");
+  if (m.removable.answer == Answer::Yes) parts.push_back("removable");
+  if (m.virtualDisk.answer == Answer::Yes) parts.push_back("virtual disk (" + m.virtualDisk.value + ")");
+  if (m.encrypted.answer == Answer::Yes) parts.push_back("encrypted (" + m.encrypted.value + ")");
+  if (m.snapshots.answer == Answer::Yes) parts.push_back("snapshots");
+  for (std::size_t i = 0; i < parts.size(); ++i) s += (i == 0 ? ": " : ", ") + parts[i];
+  return s;
+}
+
+}  // namespace
+
+int Volumes(bool asJson) {
+  std::string fixed = ToUpper(GetFixedDrives());
+  std::uint32_t mask = Plat().LogicalDriveMask();
+#ifndef _WIN32
+  std::string err = posix::VolumeTableError();
+  if (!err.empty()) std::cerr << "vaporizer: VAPORIZER_VOLUMES: " << err << "\n";
+  if (!asJson)
+    std::cout << (std::getenv("VAPORIZER_VOLUMES") ? "From VAPORIZER_VOLUMES:\n"
+                                                   : "Default (set VAPORIZER_VOLUMES to change):\n");
+#endif
+  json all = json::array();
+  for (int i = 0; i < 26; ++i) {
+    if (!(mask & (1u << i))) continue;
+    char letter = static_cast<char>('A' + i);
+    std::string root = std::string(1, letter) + ":\\";
+    std::string type = TypeName(Plat().DriveTypeOf(letter)), store = StoreText(letter, fixed);
+    MediumFacts medium = Plat().MediumOf(root);
+    Verdict verdict = JudgeMedium(medium);
+    if (asJson) {
+      all.push_back({{"drive", std::string(1, letter) + ":"}, {"root", Shown(root)}, {"type", type}, {"store", store},
+                     {"medium", FactsJson(medium)}, {"verdict", VerdictJson(verdict)}});
+      continue;
+    }
+    std::cout << "  " << letter << ":  " << std::left << std::setw(28) << Shown(root) << std::setw(11) << type << store << "\n"
+              << "      medium:             " << Summary(medium) << "\n"
+              << "      overwrite in place: " << ReachText(verdict.reach)
+              << (verdict.reach == Reach::Reaches ? " (" : ": ") << verdict.why
+              << (verdict.reach == Reach::Reaches ? ")" : "") << "\n";
+    for (const auto& a : verdict.advice) std::cout << "      advice:             " << a << "\n";
+  }
+  if (asJson) std::cout << all.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
+  return 0;
+}
+
+}  // namespace vz::cli

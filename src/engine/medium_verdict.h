@@ -1,0 +1,44 @@
+// Whether overwriting a file in place reaches its old data, judged from what
+// the medium tells (platform/medium.h): one verdict per volume, and per file
+// with the file's own flags, each with its reasons and the advice that fits.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/medium.h"
+
+namespace vz {
+
+enum class Reach { Reaches, DoesNot, Unknown };
+
+struct Reason {
+  Reach level = Reach::Unknown;  // DoesNot or Unknown
+  std::string text;
+};
+
+struct Verdict {
+  Reach reach = Reach::Unknown;
+  std::string why;              // the reasons of the deciding level, or what makes it reach
+  std::vector<Reason> reasons;  // every reason against relying on it
+  std::vector<std::string> advice;
+};
+
+// "reaches the old data", "does not reach the old data", "unknown".
+std::string ReachText(Reach r);
+
+// With a file's storage flags the verdict is the file's own.
+Verdict JudgeMedium(const MediumFacts& medium, const FileStorage* file = nullptr);
+
+// The warning a vaporize report carries for one file; empty when its
+// overwrite can be relied on. Asks the medium once per folder.
+class OverwriteWarnings {
+ public:
+  std::string For(const std::string& path, int passes);
+
+ private:
+  std::unordered_map<std::string, MediumFacts> byFolder_;
+};
+
+}  // namespace vz
