@@ -357,7 +357,7 @@ Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const 
   }
   if (accepted.empty()) return report;
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
-    for (const auto& item : accepted) report.Skipped(item, "left in place: the caution question was answered No");
+    for (const auto& item : accepted) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }
   report.Append(Batch(EffectiveSettings(options), entries == BatchEntries::StoredItems).Run(std::move(accepted)));

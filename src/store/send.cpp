@@ -164,7 +164,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   if (!in.direct.empty()) out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths));
 
   if (!in.store.empty() && (flags & kSendAskFirst) && !AskToSend(in.store, mappedNames != nullptr)) {
-    for (const auto& i : in.store) out.report.Skipped(i.path, "the user said No");
+    for (const auto& i : in.store) out.report.Declined(i.path, "the user said No");
     in.store.clear();
   }
   StoreSender sender;

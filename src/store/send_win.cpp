@@ -98,11 +98,3 @@ SendResult SendDataObject(IDataObject* data, bool refreshIcon) {
 }
 
 }  // namespace vz::win32
-
-extern "C" BYTE WINAPI ExtPreparateData(const char* buffer, INT32 count, BYTE refreshIcon) {
-  try {
-    return vz::PrepareAndSend(buffer, count, refreshIcon != 0).result;
-  } catch (...) {
-    return 0;
-  }
-}

@@ -81,7 +81,7 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
   }
   if (!attrs) return MoveBack(e, report);
   if (!Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
-    report.Skipped(e.originalPath, "the existing file at the original path was kept");
+    report.Declined(e.originalPath, "the existing file at the original path was kept");
     return;
   }
   ReplaceAndMoveBack(e, report);
@@ -151,7 +151,7 @@ Report RestoreItems(const std::vector<RestoreEntry>& entries) {
 
   for (const auto& e : entries) {
     if (!includeRecycled && IsRecycleBinPath(e.originalPath)) {
-      report.Skipped(e.originalPath, "its original place is a Recycle Bin folder and restoring there was declined");
+      report.Declined(e.originalPath, "its original place is a Recycle Bin folder and restoring there was declined");
       continue;
     }
     RestoreOne(e, report);

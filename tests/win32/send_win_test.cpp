@@ -7,17 +7,14 @@
 #include <vector>
 
 #include "common/ui.h"
-#include "dialog_answerer.h"
 #include "platform/win32/com.h"
 #include "store/send_ui_win.h"
 #include "store/send.h"
 #include "store/send_win.h"
 #include "store/store.h"
 #include "support/drives.h"
-
-namespace vz::win32 {
-UserInterface& ShellUserInterface();
-}
+#include "win32/shell_support.h"
+#include "window/shell_ui_win.h"
 
 namespace vz::test {
 namespace {
