@@ -19,20 +19,30 @@ std::string Shortened(const std::string& path) {
 }  // namespace
 
 std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines) {
-  std::vector<const ItemReport*> problems;
-  for (const auto& i : report.Items())
+  std::vector<const ItemReport*> problems, warned;
+  for (const auto& i : report.Items()) {
     if (i.outcome != Outcome::Done && !i.declined) problems.push_back(&i);
-  if (problems.empty()) return {};
-
-  std::string text = std::to_string(problems.size()) + (problems.size() == 1 ? " item" : " items") +
-                     " could not be " + undoneVerb + ":\n";
-  std::size_t shown = 0;
-  for (const ItemReport* i : problems) {
-    if (shown == maxLines) break;
-    text += (i->outcome == Outcome::Failed ? "\nfailed: " : "\nskipped: ") + Shortened(i->path) + ": " + i->detail;
-    ++shown;
+    if (i.outcome == Outcome::Done && !i.warning.empty()) warned.push_back(&i);
   }
-  if (shown < problems.size()) text += "\n...and " + std::to_string(problems.size() - shown) + " more.";
+  auto count = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " item" : " items"); };
+  std::string text;
+  std::size_t shown = 0;
+  auto list = [&](const std::vector<const ItemReport*>& items, const std::string& heading) {
+    if (items.empty() || shown == maxLines) return;
+    text += (text.empty() ? "" : "\n\n") + heading + "\n";
+    for (const ItemReport* i : items) {
+      if (shown == maxLines) break;
+      const char* kind = i->outcome == Outcome::Failed ? "\nfailed: " : i->outcome == Outcome::Skipped ? "\nskipped: "
+                                                                                                      : "\nwarning: ";
+      text += kind + Shortened(i->path) + ": " + (i->outcome == Outcome::Done ? i->warning : i->detail);
+      ++shown;
+    }
+  };
+  list(problems, count(problems.size()) + " could not be " + undoneVerb + ":");
+  // Done, but the user should know: an overwrite that cannot be relied on.
+  list(warned, count(warned.size()) + (warned.size() == 1 ? " was " : " were ") + undoneVerb + " with a warning:");
+  if (shown < problems.size() + warned.size())
+    text += "\n...and " + std::to_string(problems.size() + warned.size() - shown) + " more.";
   return text;
 }
 

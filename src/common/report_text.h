@@ -11,9 +11,11 @@
 namespace vz {
 
 // "2 items could not be restored:" and one line per item ("failed: PATH:
-// WHY"), at most maxLines of them and then "...and N more."; a very long
-// path is shortened in its middle. Items the user chose to keep do not
-// count. Empty when every item was done or kept.
+// WHY"), then the items done with a warning ("1 item was vaporized with a
+// warning:", "warning: PATH: WARNING"), at most maxLines lines in all and
+// then "...and N more."; a very long path is shortened in its middle. Items
+// the user chose to keep do not count. Empty when every item was done
+// without a warning or kept.
 std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines = 10);
 
 // Hands that text to the user interface when there is any.

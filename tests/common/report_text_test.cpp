@@ -46,5 +46,23 @@ TEST(ReportTextTest, CutToTenItemsWithLongPathsShortenedInTheMiddle) {
   EXPECT_EQ(text.find("C:\\f9"), std::string::npos) << "ten items, no more";
 }
 
+TEST(ReportTextTest, ItemsDoneWithAWarningFollowTheProblemsWithinTheSameLimit) {
+  Report r;
+  r.Done("D:\\a.txt", "vaporized");
+  r.Warn("the overwrite cannot be relied on: btrfs is a copy-on-write file system");
+  r.Failed("D:\\b.txt", "in use");
+  r.Done("D:\\c.txt", "vaporized");
+  EXPECT_EQ(ProblemText(r, "vaporized"),
+            "1 item could not be vaporized:\n\nfailed: D:\\b.txt: in use\n\n"
+            "1 item was vaporized with a warning:\n\nwarning: D:\\a.txt: the overwrite cannot be relied on: "
+            "btrfs is a copy-on-write file system");
+  EXPECT_EQ(ProblemText(r, "vaporized", 1), "1 item could not be vaporized:\n\nfailed: D:\\b.txt: in use\n...and 1 more.");
+  Report warnedOnly;
+  warnedOnly.Done("D:\\x", "vaporized");
+  warnedOnly.Warn("the file is compressed");
+  EXPECT_EQ(ProblemText(warnedOnly, "vaporized"),
+            "1 item was vaporized with a warning:\n\nwarning: D:\\x: the file is compressed");
+}
+
 }  // namespace
 }  // namespace vz
