@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fault/fault_platform.h"
+#include "fault/store_audit.h"
 #include "platform/platform.h"
 #include "store/enum_shred.h"
 #include "store/send.h"
@@ -69,12 +70,6 @@ class FoundFaultTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
-  std::vector<std::string> Shown() {
-    std::vector<std::string> out;
-    ShredEnumeration e;
-    while (auto id = e.Next(PortableTypeInfo)) out.push_back(GetField(id->originalPath) + " -> " + GetField(id->storedPath));
-    return out;
-  }
   ScriptedUi ui;
 };
 
@@ -96,7 +91,7 @@ TEST_F(FoundFaultTest, AnIndexWriteCutShortIsTakenBackAndTheNextSendRecordsWhole
   EXPECT_EQ(r.report.Count(Outcome::Failed), 2u);
   EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
   SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, kSendQuietly);
-  EXPECT_EQ(Shown(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt",
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt",
                                                "D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt"}));
 }
 

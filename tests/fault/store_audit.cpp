@@ -54,6 +54,13 @@ std::string StoreTopOf(const std::string& path) {
   return end == std::string::npos ? path : path.substr(0, end);
 }
 
+std::vector<std::string> ShownItems() {
+  std::vector<std::string> out;
+  ShredEnumeration e;
+  while (auto id = e.Next(PortableTypeInfo)) out.push_back(GetField(id->originalPath) + " -> " + GetField(id->storedPath));
+  return out;
+}
+
 Audit TakeAudit() {
   Audit a;
   // C: holds no test item, only a store; under Wine it is also the

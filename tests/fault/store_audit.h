@@ -38,6 +38,9 @@ struct Audit {
 // Walks the fixed drive D:, the removable E: and C:'s store.
 Audit TakeAudit();
 
+// The items the Vaporizer shows, as "original -> stored", in list order.
+std::vector<std::string> ShownItems();
+
 // "D:\VAPORIZE\D1.txt" for "D:\VAPORIZE\D1.txt\sub\y.txt"; empty outside a store.
 std::string StoreTopOf(const std::string& path);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/batch.h"
+#include "fault/store_audit.h"
 #include "platform/platform.h"
 #include "store/enum_shred.h"
 #include "store/index_edit.h"
@@ -27,12 +28,6 @@ class IndexEditTest : public DrivesTest {
     EnsureStores();
   }
   std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
-  std::vector<std::string> Shown() {
-    std::vector<std::string> out;
-    ShredEnumeration e;
-    while (auto id = e.Next(PortableTypeInfo)) out.push_back(GetField(id->originalPath) + " -> " + GetField(id->storedPath));
-    return out;
-  }
   ScriptedUi ui;
 };
 
@@ -63,7 +58,7 @@ TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCo
   }
   EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), "") << "what took the name is left alone";
   // a.txt lost D2.txt and went under the next free name, after b.txt's.
-  EXPECT_EQ(Shown(), (std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt",
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt",
                                                "D:\\Work\\a.txt -> D:\\VAPORIZE\\D4.txt"}));
   EXPECT_EQ(Slurp(D("VAPORIZE\\D4.txt")), "a");
   EXPECT_EQ(Index().find("D2.txt"), std::string::npos) << "the record of the lost name was taken back";
@@ -86,7 +81,7 @@ TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTa
   ASSERT_EQ(r.Items().size(), 1u);
   EXPECT_EQ(r.Items()[0].outcome, Outcome::Failed);
   EXPECT_FALSE(PathExists(D("Work\\a.txt")));
-  EXPECT_EQ(Shown(), std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt"});
+  EXPECT_EQ(ShownItems(), std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt"});
 }
 
 TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutNamed) {
@@ -111,10 +106,10 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
     }
     EXPECT_FALSE(r.AllDone());
     if (c.back) {
-      EXPECT_EQ(Shown(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
+      EXPECT_EQ(ShownItems(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
       EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "stored");
     } else {
-      EXPECT_TRUE(Shown().empty());
+      EXPECT_TRUE(ShownItems().empty());
       const ItemReport& last = r.Items().back();
       EXPECT_EQ(last.path, D("VAPORIZE\\D1.txt"));
       EXPECT_NE(last.detail.find("what is left of it is D:\\VAPORIZE\\D2.txt"), std::string::npos) << last.detail;
