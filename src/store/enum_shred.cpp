@@ -52,8 +52,7 @@ void FillItemFields(ShredItemId& item, const TypeInfoProvider& info) {
   std::string stored = GetField(item.storedPath);
   std::uint32_t attributes = Plat().GetAttributes(stored).value_or(0);
   TypeInfo t = info ? info(stored, attributes) : PortableTypeInfo(stored, attributes);
-  std::string type = t.typeName.substr(0, kTypeNameMax - 1);
-  SetField(item.typeName, type, kTypeNameMax);
+  SetField(item.typeName, CutToCharacters(t.typeName, kTypeNameMax - 1));
   item.iconIndex = t.iconIndex;
   SetField(item.displayName, FileNamePart(GetField(item.originalPath)));
   std::int64_t size = GetItemSize(stored);

@@ -10,6 +10,7 @@
 #include "engine/batch.h"
 #include "platform/platform.h"
 #include "platform/win32/modal.h"
+#include "store/item_id_win.h"
 #include "store/store.h"
 #include "window/drag_interface_win.h"
 #include "window/item_properties_win.h"
@@ -377,7 +378,7 @@ void TView::FillItemList() {
         ULONG fetched = 0;
         if (items->Next(1, &pidl, &fetched) != S_OK || !pidl) break;
         // Only what reads as a stored item's identifier becomes a row.
-        std::optional<ShredItemId> id = ReadShredItemIdList(pidl);
+        std::optional<ShredItemId> id = ReadItemId(pidl);
         CoTaskMemFree(pidl);
         if (!id) continue;
         ListRow row = MakeListRow(*id);

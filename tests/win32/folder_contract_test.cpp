@@ -14,7 +14,7 @@
 #include "platform/win32/com.h"
 #include "settings/registry_win.h"
 #include "store/clsids.h"
-#include "store/item_id.h"
+#include "store/item_id_win.h"
 #include "support/scripted_ui.h"
 #include "window/store_fixture.h"
 
@@ -137,8 +137,8 @@ TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersA
   EXPECT_EQ(folder_->BindToStorage(nullptr, nullptr, IID_IStream, &out), E_NOTIMPL);
   EXPECT_EQ(out, reinterpret_cast<void*>(0x5a5a));
 
-  ShredItemIdList one = MakeIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"));
-  auto item = reinterpret_cast<PCUITEMID_CHILD>(&one);
+  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"), BytesAsText());
+  auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
   EXPECT_EQ(folder_->CompareIDs(0, item, item), E_NOTIMPL);
   EXPECT_EQ(folder_->CompareIDs(0, nullptr, nullptr), E_NOTIMPL);
 
@@ -192,7 +192,7 @@ TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
     std::vector<std::string> names;
     PITEMID_CHILD id = nullptr;
     while (items->Next(1, &id, nullptr) == S_OK) {
-      auto payload = ReadShredItemIdList(id);
+      auto payload = win32::ReadItemId(id);
       ASSERT_TRUE(payload.has_value());
       names.push_back(GetField(payload->displayName));
       CoTaskMemFree(id);
@@ -222,8 +222,8 @@ TEST_F(ShellFolderTest, ViewObjectsAreNewEachTimeAndOnlyViewsAndDropTargets) {
 }
 
 TEST_F(ShellFolderTest, UiObjectsAreTheMenuAndNothingElse) {
-  ShredItemIdList one = MakeIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"));
-  auto item = reinterpret_cast<PCUITEMID_CHILD>(&one);
+  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"), BytesAsText());
+  auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
   com::ComPtr<IContextMenu> menu;
   EXPECT_EQ(folder_->GetUIObjectOf(nullptr, 1, &item, IID_IContextMenu, nullptr, menu.PutVoid()), S_OK);
   EXPECT_TRUE(menu);
