@@ -19,7 +19,6 @@
 
 namespace vz::win32 {
 namespace {
-HINSTANCE g_instance = nullptr;
 
 // In the order registration and unregistration handle them: the factories
 // were made menu, file menu, properties, folder, each put in front of the
@@ -35,8 +34,6 @@ const ServerClass kClasses[] = {
      nullptr},
 };
 }  // namespace
-
-HINSTANCE ModuleInstance() { return g_instance; }
 }  // namespace vz::win32
 
 using namespace vz::win32;
@@ -45,7 +42,6 @@ using vz::com::GuardOr;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_instance = instance;
     DisableThreadLibraryCalls(instance);
     // Only pointers are set here, under the loader lock: OLE, clipboard
     // formats and window classes wait for the thread that first needs them.

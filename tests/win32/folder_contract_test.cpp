@@ -12,6 +12,7 @@
 #include "namespace/drop_target_win.h"
 #include "namespace/folder_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
 #include "settings/registry_win.h"
 #include "store/clsids.h"
 #include "store/item_id_win.h"
@@ -148,11 +149,6 @@ TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersA
   EXPECT_EQ(folder_->GetAttributesOf(1, &item, &flags), E_NOTIMPL);
   EXPECT_EQ(flags, 0x1234u);
 
-  STRRET str;
-  std::memset(&str, 0xCC, sizeof str);
-  STRRET before = str;
-  EXPECT_EQ(folder_->GetDisplayNameOf(item, SHGDN_NORMAL, &str), E_NOTIMPL);
-  EXPECT_EQ(std::memcmp(&str, &before, sizeof str), 0);
   PITEMID_CHILD renamed = reinterpret_cast<PITEMID_CHILD>(kSentinel);
   EXPECT_EQ(folder_->SetNameOf(nullptr, item, L"y", SHGDN_NORMAL, &renamed), E_NOTIMPL);
   EXPECT_EQ(renamed, reinterpret_cast<PITEMID_CHILD>(kSentinel));
@@ -200,6 +196,47 @@ TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "Old", "b.doc"})) << "flags " << flags;
   }
   EXPECT_EQ(folder_->EnumObjects(nullptr, SHCONTF_FOLDERS, nullptr), E_POINTER);
+}
+
+// Names in 16-bit text from identifiers of both layouts: the display name,
+// and for parsing the stored item that the item is. Anything else is no
+// item of ours and is refused without touching the answer.
+TEST_F(ShellFolderTest, DisplayNamesComeWholeFromEitherLayout) {
+  const std::string longFolder = "D:\\" + std::string(280, 'L') + "\\";
+  const struct {
+    std::string original;
+    std::wstring name;
+  } items[] = {
+      {"D:\\Work\\report.doc", L"report.doc"},
+      {longFolder + "long.txt", L"long.txt"},
+  };
+  const struct {
+    SHGDNF flags;
+    bool parsing, inFolder;
+  } asked[] = {{SHGDN_NORMAL, false, false},
+               {SHGDN_INFOLDER, false, true},
+               {SHGDN_FORPARSING, true, false},
+               {SHGDN_FORPARSING | SHGDN_INFOLDER, true, true}};
+  for (const auto& i : items) {
+    std::vector<unsigned char> id = EncodeItemIdList(MakeId(i.original, "D:\\VAPORIZE\\D7.txt"), win32::AnsiItemText());
+    ASSERT_FALSE(id.empty());
+    for (const auto& a : asked) {
+      STRRET name{};
+      auto child = reinterpret_cast<PCUITEMID_CHILD>(id.data());
+      ASSERT_EQ(folder_->GetDisplayNameOf(child, a.flags, &name), S_OK);
+      EXPECT_EQ(name.uType, static_cast<UINT>(STRRET_WSTR));
+      std::wstring expected = !a.parsing ? i.name : a.inFolder ? L"D7.txt" : L"D:\\VAPORIZE\\D7.txt";
+      EXPECT_EQ(win32::TakeStrRet(name, child), expected) << a.flags;
+    }
+  }
+  STRRET str;
+  std::memset(&str, 0xCC, sizeof str);
+  const STRRET before = str;
+  const unsigned char foreign[] = {4, 0, 'x', 'y', 0, 0};
+  EXPECT_EQ(folder_->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(foreign), SHGDN_NORMAL, &str), E_INVALIDARG);
+  EXPECT_EQ(folder_->GetDisplayNameOf(nullptr, SHGDN_NORMAL, &str), E_INVALIDARG);
+  EXPECT_EQ(std::memcmp(&str, &before, sizeof str), 0);
+  EXPECT_EQ(folder_->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(foreign), SHGDN_NORMAL, nullptr), E_POINTER);
 }
 
 TEST_F(ShellFolderTest, ViewObjectsAreNewEachTimeAndOnlyViewsAndDropTargets) {
