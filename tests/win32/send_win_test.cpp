@@ -141,7 +141,7 @@ TEST_F(SendWinTest, ExtPreparateDataTouchesNothingThatIsNoItemAndSaysWhy) {
 TEST_F(SendWinTest, ALongDroppedPathIsReadWholeAndRefused) {
   std::string folder = D(std::string(150, 'f'));
   MakeFile(folder + "\\keep.txt", "k");
-  std::string longPath = folder + "\\" + std::string(130, 'n') + ".txt";
+  std::string longPath = folder + "\\" + std::string(900, 'n') + ".txt";
   const auto before = Snapshot({D()});
   ScopedUi shell(win32::ShellUserInterface());
   DialogAnswerer answer({}, IDYES);
