@@ -2,14 +2,13 @@
 
 #include <cstring>
 
-#include "platform/win32/ansi_text_win.h"
 #include "platform/win32/wide.h"
 
 namespace vz::win32 {
 namespace {
 
-std::optional<std::string> ToClassic(const std::string& text) { return ToAnsiExact(Widen(text)); }
-std::string FromClassic(const std::string& bytes) { return Narrow(FromAnsi(bytes)); }
+std::optional<std::string> ToClassic(const std::string& text) { return NarrowAnsiExactly(Widen(text)); }
+std::string FromClassic(const std::string& bytes) { return Narrow(WidenAnsi(bytes)); }
 
 }  // namespace
 

@@ -6,7 +6,6 @@
 
 #include "common/text.h"
 #include "dragsource/formats_win.h"
-#include "platform/win32/ansi_text_win.h"
 #include "platform/win32/wide.h"
 #include "window/drag_data.h"
 
@@ -41,8 +40,8 @@ std::vector<std::u16string> Wide(const std::vector<std::string>& texts) {
 std::optional<std::string> AnsiNameMap(const std::vector<std::string>& names, const std::vector<std::string>& paths) {
   std::vector<std::string> ansi;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    std::optional<std::string> name = ToAnsiExact(Widen(names[i]));
-    if (!name || name->empty()) name = ToAnsiExact(Widen(FileNamePart(paths[i])));
+    std::optional<std::string> name = NarrowAnsiExactly(Widen(names[i]));
+    if (!name || name->empty()) name = NarrowAnsiExactly(Widen(FileNamePart(paths[i])));
     if (!name || name->empty()) return std::nullopt;
     ansi.push_back(*name);
   }
