@@ -73,6 +73,7 @@ TEST(WideTest, LongPathsTakeTheLongFormOfTheResolvedPath) {
   EXPECT_EQ(win32::SystemPath("D:\\x\\..\\" + name), L"\\\\?\\D:\\" + Widen(name));
   EXPECT_EQ(win32::SystemPath("D:/" + name + "/\xD0\x96"), L"\\\\?\\D:\\" + Widen(name) + L"\\\u0416");
   EXPECT_EQ(win32::SystemPath("\\\\?\\D:\\" + name + "\\.."), L"\\\\?\\D:\\" + Widen(name) + L"\\..");
+  EXPECT_EQ(win32::SystemPath(std::string("D:\\a\0\\..\\b", 10)), L"") << "never the path up to the NUL";
 }
 
 class WideExportTest : public DrivesTest {
