@@ -131,6 +131,8 @@ std::string RecordProblem(const std::string& originalPath, const std::string& st
   std::string why = StoreItemProblem(storedPath, drive);
   if (!why.empty()) return "the stored path " + storedPath + ": " + why;
   if (originalPath.empty()) return "it has no original path";
+  // The system would take the path only up to it.
+  if (originalPath.find('\0') != std::string::npos) return "the original path holds a NUL character";
   if (!IsPlainFullPath(originalPath))
     return "the original path " + originalPath + " is not a full path on a drive";
   if (ToUpperChar(originalPath[0]) != ToUpperChar(drive))

@@ -327,7 +327,12 @@ PY
   vz send --yes "${args[@]}" </dev/null >/dev/null || return 1
   vz vaporize --yes "${args[@]}" </dev/null >/dev/null || return 1
   [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ] && [ "$(cat "$host_c/Work/A.txt")" = plain ] &&
-    [ "$(ls "$store" | grep -v -e desktop.ini -e info.shr)" = "" ]
+    [ "$(ls "$store" | grep -v -e desktop.ini -e info.shr)" = "" ] || return 1
+  # Past 259 characters inside a folder that is sent, and where it lies.
+  echo deep >"$host_c/$long"; echo deeper >"$host_c/${long%/*}/x.txt"
+  vz shred --yes "$(sys "$long")" </dev/null >/dev/null && [ ! -e "$host_c/$long" ] || return 1
+  vz send --yes "$(sys "${long%%/0*}/$(printf '%0150d' 0)")" </dev/null >/dev/null || return 1
+  vz empty --yes </dev/null >/dev/null && [ "$(ls "$store" | grep -v -e desktop.ini -e info.shr)" = "" ]
 }
 
 t_volumes() {

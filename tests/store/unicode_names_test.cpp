@@ -191,6 +191,11 @@ TEST_F(UnicodeNamesTest, RepairsDropsAndDamageWorkInBothEncodings) {
   EXPECT_NE(records[0].damage.find("not UTF-8"), std::string::npos);
   EXPECT_TRUE(records[1].Sound());
   EXPECT_EQ(records[1].originalPath, D("\xD0\x96.txt"));
+  // Nor is a path that the system would read only up to a NUL in it.
+  const char nul[] = "\xEF\xBB\xBF" "D:\\a\0\\..\\b\r\nD:\\VAPORIZE\\D2.txt\r\n";
+  records = ParseIndex('D', std::string(nul, sizeof nul - 1));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_NE(records[0].damage.find("NUL"), std::string::npos);
 }
 
 }  // namespace

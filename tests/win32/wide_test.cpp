@@ -38,6 +38,9 @@ TEST(WideTest, CoreTextCrossesToUtf16AndBackExactly) {
     EXPECT_EQ(win32::ExactlyWide(c.text), c.exact);
     if (c.exact) EXPECT_EQ(Narrow(c.wide), c.text);
   }
+  // A lone surrogate has a name on disk, but no form in an index line.
+  EXPECT_NE(UnrecordableReason("D:\\a\xED\xA0\x80z"), "");
+  EXPECT_EQ(UnrecordableReason("D:\\a\xF0\x9F\x98\x80z"), "");
 }
 
 TEST(WideTest, AnsiFormsAreExactOrAbsentNeverALookAlike) {
@@ -70,6 +73,7 @@ TEST(WideTest, LongPathsTakeTheLongFormOfTheResolvedPath) {
   EXPECT_EQ(win32::SystemPath("D:\\x\\..\\" + name), L"\\\\?\\D:\\" + Widen(name));
   EXPECT_EQ(win32::SystemPath("D:/" + name + "/\xD0\x96"), L"\\\\?\\D:\\" + Widen(name) + L"\\\u0416");
   EXPECT_EQ(win32::SystemPath("\\\\?\\D:\\" + name + "\\.."), L"\\\\?\\D:\\" + Widen(name) + L"\\..");
+  EXPECT_EQ(win32::SystemPath(std::string("D:\\a\0\\..\\b", 10)), L"") << "never the path up to the NUL";
 }
 
 class WideExportTest : public DrivesTest {

@@ -96,6 +96,8 @@ std::string Narrow(const std::wstring& wide) {
 bool ExactlyWide(const std::string& text) { return Narrow(Widen(text)) == text; }
 
 std::wstring SystemPath(const std::string& path) {
+  // The system would read up to the NUL, a path other than the one given.
+  if (path.find('\0') != std::string::npos) return {};
   std::wstring w = Widen(path);
   if (w.size() < 248 || w.compare(0, 4, L"\\\\?\\") == 0 || w.compare(0, 4, L"\\\\.\\") == 0) return w;
   // The \\?\ form is taken as it stands: it is made from the path as the

@@ -24,7 +24,8 @@ bool ExactlyWide(const std::string& text);
 // The form in which the wide functions take a full path: the path itself,
 // or past 247 characters (where creating a folder fails without it) the
 // \\?\ form of the path as the system would resolve it, which lifts the
-// limit of 259 characters.
+// limit of 259 characters. Empty, which names nothing, for a path holding
+// a NUL.
 std::wstring SystemPath(const std::string& path);
 
 // Bytes in the ANSI code page to UTF-16, as the system reads them.

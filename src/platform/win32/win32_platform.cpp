@@ -225,7 +225,7 @@ std::wstring KeyPath(const std::string& key) { return Widen(WithoutTrailingBacks
 
 // The longest path the wide functions take: 32767 characters with the
 // \\?\ before it and the NUL after it.
-constexpr std::size_t kSystemPathLimit = 32767 - 4 - 1;
+constexpr std::size_t kSystemPathLimit = kMaxLongPath - 4 - 1;
 
 class Win32Platform : public Platform {
  public:
