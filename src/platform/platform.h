@@ -1,6 +1,7 @@
 // The one door from the portable core to the operating system. Paths are in
 // the system's form (C:\Work\a.txt) on every platform; the POSIX layer maps
-// drive letters onto directories. Every operation reports failure as a whole
+// drive letters onto directories. Text is UTF-8 on Windows (the layer
+// speaks the system's wide functions) and the bytes given on POSIX. Every operation reports failure as a whole
 // and never throws.
 #pragma once
 
@@ -91,8 +92,18 @@ class Platform {
   // through the links on the way. Only a full path on a drive ("X:\...")
   // is taken: anything else would be resolved against some current folder.
   // nullopt, with the reason in *why, for what the system would not open
-  // as the one item it names.
+  // as the one item it names (on Windows also text that is no UTF-8 and a
+  // path past the system's own limit of 32767 characters).
   virtual std::optional<std::string> ResolvePath(const std::string& path, std::string* why) = 0;
+
+  // Index lines are written in the system's own single-byte code page
+  // wherever that holds them: the ANSI code page on Windows, in which
+  // earlier index files were written; on POSIX, where names are bytes, the
+  // bytes themselves. The text's bytes in that code page, character for
+  // character, or nullopt where a character has no exact form there.
+  virtual std::optional<std::string> ToCodePage(const std::string& text) { return text; }
+  // Text of that code page as the core's text (UTF-8 on Windows).
+  virtual std::string FromCodePage(const std::string& bytes) { return bytes; }
 
   // Attributes and directory search.
   virtual std::optional<std::uint32_t> GetAttributes(const std::string& path) = 0;

@@ -6,7 +6,8 @@
 #   native           the companion program: send, then vaporize (VaporizeBatch)
 #   wine_cli_<arch>  the Windows companion program under Wine, the same way
 #   wine_dll_<arch>  Vaporizer.dll under Wine, as an outside program drives
-#                    it: ExtPreparateData, then ShredAllItems
+#                    it: ExtPreparateData (ExtPreparateDataW for a name
+#                    outside the ANSI code page), then ShredAllItems
 # Items go through the store (the image seen as a fixed drive; under Wine
 # F:) and, as from a USB stick, straight to vaporizing (the same image seen
 # as a removable drive; under Wine G:). On FAT a folder goes the second way
@@ -74,17 +75,21 @@ unmount_fs() {
 }
 
 # Items: a folder tree with files of several sizes (one smaller than a
-# block, one empty) and two single files. Every file holds its own marker.
+# block, one empty) and two single files, on ext4 a third one named in
+# Cyrillic and Japanese with an emoji (fusefat takes no name outside
+# ASCII). Every file holds its own marker.
 markers=()
 names=()
-populate() {  # tag
-  local tag=$1 rand
+wide_name() { echo "отчёт-日本-😀-$1.txt"; }
+populate() {  # tag fs
+  local tag=$1 rand wide=()
+  [ "$2" = fat ] || wide=("$(wide_name "$tag"):9000")
   rand=$(od -An -tx4 -N4 /dev/urandom | tr -d ' \n')
   markers=() names=()
   mkdir -p "$mnt/Work/Folder-$tag/sub-$tag"
   local f m size i=0
   for entry in "Folder-$tag/big-$tag.bin:300000" "Folder-$tag/small-$tag.txt:100" \
-              "Folder-$tag/sub-$tag/deep-$tag.txt:5000" "report-$tag.doc:50000" "stick-$tag.txt:7000"; do
+              "Folder-$tag/sub-$tag/deep-$tag.txt:5000" "report-$tag.doc:50000" "stick-$tag.txt:7000" "${wide[@]}"; do
     f=${entry%%:*} size=${entry##*:} i=$((i + 1))
     # Short enough to stand whole in the smallest file.
     m="VZM-$tag-$i-$rand"
@@ -154,7 +159,11 @@ wine_cli_vaporize() {
   # shellcheck disable=SC2086
   wine_run "C:\\vz\\$arch\\vaporizer.exe" vaporize --yes --passes 1 --stored $names
 }
-wine_dll_send() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "F:\\Work\\$1"; }
+wine_dll_send() {
+  local how=send
+  case "$1" in отчёт-*) how=sendw ;; esac  # outside the ANSI code page
+  wine_run "C:\\vz\\$arch\\dll_driver.exe" $how "F:\\Work\\$1"
+}
 wine_dll_send_direct() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "G:\\Work\\$1"; }
 wine_dll_vaporize() { wine_run "C:\\vz\\$arch\\dll_driver.exe" shredall 1; }
 wine_cli_store() { echo "$mnt/VAPORIZE"; }
@@ -179,13 +188,13 @@ check_road() {  # fs road (the prefix of its functions) [label]
   local fs=$1 road=$2 label=${3:-$2}
   local name="${fs}_${label}" tag="${fs}${label//_/}" ok=1 m n log="$work/$fs-$label.log"
   local stored=("report-$tag.doc") direct=("stick-$tag.txt")
-  if [ "$fs" = fat ]; then direct+=("Folder-$tag"); else stored=("Folder-$tag" "${stored[@]}"); fi
+  if [ "$fs" = fat ]; then direct+=("Folder-$tag"); else stored=("Folder-$tag" "${stored[@]}" "$(wide_name "$tag")"); fi
   echo "[ RUN      ] Forensic.$name"
   if ! make_fs "$fs"; then
     echo "forensic: the $fs image could not be made or mounted"
     echo "[  FAILED  ] Forensic.$name"; failed=$((failed + 1)); return
   fi
-  populate "$tag"
+  populate "$tag" "$fs"
   # Control: a file deleted plainly leaves its marker for the scan to find.
   local control="VZC-$tag-$(od -An -tx4 -N4 /dev/urandom | tr -d ' \n')"
   yes "$control" | head -c 20000 >"$mnt/Work/control-$tag.txt"

@@ -13,6 +13,7 @@
 #include "namespace/folder_win.h"
 #include "platform/platform.h"
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "settings/settings.h"
 #include "namespace/view_win.h"
 #include "support/scripted_ui.h"
@@ -325,7 +326,7 @@ TEST_F(ItemWindowTest, DraggingASelectedItemOutMovesItUnderItsOwnNameAndTheTimer
   int row = Find("report.doc");
   ASSERT_GE(row, 0);
   Select(row);
-  DropFolderWindow target(D("Target"));
+  DropFolderWindow target(win32::Widen(D("Target")));
   ASSERT_NE(target.Handle(), nullptr);
   win32::TView* window = win32::TView::FromHandle(hwnd_);
   ASSERT_NE(window, nullptr);

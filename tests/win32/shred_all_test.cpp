@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/batch.h"
+#include "platform/win32/wide.h"
 #include "settings/settings.h"
 #include "store/store.h"
 #include "support/drives.h"
@@ -100,7 +101,8 @@ LRESULT CALLBACK CallHook(int code, WPARAM wp, LPARAM lp) {
     std::string cls = ClassOf(m->hwnd);
     if (m->message == WM_SETTEXT && cls == "Static" && GetParent(m->hwnd) &&
         Text(GetParent(m->hwnd)) == "Shredding ...")
-      g_watch.fileTexts.push_back(reinterpret_cast<const char*>(m->lParam));
+      g_watch.fileTexts.push_back(IsWindowUnicode(m->hwnd) ? win32::Narrow(reinterpret_cast<const wchar_t*>(m->lParam))
+                                                           : reinterpret_cast<const char*>(m->lParam));
     if ((m->message == PBM_SETRANGE32 || m->message == PBM_SETPOS) && cls == PROGRESS_CLASSA)
       g_watch.bars.emplace_back(m->message, m->message == PBM_SETPOS ? static_cast<LPARAM>(m->wParam) : m->lParam);
   }
