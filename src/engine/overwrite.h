@@ -4,10 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vz {
+
+class File;
 
 // Bytes written per call. Chosen by measurement (bench/overwrite.sh): from
 // about 256 KiB up a pass runs at the device's limit; 1 MiB keeps a margin
@@ -18,6 +21,14 @@ constexpr std::size_t kOverwriteBlockSize = std::size_t{1} << 20;
 // device at once instead of waiting for the flush at the end, so writing
 // and flushing overlap (measured by bench/overwrite.sh).
 constexpr std::int64_t kWriteBackChunk = std::int64_t{8} << 20;
+
+// A batch overwrites files in groups of at most this many files and about
+// this many bytes: pass k of every file of a group, then one flush of them
+// all, then pass k + 1. Past a few hundred files a larger group saves
+// little (bench/vaporize_peers.sh), and each file of a group holds a
+// handle until the group's last flush.
+constexpr std::size_t kFlushGroupFiles = 256;
+constexpr std::int64_t kFlushGroupBytes = std::int64_t{64} << 20;
 
 struct PassResult {
   bool ok = false;
@@ -32,10 +43,18 @@ class Overwriter {
  public:
   explicit Overwriter(std::uint8_t fillByte, std::size_t blockSize = kOverwriteBlockSize);
 
-  // Opens the file without sharing, writes the fill byte over it from
-  // offset 0 to its end (never beyond it) and flushes it to the device; a
-  // pass whose flush fails has failed, since the bytes may never reach the
-  // disk. Links and files with other hard links are refused unopened.
+  // Opens a file for its passes, without sharing. Links and files with
+  // other hard links are refused unopened: writing through them would
+  // reach content that was never given. Null, with *why, on failure.
+  std::unique_ptr<File> Open(const std::string& path, std::string* why);
+
+  // Writes the fill byte over an open file from offset 0 to its end (never
+  // beyond it), without the flush that makes it a pass: the caller flushes
+  // before the next pass and before the file is cut or deleted.
+  PassResult Write(File& file);
+
+  // A whole pass: opens, writes and flushes; a pass whose flush fails has
+  // failed, since the bytes may never reach the disk.
   PassResult Pass(const std::string& path);
 
  private:
@@ -45,5 +64,8 @@ class Overwriter {
 // One pass with the given fill byte; true when every byte of the file was
 // written over and flushed.
 bool OverwriteFile(const std::string& path, std::uint8_t fillByte);
+
+// Why a pass failed when its flush failed.
+extern const char* const kFlushFailed;
 
 }  // namespace vz

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/drives.h"
+#include "support/recording_platform.h"
 
 namespace vz::test {
 namespace {
@@ -32,6 +36,42 @@ TEST_F(WriteBackTest, AnEarlyWriteBackKeepsTheContentAndTheFlushStillWorks) {
   EXPECT_EQ(after.substr(0, 1 << 20), std::string(1 << 20, 'a'));
   EXPECT_EQ(after.substr(1 << 20, 1 << 20), std::string(1 << 20, 'b'));
   EXPECT_EQ(after.substr(2 << 20), std::string(1 << 20, 'a'));
+}
+
+TEST(FlushTogetherTest, EveryFileIsFlushedOnceAndItsOwnAnswerLandsInItsPlace) {
+  for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{200}}) {
+    std::vector<std::atomic<int>> calls(n);
+    std::vector<bool> ok = FlushTogether(n, [&](std::size_t i) { return ++calls[i] == 1 && i % 3 != 1; });
+    ASSERT_EQ(ok.size(), n);
+    for (std::size_t i = 0; i < n; ++i) {
+      EXPECT_EQ(calls[i], 1) << i;
+      EXPECT_EQ(ok[i], i % 3 != 1) << i;
+    }
+  }
+}
+
+TEST_F(WriteBackTest, FilesFlushedTogetherKeepWhatWasWrittenAndForeignFilesAreFlushedOneByOne) {
+  std::vector<std::unique_ptr<File>> open;
+  std::vector<File*> files;
+  for (int i = 0; i < 40; ++i) {
+    MakeFile(D("m" + std::to_string(i)), "old content");
+    open.push_back(Plat().OpenExclusive(D("m" + std::to_string(i))));
+    ASSERT_NE(open.back(), nullptr);
+    ASSERT_TRUE(open.back()->WriteAt(0, "NEW", 3));
+    files.push_back(open.back().get());
+  }
+  EXPECT_EQ(Plat().FlushFiles(files), std::vector<bool>(40, true));
+  open.clear();
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(Slurp(D("m" + std::to_string(i))), "NEW content");
+
+  // Files of another layer (here a recording one) go through their own Flush.
+  RecordingPlatform rec;
+  rec.FailOn("Flush", "m1");
+  ScopedPlatform use(rec);
+  for (int i = 0; i < 3; ++i) open.push_back(Plat().OpenExclusive(D("m" + std::to_string(i))));
+  files.assign({open[0].get(), open[1].get(), open[2].get()});
+  EXPECT_EQ(NativePlatform().FlushFiles(files), (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(rec.Count("Flush"), 3u);
 }
 
 }  // namespace

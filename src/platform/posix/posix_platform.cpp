@@ -138,6 +138,7 @@ class PosixFile : public File {
   }
   bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()); }
   bool Flush() override { return ::fdatasync(fd_) == 0; }
+  int Descriptor() const { return fd_; }
   bool StartWriteBack(std::int64_t offset, std::int64_t length) override {
 #ifdef __linux__
     return ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE) == 0;
@@ -396,6 +397,18 @@ class PosixPlatform : public Platform {
   }
   std::unique_ptr<File> OpenAppend(const std::string& path) override {
     return OpenHost(path, O_WRONLY | O_APPEND, LOCK_SH);
+  }
+  // fdatasync from several threads rather than one syncfs: measured alike,
+  // but a syncfs also waits for everything else that is being written to
+  // the volume, and it cannot tell which file failed.
+  std::vector<bool> FlushFiles(const std::vector<File*>& files) override {
+    std::vector<int> fds;
+    for (File* f : files) {
+      auto* own = dynamic_cast<PosixFile*>(f);
+      if (!own) return Platform::FlushFiles(files);
+      fds.push_back(own->Descriptor());
+    }
+    return FlushTogether(fds.size(), [&](std::size_t i) { return ::fdatasync(fds[i]) == 0; });
   }
 
   bool MoveItem(const std::string& from, const std::string& to) override {
