@@ -101,6 +101,7 @@ struct Claimed {
   std::string given, claimed, original;
   bool touched = false;  // something beneath it was opened for writing or removed
   bool gone = false;     // the item itself was removed
+  bool kept = false;     // the item itself was overwritten completely and left in place, as asked
 };
 
 class Batch {
@@ -377,6 +378,7 @@ class Batch {
   bool Finish(Overwrite& o) {
     const std::string& path = files_[o.index];
     if (!o.remove) {
+      if (Claimed* c = ClaimOf(path); c && EqualsNoCase(c->claimed, path)) c->kept = true;
       report_.Done(Label(path), "overwritten");
       report_.Warn(o.warning);
       return true;
@@ -507,15 +509,16 @@ std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::ve
 }
 
 // Puts back into the list what a batch left whole: a claimed item that
-// nothing was opened or removed in (a file in use, a failing device) gets
-// its record again, under its old name where that is still free. What was
-// partly destroyed stays out of the list.
+// nothing was opened or removed in (a file in use, a failing device), or a
+// file overwritten completely and kept as asked, gets its record again,
+// under its old name where that is still free. What was partly destroyed
+// stays out of the list.
 void GiveBackUntouched(const std::vector<Claimed>& claims, Report& report) {
   for (const auto& c : claims) {
     if (c.gone) continue;
     const std::string outOfList =
         "; what is left of it is " + c.claimed + ", out of the list, and goes with the next Vaporize all";
-    if (c.touched) {
+    if (c.touched && !c.kept) {
       report.Failed(c.given, "partly vaporized" + outOfList);
       continue;
     }

@@ -90,11 +90,13 @@ TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTa
 }
 
 TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutNamed) {
-  // fail: which call fails; back: whether the item is listed again after.
+  // fail: which call fails; back: whether the item is listed again after;
+  // keep: overwritten and kept as asked, which leaves it whole.
   const struct {
     const char* fail;
-    bool back;
-  } cases[] = {{"OpenExclusive", true}, {"Flush", false}};
+    bool back, keep;
+  } cases[] = {{"OpenExclusive", true, false}, {"Flush", false, false}, {"nothing", true, true}};
+  const ShredOptions keep{1, 0, 'Z', 0};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fail);
     TearDown();
@@ -107,12 +109,12 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
     {
       ScopedPlatform use(rec);
       ScopedUi scope(ui);
-      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, true, &kOnePass);
+      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, true, c.keep ? &keep : &kOnePass);
     }
-    EXPECT_FALSE(r.AllDone());
+    EXPECT_EQ(r.AllDone(), c.keep);
     if (c.back) {
       EXPECT_EQ(Shown(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
-      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "stored");
+      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), c.keep ? "ZZZZZZ" : "stored");
     } else {
       EXPECT_TRUE(Shown().empty());
       const ItemReport& last = r.Items().back();
