@@ -8,8 +8,15 @@ namespace vz {
 
 const char* const kFlushFailed = "the overwritten content could not be flushed to the device";
 
+namespace {
+constexpr std::size_t kPage = 4096;
+}
+
 Overwriter::Overwriter(std::uint8_t fillByte, std::size_t blockSize)
-    : buffer_(std::max<std::size_t>(blockSize, 1), fillByte) {}
+    : storage_(std::max<std::size_t>(blockSize, 1) + kPage, fillByte), blockSize_(std::max<std::size_t>(blockSize, 1)) {
+  auto at = reinterpret_cast<std::uintptr_t>(storage_.data());
+  block_ = storage_.data() + (kPage - at % kPage) % kPage;
+}
 
 std::unique_ptr<File> Overwriter::Open(const std::string& path, std::string* why) {
   auto entry = Plat().FindEntry(path);
@@ -40,6 +47,7 @@ PassResult Overwriter::Write(File& file) {
   r.opened = true;
   std::int64_t pos = 0;
   std::int64_t handedOver = 0;  // bytes already given to the device's queue
+  bool direct = false;
   for (;;) {
     // Read per block so that the pass never writes past the end, whatever
     // the file does meanwhile.
@@ -49,15 +57,16 @@ PassResult Overwriter::Write(File& file) {
       return r;
     }
     if (pos >= size) break;
-    std::size_t n = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(buffer_.size()), size - pos));
-    if (!file.WriteAt(pos, buffer_.data(), n)) {
+    if (pos == 0) direct = size >= kDirectFrom && file.BypassCache();
+    std::size_t n =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize_), size - pos));
+    if (!file.WriteAt(pos, block_, n)) {
       r.error = "writing failed at byte " + std::to_string(pos);
       return r;
     }
     pos += static_cast<std::int64_t>(n);
     r.bytesWritten = pos;
-    if (pos - handedOver >= kWriteBackChunk) {
+    if (!direct && pos - handedOver >= kWriteBackChunk) {
       file.StartWriteBack(handedOver, pos - handedOver);
       handedOver = pos;
     }

@@ -12,14 +12,22 @@ namespace vz {
 
 class File;
 
-// Bytes written per call. Chosen by measurement (bench/overwrite.sh): from
-// about 256 KiB up a pass runs at the device's limit; 1 MiB keeps a margin
-// on slower devices and costs one small allocation per batch.
+// Bytes written per call. Chosen by measurement (bench/overwrite.sh --blocks):
+// from about 256 KiB up a pass runs at the device's limit, also where each
+// write waits for the device (around the cache: 64 KiB blocks take twice as
+// long); 1 MiB keeps a margin on slower devices and costs one small
+// allocation per batch.
 constexpr std::size_t kOverwriteBlockSize = std::size_t{1} << 20;
 
-// While a pass writes, each range of this many bytes is handed to the
-// device at once instead of waiting for the flush at the end, so writing
-// and flushing overlap (measured by bench/overwrite.sh).
+// A file of at least this many bytes is written around the system's cache
+// where the system allows it, straight to the device: no copying, no cache
+// upkeep and no write-back left for the flush (bench/overwrite.sh). Smaller
+// ones go through the cache, so that a group of them costs one flush.
+constexpr std::int64_t kDirectFrom = std::int64_t{8} << 20;
+
+// Where the cache is used, each range of this many bytes is handed to the
+// device at once while the pass goes on, so that writing and flushing
+// overlap.
 constexpr std::int64_t kWriteBackChunk = std::int64_t{8} << 20;
 
 // A batch overwrites files in groups of at most this many files and about
@@ -38,7 +46,8 @@ struct PassResult {
 };
 
 // Runs passes with one buffer that is filled once and reused for every
-// block of every pass.
+// block of every pass. It starts on a page boundary, as writes around the
+// system's cache want.
 class Overwriter {
  public:
   explicit Overwriter(std::uint8_t fillByte, std::size_t blockSize = kOverwriteBlockSize);
@@ -58,7 +67,9 @@ class Overwriter {
   PassResult Pass(const std::string& path);
 
  private:
-  std::vector<std::uint8_t> buffer_;
+  std::vector<std::uint8_t> storage_;
+  std::uint8_t* block_;  // blockSize_ bytes of storage_, from a page boundary
+  std::size_t blockSize_;
 };
 
 // One pass with the given fill byte; true when every byte of the file was

@@ -54,6 +54,12 @@ class File {
   // long write and its final Flush overlap. Only a request: Flush still
   // decides. False where the system takes no such request.
   virtual bool StartWriteBack(std::int64_t /*offset*/, std::int64_t /*length*/) { return false; }
+  // Asks that later writes go straight to the device, around the system's
+  // cache, where they allow it (whole pages, from a page-aligned buffer):
+  // a long write then costs no copying and no cache upkeep. Only a wish:
+  // every write works the same either way, and Flush is still needed.
+  // False where the system takes no such wish.
+  virtual bool BypassCache() { return false; }
   // Null leaves that time alone. Fields are taken as they stand (no zone).
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
