@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <numeric>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -514,27 +516,57 @@ std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::ve
 // under its old name where that is still free. What was partly destroyed
 // stays out of the list.
 void GiveBackUntouched(const std::vector<Claimed>& claims, Report& report) {
-  for (const auto& c : claims) {
+  // Why each claim stays out of the list; empty for the ones that go back.
+  std::vector<std::string> out(claims.size());
+  std::map<char, std::vector<std::size_t>> byDrive;
+  for (std::size_t i = 0; i < claims.size(); ++i) {
+    const Claimed& c = claims[i];
     if (c.gone) continue;
-    const std::string outOfList =
-        "; what is left of it is " + c.claimed + ", out of the list, and goes with the next Vaporize all";
-    if (c.touched && !c.kept) {
-      report.Failed(c.given, "partly vaporized" + outOfList);
-      continue;
-    }
-    StoreGuard guard(c.claimed[0]);
-    std::string back = c.given, why = guard.Why();
+    if (c.touched && !c.kept) out[i] = "partly vaporized";
+    else byDrive[ToUpperChar(c.claimed[0])].push_back(i);
+  }
+  // One lock, one reading and one extension of each index for all of them:
+  // a batch that gives back thousands of items stays linear.
+  for (const auto& [drive, which] : byDrive) {
+    StoreGuard guard(drive);
+    std::string why = guard.Why();
+    std::vector<std::string> back;
+    std::vector<ShredItemRecord> records;
     if (guard.Held()) {
-      if (Exists(back) || RecordedNames(back[0]).count(ToUpper(FileNamePart(back))))
-        back = StoreDirOf(back[0]) + "\\" + StoredNameAllocator().Allocate(back[0], ExtensionOf(FileNamePart(back)));
-      if (c.original.empty() || AppendRecords(back[0], {{c.original, back}}, &why)) {
-        if (Plat().MoveItem(c.claimed, back)) continue;
-        if (!c.original.empty()) DropRecords(back[0], {back});
-        why = "it could not be moved back";
+      const std::set<std::string> recorded = RecordedNames(drive);
+      std::set<std::string> wanted;  // old names, each kept for its own item
+      for (std::size_t i : which) wanted.insert(ToUpper(FileNamePart(claims[i].given)));
+      StoredNameAllocator names;
+      for (std::size_t i : which) {
+        const Claimed& c = claims[i];
+        std::string to = c.given;
+        if (Exists(to) || recorded.count(ToUpper(FileNamePart(to)))) {
+          std::string name;
+          do name = names.Allocate(c.given[0], ExtensionOf(FileNamePart(c.given)));
+          while (wanted.count(ToUpper(name)));
+          to = StoreDirOf(c.given[0]) + "\\" + name;
+        }
+        back.push_back(to);
+        if (!c.original.empty()) records.push_back({c.original, to});
       }
     }
-    report.Failed(c.given, "left whole, but not put back in the list (" + why + ")" + outOfList);
+    if (!guard.Held() || (!records.empty() && !AppendRecords(drive, records, &why))) {
+      for (std::size_t i : which) out[i] = "left whole, but not put back in the list (" + why + ")";
+      continue;
+    }
+    std::vector<std::string> unmoved;
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      const Claimed& c = claims[which[k]];
+      if (Plat().MoveItem(c.claimed, back[k])) continue;
+      if (!c.original.empty()) unmoved.push_back(back[k]);
+      out[which[k]] = "left whole, but not put back in the list (it could not be moved back)";
+    }
+    DropRecords(drive, unmoved);
   }
+  for (std::size_t i = 0; i < claims.size(); ++i)
+    if (!out[i].empty())
+      report.Failed(claims[i].given, out[i] + "; what is left of it is " + claims[i].claimed +
+                                         ", out of the list, and goes with the next Vaporize all");
 }
 
 }  // namespace
