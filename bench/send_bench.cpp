@@ -38,7 +38,7 @@ double SendOnce(int n) {
     paths.push_back(p);
   }
   auto t0 = std::chrono::steady_clock::now();
-  SendResult r = SendToStore(paths, nullptr, false, false);
+  SendResult r = SendToStore(paths, kSendQuietly);
   auto t1 = std::chrono::steady_clock::now();
   if (r.report.Count(Outcome::Done) != static_cast<std::size_t>(n)) {
     std::fprintf(stderr, "send_bench: only %zu of %d items were sent\n", r.report.Count(Outcome::Done), n);

@@ -1,13 +1,14 @@
 // The index file as any outside program or a torn write may leave it: read
-// into lines, paired into records, listed as the folder shows it, and
-// pruned. Pruning may drop only records whose items are gone, must leave
-// whole records in their order, and must change nothing when run again.
+// into records, listed as the folder shows it, and pruned. Pruning may drop
+// only records whose items are gone, must leave the others whole in their
+// order, and must change nothing when run again.
 #include <cstdint>
 #include <cstring>
 #include <set>
 #include <string>
 
 #include "check.h"
+#include "common/drive_path.h"
 #include "common/text.h"
 #include "memory_platform.h"
 #include "store/enum_shred.h"
@@ -29,13 +30,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   const std::vector<std::string> lines = SplitLines(text);
   std::size_t chars = 0;
+  std::vector<std::string> nonBlank;
   for (const auto& l : lines) {
     FUZZ_CHECK(l.find_first_of("\r\n") == std::string::npos);
     chars += l.size();
+    if (!Trim(l).empty()) nonBlank.push_back(l);
   }
   FUZZ_CHECK(chars <= text.size());
-  const std::vector<ShredItemRecord> records = PairRecords(lines);
-  FUZZ_CHECK(records.size() == lines.size() / 2);
+  // Every line that carries anything is in exactly one record, in order;
+  // a sound record's stored path is one item of this drive's store.
+  const std::vector<ShredItemRecord> records = ParseIndex('D', text);
+  std::vector<std::string> regathered;
+  for (const auto& r : records) {
+    FUZZ_CHECK(!r.lines.empty() && r.lines.size() <= 2);
+    regathered.insert(regathered.end(), r.lines.begin(), r.lines.end());
+    if (r.Sound()) {
+      FUZZ_CHECK(StoreItemProblem(r.storedPath, 'D').empty());
+      FUZZ_CHECK(IsPlainFullPath(r.originalPath) && !IsStoreOrInside(r.originalPath));
+    }
+  }
+  FUZZ_CHECK(regathered == nonBlank);
 
   fuzz::MemoryPlatform mem;
   ScopedPlatform use(mem);
@@ -43,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   mem.AddFolder("D:\\VAPORIZE");
   mem.AddFile(index, text);
   for (const auto& r : records) {
-    std::string stored = Trim(r.storedPath);
+    const std::string& stored = r.storedPath;
     if (stored.size() < 4 || stored.size() > 600 || !Lives(stored) || Plat().GetAttributes(stored)) continue;
     if (EqualsNoCase(stored, index)) continue;
     if (stored.back() == '\\' || Lives(stored + "/"))
@@ -52,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       mem.AddFile(stored, "content");
   }
 
-  // The listing: live items only, each stored path once, every field ended.
+  // The listing: live sound records only, each stored path once, every
+  // field ended.
   ShredEnumeration items;
   FUZZ_CHECK(items.Count() <= records.size());
   std::set<std::string> seen;
@@ -61,26 +76,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(std::memchr(f, '\0', 260) != nullptr);
     std::string stored = GetField(id->storedPath);
     FUZZ_CHECK(Exists(stored));
+    FUZZ_CHECK(StoreItemProblem(stored, 'D').empty());
     FUZZ_CHECK(seen.insert(ToUpper(stored)).second);
   }
   FUZZ_CHECK(!items.Skip(1));
 
+  // A prune drops only records whose item, a proper item of the store, is
+  // gone; the others stay whole and in order, damaged ones included.
   PruneIndex();
   const std::string pruned = *mem.Content(index);
-  const std::vector<std::string> kept = SplitLines(pruned);
-  FUZZ_CHECK(kept.size() % 2 == 0);
   FUZZ_CHECK(pruned.empty() || pruned.size() >= 2 && pruned.compare(pruned.size() - 2, 2, "\r\n") == 0);
-  // Kept records are whole records of the old index, in their order; a
-  // record left out names an item that is not there.
-  std::size_t k = 0;
+  std::vector<std::string> expected;
   for (const auto& r : records) {
-    if (k + 1 < kept.size() && kept[k] == r.originalPath && kept[k + 1] == r.storedPath) {
-      k += 2;
-      continue;
-    }
-    FUZZ_CHECK(!Exists(Trim(r.storedPath)));
+    if (StoreItemProblem(r.storedPath, 'D').empty() && !Exists(r.storedPath)) continue;
+    expected.insert(expected.end(), r.lines.begin(), r.lines.end());
   }
-  FUZZ_CHECK(k == kept.size());
+  FUZZ_CHECK(SplitLines(pruned) == expected);
 
   // A second prune finds nothing more to drop.
   PruneIndex();

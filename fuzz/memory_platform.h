@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
 
@@ -38,6 +39,13 @@ class MemoryPlatform : public Platform {
   std::uint32_t LogicalDriveMask() override { return 1u << ('D' - 'A'); }
   DriveType DriveTypeOf(char letter) override {
     return ToUpperChar(letter) == 'D' ? DriveType::Fixed : DriveType::NoRootDir;
+  }
+  // Paths are taken as written: only full, plain ones.
+  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+    if (IsDriveRoot(path)) return std::string(1, path[0]) + ":\\";
+    if (IsPlainFullPath(path)) return WithoutTrailingBackslash(path);
+    if (why) *why = "not a plain full path";
+    return std::nullopt;
   }
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
     if (files_.count(ToUpper(path))) return std::uint32_t{kAttrArchive};

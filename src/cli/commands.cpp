@@ -1,10 +1,10 @@
 #include "cli/commands.h"
 
-#include <algorithm>
+#include <charconv>
 #include <cstdlib>
-#include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 
 #include "cli/paths.h"
 #include "cli/terminal.h"
@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "store/enum_shred.h"
+#include "store/intake.h"
 #include "store/send.h"
 #include "store/store.h"
 #include "window/properties.h"
@@ -25,6 +26,13 @@ using nlohmann::json;
 
 std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); }
 
+// A name in JSON: as text, and when it is not UTF-8 also byte for byte,
+// percent-encoded, under the key with "_percent" added.
+void PutName(json& j, const std::string& key, const std::string& bytes) {
+  j[key] = bytes;
+  if (!IsUtf8(bytes)) j[key + "_percent"] = PercentEncoded(bytes);
+}
+
 // Questions need somebody to answer them.
 bool CanAsk(bool yes) {
   if (yes || StdinIsTerminal()) return true;
@@ -33,15 +41,15 @@ bool CanAsk(bool yes) {
   return false;
 }
 
-// Converts every argument first, so a bad one stops the command before
-// anything is touched.
+// Converts every argument first, so one that cannot be a path stops the
+// command before anything is touched.
 bool ConvertAll(const std::vector<std::string>& args, std::vector<std::string>& out) {
   bool ok = true;
   for (const auto& a : args) {
     std::string why;
     auto sys = ToSystem(a, &why);
     if (!sys) {
-      std::cerr << "vaporizer: " << a << ": " << why << "\n";
+      std::cerr << "vaporizer: " << Printable(a) << ": " << why << "\n";
       ok = false;
     } else {
       out.push_back(*sys);
@@ -50,24 +58,44 @@ bool ConvertAll(const std::vector<std::string>& args, std::vector<std::string>& 
   return ok;
 }
 
-int PrintReport(const Report& report) {
+// Stored items by their stored paths, so that what a batch did to them is
+// shown under the original paths they came from.
+class Originals {
+ public:
+  void Add(const std::string& stored, const std::string& original) { map_.emplace(ToUpper(stored), original); }
+  std::string Show(const std::string& path) const {
+    if (IsStoreOrInside(path) && path.size() > kStoreDirLength + 1) {
+      std::size_t end = path.find('\\', kStoreDirLength + 1);
+      if (end == std::string::npos) end = path.size();
+      auto it = map_.find(ToUpper(path.substr(0, end)));
+      if (it != map_.end()) return Shown(it->second + path.substr(end)) + " (stored as " + Shown(path) + ")";
+    }
+    return Shown(path);
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> map_;
+};
+
+int PrintReport(const Report& report, const Originals* originals = nullptr) {
+  auto show = [&](const std::string& p) { return originals ? originals->Show(p) : Shown(p); };
   for (const auto& i : report.Items()) {
     switch (i.outcome) {
       case Outcome::Done:
-        std::cout << i.action << ": " << Shown(i.path);
+        std::cout << i.action << ": " << show(i.path);
         if (!i.target.empty() && i.target != i.path) std::cout << " -> " << Shown(i.target);
         std::cout << "\n";
         break;
       case Outcome::Skipped:
-        std::cout << "skipped: " << Shown(i.path) << ": " << i.detail << "\n";
+        std::cout << "skipped: " << show(i.path) << ": " << Printable(i.detail) << "\n";
         break;
       case Outcome::Failed:
-        std::cout << "failed: " << Shown(i.path) << ": " << i.detail << "\n";
+        std::cout << "failed: " << show(i.path) << ": " << Printable(i.detail) << "\n";
         break;
     }
     if (!i.warning.empty()) std::cout << "  warning: " << i.warning << "\n";
   }
-  return report.AllDone() ? 0 : 1;
+  return report.AllDone() ? kExitDone : kExitItems;
 }
 
 std::vector<ShredItemId> AllItems() {
@@ -77,42 +105,83 @@ std::vector<ShredItemId> AllItems() {
   return items;
 }
 
-// ITEM: a stored name (C1.doc), a stored path, or an original path.
-bool Resolve(const std::vector<std::string>& args, std::vector<ShredItemId>& out) {
-  std::vector<ShredItemId> all = AllItems();
-  bool ok = true;
-  for (const auto& a : args) {
-    std::vector<const ShredItemId*> hits;
-    bool isName = a.find('/') == std::string::npos && a.find('\\') == std::string::npos;
-    if (isName) {
-      for (const auto& it : all)
-        if (EqualsNoCase(FileNamePart(GetField(it.storedPath)), a)) hits.push_back(&it);
-    }
-    if (hits.empty()) {
-      std::string why;
-      auto sys = ToSystem(a, &why);
-      if (sys) {
-        for (const auto& it : all)
-          if (EqualsNoCase(GetField(it.storedPath), *sys)) hits.push_back(&it);
-        if (hits.empty())
-          for (const auto& it : all)
-            if (EqualsNoCase(GetField(it.originalPath), *sys)) hits.push_back(&it);
-      }
-    }
-    if (hits.empty()) {
-      std::cerr << "vaporizer: " << a << ": no stored item has this name or path (see 'vaporizer list')\n";
-      ok = false;
-    } else if (hits.size() > 1) {
-      std::cerr << "vaporizer: " << a << ": " << hits.size() << " stored items came from there; name one by its stored name:";
-      for (const auto* h : hits) std::cerr << " " << FileNamePart(GetField(h->storedPath));
-      std::cerr << "\n";
-      ok = false;
-    } else {
-      out.push_back(*hits[0]);
+struct Damaged {
+  char drive;
+  ShredItemRecord record;
+};
+std::vector<Damaged> DamagedRecords() {
+  std::vector<Damaged> out;
+  for (char d : GetFixedDrives())
+    if (auto records = ReadIndex(d))
+      for (auto& r : *records)
+        if (!r.Sound()) out.push_back({d, std::move(r)});
+  return out;
+}
+
+// The stored items, found by stored name, stored path or original path in
+// one look-up each.
+class Catalog {
+ public:
+  Catalog() : items_(AllItems()) {
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      std::string stored = GetField(items_[i].storedPath);
+      byName_[ToUpper(FileNamePart(stored))].push_back(i);
+      byStored_[ToUpper(stored)].push_back(i);
+      byOriginal_[ToUpper(GetField(items_[i].originalPath))].push_back(i);
     }
   }
-  return ok;
-}
+
+  // False for a usage error; items not found or not told apart go into
+  // `problems` and the others into `out`.
+  bool Resolve(const ItemArgs& a, std::vector<ShredItemId>& out, Report& problems) const {
+    std::vector<std::string> keys;
+    if (a.stored) {
+      for (const auto& arg : a.args) {
+        if (arg.find_first_of("/\\") != std::string::npos) {
+          std::cerr << "vaporizer: " << Printable(arg) << ": --stored takes stored names such as C1.doc, "
+                    << "as 'vaporizer list' shows them, not paths\n";
+          return false;
+        }
+      }
+      keys = a.args;
+    } else if (!ConvertAll(a.args, keys)) {
+      return false;
+    }
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      const std::string& key = keys[k];
+      const std::vector<std::size_t>* hits = nullptr;
+      if (a.stored) {
+        hits = Find(byName_, key);
+      } else {
+        hits = Find(byStored_, key);
+        if (!hits) hits = Find(byOriginal_, key);
+      }
+      std::string label = a.stored ? a.args[k] : key;
+      if (!hits) {
+        problems.Failed(label, a.stored ? "no stored item has this name (see 'vaporizer list')"
+                                        : "no stored item came from or is stored at this path (see 'vaporizer "
+                                          "list'; to name an item by its stored name, use --stored)");
+      } else if (hits->size() > 1) {
+        std::string names;
+        for (std::size_t i : *hits) names += " " + FileNamePart(GetField(items_[i].storedPath));
+        problems.Failed(label, std::to_string(hits->size()) +
+                                   " stored items came from there; name one with --stored:" + names);
+      } else {
+        out.push_back(items_[hits->front()]);
+      }
+    }
+    return true;
+  }
+
+ private:
+  using Index = std::unordered_map<std::string, std::vector<std::size_t>>;
+  static const std::vector<std::size_t>* Find(const Index& index, const std::string& key) {
+    auto it = index.find(ToUpper(key));
+    return it == index.end() ? nullptr : &it->second;
+  }
+  std::vector<ShredItemId> items_;
+  Index byName_, byStored_, byOriginal_;
+};
 
 bool MakeOptions(const ShredFlags& flags, ShredOptions& options) {
   if (!flags.Any()) return false;
@@ -139,96 +208,152 @@ std::string Pad(std::string s, std::size_t width) {
 
 }  // namespace
 
+std::optional<long> ParseNumber(const std::string& text, long low, long high) {
+  int base = 10;
+  std::size_t start = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    start = 2;
+  }
+  if (start >= text.size() || text[start] == '+' || text[start] == '-') return std::nullopt;
+  long value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data() + start, end, value, base);
+  if (ec != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
 int Send(const std::vector<std::string>& paths, bool yes) {
   std::vector<std::string> sys;
-  if (!ConvertAll(paths, sys) || !CanAsk(yes)) return 2;
+  if (!ConvertAll(paths, sys) || !CanAsk(yes)) return kExitUsage;
   TerminalUi ui(yes);
   ScopedUi scope(ui);
   EnsureStores();
-  return PrintReport(SendToStore(sys, nullptr, true, true).report);
+  return PrintReport(SendToStore(sys, kSendAskFirst | kSendRefreshIcon).report);
 }
 
 int List(bool json_) {
   std::vector<ShredItemId> items = AllItems();
+  std::vector<Damaged> damaged = DamagedRecords();
+  const int status = damaged.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
     for (const auto& it : items) {
       std::string stored = GetField(it.storedPath);
       std::int64_t size = GetItemSize(stored);
       std::string sent = SentDate(stored, true);
-      arr.push_back({{"name", GetField(it.displayName)},
-                     {"original", Shown(GetField(it.originalPath))},
-                     {"stored", Shown(stored)},
-                     {"sent", sent.empty() ? json(nullptr) : json(sent)},
-                     {"type", GetField(it.typeName)},
-                     {"size", size < 0 ? json(nullptr) : json(size)}});
+      json j = json::object();
+      PutName(j, "name", GetField(it.displayName));
+      PutName(j, "original", HostForm(GetField(it.originalPath)));
+      PutName(j, "stored", HostForm(stored));
+      j["sent"] = sent.empty() ? json(nullptr) : json(sent);
+      PutName(j, "type", GetField(it.typeName));
+      j["size"] = size < 0 ? json(nullptr) : json(size);
+      arr.push_back(j);
+    }
+    for (const auto& d : damaged) {
+      json j = json::object();
+      j["damaged"] = d.record.damage;
+      PutName(j, "index", HostForm(IndexPathOf(d.drive)));
+      j["line"] = d.record.firstLine;
+      PutName(j, "original", d.record.originalPath);
+      PutName(j, "stored", d.record.storedPath);
+      arr.push_back(j);
     }
     std::cout << Dump(arr) << "\n";
-    return 0;
+    return status;
   }
-  if (items.empty()) {
+  if (items.empty() && damaged.empty()) {
     std::cout << "The Vaporizer is empty.\n";
-    return 0;
+    return status;
   }
-  std::cout << Pad("STORED", 10) << Pad("NAME", 24) << Pad("DATE SENT", 18) << Pad("TYPE", 20) << Pad("SIZE", 12)
-            << "ORIGINAL LOCATION\n";
+  if (!items.empty())
+    std::cout << Pad("STORED", 10) << Pad("NAME", 24) << Pad("DATE SENT", 18) << Pad("TYPE", 20) << Pad("SIZE", 12)
+              << "ORIGINAL LOCATION\n";
   for (const auto& it : items) {
     std::string stored = GetField(it.storedPath);
     std::int64_t size = GetItemSize(stored);
-    std::cout << Pad(FileNamePart(stored), 10) << Pad(GetField(it.displayName), 24) << Pad(SentDate(stored, false), 18)
-              << Pad(GetField(it.typeName), 20) << Pad(size < 0 ? "-" : std::to_string(size), 12)
-              << Shown(FolderPart(GetField(it.originalPath))) << "\n";
+    std::cout << Pad(Printable(FileNamePart(stored)), 10) << Pad(Printable(GetField(it.displayName)), 24)
+              << Pad(SentDate(stored, false), 18) << Pad(Printable(GetField(it.typeName)), 20)
+              << Pad(size < 0 ? "-" : std::to_string(size), 12) << Shown(FolderPart(GetField(it.originalPath)))
+              << "\n";
   }
-  return 0;
+  for (const auto& d : damaged) {
+    std::cout << "damaged record at line " << d.record.firstLine << " of " << Shown(IndexPathOf(d.drive)) << ": "
+              << Printable(d.record.damage) << "; nothing is done with it\n";
+    for (const auto& line : d.record.lines) std::cout << "    " << Printable(line) << "\n";
+  }
+  return status;
 }
 
-int Restore(const std::vector<std::string>& items, bool yes) {
+int Restore(const ItemArgs& items, bool yes, bool replace) {
+  Catalog catalog;
   std::vector<ShredItemId> ids;
-  if (!Resolve(items, ids) || !CanAsk(yes)) return 2;
+  Report report;
+  if (!catalog.Resolve(items, ids, report) || !CanAsk(yes)) return kExitUsage;
   std::vector<RestoreEntry> entries;
   for (const auto& id : ids) entries.push_back(MakeRestoreEntry(id));
-  TerminalUi ui(yes);
+  TerminalUi ui(yes, replace);
   ScopedUi scope(ui);
-  return PrintReport(RestoreItems(entries));
+  report.Append(RestoreItems(entries));
+  int status = PrintReport(report);
+  if (ui.DeclinedReplace())
+    std::cout << "Files already at an original path were kept; add --replace to replace them.\n";
+  return status;
 }
 
-int Vaporize(const std::vector<std::string>& items, const ShredFlags& flags, bool yes) {
+int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes) {
+  Catalog catalog;
   std::vector<ShredItemId> ids;
-  if (!Resolve(items, ids) || !CanAsk(yes)) return 2;
+  Report report;
+  if (!catalog.Resolve(items, ids, report) || !CanAsk(yes)) return kExitUsage;
   std::vector<ShredItemRecord> records;
-  for (const auto& id : ids) records.push_back({Trim(GetField(id.originalPath)), Trim(GetField(id.storedPath))});
+  Originals originals;
+  for (const auto& id : ids) {
+    records.push_back({Trim(GetField(id.originalPath)), Trim(GetField(id.storedPath))});
+    originals.Add(records.back().storedPath, GetField(id.originalPath));
+  }
   ShredOptions options{};
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  return PrintReport(VaporizeStoredItems(records, hasOptions ? &options : nullptr));
+  report.Append(VaporizeStoredItems(records, hasOptions ? &options : nullptr));
+  return PrintReport(report, &originals);
 }
 
 int Empty(const ShredFlags& flags, bool yes) {
-  if (!CanAsk(yes)) return 2;
+  if (!CanAsk(yes)) return kExitUsage;
+  Originals originals;
+  for (const auto& id : AllItems()) originals.Add(GetField(id.storedPath), GetField(id.originalPath));
   ShredOptions options{};
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
   Report r = ShredAllItems(hasOptions ? &options : nullptr);
   if (r.Items().empty()) std::cout << "The Vaporizer is empty.\n";
-  return PrintReport(r);
+  return PrintReport(r, &originals);
 }
 
 int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool yes) {
   std::vector<std::string> sys;
-  if (!ConvertAll(paths, sys) || !CanAsk(yes)) return 2;
+  if (!ConvertAll(paths, sys) || !CanAsk(yes)) return kExitUsage;
   ShredOptions options{};
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  return PrintReport(VaporizeBatch(sys, false, hasOptions ? &options : nullptr));
+  Intake in = TakeIn(sys, nullptr, Road::InPlace);
+  Report report = in.refused;
+  if (!in.direct.empty())
+    report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, hasOptions ? &options : nullptr));
+  return PrintReport(report);
 }
 
 int Settings(const SettingsFlags& flags) {
-  VaporizerSettings s = LoadSettings();
+  SettingsView view = PeekSettings();
   bool change = flags.passes || flags.progress || flags.contextMenu || flags.sendTo;
   if (change) {
+    // Every value is written: what was in use stays in use.
+    VaporizerSettings s = view.values;
     if (flags.passes) s.passCount = *flags.passes;
     if (flags.progress) s.showProgress = *flags.progress;
     if (flags.contextMenu) s.insertContextMenu = *flags.contextMenu;
@@ -237,35 +362,45 @@ int Settings(const SettingsFlags& flags) {
     MenuSwitches none{[](bool) {}, [](bool) {}};
     if (!SaveSettings(s, none)) {
       std::cerr << "vaporizer: the settings could not be written\n";
-      return 1;
+      return kExitItems;
     }
-    s = LoadSettings();
+    view = PeekSettings();
   }
+  const VaporizerSettings& s = view.values;
   auto onOff = [](bool b) { return b ? "on" : "off"; };
-  std::cout << "passes        " << s.passCount << "   (overwrite passes per file)\n"
-            << "progress      " << onOff(s.showProgress) << "   (progress display while vaporizing)\n"
-            << "context-menu  " << onOff(s.insertContextMenu) << "   (\"Send to Vaporizer\" on files and folders)\n"
-            << "send-to       " << onOff(s.insertSendTo) << "   (Vaporizer in the Send To menu)\n";
-  return 0;
+  auto note = [&](int i) { return view.written[i] ? "" : "; default, not written yet"; };
+  std::cout << "passes        " << Pad(std::to_string(s.passCount), 4) << "(overwrite passes per file" << note(0)
+            << ")\n"
+            << "progress      " << Pad(onOff(s.showProgress), 4) << "(progress display while vaporizing" << note(1)
+            << ")\n"
+            << "context-menu  " << Pad(onOff(s.insertContextMenu), 4) << "(\"Send to Vaporizer\" on files and folders"
+            << note(2) << ")\n"
+            << "send-to       " << Pad(onOff(s.insertSendTo), 4) << "(Vaporizer in the Send To menu" << note(3)
+            << ")\n";
+  return kExitDone;
 }
 
-int Properties(const std::vector<std::string>& items, bool json_) {
+int Properties(const ItemArgs& items, bool json_) {
+  Catalog catalog;
   std::vector<ShredItemId> ids;
-  if (!Resolve(items, ids)) return 2;
+  Report problems;
+  if (!catalog.Resolve(items, ids, problems)) return kExitUsage;
+  int status = PrintReport(problems);
+  if (ids.empty()) return kExitItems;
   PropertiesModel m = BuildPropertiesModel(ids);
   if (json_) {
-    json j = {{"caption", m.caption}, {"name", m.fileName},   {"type", m.type},         {"folder", Shown(m.folder)},
-              {"size", m.size},       {"msdos", m.msdosName}, {"created", m.created},   {"changed", m.changed},
-              {"opened", m.opened},   {"readOnly", m.readOnly}, {"archive", m.archive}, {"hidden", m.hidden},
-              {"system", m.system}};
+    json j = {{"caption", m.caption}, {"type", m.type},           {"size", m.size},       {"msdos", m.msdosName},
+              {"created", m.created}, {"changed", m.changed},     {"opened", m.opened},   {"readOnly", m.readOnly},
+              {"archive", m.archive}, {"hidden", m.hidden},       {"system", m.system}};
+    PutName(j, "name", m.fileName);
+    PutName(j, "folder", m.kind == PropertiesCase::Group ? m.folder : HostForm(m.folder));
     if (m.showContents) j["contains"] = m.contents;
-    if (m.kind == PropertiesCase::Group) j["folder"] = m.folder;
     std::cout << Dump(j) << "\n";
-    return 0;
+    return status;
   }
   auto box = [](bool b) { return b ? "[x]" : "[ ]"; };
-  std::cout << m.caption << "\n\n"
-            << "  " << m.fileName << "\n\n"
+  std::cout << Printable(m.caption) << "\n\n"
+            << "  " << Printable(m.fileName) << "\n\n"
             << "Type:         " << m.type << "\n"
             << "Folder:       " << (m.kind == PropertiesCase::Group ? m.folder : Shown(m.folder)) << "\n"
             << "Size:         " << m.size << "\n";
@@ -276,7 +411,7 @@ int Properties(const std::vector<std::string>& items, bool json_) {
             << "Opened:       " << m.opened << "\n\n"
             << "Attributes:   " << box(m.readOnly) << " Read-Only  " << box(m.archive) << " Archive  "
             << box(m.hidden) << " Hidden  " << box(m.system) << " System\n";
-  return 0;
+  return status;
 }
 
 }  // namespace vz::cli

@@ -4,8 +4,15 @@
 
 #include "cli/commands.h"
 #include "cli/desktop.h"
+#include "cli/register.h"
+
+#ifndef _WIN32
+#include "platform/posix/volumes.h"
+#endif
 
 namespace {
+
+using vz::cli::ParseNumber;
 
 // "on" or "off".
 CLI::Option* AddSwitch(CLI::App* app, const std::string& name, std::optional<bool>& target, const std::string& help) {
@@ -16,22 +23,35 @@ CLI::Option* AddSwitch(CLI::App* app, const std::string& name, std::optional<boo
       ->type_name("on|off");
 }
 
+// A whole number in [low, high], decimal or 0x hexadecimal; anything else
+// is a usage error that says what is wanted.
+CLI::Option* AddNumber(CLI::App* app, const std::string& name, std::optional<int>& target, long low, long high,
+                       const std::string& help, const std::string& type) {
+  std::string wanted = "a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                       " (decimal, or hexadecimal after 0x)";
+  return app
+      ->add_option_function<std::string>(
+          name, [&target, low, high](const std::string& v) { target = static_cast<int>(*ParseNumber(v, low, high)); },
+          help)
+      ->check(CLI::Validator(
+          [low, high, wanted](std::string& v) { return ParseNumber(v, low, high) ? std::string() : wanted; }, type))
+      ->type_name(type);
+}
+
 void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags) {
-  app->add_option_function<int>(
-         "--passes", [&flags](int n) { flags.passes = n; }, "overwrite passes per file (default: the settings)")
-      ->check(CLI::Range(0, 65535))
-      ->type_name("N");
-  app->add_option_function<std::string>(
-         "--fill",
-         [&flags](const std::string& v) {
-           std::size_t used = 0;
-           int n = std::stoi(v, &used, 0);
-           if (used != v.size() || n < 0 || n > 255) throw CLI::ValidationError("--fill", "a byte from 0 to 255 (or 0x00 to 0xFF)");
-           flags.fill = n;
-         },
-         "the byte every pass writes (default 0)")
-      ->type_name("BYTE");
+  AddNumber(app, "--passes", flags.passes, 1, 65535, "overwrite passes per file, 1 to 65535 (default: the settings)",
+            "N");
+  AddNumber(app, "--fill", flags.fill, 0, 255, "the byte every pass writes, 0 to 255 or 0x00 to 0xFF (default 0)",
+            "BYTE");
   app->add_flag("--keep", flags.keep, "overwrite only: leave the files in place with their length");
+}
+
+void AddItems(CLI::App* app, vz::cli::ItemArgs& items) {
+  app->add_option("ITEM", items.args,
+                  "a stored item by its original path (where it was sent from) or its stored path")
+      ->required();
+  app->add_flag("--stored", items.stored,
+                "the ITEMs are stored names (C1.doc) as the STORED column of 'vaporizer list' shows them");
 }
 
 }  // namespace
@@ -43,13 +63,22 @@ int main(int argc, char** argv) {
       "that drive's index; from there they are restored, or vaporized: overwritten, stamped with an\n"
       "old date, truncated and deleted. Items on drives without a store (removable, network) are\n"
       "vaporized at once when sent. Destructive commands ask first; --yes answers Yes to every\n"
-      "question and is required when standard input is not a terminal."};
+      "question and is required when standard input is not a terminal.\n\n"
+      "A PATH, and an ITEM unless --stored is given, is a path: relative to the current folder, '..'\n"
+      "taken after the real folder it follows, the last name as given (a link is the link, not what\n"
+      "it points at). Drive roots, the stores and anything in them are never sent or shredded. Names\n"
+      "are shown with control characters and bytes that are not text written as \\xNN.\n"};
   app.set_version_flag("--version", std::string("vaporizer ") + VZ_VERSION);
   app.require_subcommand(0, 1);
-  app.footer("Exit status: 0 when every item succeeded, 1 when some failed or were skipped, 2 for a usage error.");
+  app.footer(
+      "Exit status: 0 when every item was done; 1 when an item failed, was skipped or refused, or was\n"
+      "not found (and when 'list' finds damaged records); 2 for a usage error (an unknown command or\n"
+      "option, a value out of range, an argument that is no path on a volume, an unreadable\n"
+      "VAPORIZER_VOLUMES, questions with nobody to answer them): nothing is touched then.");
 
   std::vector<std::string> args;
-  bool yes = false, json = false;
+  vz::cli::ItemArgs items;
+  bool yes = false, json = false, replace = false;
   vz::cli::ShredFlags shred;
   vz::cli::SettingsFlags settings;
 
@@ -58,14 +87,21 @@ int main(int argc, char** argv) {
   send->add_flag("-y,--yes", yes, "answer Yes to every question");
 
   auto* list = app.add_subcommand("list", "list the stored items: name, original location, date sent, type, size");
-  list->add_flag("--json", json, "one JSON array: name, original, stored, sent, type, size (null for a folder)");
+  list->add_flag("--json", json,
+                 "one JSON array: name, original, stored, sent, type, size (null for a folder); a name that\n"
+                 "is not UTF-8 comes also byte for byte, percent-encoded as in a FreeDesktop trash info\n"
+                 "file, under its key with \"_percent\" added. A damaged record of an index comes as\n"
+                 "damaged (why), index, line, original, stored");
 
   auto* restore = app.add_subcommand("restore", "put stored items back where they came from");
-  restore->add_option("ITEM", args, "a stored name (C1.doc), a stored path, or an original path")->required();
-  restore->add_flag("-y,--yes", yes, "answer Yes to every question (replaces existing files)");
+  AddItems(restore, items);
+  restore->add_flag("-y,--yes", yes, "answer Yes to every question; a file at an original path is kept");
+  restore->add_flag("--replace", replace,
+                    "replace a file at an original path (with --yes without asking); without it that item stays "
+                    "stored");
 
   auto* vaporize = app.add_subcommand("vaporize", "vaporize chosen stored items for good");
-  vaporize->add_option("ITEM", args, "a stored name (C1.doc), a stored path, or an original path")->required();
+  AddItems(vaporize, items);
   vaporize->add_flag("-y,--yes", yes, "answer Yes to the caution question");
   AddShredFlags(vaporize, shred);
 
@@ -78,23 +114,21 @@ int main(int argc, char** argv) {
   shredCmd->add_flag("-y,--yes", yes, "answer Yes to the caution question");
   AddShredFlags(shredCmd, shred);
 
-  auto* settingsCmd = app.add_subcommand("settings", "show or change the settings");
-  settingsCmd
-      ->add_option_function<int>(
-          "--passes", [&settings](int n) { settings.passes = n; }, "overwrite passes per file, 1 to 10")
-      ->check(CLI::Range(1, 10))
-      ->type_name("N");
+  auto* settingsCmd = app.add_subcommand(
+      "settings", "show or change the settings: the values the next vaporize uses, defaults marked");
+  AddNumber(settingsCmd, "--passes", settings.passes, 1, 10, "overwrite passes per file, 1 to 10", "N");
   AddSwitch(settingsCmd, "--progress", settings.progress, "show progress while vaporizing");
   AddSwitch(settingsCmd, "--context-menu", settings.contextMenu, "the \"Send to Vaporizer\" item in Explorer");
   AddSwitch(settingsCmd, "--send-to", settings.sendTo, "the Vaporizer in Explorer's Send To menu");
 
   auto* props = app.add_subcommand("properties", "what the properties dialog shows for stored items");
-  props->add_option("ITEM", args, "a stored name (C1.doc), a stored path, or an original path")->required();
+  AddItems(props, items);
   props->add_flag("--json", json, "as a JSON object");
 
   auto* volumes = app.add_subcommand(
       "volumes", "the drive letters, their roots, types and stores, and whether overwriting in place reaches old data there");
   volumes->add_flag("--json", json, "as a JSON array: each drive's medium with its evidence, and the verdict");
+  vz::cli::RegistrationCommands registration(app);
 
   try {
     app.parse(argc, argv);
@@ -106,19 +140,30 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
-    return 2;
+    return vz::cli::kExitUsage;
   }
 
+#ifndef _WIN32
+  // A table that cannot be read maps no drive: every command would find
+  // nothing, and an empty answer would be a wrong one.
+  std::string tableError = vz::posix::VolumeTableError();
+  if (!tableError.empty()) {
+    std::cerr << "vaporizer: VAPORIZER_VOLUMES: " << tableError << "\n";
+    return vz::cli::kExitUsage;
+  }
+#endif
+
   using namespace vz::cli;
+  if (auto rc = registration.Run()) return *rc;
   ConnectDesktop();
   if (send->parsed()) return Send(args, yes);
   if (list->parsed()) return List(json);
-  if (restore->parsed()) return Restore(args, yes);
-  if (vaporize->parsed()) return Vaporize(args, shred, yes);
+  if (restore->parsed()) return Restore(items, yes, replace);
+  if (vaporize->parsed()) return Vaporize(items, shred, yes);
   if (empty->parsed()) return Empty(shred, yes);
   if (shredCmd->parsed()) return Shred(args, shred, yes);
   if (settingsCmd->parsed()) return Settings(settings);
-  if (props->parsed()) return Properties(args, json);
+  if (props->parsed()) return Properties(items, json);
   if (volumes->parsed()) return Volumes(json);
   std::cout << app.help();
   return 0;

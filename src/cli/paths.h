@@ -1,4 +1,5 @@
-// Paths as the user types them and as the core speaks them.
+// Paths as the user types them and as the core speaks them, and names as
+// they are shown.
 #pragma once
 
 #include <optional>
@@ -7,9 +8,21 @@
 namespace vz::cli {
 
 // A path given on the command line in the system's form (C:\Work\a.txt),
-// or nullopt with the reason in *why.
+// resolved the way the system resolves it (on POSIX ".." after the real
+// parent folder, the last name as given), or nullopt with the reason in *why.
 std::optional<std::string> ToSystem(const std::string& arg, std::string* why);
-// A path of the system's form as the user knows it (a POSIX path on POSIX).
+// A path of the system's form as the user knows it (a POSIX path on POSIX),
+// byte for byte.
+std::string HostForm(const std::string& systemPath);
+// The same, fit for a terminal: control characters and bytes that are not
+// text written as \xNN.
 std::string Shown(const std::string& systemPath);
+// Any text fit for a terminal, the same way.
+std::string Printable(const std::string& text);
+// True when the bytes are UTF-8 text.
+bool IsUtf8(const std::string& text);
+// Every byte but letters, digits, "-._~/" as %XX, as in the Path line of a
+// FreeDesktop trash info file.
+std::string PercentEncoded(const std::string& bytes);
 
 }  // namespace vz::cli

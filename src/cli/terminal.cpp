@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/paths.h"
 #include "common/text.h"
+#include "window/restore.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -28,11 +30,14 @@ bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 #endif
 
 namespace {
-// The dialogs' texts use bare CRs between paragraphs; a terminal wants LFs.
+// The dialogs' texts use bare CRs between paragraphs; a terminal wants
+// LFs, and the names in between shown escaped.
 std::string ForTerminal(const std::string& text) {
   std::string out;
-  for (char c : text) out += (c == '\r') ? '\n' : c;
-  return out;
+  std::size_t start = 0;
+  for (std::size_t cr; (cr = text.find('\r', start)) != std::string::npos; start = cr + 1)
+    out += Printable(text.substr(start, cr - start)) + "\n";
+  return out + Printable(text.substr(start));
 }
 }  // namespace
 
@@ -56,9 +61,12 @@ bool TerminalUi::Ask(Question, const std::string& title, const std::string& text
 }
 
 bool TerminalUi::ConfirmReplace(const ReplaceQuestion& q) {
-  if (assumeYes_) return true;
+  if (assumeYes_) {
+    declinedReplace_ = declinedReplace_ || !replace_;
+    return replace_;
+  }
   std::cerr << "Confirm File Replace\n"
-            << q.thisText << "\n"
+            << kThisFolderContains << Shown(q.originalPath) << "\n"
             << "Would you like to replace the existing file\n"
             << "    " << q.existingBytes << (q.existingDate.empty() ? "" : ", modified on " + q.existingDate) << "\n"
             << "with this one?\n"
@@ -78,7 +86,7 @@ void TerminalUi::ProgressBegin(std::size_t files, int passes) {
 }
 
 void TerminalUi::ProgressFile(std::size_t, const std::string& display) {
-  current_ = display;
+  current_ = Shown(display);
   passesDone_ = 0;
   Draw();
 }

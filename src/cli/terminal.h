@@ -15,8 +15,11 @@ bool StderrIsTerminal();
 
 class TerminalUi : public UserInterface {
  public:
-  // assumeYes: every question is answered Yes without asking.
-  explicit TerminalUi(bool assumeYes) : assumeYes_(assumeYes) {}
+  // assumeYes: every question is answered without asking: Yes, except that
+  // a file in the way of a restore is replaced only with `replace`.
+  explicit TerminalUi(bool assumeYes, bool replace = false) : assumeYes_(assumeYes), replace_(replace) {}
+  // True when a replace question was answered No without asking.
+  bool DeclinedReplace() const { return declinedReplace_; }
 
   bool Ask(Question kind, const std::string& title, const std::string& text) override;
   bool ConfirmReplace(const ReplaceQuestion& q) override;
@@ -31,6 +34,8 @@ class TerminalUi : public UserInterface {
   void Draw();
 
   bool assumeYes_;
+  bool replace_;
+  bool declinedReplace_ = false;
   bool show_ = false;
   std::size_t files_ = 0, done_ = 0;
   int passes_ = 0, passesDone_ = 0;

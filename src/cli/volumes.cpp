@@ -38,9 +38,12 @@ std::string TypeName(DriveType t) {
 std::string StoreText(char letter, const std::string& fixed) {
   if (fixed.find(letter) == std::string::npos) return "no store: items sent from here are vaporized at once";
   if (!IsDirectory(StoreDirOf(letter))) return "store not created yet";
-  auto lines = ReadIndexLines(IndexPathOf(letter));
-  return "store " + Shown(StoreDirOf(letter)) + " (" + std::to_string(lines ? PairRecords(*lines).size() : 0) +
-         " records)";
+  auto records = ReadIndex(letter);
+  std::size_t total = records ? records->size() : 0, damaged = 0;
+  if (records)
+    for (const auto& r : *records) damaged += r.Sound() ? 0 : 1;
+  return "store " + Shown(StoreDirOf(letter)) + " (" + std::to_string(total) + " records" +
+         (damaged ? ", " + std::to_string(damaged) + " damaged" : std::string()) + ")";
 }
 
 json FactsJson(const MediumFacts& m) {
@@ -94,8 +97,6 @@ int Volumes(bool asJson) {
   std::string fixed = ToUpper(GetFixedDrives());
   std::uint32_t mask = Plat().LogicalDriveMask();
 #ifndef _WIN32
-  std::string err = posix::VolumeTableError();
-  if (!err.empty()) std::cerr << "vaporizer: VAPORIZER_VOLUMES: " << err << "\n";
   if (!asJson)
     std::cout << (std::getenv("VAPORIZER_VOLUMES") ? "From VAPORIZER_VOLUMES:\n"
                                                    : "Default (set VAPORIZER_VOLUMES to change):\n");
@@ -109,8 +110,12 @@ int Volumes(bool asJson) {
     MediumFacts medium = Plat().MediumOf(root);
     Verdict verdict = JudgeMedium(medium);
     if (asJson) {
-      all.push_back({{"drive", std::string(1, letter) + ":"}, {"root", Shown(root)}, {"type", type}, {"store", store},
-                     {"medium", FactsJson(medium)}, {"verdict", VerdictJson(verdict)}});
+      json v = {{"drive", std::string(1, letter) + ":"}, {"type", type}, {"store", store},
+                {"medium", FactsJson(medium)}, {"verdict", VerdictJson(verdict)}};
+      // As every name the program prints in JSON: lossless when not UTF-8.
+      v["root"] = Shown(root);
+      if (!IsUtf8(Shown(root))) v["root_percent"] = PercentEncoded(Shown(root));
+      all.push_back(std::move(v));
       continue;
     }
     std::cout << "  " << letter << ":  " << std::left << std::setw(28) << Shown(root) << std::setw(11) << type << store << "\n"
@@ -121,7 +126,7 @@ int Volumes(bool asJson) {
     for (const auto& a : verdict.advice) std::cout << "      advice:             " << a << "\n";
   }
   if (asJson) std::cout << all.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
-  return 0;
+  return kExitDone;
 }
 
 }  // namespace vz::cli

@@ -10,6 +10,10 @@ void Report::Done(std::string path, std::string action, std::string target) {
 void Report::Skipped(std::string path, std::string why) {
   items_.push_back({std::move(path), Outcome::Skipped, "skipped", std::move(why), {}, {}});
 }
+void Report::Declined(std::string path, std::string why) {
+  Skipped(std::move(path), std::move(why));
+  items_.back().declined = true;
+}
 void Report::Failed(std::string path, std::string why) {
   items_.push_back({std::move(path), Outcome::Failed, "failed", std::move(why), {}, {}});
 }

@@ -16,12 +16,15 @@ struct ItemReport {
   std::string detail;   // why it was skipped or failed; empty when done
   std::string target;   // where it went (stored path, restored path), if anywhere
   std::string warning;  // what the user should know although it was done; empty when nothing
+  bool declined = false;  // skipped because the user answered No
 };
 
 class Report {
  public:
   void Done(std::string path, std::string action, std::string target = {});
   void Skipped(std::string path, std::string why);
+  // Skipped at the user's own answer.
+  void Declined(std::string path, std::string why);
   void Failed(std::string path, std::string why);
   void Append(const Report& other);
   // Puts a warning on the item reported last; an empty one changes nothing.

@@ -45,6 +45,10 @@ class UserInterface {
   virtual void ProgressEnd() {}
   // Lets the caller's window messages run between files.
   virtual void ProcessMessages() {}
+
+  // Tells what an operation started from the shell could not do (the text
+  // of ProblemText); the shell shows a box, other callers print reports.
+  virtual void TellProblems(const std::string& /*text*/) {}
 };
 
 // The interface the core talks to. Without one set, every question is

@@ -11,6 +11,9 @@ HRESULT TKxDragAppInterface::StartDrag(DWORD allowedEffects, DWORD* effect) {
   HRESULT hr = CreateKxDropSource(self, source.Put());
   if (SUCCEEDED(hr)) hr = CreateKxDragDataObject(self, data.Put());
   if (FAILED(hr)) return hr;
+  // OLE on the thread that drags, for the drag's length: the module does
+  // not set it up for the thread that happens to load it.
+  com::OleScope ole;
   DWORD done = DROPEFFECT_NONE;
   hr = DoDragDrop(data.Get(), source.Get(), allowedEffects, &done);
   if (effect) *effect = done;

@@ -1,6 +1,5 @@
-// The private clipboard formats of the module and the OLE set-up of the
-// thread that loads it. The drop, send and drag code read the format ids
-// from here; they are valid once the module has started.
+// The module's private clipboard formats. Registered on first use, on the
+// thread that needs them, never while the module loads.
 #pragma once
 
 #include <windows.h>
@@ -13,11 +12,5 @@ struct ClipboardFormats {
   UINT fileNameMap = 0;   // "FileNameMap": original names, 8-bit text
 };
 const ClipboardFormats& Formats();
-
-// Module start: initialises OLE on the loading thread and registers the
-// three formats. Module stop: gives back what the start took, on the same
-// thread only (OLE's count belongs to the thread).
-void StartDragSourceLibrary();
-void StopDragSourceLibrary();
 
 }  // namespace vz::win32

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "common/dostime.h"
+#include "common/drive_path.h"
 #include "common/text.h"
 #include "common/ui.h"
 #include "engine/collect.h"
@@ -70,23 +71,21 @@ std::optional<std::uint32_t> AttributesOfItem(const std::string& path) {
   return Plat().GetAttributes(p);
 }
 
-// The original path of each file as the index files record it, in upper
-// case; the file's own path where no record names it. One pass over the
-// index lines and one look-up per file.
+// The original path of each file as the sound records of the index files
+// name it, in upper case; the file's own path where no record names it.
+// One pass over the records and one look-up per file.
 std::vector<std::string> DisplayTexts(const std::vector<std::string>& files) {
-  std::vector<std::string> lines;
+  std::unordered_map<std::string, std::string> originals;
   for (char d : GetFixedDrives()) {
-    if (auto l = ReadIndexLines(IndexPathOf(d)))
-      for (auto& line : *l) lines.push_back(ToUpper(line));
+    if (auto records = ReadIndex(d))
+      for (const auto& r : *records)
+        if (r.Sound()) originals.emplace(ToUpper(r.storedPath), ToUpper(r.originalPath));  // keeps the first
   }
-  std::unordered_map<std::string, std::size_t> first;
-  first.reserve(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) first.emplace(lines[i], i);  // keeps the first
   std::vector<std::string> out;
   out.reserve(files.size());
   for (const auto& f : files) {
-    auto it = first.find(ToUpper(f));
-    out.push_back(it != first.end() && it->second > 0 ? lines[it->second - 1] : f);
+    auto it = originals.find(ToUpper(f));
+    out.push_back(it != originals.end() ? it->second : f);
   }
   return out;
 }
@@ -380,8 +379,12 @@ class Batch {
   bool Finish(Overwrite& o) {
     const std::string& path = files_[o.index];
     if (!o.remove) {
-      if (Claimed* c = ClaimOf(path); c && EqualsNoCase(c->claimed, path)) c->kept = true;
-      report_.Done(Label(path), "overwritten");
+      if (s_.passes > 0) {
+        if (Claimed* c = ClaimOf(path); c && EqualsNoCase(c->claimed, path)) c->kept = true;
+        report_.Done(Label(path), "overwritten");
+      } else {
+        report_.Skipped(Label(path), "no overwrite pass was asked for, and no deleting: left as it was");
+      }
       report_.Warn(o.warning);
       return true;
     }
@@ -396,7 +399,7 @@ class Batch {
       return false;
     }
     Removed(path);
-    report_.Done(Label(path), "vaporized");
+    report_.Done(Label(path), s_.passes > 0 ? "vaporized" : "deleted without an overwrite pass (0 passes)");
     report_.Warn(o.warning);
     return true;
   }
@@ -573,17 +576,42 @@ void GiveBackUntouched(const std::vector<Claimed>& claims, Report& report) {
 
 namespace {
 
-Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* originals, bool display,
+// Why an entry is never touched, whatever the caller meant; empty when it
+// may be.
+std::string RefusalOf(const std::string& entry, BatchEntries entries) {
+  if (!HasDrivePrefix(entry)) return "not a full path on a drive";
+  if (IsDriveRoot(entry)) return "a drive's root is never vaporized";
+  if (IsStoreDir(entry)) return "it is the Vaporizer's own store";
+  if (entries == BatchEntries::StoredItems) {
+    std::string why = StoreItemProblem(entry);
+    if (!why.empty()) return "not vaporized as a stored item: " + why;
+  }
+  return {};
+}
+
+// originals: when given, parallel to the list, the original path each
+// stored item was listed with.
+Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* originals, BatchEntries entries,
                 const ShredOptions* options) {
   Report report;
-  if (list.empty()) return report;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(list.size()))) {
-    for (const auto& item : list) report.Skipped(item, "left in place: the caution question was answered No");
+  std::vector<std::string> accepted, acceptedOriginals;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    std::string why = RefusalOf(list[i], entries);
+    if (!why.empty()) {
+      report.Failed(list[i], why);
+      continue;
+    }
+    accepted.push_back(std::move(list[i]));
+    if (originals) acceptedOriginals.push_back((*originals)[i]);
+  }
+  if (accepted.empty()) return report;
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
+    for (const auto& item : accepted) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }
   std::vector<Claimed> claims;
-  list = ClaimItems(std::move(list), originals, claims, report);
-  report.Append(Batch(EffectiveSettings(options), display, claims).Run(std::move(list)));
+  accepted = ClaimItems(std::move(accepted), originals ? &acceptedOriginals : nullptr, claims, report);
+  report.Append(Batch(EffectiveSettings(options), entries == BatchEntries::StoredItems, claims).Run(std::move(accepted)));
   GiveBackUntouched(claims, report);
   PruneIndex();
   Plat().UpdateIcon();
@@ -592,8 +620,8 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
 
 }  // namespace
 
-Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options) {
-  return RunBatch(std::move(list), nullptr, display, options);
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options) {
+  return RunBatch(std::move(list), nullptr, entries, options);
 }
 
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {
@@ -602,7 +630,7 @@ Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const Shre
     list.push_back(Trim(i.storedPath));
     originals.push_back(Trim(i.originalPath));
   }
-  return RunBatch(std::move(list), &originals, true, options);
+  return RunBatch(std::move(list), &originals, BatchEntries::StoredItems, options);
 }
 
 namespace {
@@ -647,7 +675,7 @@ Report ShredAllItems(const ShredOptions* options) {
   Report report;
   std::vector<std::string> list = ListStores(&report);
   if (list.empty()) return report;
-  report.Append(VaporizeBatch(std::move(list), true, options));
+  report.Append(VaporizeBatch(std::move(list), BatchEntries::StoredItems, options));
   return report;
 }
 

@@ -23,10 +23,18 @@ struct ShredOptions {
 #pragma pack(pop)
 static_assert(sizeof(ShredOptions) == 5, "ShredOptions is a 5-byte packed record");
 
-// list: paths of files and folders; display: show original paths (looked up
-// in the index files) instead of stored paths; options: null for the
-// settings' values.
-Report VaporizeBatch(std::vector<std::string> list, bool display, const ShredOptions* options);
+// What the entries of a batch are.
+enum class BatchEntries {
+  // Files and folders where they are, shown as they are named.
+  Paths,
+  // Items of the stores, shown under their original paths from the index.
+  // An entry that is not one item of a store is refused untouched.
+  StoredItems,
+};
+
+// options: null for the settings' values. Drive roots, a store itself and
+// anything that is not a full path on a drive are refused untouched.
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr);
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an

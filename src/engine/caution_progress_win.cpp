@@ -5,13 +5,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "platform/win32/modal.h"
+
 namespace vz::win32 {
 HINSTANCE ModuleInstance();
 
 bool AskCaution(const std::string& title, const std::string& text) {
   // No is the default: a stray Enter must not destroy anything.
-  return MessageBoxA(nullptr, text.c_str(), title.c_str(),
-                     MB_YESNO | MB_DEFBUTTON2 | MB_SYSTEMMODAL | MB_ICONWARNING) == IDYES;
+  return ModalMessageBox(BoxOwner(), text, title, MB_YESNO | MB_DEFBUTTON2 | MB_SYSTEMMODAL | MB_ICONWARNING) == IDYES;
 }
 
 namespace {
@@ -123,8 +124,9 @@ void ProgressBegin(std::size_t files, int passes) {
   AdjustWindowRectEx(&r, WS_POPUP, FALSE, WS_EX_TOOLWINDOW);
   int w = r.right - r.left, h = r.bottom - r.top;
   int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  // Owned by the command's window, so that it stays in front of it.
   HWND frame = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Shredding ...", WS_POPUP | WS_CLIPCHILDREN, x, y,
-                               w, h, nullptr, nullptr, inst, nullptr);
+                               w, h, BoxOwner(), nullptr, inst, nullptr);
   if (!frame) return;
   g_window.frame = frame;
 

@@ -1,23 +1,16 @@
-// The exported entry through which the folder icon's "Vaporize all" and
-// outside programs empty every store.
-#include <windows.h>
+// Emptying every store for an outside caller of the ShredAllItems export.
+#include "engine/shred_all_win.h"
 
 #include <cstring>
 
-#include "engine/batch.h"
+namespace vz::win32 {
 
-extern "C" int WINAPI ShredAllItems(const vz::ShredOptions* options) {
-  // Nothing may escape into a caller that knows nothing of C++.
-  try {
-    if (options) {
-      // The caller's record may sit at any address.
-      vz::ShredOptions copy;
-      std::memcpy(&copy, options, sizeof copy);
-      vz::ShredAllItems(&copy);
-    } else {
-      vz::ShredAllItems(nullptr);
-    }
-  } catch (...) {
-  }
-  return 1;
+Report ShredAllForCaller(const ShredOptions* options) {
+  if (!options) return ShredAllItems(nullptr);
+  // The caller's record may sit at any address.
+  ShredOptions copy;
+  std::memcpy(&copy, options, sizeof copy);
+  return ShredAllItems(&copy);
 }
+
+}  // namespace vz::win32

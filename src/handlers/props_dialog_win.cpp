@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "handlers/settings_save_win.h"
+#include "platform/win32/modal.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 
@@ -90,8 +91,8 @@ void TFMProps::DisableApply() {
 int TFMProps::ShowModal() {
   InitCommonControls();
   Template dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, L"");
-  INT_PTR result = DialogBoxIndirectParamA(ModuleInstance(), dialog.Get(), owner_, &TFMProps::DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+  INT_PTR result =
+      ModalDialog(ModuleInstance(), dialog.Get(), owner_, &TFMProps::DialogProc, reinterpret_cast<LPARAM>(this));
   Cleanup();
   return result == IDOK ? IDOK : result == IDCANCEL ? IDCANCEL : 0;
 }
@@ -332,21 +333,16 @@ INT_PTR CALLBACK TFMProps::SheetProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   }
 }
 
-}  // namespace vz::win32
-
-extern "C" INT32 WINAPI ShowVaporizerProps(vz::win32::TFMProps* dialog) {
-  using vz::win32::TFMProps;
-  try {
-    std::unique_ptr<TFMProps> own;
-    if (!dialog) {
-      own = std::make_unique<TFMProps>();
-      dialog = own.get();
-    }
-    dialog->SetTabVisible(TFMProps::Tab::General, false);
-    dialog->SetActiveTab(TFMProps::Tab::Vaporizer);
-    dialog->SetCaption("Properties: Vaporizer");
-    return dialog->ShowModal();
-  } catch (...) {
-    return 0;
+INT32 ShowSettingsDialog(TFMProps* dialog) {
+  std::unique_ptr<TFMProps> own;
+  if (!dialog) {
+    own = std::make_unique<TFMProps>();
+    dialog = own.get();
   }
+  dialog->SetTabVisible(TFMProps::Tab::General, false);
+  dialog->SetActiveTab(TFMProps::Tab::Vaporizer);
+  dialog->SetCaption("Properties: Vaporizer");
+  return dialog->ShowModal();
 }
+
+}  // namespace vz::win32

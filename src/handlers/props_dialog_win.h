@@ -83,4 +83,9 @@ class TFMProps {
 // Shows the settings tab alone in a dialog titled "Properties: Vaporizer".
 // dialog: one made by this module, or null for a new one without an owner;
 // a dialog handed in is not destroyed. Returns the modal result.
-extern "C" INT32 WINAPI ShowVaporizerProps(vz::win32::TFMProps* dialog);
+namespace vz::win32 {
+// The settings alone, in the caller's dialog or a new one without an owner,
+// captioned "Properties: Vaporizer"; the modal result (1 OK, 2 Cancel).
+// The caller's dialog is left to the caller.
+INT32 ShowSettingsDialog(TFMProps* dialog);
+}  // namespace vz::win32

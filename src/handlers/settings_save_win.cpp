@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/win32/modal.h"
 #include "settings/registration_win.h"
 #include "settings/sendto_win.h"
 
@@ -22,9 +23,9 @@ bool SaveSettingsShowingErrors(const VaporizerSettings& settings, HWND owner) {
   try {
     return SaveSettings(settings, ShellMenuSwitches());
   } catch (const std::exception& e) {
-    MessageBoxA(owner, e.what(), "Vaporizer", MB_OK | MB_ICONERROR);
+    ModalMessageBox(owner, e.what(), "Vaporizer", MB_OK | MB_ICONERROR);
   } catch (...) {
-    MessageBoxA(owner, "The settings could not be saved.", "Vaporizer", MB_OK | MB_ICONERROR);
+    ModalMessageBox(owner, "The settings could not be saved.", "Vaporizer", MB_OK | MB_ICONERROR);
   }
   return false;
 }

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "common/report_text.h"
 #include "platform/win32/com.h"
+#include "platform/win32/modal.h"
 #include "store/send.h"
+#include "store/store.h"
 
 namespace vz::win32 {
 namespace {
@@ -80,7 +83,11 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
       for (std::size_t end; (end = selection_.find('\0', start)) != std::string::npos; start = end + 1)
         paths.push_back(selection_.substr(start, end - start));
       if (paths.empty()) return S_OK;
-      if (ConfirmSend(paths, nullptr)) SendToStore(paths, nullptr, false, true);
+      BoxOwnerScope owner(info->hwnd);
+      if (!ConfirmSend(paths, nullptr)) return S_OK;
+      // A drive attached since the folder last looked has no store yet.
+      EnsureStores();
+      TellProblems(SendToStore(paths, kSendRefreshIcon).report, "sent to the Vaporizer");
       return S_OK;
     });
   }

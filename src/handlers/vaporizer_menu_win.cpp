@@ -2,8 +2,10 @@
 
 #include <shlobj.h>
 
+#include "common/report_text.h"
 #include "engine/batch.h"
 #include "platform/win32/com.h"
+#include "platform/win32/modal.h"
 #include "store/store.h"
 
 namespace vz::win32 {
@@ -35,8 +37,10 @@ class TVaporizerMenu : public com::Object<TVaporizerMenu, IContextMenu, IShellEx
     return com::Guard([&]() -> HRESULT {
       // A verb given as text is never this command, whatever its address's
       // low bits happen to be: vaporizing everything must take the number.
-      if (IS_INTRESOURCE(info->lpVerb) && LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) == 1)
-        ShredAllItems(nullptr);
+      if (IS_INTRESOURCE(info->lpVerb) && LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) == 1) {
+        BoxOwnerScope owner(info->hwnd);
+        TellProblems(ShredAllItems(nullptr), "vaporized");
+      }
       return S_OK;
     });
   }

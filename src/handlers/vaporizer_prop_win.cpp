@@ -14,6 +14,13 @@ HINSTANCE ModuleInstance();
 
 namespace {
 
+// A page in a sheet counts as one of the module's objects from its creation
+// to its release: the code behind it stays loaded while the sheet is open.
+UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEA) {
+  if (message == PSPCB_RELEASE) --com::ObjectCount();
+  return 1;
+}
+
 class TVaporizerProp : public com::Object<TVaporizerProp, IShellPropSheetExt, IShellExtInit> {
  public:
   static const QITAB* QiTable() {
@@ -28,12 +35,15 @@ class TVaporizerProp : public com::Object<TVaporizerProp, IShellPropSheetExt, IS
     return com::Guard([&]() -> HRESULT {
       PROPSHEETPAGEA page{};
       page.dwSize = PROPSHEETPAGEA_V1_SIZE;
-      page.dwFlags = PSP_DEFAULT;
+      page.dwFlags = PSP_USECALLBACK;
       page.hInstance = ModuleInstance();
       page.pszTemplate = MAKEINTRESOURCEA(IDD_SETTINGS_PAGE);
       page.pfnDlgProc = &SettingsPageProc;
+      page.pfnCallback = &PageCallback;
       HPROPSHEETPAGE handle = CreatePropertySheetPageA(&page);
-      if (handle && (!addPage || !addPage(handle, lParam))) DestroyPropertySheetPage(handle);
+      if (!handle) return S_OK;
+      ++com::ObjectCount();  // given back by the page's release
+      if (!addPage || !addPage(handle, lParam)) DestroyPropertySheetPage(handle);
       return S_OK;
     });
   }

@@ -1,8 +1,11 @@
 #include "namespace/drop_target_win.h"
 
+#include "common/report_text.h"
 #include "platform/platform.h"
 #include "platform/win32/com.h"
+#include "platform/win32/modal.h"
 #include "store/send_win.h"
+#include "store/store.h"
 
 namespace vz::win32 {
 
@@ -24,7 +27,7 @@ namespace {
 
 class TDropShred : public com::Object<TDropShred, IDropTarget> {
  public:
-  explicit TDropShred(IUnknown* folder) : folder_(folder) {}
+  TDropShred(IUnknown* folder, HWND window) : folder_(folder), window_(window) {}
 
   static const QITAB* QiTable() {
     static const QITAB table[] = {QITABENT(TDropShred, IDropTarget), {nullptr, 0}};
@@ -56,7 +59,12 @@ class TDropShred : public com::Object<TDropShred, IDropTarget> {
 
   IFACEMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
     return com::Guard([&]() -> HRESULT {
-      bool heldPaths = data && SendDataObject(data, true).result != 0;
+      BoxOwnerScope owner(window_ && IsWindow(window_) ? window_ : GetActiveWindow());
+      // A drive attached since the folder last looked has no store yet.
+      if (data) EnsureStores();
+      SendResult sent = data ? SendDataObject(data, true) : SendResult{};
+      TellProblems(sent.report, "sent to the Vaporizer");
+      bool heldPaths = sent.result != 0;
       // The items were moved here by the send itself (or stayed where they
       // were after a No): the source must not delete anything after a
       // reported move, so no effect is reported back in either case.
@@ -70,12 +78,13 @@ class TDropShred : public com::Object<TDropShred, IDropTarget> {
  private:
   bool accepted_ = false;
   com::ComPtr<IUnknown> folder_;  // keeps the folder alive while a drop may come
+  HWND window_;
 };
 
 }  // namespace
 
-HRESULT CreateDropShred(IUnknown* folder, REFIID riid, void** ppv) {
-  return TDropShred::CreateInstance(riid, ppv, folder);
+HRESULT CreateDropShred(IUnknown* folder, REFIID riid, void** ppv, HWND window) {
+  return TDropShred::CreateInstance(riid, ppv, folder, window);
 }
 
 }  // namespace vz::win32

@@ -8,8 +8,9 @@
 namespace vz::win32 {
 
 // folder: the object that made the target (held counted for the target's
-// life), or null for the target registered on the folder's window.
-HRESULT CreateDropShred(IUnknown* folder, REFIID riid, void** ppv);
+// life), or null for the target registered on the folder's window; window:
+// that window, whose top-level window then owns the boxes a drop shows.
+HRESULT CreateDropShred(IUnknown* folder, REFIID riid, void** ppv, HWND window = nullptr);
 
 // Whether a drag offers a file list: accepted and a move, or neither.
 // The key state and the source's allowed effects play no part.

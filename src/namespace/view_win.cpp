@@ -62,15 +62,19 @@ IFACEMETHODIMP TVaporizerView::GetWindow(HWND* phwnd) {
 IFACEMETHODIMP TVaporizerView::TranslateAccelerator(MSG* msg) {
   return com::Guard([&]() -> HRESULT {
     if (!msg || msg->message != WM_KEYDOWN || !window_) return E_NOTIMPL;
+    // The command may run a message loop in which the browser lets the view
+    // and its window go; both stay until it returns.
+    std::shared_ptr<TView> window = window_;
+    com::ComPtr<IShellView> self(this);
     // Keys typed elsewhere in the browser (its address box) are not ours.
-    HWND own = window_->Handle();
+    HWND own = window->Handle();
     if (!own || (msg->hwnd != own && !IsChild(own, msg->hwnd))) return E_NOTIMPL;
     if (msg->wParam == VK_DELETE) {
-      window_->Shred1Click();
+      window->Shred1Click();
       return S_OK;
     }
     if (msg->wParam == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
-      window_->SelectAll();  // the browser goes on with the key all the same
+      window->SelectAll();  // the browser goes on with the key all the same
     }
     return E_NOTIMPL;
   });
@@ -115,7 +119,7 @@ IFACEMETHODIMP TVaporizerView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS s
 
     HRESULT result = E_UNEXPECTED;
     try {
-      window_ = std::make_unique<TView>(this, browser);
+      window_ = TView::Create(this, browser);
       HWND hwnd = window_->Handle();
       *phwnd = hwnd;
       SetParent(hwnd, browserWindow_);
@@ -136,10 +140,9 @@ IFACEMETHODIMP TVaporizerView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS s
       // Drops into the open folder go where drops on its icon go; without
       // OLE the window simply takes no drops.
       com::ComPtr<IDropTarget> target;
-      if (SUCCEEDED(CreateDropShred(nullptr, IID_IDropTarget, target.PutVoid()))) {
+      if (SUCCEEDED(CreateDropShred(nullptr, IID_IDropTarget, target.PutVoid(), hwnd))) {
         dropTarget_ = target;
-        comInitialized_ = SUCCEEDED(CoInitialize(nullptr));
-        dropRegistered_ = SUCCEEDED(RegisterDragDrop(hwnd, dropTarget_.Get()));
+        window_->AcceptDrops(dropTarget_.Get());
       }
 
       if (auto mode = ViewModeFromShell(viewMode_)) window_->SetViewMode(*mode);
@@ -158,12 +161,10 @@ IFACEMETHODIMP TVaporizerView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS s
 
 void TVaporizerView::DestroyItemWindow() {
   com::ComPtr<IShellView> self(this);  // the window's reference may be the last but one
-  if (window_ && dropRegistered_) RevokeDragDrop(window_->Handle());
-  dropRegistered_ = false;
   RemoveMergedMenu();
-  window_.reset();
-  if (comInitialized_) CoUninitialize();
-  comInitialized_ = false;
+  // The window goes now (and its drop registration with it); the object
+  // goes once nothing that runs in it holds it any more.
+  if (std::shared_ptr<TView> window = std::move(window_)) window->Close();
   browser_.Reset();
 }
 

@@ -11,12 +11,15 @@
 
 #include "platform/win32/com.h"
 #include "window/item_commands.h"
+#include "window/item_host_win.h"
 
 namespace vz::win32 {
 
 class TView;
 
-class TVaporizerView : public com::Object<TVaporizerView, IShellView> {
+// The view is the item window's host; to the shell it is an IShellView and
+// nothing else.
+class TVaporizerView : public com::Object<TVaporizerView, IShellView, ItemWindowHost> {
  public:
   // folder: the folder that creates the view; held counted so that it
   // outlives the view.
@@ -42,34 +45,28 @@ class TVaporizerView : public com::Object<TVaporizerView, IShellView> {
   IFACEMETHODIMP SelectItem(PCUITEMID_CHILD, SVSIF) override { return E_NOTIMPL; }
   IFACEMETHODIMP GetItemObject(UINT, REFIID, void** ppv) override;
 
-  // What the item window calls.
-  IShellBrowser* Browser() const { return browser_.Get(); }
-  IShellFolder* Folder() const { return folder_.Get(); }
-  IMalloc* Allocator() const { return allocator_.Get(); }
-  bool ToolbarHasDropDowns() const { return toolbarHasDropDowns_; }
-  HMENU MergedMenu() const { return menu_; }
-  TView* ItemWindow() const { return window_.get(); }
+  // ItemWindowHost
+  IShellFolder* Folder() override { return folder_.Get(); }
+  bool ToolbarHasDropDowns() override { return toolbarHasDropDowns_; }
+  // A new shared menu: the browser's popups with the view's entries on top.
+  void RebuildMergedMenu(bool anySelected, int itemCount) override;
+  // Radio mark on the current mode, "Vaporize &all" only with items.
+  void InitMenuPopup(ViewMode current, int itemCount) override;
+  // The toolbar's view buttons follow the list's mode (old-style toolbar).
+  void CheckViewButton(ViewMode current) override;
+  void SetStatusText(int part, const std::string& text) override;
+  void ShowMenuHint(const std::string& text) override;
+  void WindowActive() override;
 
+ private:
   // Takes the shared menu back out of the browser and destroys it.
   void RemoveMergedMenu();
-  // A new shared menu: the browser's popups with the view's entries on top.
-  void RebuildMergedMenu(bool anySelected, int itemCount);
   void BuildFileMenu(HMENU popup, bool anySelected, int itemCount);
   void BuildEditMenu(HMENU popup);
   void BuildViewMenu(HMENU popup);
   void BuildHelpMenu(HMENU popup);
-  // WM_INITMENUPOPUP of a merged menu: radio mark on the current mode,
-  // "Vaporize &all" only with items.
-  void InitMenuPopup(ViewMode current, int itemCount);
-  // The toolbar's view buttons follow the list's mode (old-style toolbar).
-  void CheckViewButton(ViewMode current);
   void MergeToolbar();
   void SetStatusParts();
-  void SetStatusText(int part, const std::string& text);
-  void ShowMenuHint(const std::string& text);
-  void WindowActive();
-
- private:
   void DestroyItemWindow();
 
   UINT viewMode_ = 0;
@@ -82,9 +79,7 @@ class TVaporizerView : public com::Object<TVaporizerView, IShellView> {
   HMENU menu_ = nullptr;
   UINT uiState_ = SVUIA_DEACTIVATE;
   bool toolbarHasDropDowns_ = false;
-  std::unique_ptr<TView> window_;
-  bool comInitialized_ = false;
-  bool dropRegistered_ = false;
+  std::shared_ptr<TView> window_;
 };
 
 // Hands out a new view for the folder.

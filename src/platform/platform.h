@@ -38,7 +38,9 @@ struct DirEntry {
   std::string name;
   std::uint32_t attributes = 0;
   std::int64_t size = 0;
-  // Calendar fields of the raw file times, without time-zone conversion.
+  // Calendar fields of the file times: on Windows those of the raw file
+  // time, without zone conversion; on POSIX, where a file time is an
+  // instant, its local time.
   CivilTime created, accessed, written;
 };
 
@@ -60,7 +62,7 @@ class File {
   // every write works the same either way, and Flush is still needed.
   // False where the system takes no such wish.
   virtual bool BypassCache() { return false; }
-  // Null leaves that time alone. Fields are taken as they stand (no zone).
+  // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
 };
@@ -88,6 +90,16 @@ class Platform {
   // Volumes: bit n of the mask stands for drive letter 'A' + n.
   virtual std::uint32_t LogicalDriveMask() = 0;
   virtual DriveType DriveTypeOf(char letter) = 0;
+
+  // The path as the system itself resolves it when it is opened, in full:
+  // on Windows as GetFullPathName does (".." taken off as text, dots and
+  // blanks at the end of the last name dropped, short names made long); on
+  // POSIX ".." after the real parent folder, every name but the last
+  // through the links on the way. Only a full path on a drive ("X:\...")
+  // is taken: anything else would be resolved against some current folder.
+  // nullopt, with the reason in *why, for what the system would not open
+  // as the one item it names.
+  virtual std::optional<std::string> ResolvePath(const std::string& path, std::string* why) = 0;
 
   // Attributes and directory search.
   virtual std::optional<std::uint32_t> GetAttributes(const std::string& path) = 0;
@@ -146,8 +158,8 @@ class Platform {
   virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
   virtual bool RemoveLink(const std::string& path) = 0;
 
-  // Clock. Local wall-clock time; ToLocal turns raw file-time fields into
-  // the local time they stand for.
+  // Clock. Local wall-clock time; ToLocal turns the file-time fields of a
+  // DirEntry into the local time they stand for.
   virtual CivilTime LocalNow() = 0;
   virtual CivilTime ToLocal(const CivilTime& raw) = 0;
 

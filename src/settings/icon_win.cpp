@@ -20,11 +20,17 @@ namespace {
 constexpr WPARAM kRefreshCommand = 0xA065;
 constexpr WPARAM kRefreshViewCommand = 0xA220;
 
+// A refresh that an Explorer window does not take within this time is
+// given up for that window: a hung window must not hang the caller.
+constexpr UINT kRefreshTimeoutMs = 2000;
+
 // The text the folder icon should show now: the "EMPTY" or "FULL" location
-// that registration prepared; empty when the icon key is not there.
+// that registration prepared in the machine's classes; empty when the icon
+// key is not there. Read there by name: through HKEY_CLASSES_ROOT the
+// user's own icon key, written below, would hide the machine's.
 bool ChosenIconLocation(std::string& text) {
   RegKey key;
-  if (key.Open(HKEY_CLASSES_ROOT, FolderIconKey(), KEY_READ) != ERROR_SUCCESS) return false;
+  if (key.Open(HKEY_LOCAL_MACHINE, ClassesKey(FolderIconKey()), KEY_READ) != ERROR_SUCCESS) return false;
   text = key.ReadString(IsStoreEmpty() ? "EMPTY" : "FULL");
   return true;
 }
@@ -44,7 +50,7 @@ struct PidlDeleter {
   void operator()(ITEMIDLIST* p) const { CoTaskMemFree(p); }
 };
 
-// The display name in upper case; empty for a name given as an offset.
+// A name the shell gave, in upper case; empty for a name given as an offset.
 std::string UpperName(STRRET& name) {
   std::string text;
   switch (name.uType) {
@@ -69,16 +75,25 @@ std::string UpperName(STRRET& name) {
   return text;
 }
 
+// The three refresh messages, one after the other; a window that does not
+// answer one in time (or is hung already) gets none of the rest.
+void SendRefresh(HWND hwnd) {
+  const struct {
+    UINT message;
+    WPARAM wParam;
+  } messages[] = {{WM_COMMAND, kRefreshCommand}, {WM_COMMAND, kRefreshViewCommand}, {WM_WININICHANGE, 0}};
+  for (const auto& m : messages) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutA(hwnd, m.message, m.wParam, 0, SMTO_ABORTIFHUNG, kRefreshTimeoutMs, &ignored)) return;
+  }
+}
+
 BOOL CALLBACK RefreshExplorerWindow(HWND hwnd, LPARAM) {
   char cls[256] = {};
   GetClassNameA(hwnd, cls, sizeof cls);
   std::string name = cls;
   CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
-  if (name == "CABINETWCLASS" || name == "EXPLOREWCLASS") {
-    SendMessageA(hwnd, WM_COMMAND, kRefreshCommand, 0);
-    SendMessageA(hwnd, WM_COMMAND, kRefreshViewCommand, 0);
-    SendMessageA(hwnd, WM_WININICHANGE, 0, 0);
-  }
+  if (name == "CABINETWCLASS" || name == "EXPLOREWCLASS") SendRefresh(hwnd);
   return TRUE;
 }
 
@@ -100,23 +115,23 @@ LPITEMIDLIST FindFolderOnDesktop(HWND owner) {
   com::ComPtr<IEnumIDList> items;
   if (desktop->EnumObjects(owner, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put()) != S_OK || !items)
     return nullptr;
+  const std::string wanted = "::" + ClsidText(kClsidVaporizerFolder);
   for (;;) {
     LPITEMIDLIST item = nullptr;
     ULONG fetched = 0;
     if (items->Next(1, &item, &fetched) != S_OK || !item) return nullptr;
+    // Known by its class, not by its name: a file or shortcut the user
+    // called "Vaporizer" is not the folder. A namespace folder's parsing
+    // name is "::" and its class id.
     STRRET name{};
-    if (SUCCEEDED(desktop->GetDisplayNameOf(item, SHGDN_NORMAL, &name)) && UpperName(name) == "VAPORIZER")
+    if (SUCCEEDED(desktop->GetDisplayNameOf(item, SHGDN_FORPARSING, &name)) && UpperName(name) == wanted)
       return item;
     CoTaskMemFree(item);
   }
 }
 
 void RefreshShellWindows(int iconIndex) {
-  if (HWND desktop = FindWindowA(nullptr, "Program Manager")) {
-    SendMessageA(desktop, WM_COMMAND, kRefreshCommand, 0);
-    SendMessageA(desktop, WM_COMMAND, kRefreshViewCommand, 0);
-    SendMessageA(desktop, WM_WININICHANGE, 0, 0);
-  }
+  if (HWND desktop = FindWindowA(nullptr, "Program Manager")) SendRefresh(desktop);
   EnumWindows(RefreshExplorerWindow, 0);
   if (iconIndex != 0) {
     DWORD index = static_cast<DWORD>(iconIndex);
@@ -165,20 +180,11 @@ bool UpdateIconNow() {
   return true;
 }
 
-}  // namespace vz::win32
-
-namespace {
 void UpdateIconQuietly() {
   // An early stop is not an error for callers outside the registration.
-  try {
-    vz::win32::UpdateIconNow();
-  } catch (...) {
-  }
+  com::GuardOr(false, [] { return UpdateIconNow(); });
 }
-}  // namespace
 
-namespace vz::win32 {
 void InstallUpdateIconHook() { SetUpdateIconHook(&UpdateIconQuietly); }
-}  // namespace vz::win32
 
-extern "C" void WINAPI UpdateIcon() { UpdateIconQuietly(); }
+}  // namespace vz::win32

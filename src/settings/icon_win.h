@@ -15,17 +15,20 @@ namespace vz::win32 {
 // image index, no icon); the registry is written before any such stop.
 bool UpdateIconNow();
 
-// The desktop item whose display name is "Vaporizer" in any letter case, as
+// The desktop item that is the Vaporizer folder, known by its class id, as
 // the desktop's enumerator hands it out; null when there is none or the
 // desktop cannot be enumerated. The caller frees it (CoTaskMemFree).
 LPITEMIDLIST FindFolderOnDesktop(HWND owner = nullptr);
 
-// Sends the desktop and every Explorer window the refresh commands; with a
-// non-zero index also announces that this system image changed.
+// Sends the desktop and every Explorer window the refresh commands, giving
+// up on a window that does not answer within two seconds; with a non-zero
+// index also announces that this system image changed.
 void RefreshShellWindows(int iconIndex);
 
-// Lets the platform layer's UpdateIcon (used by the portable core) reach
-// UpdateIconNow; an early stop returns quietly there.
+// UpdateIconNow for callers to whom an early stop is no error: the
+// exported UpdateIcon and, once installed, the platform layer's UpdateIcon
+// that the portable core calls.
+void UpdateIconQuietly();
 void InstallUpdateIconHook();
 
 // The parts of an icon location "path,-101": the module path before the

@@ -1,33 +1,82 @@
-// The module's plumbing: load and unload of Vaporizer.dll.
+// The module: its entry point, its class table and its eight exports. Each
+// export is a guard around one call into the code that does the work.
 #include <windows.h>
 
+#include <iterator>
+
 #include "common/ui.h"
-#include "dragsource/formats_win.h"
-#include "platform/win32/win32_platform.h"
+#include "engine/shred_all_win.h"
+#include "handlers/props_dialog_win.h"
+#include "handlers/shred_file_menu_win.h"
+#include "handlers/vaporizer_menu_win.h"
+#include "handlers/vaporizer_prop_win.h"
+#include "namespace/folder_win.h"
+#include "platform/win32/com.h"
 #include "settings/icon_win.h"
+#include "settings/server_win.h"
+#include "store/send.h"
+#include "window/shell_ui_win.h"
 
 namespace vz::win32 {
-UserInterface& ShellUserInterface();
-
 namespace {
 HINSTANCE g_instance = nullptr;
-}
+
+// In the order registration and unregistration handle them: the factories
+// were made menu, file menu, properties, folder, each put in front of the
+// list, so the folder (whose registration does the namespace rows) is first.
+const ServerClass kClasses[] = {
+    {&kClsidVaporizerFolder, "Vaporizer", Threading::Single, &CreateVaporizerFolder, &RegisterNamespaceFolder,
+     &UnregisterNamespaceFolder},
+    {&kClsidVaporizerProp, "Orvel Vaporizer Properties Pages", Threading::Apartment, &CreateVaporizerProp, nullptr,
+     nullptr},
+    {&kClsidShredFileMenu, "Orvel Vaporizer Context Menu for Files", Threading::Apartment, &CreateShredFileMenu,
+     nullptr, nullptr},
+    {&kClsidVaporizerMenu, "Orvel Vaporizer Context Menu", Threading::Apartment, &CreateVaporizerMenu, nullptr,
+     nullptr},
+};
+}  // namespace
+
 HINSTANCE ModuleInstance() { return g_instance; }
 }  // namespace vz::win32
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+using namespace vz::win32;
+using vz::com::Guard;
+using vz::com::GuardOr;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    vz::win32::g_instance = instance;
+    g_instance = instance;
     DisableThreadLibraryCalls(instance);
-    // Questions asked inside the shell go to the module's dialogs.
-    vz::SetDefaultUi(&vz::win32::ShellUserInterface());
-    // OLE for drag and drop, and the private clipboard formats.
-    vz::win32::StartDragSourceLibrary();
-    // The portable core's icon refresh reaches the shell code.
-    vz::win32::InstallUpdateIconHook();
-  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
-    // Unloaded by FreeLibrary; at process exit OLE is torn down anyway.
-    vz::win32::StopDragSourceLibrary();
+    // Only pointers are set here, under the loader lock: OLE, clipboard
+    // formats and window classes wait for the thread that first needs them.
+    vz::SetDefaultUi(&ShellUserInterface());
+    InstallUpdateIconHook();
   }
   return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+  return Guard([&] { return GetClassObject(kClasses, std::size(kClasses), clsid, riid, ppv); });
+}
+
+STDAPI DllCanUnloadNow() { return Guard([] { return CanUnloadNow(); }); }
+
+STDAPI DllRegisterServer() { return Guard([] { return RegisterServer(kClasses, std::size(kClasses)); }); }
+
+STDAPI DllUnregisterServer() { return Guard([] { return UnregisterServer(kClasses, std::size(kClasses)); }); }
+
+extern "C" BYTE WINAPI ExtPreparateData(const char* buffer, INT32 count, BYTE refreshIcon) {
+  return GuardOr<BYTE>(0, [&] { return vz::PrepareAndSend(buffer, count, refreshIcon != 0).result; });
+}
+
+extern "C" int WINAPI ShredAllItems(const vz::ShredOptions* options) {
+  // 1 whatever happened: the caller learns nothing more from the result.
+  GuardOr(false, [&] { return ShredAllForCaller(options).AllDone(); });
+  return 1;
+}
+
+extern "C" void WINAPI UpdateIcon() { UpdateIconQuietly(); }
+
+extern "C" INT32 WINAPI ShowVaporizerProps(TFMProps* dialog) {
+  return GuardOr<INT32>(0, [&] { return ShowSettingsDialog(dialog); });
 }

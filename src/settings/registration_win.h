@@ -38,13 +38,15 @@ void UnregisterClassCommon(const ServerClass& c);
 void RegisterNamespaceFolder();
 void UnregisterNamespaceFolder();
 
-// The shell's approval list under HKEY_LOCAL_MACHINE, chosen by platform.
-std::string ApprovalKey();
+// The shell's approval list under HKEY_LOCAL_MACHINE: the key the shell
+// reads on every platform of the NT line.
+constexpr const char* kApprovalKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr const char* kNamespaceKeyPrefix = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\";
 
 // Registers (true) or removes (false) the file context-menu handler for all
-// files ("*") and all folders ("Folder"). On: throws ShellError with the
-// registry-entry text when a key or value cannot be written. Off: never fails.
+// files ("*") and all folders ("Folder"). On: in the machine's classes, or
+// in the user's when the machine's cannot be written; throws ShellError with
+// the registry-entry text when neither can. Off: removes both; never fails.
 void SetFileMenuRegistration(bool on);
 std::string FileMenuHandlerKey(const char* root);
 

@@ -85,10 +85,13 @@ std::string RegKey::ReadString(const std::string& name) const {
   return std::string(buf.data());  // up to the first NUL, whether stored with one or not
 }
 
-void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value) {
+bool TryWriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value) {
   RegKey key;
-  if (key.Create(root, path) != ERROR_SUCCESS || key.SetString(name, value) != ERROR_SUCCESS)
-    throw ShellError(kRegistryEntryError);
+  return key.Create(root, path) == ERROR_SUCCESS && key.SetString(name, value) == ERROR_SUCCESS;
+}
+
+void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value) {
+  if (!TryWriteString(root, path, name, value)) throw ShellError(kRegistryEntryError);
 }
 
 std::string ModuleFilePath() {
@@ -112,8 +115,9 @@ std::string ServerPathOf(const std::string& path) {
   return path.find(' ') != std::string::npos ? ShortPathOf(path) : path;
 }
 
+std::string ClassesKey(const std::string& path) { return "Software\\Classes\\" + path; }
 std::string FolderClassKey() { return "CLSID\\" + ClsidText(kClsidVaporizerFolder); }
 std::string FolderIconKey() { return FolderClassKey() + "\\DefaultIcon"; }
-std::string UserFolderIconKey() { return "Software\\Classes\\" + FolderIconKey(); }
+std::string UserFolderIconKey() { return ClassesKey(FolderIconKey()); }
 
 }  // namespace vz::win32

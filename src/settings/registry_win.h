@@ -53,8 +53,9 @@ class RegKey {
 };
 
 // Creates the key and sets one string value; throws ShellError with the
-// registry-entry text when either fails.
+// registry-entry text when either fails. TryWriteString answers false.
 void WriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
+bool TryWriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value);
 
 // The module's full file path, and its short (8.3) form: the full path when
 // the short form cannot be had or is longer than MAX_PATH.
@@ -64,7 +65,13 @@ std::string ShortPathOf(const std::string& path);
 // holds a blank, else the full path.
 std::string ServerPathOf(const std::string& path);
 
-// HKEY_CLASSES_ROOT: CLSID\{folder} and its DefaultIcon key.
+// Class registrations are named by their root: Software\Classes under
+// HKEY_LOCAL_MACHINE (every user) or HKEY_CURRENT_USER (this user). Once a
+// user's key exists, HKEY_CLASSES_ROOT shows it in place of the machine's
+// and even writes into it, so neither reads nor writes go through it.
+std::string ClassesKey(const std::string& path);  // "Software\Classes\" + path
+
+// CLSID\{folder} and its DefaultIcon key, below a Software\Classes key.
 std::string FolderClassKey();
 std::string FolderIconKey();
 // HKEY_CURRENT_USER: Software\Classes\CLSID\{folder}\DefaultIcon, the

@@ -1,4 +1,3 @@
-// The class table and the four COM entry points of the module.
 #include "settings/server_win.h"
 
 #include <objbase.h>
@@ -6,30 +5,12 @@
 
 #include <atomic>
 
-#include "handlers/shred_file_menu_win.h"
-#include "handlers/vaporizer_menu_win.h"
-#include "handlers/vaporizer_prop_win.h"
-#include "namespace/folder_win.h"
 #include "platform/win32/com.h"
 #include "settings/icon_win.h"
 #include "settings/registry_win.h"
 
 namespace vz::win32 {
 namespace {
-
-// The factories were made menu, file menu, properties, folder, each put in
-// front of the list, so the list is walked in the reverse order: the folder
-// (whose factory does the namespace registration) first.
-const ServerClass kClasses[] = {
-    {&kClsidVaporizerFolder, "Vaporizer", Threading::Single, &CreateVaporizerFolder, &RegisterNamespaceFolder,
-     &UnregisterNamespaceFolder},
-    {&kClsidVaporizerProp, "Orvel Vaporizer Properties Pages", Threading::Apartment, &CreateVaporizerProp, nullptr,
-     nullptr},
-    {&kClsidShredFileMenu, "Orvel Vaporizer Context Menu for Files", Threading::Apartment, &CreateShredFileMenu,
-     nullptr, nullptr},
-    {&kClsidVaporizerMenu, "Orvel Vaporizer Context Menu", Threading::Apartment, &CreateVaporizerMenu, nullptr,
-     nullptr},
-};
 
 std::atomic<long> g_locks{0};
 
@@ -78,67 +59,51 @@ class ComScope {
 
 }  // namespace
 
-const ServerClass* ServerClasses() { return kClasses; }
-std::size_t ServerClassCount() { return sizeof kClasses / sizeof kClasses[0]; }
 long ServerLocks() { return g_locks; }
 
-HRESULT CreateClassFactory(const ServerClass& c, REFIID riid, void** ppv) {
-  return com::Object<TClassFactory, IClassFactory>::CreateInstance(riid, ppv, c);
+HRESULT GetClassObject(const ServerClass* classes, std::size_t count, REFCLSID clsid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  for (std::size_t i = 0; i < count; ++i)
+    if (IsEqualCLSID(clsid, ToGuid(*classes[i].id)))
+      return com::Object<TClassFactory, IClassFactory>::CreateInstance(riid, ppv, classes[i]);
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT CanUnloadNow() {
+  // Objects still alive (a menu, a page, a factory held by a client) keep
+  // their code loaded whether or not the folder is on the desktop.
+  if (com::ObjectCount() > 0 || ServerLocks() > 0) return S_FALSE;
+  LPITEMIDLIST folder = FindFolderOnDesktop();
+  if (!folder) return S_OK;
+  CoTaskMemFree(folder);
+  return S_FALSE;
+}
+
+HRESULT RegisterServer(const ServerClass* classes, std::size_t count) {
+  ComScope com;
+  try {
+    for (std::size_t i = 0; i < count; ++i) {
+      RegisterClassCommon(classes[i]);
+      if (classes[i].registerExtras) classes[i].registerExtras();
+    }
+    return S_OK;
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+HRESULT UnregisterServer(const ServerClass* classes, std::size_t count) {
+  ComScope com;
+  try {
+    for (std::size_t i = 0; i < count; ++i) {
+      UnregisterClassCommon(classes[i]);
+      if (classes[i].unregisterExtras) classes[i].unregisterExtras();
+    }
+    return S_OK;
+  } catch (...) {
+    return E_FAIL;
+  }
 }
 
 }  // namespace vz::win32
-
-using vz::win32::ServerClassCount;
-using vz::win32::ServerClasses;
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  return vz::com::Guard([&]() -> HRESULT {
-    for (std::size_t i = 0; i < ServerClassCount(); ++i) {
-      const auto& c = ServerClasses()[i];
-      if (IsEqualCLSID(clsid, vz::win32::ToGuid(*c.id))) return vz::win32::CreateClassFactory(c, riid, ppv);
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
-  });
-}
-
-STDAPI DllCanUnloadNow() {
-  return vz::com::Guard([]() -> HRESULT {
-    // Objects still alive (a menu, a page, a factory held by a client) keep
-    // their code loaded whether or not the folder is on the desktop.
-    if (vz::com::ObjectCount() > 0 || vz::win32::ServerLocks() > 0) return S_FALSE;
-    LPITEMIDLIST folder = vz::win32::FindFolderOnDesktop();
-    if (!folder) return S_OK;
-    CoTaskMemFree(folder);
-    return S_FALSE;
-  });
-}
-
-STDAPI DllRegisterServer() {
-  vz::win32::ComScope com;
-  try {
-    for (std::size_t i = 0; i < ServerClassCount(); ++i) {
-      const auto& c = ServerClasses()[i];
-      vz::win32::RegisterClassCommon(c);
-      if (c.registerExtras) c.registerExtras();
-    }
-    return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
-}
-
-STDAPI DllUnregisterServer() {
-  vz::win32::ComScope com;
-  try {
-    for (std::size_t i = 0; i < ServerClassCount(); ++i) {
-      const auto& c = ServerClasses()[i];
-      vz::win32::UnregisterClassCommon(c);
-      if (c.unregisterExtras) c.unregisterExtras();
-    }
-    return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
-}

@@ -1,4 +1,6 @@
-// The module's COM server: its class table and the class factory.
+// The module's COM server over its class table: the class factory, the
+// answer to whether the module may unload, registration and unregistration.
+// The table and the exports that call these live in the module file.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +11,18 @@
 
 namespace vz::win32 {
 
-// The classes in the order registration and unregistration handle them:
-// folder, property pages, file menu, folder menu.
-const ServerClass* ServerClasses();
-std::size_t ServerClassCount();
+// The factory of the class with that id; CLASS_E_CLASSNOTAVAILABLE when the
+// table has none. classes: in the order registration handles them.
+HRESULT GetClassObject(const ServerClass* classes, std::size_t count, REFCLSID clsid, REFIID riid, void** ppv);
 
-// Hands out the factory of one class.
-HRESULT CreateClassFactory(const ServerClass& c, REFIID riid, void** ppv);
+// S_FALSE while an object of the module lives (pages in a sheet count),
+// a factory is locked, or the folder is on the desktop; else S_OK.
+HRESULT CanUnloadNow();
+
+// Every class in table order; at the first failure E_FAIL, with what was
+// written or removed so far left as it is.
+HRESULT RegisterServer(const ServerClass* classes, std::size_t count);
+HRESULT UnregisterServer(const ServerClass* classes, std::size_t count);
 
 // Locks held through IClassFactory::LockServer.
 long ServerLocks();

@@ -50,6 +50,26 @@ BatchSettings ReadBatchSettings() {
   return b;
 }
 
+SettingsView PeekSettings() {
+  SettingsView v;
+  BatchSettings batch;
+  v.values.passCount = batch.passes;
+  v.values.showProgress = batch.showProgress;
+  const char* names[4] = {"ShredCount", "ShowIndicator", "InsertContext", "InsertSendTo"};
+  for (int i = 0; i < 4; ++i) {
+    auto d = ReadDword(names[i]);
+    if (!d) continue;
+    v.written[i] = true;
+    switch (i) {
+      case 0: v.values.passCount = static_cast<std::int32_t>(*d); break;
+      case 1: v.values.showProgress = *d != 0; break;
+      case 2: v.values.insertContextMenu = *d != 0; break;
+      default: v.values.insertSendTo = *d != 0; break;
+    }
+  }
+  return v;
+}
+
 bool SaveSettings(const VaporizerSettings& s, const MenuSwitches& switches) {
   if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
   // A single failed write is ignored; the rest still go out.

@@ -29,6 +29,17 @@ struct BatchSettings {
 };
 BatchSettings ReadBatchSettings();
 
+// The four settings as they stand, read without writing anything: passes
+// and progress as the next batch takes them (1 and on when not written),
+// the menu options as the settings screens take them. `written` tells
+// which values are stored, in the order ShredCount, ShowIndicator,
+// InsertContext, InsertSendTo; the others are defaults not written yet.
+struct SettingsView {
+  VaporizerSettings values;
+  bool written[4] = {false, false, false, false};
+};
+SettingsView PeekSettings();
+
 // What turns the two menu options on and off: on Windows the file
 // context-menu registration and the Send To shortcut; elsewhere nothing.
 // A switch that fails throws, which ends the save at that step.

@@ -34,17 +34,15 @@ TypeInfo PortableTypeInfo(const std::string& storedPath, std::uint32_t attribute
 ShredEnumeration::ShredEnumeration() {
   std::unordered_set<std::string> seen;
   for (char d : GetFixedDrives()) {
-    auto lines = ReadIndexLines(IndexPathOf(d));
-    if (!lines) continue;
-    for (std::size_t i = 0; i < lines->size(); i += 2) {
-      const std::string& original = (*lines)[i];
-      std::string stored = i + 1 < lines->size() ? (*lines)[i + 1] : std::string();
+    auto records = ReadIndex(d);
+    if (!records) continue;
+    for (const auto& r : *records) {
+      // A damaged record names nothing that may be shown as an item.
+      if (!r.Sound()) continue;
       ShredItemId item{};
-      // A line that does not fit its field yields no item rather than a cut
-      // path that would name something else.
-      if (!SetField(item.originalPath, original) || !SetField(item.storedPath, stored)) continue;
-      if (stored.empty() || !Exists(stored)) continue;
-      if (!seen.insert(ToUpper(stored)).second) continue;
+      if (!SetField(item.originalPath, r.originalPath) || !SetField(item.storedPath, r.storedPath)) continue;
+      if (!Exists(r.storedPath)) continue;
+      if (!seen.insert(ToUpper(r.storedPath)).second) continue;
       items_.push_back(item);
     }
   }

@@ -14,10 +14,8 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 // The stored name a line gives for this drive's store, or empty.
 std::string StoredNameIn(const std::string& line, char drive) {
   std::string t = Trim(line);
-  if (t.size() <= 11 || ToUpperChar(t[0]) != ToUpperChar(drive) || !EqualsNoCase(t.substr(1, 11), kStoreSuffixSlash))
-    return {};
-  std::string name = t.substr(12);
-  return name.find('\\') == std::string::npos ? name : std::string();
+  if (!StoreItemProblem(t, drive).empty()) return {};
+  return t.substr(kStoreDirLength + 1);
 }
 
 // Cuts the index back to `size` bytes, where a write of ours began.
@@ -46,7 +44,7 @@ bool RepairIndexTail(char drive) {
     std::size_t lineStart = lineEnd;
     while (lineStart > 0 && (*text)[lineStart - 1] != '\n' && (*text)[lineStart - 1] != '\r') --lineStart;
     std::string line = text->substr(lineStart, lineEnd - lineStart);
-    if (lineEnd == 0 || !StoredNameIn(line, drive).empty()) break;
+    if (lineEnd == 0 || IsStoreOrInside(Trim(line))) break;
     if (!Trim(line).empty()) {
       end = lineStart;
       break;
@@ -74,7 +72,7 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
     return false;
   }
   std::string text;
-  for (const auto& r : records) text += FormatRecord(r);
+  for (const auto& r : records) text += FormatRecord(r.originalPath, r.storedPath);
   // Flushed before anything is moved: the record must outlive a power cut
   // that the move survives.
   if (file->Append(text) && file->Flush()) return true;
@@ -91,20 +89,18 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
   if (!text) return false;
   std::unordered_set<std::string> drop;
   for (const auto& p : storedPaths) drop.insert(ToUpper(Trim(p)));
-  std::vector<std::string> lines = SplitLines(*text);
   std::string kept;
-  for (std::size_t i = 0; i < lines.size(); i += 2) {
-    if (i + 1 < lines.size() && drop.count(ToUpper(Trim(lines[i + 1])))) continue;
-    kept += lines[i] + "\r\n";
-    if (i + 1 < lines.size()) kept += lines[i + 1] + "\r\n";
+  for (const auto& r : ParseIndex(drive, *text)) {
+    if (!r.storedPath.empty() && drop.count(ToUpper(r.storedPath))) continue;
+    for (const auto& line : r.lines) kept += line + "\r\n";
   }
   return kept == *text || Plat().ReplaceFileContents(index, kept);
 }
 
 std::set<std::string> RecordedNames(char drive) {
   std::set<std::string> names;
-  if (auto lines = ReadIndexLines(IndexPathOf(drive)))
-    for (const auto& line : *lines) {
+  if (auto text = Plat().ReadWholeFile(IndexPathOf(drive)))
+    for (const auto& line : SplitLines(*text)) {
       std::string name = StoredNameIn(line, drive);
       if (!name.empty()) names.insert(ToUpper(name));
     }
@@ -112,10 +108,10 @@ std::set<std::string> RecordedNames(char drive) {
 }
 
 bool HasRecord(char drive, const std::string& originalPath, const std::string& storedPath) {
-  auto lines = ReadIndexLines(IndexPathOf(drive));
-  if (!lines) return false;
-  for (const auto& r : PairRecords(*lines))
-    if (EqualsNoCase(Trim(r.storedPath), storedPath) && Trim(r.originalPath) == originalPath) return true;
+  auto records = ReadIndex(drive);
+  if (!records) return false;
+  for (const auto& r : *records)
+    if (r.Sound() && EqualsNoCase(r.storedPath, storedPath) && r.originalPath == originalPath) return true;
   return false;
 }
 
@@ -134,8 +130,9 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
       continue;
     }
     std::multimap<std::string, std::string> recorded;  // upper-case stored path -> original paths
-    if (auto lines = ReadIndexLines(IndexPathOf(drive)))
-      for (const auto& r : PairRecords(*lines)) recorded.emplace(ToUpper(Trim(r.storedPath)), Trim(r.originalPath));
+    if (auto records = ReadIndex(drive))
+      for (const auto& r : *records)
+        if (r.Sound()) recorded.emplace(ToUpper(r.storedPath), r.originalPath);
     StoredNameAllocator names;
     std::vector<std::string> claimed;
     for (std::size_t i : indexes) {

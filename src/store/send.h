@@ -17,13 +17,21 @@ struct SendResult {
   Report report;
 };
 
-// paths: full paths of files and folders, in order. mappedNames: when not
-// null, parallel to paths: the name each item is to be recorded under (a
-// drop whose source hands out temporary names). askConfirm: show the
-// confirm-send question first (drops; the context menu asks before the
-// call). refreshIcon: update the folder icon at the end.
-SendResult SendToStore(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
-                       bool askConfirm, bool refreshIcon);
+// How a send goes.
+enum SendFlag : unsigned {
+  kSendQuietly = 0,
+  // Ask the confirm-send question on what goes to the store (drops; the
+  // context menu asks before the call).
+  kSendAskFirst = 1u << 0,
+  // Update the folder icon at the end.
+  kSendRefreshIcon = 1u << 1,
+};
+
+// paths: full paths of files and folders, in order, taken in through
+// TakeIn. mappedNames: when not null, parallel to paths: the name each item
+// is to be recorded under (a drop whose source hands out temporary names).
+SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
+                       const std::vector<std::string>* mappedNames = nullptr);
 
 // The confirm-send question for a selection; true only for Yes.
 bool ConfirmSend(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames);

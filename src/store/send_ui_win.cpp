@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/modal.h"
+
 namespace vz::win32 {
 HINSTANCE ModuleInstance();
 
@@ -120,8 +122,8 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 bool AskConfirmSend(const std::string& title, const std::string& text) {
   static const std::vector<WORD> tmpl = BuildTemplate();
   State state{&title, &text};
-  INT_PTR r = DialogBoxIndirectParamA(ModuleInstance(), reinterpret_cast<LPCDLGTEMPLATEA>(tmpl.data()), GetActiveWindow(),
-                                      DialogProc, reinterpret_cast<LPARAM>(&state));
+  INT_PTR r = ModalDialog(ModuleInstance(), reinterpret_cast<LPCDLGTEMPLATEA>(tmpl.data()),
+                          BoxOwner(GetActiveWindow()), DialogProc, reinterpret_cast<LPARAM>(&state));
   return r == IDYES;
 }
 

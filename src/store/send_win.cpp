@@ -67,10 +67,16 @@ void ReadDropList(IDataObject* data, std::vector<std::string>& paths, std::vecto
   bool mapOffered = SUCCEEDED(data->QueryGetData(&mapFmt)) && SUCCEEDED(data->GetData(&mapFmt, mapMedium.Put())) &&
                     mapMedium.Global();
 
+  // Each path at its full length: a path cut to a buffer's size may name
+  // its own parent folder. One too long to record is refused later. Beside
+  // a map, one that cannot be read stays as an empty entry, which is
+  // refused, so that the map still pairs with the paths.
   for (UINT i = 0; i < count; ++i) {
-    char buf[MAX_PATH + 1] = {};
-    UINT n = DragQueryFileA(hdrop, i, buf, MAX_PATH);
-    if (n > 0) paths.emplace_back(buf, n);
+    UINT length = DragQueryFileA(hdrop, i, nullptr, 0);
+    std::string path(length + 1, '\0');
+    UINT n = length ? DragQueryFileA(hdrop, i, &path[0], length + 1) : 0;
+    path.resize(n == length ? n : 0);
+    if (!path.empty() || mapOffered) paths.push_back(std::move(path));
   }
   if (mapOffered) {
     GlobalLock_ lock(mapMedium.Global());
@@ -88,15 +94,7 @@ SendResult SendDataObject(IDataObject* data, bool refreshIcon) {
   ReadDropList(data, paths, map, hasMap);
   // A map that does not name every dropped item cannot be paired with them.
   if (hasMap && map.size() != paths.size()) hasMap = false;
-  return SendToStore(paths, hasMap ? &map : nullptr, true, refreshIcon);
+  return SendToStore(paths, kSendAskFirst | (refreshIcon ? kSendRefreshIcon : kSendQuietly), hasMap ? &map : nullptr);
 }
 
 }  // namespace vz::win32
-
-extern "C" BYTE WINAPI ExtPreparateData(const char* buffer, INT32 count, BYTE refreshIcon) {
-  try {
-    return vz::PrepareAndSend(buffer, count, refreshIcon != 0).result;
-  } catch (...) {
-    return 0;
-  }
-}

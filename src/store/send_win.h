@@ -20,5 +20,3 @@ void ReadDropList(IDataObject* data, std::vector<std::string>& paths, std::vecto
 SendResult SendDataObject(IDataObject* data, bool refreshIcon);
 
 }  // namespace vz::win32
-
-extern "C" BYTE WINAPI ExtPreparateData(const char* buffer, INT32 count, BYTE refreshIcon);

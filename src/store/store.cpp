@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
 #include "store/clsids.h"
@@ -91,20 +92,134 @@ std::int64_t GetItemSize(const std::string& path) {
   return e->size;
 }
 
-std::optional<std::vector<std::string>> ReadIndexLines(const std::string& indexPath) {
-  auto text = Plat().ReadWholeFile(indexPath);
-  if (!text) return std::nullopt;
-  return SplitLines(*text);
+bool IsStoreDir(std::string_view path) {
+  if (path.size() == kStoreDirLength + 1 && path.back() == '\\') path.remove_suffix(1);
+  return path.size() == kStoreDirLength && IsStoreOrInside(path);
 }
 
-std::vector<ShredItemRecord> PairRecords(const std::vector<std::string>& lines) {
+bool IsStoreOrInside(std::string_view path) {
+  return path.size() >= kStoreDirLength && IsDriveLetter(path[0]) &&
+         EqualsNoCase(path.substr(1, kStoreDirLength - 1), kStoreSuffix) &&
+         (path.size() == kStoreDirLength || path[kStoreDirLength] == '\\');
+}
+
+namespace {
+
+// Characters that Windows refuses in a name or reads as a wildcard, a
+// stream or a separator.
+bool SpecialInName(char c) { return IsControlChar(c) || std::string_view(":*?\"<>|/\\").find(c) != std::string_view::npos; }
+
+}  // namespace
+
+std::string StoreItemProblem(std::string_view path, char drive) {
+  if (!IsStoreOrInside(path) || path.size() <= kStoreDirLength + 1) return "it is not an item of a store";
+  if (drive && ToUpperChar(path[0]) != ToUpperChar(drive))
+    return std::string("it lies in the store of drive ") + ToUpperChar(path[0]) + ":, not of this one";
+  std::string_view name = path.substr(kStoreDirLength + 1);
+  if (name.find('\\') != std::string_view::npos) return "it lies deeper than one name inside the store";
+  if (name == "." || name == ".." || EqualsNoCase(name, kIndexName) || EqualsNoCase(name, kDesktopIniName))
+    return "it names the store's own files";
+  for (char c : name)
+    if (SpecialInName(c)) return "its name holds a character that a stored name never has";
+  if (name.back() == '.' || name.back() == ' ') return "its name ends in a dot or a blank";
+  if (path.size() >= kMaxPath) return "it is longer than 259 characters";
+  return {};
+}
+
+std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive) {
+  if (storedPath.empty()) return "it has no stored path";
+  std::string why = StoreItemProblem(storedPath, drive);
+  if (!why.empty()) return "the stored path " + storedPath + ": " + why;
+  if (originalPath.empty()) return "it has no original path";
+  if (!IsPlainFullPath(originalPath))
+    return "the original path " + originalPath + " is not a full path on a drive";
+  if (ToUpperChar(originalPath[0]) != ToUpperChar(drive))
+    return "the original path " + originalPath + " is not on this store's drive";
+  if (IsStoreOrInside(originalPath)) return "the original path " + originalPath + " lies in a store";
+  if (originalPath.size() >= kMaxPath) return "the original path is longer than 259 characters";
+  return {};
+}
+
+std::string UnrecordableReason(std::string_view path) {
+  if (path.find_first_of("\r\n") != std::string_view::npos)
+    return "the name holds a line break, which the index cannot hold";
+  if (!path.empty() && static_cast<unsigned char>(path.back()) <= ' ')
+    return "the name ends in a blank or a control character, which the index cannot keep";
+  return {};
+}
+
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
+  struct Line {
+    std::string raw;
+    std::size_t number;
+  };
   std::vector<ShredItemRecord> records;
-  for (std::size_t i = 0; i + 1 < lines.size(); i += 2) records.push_back({lines[i], lines[i + 1]});
+  auto damaged = [&](const std::vector<const Line*>& lines, const char* why) {
+    ShredItemRecord r;
+    for (const Line* l : lines) r.lines.push_back(l->raw);
+    r.firstLine = lines.front()->number;
+    r.originalPath = Trim(lines.front()->raw);
+    if (lines.size() > 1) r.storedPath = Trim(lines[1]->raw);
+    r.damage = lines.size() > 1 ? RecordProblem(r.originalPath, r.storedPath, drive) : why;
+    records.push_back(std::move(r));
+  };
+  // Lines seen since the last stored path: the last of them is the next
+  // stored path's original path, those before it are left over.
+  std::vector<Line> pending;
+  auto flushLeftovers = [&](std::size_t count) {
+    for (std::size_t i = 0; i < count; i += 2) {
+      if (i + 1 < count)
+        damaged({&pending[i], &pending[i + 1]}, "");
+      else
+        damaged({&pending[i]}, "a line without the stored path that should follow it");
+    }
+  };
+  std::vector<std::string> lines = SplitLines(text);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string trimmed = Trim(lines[i]);
+    if (trimmed.empty()) continue;
+    Line line{lines[i], i + 1};
+    if (!IsStoreOrInside(trimmed)) {
+      pending.push_back(std::move(line));
+      continue;
+    }
+    if (pending.empty()) {
+      damaged({&line}, "a stored path without the original path that should come before it");
+      records.back().storedPath = std::move(records.back().originalPath);
+      records.back().originalPath.clear();
+      continue;
+    }
+    flushLeftovers(pending.size() - 1);
+    const Line& original = pending.back();
+    ShredItemRecord r;
+    r.originalPath = Trim(original.raw);
+    r.storedPath = trimmed;
+    r.lines = {original.raw, line.raw};
+    r.firstLine = original.number;
+    r.damage = RecordProblem(r.originalPath, r.storedPath, drive);
+    records.push_back(std::move(r));
+    pending.clear();
+  }
+  flushLeftovers(pending.size());
   return records;
 }
 
-std::string FormatRecord(const ShredItemRecord& record) {
-  return Trim(record.originalPath) + "\r\n" + Trim(record.storedPath) + "\r\n";
+std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive) {
+  auto text = Plat().ReadWholeFile(IndexPathOf(drive));
+  if (!text) return std::nullopt;
+  return ParseIndex(drive, *text);
+}
+
+std::string FormatRecord(const std::string& originalPath, const std::string& storedPath) {
+  return Trim(originalPath) + "\r\n" + Trim(storedPath) + "\r\n";
+}
+
+std::string StoredExtension(std::string_view originalPath) {
+  std::string ext = ExtensionOf(originalPath);
+  while (!ext.empty() && (ext.back() == '.' || ext.back() == ' ')) ext.pop_back();
+  for (char c : ext)
+    if (SpecialInName(c)) return {};
+  return ext;
 }
 
 namespace {
@@ -166,12 +281,13 @@ void PruneIndex() {
     std::string index = IndexPathOf(d);
     auto text = Plat().ReadWholeFile(index);
     if (!text) continue;
-    std::vector<std::string> lines = SplitLines(*text);
     std::string kept;
     AbsenceCheck absence;
-    for (std::size_t i = 0; i + 1 < lines.size(); i += 2) {
-      if (absence.Missing(Trim(lines[i + 1]))) continue;
-      kept += lines[i] + "\r\n" + lines[i + 1] + "\r\n";
+    for (const auto& r : ParseIndex(d, *text)) {
+      // A record goes only when its item, a proper item of this store, is
+      // gone; any other damaged record stays for the user to see.
+      if (StoreItemProblem(r.storedPath, d).empty() && absence.Missing(r.storedPath)) continue;
+      for (const auto& line : r.lines) kept += line + "\r\n";
     }
     // Rewriting identical bytes would change nothing; the file is replaced
     // in one step otherwise, so a failed write never cuts records off.

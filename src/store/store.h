@@ -8,12 +8,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vz {
 
 constexpr const char* kStoreSuffix = ":\\VAPORIZE";       // after the drive letter
 constexpr const char* kStoreSuffixSlash = ":\\VAPORIZE\\";
+constexpr std::size_t kStoreDirLength = 11;  // "X:\VAPORIZE"
 constexpr const char* kIndexName = "info.shr";
 constexpr const char* kDesktopIniName = "desktop.ini";
 
@@ -44,10 +46,16 @@ class StoreGuard {
   bool held_ = false;
   std::string why_;
 };
-// One record of an index file.
+// One record of an index file. Read from an index, it also says where it
+// stands there and whether it may be acted on.
 struct ShredItemRecord {
-  std::string originalPath;
-  std::string storedPath;
+  std::string originalPath;  // line 1, trimmed; empty when the record lacks it
+  std::string storedPath;    // line 2, trimmed; empty when the record lacks it
+  std::vector<std::string> lines;  // its lines exactly as they stand, for a rewrite
+  std::size_t firstLine = 0;       // number of its first line, from 1
+  // Why nothing may be done with it; empty for a sound record.
+  std::string damage;
+  bool Sound() const { return damage.empty(); }
 };
 
 // Lower-case letters of the fixed drives in alphabetical order ("cd").
@@ -59,7 +67,9 @@ void EnsureStores();
 // Size of the first directory entry matching the path; -1 for a folder or
 // when nothing matches.
 std::int64_t GetItemSize(const std::string& path);
-// Drops dead records (and an odd last line) from every fixed drive's index.
+// Drops from every fixed drive's index the records whose item, a proper
+// item of that drive's store, is gone; every other record stays, damaged
+// ones included.
 // The index is replaced in one step, so a failure leaves it whole.
 void PruneIndex();
 // True when no fixed drive has an index file longer than zero bytes.
@@ -69,12 +79,39 @@ bool IsStoreEmpty();
 std::string StoreDirOf(char drive);
 std::string IndexPathOf(char drive);
 
-// The lines of an index file; nullopt when it cannot be read.
-std::optional<std::vector<std::string>> ReadIndexLines(const std::string& indexPath);
-// Pairs lines into records; an odd last line is ignored.
-std::vector<ShredItemRecord> PairRecords(const std::vector<std::string>& lines);
+// "X:\VAPORIZE" itself, and the store or anything inside one, in any
+// letter case.
+bool IsStoreDir(std::string_view path);
+bool IsStoreOrInside(std::string_view path);
+// Why `path` is not one item of a store ("X:\VAPORIZE\" and one name that
+// no system reads as another: not the index or desktop.ini, no wildcard,
+// stream or separator, no dot or blank at its end); empty when it is. With
+// a drive letter, the store must be that drive's.
+std::string StoreItemProblem(std::string_view path, char drive = 0);
+// Why a record may not be acted on in the index of `drive`: its stored path
+// must be an item of that drive's store, its original path a plain full
+// path on the same drive outside every store, both shorter than 260
+// characters. Empty for a sound record.
+std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive);
+// Why a path cannot be written into an index as it is: a line break would
+// split it, and blanks or control characters at its end would be trimmed
+// away. Empty when it can.
+std::string UnrecordableReason(std::string_view path);
+
+// The one reader of index files. Lines end at CR, LF or CR LF; blank lines
+// carry nothing. A line that names a store or lies inside one is a stored
+// path and the line before it its original path, so a record that lost or
+// gained a line leaves the records after it whole. Every record comes back,
+// in order: the sound ones, and the damaged ones with the reason.
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text);
+// The records of a drive's index; nullopt when it cannot be read.
+std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive);
 // The two lines of a record as appended to an index file.
-std::string FormatRecord(const ShredItemRecord& record);
+std::string FormatRecord(const std::string& originalPath, const std::string& storedPath);
+// The extension a stored name takes from the item's name: its own, without
+// dots or blanks at the end, or none when it holds a character that a
+// stored name may not carry.
+std::string StoredExtension(std::string_view originalPath);
 
 // Finds stored names: drive letter as written + smallest free number from 1
 // + extension, free meaning that no entry of the store directory has that

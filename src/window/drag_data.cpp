@@ -45,7 +45,8 @@ void DragGesture::MouseDown(bool leftButton, bool overItem, int x, int y) {
   y_ = y;
 }
 
-bool DragGesture::MouseMove(int x, int y) {
+bool DragGesture::MouseMove(int x, int y, bool leftDown) {
+  if (!leftDown) armed_ = false;
   if (!armed_) return false;
   if (std::abs(x - x_) > 3 || std::abs(y - y_) > 3) {
     armed_ = false;

@@ -26,12 +26,14 @@ std::string NameMapBlock(const std::vector<std::string>& names);
 
 // Press, move and release on the list: a left press over an item arms a
 // drag; a move of more than 3 pixels from the press, horizontally or
-// vertically, starts it. The press that follows a double click arms nothing.
+// vertically, with the left button still down, starts it. A move with the
+// button up disarms: the release went somewhere the list did not pass on.
+// The press that follows a double click arms nothing.
 class DragGesture {
  public:
   void MouseDown(bool leftButton, bool overItem, int x, int y);
   // True when the drag is to start now (the gesture disarms itself).
-  bool MouseMove(int x, int y);
+  bool MouseMove(int x, int y, bool leftDown);
   void MouseUp() { armed_ = false; }
   void DoubleClick() {
     armed_ = false;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "dragsource/formats_win.h"
 #include "window/drag_data.h"
 
 namespace vz::win32 {
@@ -11,8 +12,8 @@ namespace {
 // Fixed, shared, zero-filled: the receiver owns the block.
 constexpr UINT kBlockFlags = GMEM_DDESHARE | GMEM_ZEROINIT;
 
-CLIPFORMAT MapFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMap")); }
-CLIPFORMAT MapFormatW() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMapW")); }
+CLIPFORMAT MapFormat() { return static_cast<CLIPFORMAT>(Formats().fileNameMap); }
+CLIPFORMAT MapFormatW() { return static_cast<CLIPFORMAT>(Formats().fileNameMapW); }
 
 HGLOBAL Block(const void* data, std::size_t size) {
   HGLOBAL h = GlobalAlloc(kBlockFlags, size);

@@ -77,7 +77,7 @@ void ShowItemProperties(HWND owner, HIMAGELIST largeImages, const std::vector<Sh
   PropertiesModel model = BuildPropertiesModel(selected);
   TFMProps dialog(owner);
   if (model.kind == PropertiesCase::Settings) {
-    ShowVaporizerProps(&dialog);
+    ShowSettingsDialog(&dialog);
     return;
   }
   HICON icon = nullptr;

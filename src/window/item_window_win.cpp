@@ -1,19 +1,17 @@
 #include "window/item_window_win.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <windowsx.h>
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 
-#include "common/text.h"
+#include "common/report_text.h"
 #include "engine/batch.h"
-#include "namespace/view_win.h"
 #include "platform/platform.h"
+#include "platform/win32/modal.h"
 #include "store/store.h"
+#include "window/drag_interface_win.h"
 #include "window/item_properties_win.h"
 #include "window/restore.h"
 
@@ -28,7 +26,6 @@ constexpr int kListId = 1;
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kRefillMessage = WM_APP + 1;       // refill once the command that changed the store is over
 constexpr UINT kRebuildMenuMessage = WM_APP + 2;  // one menu rebuild for a burst of selection changes
-constexpr ATOM kDialogClassAtom = 32770;          // "#32770"
 
 TView::HelpViewer& Viewer() {
   static TView::HelpViewer viewer = [](HWND owner, const std::string& file, const std::string& macro) {
@@ -37,24 +34,43 @@ TView::HelpViewer& Viewer() {
   return viewer;
 }
 
-DWORD ListStyleOf(ViewMode mode) {
-  switch (mode) {
-    case ViewMode::LargeIcons: return LVS_ICON;
-    case ViewMode::SmallIcons: return LVS_SMALLICON;
-    case ViewMode::List: return LVS_LIST;
-    case ViewMode::Details: return LVS_REPORT;
+void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof existing;
+  bool registered = GetClassInfoExA(instance, kClassName, &existing) != FALSE;
+  if (registered && existing.lpfnWndProc != proc) {
+    // Left behind by an earlier load of the module at another place.
+    UnregisterClassA(kClassName, instance);
+    registered = false;
   }
-  return LVS_LIST;
+  if (registered) return;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    throw std::runtime_error("the item window's class cannot be registered");
 }
 
-}  // namespace
+// Marks a command that changes the store as running, so that another one
+// started from inside its dialogs waits for a later click.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& flag) : flag_(flag), entered_(!flag) { flag_ = true; }
+  ~BusyScope() {
+    if (entered_) flag_ = false;
+  }
+  bool Entered() const { return entered_; }
 
-// What each list item points at: its own copy of the identifier and the
-// size it counts with.
-struct TView::Row {
-  ShredItemId id;
-  std::int64_t bytes;
+ private:
+  bool& flag_;
+  bool entered_;
 };
+
+}  // namespace
 
 void TView::SetHelpViewer(HelpViewer viewer) { Viewer() = std::move(viewer); }
 
@@ -66,31 +82,16 @@ TView* TView::FromHandle(HWND hwnd) {
   return reinterpret_cast<TView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
-TView::TView(TVaporizerView* view, IShellBrowser* browser) : browser_(browser), view_(view) {
-  if (view_) view_->AddRef();
+std::shared_ptr<TView> TView::Create(ItemWindowHost* host, IShellBrowser* browser) {
+  return std::make_shared<TView>(Token{}, host, browser);
+}
+
+TView::TView(Token, ItemWindowHost* host, IShellBrowser* browser) : host_(host), browser_(browser) {
   try {
     HINSTANCE instance = ModuleInstance();
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    bool registered = GetClassInfoExA(instance, kClassName, &existing) != FALSE;
-    if (registered && existing.lpfnWndProc != &TView::WndProc) {
-      // Left behind by an earlier load of the module at another place.
-      UnregisterClassA(kClassName, instance);
-      registered = false;
-    }
-    if (!registered) {
-      WNDCLASSEXA wc{};
-      wc.cbSize = sizeof wc;
-      wc.lpfnWndProc = &TView::WndProc;
-      wc.hInstance = instance;
-      wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-      wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-      wc.lpszClassName = kClassName;
-      if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        throw std::runtime_error("the item window's class cannot be registered");
-    }
+    RegisterWindowClass(instance, &TView::WndProc);
     // A bare window of 464 x 234 client pixels; its style becomes exactly a
-    // child window's so that the view can parent and place it.
+    // child window's so that the host can parent and place it.
     RECT frame = {0, 0, 464, 234};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE, 0);
     hwnd_ = CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -100,139 +101,49 @@ TView::TView(TVaporizerView* view, IShellBrowser* browser) : browser_(browser), 
     FormCreate();
   } catch (...) {
     if (hwnd_) DestroyWindow(hwnd_);
-    if (view_) view_->Release();
+    if (font_) DeleteObject(font_);
     throw;
   }
 }
 
 TView::~TView() {
-  if (hwnd_) {
-    KillTimer(hwnd_, kTimerId);
-    DestroyWindow(hwnd_);
-  }
-  if (pm_) DestroyMenu(pm_);  // with its View submenu
-  if (pmView_) DestroyMenu(pmView_);
+  Close();
   if (font_) DeleteObject(font_);
-  browser_.Reset();
-  if (view_) view_->Release();
 }
 
-namespace {
-LRESULT CALLBACK ListSubclass(HWND list, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-  auto* view = reinterpret_cast<TView*>(data);
-  switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-      view->LVShredMouseDown(message == WM_LBUTTONDOWN, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
-      break;
-    case WM_MOUSEMOVE:
-      view->LVShredMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
-      break;
-    case WM_LBUTTONUP:
-      view->LVShredMouseUp();
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(list, ListSubclass, 1);
-      break;
-  }
-  return DefSubclassProc(list, message, wp, lp);
-}
-}  // namespace
-
-void TView::LVShredMouseDown(bool leftButton, int x, int y) {
-  LVHITTESTINFO hit{};
-  hit.pt = {x, y};
-  bool overItem = list_ && ListView_HitTest(list_, &hit) >= 0;
-  gesture_.MouseDown(leftButton, overItem, x, y);
-}
-
-void TView::LVShredMouseMove(int x, int y) {
-  if (gesture_.MouseMove(x, y)) StartItemDrag();
-}
-
-HRESULT TView::StartItemDrag() {
-  if (!drag_ || inactive_ || !AnySelected()) return S_FALSE;
-  // Only a move is offered: the items leave the store for the target.
-  DWORD effect = DROPEFFECT_NONE;
-  return drag_->StartDrag(DROPEFFECT_MOVE, &effect);
+void TView::Close() {
+  if (!hwnd_) return;
+  KillTimer(hwnd_, kTimerId);
+  DestroyWindow(hwnd_);  // WM_DESTROY gives back the drop registration
 }
 
 void TView::FormCreate() {
-  HINSTANCE instance = ModuleInstance();
   font_ = CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
-  RECT client{};
-  GetClientRect(hwnd_, &client);
-  // No in-place editing (no LVS_EDITLABELS); the system image lists are
-  // shared and never destroyed by the list.
-  list_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_LIST | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE,
-                          0, 0, client.right, client.bottom, hwnd_,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
-  if (!list_) throw std::runtime_error("the item list cannot be created");
-  // The list's mouse presses and moves reach the drag rule first.
-  SetWindowSubclass(list_, ListSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
-  drag_ = std::make_shared<TDragInterface>(
-      hwnd_,
-      [this] {
-        std::vector<ShredItemId> items;
-        for (const ShredItemId* id : Selected()) items.push_back(*id);
-        return items;
-      },
-      [this] { StartPruneTimer(); });
-  if (font_) SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  for (int i = 0; i < kListColumnCount; ++i) {
-    LVCOLUMNA col{};
-    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-    col.fmt = kListColumns[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    col.cx = kListColumns[i].width;
-    col.pszText = const_cast<char*>(kListColumns[i].caption);
-    col.iSubItem = i;
-    SendMessageA(list_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
-  }
+  // The list's presses and moves reach the drag rule first.
+  list_.Create(hwnd_, kListId, font_, [this](UINT message, WPARAM wp, LPARAM lp) { OnListMouse(message, wp, lp); });
+  menus_ = std::make_unique<ItemMenus>();
+}
 
-  // The system's icon lists, by way of My Computer's file information.
-  LPITEMIDLIST computer = nullptr;
-  if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer)) && computer) {
-    SHFILEINFOA info{};
-    ilSmall_ = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer), 0, &info, sizeof info,
-                                                           SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_PIDL |
-                                                               SHGFI_SMALLICON));
-    if (info.hIcon) DestroyIcon(info.hIcon);
-    info = SHFILEINFOA{};
-    ilLarge_ = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer), 0, &info, sizeof info,
-                                                           SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_PIDL));
-    if (info.hIcon) DestroyIcon(info.hIcon);
-    CoTaskMemFree(computer);
-  }
-  if (ilSmall_) SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(ilSmall_));
-  if (ilLarge_) SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(ilLarge_));
+bool TView::AcceptDrops(IDropTarget* target) {
+  if (!hwnd_ || !target || dropTarget_) return false;
+  auto ole = std::make_unique<com::OleScope>();
+  if (FAILED(RegisterDragDrop(hwnd_, target))) return false;
+  dropTarget_ = com::ComPtr<IDropTarget>(target);
+  ole_ = std::move(ole);
+  return true;
+}
 
-  // PM: the list's and the window's context menu.
-  pm_ = CreatePopupMenu();
-  pmViewSub_ = CreatePopupMenu();
-  for (const PopupEntry& e : ContextViewEntries())
-    AppendMenuA(pmViewSub_, MF_STRING, static_cast<UINT_PTR>(e.id), e.text.c_str());
-  AppendMenuA(pm_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(pmViewSub_), kContextViewSubmenu);
-  for (const PopupEntry& e : ContextMenuEntries()) {
-    if (e.separator) AppendMenuA(pm_, MF_SEPARATOR, 0, nullptr);
-    else AppendMenuA(pm_, MF_STRING, static_cast<UINT_PTR>(e.id), e.text.c_str());
-    if (e.isDefault) SetMenuDefaultItem(pm_, static_cast<UINT>(e.id), FALSE);
-  }
-  // PMView: the drop-down of the toolbar's view button.
-  pmView_ = CreatePopupMenu();
-  for (const ViewPopupEntry& e : ViewPopupEntries())
-    AppendMenuA(pmView_, MF_STRING, static_cast<UINT_PTR>(e.id), e.text.c_str());
-  for (HMENU radio : {pmViewSub_, pmView_}) {
-    for (int i = 0; i < GetMenuItemCount(radio); ++i) {
-      MENUITEMINFOA mii{};
-      mii.cbSize = sizeof mii;
-      mii.fMask = MIIM_FTYPE;
-      GetMenuItemInfoA(radio, static_cast<UINT>(i), TRUE, &mii);
-      mii.fType |= MFT_RADIOCHECK;
-      SetMenuItemInfoA(radio, static_cast<UINT>(i), TRUE, &mii);
-    }
-  }
+void TView::OnDestroy() {
+  destroying_ = true;
+  // Here, while the handle is still good: a frame that destroys its
+  // children before telling the view must not leave the target registered
+  // (OLE would hold it, and the module, for good).
+  if (dropTarget_) RevokeDragDrop(hwnd_);
+  dropTarget_.Reset();
+  ole_.reset();
+  KillTimer(hwnd_, kTimerId);
+  timerRunning_ = false;
 }
 
 LRESULT CALLBACK TView::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -244,6 +155,9 @@ LRESULT CALLBACK TView::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
   }
   auto* self = reinterpret_cast<TView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+  // A message may run a command with a message loop of its own, in which
+  // the host can let the window go: the object outlives the message.
+  std::shared_ptr<TView> keep = self->weak_from_this().lock();
   try {
     return self->OnMessage(message, wParam, lParam);
   } catch (...) {
@@ -262,14 +176,14 @@ LRESULT TView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (auto* header = reinterpret_cast<NMHDR*>(lParam)) return OnNotify(header);
       break;
     case WM_INITMENUPOPUP:
-      if (!inactive_ && view_ && view_->MergedMenu()) view_->InitMenuPopup(CurrentViewMode(), ItemCount());
+      if (!inactive_ && host_) host_->InitMenuPopup(CurrentViewMode(), ItemCount());
       break;
     case WM_MENUSELECT:
       if (!inactive_) OnMenuSelect(LOWORD(wParam));
       break;
     case WM_SETTINGCHANGE:
       try {
-        if (view_) view_->Refresh();
+        FillItemList();
       } catch (...) {
       }
       break;
@@ -277,7 +191,7 @@ LRESULT TView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_SIZE:
-      ResizeList();
+      list_.FitTo(hwnd_);
       break;
     case WM_SETFOCUS:
       FormActivate();
@@ -294,15 +208,15 @@ LRESULT TView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kRebuildMenuMessage:
       menuPending_ = false;
-      if (view_ && !destroying_) view_->RebuildMergedMenu(AnySelected(), ItemCount());
+      if (host_ && !destroying_) host_->RebuildMergedMenu(AnySelected(), ItemCount());
       return 0;
     case WM_DESTROY:
-      destroying_ = true;
+      OnDestroy();
       break;
     case WM_NCDESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
-      list_ = nullptr;
+      list_.Forget();
       return DefWindowProcA(hwnd, message, wParam, lParam);
     default:
       break;
@@ -310,8 +224,30 @@ LRESULT TView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+void TView::OnListMouse(UINT message, WPARAM wParam, LPARAM lParam) {
+  int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+      gesture_.MouseDown(message == WM_LBUTTONDOWN, list_.ItemAt(x, y), x, y);
+      break;
+    case WM_MOUSEMOVE:
+      // Windows' list follows the mouse itself after a press and keeps the
+      // release: a move with the button up ends the gesture, never a drag.
+      if (gesture_.MouseMove(x, y, (wParam & MK_LBUTTON) != 0)) StartItemDrag();
+      break;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      gesture_.MouseUp();
+      break;
+    default:
+      break;
+  }
+}
+
 LRESULT TView::OnNotify(NMHDR* header) {
-  if (header->hwndFrom == list_ && list_) {
+  HWND list = list_.Handle();
+  if (list && header->hwndFrom == list) {
     switch (header->code) {
       case LVN_ITEMCHANGED: {
         auto* change = reinterpret_cast<NMLISTVIEW*>(header);
@@ -320,8 +256,8 @@ LRESULT TView::OnNotify(NMHDR* header) {
         if (change->iItem < 0) {
           // A change of every item at once: count the selection afresh.
           counters_.ClearSelection();
-          for (int i = -1; (i = ListView_GetNextItem(list_, i, LVNI_SELECTED)) >= 0;)
-            counters_.SelectionChanged(RowBytes(i), true);
+          for (int i = -1; (i = ListView_GetNextItem(list, i, LVNI_SELECTED)) >= 0;)
+            counters_.SelectionChanged(list_.RowBytes(i), true);
           LVShredSelectItem(-1, false);
         } else {
           LVShredSelectItem(change->iItem, (change->uNewState & LVIS_SELECTED) != 0);
@@ -331,6 +267,10 @@ LRESULT TView::OnNotify(NMHDR* header) {
       case LVN_BEGINLABELEDITA:
       case LVN_BEGINLABELEDITW:
         return TRUE;  // captions are not edited in place
+      case NM_CLICK:
+        // The list kept the release to itself and reports the click here.
+        gesture_.MouseUp();
+        break;
       case NM_DBLCLK:
         Properties1Click();
         // The press that follows a double click starts no drag.
@@ -353,7 +293,7 @@ LRESULT TView::OnNotify(NMHDR* header) {
       }
       case NM_SETFOCUS:
         // Focus given by FormActivate has been reported there already.
-        if (view_ && !activating_) view_->WindowActive();
+        if (host_ && !activating_) host_->WindowActive();
         break;
       default:
         break;
@@ -389,37 +329,14 @@ void TView::OnToolbarDropDown(NMTOOLBARA* info) {
     SendMessageA(toolbar, TB_GETRECT, static_cast<WPARAM>(info->iItem), reinterpret_cast<LPARAM>(&r));
     MapWindowPoints(toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
   }
-  ViewMode current = CurrentViewMode();
-  const auto entries = ViewPopupEntries();
-  for (const ViewPopupEntry& e : entries)
-    if (e.mode == current)
-      CheckMenuRadioItem(pmView_, entries.front().id, entries.back().id, static_cast<UINT>(e.id), MF_BYCOMMAND);
-  int chosen = static_cast<int>(TrackPopupMenu(pmView_, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left,
-                                               r.bottom, 0, hwnd_, nullptr));
-  for (const ViewPopupEntry& e : entries)
-    if (e.id == chosen) SetViewMode(e.mode);
+  if (auto mode = menus_->TrackViewDropDown(hwnd_, r, CurrentViewMode())) SetViewMode(*mode);
 }
 
 void TView::OnContextMenu(int x, int y) {
-  if (!pm_) return;
-  if (x == -1 && y == -1) {
-    // From the keyboard: under the focused item, else at the list's corner.
-    POINT at{0, 0};
-    int focused = list_ ? ListView_GetNextItem(list_, -1, LVNI_FOCUSED) : -1;
-    RECT r{};
-    if (focused >= 0 && ListView_GetItemRect(list_, focused, &r, LVIR_LABEL)) at = {r.left, r.bottom};
-    ClientToScreen(list_ ? list_ : hwnd_, &at);
-    x = at.x;
-    y = at.y;
-  }
-  PopupState state = PopupStateFor(AnySelected(), ItemCount(), CurrentViewMode());
-  EnableMenuItem(pm_, cmd::kRestore, MF_BYCOMMAND | (state.restore ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(pm_, cmd::kVaporizeSelected, MF_BYCOMMAND | (state.shredSelected ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(pm_, cmd::kVaporizeAll, MF_BYCOMMAND | (state.shredAll ? MF_ENABLED : MF_GRAYED));
-  CheckMenuRadioItem(pmViewSub_, cmd::kMenuLargeIcons, cmd::kMenuDetails, static_cast<UINT>(MenuIdOf(state.checked)),
-                     MF_BYCOMMAND);
-  int chosen = static_cast<int>(
-      TrackPopupMenu(pm_, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, x, y, 0, hwnd_, nullptr));
+  POINT at{x, y};
+  // From the keyboard: under the focused item, else at the list's corner.
+  if (x == -1 && y == -1) at = list_.MenuPoint();
+  int chosen = menus_->TrackContext(hwnd_, at, PopupStateFor(AnySelected(), ItemCount(), CurrentViewMode()));
   // The window's own menu works whether or not the browser's commands do.
   if (chosen != 0) RunAction(ActionOf(chosen, false));
 }
@@ -433,36 +350,26 @@ void TView::OnMenuSelect(int command) {
     for (const ViewPopupEntry& e : ViewPopupEntries())
       if (e.id == command) text = e.hint;
   }
-  if (!text.empty() && view_) view_->ShowMenuHint(text);
+  if (!text.empty() && host_) host_->ShowMenuHint(text);
 }
 
 void TView::FormActivate() {
-  if (view_) view_->WindowActive();
-  if (list_) {
+  if (host_) host_->WindowActive();
+  if (HWND list = list_.Handle()) {
     activating_ = true;
-    SetFocus(list_);
+    SetFocus(list);
     activating_ = false;
-    InvalidateRect(list_, nullptr, TRUE);
+    InvalidateRect(list, nullptr, TRUE);
   }
 }
 
-void TView::ResizeList() {
-  if (!list_ || !hwnd_) return;
-  RECT client{};
-  GetClientRect(hwnd_, &client);
-  MoveWindow(list_, 0, 0, client.right, client.bottom, TRUE);
-}
-
 void TView::FillItemList() {
-  if (!hwnd_ || !list_ || destroying_) return;
-  IShellFolder* folder = view_ ? view_->Folder() : nullptr;
+  if (!hwnd_ || !list_.Handle() || destroying_) return;
+  IShellFolder* folder = host_ ? host_->Folder() : nullptr;
   com::ComPtr<IEnumIDList> items;
   if (folder && SUCCEEDED(folder->EnumObjects(hwnd_, SHCONTF_NONFOLDERS, items.Put())) && items) {
     filling_ = true;
-    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(list_);
-    rows_.clear();
-    captions_.clear();
+    list_.Clear();
     counters_.Reset();
     try {
       for (;;) {
@@ -474,127 +381,53 @@ void TView::FillItemList() {
         CoTaskMemFree(pidl);
         if (!id) continue;
         ListRow row = MakeListRow(*id);
-        InsertRow(row);
+        list_.Insert(row);
         counters_.Listed(row);
       }
     } catch (...) {
       // What was listed so far stays.
     }
-    counters_.SetItemCount(ListView_GetItemCount(list_));
-    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list_, nullptr, TRUE);
+    counters_.SetItemCount(list_.Count());
+    list_.Done();
     filling_ = false;
   }
   LVShredSelectItem(-1, false);
 }
 
-void TView::InsertRow(const ListRow& row) {
-  auto data = std::make_unique<Row>(Row{row.id, row.isFile ? row.bytes : 0});
-  std::size_t at = SortedPosition(captions_, row.caption, [](const std::string& a, const std::string& b) {
-    return lstrcmpA(a.c_str(), b.c_str()) < 0;
-  });
-  LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-  item.iItem = static_cast<int>(at);
-  item.pszText = const_cast<char*>(row.caption.c_str());
-  item.iImage = row.iconIndex;
-  item.lParam = reinterpret_cast<LPARAM>(data.get());
-  int index = static_cast<int>(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  if (index < 0) return;
-  rows_.push_back(std::move(data));
-  captions_.insert(captions_.begin() + index, row.caption);
-  for (int c = 0; c < 4; ++c) {
-    LVITEMA sub{};
-    sub.iSubItem = c + 1;
-    sub.pszText = const_cast<char*>(row.columns[c].c_str());
-    SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
-  }
-}
-
-const TView::Row* TView::ItemData(int item) const {
-  if (!list_ || item < 0) return nullptr;
-  LVITEMA li{};
-  li.mask = LVIF_PARAM;
-  li.iItem = item;
-  if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&li))) return nullptr;
-  return reinterpret_cast<const Row*>(li.lParam);
-}
-
-std::int64_t TView::RowBytes(int item) const {
-  const Row* row = ItemData(item);
-  return row ? row->bytes : 0;
-}
-
-std::vector<const ShredItemId*> TView::Selected() const {
-  std::vector<const ShredItemId*> out;
-  if (!list_) return out;
-  for (int i = -1; (i = ListView_GetNextItem(list_, i, LVNI_SELECTED)) >= 0;)
-    if (const Row* row = ItemData(i)) out.push_back(&row->id);
-  return out;
-}
-
-std::vector<const ShredItemId*> TView::AllItems() const {
-  std::vector<const ShredItemId*> out;
-  if (!list_) return out;
-  int count = ListView_GetItemCount(list_);
-  for (int i = 0; i < count; ++i)
-    if (const Row* row = ItemData(i)) out.push_back(&row->id);
-  return out;
-}
-
-bool TView::AnySelected() const { return list_ && ListView_GetSelectedCount(list_) > 0; }
-
 void TView::LVShredSelectItem(int item, bool selected) {
-  if (!hwnd_ || destroying_ || !view_) return;
+  if (!hwnd_ || destroying_ || !host_) return;
   if (item < 0) {
     menuPending_ = false;
-    view_->RebuildMergedMenu(AnySelected(), ItemCount());
+    host_->RebuildMergedMenu(AnySelected(), ItemCount());
   } else {
     // Selecting many items one by one rebuilds the menus once, not once each.
     if (!menuPending_) menuPending_ = PostMessageA(hwnd_, kRebuildMenuMessage, 0, 0) != FALSE;
-    if (!menuPending_) view_->RebuildMergedMenu(AnySelected(), ItemCount());
-    counters_.SelectionChanged(RowBytes(item), selected);
+    if (!menuPending_) host_->RebuildMergedMenu(AnySelected(), ItemCount());
+    counters_.SelectionChanged(list_.RowBytes(item), selected);
   }
   UpdateStatusBar();
 }
 
 void TView::UpdateStatusBar() {
-  if (!view_) return;
-  view_->SetStatusText(0, counters_.CountText());
-  view_->SetStatusText(1, counters_.SizeText(DecimalSeparator()));
-}
-
-ViewMode TView::CurrentViewMode() const {
-  if (!list_) return ViewMode::List;
-  switch (GetWindowLongPtrA(list_, GWL_STYLE) & LVS_TYPEMASK) {
-    case LVS_ICON: return ViewMode::LargeIcons;
-    case LVS_SMALLICON: return ViewMode::SmallIcons;
-    case LVS_REPORT: return ViewMode::Details;
-    default: return ViewMode::List;
-  }
-}
-
-void TView::SetViewMode(ViewMode mode) {
-  if (!list_) return;
-  LONG_PTR style = GetWindowLongPtrA(list_, GWL_STYLE);
-  SetWindowLongPtrA(list_, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | ListStyleOf(mode));
-  InvalidateRect(list_, nullptr, TRUE);
+  if (!host_) return;
+  host_->SetStatusText(0, counters_.CountText());
+  host_->SetStatusText(1, counters_.SizeText(DecimalSeparator()));
 }
 
 void TView::Command(int command) {
   if (inactive_) return;
-  RunAction(ActionOf(command, view_ && view_->ToolbarHasDropDowns()));
+  RunAction(ActionOf(command, host_ && host_->ToolbarHasDropDowns()));
 }
 
 void TView::RunAction(const CommandAction& action) {
   switch (action.action) {
     case Action::SetViewMode:
       SetViewMode(action.mode);
-      if (view_) view_->CheckViewButton(CurrentViewMode());
+      if (host_) host_->CheckViewButton(CurrentViewMode());
       break;
     case Action::NextViewMode:
       SetViewMode(NextViewMode(CurrentViewMode()));
-      if (view_) view_->CheckViewButton(CurrentViewMode());
+      if (host_) host_->CheckViewButton(CurrentViewMode());
       break;
     case Action::VaporizeSelected: Shred1Click(); break;
     case Action::VaporizeAll: EmptyVaporizer1Click(); break;
@@ -608,79 +441,79 @@ void TView::RunAction(const CommandAction& action) {
   }
 }
 
-void TView::SelectAll() {
-  if (!list_) return;
-  int count = ListView_GetItemCount(list_);
-  for (int i = 0; i < count; ++i) ListView_SetItemState(list_, i, LVIS_SELECTED, LVIS_SELECTED);
-}
-
-void TView::InvertSelection() {
-  if (!list_) return;
-  int count = ListView_GetItemCount(list_);
-  for (int i = 0; i < count; ++i) {
-    UINT now = ListView_GetItemState(list_, i, LVIS_SELECTED);
-    ListView_SetItemState(list_, i, (now & LVIS_SELECTED) ? 0 : LVIS_SELECTED, LVIS_SELECTED);
-  }
-}
-
-namespace {
-// Marks a command that changes the store as running, so that another one
-// started from inside its dialogs waits for a later click.
-class BusyScope {
- public:
-  explicit BusyScope(bool& flag) : flag_(flag), entered_(!flag) { flag_ = true; }
-  ~BusyScope() {
-    if (entered_) flag_ = false;
-  }
-  bool Entered() const { return entered_; }
-
- private:
-  bool& flag_;
-  bool entered_;
-};
-}  // namespace
+// The three commands that change the store keep the object (and so its
+// host) alive, mark themselves busy and own their boxes by the browser's
+// window, which is then disabled and cannot close underneath them.
 
 void TView::Shred1Click() {
-  std::vector<const ShredItemId*> chosen = Selected();
-  if (chosen.empty()) return;
+  std::vector<ShredItemRecord> items = RecordsOf(list_.Selected());
+  if (items.empty()) return;
+  std::shared_ptr<TView> keep = shared_from_this();
   BusyScope busy(busy_);
   if (!busy.Entered()) return;
-  VaporizeStoredItems(RecordsOf(chosen), nullptr);
+  BoxOwnerScope owner(hwnd_);
+  TellProblems(VaporizeStoredItems(items, nullptr), "vaporized");
   RequestRefill();
 }
 
 void TView::EmptyVaporizer1Click() {
+  std::shared_ptr<TView> keep = shared_from_this();
   BusyScope busy(busy_);
   if (!busy.Entered()) return;
-  VaporizeStoredItems(RecordsOf(AllItems()), nullptr);
+  BoxOwnerScope owner(hwnd_);
+  TellProblems(VaporizeStoredItems(RecordsOf(list_.All()), nullptr), "vaporized");
   RequestRefill();
 }
 
 void TView::Restore1Click() {
-  std::vector<const ShredItemId*> chosen = Selected();
-  if (chosen.empty()) return;
+  std::vector<RestoreEntry> entries;
+  for (const ShredItemId* id : list_.Selected()) entries.push_back(MakeRestoreEntry(*id));
+  if (entries.empty()) return;
+  std::shared_ptr<TView> keep = shared_from_this();
   BusyScope busy(busy_);
   if (!busy.Entered()) return;
-  std::vector<RestoreEntry> entries;
-  entries.reserve(chosen.size());
-  for (const ShredItemId* id : chosen) entries.push_back(MakeRestoreEntry(*id));
-  RestoreItems(entries);
+  BoxOwnerScope owner(hwnd_);
+  TellProblems(RestoreItems(entries), "restored");
   RequestRefill();
 }
 
 void TView::Properties1Click() {
+  std::shared_ptr<TView> keep = shared_from_this();
   std::vector<ShredItemId> chosen;
-  for (const ShredItemId* id : Selected()) chosen.push_back(*id);
-  ShowItemProperties(hwnd_, ilLarge_, chosen);
+  for (const ShredItemId* id : list_.Selected()) chosen.push_back(*id);
+  ShowItemProperties(hwnd_, list_.LargeImages(), chosen);
 }
 
 void TView::Help() {
   std::optional<std::string> file = HelpFile();
   if (!file) return;
+  std::shared_ptr<TView> keep = shared_from_this();
   if (Viewer()) Viewer()(hwnd_, *file, HelpJumpMacro());
 }
 
-void TView::About() { MessageBoxA(hwnd_, AboutText().c_str(), kAboutTitle, MB_OK | MB_ICONINFORMATION); }
+void TView::About() {
+  std::shared_ptr<TView> keep = shared_from_this();
+  ModalMessageBox(hwnd_, AboutText(), kAboutTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+HRESULT TView::StartItemDrag() {
+  if (!hwnd_ || inactive_ || busy_) return S_FALSE;
+  std::vector<ShredItemId> items;
+  for (const ShredItemId* id : list_.Selected()) items.push_back(*id);
+  if (items.empty()) return S_FALSE;
+  std::weak_ptr<TView> window = shared_from_this();
+  // The drag's data object may outlive the window in a drop target's hands:
+  // it carries its own copy of the items, and the release reaches the
+  // window only while there is one.
+  auto drag = std::make_shared<TDragInterface>(
+      hwnd_, [items] { return items; },
+      [window] {
+        if (auto w = window.lock()) w->StartPruneTimer();
+      });
+  // Only a move is offered: the items leave the store for the target.
+  DWORD effect = DROPEFFECT_NONE;
+  return drag->StartDrag(DROPEFFECT_MOVE, &effect);
+}
 
 void TView::StartPruneTimer() {
   if (!hwnd_) return;
@@ -688,29 +521,21 @@ void TView::StartPruneTimer() {
   timerRunning_ = SetTimer(hwnd_, kTimerId, 1000, nullptr) != 0;
 }
 
-namespace {
-BOOL CALLBACK FindVisibleDialog(HWND hwnd, LPARAM lParam) {
-  if (GetClassLongPtrA(hwnd, GCW_ATOM) != kDialogClassAtom || !IsWindowVisible(hwnd)) return TRUE;
-  *reinterpret_cast<HWND*>(lParam) = hwnd;
-  return FALSE;
-}
-}  // namespace
-
 void TView::Timer1Timer() {
   KillTimer(hwnd_, kTimerId);
-  // The file operation dialog of whoever took the items: prune once no
-  // dialog shows any more. Waiting is a new tick, not a sleep, so the shell
-  // stays responsive; a dialog that never closes delays the prune by at
-  // most a few minutes, and pruning early only leaves records to drop later.
+  // Not in the middle of the module's own work: while one of its boxes
+  // shows or a command runs, prune later. Waiting is a new tick, not a
+  // sleep, so the shell stays responsive; a box that never closes delays
+  // the prune by at most a few minutes, and pruning early only leaves
+  // records to drop later.
   constexpr int kMaxWaitTicks = 600;  // 5 minutes of 500 ms
-  HWND dialog = nullptr;
-  EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
-  if (dialog && waitTicks_ < kMaxWaitTicks) {
+  if ((ModalBoxShowing() || busy_) && waitTicks_ < kMaxWaitTicks) {
     ++waitTicks_;
     timerRunning_ = SetTimer(hwnd_, kTimerId, 500, nullptr) != 0;
     if (timerRunning_) return;
   }
   timerRunning_ = false;
+  std::shared_ptr<TView> keep = shared_from_this();
   PruneIndex();
   Plat().UpdateIcon();
   RequestRefill();

@@ -1,10 +1,10 @@
 // TView: the window that fills the Vaporizer folder in Explorer. Its list
 // LVShred shows every stored item; its commands arrive from its own popup
-// menus and from the menus and toolbar that the view merges into Explorer.
+// menus and from the menus and toolbar that its host merges into Explorer.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
+#include <ole2.h>
 #include <shlobj.h>
 
 #include <functional>
@@ -13,32 +13,40 @@
 #include <vector>
 
 #include "platform/win32/com.h"
-#include "store/item_id.h"
-#include "window/item_commands.h"
-#include "window/item_list.h"
-
 #include "window/drag_data.h"
-#include "window/drag_interface_win.h"
+#include "window/item_commands.h"
+#include "window/item_host_win.h"
+#include "window/item_list.h"
+#include "window/item_menus_win.h"
+#include "window/list_view_win.h"
 
 namespace vz::win32 {
 
-class TVaporizerView;
-
-class TView {
+class TView : public std::enable_shared_from_this<TView> {
  public:
-  // The only way to make the window: for a view and its browser, each held
-  // counted for the window's life. The window starts as a bare child
-  // window that the view parents, places and shows.
-  TView(TVaporizerView* view, IShellBrowser* browser);
+  // The only way to make the window: for a host and its browser, each held
+  // counted for the object's life. The window starts as a bare child window
+  // that the host parents, places and shows. Shared, because a command, a
+  // drag or a message keeps the object alive for as long as it runs, even
+  // when the host lets it go meanwhile.
+  static std::shared_ptr<TView> Create(ItemWindowHost* host, IShellBrowser* browser);
   ~TView();
   TView(const TView&) = delete;
   TView& operator=(const TView&) = delete;
 
   static TView* FromHandle(HWND hwnd);
 
+  // Takes the window down (the host is done with it); whatever still runs
+  // in it finishes on an object without a window.
+  void Close();
+  // Registers the target for drops on the window, with OLE initialised on
+  // this thread for as long as it stays registered. The registration goes
+  // with the window, whoever destroys it.
+  bool AcceptDrops(IDropTarget* target);
+
   HWND Handle() const { return hwnd_; }
-  HWND List() const { return list_; }
-  HIMAGELIST LargeImages() const { return ilLarge_; }
+  HWND List() const { return list_.Handle(); }
+  HIMAGELIST LargeImages() const { return list_.LargeImages(); }
 
   // Refills the list from the folder's enumerator; a failed enumeration
   // keeps the list as it was. Menus and status bar follow in both cases.
@@ -49,10 +57,10 @@ class TView {
   // Writes the two status bar parts from the counters.
   void UpdateStatusBar();
 
-  ViewMode CurrentViewMode() const;
-  void SetViewMode(ViewMode mode);
+  ViewMode CurrentViewMode() const { return list_.Mode(); }
+  void SetViewMode(ViewMode mode) { list_.SetMode(mode); }
   int ItemCount() const { return counters_.ItemCount(); }
-  bool AnySelected() const;
+  bool AnySelected() const { return list_.AnySelected(); }
   const ListCounters& Counters() const { return counters_; }
 
   // Once set, commands, notifications, menu pop-ups and hints are ignored.
@@ -61,10 +69,10 @@ class TView {
 
   // Runs a command number as it arrives in WM_COMMAND.
   void Command(int command);
-  void SelectAll();
-  void InvertSelection();
-  void Shred1Click();             // vaporize selected
-  void EmptyVaporizer1Click();    // vaporize all
+  void SelectAll() { list_.SelectAll(); }
+  void InvertSelection() { list_.InvertSelection(); }
+  void Shred1Click();           // vaporize selected
+  void EmptyVaporizer1Click();  // vaporize all
   void Restore1Click();
   void Properties1Click();
   void Help();
@@ -72,18 +80,16 @@ class TView {
 
   // The toolbar window that the browser handed out, if any.
   void SetToolbarWindow(HWND toolbar) { toolbar_ = toolbar; }
-  HWND ToolbarWindow() const { return toolbar_; }
 
   // Timer1: started when items may have been dragged out of the store;
-  // prunes the index and updates the icon once no dialog is showing.
+  // prunes the index and updates the icon once none of the module's own
+  // boxes shows and no command runs.
   void StartPruneTimer();
   bool PruneTimerRunning() const { return timerRunning_; }
 
-  // Dragging the selected items out: the mouse rule of the list, and the
-  // drag itself (move only). The drag's data follows the selection.
-  void LVShredMouseDown(bool leftButton, int x, int y);
-  void LVShredMouseMove(int x, int y);
-  void LVShredMouseUp() { gesture_.MouseUp(); }
+  // Dragging the selected items out (move only); refused while a command
+  // that changes the store runs. The drag carries the items selected when
+  // it starts, whatever becomes of the window.
   HRESULT StartItemDrag();
 
   // The help viewer; tests replace it to see what would be opened.
@@ -91,10 +97,17 @@ class TView {
   static void SetHelpViewer(HelpViewer viewer);
 
  private:
-  struct Row;
+  struct Token {};
+
+ public:
+  TView(Token, ItemWindowHost* host, IShellBrowser* browser);
+
+ private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void FormCreate();
+  void OnDestroy();
+  void OnListMouse(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnNotify(NMHDR* header);
   void OnContextMenu(int x, int y);
   void OnToolbarDropDown(NMTOOLBARA* info);
@@ -102,37 +115,29 @@ class TView {
   void Timer1Timer();
   void FormActivate();
   void RunAction(const CommandAction& action);
-  void ResizeList();
-  void InsertRow(const ListRow& row);
-  const Row* ItemData(int item) const;
-  std::int64_t RowBytes(int item) const;
-  std::vector<const ShredItemId*> Selected() const;
-  std::vector<const ShredItemId*> AllItems() const;
   void RequestRefill();
   std::string DecimalSeparator() const;
 
+  com::ComPtr<ItemWindowHost> host_;
   com::ComPtr<IShellBrowser> browser_;
-  TVaporizerView* view_ = nullptr;  // one reference held, released in the destructor
   HWND hwnd_ = nullptr;
-  HWND list_ = nullptr;
   HWND toolbar_ = nullptr;
   HFONT font_ = nullptr;
-  HIMAGELIST ilSmall_ = nullptr, ilLarge_ = nullptr;
-  HMENU pm_ = nullptr, pmViewSub_ = nullptr, pmView_ = nullptr;
+  ItemListView list_;
+  std::unique_ptr<ItemMenus> menus_;
   ListCounters counters_;
-  std::vector<std::unique_ptr<Row>> rows_;  // the list items' data, owned here
-  std::vector<std::string> captions_;       // the captions in list order
+  com::ComPtr<IDropTarget> dropTarget_;  // registered on the window
+  std::unique_ptr<com::OleScope> ole_;   // while it is
   bool inactive_ = false;
   bool filling_ = false;
   bool destroying_ = false;
   bool activating_ = false;
-  bool busy_ = false;            // a command that changes the store is running
+  bool busy_ = false;  // a command that changes the store is running
   bool refillPending_ = false;
   bool menuPending_ = false;
   bool timerRunning_ = false;
-  int waitTicks_ = 0;  // half seconds the prune has waited for a dialog
+  int waitTicks_ = 0;  // half seconds the prune has waited
   DragGesture gesture_;
-  std::shared_ptr<TDragInterface> drag_;  // shared with the drag's COM objects
 };
 
 }  // namespace vz::win32

@@ -11,33 +11,6 @@
 namespace vz {
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// A full path on a drive: "X:\" and a name after it.
-bool IsFullDrivePath(const std::string& path) {
-  return path.size() > 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\';
-}
-
-bool HasDotComponent(const std::string& path) {
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(start, end - start);
-    if (part == "." || part == "..") return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-// A restore only ever takes items out of a store: an identifier whose stored
-// path points elsewhere (an index edited by hand) must not move other files.
-bool LiesInsideStore(const std::string& storedPath) {
-  return IsFullDrivePath(storedPath) && storedPath.size() > 12 &&
-         EqualsNoCase(storedPath.substr(1, 11), kStoreSuffixSlash) && !HasDotComponent(storedPath) &&
-         storedPath.back() != '\\';
-}
-
 std::optional<CivilTime> LocalDosTime(const DirEntry& e) { return TruncateToDos(Plat().ToLocal(e.written)); }
 
 // A free name beside the file, to keep it until the stored item is in its
@@ -89,12 +62,15 @@ bool ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
 }
 
 void RestoreOne(const RestoreEntry& e, Report& report) {
-  if (!LiesInsideStore(e.storedPath)) {
-    report.Failed(e.originalPath, "the stored path " + e.storedPath + " does not lie in a store");
-    return;
-  }
-  if (!IsFullDrivePath(e.originalPath)) {
-    report.Failed(e.originalPath, "the original path is not a full path on a drive");
+  // A restore only ever takes items out of a store, back to their own
+  // drive: an identifier from an edited index must not move other files.
+  std::string why = RecordProblem(e.originalPath, e.storedPath, e.storedPath.empty() ? '\0' : e.storedPath[0]);
+  // The place is checked and used as the system reads it.
+  auto place = why.empty() ? Plat().ResolvePath(e.originalPath, &why) : std::nullopt;
+  if (why.empty() && (!EqualsNoCase(*place, e.originalPath) || IsStoreOrInside(*place)))
+    why = "the system reads the original path as " + *place;
+  if (!why.empty()) {
+    report.Failed(e.originalPath, "not restored: " + why);
     return;
   }
   if (!Exists(e.storedPath)) {
@@ -109,7 +85,7 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
   }
   const bool replace = attrs.has_value();
   if (replace && !Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
-    report.Skipped(e.originalPath, "the existing file at the original path was kept");
+    report.Declined(e.originalPath, "the existing file at the original path was kept");
     return;
   }
   // The question is asked without the lock; the move and the record go
@@ -192,7 +168,7 @@ Report RestoreItems(const std::vector<RestoreEntry>& entries) {
 
   for (const auto& e : entries) {
     if (!includeRecycled && IsRecycleBinPath(e.originalPath)) {
-      report.Skipped(e.originalPath, "its original place is a Recycle Bin folder and restoring there was declined");
+      report.Declined(e.originalPath, "its original place is a Recycle Bin folder and restoring there was declined");
       continue;
     }
     RestoreOne(e, report);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/modal.h"
 #include "window/confirm_replace_win.h"
 
 namespace vz::win32 {
@@ -16,8 +17,8 @@ HINSTANCE ModuleInstance();
 
 bool AskRecycleBinWarning(const std::string& title, const std::string& text) {
   // No is the default: a stray Enter must not restore into a Recycle Bin.
-  return MessageBoxA(nullptr, text.c_str(), title.c_str(),
-                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SYSTEMMODAL) == IDYES;
+  return ModalMessageBox(BoxOwner(), text, title, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SYSTEMMODAL) ==
+         IDYES;
 }
 
 namespace {
@@ -209,8 +210,8 @@ bool AskConfirmReplace(const ReplaceQuestion& q) {
   try {
     std::vector<WORD> tmpl = EmptyTemplate();
     HINSTANCE inst = ModuleInstance() ? ModuleInstance() : GetModuleHandleA(nullptr);
-    result = DialogBoxIndirectParamA(inst, reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()), GetActiveWindow(),
-                                     ConfirmProc, reinterpret_cast<LPARAM>(&state));
+    result = ModalDialog(inst, reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()), BoxOwner(GetActiveWindow()),
+                         ConfirmProc, reinterpret_cast<LPARAM>(&state));
   } catch (...) {
     result = -1;
   }

@@ -1,9 +1,11 @@
 // The shell's user interface: every question and the progress display go
 // to the module's own dialogs.
+#include "window/shell_ui_win.h"
+
 #include <windows.h>
 
-#include "common/ui.h"
 #include "engine/ui_win.h"
+#include "platform/win32/modal.h"
 #include "store/send_ui_win.h"
 #include "window/restore_ui_win.h"
 
@@ -26,6 +28,9 @@ class ShellUi : public UserInterface {
   void ProgressPass(int done, std::int64_t) override { win32::ProgressPass(done); }
   void ProgressFilesDone(std::size_t done) override { win32::ProgressFilesDone(done); }
   void ProgressEnd() override { win32::ProgressEnd(); }
+  void TellProblems(const std::string& text) override {
+    ModalMessageBox(BoxOwner(), text, "Vaporizer", MB_OK | MB_ICONWARNING);
+  }
   void ProcessMessages() override {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -5,20 +5,21 @@
 # Prints GoogleTest-style result lines.
 set -u
 mode=$1 exe=$2
-passed=0 failed=0
-names=()
+check_prefix=Cli.
+source "$(dirname "$0")/../support/check.sh"
 
 if [ "$mode" = native ]; then
   tmp=$(mktemp -d /tmp/vz-cli-XXXXXX)
   trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
   mkdir -p "$tmp/c" "$tmp/e" "$tmp/config" "$tmp/outside"
   export VAPORIZER_VOLUMES="C=$tmp/c;E=$tmp/e:removable" XDG_CONFIG_HOME="$tmp/config"
+  exe=$(realpath "$exe")   # tests run it from other folders too
   vz() { "$exe" "$@"; }
   host_c=$tmp/c host_e=$tmp/e
   sys() { echo "$tmp/c/$1"; }     # a file on the fixed drive, as the program is given it
   sys_e() { echo "$tmp/e/$1"; }
   outside=$tmp/outside/x.txt
-  store=$tmp/c/.VAPORIZE
+  store=$tmp/c/.VAPORIZE store_sys=$store
   L=C      # the letter of the fixed test drive
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
@@ -27,7 +28,7 @@ else
   sys() { echo "D:\\${1//\//\\}"; }
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'
-  store=$host_c/VAPORIZE
+  store=$host_c/VAPORIZE store_sys='D:\VAPORIZE'
   L=D      # the letter of the fixed test drive
   wine reg delete 'HKCU\SOFTWARE\Orvel' /f >/dev/null 2>&1
 fi
@@ -36,16 +37,6 @@ reset() {
   rm -rf "$host_c"/* "$host_c"/.VAPORIZE "$host_e"/*
   [ "$mode" = wine ] && touch "$host_c/vz-test-drive" "$host_e/vz-test-drive"
   rm -rf "$store"
-}
-
-check() {  # name, then a command that must succeed
-  local name=$1; shift
-  echo "[ RUN      ] Cli.$name"
-  if "$@"; then
-    echo "[       OK ] Cli.$name"; passed=$((passed + 1))
-  else
-    echo "[  FAILED  ] Cli.$name"; failed=$((failed + 1)); names+=("Cli.$name")
-  fi
 }
 
 t_help() {
@@ -74,7 +65,7 @@ assert i["name"] == "report.doc" and i["size"] == 13, i
 assert len(i["sent"]) == 19 and i["sent"][10] == "T", i
 PY
   rm -rf "$host_c/Work"   # the original folder is gone meanwhile
-  vz restore --yes ${L}1.doc </dev/null | grep -q "restored" || return 1
+  vz restore --yes --stored ${L}1.doc </dev/null | grep -q "restored" || return 1
   [ "$(cat "$host_c/Work/report.doc")" = "hello report" ] || return 1
   [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ]
 }
@@ -83,9 +74,10 @@ t_vaporize_and_empty() {
   reset; mkdir -p "$host_c/Work/sub"; echo one >"$host_c/Work/one.txt"; echo two >"$host_c/Work/sub/two.txt"
   vz send --yes "$(sys Work/one.txt)" "$(sys Work/sub)" </dev/null >/dev/null || return 1
   local rc
-  vz vaporize ${L}1.txt </dev/null >/dev/null 2>&1; rc=$?
+  vz vaporize --stored ${L}1.txt </dev/null >/dev/null 2>&1; rc=$?
   [ $rc -eq 2 ] || return 1
-  vz vaporize --yes --passes 2 --fill 0xFF ${L}1.txt </dev/null | grep -q "vaporized" || return 1
+  # The output names the path the item came from.
+  vz vaporize --yes --passes 2 --fill 0xFF --stored ${L}1.txt </dev/null | grep -q "vaporized: .*one.txt (stored as" || return 1
   [ ! -e "$store/${L}1.txt" ] || return 1
   vz list </dev/null | grep -q "sub" || return 1
   vz empty --yes </dev/null >/dev/null || return 1
@@ -102,8 +94,8 @@ t_refusals() {
   local rc
   vz send --yes "$outside" </dev/null >/dev/null 2>&1; rc=$?
   [ $rc -eq 2 ] || return 1
-  vz restore --yes NoSuch.doc </dev/null >/dev/null 2>&1; rc=$?
-  [ $rc -eq 2 ] || return 1
+  vz restore --yes --stored NoSuch.doc </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] || return 1
   vz settings --passes 11 </dev/null >/dev/null 2>&1; rc=$?
   [ $rc -eq 2 ] || return 1
   vz frobnicate </dev/null >/dev/null 2>&1; rc=$?
@@ -132,8 +124,167 @@ t_settings() {
 t_properties() {
   reset; mkdir -p "$host_c/Work"; head -c 3500 /dev/zero >"$host_c/Work/big.bin"
   vz send --yes "$(sys Work/big.bin)" </dev/null >/dev/null || return 1
-  vz properties ${L}1.bin </dev/null | grep -q "3 KB (3500 bytes)" || return 1
-  vz properties --json ${L}1.bin </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
+  vz properties --stored ${L}1.bin </dev/null | grep -q "3 KB (3500 bytes)" || return 1
+  vz properties --json "$(sys Work/big.bin)" </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
+}
+
+# Each line: the exit status wanted, then the arguments. A usage error
+# touches nothing; the same mistake gives the same status in every command.
+t_exit_status() {
+  reset; mkdir -p "$host_c/Work"; echo keep >"$host_c/Work/k.txt"
+  local want line rc
+  while IFS='|' read -r want line; do
+    eval "set -- $line"
+    vz "$@" </dev/null >/dev/null 2>&1; rc=$?
+    [ "$rc" -eq "$want" ] || { echo "exit $rc, not $want: $line" >&2; return 1; }
+  done <<LINES
+2|shred --yes --fill abc "$(sys Work/k.txt)"
+2|shred --yes --fill 99999999999 "$(sys Work/k.txt)"
+2|shred --yes --fill 256 "$(sys Work/k.txt)"
+2|shred --yes --fill -1 "$(sys Work/k.txt)"
+2|shred --yes --fill "" "$(sys Work/k.txt)"
+2|vaporize --yes --passes 0 --stored ${L}1.txt
+2|empty --yes --passes 65536
+2|empty --yes --passes 1x
+2|settings --passes 11
+2|frobnicate
+2|restore --stored a/b.txt
+1|send --yes "$(sys Work/none.txt)"
+1|shred --yes "$(sys Work/none.txt)"
+1|restore --yes "$(sys Work/none.txt)"
+1|vaporize --yes "$(sys Work/none.txt)"
+1|properties "$(sys Work/none.txt)"
+1|restore --yes --stored ${L}9.txt
+1|vaporize --yes --stored ${L}9.txt
+1|properties --stored ${L}9.txt
+1|shred --yes "$store_sys"
+LINES
+  [ "$(cat "$host_c/Work/k.txt")" = keep ]
+}
+
+t_fill_is_decimal_or_hex() {
+  reset; printf 'abc' >"$host_c/ten.bin"; printf 'abc' >"$host_c/hex.bin"
+  vz shred --yes --keep --fill 010 "$(sys ten.bin)" </dev/null >/dev/null || return 1
+  vz shred --yes --keep --fill 0x0A "$(sys hex.bin)" </dev/null >/dev/null || return 1
+  [ "$(od -An -tx1 "$host_c/ten.bin" | tr -d ' \n')" = 0a0a0a ] && [ "$(od -An -tx1 "$host_c/hex.bin" | tr -d ' \n')" = 0a0a0a ]
+}
+
+t_restore_never_replaces_unasked() {
+  reset; mkdir -p "$host_c/Work"; echo first >"$host_c/Work/r.txt"
+  vz send --yes "$(sys Work/r.txt)" </dev/null >/dev/null || return 1
+  echo second >"$host_c/Work/r.txt"
+  vz send --yes "$(sys Work/r.txt)" </dev/null >/dev/null || return 1
+  echo third >"$host_c/Work/r.txt"
+  local out rc
+  out=$(vz restore --yes --stored ${L}1.txt ${L}2.txt </dev/null); rc=$?
+  [ $rc -eq 1 ] && [ "$(cat "$host_c/Work/r.txt")" = third ] && echo "$out" | grep -q -- "--replace" || return 1
+  rm "$host_c/Work/r.txt"
+  # Within one restore, the second item for the same place finds the first there.
+  vz restore --yes --stored ${L}1.txt ${L}2.txt </dev/null >/dev/null; rc=$?
+  [ $rc -eq 1 ] && [ "$(cat "$host_c/Work/r.txt")" = first ] && [ -e "$store/${L}2.txt" ] || return 1
+  vz restore --yes --replace --stored ${L}2.txt </dev/null >/dev/null || return 1
+  [ "$(cat "$host_c/Work/r.txt")" = second ]
+}
+
+t_settings_show_what_is_used() {
+  reset
+  if [ "$mode" = wine ]; then wine reg delete 'HKCU\SOFTWARE\Orvel' /f >/dev/null 2>&1; else rm -rf "$XDG_CONFIG_HOME/vaporizer"; fi
+  local out; out=$(vz settings </dev/null)
+  echo "$out" | grep -q "passes *1 *(.*default, not written yet" || return 1
+  echo "$out" | grep -q "progress *on *(.*default, not written yet" || return 1
+  vz settings --progress off </dev/null | grep -q "passes *1 *(overwrite passes per file)$" || return 1
+  vz settings </dev/null | grep -q "progress *off *(progress display while vaporizing)$"
+}
+
+t_arguments_are_paths() {
+  reset; mkdir -p "$host_c/Work"; echo a >"$host_c/Work/a.txt"; echo b >"$host_c/Work/b.txt"
+  vz send --yes "$(sys Work/a.txt)" "$(sys Work/b.txt)" </dev/null >/dev/null || return 1
+  # A real file that carries a stored item's name is a path, never that item.
+  echo mine >"$host_c/${L}1.txt"
+  local name=${L}1.txt
+  [ "$mode" = wine ] && name=$(sys ${L}1.txt)
+  (cd "$host_c" && vz vaporize --yes "$name" </dev/null >/dev/null 2>&1); [ $? -eq 1 ] || return 1
+  [ -e "$store/${L}1.txt" ] && [ "$(cat "$host_c/${L}1.txt")" = mine ] || return 1
+  vz restore --yes "$(sys Work/a.txt)" </dev/null | grep -q restored || return 1
+  vz restore --yes --stored ${L}2.txt </dev/null | grep -q restored || return 1
+  [ "$(cat "$host_c/Work/a.txt")$(cat "$host_c/Work/b.txt")" = ab ]
+}
+
+t_hand_edited_index() {
+  reset; mkdir -p "$host_c/docs" "$host_c/Work"; echo precious >"$host_c/docs/p.txt"; echo w >"$host_c/Work/w.txt"
+  vz send --yes "$(sys Work/w.txt)" </dev/null >/dev/null || return 1
+  printf '%s:\\a.txt\r\n%s:\\docs\r\n%s:\\b.txt\r\n%s:\\VAPORIZE\\..\\docs\r\n' $L $L $L $L >>"$store/info.shr"
+  local out rc
+  out=$(vz list </dev/null); rc=$?
+  [ $rc -eq 1 ] && [ "$(echo "$out" | grep -c "damaged record")" -eq 2 ] && echo "$out" | grep -q "w.txt" || return 1
+  vz list --json </dev/null | python3 -c '
+import json, sys
+j = json.load(sys.stdin)
+assert len(j) == 3 and sum("damaged" in i for i in j) == 2, j' || return 1
+  vz vaporize --yes "$(sys a.txt)" "$(sys b.txt)" </dev/null >/dev/null 2>&1; rc=$?
+  vz restore --yes "$(sys a.txt)" </dev/null >/dev/null 2>&1
+  vz empty --yes </dev/null >/dev/null 2>&1
+  [ $rc -eq 1 ] && [ "$(cat "$host_c/docs/p.txt")" = precious ] && [ "$(vz list </dev/null | grep -c "damaged record")" -eq 2 ]
+}
+
+t_sending_stamp_in_another_zone() {
+  reset; echo t >"$host_c/t.txt"
+  TZ=Asia/Tokyo vz send --yes "$(sys t.txt)" </dev/null >/dev/null || return 1
+  local sent now
+  sent=$(TZ=Asia/Tokyo vz list --json </dev/null | python3 -c 'import json,sys; print(json.load(sys.stdin)[0]["sent"])')
+  now=$(TZ=Asia/Tokyo date +%Y-%m-%dT%H:%M:%S)
+  python3 -c '
+import datetime, sys
+a, b = (datetime.datetime.fromisoformat(x) for x in sys.argv[1:])
+assert abs((a - b).total_seconds()) <= 120, (a, b)' "$sent" "$now" || return 1
+  [ "$mode" = wine ] && return 0
+  # The file's own time is that moment too, whatever the zone.
+  local age=$(( $(date +%s) - $(stat -c %Y "$store/${L}1.txt") ))
+  [ $age -ge -5 ] && [ $age -le 120 ]
+}
+
+# POSIX only: names are bytes, and the host's own folders.
+t_posix_names_and_folders() {
+  [ "$mode" = native ] || return 0
+  reset; local cmd rc
+  # A VAPORIZER_VOLUMES that cannot be read is a usage error everywhere.
+  for cmd in list empty volumes settings "restore --stored x"; do
+    VAPORIZER_VOLUMES="C=$tmp/c;E=$tmp/e:removabel" "$exe" $cmd </dev/null >/dev/null 2>"$tmp/err"; rc=$?
+    [ $rc -eq 2 ] && grep -q 'removabel' "$tmp/err" || { echo "$cmd: $rc" >&2; return 1; }
+  done
+  # A folder named like the store at a volume's root is not the store.
+  echo stored >"$host_c/s.txt"; vz send --yes "$(sys s.txt)" </dev/null >/dev/null || return 1
+  mkdir -p "$host_c/vaporize" "$host_c/Vaporize"; echo mine >"$host_c/vaporize/m.txt"
+  vz shred --yes "$host_c/vaporize" </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 2 ] && [ -e "$host_c/vaporize/m.txt" ] || return 1
+  (cd "$host_c" && vz shred --yes Vaporize/${L}1.txt </dev/null >/dev/null 2>&1); rc=$?
+  [ $rc -eq 2 ] && [ -e "$store/${L}1.txt" ] || return 1
+  # ".." after a link: the folder the system resolves.
+  mkdir -p "$host_c/deep/other" "$host_c/w"; ln -s "$host_c/deep/other" "$host_c/w/logs"
+  echo real >"$host_c/deep/notes.txt"; echo keep >"$host_c/w/notes.txt"
+  (cd "$host_c/w" && vz shred --yes logs/../notes.txt </dev/null >/dev/null) || return 1
+  [ ! -e "$host_c/deep/notes.txt" ] && [ "$(cat "$host_c/w/notes.txt")" = keep ] || return 1
+  # A blank at the end of a name is part of it.
+  echo one >"$host_e/file"; echo two >"$host_e/file "
+  vz send --yes "$host_e/file " </dev/null >/dev/null || return 1
+  [ ! -e "$host_e/file " ] && [ "$(cat "$host_e/file")" = one ] || return 1
+  # Names that are not UTF-8 travel in JSON without loss; the listing
+  # shows control characters escaped.
+  local latin esc
+  latin="$host_c/caf$(printf '\351').txt" esc="$host_c/red$(printf '\033')[31m.txt"
+  printf x >"$latin"; printf y >"$esc"
+  vz send --yes "$latin" "$esc" </dev/null >/dev/null || return 1
+  out=$(vz list </dev/null)
+  echo "$out" | grep -qF 'red\x1B[31m.txt' && ! echo "$out" | grep -q "$(printf '\033')" || return 1
+  vz list --json </dev/null | python3 -c '
+import json, sys
+names = [i.get("original_percent", "") for i in json.load(sys.stdin)]
+assert any(n.endswith("/caf%E9.txt") for n in names), names' || return 1
+  # A line break in a name cannot be recorded; nothing is touched.
+  local two="$host_c/two
+lines.txt"
+  printf z >"$two"
+  vz send --yes "$two" </dev/null | grep -q "line break" && [ -e "$two" ]
 }
 
 t_volumes() {
@@ -154,6 +305,14 @@ PY
 }
 
 check Help t_help
+check ExitStatusIsTheSameForTheSameMistake t_exit_status
+check FillIsDecimalOrHexadecimal t_fill_is_decimal_or_hex
+check RestoreNeverReplacesUnasked t_restore_never_replaces_unasked
+check SettingsShowWhatTheNextVaporizeUses t_settings_show_what_is_used
+check ArgumentsArePathsAndStoredNamesNeedStored t_arguments_are_paths
+check HandEditedIndexIsShownDamagedAndNeverActedOn t_hand_edited_index
+check SendingStampInAnotherTimeZone t_sending_stamp_in_another_zone
+check PosixNamesAndFolders t_posix_names_and_folders
 check RefusesWithoutYesOnANonTerminal t_refuses_without_yes
 check SendListRestore t_send_list_restore
 check VaporizeAndEmpty t_vaporize_and_empty
@@ -164,10 +323,4 @@ check Settings t_settings
 check Properties t_properties
 check VolumesGiveAVerdictWithEvidence t_volumes
 
-echo "[==========] $((passed + failed)) tests ran."
-[ $passed -gt 0 ] && echo "[  PASSED  ] $passed tests."
-if [ $failed -gt 0 ]; then
-  echo "[  FAILED  ] $failed tests, listed below:"
-  for n in "${names[@]}"; do echo "[  FAILED  ] $n"; done
-  exit 1
-fi
+check_summary

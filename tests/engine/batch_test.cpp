@@ -78,7 +78,7 @@ TEST_F(BatchTest, TheCautionQuestionIsAskedWordForWordWithTheInputCount) {
   MakeFile(D("tree\\sub\\c.txt"), "c");
   MakeFile(D("loose.txt"), "l");
   ScopedUi scoped(ui);
-  VaporizeBatch({D("tree"), D("loose.txt")}, false, nullptr);
+  VaporizeBatch({D("tree"), D("loose.txt")}, BatchEntries::Paths);
   ASSERT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(ui.asked[0].kind, Question::Caution);
   EXPECT_EQ(ui.asked[0].title, "Please use caution");
@@ -93,9 +93,9 @@ TEST_F(BatchTest, AnEmptyListOrTheAnswerNoChangesNothing) {
   RecordingPlatform rec;
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  EXPECT_TRUE(VaporizeBatch({}, true, nullptr).Items().empty());
+  EXPECT_TRUE(VaporizeBatch({}, BatchEntries::StoredItems).Items().empty());
   EXPECT_TRUE(ui.asked.empty()) << "an empty list asks nothing";
-  Report r = VaporizeBatch({D("doc.txt")}, true, nullptr);
+  Report r = VaporizeBatch({D("doc.txt")}, BatchEntries::Paths);
   EXPECT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(Slurp(D("doc.txt")), "keep me");
   EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n") << "no prune";
@@ -116,7 +116,7 @@ TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
   RecordingPlatform rec;
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, true, nullptr);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, BatchEntries::StoredItems);
   const std::vector<std::string> ops = rec.Ops("");
   EXPECT_EQ(ui.asked.at(0).text, std::string(kCaution) + "1 item(s) ?");
   EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
@@ -166,7 +166,7 @@ TEST_F(BatchTest, EveryPassOfEveryFileIsFlushedBeforeItsNextPassAndBeforeAnythin
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(3, true, 0, false);
-  Report r = VaporizeBatch({D("G")}, false, &o);
+  Report r = VaporizeBatch({D("G")}, BatchEntries::Paths, &o);
 
   for (const auto& name : names) {
     const int passes = name == "c.bin" ? 2 : 3;
@@ -210,7 +210,7 @@ TEST_F(BatchTest, AGroupIsBoundedByFilesAndByBytesSoNoFileWaitsForManyOthers) {
   ScopedUi scoped(ui);
   list.insert(list.end(), {D("big.bin"), D("s\\last.txt")});
   ShredOptions o = Options(1, true, 0, false);
-  EXPECT_TRUE(VaporizeBatch(list, false, &o).AllDone());
+  EXPECT_TRUE(VaporizeBatch(list, BatchEntries::Paths, &o).AllDone());
   const std::string beyond = "\\f" + std::to_string(kFlushGroupFiles) + ".txt";
   EXPECT_GT(At(rec, "RemoveFile", ""), At(rec, "Flush", "", kFlushGroupFiles - 1));
   EXPECT_LT(At(rec, "RemoveFile", ""), At(rec, "WriteAt", beyond)) << "a full group goes before the next starts";
@@ -227,7 +227,7 @@ TEST_F(BatchTest, APassWhoseFlushFailsLeavesTheFileAndItsFolder) {
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(2, true, 0, false);
-  Report r = VaporizeBatch({D("Work\\F")}, false, &o);
+  Report r = VaporizeBatch({D("Work\\F")}, BatchEntries::Paths, &o);
   EXPECT_TRUE(PathExists(D("Work\\F\\bad.bin")));
   EXPECT_EQ(GetItemSize(D("Work\\F\\bad.bin")), 4000) << "not truncated";
   EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "bad.bin"), 0u);
@@ -254,7 +254,7 @@ TEST_F(BatchTest, AFileThatCannotBeOverwrittenIsNeverDeletedWithItsFolder) {
   ASSERT_NE(holder, nullptr);
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("Work\\F"), D("Work\\G.txt")}, false, &o);
+  Report r = VaporizeBatch({D("Work\\F"), D("Work\\G.txt")}, BatchEntries::Paths, &o);
   holder.reset();
 
   EXPECT_EQ(Slurp(D("Work\\F\\sub\\held.bin")), held) << "left whole, in place";
@@ -275,7 +275,7 @@ TEST_F(BatchTest, ZeroPassesStillStampCutAndDelete) {
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(0, true, 0, false);
-  Report r = VaporizeBatch({D("f.txt")}, false, &o);
+  Report r = VaporizeBatch({D("f.txt")}, BatchEntries::Paths, &o);
   EXPECT_TRUE(r.AllDone());
   EXPECT_EQ(rec.Count("OpenExclusive"), 0u);
   EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "f.txt"), 1u);
@@ -289,7 +289,7 @@ TEST_F(BatchTest, WithoutDeleteGivenFilesStayOverwrittenAndGivenFoldersStillGo) 
   MakeFile(D("dir\\deeper\\more.bin"), Content(70, 'm'));
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, false, 0xAA, false);
-  Report r = VaporizeBatch({D("keep.bin"), D("dir")}, false, &o);
+  Report r = VaporizeBatch({D("keep.bin"), D("dir")}, BatchEntries::Paths, &o);
   std::string kept = Slurp(D("keep.bin"));
   EXPECT_EQ(kept.size(), 1500u);
   EXPECT_TRUE(AllBytesAre(kept, 0xAA));
@@ -309,7 +309,7 @@ TEST_F(BatchTest, ReadOnlyFilesAndFoldersAreVaporizedAndKeepTheAttributeWhenLeft
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("ro.txt"), D("rof"), D("stays.txt")}, false, &o);
+  Report r = VaporizeBatch({D("ro.txt"), D("rof"), D("stays.txt")}, BatchEntries::Paths, &o);
   EXPECT_FALSE(PathExists(D("ro.txt")));
   EXPECT_FALSE(PathExists(D("rof")));
   EXPECT_EQ(Item(r, D("stays.txt"))->outcome, Outcome::Failed);
@@ -328,7 +328,7 @@ TEST_F(BatchTest, AStoredFolderHoldingALinkLeavesTheLinkedFolderWhole) {
   rec.AddFakeLink(D("VAPORIZE\\D3"), D("Documents"), true);
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, false, nullptr);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, BatchEntries::Paths);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
   EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
   EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1\\docs")));
@@ -353,7 +353,7 @@ TEST_F(BatchTest, HostSymlinksAreRemovedAndTheirTargetsKept) {
   ASSERT_TRUE(MakeSymlink(D("Documents\\letter.txt"), D("VAPORIZE\\D2.txt")));
   ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D3")));
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, false, nullptr);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, BatchEntries::Paths);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
   EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
   EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
@@ -368,7 +368,7 @@ TEST_F(BatchTest, AHardLinkedFileLosesOnlyItsNameAndTheOtherNameKeepsTheContent)
   ASSERT_TRUE(MakeHardLink(D("keep\\orig.txt"), D("VAPORIZE\\D1\\twin.txt")));
   ScopedUi scoped(ui);
   ShredOptions o = Options(2, true, 0, false);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, false, &o);
+  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, BatchEntries::Paths, &o);
   EXPECT_EQ(Slurp(D("keep\\orig.txt")), "shared content");
   EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
   const ItemReport* twin = Item(r, D("VAPORIZE\\D1\\twin.txt"));
@@ -385,7 +385,7 @@ TEST_F(BatchTest, TheProgressShowsOriginalPathsInUpperCaseAndOrphansUnderTheirSt
   MakeFile(C("VAPORIZE\\info.shr"), "c:\\Mixed\\Case.txt\r\nC:\\vaporize\\c1.TXT\r\n");
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, true);
-  VaporizeBatch({"d:\\VAPORIZE\\D1.doc", D("VAPORIZE\\D2.txt"), C("VAPORIZE\\C1.txt")}, true, &o);
+  VaporizeBatch({"d:\\VAPORIZE\\D1.doc", D("VAPORIZE\\D2.txt"), C("VAPORIZE\\C1.txt")}, BatchEntries::StoredItems, &o);
   EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{"D:\\WORK\\REPORT.DOC", D("VAPORIZE\\D2.txt"),
                                                         "C:\\MIXED\\CASE.TXT"}));
   EXPECT_EQ(ui.begun, 1);
@@ -405,7 +405,7 @@ TEST_F(BatchTest, TheDisplayLookupTakesTheFirstMatchingLineAndNeverTheVeryFirst)
            "D:\\second.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, true);
-  VaporizeBatch({D("VAPORIZE\\D1.txt"), D("VAPORIZE\\D2.txt")}, true, &o);
+  VaporizeBatch({D("VAPORIZE\\D1.txt"), D("VAPORIZE\\D2.txt")}, BatchEntries::StoredItems, &o);
   EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{D("VAPORIZE\\D1.txt"), "D:\\FIRST.TXT"}));
 }
 
@@ -414,7 +414,7 @@ TEST_F(BatchTest, MessagesRunBetweenFiles) {
   MakeFile(D("b.txt"), "b");
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, true);
-  VaporizeBatch({D("a.txt"), D("b.txt")}, false, &o);
+  VaporizeBatch({D("a.txt"), D("b.txt")}, BatchEntries::Paths, &o);
   EXPECT_EQ(ui.events, (std::vector<std::string>{"pump", "file " + D("a.txt"), "pump", "file " + D("b.txt"), "pump",
                                                  "done 1", "pump", "done 2", "pump"}))
       << "without the display flag the paths themselves are shown";
@@ -426,7 +426,7 @@ TEST_F(BatchTest, WithoutOptionsTheSettingsDecideAndDefaultsAreWrittenBack) {
   RecordingPlatform rec;
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  VaporizeBatch({D("a.txt")}, false, nullptr);
+  VaporizeBatch({D("a.txt")}, BatchEntries::Paths);
   EXPECT_EQ(rec.Count("Flush", "a.txt"), 1u) << "one pass on a fresh account";
   EXPECT_EQ(ui.begun, 1) << "with the progress display";
   EXPECT_EQ(Plat().KvRead(kSettingsKey, "ShredCount").dword, 1u);
@@ -435,7 +435,7 @@ TEST_F(BatchTest, WithoutOptionsTheSettingsDecideAndDefaultsAreWrittenBack) {
   ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShredCount", 25));
   ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShowIndicator", 0));
   MakeFile(D("b.txt"), "b");
-  VaporizeBatch({D("b.txt")}, false, nullptr);
+  VaporizeBatch({D("b.txt")}, BatchEntries::Paths);
   EXPECT_EQ(rec.Count("Flush", "b.txt"), 25u) << "the stored count, unchanged";
   EXPECT_EQ(ui.begun, 1) << "no progress display this time";
   EXPECT_FALSE(PathExists(D("b.txt")));
@@ -449,7 +449,7 @@ TEST_F(BatchTest, AnOptionsRecordReplacesAllFourValues) {
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(2, false, 0x5A, false);
-  VaporizeBatch({D("a.bin")}, false, &o);
+  VaporizeBatch({D("a.bin")}, BatchEntries::Paths, &o);
   EXPECT_EQ(rec.Count("Flush", "a.bin"), 2u);
   EXPECT_EQ(ui.begun, 0);
   EXPECT_TRUE(AllBytesAre(Slurp(D("a.bin")), 0x5A));
@@ -461,7 +461,7 @@ TEST_F(BatchTest, AFolderGivenBesideItsParentIsHandledOnceAndMissingNamesHoldNot
   MakeFile(D("A\\y.txt"), "y");
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("A\\B"), D("A"), D("A\\y.txt"), D("A\\nothing.txt")}, false, &o);
+  Report r = VaporizeBatch({D("A\\B"), D("A"), D("A\\y.txt"), D("A\\nothing.txt")}, BatchEntries::Paths, &o);
   EXPECT_FALSE(PathExists(D("A")));
   EXPECT_EQ(r.Count(Outcome::Failed), 0u);
   EXPECT_EQ(Item(r, D("A\\nothing.txt"))->outcome, Outcome::Skipped) << "named, and no reason to keep A";
@@ -476,7 +476,7 @@ TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);
-  Report r = VaporizeBatch({D("A"), D("later.txt")}, false, &o);
+  Report r = VaporizeBatch({D("A"), D("later.txt")}, BatchEntries::Paths, &o);
   EXPECT_TRUE(PathExists(D("A\\stuck.txt")));
   EXPECT_FALSE(PathExists(D("A\\free.txt")));
   EXPECT_FALSE(PathExists(D("later.txt")));

@@ -45,8 +45,8 @@ struct Operation {
   std::function<void()> run;
 };
 const Operation kOperations[] = {
-    {"send", [] { SendToStore({kA.original, kB.original, kF.original}, nullptr, false, false); }},
-    {"vaporize", [] { VaporizeBatch({kStoredA, kStoredF}, true, &kOnePass); }},
+    {"send", [] { SendToStore({kA.original, kB.original, kF.original}, kSendQuietly); }},
+    {"vaporize", [] { VaporizeBatch({kStoredA, kStoredF}, BatchEntries::StoredItems, &kOnePass); }},
     {"empty", [] { ShredAllItems(&kOnePass); }},
     {"restore", [] { RestoreItems({{kA.original, kStoredA}, {kF.original, kStoredF}}); }},
 };
@@ -139,7 +139,7 @@ TEST_F(CrashTest, AKilledSendLeavesEveryItemInItsPlaceOrStoredAndShown) {
         std::vector<std::string> left;
         for (const auto& i : {kA, kB, kF})
           if (PathExists(i.original)) left.push_back(i.original);
-        SendToStore(left, nullptr, false, false);
+        SendToStore(left, kSendQuietly);
       },
       [&](const Audit& a) {
         for (const auto& i : {kOld, kA, kB, kF}) {

@@ -137,7 +137,7 @@ class StoreFixture : public DrivesTest {
       if (!i.folder) MakeFile(path, MarkerContent(i.original, ""));
       for (const auto& p : i.folder ? kFolderParts : std::vector<std::string>{})
         MakeFile(Join(path, p), MarkerContent(i.original, p));
-      index += FormatRecord({i.original, path});
+      index += FormatRecord(i.original, path);
       stored.push_back(path);
     }
     MakeFile(IndexPathOf('D'), index);

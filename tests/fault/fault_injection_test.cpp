@@ -91,7 +91,7 @@ TEST_F(FaultInjectionTest, SendingNeverHidesAnItemNorRecordsItUnderAnotherName) 
         MakeItem(kKeep);
         MakeFile(removable, MarkerContent(removable, ""));
       },
-      [&] { return SendToStore({kA.original, kB.original, kF.original, removable}, nullptr, false, false).report; },
+      [&] { return SendToStore({kA.original, kB.original, kF.original, removable}, kSendQuietly).report; },
       [&](const Report& r, const Audit& a) {
         ExpectStoredAndShown(a, kOld, "D:\\VAPORIZE\\D1.txt");
         ExpectUntouched(a, kKeep);
@@ -124,7 +124,7 @@ TEST_F(FaultInjectionTest, VaporizingNeverShowsWhatItTornAndNamesWhatItCouldNotD
         stored = StoreReal({kA, kB, kF});
         MakeItem(kKeep);
       },
-      [&] { return VaporizeBatch({stored[0], stored[2]}, true, &kOnePass); },
+      [&] { return VaporizeBatch({stored[0], stored[2]}, BatchEntries::StoredItems, &kOnePass); },
       [&](const Report& r, const Audit& a) {
         ASSERT_EQ(stored.size(), 3u);
         std::string remainsA = ExpectVaporizedOrKept(r, a, kA, stored[0]);
@@ -169,7 +169,7 @@ TEST_F(FaultInjectionTest, PruningDropsOnlyDeadRecordsAndNeverTearsTheIndex) {
         // Two records whose items are gone.
         RemoveReal(stored[0]);
         RemoveReal(stored[2]);
-        before = PairRecords(*ReadIndexLines(IndexPathOf('D')));
+        before = *ReadIndex('D');
       },
       [&] {
         PruneIndex();
@@ -179,10 +179,10 @@ TEST_F(FaultInjectionTest, PruningDropsOnlyDeadRecordsAndNeverTearsTheIndex) {
         ExpectStoredAndShown(a, kA, stored[1]);
         ExpectStoredAndShown(a, kF, stored[3]);
         ExpectNoOrphans(a);
-        auto lines = ReadIndexLines(IndexPathOf('D'));
-        ASSERT_TRUE(lines.has_value());
-        EXPECT_EQ(lines->size() % 2, 0u) << "the index holds half a record";
-        for (const auto& rec : PairRecords(*lines)) {
+        auto records = ReadIndex('D');
+        ASSERT_TRUE(records.has_value());
+        for (const auto& rec : *records) {
+          EXPECT_TRUE(rec.Sound()) << "the index holds a damaged record: " << rec.damage;
           bool known = false;
           for (const auto& b : before) known = known || (b.originalPath == rec.originalPath && b.storedPath == rec.storedPath);
           EXPECT_TRUE(known) << "a record that was never written: " << rec.originalPath << " / " << rec.storedPath;

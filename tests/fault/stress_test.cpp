@@ -47,7 +47,7 @@ const bool kSender = RegisterChildRole("stress-send", [](const std::string& arg)
   for (int i = first; i <= last; i += 3) {
     std::vector<std::string> paths;
     for (int k = i; k <= last && k < i + 3; ++k) paths.push_back(Item(k).original);
-    SendToStore(paths, nullptr, false, false);
+    SendToStore(paths, kSendQuietly);
   }
 });
 
@@ -94,7 +94,7 @@ TEST_F(StressTest, ProcessesSharingAStoreNeverLoseHideOrDoubleAnItem) {
     ScopedUi scope(ui);
     std::vector<std::string> first;
     for (int i = 0; i < kItems / 2; ++i) first.push_back(Item(i).original);
-    SendToStore(first, nullptr, false, false);
+    SendToStore(first, kSendQuietly);
   }
   const int q = kItems / 4;
   const std::vector<std::pair<std::string, std::string>> roles = {

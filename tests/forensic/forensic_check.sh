@@ -154,7 +154,7 @@ native_vaporize() {
   names=$(python3 -c 'import json,sys; print("\n".join(i["stored"].replace("\\","/").split("/")[-1] for i in json.loads(sys.argv[1])))' "$list")
   [ -n "$names" ] || return 1
   # shellcheck disable=SC2086
-  native_env "" vaporize --yes --passes 1 $names
+  native_env "" vaporize --yes --passes 1 --stored $names
 }
 native_store() { echo "$mnt/.VAPORIZE"; }
 native_original() { echo "C:\\Work\\$1"; }
@@ -168,7 +168,7 @@ wine_cli_vaporize() {
   names=$(python3 -c 'import json,sys; print("\n".join(i["stored"].split("\\")[-1] for i in json.loads(sys.argv[1])))' "$list")
   [ -n "$names" ] || return 1
   # shellcheck disable=SC2086
-  wine_run "C:\\vz\\$arch\\vaporizer.exe" vaporize --yes --passes 1 $names
+  wine_run "C:\\vz\\$arch\\vaporizer.exe" vaporize --yes --passes 1 --stored $names
 }
 wine_dll_send() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "F:\\Work\\$1"; }
 wine_dll_send_direct() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "G:\\Work\\$1"; }

@@ -4,6 +4,12 @@
 #include "platform/platform.h"
 #include "support/drives.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include "platform/posix/volumes.h"
+#endif
+
 namespace vz::test {
 namespace {
 
@@ -177,6 +183,37 @@ TEST_F(PlatformTest, KeyValueStoreKeepsTypesApart) {
   EXPECT_EQ(v.type, KvType::Dword) << "keys are matched without regard to case or a trailing backslash";
   EXPECT_EQ(v.dword, 0u);
 }
+
+#ifndef _WIN32
+// Each system path names one host path and back: the store alone is
+// VAPORIZE, and a path inside a nested volume has that volume's letter only.
+TEST_F(PlatformTest, TheMappingOfPosixPathsIsOneToOne) {
+  std::string c = HostPath(C()), d = HostPath(D());
+  posix::SetVolumes({{'C', c, DriveType::Fixed}, {'D', d, DriveType::Fixed}, {'N', c + "/nested", DriveType::Fixed}});
+  ::mkdir((c + "/nested").c_str(), 0777);
+  struct Case {
+    std::string host;
+    const char* system;  // null: no system form
+  } cases[] = {
+      {c + "/.VAPORIZE/C1.txt", "C:\\VAPORIZE\\C1.txt"}, {c + "/vaporize", nullptr}, {c + "/Vaporize/C1.txt", nullptr},
+      {c + "/x/vaporize", "C:\\x\\vaporize"},          {c + "/.vaporize", "C:\\.vaporize"}, {c + "/nested/a", "N:\\a"},
+      {c + "/back\\slash", nullptr},                    {"/elsewhere", nullptr},
+  };
+  for (const auto& k : cases) {
+    auto sys = posix::ToSystemPath(k.host);
+    ASSERT_EQ(sys.has_value(), k.system != nullptr) << k.host;
+    if (!sys) continue;
+    EXPECT_EQ(*sys, k.system);
+    EXPECT_EQ(posix::ToHostPath(*sys), k.host) << "and back";
+  }
+  EXPECT_EQ(posix::ToHostPath("c:\\vaporize\\C1.txt"), c + "/.VAPORIZE/C1.txt") << "the system's form ignores case";
+  EXPECT_FALSE(posix::ToHostPath("C:\\nested\\a").has_value()) << "that is N:'s";
+  EXPECT_FALSE(posix::ToHostPath("C:\\x\\..\\y").has_value());
+  std::string why;
+  EXPECT_EQ(posix::ResolveSystemPath("C:\\nested\\..\\Vaporize\\C1.txt", &why), "C:\\VAPORIZE\\C1.txt");
+  EXPECT_EQ(posix::ResolveSystemPath("C:\\nested\\a", &why), "N:\\a");
+}
+#endif
 
 }  // namespace
 }  // namespace vz::test

@@ -66,13 +66,13 @@ TEST_F(EnumShredTest, LineEndingsOfEveryKindAndAnOddLastLine) {
 
 TEST_F(EnumShredTest, DuplicateStoredPathsInAnyCaseGiveOneItemTheFirst) {
   MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\first.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
-  // Another index naming the same stored item in another letter case.
-  MakeFile(C("VAPORIZE\\info.shr"), "D:\\zero.txt\r\nd:\\vaporize\\D1.txt\r\n");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\first.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\second.txt\r\nd:\\vaporize\\D1.txt\r\n");
+  // Another index naming the same stored item: not an item of its own store.
+  MakeFile(C("VAPORIZE\\info.shr"), "C:\\zero.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
   ShredEnumeration e;
   auto items = All(e);
   ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(GetField(items[0].originalPath), "D:\\zero.txt") << "drive C comes first";
+  EXPECT_EQ(GetField(items[0].originalPath), "D:\\first.txt");
 }
 
 TEST_F(EnumShredTest, LinesTooLongForTheirFieldYieldNoItem) {

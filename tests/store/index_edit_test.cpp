@@ -58,7 +58,7 @@ TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCo
   {
     ScopedPlatform use(thief);
     ScopedUi scope(ui);
-    SendResult r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, nullptr, false, false);
+    SendResult r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, kSendQuietly);
     EXPECT_TRUE(r.report.AllDone());
   }
   EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), "") << "what took the name is left alone";
@@ -80,7 +80,7 @@ TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTa
   // A new item takes the name that is free again.
   MakeFile(D("Work\\b.txt"), "new");
   ScopedUi scope(ui);
-  SendToStore({D("Work\\b.txt")}, nullptr, false, false);
+  SendToStore({D("Work\\b.txt")}, kSendQuietly);
   ASSERT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "new");
   Report r = RestoreItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}});
   ASSERT_EQ(r.Items().size(), 1u);
@@ -109,7 +109,7 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
     {
       ScopedPlatform use(rec);
       ScopedUi scope(ui);
-      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, true, c.keep ? &keep : &kOnePass);
+      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, BatchEntries::StoredItems, c.keep ? &keep : &kOnePass);
     }
     EXPECT_EQ(r.AllDone(), c.keep);
     if (c.back) {

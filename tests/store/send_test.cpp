@@ -22,7 +22,7 @@ class SendTest : public DrivesTest {
   std::string Index(char d = 'D') { return Slurp(std::string(1, d) + ":\\VAPORIZE\\info.shr"); }
   SendResult Send(std::vector<std::string> paths, bool ask = false) {
     ScopedUi scope(ui);
-    return SendToStore(paths, nullptr, ask, true);
+    return SendToStore(paths, (ask ? kSendAskFirst : kSendQuietly) | kSendRefreshIcon);
   }
   ScriptedUi ui;
 };
@@ -157,7 +157,7 @@ TEST_F(SendTest, MappedNamesAreRecordedUnderTheDroppedItemsFolder) {
   MakeFile(D("Temp\\~tmp123.doc"), "mapped");
   std::vector<std::string> paths{D("Temp\\~tmp123.doc")}, names{"Report.doc  "};
   ScopedUi scope(ui);
-  SendResult r = SendToStore(paths, &names, true, false);
+  SendResult r = SendToStore(paths, kSendAskFirst, &names);
   ASSERT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(ui.asked[0].text, "Are you sure you want to send 'Report.doc' to the Vaporizer?");
   EXPECT_EQ(Index(), "D:\\Temp\\Report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");

@@ -88,7 +88,7 @@ TEST_F(StoreTest, ItemSizes) {
   EXPECT_EQ(GetItemSize(D("big.bin")), 5LL << 30);
 }
 
-TEST_F(StoreTest, PruneKeepsLiveRecordsInOrderAndDropsDeadOnesAndTheOddLine) {
+TEST_F(StoreTest, PruneKeepsLiveRecordsInOrderAndDropsDeadOnesButNotTheOddLine) {
   EnsureStores();
   MakeFile(D("VAPORIZE\\D1.txt"), "1");
   MakeDir(D("VAPORIZE\\D2"));
@@ -103,7 +103,8 @@ TEST_F(StoreTest, PruneKeepsLiveRecordsInOrderAndDropsDeadOnesAndTheOddLine) {
   EXPECT_EQ(Index(),
             "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
             "D:\\Old\r\nD:\\VAPORIZE\\D2\r\n"
-            "D:\\b.doc\r\nD:\\VAPORIZE\\D3.doc\r\n");
+            "D:\\b.doc\r\nD:\\VAPORIZE\\D3.doc\r\n"
+            "D:\\odd.txt\r\n") << "a line without its stored path is a damaged record, kept for the user to see";
 }
 
 TEST_F(StoreTest, PruneKeepsDuplicateRecordsAndLeavesAnAllLiveIndexAlone) {
@@ -165,17 +166,75 @@ TEST_F(StoreTest, AllocatorRemembersWhatItHandedOutAndWhatWasReleased) {
   EXPECT_EQ(a.Allocate('D', ".txt"), "D5.txt");
 }
 
-TEST_F(StoreTest, IndexLinesAndRecords) {
+// Each record as "first line:S" when sound, "first line:D:part of the reason"
+// when damaged.
+std::vector<std::string> Summary(const std::string& text) {
+  std::vector<std::string> out;
+  for (const auto& r : ParseIndex('D', text)) {
+    std::string s = std::to_string(r.firstLine) + (r.Sound() ? ":S" : ":D");
+    out.push_back(s);
+    if (!r.Sound()) out.back() += ":" + r.damage;
+  }
+  return out;
+}
+
+TEST(IndexReaderTest, DamageStaysInItsRecordAndEveryReasonIsGiven) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> expected;  // "line:S", or "line:D:" and a part of the reason
+  };
+  const Case cases[] = {
+      {"D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n", {"1:S"}},
+      {"\r\nD:\\a.txt\r\n \r\nD:\\VAPORIZE\\D1.txt", {"2:S"}},
+      // A stored path edited by hand to name a live folder.
+      {"D:\\a.txt\r\nD:\\docs\r\nD:\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n",
+       {"1:D:the stored path D:\\docs: it is not an item of a store", "3:S"}},
+      // A line break in an original path, written by an older version.
+      {"D:\\a\nb.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\c.txt\r\nD:\\VAPORIZE\\D2.txt\r\nD:\\odd",
+       {"1:D:without the stored path", "2:D:the original path b.txt is not a full path", "4:S",
+        "6:D:without the stored path"}},
+      {"D:\\VAPORIZE\\D1.txt\r\nD:\\VAPORIZE\\D2.txt", {"1:D:without the original path", "2:D:without the original"}},
+      {"D:\\a\r\nC:\\VAPORIZE\\C1.txt\r\nD:\\b\r\nd:\\vaporize\\d1", {"1:D:store of drive C:", "3:S"}},
+      {"D:\\a\r\nD:\\VAPORIZE\\INFO.SHR\r\nD:\\b\r\nD:\\VAPORIZE\\x\\y\r\nD:\\c\r\nD:\\VAPORIZE\\D*.txt\r\n"
+       "D:\\e\r\nD:\\VAPORIZE\\D1.txt.\r\nD:\\f\r\nD:\\VAPORIZE\r\nD:\\g\r\nD:\\VAPORIZE\\desktop.ini\r\n"
+       "D:\\h\r\nD:\\VAPORIZE\\D1:s",
+       {"1:D:the store's own files", "3:D:deeper than one name", "5:D:a character", "7:D:ends in a dot",
+        "9:D:not an item of a store", "11:D:the store's own files", "13:D:a character"}},
+      {"D:\\x\\..\\y\r\nD:\\VAPORIZE\\D1\r\nC:\\x\r\nD:\\VAPORIZE\\D2\r\nD:\\\r\nD:\\VAPORIZE\\D3\r\n"
+       "D:\\VAPORIZE.\\x\r\nD:\\VAPORIZE\\D4",
+       {"1:D:not a full path", "3:D:not on this store's drive", "5:D:not a full path", "7:S"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> got = Summary(c.text);
+    ASSERT_EQ(got.size(), c.expected.size()) << c.text;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      const std::string& e = c.expected[i];
+      std::size_t cut = e.find(':', e.find(':') + 1);
+      EXPECT_EQ(got[i].substr(0, cut == std::string::npos ? got[i].size() : cut), e.substr(0, cut)) << c.text;
+      if (cut != std::string::npos) {
+        EXPECT_NE(got[i].find(e.substr(cut + 1)), std::string::npos) << got[i];
+      }
+    }
+  }
+}
+
+TEST_F(StoreTest, PruneKeepsDamagedRecordsUnlessTheirStoredItemIsGone) {
   EnsureStores();
-  WriteIndex("a\r\nb\rc\nd\r\ne");
-  auto lines = ReadIndexLines(D("VAPORIZE\\info.shr"));
-  ASSERT_TRUE(lines.has_value());
-  auto records = PairRecords(*lines);
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].originalPath, "c");
-  EXPECT_EQ(records[1].storedPath, "d");
-  EXPECT_FALSE(ReadIndexLines(C("VAPORIZE\\none.shr")).has_value());
-  EXPECT_EQ(FormatRecord({" D:\\a b.txt\t", "D:\\VAPORIZE\\D1.txt "}), "D:\\a b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeDir(D("docs"));
+  // A record edited to point at a live folder, a torn original path whose
+  // item lives, one whose item is gone, and an unpaired line.
+  const std::string keep =
+      "D:\\a.txt\r\nD:\\docs\r\n"
+      "b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n";
+  WriteIndex(keep + "c.txt\r\nD:\\VAPORIZE\\D7.txt\r\nD:\\odd");
+  PruneIndex();
+  EXPECT_EQ(Index(), keep + "D:\\odd\r\n");
+  EXPECT_TRUE(IsDirectory(D("docs")));
+}
+
+TEST_F(StoreTest, FormatRecord) {
+  EXPECT_EQ(FormatRecord(" D:\\a b.txt\t", "D:\\VAPORIZE\\D1.txt "), "D:\\a b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
 }
 
 }  // namespace

@@ -146,4 +146,24 @@ std::string DrivesTest::Slurp(const std::string& path) {
 
 bool DrivesTest::PathExists(const std::string& path) { return Plat().GetAttributes(path).has_value(); }
 
+std::map<std::string, std::string> DrivesTest::Snapshot(const std::vector<std::string>& folders) {
+  std::map<std::string, std::string> files;
+  std::vector<std::string> pending(folders);
+  while (!pending.empty()) {
+    std::string dir = WithoutTrailingBackslash(pending.back());
+    pending.pop_back();
+    std::vector<DirEntry> entries;
+    Plat().ListDirectory(dir, entries);
+    for (const auto& e : entries) {
+      std::string path = dir + "\\" + e.name;
+      if (e.attributes & kAttrReparsePoint) continue;
+      if (e.attributes & kAttrDirectory)
+        pending.push_back(path);
+      else
+        files[path] = Plat().ReadWholeFile(path).value_or("(unreadable)");
+    }
+  }
+  return files;
+}
+
 }  // namespace vz::test

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace vz::test {
 
@@ -30,6 +32,8 @@ class DrivesTest : public ::testing::Test {
   // A file of the given length whose content was never written (sparse
   // where the file system allows it).
   static void MakeSparseFile(const std::string& path, std::int64_t size);
+  // Every file below the folders (links not followed), with its content.
+  static std::map<std::string, std::string> Snapshot(const std::vector<std::string>& folders);
 
  private:
   std::string tempRoot_;

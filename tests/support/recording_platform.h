@@ -80,6 +80,10 @@ class RecordingPlatform : public Platform {
   std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
   DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
 
+  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+    return real_.ResolvePath(path, why);
+  }
+
   // Attributes and directory search.
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
     Record("GetAttributes", path);

@@ -32,6 +32,7 @@ class ScriptedUi : public UserInterface {
   int progressPassCount = 0;
   std::size_t filesDone = 0;
   int begun = 0, ended = 0;
+  std::vector<std::string> told;  // the texts of the problem boxes
 
   bool Ask(Question kind, const std::string& title, const std::string& text) override {
     asked.push_back({kind, title, text});
@@ -56,6 +57,7 @@ class ScriptedUi : public UserInterface {
   void ProgressPass(int done, std::int64_t) override { progressPasses.push_back(done); }
   void ProgressFilesDone(std::size_t done) override { filesDone = done; }
   void ProgressEnd() override { ++ended; }
+  void TellProblems(const std::string& text) override { told.push_back(text); }
 };
 
 }  // namespace vz::test

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "store/store.h"
 #include "support/drives.h"
 #include "win32/shell_support.h"
@@ -271,6 +272,37 @@ TEST_F(ShredFileMenuTest, PathLongerThanABufferArrivesWhole) {
   });
   EXPECT_EQ(Invoke(menu.Get(), Verb(0)), S_OK);
   EXPECT_NE(message.find("'" + name + "'"), std::string::npos) << message;
+}
+
+TEST_F(ShredFileMenuTest, MakesAMissingStoreAndTellsWhatItCouldNotSendInABoxOfTheCallersWindow) {
+  // D: came after the folder last looked: it has no store yet.
+  ASSERT_TRUE(Plat().DeleteItem(D("VAPORIZE")));
+  MakeFile(D("Work\\report.doc"), "draft");
+  com::ComPtr<IShellExtInit> init;
+  ASSERT_EQ(module_->Create(Guid(kFileMenuId), init), S_OK);
+  ASSERT_EQ(init->Initialize(nullptr, Files({"D:\\Work\\report.doc", "D:\\Work\\gone.txt"}).Get(), nullptr), S_OK);
+  com::ComPtr<IContextMenu> menu;
+  ASSERT_EQ(init.As(menu), S_OK);
+  HWND top = CreateWindowExA(0, "STATIC", "Explorer", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr,
+                             nullptr);
+  HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 10, 10, top, nullptr, nullptr, nullptr);
+  std::vector<std::string> texts;
+  std::vector<HWND> owners;
+  DialogDriver driver([&](HWND dialog) {
+    texts.push_back(DialogMessage(dialog));
+    owners.push_back(GetWindow(dialog, GW_OWNER));
+    Answer(dialog, true);
+  });
+  CMINVOKECOMMANDINFO info{};
+  info.cbSize = sizeof info;
+  info.hwnd = child;
+  info.lpVerb = Verb(0);
+  EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+  DestroyWindow(top);
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "draft") << "the store was made first";
+  ASSERT_EQ(texts.size(), 2u) << "the question, then the box";
+  EXPECT_EQ(texts[1], "1 item could not be sent to the Vaporizer:\n\nfailed: D:\\Work\\gone.txt: it does not exist");
+  EXPECT_EQ(owners, (std::vector<HWND>{top, top}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "dragsource/kx_drag_source_win.h"
 #include "platform/win32/com.h"
@@ -174,6 +175,21 @@ TEST(KxDragSourceTest, TheApplicationOutlivesTheWindowThatMadeIt) {
   ReleaseStgMedium(&m);
   data.Reset();
   EXPECT_TRUE(weak.expired());
+}
+
+TEST(KxDragSourceTest, ADragSetsUpOleOnItsOwnThread) {
+  // A thread with COM alone, which nothing of the module prepared: the
+  // button is up, so the drag drops at once wherever the pointer is.
+  HRESULT hr = E_FAIL;
+  std::thread([&] {
+    if (FAILED(CoInitialize(nullptr))) return;
+    auto app = std::make_shared<win32::TDragInterface>(
+        nullptr, [] { return std::vector<ShredItemId>{PathsItem("C:\\a.txt", "C:\\VAPORIZE\\C1.txt")}; }, nullptr);
+    DWORD effect = 0;
+    hr = app->StartDrag(DROPEFFECT_MOVE, &effect);
+    CoUninitialize();
+  }).join();
+  EXPECT_TRUE(hr == DRAGDROP_S_DROP || hr == DRAGDROP_S_CANCEL) << std::hex << hr;
 }
 
 }  // namespace

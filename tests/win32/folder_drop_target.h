@@ -33,6 +33,7 @@ class FolderDropTarget : public com::Object<FolderDropTarget, IDropTarget> {
   IFACEMETHODIMP DragLeave() override { return S_OK; }
   IFACEMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
     ++drops;
+    kept = com::ComPtr<IDataObject>(data);  // as a target that reads it later would
     FORMATETC drop{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     FORMATETC map{static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMapW")), nullptr, DVASPECT_CONTENT, -1,
                   TYMED_HGLOBAL};
@@ -60,6 +61,7 @@ class FolderDropTarget : public com::Object<FolderDropTarget, IDropTarget> {
     return S_OK;
   }
   int drops = 0;
+  com::ComPtr<IDataObject> kept;
 
  private:
   std::string folder_;
@@ -89,6 +91,7 @@ class DropFolderWindow {
     }
   }
   HWND Handle() const { return hwnd_; }
+  IDataObject* Kept() const { return target_ ? static_cast<FolderDropTarget*>(target_.Get())->kept.Get() : nullptr; }
 
  private:
   HWND hwnd_ = nullptr;

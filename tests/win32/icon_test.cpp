@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/icon_win.h"
@@ -45,6 +47,27 @@ TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
   // The machine-wide location that every user shares is never rewritten.
   EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kIconKey).value_or(""), Prepared("EMPTY"));
+}
+
+TEST_F(IconTest, EveryRefreshReadsTheMachinesLocationsWhileTheUsersKeyExists) {
+  ASSERT_EQ(module_->Register(), S_OK);  // whose refresh made the user's key
+  ASSERT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kUserIconKey));
+  const std::string empty = Prepared("EMPTY"), full = Prepared("FULL");
+  // Windows then shows the user's key in place of the machine's through
+  // HKEY_CLASSES_ROOT; Wine merges nothing, so the test shows it that way.
+  HKEY user = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, KEY_ALL_ACCESS, &user), ERROR_SUCCESS);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, user), ERROR_SUCCESS);
+  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  module_->UpdateIcon();
+  std::string first = UserIcon();
+  MakeFile(D("VAPORIZE\\info.shr"), "");
+  module_->UpdateIcon();
+  std::string second = UserIcon();
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegCloseKey(user);
+  EXPECT_EQ(first, full);
+  EXPECT_EQ(second, empty);
 }
 
 TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
@@ -146,17 +169,23 @@ TEST_F(FindFolderTest, FindsTheRegisteredFolderOnly) {
   EXPECT_EQ(win32::FindFolderOnDesktop(), nullptr);
 }
 
-TEST_F(FindFolderTest, TakesAnyDesktopItemOfThatNameInAnyCase) {
+TEST_F(FindFolderTest, ADesktopItemThatIsOnlyNamedVaporizerIsNotTheFolder) {
   char desktopPath[MAX_PATH] = {};
   ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktopPath), S_OK);
-  std::string folder = std::string(desktopPath) + "\\vApOrIzEr";
+  const std::string folder = std::string(desktopPath) + "\\vApOrIzEr", file = folder + ".txt";
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  MakeFile(file, "not the folder");
+  LPITEMIDLIST impostor = win32::FindFolderOnDesktop();
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK) << "no folder on the desktop keeps the module";
+  ASSERT_EQ(module_->Register(), S_OK);
   LPITEMIDLIST item = win32::FindFolderOnDesktop();
   RemoveDirectoryA(folder.c_str());
+  DeleteFileA(file.c_str());
+  EXPECT_EQ(impostor, nullptr);
+  CoTaskMemFree(impostor);
   ASSERT_NE(item, nullptr);
   char path[MAX_PATH] = {};
-  EXPECT_TRUE(SHGetPathFromIDListA(item, path)) << "a file system folder, not the namespace folder";
-  EXPECT_EQ(lstrcmpiA(path, folder.c_str()), 0) << path;
+  EXPECT_FALSE(SHGetPathFromIDListA(item, path)) << "not a file system item: " << path;
   CoTaskMemFree(item);
 }
 
@@ -206,6 +235,37 @@ TEST(RefreshTest, SendsTheThreeMessagesToEveryExplorerWindow) {
     EXPECT_EQ(log[i * 3 + 2].wParam, 0u);
     EXPECT_EQ(log[i * 3 + 2].lParam, 0);
   }
+}
+
+TEST(RefreshTest, AnExplorerWindowThatTakesNoMessagesHoldsTheRefreshForSecondsAtMost) {
+  HANDLE up = CreateEventA(nullptr, TRUE, FALSE, nullptr), release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread hung([&] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "CabinetWClass";
+    RegisterClassA(&wc);  // or the one another test made
+    HWND w = CreateWindowExA(0, "CabinetWClass", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    SetEvent(up);
+    WaitForSingleObject(release, 30000);  // hung: no message is taken meanwhile
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DestroyWindow(w);
+  });
+  WaitForSingleObject(up, 10000);
+  std::atomic<bool> done{false};
+  std::thread refresh([&] {
+    win32::RefreshShellWindows(0);
+    done = true;
+  });
+  for (int i = 0; i < 80 && !done; ++i) Sleep(100);
+  bool inTime = done;
+  SetEvent(release);
+  refresh.join();
+  hung.join();
+  CloseHandle(up);
+  CloseHandle(release);
+  EXPECT_TRUE(inTime) << "the caller was held for more than eight seconds";
 }
 
 }  // namespace

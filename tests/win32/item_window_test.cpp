@@ -10,7 +10,6 @@
 
 #include "common/text.h"
 #include "common/ui.h"
-#include "dialog_answerer.h"
 #include "namespace/folder_win.h"
 #include "platform/platform.h"
 #include "platform/win32/com.h"
@@ -19,8 +18,10 @@
 #include "support/scripted_ui.h"
 #include "win32/folder_drop_target.h"
 #include "win32/recording_browser.h"
+#include "win32/shell_support.h"
 #include "window/item_properties_win.h"
 #include "window/item_window_win.h"
+#include "window/shell_ui_win.h"
 #include "window/store_fixture.h"
 
 namespace vz::test {
@@ -97,10 +98,20 @@ TEST_F(ItemWindowTest, RestoreCommandPutsTheSelectedItemBackAndDropsItsRecord) {
   Pump();
   ASSERT_EQ(Count(), 1);
   EXPECT_EQ(Caption(0), "c.txt");
+  EXPECT_TRUE(ui.told.empty()) << "all done, nothing to tell";
 
   // Nothing selected: nothing happens.
   Command(15);
   EXPECT_TRUE(PathExists(c));
+
+  // A folder in the way: the item stays, and the user is told why.
+  MakeDir(D("Docs\\c.txt"));
+  Select(0);
+  Command(15);
+  EXPECT_TRUE(PathExists(c));
+  ASSERT_EQ(ui.told.size(), 1u);
+  EXPECT_EQ(ui.told[0], "1 item could not be restored:\n\nfailed: D:\\Docs\\c.txt: a folder of that name is at "
+                        "the original path");
 }
 
 TEST_F(ItemWindowTest, VaporizeSelectedPassesExactlyTheSelectedItems) {
@@ -146,6 +157,7 @@ TEST_F(ItemWindowTest, VaporizeAnsweredNoChangesNothingAndAnEmptyListAsksNothing
   ASSERT_EQ(ui.asked.size(), 1u);
   EXPECT_TRUE(PathExists(stored));
   EXPECT_EQ(Index(), before);
+  EXPECT_TRUE(ui.told.empty()) << "the user's own No tells nothing";
   Pump();
   EXPECT_EQ(Count(), 1);
 }
@@ -261,27 +273,44 @@ TEST_F(ItemWindowTest, AboutBoxNamesVaporizer) {
   EXPECT_EQ(answer.Seen()[0].title, "About Vaporizer");
 }
 
-TEST_F(ItemWindowTest, PruneTimerWaitsForAVisibleDialogThenDropsDeadRecords) {
-  std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
+TEST_F(ItemWindowTest, PruneTimerWaitsOnlyWhileOneOfTheModulesOwnBoxesShows) {
+  // An item left the store by a drop elsewhere.
+  std::string a = StoreFile("D:\\a.txt", "D1.txt", "a"), c = StoreFile("D:\\c.txt", "D3.txt", "c");
   StoreFile("D:\\b.txt", "D2.txt", "b");
+  ASSERT_TRUE(MoveFileA(a.c_str(), "D:\\a.txt"));
   Open();
-  ASSERT_EQ(Count(), 2);
-  // The items left the store by a drop elsewhere, whose dialog still shows.
-  ASSERT_TRUE(MoveFileA(stored.c_str(), "D:\\a.txt"));
-  HWND dialog = CreateWindowExA(0, MAKEINTATOM(32770), "Moving...", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(dialog, nullptr);
   win32::TView* window = win32::TView::FromHandle(hwnd_);
   ASSERT_NE(window, nullptr);
+  auto waitForPrune = [&] {
+    for (int i = 0; i < 30 && window->PruneTimerRunning(); ++i) Pump(100);
+  };
+
+  // Another program's dialog is no reason to wait.
+  HWND foreign = CreateWindowExA(0, MAKEINTATOM(32770), "Save As", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(foreign, nullptr);
   window->StartPruneTimer();
   EXPECT_TRUE(window->PruneTimerRunning());
-  Pump(1700);
-  EXPECT_TRUE(HasRecord("D:\\a.txt", stored)) << "not while the dialog shows";
-  EXPECT_TRUE(window->PruneTimerRunning());
-  DestroyWindow(dialog);
-  for (int i = 0; i < 30 && window->PruneTimerRunning(); ++i) Pump(100);
-  EXPECT_FALSE(window->PruneTimerRunning());
-  EXPECT_FALSE(HasRecord("D:\\a.txt", stored));
+  waitForPrune();
+  DestroyWindow(foreign);
+  EXPECT_FALSE(HasRecord("D:\\a.txt", a)) << "pruned while the other dialog still shows";
+
+  // The module's own about box holds it until it closes.
+  ASSERT_TRUE(MoveFileA(c.c_str(), "D:\\c.txt"));
+  bool heldWhileShown = false;
+  {
+    DialogDriver driver([&](HWND box) {
+      window->StartPruneTimer();
+      Pump(1700);
+      heldWhileShown = HasRecord("D:\\c.txt", c) && window->PruneTimerRunning();
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    Command(27);
+    EXPECT_EQ(driver.Count(), 1);
+  }
+  EXPECT_TRUE(heldWhileShown);
+  waitForPrune();
+  EXPECT_FALSE(HasRecord("D:\\c.txt", c));
   EXPECT_TRUE(HasRecord("D:\\b.txt", D("VAPORIZE\\D2.txt")));
   Pump();
   EXPECT_EQ(Count(), 1);
@@ -305,11 +334,11 @@ TEST_F(ItemWindowTest, DraggingASelectedItemOutMovesItUnderItsOwnNameAndTheTimer
   int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
   // A press over the item and a move of 3 pixels start nothing; a fourth
   // pixel starts the drag, which drops at once as the button is up.
-  window->LVShredMouseDown(true, x, y);
-  window->LVShredMouseMove(x + 3, y + 3);
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(list_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 3, y + 3));
   EXPECT_FALSE(window->PruneTimerRunning());
   EXPECT_TRUE(HasRecord("D:\\Work\\report.doc", stored));
-  window->LVShredMouseMove(x + 4, y);
+  SendMessageA(list_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 4, y));
   EXPECT_EQ(Slurp(D("Target\\report.doc")), "report") << "moved out under the name it had before it was sent";
   EXPECT_FALSE(PathExists(stored));
   EXPECT_TRUE(window->PruneTimerRunning()) << "the release over the target starts the timer";
@@ -318,6 +347,75 @@ TEST_F(ItemWindowTest, DraggingASelectedItemOutMovesItUnderItsOwnNameAndTheTimer
   Pump();
   EXPECT_EQ(Count(), 1);
   EXPECT_EQ(Find("report.doc"), -1) << "the item leaves the list";
+
+  // The target kept the data object; asked again once the window is gone,
+  // it still names what was dragged.
+  ASSERT_NE(target.Kept(), nullptr);
+  view_->DestroyViewWindow();
+  FORMATETC files{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  ASSERT_EQ(target.Kept()->GetData(&files, &medium), S_OK);
+  char path[MAX_PATH] = {};
+  EXPECT_EQ(DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0xFFFFFFFF, nullptr, 0), 1u);
+  DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0, path, MAX_PATH);
+  EXPECT_EQ(std::string(path), stored);
+  ReleaseStgMedium(&medium);
+}
+
+TEST_F(ItemWindowTest, AClickAsWindowsListReportsItStartsNoDrag) {
+  std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
+  Open();
+  Select(0);
+  win32::TView* window = win32::TView::FromHandle(hwnd_);
+  RECT r{};
+  ASSERT_TRUE(ListView_GetItemRect(list_, 0, &r, LVIR_LABEL));
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2), away = MAKELPARAM(r.right + 20, 90);
+  // Windows' list follows the mouse itself inside the press and keeps the
+  // release: its window sees the press, the click notice, then moves with
+  // no button down.
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  NMITEMACTIVATE click{};
+  click.hdr = {list_, static_cast<UINT_PTR>(GetDlgCtrlID(list_)), static_cast<UINT>(NM_CLICK)};
+  SendMessageA(hwnd_, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+  SendMessageA(list_, WM_MOUSEMOVE, 0, away);
+  // A press whose capture went elsewhere ends the same way.
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list_, WM_CAPTURECHANGED, 0, 0);
+  SendMessageA(list_, WM_MOUSEMOVE, MK_LBUTTON, away);
+  // And a move with no button after a press that the list reported nowhere.
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list_, WM_MOUSEMOVE, 0, away);
+  EXPECT_FALSE(window->PruneTimerRunning()) << "no drag was dropped anywhere";
+  EXPECT_TRUE(PathExists(stored));
+}
+
+TEST_F(ItemWindowTest, ClosingTheWindowUnderAQuestionLetsTheCommandFinishAndRefusesDrags) {
+  std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
+  Open();
+  Select(0);
+  HWND frame = static_cast<RecordingBrowser*>(browser_.Get())->Frame();
+  win32::TView* window = win32::TView::FromHandle(hwnd_);
+  ScopedUi shell(win32::ShellUserInterface());
+  HWND owner = nullptr;
+  HRESULT drag = E_FAIL;
+  long before = 0, during = 0;
+  DialogDriver driver([&](HWND box) {
+    owner = GetWindow(box, GW_OWNER);
+    drag = window->StartItemDrag();
+    // The browser lets its view go while the caution question shows.
+    before = com::ObjectCount();
+    view_->DestroyViewWindow();
+    view_.Reset();
+    during = com::ObjectCount();
+    Answer(box, true);
+  });
+  Command(17);
+  EXPECT_EQ(driver.Count(), 1);
+  EXPECT_EQ(owner, frame) << "the box belongs to the browser's window, which it disables";
+  EXPECT_EQ(drag, S_FALSE) << "no drag while a batch runs";
+  EXPECT_EQ(during, before) << "the view lives as long as its command";
+  EXPECT_FALSE(PathExists(stored)) << "the answer still counts";
+  EXPECT_LT(com::ObjectCount(), before) << "and goes once the command is over";
 }
 
 TEST_F(ItemWindowTest, RefillKeepsRowsOwnedAndCountsCorrect) {

@@ -153,7 +153,7 @@ TEST_F(PropsDialogTest, ExportLeavesTheCallersDialogUsable) {
     EXPECT_EQ(WindowText(hwnd), "Properties: Vaporizer");
     PostMessageA(hwnd, WM_COMMAND, shown == 1 ? IDOK : IDCANCEL, 0);
   });
-  EXPECT_EQ(ShowVaporizerProps(&dialog), IDOK);
+  EXPECT_EQ(win32::ShowSettingsDialog(&dialog), IDOK);
   EXPECT_EQ(dialog.ActiveTab(), win32::TFMProps::Tab::Vaporizer);
   EXPECT_EQ(dialog.ShowModal(), IDCANCEL) << "shown again by its owner";
   EXPECT_EQ(shown, 2);

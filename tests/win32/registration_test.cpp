@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/drives.h"
+#include "win32/recording_browser.h"
 #include "win32/shell_support.h"
 
 namespace vz::test {
@@ -19,7 +20,11 @@ namespace {
 const std::string kFolderKey = std::string("CLSID\\") + kFolderId;
 const std::string kNamespaceKey =
     std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\") + kFolderId;
-const std::string kApprovalKey = "SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved";
+// The list the shell reads; the "WindowsNT" key of old documents approves nothing.
+const std::string kApprovalKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const std::string kUserStarHandler = std::string("Software\\Classes\\*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
+const std::string kUserFolderHandler =
+    std::string("Software\\Classes\\Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
 
 std::string ShortPath(const std::string& path) {
   char buf[MAX_PATH] = {};
@@ -53,6 +58,11 @@ LPITEMIDLIST DesktopItemNamed(const char* wanted) {
     CoTaskMemFree(item);
   }
   return nullptr;
+}
+
+BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM kept) {
+  *reinterpret_cast<HPROPSHEETPAGE*>(kept) = page;
+  return TRUE;
 }
 
 class RegistrationTest : public ModuleTest {
@@ -145,6 +155,9 @@ TEST_F(RegistrationTest, SendToShortcutPointsAtTheFolderOnTheDesktop) {
 
 TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
   ASSERT_EQ(module_->Register(), S_OK);
+  // The handler a standard user turned on in their own classes goes too.
+  RegPutString(HKEY_CURRENT_USER, kUserStarHandler, "", kFileMenuId);
+  RegPutString(HKEY_CURRENT_USER, kUserFolderHandler, "", kFileMenuId);
   ASSERT_EQ(module_->Unregister(), S_OK);
   const std::string f = kFolderKey;
   struct Gone {
@@ -157,7 +170,8 @@ TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
                         Gone{HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
-                        Gone{HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon"}}) {
+                        Gone{HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon"},
+                        Gone{HKEY_CURRENT_USER, kUserStarHandler}, Gone{HKEY_CURRENT_USER, kUserFolderHandler}}) {
     EXPECT_FALSE(RegKeyExists(g.root, g.key)) << g.key;
   }
   for (const char* id : {kFolderId, kMenuId, kFileMenuId, kPropId})
@@ -217,6 +231,37 @@ TEST_F(RegistrationTest, CanUnloadOnlyWhenTheFolderIsGoneAndNoObjectLives) {
   ASSERT_EQ(module_->GetClassObject(Guid(kPropId), IID_IClassFactory, factory.PutVoid()), S_OK);
   factory->LockServer(FALSE);
   factory.Reset();
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK);
+
+  // A settings page in an open sheet keeps the code behind it.
+  com::ComPtr<IShellPropSheetExt> prop;
+  ASSERT_EQ(module_->Create(Guid(kPropId), prop), S_OK);
+  HPROPSHEETPAGE page = nullptr;
+  ASSERT_EQ(prop->AddPages(KeepPage, reinterpret_cast<LPARAM>(&page)), S_OK);
+  prop.Reset();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "the page is in a sheet";
+  DestroyPropertySheetPage(page);
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK);
+
+  // A frame that destroys the view's window before telling the view leaves
+  // no drop target registered, and so nothing of the module alive.
+  com::ComPtr<IShellFolder> folder;
+  com::ComPtr<IShellBrowser> browser;
+  com::ComPtr<IShellView> view;
+  ASSERT_EQ(module_->Create(Guid(kFolderId), folder), S_OK);
+  ASSERT_EQ(RecordingBrowser::CreateInstance(IID_IShellBrowser, browser.PutVoid(), RecordingBrowser::Options{}), S_OK);
+  ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()), S_OK);
+  FOLDERSETTINGS fs{FVM_LIST, 0};
+  RECT rect{0, 0, 300, 200};
+  HWND window = nullptr;
+  ASSERT_EQ(view->CreateViewWindow(nullptr, &fs, browser.Get(), &rect, &window), S_OK);
+  DestroyWindow(static_cast<RecordingBrowser*>(browser.Get())->Frame());
+  EXPECT_FALSE(IsWindow(window));
+  view->DestroyViewWindow();
+  view.Reset();
+  folder.Reset();
+  browser.Reset();
   EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 }
 

@@ -7,16 +7,14 @@
 #include <vector>
 
 #include "common/ui.h"
-#include "dialog_answerer.h"
 #include "platform/win32/com.h"
 #include "store/send_ui_win.h"
+#include "store/send.h"
 #include "store/send_win.h"
 #include "store/store.h"
 #include "support/drives.h"
-
-namespace vz::win32 {
-UserInterface& ShellUserInterface();
-}
+#include "win32/shell_support.h"
+#include "window/shell_ui_win.h"
 
 namespace vz::test {
 namespace {
@@ -80,6 +78,18 @@ class SendWinTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
+  void TearDown() override {
+    if (dll_) FreeLibrary(dll_);
+    DrivesTest::TearDown();
+  }
+  // The exported entry point as an outside program finds it in the module.
+  using PrepareFn = BYTE(WINAPI*)(const char*, INT32, BYTE);
+  PrepareFn Export() {
+    if (!dll_) dll_ = LoadLibraryA("Vaporizer.dll");
+    return dll_ ? reinterpret_cast<PrepareFn>(reinterpret_cast<void*>(GetProcAddress(dll_, "ExtPreparateData")))
+                : nullptr;
+  }
+  HMODULE dll_ = nullptr;
   com::ComPtr<IDataObject> Drop(std::vector<std::string> files, std::vector<std::wstring> map = {}) {
     com::ComPtr<IDataObject> d;
     EXPECT_EQ(TestDataObject::CreateInstance(IID_IDataObject, d.PutVoid(), std::move(files), std::move(map)), S_OK);
@@ -138,10 +148,7 @@ TEST_F(SendWinTest, DropAnsweredNoMovesNothingAndEmptyDropReportsNothing) {
 }
 
 TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
-  HMODULE dll = LoadLibraryA("Vaporizer.dll");
-  ASSERT_NE(dll, nullptr);
-  using Fn = BYTE(WINAPI*)(const char*, INT32, BYTE);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, "ExtPreparateData")));
+  auto fn = Export();
   ASSERT_NE(fn, nullptr);
   MakeFile(D("Work\\report.doc"), "r");
   MakeFile(D("Work\\Notes"), "n");
@@ -154,7 +161,51 @@ TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
   DeleteFileA("D:\\VAPORIZE\\desktop.ini");
   EXPECT_EQ(fn(buf, 0, 0), 0);
   EXPECT_NE(GetFileAttributesA("D:\\VAPORIZE\\desktop.ini"), INVALID_FILE_ATTRIBUTES);
-  FreeLibrary(dll);
+}
+
+// What the exported function is handed goes through the same intake as
+// every other road: nothing that is not an item of a fixed drive outside
+// the stores is touched, and each refusal says why.
+TEST_F(SendWinTest, ExtPreparateDataTouchesNothingThatIsNoItemAndSaysWhy) {
+  auto fn = Export();
+  ASSERT_NE(fn, nullptr);
+  MakeFile(D("Work\\b.txt"), "b");
+  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(E("e.txt"), "e");
+  const auto before = Snapshot({D(), E()});
+  // A caution question would mean that something was about to be destroyed.
+  DialogAnswerer answer({}, IDYES);
+  for (const char* entry : {" D:\\Work\\b.txt", "D:\\VAPORIZE", " D:\\VAPORIZE", "D:\\VAPORIZE. ", "d:\\vaporize\\D1.txt",
+                            "D:\\", " D:\\", "D:\\Work\\..", "E:\\", " E:\\e.txt", "D:", "D:Work\\b.txt", "Work\\b.txt",
+                            "b.txt", "\\Work\\b.txt", "\\\\server\\share\\b.txt"}) {
+    SCOPED_TRACE(entry);
+    std::string buffer = std::string(entry) + '\0' + '\0';
+    EXPECT_EQ(fn(buffer.c_str(), 1, 0), 1);
+    SendResult r = PrepareAndSend(buffer.c_str(), 1, false);
+    ASSERT_EQ(r.report.Items().size(), 1u);
+    EXPECT_EQ(r.report.Items()[0].outcome, Outcome::Skipped);
+    EXPECT_FALSE(r.report.Items()[0].detail.empty());
+    EXPECT_EQ(Snapshot({D(), E()}), before);
+  }
+  EXPECT_TRUE(answer.Seen().empty()) << answer.Seen()[0].title;
+}
+
+// A dropped path longer than the index takes is refused whole; cut to a
+// buffer's size it could name its own parent folder.
+TEST_F(SendWinTest, ALongDroppedPathIsReadWholeAndRefused) {
+  std::string folder = D(std::string(150, 'f'));
+  MakeFile(folder + "\\keep.txt", "k");
+  std::string longPath = folder + "\\" + std::string(130, 'n') + ".txt";
+  const auto before = Snapshot({D()});
+  ScopedUi shell(win32::ShellUserInterface());
+  DialogAnswerer answer({}, IDYES);
+  SendResult r = win32::SendDataObject(Drop({longPath}).Get(), false);
+  ASSERT_EQ(r.report.Items().size(), 1u);
+  EXPECT_EQ(r.report.Items()[0].path, longPath) << "read at its full length";
+  EXPECT_NE(r.report.Items()[0].detail.find("too long"), std::string::npos);
+  EXPECT_TRUE(answer.Seen().empty());
+  EXPECT_EQ(Snapshot({D()}), before);
 }
 
 }  // namespace

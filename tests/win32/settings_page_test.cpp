@@ -212,45 +212,63 @@ TEST_F(SettingsPageTest, TickingTheOptionsRegistersTheHandlerAndWritesTheShortcu
   EXPECT_FALSE(ShortcutExists());
 }
 
-TEST_F(SettingsPageTest, FailedHandlerRegistrationIsShownAndEndsTheSave) {
-  // A volatile parent cannot hold the lasting handler key for folders.
-  const char* parent = "Folder\\ShellEx\\ContextMenuHandlers";
+// A volatile key cannot hold a lasting subkey: every write of the handler
+// below it fails, as the machine's classes do for a standard user.
+void MakeVolatile(HKEY root, const std::string& key) {
+  RegDeleteKeyA(root, key.c_str());
   HKEY h = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, parent, 0, KEY_READ, &h), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(h);
+}
+
+TEST_F(SettingsPageTest, AUserWhoCannotWriteTheMachinesClassesGetsTheItemInTheirOwn) {
+  const std::string parent = "Folder\\ShellEx\\ContextMenuHandlers";
+  const std::string userParent = "Software\\Classes\\" + parent;
+  const std::string userHandler = "Software\\Classes\\" + kFolderHandler;
+  HKEY h = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, parent.c_str(), 0, KEY_READ, &h), ERROR_SUCCESS);
   DWORD subkeys = 0;
   RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                    nullptr);
   RegCloseKey(h);
   if (subkeys != 0) GTEST_SKIP() << "the prefix has other folder handlers";
-  ASSERT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, parent), ERROR_SUCCESS);
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, parent, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &h,
-                            nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(h);
+  MakeVolatile(HKEY_CLASSES_ROOT, parent);
 
   RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertContext", 0);
   RegPutDword(HKEY_CURRENT_USER, kSettings, "InsertSendTo", 0);
   Open();
+  std::vector<std::string> shown;
+  DialogDriver driver([&](HWND dialog) {
+    shown.push_back(DialogMessage(dialog));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
   Click(1050);
   Click(1051);
-  std::string shown;
-  {
-    DialogDriver driver([&](HWND dialog) {
-      shown = DialogMessage(dialog);
-      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    });
-    PressApply();
-    EXPECT_EQ(driver.Count(), 1);
-  }
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, parent);
-  RegCreateKeyA(HKEY_CLASSES_ROOT, parent, &h);
-  RegCloseKey(h);
+  PressApply();
+  EXPECT_TRUE(shown.empty()) << shown.front();
+  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kStarHandler)) << "the machine's classes where they can be written";
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, userHandler).value_or(""), kFileMenuId) << "else the user's own";
+  EXPECT_TRUE(ShortcutExists()) << "the save went on to the shortcut";
+  Click(1050);
+  PressApply();
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kStarHandler));
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userHandler)) << "off removes both";
 
-  EXPECT_NE(shown.find("Error creating system registry entry"), std::string::npos) << shown;
+  // Where neither can be written the save shows why and ends there.
+  MakeVolatile(HKEY_CURRENT_USER, userParent);
+  Click(1050);
+  Click(1051);
+  PressApply();
+  RegDeleteKeyA(HKEY_CURRENT_USER, userParent.c_str());
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, parent.c_str());
+  RegCreateKeyA(HKEY_CLASSES_ROOT, parent.c_str(), &h);
+  RegCloseKey(h);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("Error creating system registry entry"), std::string::npos) << shown[0];
   EXPECT_EQ(Stored("InsertContext"), 1u) << "written before the switch";
-  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, kStarHandler)) << "the key before the failure stays";
-  EXPECT_EQ(Stored("InsertSendTo"), 0u) << "the save ended at the failed switch";
-  EXPECT_FALSE(ShortcutExists());
+  EXPECT_EQ(Stored("InsertSendTo"), 1u) << "the save ended at the failed switch";
+  EXPECT_TRUE(ShortcutExists());
 }
 
 TEST_F(SettingsPageTest, HandlerInterfaceAnswers) {

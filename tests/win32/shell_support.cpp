@@ -101,8 +101,11 @@ void ScrubRegistration() {
       RegCloseKey(h);
     }
   }
-  for (const char* root : {"*", "Folder"})
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + kFileMenuId).c_str());
+  for (const char* root : {"*", "Folder"}) {
+    std::string handler = std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + kFileMenuId;
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, handler.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Classes\\" + handler).c_str());
+  }
   RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
   RegDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
   DeleteFileA((SendToFolder() + "\\Vaporizer.lnk").c_str());
@@ -242,6 +245,31 @@ bool ClickButton(HWND dialog, const std::string& label) {
   }
   return false;
 }
+
+BOOL CALLBACK CollectControl(HWND control, LPARAM seen) {
+  reinterpret_cast<SeenDialog*>(seen)->items.emplace_back(GetDlgCtrlID(control), WindowText(control));
+  return TRUE;
+}
+
+std::string SeenDialog::Text(int id) const {
+  for (const auto& i : items)
+    if (i.first == id) return i.second;
+  return {};
+}
+
+DialogAnswerer::DialogAnswerer(std::deque<int> buttons, int fallback)
+    : buttons_(std::move(buttons)), fallback_(fallback), driver_([this](HWND dialog) {
+        SeenDialog d{WindowText(dialog), {}};
+        EnumChildWindows(dialog, &CollectControl, reinterpret_cast<LPARAM>(&d));
+        seen_.push_back(d);
+        int button = fallback_;
+        if (!buttons_.empty()) {
+          button = buttons_.front();
+          buttons_.pop_front();
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+      }) {}
 
 void Answer(HWND dialog, bool yes) {
   if (!ClickButton(dialog, yes ? "Yes" : "No"))

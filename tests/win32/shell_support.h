@@ -6,6 +6,7 @@
 #include <ole2.h>
 #include <shlobj.h>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -102,6 +103,28 @@ class DialogDriver {
   std::set<HWND> seen_;
   std::vector<HWND> pending_;
   int count_ = 0;
+};
+
+// A dialog as the user saw it when it came up: its title and the text of
+// every control, by id.
+struct SeenDialog {
+  std::string title;
+  std::vector<std::pair<int, std::string>> items;
+  std::string Text(int id) const;
+};
+
+// Answers each dialog with the next button of a list (then `fallback`),
+// keeping what it showed.
+class DialogAnswerer {
+ public:
+  explicit DialogAnswerer(std::deque<int> buttons, int fallback = IDNO);
+  const std::vector<SeenDialog>& Seen() const { return seen_; }
+
+ private:
+  std::deque<int> buttons_;
+  int fallback_;
+  std::vector<SeenDialog> seen_;
+  DialogDriver driver_;
 };
 
 // Texts of a dialog: its title and the text of every static control.

@@ -26,22 +26,28 @@ TEST(DragDataTest, FileListBlockHasTheHeaderThenEveryPathThenAClosingZero) {
 TEST(DragDataTest, PressOnAnItemAndAMoveOfMoreThanThreePixelsStartsTheDrag) {
   DragGesture g;
   g.MouseDown(true, true, 10, 10);
-  EXPECT_FALSE(g.MouseMove(13, 13)) << "exactly 3 pixels both ways";
-  EXPECT_FALSE(g.MouseMove(7, 7));
-  EXPECT_TRUE(g.MouseMove(14, 10)) << "4 pixels horizontally";
-  EXPECT_FALSE(g.MouseMove(30, 30)) << "the gesture disarms once the drag starts";
+  EXPECT_FALSE(g.MouseMove(13, 13, true)) << "exactly 3 pixels both ways";
+  EXPECT_FALSE(g.MouseMove(7, 7, true));
+  EXPECT_TRUE(g.MouseMove(14, 10, true)) << "4 pixels horizontally";
+  EXPECT_FALSE(g.MouseMove(30, 30, true)) << "the gesture disarms once the drag starts";
 
   g.MouseDown(true, true, 10, 10);
-  EXPECT_TRUE(g.MouseMove(10, 6)) << "4 pixels vertically";
+  EXPECT_TRUE(g.MouseMove(10, 6, true)) << "4 pixels vertically";
 
   g.MouseDown(true, false, 10, 10);
-  EXPECT_FALSE(g.MouseMove(40, 40)) << "empty space arms nothing";
+  EXPECT_FALSE(g.MouseMove(40, 40, true)) << "empty space arms nothing";
   g.MouseDown(false, true, 10, 10);
-  EXPECT_FALSE(g.MouseMove(40, 40)) << "the right button arms nothing";
+  EXPECT_FALSE(g.MouseMove(40, 40, true)) << "the right button arms nothing";
 
   g.MouseDown(true, true, 10, 10);
   g.MouseUp();
-  EXPECT_FALSE(g.MouseMove(40, 40));
+  EXPECT_FALSE(g.MouseMove(40, 40, true));
+
+  // A release the list kept to itself: the next move comes with the button up.
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_FALSE(g.MouseMove(40, 40, false));
+  EXPECT_FALSE(g.Armed());
+  EXPECT_FALSE(g.MouseMove(41, 41, true)) << "and the button pressed again elsewhere starts nothing";
 }
 
 TEST(DragDataTest, ThePressAfterADoubleClickArmsNothing) {
@@ -50,9 +56,9 @@ TEST(DragDataTest, ThePressAfterADoubleClickArmsNothing) {
   g.DoubleClick();
   EXPECT_FALSE(g.Armed());
   g.MouseDown(true, true, 10, 10);
-  EXPECT_FALSE(g.MouseMove(40, 40));
+  EXPECT_FALSE(g.MouseMove(40, 40, true));
   g.MouseDown(true, true, 10, 10);
-  EXPECT_TRUE(g.MouseMove(40, 40)) << "only the one press is skipped";
+  EXPECT_TRUE(g.MouseMove(40, 40, true)) << "only the one press is skipped";
 }
 
 }  // namespace

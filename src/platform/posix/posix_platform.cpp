@@ -29,10 +29,13 @@ namespace {
 constexpr const char* kAttrXattr = "user.vaporizer.attributes";
 constexpr std::uint32_t kStoredBits = kAttrHidden | kAttrSystem | kAttrArchive;
 
+// A file time here is an instant; the layer hands it out, and takes it, as
+// the local time it is, so a local clock time written on a file is that
+// moment in every time zone.
 CivilTime FromTimespec(const struct timespec& ts) {
   struct tm tm {};
   time_t t = ts.tv_sec;
-  gmtime_r(&t, &tm);
+  localtime_r(&t, &tm);
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
@@ -44,8 +47,9 @@ struct timespec ToTimespec(const CivilTime& c) {
   tm.tm_hour = c.hour;
   tm.tm_min = c.minute;
   tm.tm_sec = c.second;
+  tm.tm_isdst = -1;  // whatever the zone's rule is on that day
   struct timespec ts {};
-  ts.tv_sec = timegm(&tm);
+  ts.tv_sec = mktime(&tm);
   return ts;
 }
 
@@ -253,6 +257,10 @@ class PosixPlatform : public Platform {
     return DriveType::NoRootDir;
   }
 
+  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+    return posix::ResolveSystemPath(path, why);
+  }
+
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
     auto host = Host(path);
     struct stat st {};
@@ -277,7 +285,8 @@ class PosixPlatform : public Platform {
     auto host = Host(path);
     struct stat st {};
     if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
-    return EntryOf(*host, FileNamePart(WithoutTrailingBackslash(path)), st);
+    std::string p = WithoutTrailingBackslash(path);
+    return EntryOf(*host, p.substr(p.find_last_of('\\') + 1), st);
   }
 
   bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) override {
@@ -292,13 +301,12 @@ class PosixPlatform : public Platform {
       std::string child = base + "/" + name;
       struct stat st {};
       if (::lstat(child.c_str(), &st) != 0) continue;
-      // Names the system's paths cannot carry are invisible to it.
-      if (name.find('\\') != std::string::npos) continue;
-      std::string shown = name;
-      if (name == ".VAPORIZE" && posix::ToSystemPath(child) &&
-          EqualsNoCase(FileNamePart(*posix::ToSystemPath(child)), "VAPORIZE"))
-        shown = "VAPORIZE";
-      out.push_back(EntryOf(child, shown, st));
+      // Names the system's paths cannot carry, and folders that would be
+      // taken for a store, are invisible to it; the store shows under its
+      // own name.
+      auto sys = posix::ToSystemPath(child);
+      if (!sys || sys->size() <= 3) continue;
+      out.push_back(EntryOf(child, sys->substr(sys->find_last_of('\\') + 1), st));
     }
     ::closedir(d);
     return true;
@@ -507,12 +515,8 @@ class PosixPlatform : public Platform {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
   }
 
-  CivilTime ToLocal(const CivilTime& raw) override {
-    time_t t = ToTimespec(raw).tv_sec;
-    struct tm tm {};
-    localtime_r(&t, &tm);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-  }
+  // File times are handed out in local time already.
+  CivilTime ToLocal(const CivilTime& raw) override { return raw; }
 
   // The C library's locales have no long date form to match the system's,
   // so callers keep their own fixed form here.

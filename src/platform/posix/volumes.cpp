@@ -1,8 +1,11 @@
 #include "platform/posix/volumes.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "common/text.h"
 
@@ -125,36 +128,11 @@ std::string VolumeTableError() {
   return g_envError;
 }
 
-std::optional<std::string> ToHostPath(const std::string& systemPath) {
-  if (systemPath.size() < 2 || systemPath[1] != ':') return std::nullopt;
-  const Volume* v = FindVolume(systemPath[0]);
-  if (!v) return std::nullopt;
-  std::string host = v->root == "/" ? "" : v->root;
-  std::size_t pos = 2;
-  bool first = true;
-  while (pos < systemPath.size()) {
-    if (systemPath[pos] != '\\') return std::nullopt;  // "C:relative" is not a full path
-    std::size_t next = systemPath.find('\\', pos + 1);
-    if (next == std::string::npos) next = systemPath.size();
-    std::string comp = systemPath.substr(pos + 1, next - pos - 1);
-    pos = next;
-    if (comp.empty()) {
-      if (pos == systemPath.size()) break;  // trailing backslash
-      return std::nullopt;
-    }
-    if (comp == "." || comp == ".." || comp.find('/') != std::string::npos || comp.find('\0') != std::string::npos)
-      return std::nullopt;
-    if (first && EqualsNoCase(comp, kStoreName)) comp = kStoreHostName;
-    first = false;
-    host += "/" + comp;
-  }
-  return host.empty() ? std::string("/") : host;
-}
+namespace {
 
-std::optional<std::string> ToSystemPath(const std::string& hostPath) {
-  if (hostPath.empty() || hostPath[0] != '/') return std::nullopt;
-  std::string path = hostPath;
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+// The volume whose root holds a host path; the innermost one where roots
+// nest.
+const Volume* VolumeHolding(const std::string& path) {
   const Volume* best = nullptr;
   for (const auto& v : Volumes()) {
     bool inside = v.root == "/" || path == v.root ||
@@ -162,7 +140,63 @@ std::optional<std::string> ToSystemPath(const std::string& hostPath) {
                    path[v.root.size()] == '/');
     if (inside && (!best || v.root.size() > best->root.size())) best = &v;
   }
-  if (!best) return std::nullopt;
+  return best;
+}
+
+std::optional<std::string> Fail(std::string* why, const std::string& reason) {
+  if (why) *why = reason;
+  return std::nullopt;
+}
+
+// The host form of a system path without "." or ".." names.
+std::optional<std::string> HostOf(const std::string& systemPath, std::string* why) {
+  if (systemPath.size() < 2 || systemPath[1] != ':') return Fail(why, "not a full path on a drive");
+  const Volume* v = FindVolume(systemPath[0]);
+  if (!v) return Fail(why, std::string("there is no drive ") + ToUpperChar(systemPath[0]) + ":");
+  std::string host = v->root == "/" ? "" : v->root;
+  std::size_t pos = 2;
+  bool first = true;
+  while (pos < systemPath.size()) {
+    if (systemPath[pos] != '\\') return Fail(why, "not a full path on a drive");  // "C:relative"
+    std::size_t next = systemPath.find('\\', pos + 1);
+    if (next == std::string::npos) next = systemPath.size();
+    std::string comp = systemPath.substr(pos + 1, next - pos - 1);
+    pos = next;
+    if (comp.empty()) {
+      if (pos == systemPath.size()) break;  // trailing backslash
+      return Fail(why, "an empty name in the path");
+    }
+    if (comp == "." || comp == "..") return Fail(why, "a \".\" or \"..\" name in the path");
+    if (comp.find('/') != std::string::npos || comp.find('\0') != std::string::npos)
+      return Fail(why, "a name holds a slash, which a POSIX name cannot carry");
+    if (first && EqualsNoCase(comp, kStoreName)) comp = kStoreHostName;
+    first = false;
+    host += "/" + comp;
+  }
+  if (host.empty()) host = "/";
+  // A path that lands in a volume nested in this one belongs to that
+  // volume's letter alone.
+  if (VolumeHolding(host) != v) return Fail(why, "it lies in another drive's volume");
+  return host;
+}
+
+std::string Join(const std::string& folder, const std::string& name) { return (folder == "/" ? "" : folder) + "/" + name; }
+
+std::string ParentOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::optional<std::string> ToHostPath(const std::string& systemPath) { return HostOf(systemPath, nullptr); }
+
+std::optional<std::string> ToSystemPath(const std::string& hostPath, std::string* why) {
+  if (hostPath.empty() || hostPath[0] != '/') return Fail(why, "not an absolute path");
+  std::string path = hostPath;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const Volume* best = VolumeHolding(path);
+  if (!best) return Fail(why, "it lies outside every volume (see 'vaporizer volumes'; set VAPORIZER_VOLUMES to add one)");
   std::string rest = best->root == "/" ? path : path.substr(best->root.size());
   std::string sys = std::string(1, best->letter) + ":";
   std::size_t pos = 0;
@@ -173,12 +207,97 @@ std::optional<std::string> ToSystemPath(const std::string& hostPath) {
     std::string comp = rest.substr(pos + 1, next - pos - 1);
     pos = next;
     if (comp.empty()) continue;
-    if (comp == "." || comp == ".." || comp.find('\\') != std::string::npos) return std::nullopt;
-    if (first && comp == kStoreHostName) comp = kStoreName;
+    if (comp == "." || comp == "..") return Fail(why, "a \".\" or \"..\" name in the path");
+    if (comp.find('\\') != std::string::npos)
+      return Fail(why, "the name contains a backslash, which the Vaporizer's paths cannot carry");
+    if (first && comp == kStoreHostName) {
+      comp = kStoreName;
+    } else if (first && EqualsNoCase(comp, kStoreName)) {
+      return Fail(why, "a folder named " + comp + " at a volume's root would be taken for the store " +
+                           "(VAPORIZE in any letter case); the Vaporizer leaves it alone");
+    }
     first = false;
     sys += "\\" + comp;
   }
   if (sys.size() == 2) sys += "\\";
+  return sys;
+}
+
+std::optional<std::string> ResolveHostPath(const std::string& hostPath, std::string* why) {
+  if (hostPath.empty() || hostPath[0] != '/') return Fail(why, "not an absolute path");
+  std::string path = hostPath;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (path == "/") return path;
+  std::size_t slash = path.find_last_of('/');
+  std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+  std::string last = path.substr(slash + 1);
+  char buf[PATH_MAX];
+  if (last == "." || last == "..") {
+    if (!::realpath(path.c_str(), buf)) return Fail(why, std::string("it cannot be resolved: ") + std::strerror(errno));
+    return std::string(buf);
+  }
+  std::string real;
+  if (::realpath(parent.c_str(), buf)) {
+    real = buf;
+  } else {
+    // A folder that does not exist holds nothing to resolve, unless the way
+    // to it climbs with "..", which only real folders can tell.
+    bool dots = ("/" + parent + "/").find("/../") != std::string::npos ||
+                ("/" + parent + "/").find("/./") != std::string::npos;
+    if (errno != ENOENT || dots) return Fail(why, std::string("its folder cannot be resolved: ") + std::strerror(errno));
+    real = parent;
+  }
+  return (real == "/" ? "" : real) + "/" + last;
+}
+
+std::optional<std::string> ResolveSystemPath(const std::string& systemPath, std::string* why) {
+  if (systemPath.size() < 3 || systemPath[1] != ':' || systemPath[2] != '\\')
+    return Fail(why, "not a full path on a drive");
+  const Volume* v = FindVolume(systemPath[0]);
+  if (!v) return Fail(why, std::string("there is no drive ") + ToUpperChar(systemPath[0]) + ":");
+  std::vector<std::string> names;
+  for (std::size_t start = 3; start < systemPath.size();) {
+    std::size_t end = systemPath.find('\\', start);
+    if (end == std::string::npos) end = systemPath.size();
+    if (end > start) names.push_back(systemPath.substr(start, end - start));
+    start = end + 1;
+  }
+  // Name by name from the drive's root, each folder through the real one,
+  // so that ".." climbs from where a link really leads; a name at a
+  // volume's root that the system reads as the store is the store.
+  std::string at = v->root;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::string name = names[i];
+    const bool last = i + 1 == names.size();
+    if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
+      return Fail(why, "a name holds a slash, which a POSIX name cannot carry");
+    if (name == ".") continue;
+    if (name == "..") {
+      at = ParentOf(at);
+      continue;
+    }
+    const Volume* holder = VolumeHolding(at);
+    if (holder && holder->root == at && EqualsNoCase(name, kStoreName)) name = kStoreHostName;
+    std::string next = Join(at, name);
+    if (last) {
+      at = next;
+      break;
+    }
+    char buf[PATH_MAX];
+    if (::realpath(next.c_str(), buf)) {
+      at = buf;
+      continue;
+    }
+    // A folder that does not exist holds nothing to resolve, unless the way
+    // on climbs with "..", which only real folders can tell.
+    bool climbs = false;
+    for (std::size_t k = i + 1; k < names.size(); ++k) climbs = climbs || names[k] == "..";
+    if (errno != ENOENT || climbs) return Fail(why, std::string("its folder cannot be resolved: ") + std::strerror(errno));
+    at = next;
+  }
+  auto sys = ToSystemPath(at, why);
+  // The letter keeps the case it was written in, as stored names do.
+  if (sys && ToUpperChar((*sys)[0]) == ToUpperChar(systemPath[0])) (*sys)[0] = systemPath[0];
   return sys;
 }
 

@@ -31,12 +31,26 @@ void ResetVolumes();
 // Why the environment's table was refused, if it was.
 std::string VolumeTableError();
 
-// C:\VAPORIZE\C1.doc -> /home/me/.VAPORIZE/C1.doc. The store directory at a
-// volume's root is kept under a dot name, the POSIX form of "hidden".
-// Refuses paths outside every volume and ".." components.
+// The mapping between the two forms is one-to-one. The store directory at
+// a volume's root is kept under a dot name, the POSIX form of "hidden":
+// C:\VAPORIZE\C1.doc is /home/me/.VAPORIZE/C1.doc. A real folder at a
+// volume's root named VAPORIZE in any letter case is no store and has no
+// system form, nor has a path inside a volume nested in another under the
+// outer volume's letter.
+
+// The host path of a system path; nullopt outside every volume, for "." and
+// ".." names and for names that a POSIX name cannot carry.
 std::optional<std::string> ToHostPath(const std::string& systemPath);
-// /home/me/Work/a.txt -> C:\Work\a.txt; nullopt outside every volume or for
-// names that the system's form cannot carry (a backslash).
-std::optional<std::string> ToSystemPath(const std::string& hostPath);
+// /home/me/Work/a.txt -> C:\Work\a.txt; nullopt, with the reason in *why,
+// outside every volume and for names that the system's form cannot carry.
+std::optional<std::string> ToSystemPath(const std::string& hostPath, std::string* why = nullptr);
+
+// An absolute host path as the system resolves it: every name but the last
+// through the real folders (links followed, ".." after the real parent),
+// the last as it is, so that a link given by name is the link; a last name
+// of "." or ".." is resolved too.
+std::optional<std::string> ResolveHostPath(const std::string& hostPath, std::string* why);
+// The same for a full path in the system's form.
+std::optional<std::string> ResolveSystemPath(const std::string& systemPath, std::string* why);
 
 }  // namespace vz::posix

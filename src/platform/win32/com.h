@@ -43,6 +43,33 @@ HRESULT Guard(F&& body) noexcept {
   }
 }
 
+// The same for an exported function that answers with something other than
+// an HRESULT: any error yields `failed`.
+template <class R, class F>
+R GuardOr(R failed, F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return failed;
+  }
+}
+
+// OLE on this thread for as long as the scope lives (drag and drop need it,
+// not just COM); the count is given back only when this scope raised it.
+class OleScope {
+ public:
+  OleScope() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleScope() {
+    if (ok_) OleUninitialize();
+  }
+  OleScope(const OleScope&) = delete;
+  OleScope& operator=(const OleScope&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  bool ok_;
+};
+
 template <class T>
 class ComPtr {
  public:

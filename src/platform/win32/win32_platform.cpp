@@ -5,10 +5,11 @@
 #include <shellapi.h>
 
 #include <cstdio>
-
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_platform.h"
@@ -203,6 +204,46 @@ class Win32Platform : public Platform {
   DriveType DriveTypeOf(char letter) override {
     char root[] = {letter, ':', '\\', '\0'};
     return static_cast<DriveType>(GetDriveTypeA(root));
+  }
+
+  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+    auto fail = [why](const char* reason) -> std::optional<std::string> {
+      if (why) *why = reason;
+      return std::nullopt;
+    };
+    // Anything but "X:\" at the very start (a leading blank, "X:name",
+    // "\name") is resolved against some current folder.
+    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
+      return fail("not a full path on a drive (a path that does not start with a drive letter, a colon and a "
+                  "backslash, a leading blank included, is relative)");
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      char c = path[i];
+      if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>\"|?*", c) || (c == ':' && i != 1))
+        return fail("the path holds a character that Windows does not allow in a name");
+    }
+    // The ANSI functions take no longer path.
+    if (path.size() >= MAX_PATH) return fail("the path is too long (259 characters at most)");
+    DWORD n = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return fail("Windows cannot resolve the path");
+    std::string full(n, '\0');
+    n = GetFullPathNameA(path.c_str(), n, &full[0], nullptr);
+    if (n == 0 || n >= full.size()) return fail("Windows cannot resolve the path");
+    full.resize(n);
+    // Short names (PROGRA~1) name the same items as their long ones.
+    DWORD l = GetLongPathNameA(full.c_str(), nullptr, 0);
+    if (l > 0) {
+      std::string longer(l, '\0');
+      l = GetLongPathNameA(full.c_str(), &longer[0], l);
+      if (l > 0 && l < longer.size()) full = longer.substr(0, l);
+    }
+    if (!HasDrivePrefix(full) || ToUpperChar(full[0]) != ToUpperChar(path[0]))
+      return fail("Windows resolves the path to another drive");
+    full[0] = path[0];  // the letter keeps the case it was written in, as stored names do
+    if (full.size() > 3 && full.back() == '\\') full.pop_back();
+    for (std::string_view name : PathNames(full))
+      if (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        return fail("a folder's name ends in a dot or a blank, which Windows reads as another name");
+    return full;
   }
 
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {

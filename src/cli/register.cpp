@@ -1,0 +1,189 @@
+#include "cli/register.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "common/text.h"
+#include "platform/platform.h"
+#include "store/clsids.h"
+#include "store/store.h"
+
+namespace vz::cli {
+namespace {
+
+const std::string kFolderClassKey = std::string("Software\\Classes\\CLSID\\") + kClsidVaporizerFolderText;
+
+std::string HexCode(unsigned long code) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08lX", code);
+  return buf;
+}
+
+// Vaporizer.dll beside this program.
+std::string DllBesideProgram() {
+  char path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};  // never a bare name, which the current folder would supply
+  std::string s(path, n);
+  return s.substr(0, s.find_last_of('\\') + 1) + "Vaporizer.dll";
+}
+
+// Loads the module by its full path (never through the search path) and
+// calls one of its two registration exports, as regsvr32 does.
+int CallServerExport(const std::string& given, const char* name, const char* done, const char* why) {
+  char full[MAX_PATH] = {};
+  DWORD n = given.empty() ? 0 : GetFullPathNameA(given.c_str(), MAX_PATH, full, nullptr);
+  DWORD attributes = n && n < MAX_PATH ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    std::cerr << "vaporizer: " << (given.empty() ? "Vaporizer.dll beside the program" : given) << ": no such file\n";
+    return 1;
+  }
+  HMODULE module = LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) {
+    std::cerr << "vaporizer: " << full << ": cannot be loaded (error " << GetLastError()
+              << "; a 32-bit module needs the 32-bit program and a 64-bit one the 64-bit program)\n";
+    return 1;
+  }
+  using ServerExport = HRESULT(WINAPI*)();
+  auto call = reinterpret_cast<ServerExport>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  if (!call) {
+    std::cerr << "vaporizer: " << full << " has no " << name << "\n";
+    return 1;
+  }
+  HRESULT hr = call();
+  if (FAILED(hr)) {
+    std::cerr << "vaporizer: " << name << " of " << full << " failed (" << HexCode(static_cast<unsigned long>(hr))
+              << "): " << why << "\n";
+    return 1;
+  }
+  std::cout << done << ": " << full << "\n";
+  return 0;
+}
+
+bool KeyIsEmpty(HKEY root, const std::string& path) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 1, values = 1;
+  LONG rc = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                             nullptr, nullptr);
+  RegCloseKey(h);
+  return rc == ERROR_SUCCESS && subkeys == 0 && values == 0;
+}
+
+// Deletes the key and then each parent while it holds nothing, up to the
+// ancestor `keep`, which stays.
+void RemoveEmptyChain(HKEY root, std::string path, const std::string& keep) {
+  while (path.size() > keep.size() && KeyIsEmpty(root, path) && RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS)
+    path.erase(path.find_last_of('\\'));
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+// What unregistration leaves by design: the folder's class key keeps the
+// subkeys that a plain key deletion cannot take, and the approval key and
+// the handler keys' parents stay. Removed only once no server is
+// registered for the class, and only where they hold nothing else.
+void RemoveUnregisteredLeftovers() {
+  if (!KeyExists(HKEY_LOCAL_MACHINE, kFolderClassKey + "\\InprocServer32"))
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFolderClassKey.c_str());
+  RemoveEmptyChain(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved",
+                   "SOFTWARE\\Microsoft");
+  for (const char* type : {"*", "Folder"}) {
+    RemoveEmptyChain(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + type + "\\ShellEx\\ContextMenuHandlers",
+                     "Software\\Classes");
+  }
+}
+
+// A store that holds nothing but its own two files.
+void RemoveStoreIfEmpty(char drive) {
+  const std::string dir = StoreDirOf(drive);
+  // A link in the store's place leads elsewhere: leave it.
+  auto self = Plat().FindEntry(dir);
+  std::vector<DirEntry> entries;
+  if (!self || (self->attributes & kAttrReparsePoint) || !Plat().ListDirectory(dir, entries)) return;
+  for (const DirEntry& e : entries) {
+    std::string name = ToUpper(e.name);
+    if ((name != "DESKTOP.INI" && name != "INFO.SHR") || (e.attributes & (kAttrDirectory | kAttrReparsePoint))) return;
+    if (name == "INFO.SHR" && e.size != 0) return;
+  }
+  for (const DirEntry& e : entries) {
+    std::string file = dir + "\\" + e.name;
+    Plat().SetAttributes(file, kAttrNormal);
+    Plat().RemoveFile(file);
+  }
+  Plat().SetAttributes(dir, kAttrNormal);
+  if (Plat().RemoveEmptyDirectory(dir)) std::cout << "removed: " << dir << "\n";
+}
+
+// What Vaporizer keeps for the user who runs this, and the stores that hold
+// nothing. Stores that still hold items stay: they are the user's files.
+int CleanUp() {
+  RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer");
+  RemoveEmptyChain(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft", "SOFTWARE");
+  // The icon state that the shell wrote for this user, in both views.
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    HKEY classes = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", 0, KEY_ALL_ACCESS | view, &classes) ==
+        ERROR_SUCCESS) {
+      RegDeleteTreeA(classes, kClsidVaporizerFolderText);
+      RegCloseKey(classes);
+    }
+  }
+  RemoveEmptyChain(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", "Software");
+  char sendTo[MAX_PATH] = {};
+  if (SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
+    std::string link = std::string(sendTo) + "\\Vaporizer.lnk";
+    DWORD attributes = GetFileAttributesA(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(link.c_str());
+  }
+  for (char d : GetFixedDrives()) RemoveStoreIfEmpty(d);
+  return 0;
+}
+
+}  // namespace
+
+RegistrationCommands::RegistrationCommands(CLI::App& app) {
+  register_ = app.add_subcommand("register", "register the Explorer extension Vaporizer.dll, as regsvr32 does");
+  register_->add_option("DLL", dll_, "the module to register (default: Vaporizer.dll beside this program)");
+  unregister_ = app.add_subcommand("unregister", "unregister the Explorer extension, and remove what it leaves");
+  auto* dll = unregister_->add_option("DLL", dll_, "the module to unregister (default: Vaporizer.dll beside this program)");
+  unregister_
+      ->add_flag("--clean-up", cleanUp_,
+                 "instead: remove this user's settings, folder icon state and Send To shortcut, and every store "
+                 "that holds nothing")
+      ->excludes(dll);
+}
+
+std::optional<int> RegistrationCommands::Run() const {
+  const std::string dll = dll_.empty() ? DllBesideProgram() : dll_;
+  if (register_->parsed())
+    return CallServerExport(dll, "DllRegisterServer", "registered",
+                            "it writes to HKEY_LOCAL_MACHINE, so run it as an administrator");
+  if (!unregister_->parsed()) return std::nullopt;
+  if (cleanUp_) return CleanUp();
+  int rc = CallServerExport(dll, "DllUnregisterServer", "unregistered",
+                            "not registered, or no right to write to HKEY_LOCAL_MACHINE (run it as an administrator)");
+  RemoveUnregisteredLeftovers();
+  return rc;
+}
+
+}  // namespace vz::cli
+
+#else
+
+namespace vz::cli {
+RegistrationCommands::RegistrationCommands(CLI::App&) {}
+std::optional<int> RegistrationCommands::Run() const { return std::nullopt; }
+}  // namespace vz::cli
+
+#endif

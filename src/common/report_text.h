@@ -1,0 +1,22 @@
+// A report told in a few lines, for a message box after an operation from
+// the shell: the items that were skipped or failed and why, worded as the
+// companion program prints them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "common/report.h"
+
+namespace vz {
+
+// "2 items could not be restored:" and one line per item ("failed: PATH:
+// WHY"), at most maxLines of them and then "...and N more."; a very long
+// path is shortened in its middle. Items the user chose to keep do not
+// count. Empty when every item was done or kept.
+std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines = 10);
+
+// Hands that text to the user interface when there is any.
+void TellProblems(const Report& report, const std::string& undoneVerb);
+
+}  // namespace vz

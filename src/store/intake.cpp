@@ -1,0 +1,81 @@
+#include "store/intake.h"
+
+#include "common/drive_path.h"
+#include "common/text.h"
+#include "platform/platform.h"
+#include "store/store.h"
+
+namespace vz {
+namespace {
+
+// Why the path an item is to be recorded under cannot be `folder` + the
+// mapped name; empty when it can, with *recorded set.
+std::string MappedPath(const std::string& path, const std::string& mapped, std::string* recorded) {
+  if (mapped.find_first_of("\r\n") != std::string::npos)
+    return "the name map gives it a name with a line break, which the index cannot hold";
+  std::string name = Trim(mapped);
+  if (name.empty()) return {};  // no name given: its own
+  if (name == "." || name == ".." || name.find_first_of("\\/:") != std::string::npos)
+    return "the name map gives it \"" + name + "\", which is not a plain name";
+  std::string candidate = FolderPart(path) + name;
+  std::string why;
+  auto resolved = Plat().ResolvePath(candidate, &why);
+  if (!resolved || !EqualsNoCase(*resolved, candidate) || IsStoreOrInside(*resolved))
+    return "the name map gives it \"" + name + "\", which the system would not keep as that name";
+  why = UnrecordableReason(candidate);
+  if (!why.empty()) return why;
+  if (candidate.size() >= kMaxPath) return "the path with its mapped name is too long to be recorded (259 characters at most)";
+  *recorded = candidate;
+  return {};
+}
+
+// Why an entry resolved to `path` is not taken; empty when it is.
+std::string Refusal(const std::string& path) {
+  if (IsDriveRoot(path)) return "a drive's root is never sent or vaporized";
+  if (!IsPlainFullPath(path)) return "not a plain full path on a drive";
+  if (IsStoreDir(path)) return "it is the Vaporizer's own store";
+  if (IsStoreOrInside(path)) return "it is already in the Vaporizer";
+  if (path.size() >= kMaxPath) return "the path is too long (259 characters at most)";
+  if (Plat().DriveTypeOf(path[0]) == DriveType::NoRootDir)
+    return std::string("there is no drive ") + ToUpperChar(path[0]) + ":";
+  return {};
+}
+
+}  // namespace
+
+Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::string>* mappedNames, Road road) {
+  Intake in;
+  if (mappedNames && mappedNames->size() != entries.size()) mappedNames = nullptr;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string& given = entries[i];
+    std::string why;
+    auto resolved = Plat().ResolvePath(given, &why);
+    if (resolved) why = Refusal(*resolved);
+    if (!why.empty()) {
+      in.refused.Skipped(given, why);
+      continue;
+    }
+    IntakeItem item{given, *resolved, *resolved};
+    if (road == Road::InPlace || Plat().DriveTypeOf(item.path[0]) != DriveType::Fixed) {
+      in.direct.push_back(std::move(item));
+      continue;
+    }
+    why = UnrecordableReason(item.path);
+    if (why.empty() && mappedNames) why = MappedPath(item.path, (*mappedNames)[i], &item.recordedPath);
+    if (!why.empty()) {
+      in.refused.Skipped(given, why);
+      continue;
+    }
+    in.store.push_back(std::move(item));
+  }
+  return in;
+}
+
+std::vector<std::string> PathsOf(const std::vector<IntakeItem>& items) {
+  std::vector<std::string> paths;
+  paths.reserve(items.size());
+  for (const auto& i : items) paths.push_back(i.path);
+  return paths;
+}
+
+}  // namespace vz
