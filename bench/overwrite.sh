@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # One overwrite pass over a stored 256 MiB file, the whole process
-# ('vaporizer vaporize --yes --passes 1 --keep' of the stored item, natively
-# and the Windows build under Wine) side by side with dd writing zeros over
-# a file of the same size and flushing it, medians of interleaved rounds.
+# ('vaporizer vaporize --yes --passes 1 --keep --stored' of the stored
+# item, natively and the Windows build under Wine) side by side with dd
+# writing zeros over a file of the same size and flushing it, medians of
+# interleaved rounds.
 # Under Wine a program's start costs more than the pass; its own line shows
 # it, and the pass alone is timed inside the process as well
 # (overwrite_bench, both builds).
@@ -80,8 +81,8 @@ cold() {
 
 declare -a t_dd t_vz t_wine t_start t_pass t_wpass
 run_dd() { cold "$dir/dd.bin"; timed t_dd dd if=/dev/zero of="$dir/dd.bin" bs=1M count="$mib" conv=notrunc,fsync status=none; }
-run_vz() { cold "$stored_native"; timed t_vz "$vaporizer" vaporize --yes --passes 1 --keep B1.bin; }
-run_wine() { cold "$dir/wvol/VAPORIZE/D1.bin"; timed t_wine wine 'C:\vaporizer.exe' vaporize --yes --passes 1 --keep D1.bin; }
+run_vz() { cold "$stored_native"; timed t_vz "$vaporizer" vaporize --yes --passes 1 --keep --stored B1.bin; }
+run_wine() { cold "$dir/wvol/VAPORIZE/D1.bin"; timed t_wine wine 'C:\vaporizer.exe' vaporize --yes --passes 1 --keep --stored D1.bin; }
 run_start() { timed t_start wine 'C:\vaporizer.exe' --version; }
 run_pass() { cold "$stored_native"; t_pass+=("$("$pass_bench" 'B:\VAPORIZE\B1.bin' --runs 1 | pass_time)"); }
 run_wpass() { cold "$dir/wvol/VAPORIZE/D1.bin"; t_wpass+=("$(wine 'C:\overwrite_bench.exe' 'D:\VAPORIZE\D1.bin' --runs 1 2>/dev/null | pass_time)"); }
