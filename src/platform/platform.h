@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +57,12 @@ class File {
   // long write and its final Flush overlap. Only a request: Flush still
   // decides. False where the system takes no such request.
   virtual bool StartWriteBack(std::int64_t /*offset*/, std::int64_t /*length*/) { return false; }
+  // Asks that later writes go straight to the device, around the system's
+  // cache, where they allow it (whole pages, from a page-aligned buffer):
+  // a long write then costs no copying and no cache upkeep. Only a wish:
+  // every write works the same either way, and Flush is still needed.
+  // False where the system takes no such wish.
+  virtual bool BypassCache() { return false; }
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
@@ -133,6 +140,12 @@ class Platform {
   virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
   // Existing file, for appending only.
   virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
+  // Flushes many open files to the device at once: ok[i] tells whether
+  // files[i] got there. Flushes issued together share the device's
+  // write-back and the file system's journal, so a batch of them costs
+  // about as much as one. Here one after another; the systems' own layers
+  // issue them from a few threads for the files they opened.
+  virtual std::vector<bool> FlushFiles(const std::vector<File*>& files);
 
   // Moves a file or a folder tree to a full destination path on the same
   // volume, creating missing parent folders; asks nothing. Never replaces:
@@ -200,6 +213,10 @@ class ScopedPlatform {
  private:
   Platform* previous_;
 };
+
+// Runs flush(i) for i from 0 to n - 1 from a few threads at once and says
+// which returned true; for the systems' layers.
+std::vector<bool> FlushTogether(std::size_t n, const std::function<bool(std::size_t)>& flush);
 
 // Convenience built on the operations above.
 bool Exists(const std::string& path);          // file or directory

@@ -140,6 +140,7 @@ class Win32File : public File {
            written == data.size();
   }
   bool Flush() override { return FlushFileBuffers(h_) != 0; }
+  HANDLE Handle() const { return h_; }
   // Windows takes no request to start writing a range early; the flush at
   // the end writes it all.
   bool StartWriteBack(std::int64_t, std::int64_t) override { return false; }
@@ -388,6 +389,17 @@ class Win32Platform : public Platform {
   }
   std::unique_ptr<File> OpenAppend(const std::string& path) override {
     return Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  }
+  // FlushFileBuffers waits for its one file: many of them wait together
+  // from a few threads.
+  std::vector<bool> FlushFiles(const std::vector<File*>& files) override {
+    std::vector<HANDLE> handles;
+    for (File* f : files) {
+      auto* own = dynamic_cast<Win32File*>(f);
+      if (!own) return Platform::FlushFiles(files);
+      handles.push_back(own->Handle());
+    }
+    return FlushTogether(handles.size(), [&](std::size_t i) { return FlushFileBuffers(handles[i]) != 0; });
   }
 
   bool MoveItem(const std::string& from, const std::string& to) override {
