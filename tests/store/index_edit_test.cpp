@@ -150,7 +150,7 @@ TEST_F(IndexEditTest, ItemsKeptAsAskedGoBackTogetherUnderTheirNamesOrNamesNoOthe
   EXPECT_TRUE(r.AllDone());
   // D2.txt is the second item's own; the first gets the next name after
   // the ones they were claimed under (D3, D4).
-  EXPECT_EQ(Shown(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D5.txt",
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D5.txt",
                                                "D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt"}));
   EXPECT_EQ(Slurp(D("VAPORIZE\\D5.txt")), "ZZZ");
   EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "") << "what took the name is left alone";
