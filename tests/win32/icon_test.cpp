@@ -83,12 +83,16 @@ TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
   // "Vaporize all" on the folder icon empties the stores and the icon.
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);
-  DialogDriver driver([](HWND dialog) { Answer(dialog, true); });
+  std::vector<std::string> titles;
+  DialogDriver driver([&](HWND dialog) {
+    titles.push_back(WindowText(dialog));
+    Answer(dialog, true);
+  });
   CMINVOKECOMMANDINFO info{};
   info.cbSize = sizeof info;
   info.lpVerb = MAKEINTRESOURCEA(1);
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
-  EXPECT_EQ(driver.Count(), 1);
+  ExpectCautionThenWarnings(titles);
   EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.doc")));
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
 }

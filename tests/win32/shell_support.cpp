@@ -1,5 +1,6 @@
 #include "win32/shell_support.h"
 
+#include <gtest/gtest.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -232,6 +233,13 @@ void CALLBACK DialogDriver::Timer(HWND, UINT, UINT_PTR id, DWORD) {
   g_driver->pending_.erase(g_driver->pending_.begin());
   ++g_driver->count_;
   if (IsWindow(dialog)) g_driver->step_(dialog);
+}
+
+void ExpectCautionThenWarnings(const std::vector<std::string>& titles) {
+  ASSERT_FALSE(titles.empty());
+  EXPECT_EQ(titles[0], "Please use caution");
+  for (std::size_t i = 1; i < titles.size(); ++i) EXPECT_EQ(titles[i], "Vaporizer") << "box " << i;
+  EXPECT_LE(titles.size(), 2u);
 }
 
 std::string WindowText(HWND hwnd) { return win32::GetText(hwnd); }

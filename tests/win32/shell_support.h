@@ -111,6 +111,10 @@ class DialogDriver {
   int count_ = 0;
 };
 
+// The caution question came first; any box after it is the one that lists
+// the items vaporized with a warning (under Wine the medium is unknown).
+void ExpectCautionThenWarnings(const std::vector<std::string>& titles);
+
 // A dialog as the user saw it when it came up: its title and the text of
 // every control, by id.
 struct SeenDialog {
