@@ -207,9 +207,12 @@ TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
     return w.child && lstrcmpiA(w.cls.c_str(), "Static") == 0 && w.text.empty() && w.cx == 286;
   })) << "the current-file label is 286 pixels wide";
 
-  // Three files: their original paths in upper case where a record names them.
-  EXPECT_EQ(g_watch.fileTexts,
-            (std::vector<std::string>{"C:\\WORK\\REPORT.DOC", "D:\\WORK\\A.TXT", "d:\\VAPORIZE\\D2\\inner\\deep.txt"}));
+  // Three files, pass by pass over the group: their original paths in upper
+  // case where a record names them.
+  const std::vector<std::string> files{"C:\\WORK\\REPORT.DOC", "D:\\WORK\\A.TXT", "d:\\VAPORIZE\\D2\\inner\\deep.txt"};
+  std::vector<std::string> shown = files;
+  shown.insert(shown.end(), files.begin(), files.end());
+  EXPECT_EQ(g_watch.fileTexts, shown);
   std::vector<std::pair<UINT, LPARAM>> ranges, positions;
   for (const auto& b : g_watch.bars) (b.first == PBM_SETRANGE32 ? ranges : positions).push_back(b);
   ASSERT_EQ(ranges.size(), 2u);
