@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -101,6 +102,35 @@ TEST_F(DragFixture, RenderedBlocksByteForByte) {
   EXPECT_EQ(Paths(Render(nullptr)), (std::vector<std::wstring>{L"C:\\VAPORIZE\\C1.doc", L"D:\\VAPORIZE\\D2.txt"}));
   EXPECT_EQ(Render("FileNameMap"), std::string("report.doc\0n\xe9.txt\0\0", 19)) << "code page 1252";
   EXPECT_EQ(Render("FileNameMapW"), Utf16(std::wstring(L"report.doc\0n\u00e9.txt\0\0", 19)));
+}
+
+// Names outside the code page, and look-alikes that best fit would turn
+// into "?" or a plain letter, go whole into the file list and the 16-bit
+// map; the 8-bit map gives such an item its stored name, never a stand-in.
+TEST_F(DragFixture, EveryNameGoesOutWholeAndTheAnsiMapNeverGuesses) {
+  const struct {
+    std::wstring name;
+    std::string ansi;  // in the 8-bit map
+  } names[] = {
+      {L"Отчёт.txt", "D1.txt"},      {L"Αρχείο.doc", "D2.doc"},          {L"日本語のファイル.txt", "D3.txt"},
+      {L"smile \U0001F600.txt", "D4.txt"}, {L"\u0391lpha.txt", "D5.txt"},  // Greek capital alpha, not A
+      {L"\uFF21.txt", "D6.txt"},     {L"caf\u00e9.txt", "caf\xe9.txt"},  // a fullwidth A; é is in 1252
+  };
+  items.clear();
+  std::wstring map, files;
+  std::string ansi;
+  std::vector<std::wstring> stored;
+  for (std::size_t i = 0; i < std::size(names); ++i) {
+    std::wstring storedPath =
+        L"D:\\VAPORIZE\\D" + std::to_wstring(i + 1) + names[i].name.substr(names[i].name.rfind(L'.'));
+    items.push_back(PathsItem(win32::Narrow(L"D:\\Работа\\" + names[i].name), win32::Narrow(storedPath)));
+    stored.push_back(storedPath);
+    map += names[i].name + L'\0';
+    ansi += names[i].ansi + '\0';
+  }
+  EXPECT_EQ(Paths(Render(nullptr)), stored);
+  EXPECT_EQ(Render("FileNameMapW"), Utf16(map + L'\0'));
+  EXPECT_EQ(Render("FileNameMap"), ansi + '\0');
 }
 
 TEST_F(DragFixture, RefusesOtherMediaAspectsAndFormats) {

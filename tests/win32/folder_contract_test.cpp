@@ -17,26 +17,13 @@
 #include "store/clsids.h"
 #include "store/item_id_win.h"
 #include "support/scripted_ui.h"
+#include "win32/folder_window.h"
 #include "win32/shell_support.h"
-#include "window/store_fixture.h"
 
 namespace vz::test {
 namespace {
 
-class ShellFolderTest : public StoreTest {
- protected:
-  void SetUp() override {
-    StoreTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    ASSERT_EQ(win32::CreateVaporizerFolder(IID_IShellFolder, folder_.PutVoid()), S_OK);
-  }
-  void TearDown() override {
-    folder_.Reset();
-    OleUninitialize();
-    StoreTest::TearDown();
-  }
-  com::ComPtr<IShellFolder> folder_;
-};
+using ShellFolderTest = FolderWindowTest;
 
 TEST_F(ShellFolderTest, QueryInterfaceAnswersExactlyItsInterfaces) {
   const struct {
@@ -158,6 +145,8 @@ TEST_F(ShellFolderTest, DisplayNamesComeWholeFromEitherLayout) {
   } items[] = {
       {"D:\\Work\\report.doc", L"report.doc"},
       {longFolder + "long.txt", L"long.txt"},
+      {"D:\\Работа\\отчёт.txt", L"отчёт.txt"},
+      {"D:\\日本語\\ファイル 😀.txt", L"ファイル 😀.txt"},
   };
   const struct {
     SHGDNF flags;
