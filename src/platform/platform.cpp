@@ -45,6 +45,18 @@ std::vector<bool> FlushTogether(std::size_t n, const std::function<bool(std::siz
   return std::vector<bool>(ok.begin(), ok.end());
 }
 
+std::string DriveTypeName(DriveType t) {
+  switch (t) {
+    case DriveType::Fixed: return "fixed";
+    case DriveType::Removable: return "removable";
+    case DriveType::Remote: return "network";
+    case DriveType::CdRom: return "cdrom";
+    case DriveType::RamDisk: return "ramdisk";
+    case DriveType::NoRootDir: return "missing";
+    default: return "unknown";
+  }
+}
+
 bool Exists(const std::string& path) { return Plat().GetAttributes(path).has_value(); }
 bool FileExists(const std::string& path) {
   auto a = Plat().GetAttributes(path);

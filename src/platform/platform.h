@@ -34,6 +34,8 @@ enum Attribute : std::uint32_t {
 enum class DateStyle { LongDate, LongTime, ShortDate, ShortTime };
 
 enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+// "fixed", "removable", "network", "cdrom", "ramdisk", "missing" or "unknown".
+std::string DriveTypeName(DriveType t);
 
 struct DirEntry {
   std::string name;

@@ -20,26 +20,9 @@ if [ -z "$exe" ]; then
     [ -x "$b" ] && { exe=$b; break; }
   done
 fi
-passed=0 failed=0 skipped=0
-
-result() {  # name, ok|fail|skip, detail
-  echo "[ RUN      ] FlushCheck.$1"
-  case "$2" in
-    ok) echo "[       OK ] FlushCheck.$1"; passed=$((passed + 1)) ;;
-    skip) echo "flush_check: skipped: $3"; echo "[  SKIPPED ] FlushCheck.$1"; skipped=$((skipped + 1)) ;;
-    *) echo "flush_check: $1: $3"; echo "[  FAILED  ] FlushCheck.$1"; failed=$((failed + 1)) ;;
-  esac
-}
-
-finish() {
-  echo "[==========] $((passed + failed + skipped)) tests ran."
-  [ "$passed" -gt 0 ] && echo "[  PASSED  ] $passed tests."
-  [ "$skipped" -gt 0 ] && echo "[  SKIPPED ] $skipped tests."
-  [ "$failed" -gt 0 ] && echo "[  FAILED  ] $failed tests."
-  echo "flush_check: $passed passed, $failed failed, $skipped skipped"
-  [ "$failed" -eq 0 ]
-  exit
-}
+source "$root/tests/support/check.sh"
+check_prefix=FlushCheck. check_tag=flush_check
+result() { echo "[ RUN      ] FlushCheck.$1"; check_result "$@"; }
 
 why=""
 if [ "$(id -u)" -ne 0 ]; then why="needs root to mount a loop device"
@@ -49,7 +32,7 @@ elif [ -z "$exe" ] || [ ! -x "$exe" ]; then why="the companion program is not bu
 fi
 if [ -n "$why" ]; then
   result Ext4 skip "$why"
-  finish
+  check_summary
 fi
 
 work=$(mktemp -d /tmp/vz-flush-XXXXXX)
@@ -86,7 +69,7 @@ vz() {
 
 # Controls: the search finds what a plain delete and an unflushed overwrite
 # leave behind.
-mount_fresh || { result Ext4 fail "cannot make and mount an ext4 image"; finish; }
+mount_fresh || { result Ext4 fail "cannot make and mount an ext4 image"; check_summary; }
 m1=$(new_marker) m2=$(new_marker)
 fill "$mnt/plain.txt" "$m1" 300000
 fill "$mnt/unflushed.txt" "$m2" 300000
@@ -175,4 +158,4 @@ check_vaporized OnePassOfZerosLeavesNoMarker --passes 1
 check_vaporized ThreePassesOfOnesLeaveNoMarker --passes 3 --fill 0xFF
 check_many AThousandSmallFilesLeaveNoMarker --passes 1
 check_many AThousandSmallFilesWithTwoPassesLeaveNoMarker --passes 2 --fill 0xFF
-finish
+check_summary
