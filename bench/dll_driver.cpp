@@ -1,11 +1,14 @@
 // Drives Vaporizer.dll the way an outside program does: loads it, sends
-// paths through the exported ExtPreparateData and empties every store
-// through the exported ShredAllItems, answering the caution question Yes
-// the way a user would click it. Used by the forensic check under Wine.
+// paths through the exported ExtPreparateData (or ExtPreparateDataW) and
+// empties every store through the exported ShredAllItems, answering the
+// caution question Yes the way a user would click it. Used by the forensic
+// check under Wine.
 //   dll_driver send PATH...        (exit 0 when the DLL took the list)
+//   dll_driver sendw PATH...       (the same, the paths in UTF-16)
 //   dll_driver shredall PASSES     (one pass or more, delete after, fill 0)
 #ifdef _WIN32
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +20,7 @@
 namespace {
 
 using ExtPreparateDataFn = unsigned char(WINAPI*)(const char*, int, unsigned char);
+using ExtPreparateDataWFn = unsigned char(WINAPI*)(const wchar_t*, int, unsigned char);
 using ShredAllItemsFn = int(WINAPI*)(const vz::ShredOptions*);
 
 HWND g_box = nullptr;
@@ -72,6 +76,22 @@ int main(int argc, char** argv) {
     buffer += '\0';
     unsigned char r = send(buffer.data(), argc - 2, 0);
     std::printf("ExtPreparateData returned %u\n", r);
+    rc = r == 1 ? 0 : 1;
+  } else if (command == "sendw") {
+    auto send = reinterpret_cast<ExtPreparateDataWFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ExtPreparateDataW")));
+    if (!send) {
+      std::fprintf(stderr, "dll_driver: ExtPreparateDataW is not exported\n");
+      return 1;
+    }
+    // The arguments as the system has them, whatever the code page.
+    int wargc = 0;
+    LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
+    std::wstring buffer;
+    for (int i = 2; wargv && i < wargc; ++i) buffer += std::wstring(wargv[i]) + L'\0';
+    buffer += L'\0';
+    if (wargv) LocalFree(wargv);
+    unsigned char r = send(buffer.data(), wargc - 2, 0);
+    std::printf("ExtPreparateDataW returned %u\n", r);
     rc = r == 1 ? 0 : 1;
   } else if (command == "shredall" && argc == 3) {
     auto shred = reinterpret_cast<ShredAllItemsFn>(reinterpret_cast<void*>(GetProcAddress(dll, "ShredAllItems")));

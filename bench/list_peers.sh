@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Listing N stored items ('vaporizer list --json') side by side with
-# trash-list over N trashed files (trash-cli).
+# trash-list over N trashed files (trash-cli), and 2N stored items for the
+# growth, which must stay about linear (at most 2.2 times N's time).
 #   bench/list_peers.sh [--files N] [--runs R]      (defaults 10000, 5)
 set -euo pipefail
 source "$(dirname "$0")/timing.sh"
@@ -29,16 +30,29 @@ listed=$("$vaporizer" list --json | python3 -c 'import json,sys; print(len(json.
 trashed=$(trash-list | wc -l)
 [ "$listed" -eq "$n" ] && [ "$trashed" -eq "$n" ] || { echo "bench: listed $listed stored and $trashed trashed items, not $n" >&2; exit 1; }
 
-declare -a t_vz t_trash
+# The same again, doubled, on a drive of its own.
+mkdir -p "$scratch/vol2"
+make_files "$scratch/vol2/a" $((2 * n)) 200
+list_files "$scratch/vol2/a" $((2 * n))
+VAPORIZER_VOLUMES="C=$scratch/vol2" "$vaporizer" send --yes "${files[@]}" >/dev/null
+listed=$(VAPORIZER_VOLUMES="C=$scratch/vol2" "$vaporizer" list --json | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
+[ "$listed" -eq $((2 * n)) ] || { echo "bench: listed $listed stored items, not $((2 * n))" >&2; exit 1; }
+
+declare -a t_vz t_trash t_vz2
+list2() { VAPORIZER_VOLUMES="C=$scratch/vol2" "$vaporizer" list --json; }
 for ((r = 0; r < runs; r++)); do
-  if ((r % 2)); then
-    timed t_trash trash-list; timed t_vz "$vaporizer" list --json
-  else
-    timed t_vz "$vaporizer" list --json; timed t_trash trash-list
-  fi
+  case $((r % 3)) in
+    0) timed t_vz "$vaporizer" list --json; timed t_trash trash-list; timed t_vz2 list2 ;;
+    1) timed t_trash trash-list; timed t_vz2 list2; timed t_vz "$vaporizer" list --json ;;
+    2) timed t_vz2 list2; timed t_vz "$vaporizer" list --json; timed t_trash trash-list ;;
+  esac
 done
 ref=$(median "${t_vz[@]}")
 echo "listing $n items; median of $runs rounds"
 table_head "x vaporizer"
 row "vaporizer list --json" "$ref" "${t_vz[@]}"
 row "trash-list" "$ref" "${t_trash[@]}"
+row "vaporizer list --json ($((2 * n)) items)" "$ref" "${t_vz2[@]}"
+growth=$(awk -v a="$(median "${t_vz2[@]}")" -v b="$ref" 'BEGIN { printf "%.2f", a / b }')
+echo "growth $n -> $((2 * n)) items: ${growth}x (linear is 2.00x, limit 2.20x)"
+awk -v g="$growth" 'BEGIN { exit !(g <= 2.2) }'

@@ -20,10 +20,6 @@
 #include "platform/win32/com.h"
 #include "store/store.h"
 
-namespace vz::win32 {
-HINSTANCE ModuleInstance() { return GetModuleHandleA(nullptr); }
-}  // namespace vz::win32
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

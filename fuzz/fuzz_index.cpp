@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& l : lines) {
     FUZZ_CHECK(l.find_first_of("\r\n") == std::string::npos);
     chars += l.size();
-    if (!Trim(l).empty()) nonBlank.push_back(l);
+    if (!Trim(IndexLineText(l)).empty()) nonBlank.push_back(l);
   }
   FUZZ_CHECK(chars <= text.size());
   // Every line that carries anything is in exactly one record, in order;
@@ -47,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (r.Sound()) {
       FUZZ_CHECK(StoreItemProblem(r.storedPath, 'D').empty());
       FUZZ_CHECK(IsPlainFullPath(r.originalPath) && !IsStoreOrInside(r.originalPath));
+      // Written again, it reads back as the same record.
+      auto again = ParseIndex('D', FormatRecord(r.originalPath, r.storedPath));
+      FUZZ_CHECK(again.size() == 1 && again[0].Sound() && again[0].originalPath == r.originalPath &&
+                 again[0].storedPath == r.storedPath);
     }
   }
   FUZZ_CHECK(regathered == nonBlank);
@@ -66,14 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       mem.AddFile(stored, "content");
   }
 
-  // The listing: live sound records only, each stored path once, every
-  // field ended.
+  // The listing: live sound records only, each stored path once, no
+  // field with a NUL inside.
   ShredEnumeration items;
   FUZZ_CHECK(items.Count() <= records.size());
   std::set<std::string> seen;
   while (auto id = items.Next(PortableTypeInfo)) {
-    for (const char* f : {id->originalPath, id->storedPath, id->displayName, id->typeName})
-      FUZZ_CHECK(std::memchr(f, '\0', 260) != nullptr);
+    for (const std::string* f : {&id->originalPath, &id->storedPath, &id->displayName, &id->typeName})
+      FUZZ_CHECK(f->find('\0') == std::string::npos);
     std::string stored = GetField(id->storedPath);
     FUZZ_CHECK(Exists(stored));
     FUZZ_CHECK(StoreItemProblem(stored, 'D').empty());

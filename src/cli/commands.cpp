@@ -98,12 +98,7 @@ int PrintReport(const Report& report, const Originals* originals = nullptr) {
   return report.AllDone() ? kExitDone : kExitItems;
 }
 
-std::vector<ShredItemId> AllItems() {
-  std::vector<ShredItemId> items;
-  ShredEnumeration e;
-  while (auto item = e.Next(PortableTypeInfo)) items.push_back(*item);
-  return items;
-}
+std::vector<StoredItem> AllItems() { return ListStoredItems(PortableTypeInfo); }
 
 struct Damaged {
   char drive;
@@ -124,16 +119,15 @@ class Catalog {
  public:
   Catalog() : items_(AllItems()) {
     for (std::size_t i = 0; i < items_.size(); ++i) {
-      std::string stored = GetField(items_[i].storedPath);
-      byName_[ToUpper(FileNamePart(stored))].push_back(i);
-      byStored_[ToUpper(stored)].push_back(i);
-      byOriginal_[ToUpper(GetField(items_[i].originalPath))].push_back(i);
+      byName_[ToUpper(FileNamePart(items_[i].storedPath))].push_back(i);
+      byStored_[ToUpper(items_[i].storedPath)].push_back(i);
+      byOriginal_[ToUpper(items_[i].originalPath)].push_back(i);
     }
   }
 
   // False for a usage error; items not found or not told apart go into
   // `problems` and the others into `out`.
-  bool Resolve(const ItemArgs& a, std::vector<ShredItemId>& out, Report& problems) const {
+  bool Resolve(const ItemArgs& a, std::vector<StoredItem>& out, Report& problems) const {
     std::vector<std::string> keys;
     if (a.stored) {
       for (const auto& arg : a.args) {
@@ -163,7 +157,7 @@ class Catalog {
                                           "list'; to name an item by its stored name, use --stored)");
       } else if (hits->size() > 1) {
         std::string names;
-        for (std::size_t i : *hits) names += " " + FileNamePart(GetField(items_[i].storedPath));
+        for (std::size_t i : *hits) names += " " + FileNamePart(items_[i].storedPath);
         problems.Failed(label, std::to_string(hits->size()) +
                                    " stored items came from there; name one with --stored:" + names);
       } else {
@@ -179,7 +173,7 @@ class Catalog {
     auto it = index.find(ToUpper(key));
     return it == index.end() ? nullptr : &it->second;
   }
-  std::vector<ShredItemId> items_;
+  std::vector<StoredItem> items_;
   Index byName_, byStored_, byOriginal_;
 };
 
@@ -233,21 +227,20 @@ int Send(const std::vector<std::string>& paths, bool yes) {
 }
 
 int List(bool json_) {
-  std::vector<ShredItemId> items = AllItems();
+  std::vector<StoredItem> items = AllItems();
   std::vector<Damaged> damaged = DamagedRecords();
   const int status = damaged.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
     for (const auto& it : items) {
-      std::string stored = GetField(it.storedPath);
-      std::int64_t size = GetItemSize(stored);
-      std::string sent = SentDate(stored, true);
+      std::int64_t size = GetItemSize(it.storedPath);
+      std::string sent = SentDate(it.storedPath, true);
       json j = json::object();
-      PutName(j, "name", GetField(it.displayName));
-      PutName(j, "original", HostForm(GetField(it.originalPath)));
-      PutName(j, "stored", HostForm(stored));
+      PutName(j, "name", it.displayName);
+      PutName(j, "original", HostForm(it.originalPath));
+      PutName(j, "stored", HostForm(it.storedPath));
       j["sent"] = sent.empty() ? json(nullptr) : json(sent);
-      PutName(j, "type", GetField(it.typeName));
+      PutName(j, "type", it.typeName);
       j["size"] = size < 0 ? json(nullptr) : json(size);
       arr.push_back(j);
     }
@@ -271,12 +264,10 @@ int List(bool json_) {
     std::cout << Pad("STORED", 10) << Pad("NAME", 24) << Pad("DATE SENT", 18) << Pad("TYPE", 20) << Pad("SIZE", 12)
               << "ORIGINAL LOCATION\n";
   for (const auto& it : items) {
-    std::string stored = GetField(it.storedPath);
-    std::int64_t size = GetItemSize(stored);
-    std::cout << Pad(Printable(FileNamePart(stored)), 10) << Pad(Printable(GetField(it.displayName)), 24)
-              << Pad(SentDate(stored, false), 18) << Pad(Printable(GetField(it.typeName)), 20)
-              << Pad(size < 0 ? "-" : std::to_string(size), 12) << Shown(FolderPart(GetField(it.originalPath)))
-              << "\n";
+    std::int64_t size = GetItemSize(it.storedPath);
+    std::cout << Pad(Printable(FileNamePart(it.storedPath)), 10) << Pad(Printable(it.displayName), 24)
+              << Pad(SentDate(it.storedPath, false), 18) << Pad(Printable(it.typeName), 20)
+              << Pad(size < 0 ? "-" : std::to_string(size), 12) << Shown(FolderPart(it.originalPath)) << "\n";
   }
   for (const auto& d : damaged) {
     std::cout << "damaged record at line " << d.record.firstLine << " of " << Shown(IndexPathOf(d.drive)) << ": "
@@ -288,11 +279,11 @@ int List(bool json_) {
 
 int Restore(const ItemArgs& items, bool yes, bool replace) {
   Catalog catalog;
-  std::vector<ShredItemId> ids;
+  std::vector<StoredItem> chosen;
   Report report;
-  if (!catalog.Resolve(items, ids, report) || !CanAsk(yes)) return kExitUsage;
+  if (!catalog.Resolve(items, chosen, report) || !CanAsk(yes)) return kExitUsage;
   std::vector<RestoreEntry> entries;
-  for (const auto& id : ids) entries.push_back(MakeRestoreEntry(id));
+  for (const auto& c : chosen) entries.push_back({c.originalPath, c.storedPath, c.iconIndex});
   TerminalUi ui(yes, replace);
   ScopedUi scope(ui);
   report.Append(RestoreItems(entries));
@@ -304,14 +295,14 @@ int Restore(const ItemArgs& items, bool yes, bool replace) {
 
 int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes) {
   Catalog catalog;
-  std::vector<ShredItemId> ids;
+  std::vector<StoredItem> chosen;
   Report report;
-  if (!catalog.Resolve(items, ids, report) || !CanAsk(yes)) return kExitUsage;
+  if (!catalog.Resolve(items, chosen, report) || !CanAsk(yes)) return kExitUsage;
   std::vector<ShredItemRecord> records;
   Originals originals;
-  for (const auto& id : ids) {
-    records.push_back({Trim(GetField(id.originalPath)), Trim(GetField(id.storedPath))});
-    originals.Add(records.back().storedPath, GetField(id.originalPath));
+  for (const auto& c : chosen) {
+    records.push_back({c.originalPath, c.storedPath});
+    originals.Add(c.storedPath, c.originalPath);
   }
   ShredOptions options{};
   bool hasOptions = MakeOptions(flags, options);
@@ -324,7 +315,7 @@ int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes) {
 int Empty(const ShredFlags& flags, bool yes) {
   if (!CanAsk(yes)) return kExitUsage;
   Originals originals;
-  for (const auto& id : AllItems()) originals.Add(GetField(id.storedPath), GetField(id.originalPath));
+  for (const auto& it : AllItems()) originals.Add(it.storedPath, it.originalPath);
   ShredOptions options{};
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
@@ -382,9 +373,16 @@ int Settings(const SettingsFlags& flags) {
 
 int Properties(const ItemArgs& items, bool json_) {
   Catalog catalog;
-  std::vector<ShredItemId> ids;
+  std::vector<StoredItem> chosen;
   Report problems;
-  if (!catalog.Resolve(items, ids, problems)) return kExitUsage;
+  if (!catalog.Resolve(items, chosen, problems)) return kExitUsage;
+  std::vector<ShredItemId> ids;
+  for (const auto& c : chosen) {
+    if (auto id = ToShredItemId(c))
+      ids.push_back(*id);
+    else
+      problems.Failed(c.originalPath, "its path is too long for the properties, which show 259 characters at most");
+  }
   int status = PrintReport(problems);
   if (ids.empty()) return kExitItems;
   PropertiesModel m = BuildPropertiesModel(ids);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 #include "store/clsids.h"
 
@@ -19,11 +20,11 @@ void CallUpdateIcon() {
 
 void ConnectDesktop() {
   // The extension that Explorer uses is the registered one.
-  std::string key = std::string("CLSID\\") + kClsidVaporizerFolderText + "\\InprocServer32";
-  char path[MAX_PATH + 1] = {};
-  LONG size = sizeof path - 1;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), path, &size) != ERROR_SUCCESS || !path[0]) return;
-  HMODULE dll = LoadLibraryA(path);
+  std::wstring key = win32::Widen(std::string("CLSID\\") + kClsidVaporizerFolderText + "\\InprocServer32");
+  wchar_t path[MAX_PATH + 1] = {};
+  LONG size = sizeof path - sizeof path[0];
+  if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), path, &size) != ERROR_SUCCESS || !path[0]) return;
+  HMODULE dll = LoadLibraryW(path);
   if (!dll) return;
   g_updateIcon = reinterpret_cast<UpdateIconFn>(reinterpret_cast<void*>(GetProcAddress(dll, "UpdateIcon")));
   if (g_updateIcon) win32::SetUpdateIconHook(CallUpdateIcon);

@@ -3,10 +3,13 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/desktop.h"
 #include "cli/register.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/wide.h"
+#else
 #include "platform/posix/volumes.h"
 #endif
 
@@ -56,7 +59,7 @@ void AddItems(CLI::App* app, vz::cli::ItemArgs& items) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App app{
       "vaporizer - the Vaporizer secure-deletion bin from the command line.\n\n"
       "Items sent to the Vaporizer move into a hidden store on their own drive and are recorded in\n"
@@ -168,3 +171,18 @@ int main(int argc, char** argv) {
   std::cout << app.help();
   return 0;
 }
+
+#ifdef _WIN32
+// The arguments as the system has them, in UTF-16, and in UTF-8 from here on.
+extern "C" int wmain(int argc, wchar_t** wargv) {
+  vz::cli::UseUnicodeOutput();
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(vz::win32::Narrow(wargv[i]));
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return Run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return Run(argc, argv); }
+#endif

@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/wide.h"
 #else
 #include <unistd.h>
 
@@ -25,23 +27,21 @@ std::optional<std::string> ToSystem(const std::string& arg, std::string* why) {
   }
   // Relative to the current folder, as every command line takes it; the
   // intake then resolves the full path once more, by the same rules.
-  DWORD n = GetFullPathNameA(arg.c_str(), 0, nullptr, nullptr);
-  std::string full(n, '\0');
-  if (n > 0) n = GetFullPathNameA(arg.c_str(), n, &full[0], nullptr);
+  std::wstring w = win32::Widen(arg);
+  DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+  std::wstring full(n, L'\0');
+  if (n > 0) n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
   if (n == 0 || n >= full.size()) {
     *why = "not a valid path";
     return std::nullopt;
   }
   full.resize(n);
-  if (!HasDrivePrefix(full)) {
+  std::string sys = win32::Narrow(full);
+  if (!HasDrivePrefix(sys)) {
     *why = "not a path on a drive letter (the Vaporizer keeps its stores on lettered drives)";
     return std::nullopt;
   }
-  if (full.size() >= kMaxPath) {
-    *why = "the path is too long (the Vaporizer records at most 259 characters)";
-    return std::nullopt;
-  }
-  return full;
+  return sys;
 }
 
 std::string HostForm(const std::string& systemPath) { return systemPath; }
@@ -65,11 +65,6 @@ std::optional<std::string> ToSystem(const std::string& arg, std::string* why) {
   auto host = posix::ResolveHostPath(abs, why);
   if (!host) return std::nullopt;
   auto sys = posix::ToSystemPath(*host, why);
-  if (!sys) return std::nullopt;
-  if (sys->size() >= kMaxPath) {
-    *why = "the path is too long (the Vaporizer records at most 259 characters)";
-    return std::nullopt;
-  }
   return sys;
 }
 
@@ -82,26 +77,6 @@ std::string HostForm(const std::string& systemPath) {
 
 namespace {
 
-// The length of the valid UTF-8 sequence at `i`; 0 when none starts there.
-std::size_t Utf8Length(const std::string& text, std::size_t i) {
-  auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char c = at(i);
-  std::size_t n;  // bytes that follow the first
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) n = 1;
-  else if (c >= 0xE0 && c <= 0xEF) n = 2;
-  else if (c >= 0xF0 && c <= 0xF4) n = 3;
-  else return 0;
-  if (text.size() - i - 1 < n) return 0;
-  for (std::size_t k = 1; k <= n; ++k)
-    if ((at(i + k) & 0xC0) != 0x80) return 0;
-  unsigned char c1 = at(i + 1);
-  // Overlong forms, surrogates and values past U+10FFFF.
-  if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F))
-    return 0;
-  return n + 1;
-}
-
 std::string Escaped(unsigned char c) {
   char buf[5];
   std::snprintf(buf, sizeof buf, "\\x%02X", c);
@@ -110,20 +85,10 @@ std::string Escaped(unsigned char c) {
 
 }  // namespace
 
-bool IsUtf8(const std::string& text) {
-  for (std::size_t i = 0, n; i < text.size(); i += n)
-    if ((n = Utf8Length(text, i)) == 0) return false;
-  return true;
-}
-
 std::string Printable(const std::string& text) {
   std::string out;
-#ifdef _WIN32
-  // Text in the system code page: only control characters are escaped.
-  for (char c : text) out += IsControlChar(c) ? Escaped(static_cast<unsigned char>(c)) : std::string(1, c);
-#else
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t n = Utf8Length(text, i);
+    std::size_t n = Utf8SequenceLength(text, i);
     // C1 controls (U+0080 to U+009F) act on terminals like C0 ones.
     bool control = n == 1 ? IsControlChar(text[i])
                           : n == 2 && static_cast<unsigned char>(text[i]) == 0xC2 &&
@@ -136,7 +101,6 @@ std::string Printable(const std::string& text) {
       i += n;
     }
   }
-#endif
   return out;
 }
 

@@ -19,8 +19,6 @@ std::string HostForm(const std::string& systemPath);
 std::string Shown(const std::string& systemPath);
 // Any text fit for a terminal, the same way.
 std::string Printable(const std::string& text);
-// True when the bytes are UTF-8 text.
-bool IsUtf8(const std::string& text);
 // Every byte but letters, digits, "-._~/" as %XX, as in the Path line of a
 // FreeDesktop trash info file.
 std::string PercentEncoded(const std::string& bytes);

@@ -10,6 +10,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/win32/wide.h"
 #include "store/clsids.h"
 #include "store/store.h"
 
@@ -26,24 +27,25 @@ std::string HexCode(unsigned long code) {
 
 // Vaporizer.dll beside this program.
 std::string DllBesideProgram() {
-  char path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};  // never a bare name, which the current folder would supply
-  std::string s(path, n);
+  std::wstring path(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  if (n == 0 || n >= path.size()) return {};  // never a bare name, which the current folder would supply
+  std::string s = win32::Narrow(path.substr(0, n));
   return s.substr(0, s.find_last_of('\\') + 1) + "Vaporizer.dll";
 }
 
 // Loads the module by its full path (never through the search path) and
 // calls one of its two registration exports, as regsvr32 does.
 int CallServerExport(const std::string& given, const char* name, const char* done, const char* why) {
-  char full[MAX_PATH] = {};
-  DWORD n = given.empty() ? 0 : GetFullPathNameA(given.c_str(), MAX_PATH, full, nullptr);
-  DWORD attributes = n && n < MAX_PATH ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
+  wchar_t wide[MAX_PATH] = {};
+  DWORD n = given.empty() ? 0 : GetFullPathNameW(win32::Widen(given).c_str(), MAX_PATH, wide, nullptr);
+  DWORD attributes = n && n < MAX_PATH ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     std::cerr << "vaporizer: " << (given.empty() ? "Vaporizer.dll beside the program" : given) << ": no such file\n";
     return 1;
   }
-  HMODULE module = LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const std::string full = win32::Narrow(wide);
+  HMODULE module = LoadLibraryExW(wide, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) {
     std::cerr << "vaporizer: " << full << ": cannot be loaded (error " << GetLastError()
               << "; a 32-bit module needs the 32-bit program and a 64-bit one the 64-bit program)\n";
@@ -140,11 +142,11 @@ int CleanUp() {
     }
   }
   RemoveEmptyChain(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", "Software");
-  char sendTo[MAX_PATH] = {};
-  if (SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
-    std::string link = std::string(sendTo) + "\\Vaporizer.lnk";
-    DWORD attributes = GetFileAttributesA(link.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(link.c_str());
+  wchar_t sendTo[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
+    std::wstring link = std::wstring(sendTo) + L"\\Vaporizer.lnk";
+    DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(link.c_str());
   }
   for (char d : GetFixedDrives()) RemoveStoreIfEmpty(d);
   return 0;

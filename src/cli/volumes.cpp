@@ -23,18 +23,6 @@ using json = nlohmann::ordered_json;
 
 const char* AnswerName(Answer a) { return a == Answer::Yes ? "yes" : a == Answer::No ? "no" : "unknown"; }
 
-std::string TypeName(DriveType t) {
-  switch (t) {
-    case DriveType::Fixed: return "fixed";
-    case DriveType::Removable: return "removable";
-    case DriveType::Remote: return "network";
-    case DriveType::CdRom: return "cdrom";
-    case DriveType::RamDisk: return "ramdisk";
-    case DriveType::NoRootDir: return "missing";
-    default: return "unknown";
-  }
-}
-
 std::string StoreText(char letter, const std::string& fixed) {
   if (fixed.find(letter) == std::string::npos) return "no store: items sent from here are vaporized at once";
   if (!IsDirectory(StoreDirOf(letter))) return "store not created yet";
@@ -106,7 +94,7 @@ int Volumes(bool asJson) {
     if (!(mask & (1u << i))) continue;
     char letter = static_cast<char>('A' + i);
     std::string root = std::string(1, letter) + ":\\";
-    std::string type = TypeName(Plat().DriveTypeOf(letter)), store = StoreText(letter, fixed);
+    std::string type = DriveTypeName(Plat().DriveTypeOf(letter)), store = StoreText(letter, fixed);
     MediumFacts medium = Plat().MediumOf(root);
     Verdict verdict = JudgeMedium(medium);
     if (asJson) {

@@ -2,6 +2,42 @@
 
 namespace vz {
 
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+  auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char c = at(i);
+  std::size_t n;  // bytes that follow the first
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) n = 1;
+  else if (c >= 0xE0 && c <= 0xEF) n = 2;
+  else if (c >= 0xF0 && c <= 0xF4) n = 3;
+  else return 0;
+  if (text.size() - i - 1 < n) return 0;
+  for (std::size_t k = 1; k <= n; ++k)
+    if ((at(i + k) & 0xC0) != 0x80) return 0;
+  unsigned char c1 = at(i + 1);
+  if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F))
+    return 0;
+  return n + 1;
+}
+
+bool IsUtf8(std::string_view text) {
+  for (std::size_t i = 0, n; i < text.size(); i += n)
+    if ((n = Utf8SequenceLength(text, i)) == 0) return false;
+  return true;
+}
+
+std::size_t SystemLength(std::string_view text) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < text.size(); ++units) {
+    // A lone surrogate, as the platform carries it, is one unit of three bytes.
+    std::size_t n = Utf8SequenceLength(text, i);
+    if (n == 0 && static_cast<unsigned char>(text[i]) == 0xED && text.size() - i >= 3) n = 3;
+    if (n == 4) ++units;
+    i += n ? n : 1;
+  }
+  return units;
+}
+
 std::string Trim(std::string_view s) {
   std::size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;

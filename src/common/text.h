@@ -1,5 +1,5 @@
-// Small text helpers shared by the core: single-byte strings in the system
-// code page, paths in the system's form (C:\Work\a.txt).
+// Small text helpers shared by the core: UTF-8 text (on POSIX the bytes a
+// name has), paths in the system's form (C:\Work\a.txt).
 #pragma once
 
 #include <cstddef>
@@ -12,12 +12,23 @@ namespace vz {
 
 // Every path field the system copies into holds 260 characters with its NUL.
 constexpr std::size_t kMaxPath = 260;
+// A path in the long form (\\?\ before it) holds 32767 with its NUL.
+constexpr std::size_t kMaxLongPath = 32767;
+
+// The length of the UTF-8 sequence that starts at `i`: 1 to 4, or 0 when
+// none does (overlong forms, surrogates and values past U+10FFFF are none).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
+// True when the bytes are UTF-8 text.
+bool IsUtf8(std::string_view text);
+// The length as Windows counts characters (UTF-16 units): 2 for a
+// character past U+FFFF, 1 for any other and for each byte that is no text.
+std::size_t SystemLength(std::string_view text);
 
 // Trims leading and trailing blanks and control characters (everything up to
 // and including the blank), as every reader of an index line does.
 std::string Trim(std::string_view s);
 
-// Upper case of single-byte text; letters beyond ASCII are left alone so the
+// Upper case of ASCII letters; every other byte is left alone so the
 // result never depends on the process locale.
 std::string ToUpper(std::string_view s);
 char ToUpperChar(char c);

@@ -5,9 +5,9 @@ namespace vz::win32 {
 const ClipboardFormats& Formats() {
   // Registering a name again gives the same id, so two threads that meet
   // here first both get the right ones.
-  static const ClipboardFormats formats{RegisterClipboardFormatA("FileName"),
-                                        RegisterClipboardFormatA("FileNameMapW"),
-                                        RegisterClipboardFormatA("FileNameMap")};
+  static const ClipboardFormats formats{RegisterClipboardFormatW(L"FileName"),
+                                        RegisterClipboardFormatW(L"FileNameMapW"),
+                                        RegisterClipboardFormatW(L"FileNameMap")};
   return formats;
 }
 

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <numeric>
+#include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -99,6 +102,7 @@ struct Claimed {
   std::string given, claimed, original;
   bool touched = false;  // something beneath it was opened for writing or removed
   bool gone = false;     // the item itself was removed
+  bool kept = false;     // the item itself was overwritten completely and left in place, as asked
 };
 
 class Batch {
@@ -118,37 +122,130 @@ class Batch {
     Deduplicate();
     IndexFolders();
     const bool lookUp = display_ && s_.showProgress;
-    std::vector<std::string> shown = lookUp ? DisplayTexts(files_) : std::vector<std::string>{};
+    if (lookUp) shown_ = DisplayTexts(files_);
     // A claimed item's record is gone; its original path came with the
     // claim, and what has none is shown under the name it was given by.
     for (std::size_t i = 0; lookUp && i < files_.size(); ++i)
       if (Claimed* c = ClaimOf(files_[i]))
-        shown[i] = EqualsNoCase(c->claimed, files_[i]) && !c->original.empty() ? ToUpper(c->original)
+        shown_[i] = EqualsNoCase(c->claimed, files_[i]) && !c->original.empty() ? ToUpper(c->original)
                                                                                : Label(files_[i]);
 
     if (s_.showProgress) {
       Ui().ProgressBegin(files_.size(), s_.passes);
       Ui().ProcessMessages();
     }
+    // Files are overwritten in groups: pass k of every file of the group,
+    // then one flush of them all, then pass k + 1. The group is bounded so
+    // that open handles stay few and a large file does not wait for many
+    // small ones, or they for it.
+    std::vector<Overwrite> group;
+    std::int64_t groupBytes = 0;
     for (std::size_t i = 0; i < files_.size(); ++i) {
-      const std::string& path = files_[i];
-      if (s_.showProgress) Ui().ProgressFile(i, lookUp ? shown[i] : path);
+      std::optional<Overwrite> o;
       bool gone = false;
-      try {
-        gone = VaporizeFile(path);
-      } catch (const std::exception& e) {
-        report_.Failed(Label(path), std::string("stopped by an error: ") + e.what());
+      const std::string stopped = Guarded([&] { o = Begin(i, gone); });
+      if (!stopped.empty()) report_.Failed(Label(files_[i]), stopped);
+      if (!o) {
+        if (s_.showProgress) Ui().ProgressFile(i, Shown(i));
+        Finished(i, gone);
+        continue;
       }
-      if (!gone) BlockParents(path);
-      if (s_.showProgress) Ui().ProgressFilesDone(i + 1);
-      Ui().ProcessMessages();
+      if (!group.empty() && (group.size() >= kFlushGroupFiles || groupBytes + o->size > kFlushGroupBytes)) {
+        RunGroup(group);
+        groupBytes = 0;
+      }
+      groupBytes += o->size;
+      group.push_back(std::move(*o));
     }
+    RunGroup(group);
     RemoveFolders();
     if (s_.showProgress) Ui().ProgressEnd();
     return report_;
   }
 
  private:
+  // A file on its way through its passes. It stays open, without sharing,
+  // from its first pass to its last flush.
+  struct Overwrite {
+    std::size_t index = 0;  // in files_
+    std::int64_t size = 0;
+    std::uint32_t attributes = 0;
+    bool remove = false;
+    std::string warning;
+    std::unique_ptr<File> file;
+    std::string failure;  // why it is left in place; empty while all goes well
+  };
+
+  // Runs a step; the text of an error that stopped it, or empty.
+  template <class Step>
+  static std::string Guarded(Step step) {
+    try {
+      step();
+      return {};
+    } catch (const std::exception& e) {
+      return std::string("stopped by an error: ") + e.what();
+    }
+  }
+
+  const std::string& Shown(std::size_t i) const { return shown_.empty() ? files_[i] : shown_[i]; }
+
+  void Finished(std::size_t i, bool gone) {
+    if (!gone) BlockParents(files_[i]);
+    if (s_.showProgress) Ui().ProgressFilesDone(++filesDone_);
+    Ui().ProcessMessages();
+  }
+
+  void FailPass(Overwrite& o, int pass, const std::string& why) {
+    o.file.reset();
+    o.failure = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) + " failed (" + why +
+                "); the file was left in place";
+  }
+
+  // Every pass of every file reaches the device before the next pass over
+  // that file starts and before any file of the group is cut or deleted:
+  // what was written but never flushed may still lie on the disk in full.
+  void RunGroup(std::vector<Overwrite>& group) {
+    for (int pass = 1; pass <= s_.passes; ++pass) {
+      std::vector<Overwrite*> written;
+      std::vector<File*> toFlush;
+      std::int64_t bytes = 0;
+      for (auto& o : group) {
+        if (!o.failure.empty()) continue;
+        const std::string& path = files_[o.index];
+        if (s_.showProgress) Ui().ProgressFile(o.index, Shown(o.index));
+        std::string stopped = Guarded([&] {
+          std::string why;
+          if (!o.file && !(o.file = overwriter_.Open(path, &why))) return FailPass(o, pass, why);
+          Touch(path);
+          PassResult r = overwriter_.Write(*o.file);
+          if (!r.ok) return FailPass(o, pass, r.error);
+          written.push_back(&o);
+          toFlush.push_back(o.file.get());
+          bytes += r.bytesWritten;
+        });
+        if (!stopped.empty()) FailPass(o, pass, stopped);
+        Ui().ProcessMessages();
+      }
+      std::vector<bool> flushed = Plat().FlushFiles(toFlush);
+      for (std::size_t k = 0; k < written.size(); ++k)
+        if (!flushed[k]) FailPass(*written[k], pass, kFlushFailed);
+      if (s_.showProgress) Ui().ProgressPass(pass, bytes);
+    }
+    for (auto& o : group) {
+      o.file.reset();  // closed before it is stamped, cut and deleted
+      bool gone = false;
+      if (o.failure.empty()) {
+        if (s_.showProgress && s_.passes == 0) Ui().ProgressFile(o.index, Shown(o.index));
+        o.failure = Guarded([&] { gone = Finish(o); });
+      } else {
+        if (o.attributes & kAttrReadOnly) Plat().SetAttributes(files_[o.index], o.attributes);
+      }
+      if (!o.failure.empty()) report_.Failed(Label(files_[o.index]), o.failure);
+      Finished(o.index, gone);
+    }
+    group.clear();
+  }
+
   void Split(std::vector<std::string>& list) {
     for (auto& entry : list) {
       if (IsRealFolder(AttributesOfItem(entry))) {
@@ -224,64 +321,71 @@ class Batch {
     }
   }
 
-  // True when nothing unvaporized is left under this name.
-  bool VaporizeFile(const std::string& path) {
+  // Everything a file needs before its passes. A file that needs none (a
+  // link, a name with other hard links, one that is missing) is handled
+  // here: *gone then says whether nothing unvaporized is left under its name.
+  std::optional<Overwrite> Begin(std::size_t i, bool& gone) {
+    const std::string& path = files_[i];
     auto entry = Plat().FindEntry(path);
     if (!entry) {
       if (Plat().GetAttributes(path)) {
         report_.Failed(Label(path), "its directory entry could not be read; it was left in place");
-        return false;
+        return std::nullopt;
       }
       report_.Skipped(Label(path), "not found");
-      return true;
+      gone = true;
+      return std::nullopt;
     }
     const bool beneath = BeneathFolder(path);
     const bool remove = s_.deleteAfter || beneath;
     if (entry->attributes & kAttrReparsePoint) {
       // Only the link goes; what it points at was never given.
+      gone = true;
       if (!remove) {
         report_.Skipped(Label(path), "a link: nothing to overwrite, and deleting was not asked for");
-        return true;
+        return std::nullopt;
       }
       Touch(path);
       if (Plat().RemoveLink(path)) {
         Removed(path);
         report_.Done(Label(path), "link removed; what it points at was left as it was");
-        return true;
+        return std::nullopt;
       }
       report_.Failed(Label(path), "the link could not be removed");
-      return false;
+      gone = false;
+      return std::nullopt;
     }
     if (entry->attributes & kAttrDirectory) {
       report_.Failed(Label(path), "a folder where a file was listed");
-      return false;
+      return std::nullopt;
     }
-    if (Plat().LinkCount(path) > 1) return RemoveHardLinkedName(path, entry->attributes, remove);
-
-    const std::string warning = warnings_.For(path, s_.passes);  // before the passes fill any holes
-    const std::uint32_t attrs = entry->attributes;
-    const bool readOnly = attrs & kAttrReadOnly;
-    if (readOnly) Plat().SetAttributes(path, attrs & ~kAttrReadOnly);
-
-    for (int pass = 1; pass <= s_.passes; ++pass) {
-      PassResult r = overwriter_.Pass(path);
-      if (r.opened) Touch(path);
-      if (!r.ok) {
-        if (readOnly) Plat().SetAttributes(path, attrs);
-        std::string why = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) +
-                          " failed (" + r.error + "); the file was left in place";
-        report_.Failed(Label(path), why);
-        return false;
-      }
-      if (s_.showProgress) Ui().ProgressPass(pass, r.bytesWritten);
+    if (Plat().LinkCount(path) > 1) {
+      gone = RemoveHardLinkedName(path, entry->attributes, remove);
+      return std::nullopt;
     }
 
-    if (!remove) {
-      if (s_.passes > 0)
+    Overwrite o;
+    o.index = i;
+    o.size = entry->size;
+    o.attributes = entry->attributes;
+    o.remove = remove;
+    o.warning = warnings_.For(path, s_.passes);  // before the passes fill any holes
+    if (o.attributes & kAttrReadOnly) Plat().SetAttributes(path, o.attributes & ~kAttrReadOnly);
+    return o;
+  }
+
+  // After the passes: stamped, cut and deleted, or left as asked. True when
+  // nothing unvaporized is left under its name.
+  bool Finish(Overwrite& o) {
+    const std::string& path = files_[o.index];
+    if (!o.remove) {
+      if (s_.passes > 0) {
+        if (Claimed* c = ClaimOf(path); c && EqualsNoCase(c->claimed, path)) c->kept = true;
         report_.Done(Label(path), "overwritten");
-      else
+      } else {
         report_.Skipped(Label(path), "no overwrite pass was asked for, and no deleting: left as it was");
-      report_.Warn(warning);
+      }
+      report_.Warn(o.warning);
       return true;
     }
     Touch(path);
@@ -296,7 +400,7 @@ class Batch {
     }
     Removed(path);
     report_.Done(Label(path), s_.passes > 0 ? "vaporized" : "deleted without an overwrite pass (0 passes)");
-    report_.Warn(warning);
+    report_.Warn(o.warning);
     return true;
   }
 
@@ -363,6 +467,8 @@ class Batch {
   OverwriteWarnings warnings_;
   Report report_;
   std::vector<std::string> files_, folders_;
+  std::vector<std::string> shown_;  // what the progress display shows for each file, when looked up
+  std::size_t filesDone_ = 0;
   std::vector<bool> blocked_;
   std::unordered_map<std::string, std::size_t> folderIndex_;
   std::unordered_map<std::string, std::string> labels_;  // as used here -> as the caller wrote it
@@ -408,31 +514,62 @@ std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::ve
 }
 
 // Puts back into the list what a batch left whole: a claimed item that
-// nothing was opened or removed in (a file in use, a failing device) gets
-// its record again, under its old name where that is still free. What was
-// partly destroyed stays out of the list.
+// nothing was opened or removed in (a file in use, a failing device), or a
+// file overwritten completely and kept as asked, gets its record again,
+// under its old name where that is still free. What was partly destroyed
+// stays out of the list.
 void GiveBackUntouched(const std::vector<Claimed>& claims, Report& report) {
-  for (const auto& c : claims) {
+  // Why each claim stays out of the list; empty for the ones that go back.
+  std::vector<std::string> out(claims.size());
+  std::map<char, std::vector<std::size_t>> byDrive;
+  for (std::size_t i = 0; i < claims.size(); ++i) {
+    const Claimed& c = claims[i];
     if (c.gone) continue;
-    const std::string outOfList =
-        "; what is left of it is " + c.claimed + ", out of the list, and goes with the next Vaporize all";
-    if (c.touched) {
-      report.Failed(c.given, "partly vaporized" + outOfList);
-      continue;
-    }
-    StoreGuard guard(c.claimed[0]);
-    std::string back = c.given, why = guard.Why();
+    if (c.touched && !c.kept) out[i] = "partly vaporized";
+    else byDrive[ToUpperChar(c.claimed[0])].push_back(i);
+  }
+  // One lock, one reading and one extension of each index for all of them:
+  // a batch that gives back thousands of items stays linear.
+  for (const auto& [drive, which] : byDrive) {
+    StoreGuard guard(drive);
+    std::string why = guard.Why();
+    std::vector<std::string> back;
+    std::vector<ShredItemRecord> records;
     if (guard.Held()) {
-      if (Exists(back) || RecordedNames(back[0]).count(ToUpper(FileNamePart(back))))
-        back = StoreDirOf(back[0]) + "\\" + StoredNameAllocator().Allocate(back[0], ExtensionOf(FileNamePart(back)));
-      if (c.original.empty() || AppendRecords(back[0], {{c.original, back}}, &why)) {
-        if (Plat().MoveItem(c.claimed, back)) continue;
-        if (!c.original.empty()) DropRecords(back[0], {back});
-        why = "it could not be moved back";
+      const std::set<std::string> recorded = RecordedNames(drive);
+      std::set<std::string> wanted;  // old names, each kept for its own item
+      for (std::size_t i : which) wanted.insert(ToUpper(FileNamePart(claims[i].given)));
+      StoredNameAllocator names;
+      for (std::size_t i : which) {
+        const Claimed& c = claims[i];
+        std::string to = c.given;
+        if (Exists(to) || recorded.count(ToUpper(FileNamePart(to)))) {
+          std::string name;
+          do name = names.Allocate(c.given[0], ExtensionOf(FileNamePart(c.given)));
+          while (wanted.count(ToUpper(name)));
+          to = StoreDirOf(c.given[0]) + "\\" + name;
+        }
+        back.push_back(to);
+        if (!c.original.empty()) records.push_back({c.original, to});
       }
     }
-    report.Failed(c.given, "left whole, but not put back in the list (" + why + ")" + outOfList);
+    if (!guard.Held() || (!records.empty() && !AppendRecords(drive, records, &why))) {
+      for (std::size_t i : which) out[i] = "left whole, but not put back in the list (" + why + ")";
+      continue;
+    }
+    std::vector<std::string> unmoved;
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      const Claimed& c = claims[which[k]];
+      if (Plat().MoveItem(c.claimed, back[k])) continue;
+      if (!c.original.empty()) unmoved.push_back(back[k]);
+      out[which[k]] = "left whole, but not put back in the list (it could not be moved back)";
+    }
+    DropRecords(drive, unmoved);
   }
+  for (std::size_t i = 0; i < claims.size(); ++i)
+    if (!out[i].empty())
+      report.Failed(claims[i].given, out[i] + "; what is left of it is " + claims[i].claimed +
+                                         ", out of the list, and goes with the next Vaporize all");
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <commctrl.h>
 
 #include "platform/win32/modal.h"
+#include "platform/win32/shell_support_win.h"
 
 namespace vz::win32 {
-HINSTANCE ModuleInstance();
 
 bool AskCaution(const std::string& title, const std::string& text) {
   // No is the default: a stray Enter must not destroy anything.
@@ -17,7 +17,7 @@ bool AskCaution(const std::string& title, const std::string& text) {
 
 namespace {
 
-constexpr const char* kClassName = "TFMProgress";
+constexpr const wchar_t* kClassName = L"TFMProgress";
 constexpr int kClientWidth = 398;
 constexpr int kClientHeight = 144;
 constexpr int kBevel = 3;
@@ -79,42 +79,35 @@ LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetCursor(LoadCursor(nullptr, IDC_WAIT));
       return TRUE;
   }
-  return DefWindowProcA(wnd, msg, wp, lp);
+  return DefWindowProcW(wnd, msg, wp, lp);
 }
 
 bool RegisterFrameClass(HINSTANCE inst) {
-  WNDCLASSEXA wc{};
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  if (GetClassInfoExA(inst, kClassName, &wc)) return true;
+  if (GetClassInfoExW(inst, kClassName, &wc)) return true;
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = FrameProc;
   wc.hInstance = inst;
   wc.hCursor = LoadCursor(nullptr, IDC_WAIT);
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   wc.lpszClassName = kClassName;
-  return RegisterClassExA(&wc) != 0;
-}
-
-HWND Child(HINSTANCE inst, HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w,
-           int h) {
-  return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, nullptr, inst, nullptr);
+  return RegisterClassExW(&wc) != 0;
 }
 
 HICON VaporizerIcon(HINSTANCE inst) {
   for (int id : {102, 101}) {
-    if (HICON icon = static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, LR_SHARED)))
+    if (HICON icon = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(id), IMAGE_ICON, 32, 32, LR_SHARED)))
       return icon;
   }
   return LoadIcon(nullptr, IDI_WARNING);
 }
 
-void SetFont(HWND wnd, HFONT font) { SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); }
-
 }  // namespace
 
 void ProgressBegin(std::size_t files, int passes) {
   ProgressEnd();
-  HINSTANCE inst = ModuleInstance() ? ModuleInstance() : GetModuleHandleA(nullptr);
+  HINSTANCE inst = ModuleInstance();
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
   if (!RegisterFrameClass(inst)) return;
@@ -125,35 +118,32 @@ void ProgressBegin(std::size_t files, int passes) {
   int w = r.right - r.left, h = r.bottom - r.top;
   int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
   // Owned by the command's window, so that it stays in front of it.
-  HWND frame = CreateWindowExA(WS_EX_TOOLWINDOW, kClassName, "Shredding ...", WS_POPUP | WS_CLIPCHILDREN, x, y,
+  HWND frame = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Shredding ...", WS_POPUP | WS_CLIPCHILDREN, x, y,
                                w, h, BoxOwner(), nullptr, inst, nullptr);
   if (!frame) return;
   g_window.frame = frame;
 
   HFONT gui = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  LOGFONTA lf{};
-  GetObjectA(gui, sizeof lf, &lf);
+  LOGFONTW lf{};
+  GetObjectW(gui, sizeof lf, &lf);
   lf.lfHeight = -19;
   lf.lfWeight = FW_BOLD;
-  g_window.boldFont = CreateFontIndirectA(&lf);
+  g_window.boldFont = CreateFontIndirectW(&lf);
 
-  HWND icon = Child(inst, frame, "STATIC", nullptr, SS_ICON | SS_CENTERIMAGE, 12, 12, 34, 34);
-  SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(VaporizerIcon(inst)), 0);
-  HWND label1 = Child(inst, frame, "STATIC", "Vaporizing ...", SS_LEFT | SS_NOPREFIX, 58, 18, 300, 24);
-  SetFont(label1, g_window.boldFont ? g_window.boldFont : gui);
-  HWND label2 = Child(inst, frame, "STATIC", "Current file: ", SS_LEFT | SS_NOPREFIX, kLeft, 54, 64, 16);
-  SetFont(label2, gui);
+  HWND icon = CreateControl(frame, L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 12, 12, 34, 34);
+  SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(VaporizerIcon(inst)), 0);
+  CreateControl(frame, L"STATIC", "Vaporizing ...", SS_LEFT | SS_NOPREFIX, 58, 18, 300, 24, -1,
+                g_window.boldFont ? g_window.boldFont : gui);
+  CreateControl(frame, L"STATIC", "Current file: ", SS_LEFT | SS_NOPREFIX, kLeft, 54, 64, 16, -1, gui);
   // Fixed width: a long path is cut short with an ellipsis, never wrapped.
-  g_window.file = Child(inst, frame, "STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS,
-                        kLeft + 66, 54, 286, 16);
-  SetFont(g_window.file, gui);
-  g_window.current = Child(inst, frame, PROGRESS_CLASSA, nullptr, PBS_SMOOTH, kLeft, 74, kBarWidth, kBarHeight);
-  HWND label4 = Child(inst, frame, "STATIC", "Total progress:", SS_LEFT | SS_NOPREFIX, kLeft, 96, 120, 16);
-  SetFont(label4, gui);
-  g_window.total = Child(inst, frame, PROGRESS_CLASSA, nullptr, PBS_SMOOTH, kLeft, 114, kBarWidth, kBarHeight);
+  g_window.file = CreateControl(frame, L"STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, kLeft + 66,
+                                54, 286, 16, -1, gui);
+  g_window.current = CreateControl(frame, PROGRESS_CLASSW, "", PBS_SMOOTH, kLeft, 74, kBarWidth, kBarHeight);
+  CreateControl(frame, L"STATIC", "Total progress:", SS_LEFT | SS_NOPREFIX, kLeft, 96, 120, 16, -1, gui);
+  g_window.total = CreateControl(frame, PROGRESS_CLASSW, "", PBS_SMOOTH, kLeft, 114, kBarWidth, kBarHeight);
 
-  SendMessageA(g_window.current, PBM_SETRANGE32, 0, passes > 0 ? passes : 0);
-  SendMessageA(g_window.total, PBM_SETRANGE32, 0, static_cast<LPARAM>(files));
+  SendMessageW(g_window.current, PBM_SETRANGE32, 0, passes > 0 ? passes : 0);
+  SendMessageW(g_window.total, PBM_SETRANGE32, 0, static_cast<LPARAM>(files));
   ShowWindow(frame, SW_SHOWNORMAL);
   UpdateWindow(frame);
   g_window.previousCursor = SetCursor(LoadCursor(nullptr, IDC_WAIT));
@@ -161,18 +151,18 @@ void ProgressBegin(std::size_t files, int passes) {
 
 void ProgressFile(const std::string& display) {
   if (!g_window.frame) return;
-  SetWindowTextA(g_window.file, display.c_str());
+  SetText(g_window.file, display);
   InvalidateRect(g_window.file, nullptr, TRUE);
   UpdateWindow(g_window.file);
-  SendMessageA(g_window.current, PBM_SETPOS, 0, 0);
+  SendMessageW(g_window.current, PBM_SETPOS, 0, 0);
 }
 
 void ProgressPass(int passesDone) {
-  if (g_window.frame) SendMessageA(g_window.current, PBM_SETPOS, static_cast<WPARAM>(passesDone), 0);
+  if (g_window.frame) SendMessageW(g_window.current, PBM_SETPOS, static_cast<WPARAM>(passesDone), 0);
 }
 
 void ProgressFilesDone(std::size_t done) {
-  if (g_window.frame) SendMessageA(g_window.total, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+  if (g_window.frame) SendMessageW(g_window.total, PBM_SETPOS, static_cast<WPARAM>(done), 0);
 }
 
 void ProgressEnd() {

@@ -6,66 +6,84 @@
 
 namespace vz {
 
-Overwriter::Overwriter(std::uint8_t fillByte, std::size_t blockSize)
-    : buffer_(std::max<std::size_t>(blockSize, 1), fillByte) {}
+const char* const kFlushFailed = "the overwritten content could not be flushed to the device";
 
-PassResult Overwriter::Pass(const std::string& path) {
-  PassResult r;
+namespace {
+constexpr std::size_t kPage = 4096;
+}
+
+Overwriter::Overwriter(std::uint8_t fillByte, std::size_t blockSize)
+    : storage_(std::max<std::size_t>(blockSize, 1) + kPage, fillByte), blockSize_(std::max<std::size_t>(blockSize, 1)) {
+  auto at = reinterpret_cast<std::uintptr_t>(storage_.data());
+  block_ = storage_.data() + (kPage - at % kPage) % kPage;
+}
+
+std::unique_ptr<File> Overwriter::Open(const std::string& path, std::string* why) {
   auto entry = Plat().FindEntry(path);
   if (!entry) {
-    r.error = "not found";
-    return r;
+    *why = "not found";
+    return nullptr;
   }
-  // Opening a link by name would write over whatever it points at, which
-  // was never given to us.
+  // Opening a link by name would write over whatever it points at.
   if (entry->attributes & kAttrReparsePoint) {
-    r.error = "is a link";
-    return r;
+    *why = "is a link";
+    return nullptr;
   }
   if (entry->attributes & kAttrDirectory) {
-    r.error = "is a folder";
-    return r;
+    *why = "is a folder";
+    return nullptr;
   }
-  // The content is shared with names outside what was given.
   if (Plat().LinkCount(path) > 1) {
-    r.error = "other hard links to its content exist";
-    return r;
+    *why = "other hard links to its content exist";
+    return nullptr;
   }
   auto file = Plat().OpenExclusive(path);
-  if (!file) {
-    r.error = "cannot be opened for exclusive writing";
-    return r;
-  }
+  if (!file) *why = "cannot be opened for exclusive writing";
+  return file;
+}
+
+PassResult Overwriter::Write(File& file) {
+  PassResult r;
   r.opened = true;
   std::int64_t pos = 0;
   std::int64_t handedOver = 0;  // bytes already given to the device's queue
+  bool direct = false;
   for (;;) {
     // Read per block so that the pass never writes past the end, whatever
     // the file does meanwhile.
-    std::int64_t size = file->Size();
+    std::int64_t size = file.Size();
     if (size < 0) {
       r.error = "its size cannot be read";
       return r;
     }
     if (pos >= size) break;
-    std::size_t n = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(buffer_.size()), size - pos));
-    if (!file->WriteAt(pos, buffer_.data(), n)) {
+    if (pos == 0) direct = size >= kDirectFrom && file.BypassCache();
+    std::size_t n =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize_), size - pos));
+    if (!file.WriteAt(pos, block_, n)) {
       r.error = "writing failed at byte " + std::to_string(pos);
       return r;
     }
     pos += static_cast<std::int64_t>(n);
     r.bytesWritten = pos;
-    if (pos - handedOver >= kWriteBackChunk) {
-      file->StartWriteBack(handedOver, pos - handedOver);
+    if (!direct && pos - handedOver >= kWriteBackChunk) {
+      file.StartWriteBack(handedOver, pos - handedOver);
       handedOver = pos;
     }
   }
-  if (!file->Flush()) {
-    r.error = "the overwritten content could not be flushed to the device";
-    return r;
-  }
   r.ok = true;
+  return r;
+}
+
+PassResult Overwriter::Pass(const std::string& path) {
+  PassResult r;
+  auto file = Open(path, &r.error);
+  if (!file) return r;
+  r = Write(*file);
+  if (r.ok && !file->Flush()) {
+    r.ok = false;
+    r.error = kFlushFailed;
+  }
   return r;
 }
 

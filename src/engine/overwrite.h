@@ -4,20 +4,39 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace vz {
 
-// Bytes written per call. Chosen by measurement (bench/overwrite.sh): from
-// about 256 KiB up a pass runs at the device's limit; 1 MiB keeps a margin
-// on slower devices and costs one small allocation per batch.
+class File;
+
+// Bytes written per call. Chosen by measurement (bench/overwrite.sh --blocks):
+// from about 256 KiB up a pass runs at the device's limit, also where each
+// write waits for the device (around the cache: 64 KiB blocks take twice as
+// long); 1 MiB keeps a margin on slower devices and costs one small
+// allocation per batch.
 constexpr std::size_t kOverwriteBlockSize = std::size_t{1} << 20;
 
-// While a pass writes, each range of this many bytes is handed to the
-// device at once instead of waiting for the flush at the end, so writing
-// and flushing overlap (measured by bench/overwrite.sh).
+// A file of at least this many bytes is written around the system's cache
+// where the system allows it, straight to the device: no copying, no cache
+// upkeep and no write-back left for the flush (bench/overwrite.sh). Smaller
+// ones go through the cache, so that a group of them costs one flush.
+constexpr std::int64_t kDirectFrom = std::int64_t{8} << 20;
+
+// Where the cache is used, each range of this many bytes is handed to the
+// device at once while the pass goes on, so that writing and flushing
+// overlap.
 constexpr std::int64_t kWriteBackChunk = std::int64_t{8} << 20;
+
+// A batch overwrites files in groups of at most this many files and about
+// this many bytes: pass k of every file of a group, then one flush of them
+// all, then pass k + 1. Past a few hundred files a larger group saves
+// little (bench/vaporize_peers.sh), and each file of a group holds a
+// handle until the group's last flush.
+constexpr std::size_t kFlushGroupFiles = 256;
+constexpr std::int64_t kFlushGroupBytes = std::int64_t{64} << 20;
 
 struct PassResult {
   bool ok = false;
@@ -27,23 +46,37 @@ struct PassResult {
 };
 
 // Runs passes with one buffer that is filled once and reused for every
-// block of every pass.
+// block of every pass. It starts on a page boundary, as writes around the
+// system's cache want.
 class Overwriter {
  public:
   explicit Overwriter(std::uint8_t fillByte, std::size_t blockSize = kOverwriteBlockSize);
 
-  // Opens the file without sharing, writes the fill byte over it from
-  // offset 0 to its end (never beyond it) and flushes it to the device; a
-  // pass whose flush fails has failed, since the bytes may never reach the
-  // disk. Links and files with other hard links are refused unopened.
+  // Opens a file for its passes, without sharing. Links and files with
+  // other hard links are refused unopened: writing through them would
+  // reach content that was never given. Null, with *why, on failure.
+  std::unique_ptr<File> Open(const std::string& path, std::string* why);
+
+  // Writes the fill byte over an open file from offset 0 to its end (never
+  // beyond it), without the flush that makes it a pass: the caller flushes
+  // before the next pass and before the file is cut or deleted.
+  PassResult Write(File& file);
+
+  // A whole pass: opens, writes and flushes; a pass whose flush fails has
+  // failed, since the bytes may never reach the disk.
   PassResult Pass(const std::string& path);
 
  private:
-  std::vector<std::uint8_t> buffer_;
+  std::vector<std::uint8_t> storage_;
+  std::uint8_t* block_;  // blockSize_ bytes of storage_, from a page boundary
+  std::size_t blockSize_;
 };
 
 // One pass with the given fill byte; true when every byte of the file was
 // written over and flushed.
 bool OverwriteFile(const std::string& path, std::uint8_t fillByte);
+
+// Why a pass failed when its flush failed.
+extern const char* const kFlushFailed;
 
 }  // namespace vz

@@ -5,6 +5,7 @@
 #include <prsht.h>
 
 #include "handlers/settings_save_win.h"
+#include "platform/win32/shell_support_win.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 
@@ -13,34 +14,31 @@ namespace {
 
 int g_lastShownPasses = 0;
 
-void SetLabel(HWND page, int passes) {
-  SendDlgItemMessageA(page, IDC_PASSES_LABEL, WM_SETTEXT, 0,
-                      reinterpret_cast<LPARAM>(PassesLabelText(passes).c_str()));
-}
+void SetLabel(HWND page, int passes) { SetText(GetDlgItem(page, IDC_PASSES_LABEL), PassesLabelText(passes)); }
 
-bool Checked(HWND page, int id) { return SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Checked(HWND page, int id) { return SendDlgItemMessageW(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetCheck(HWND page, int id, bool on) {
-  SendDlgItemMessageA(page, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendDlgItemMessageW(page, id, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void Changed(HWND page) { SendMessageA(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0); }
+void Changed(HWND page) { SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0); }
 
 void Init(HWND page) {
   VaporizerSettings s = LoadSettings();
-  SendDlgItemMessageA(page, IDC_PASSES, TBM_SETPOS, TRUE, s.passCount);
+  SendDlgItemMessageW(page, IDC_PASSES, TBM_SETPOS, TRUE, s.passCount);
   SetCheck(page, IDC_SHOW_PROGRESS, s.showProgress);
   SetCheck(page, IDC_CONTEXT_MENU, s.insertContextMenu);
   SetCheck(page, IDC_SEND_TO, s.insertSendTo);
   // The range comes after the position, so a stored number outside it ends
   // at the nearer end while the label still shows the stored number.
-  SendDlgItemMessageA(page, IDC_PASSES, TBM_SETRANGE, TRUE, MAKELONG(1, 10));
+  SendDlgItemMessageW(page, IDC_PASSES, TBM_SETRANGE, TRUE, MAKELONG(1, 10));
   SetLabel(page, s.passCount);
   g_lastShownPasses = s.passCount;
 }
 
 void SliderMoved(HWND page) {
-  int position = static_cast<int>(SendDlgItemMessageA(page, IDC_PASSES, TBM_GETPOS, 0, 0));
+  int position = static_cast<int>(SendDlgItemMessageW(page, IDC_PASSES, TBM_GETPOS, 0, 0));
   if (position == g_lastShownPasses) return;
   SetLabel(page, position);
   g_lastShownPasses = position;
@@ -50,7 +48,7 @@ void SliderMoved(HWND page) {
 void Apply(HWND page) {
   HRESULT com = CoInitialize(nullptr);
   VaporizerSettings s;
-  s.passCount = static_cast<int>(SendDlgItemMessageA(page, IDC_PASSES, TBM_GETPOS, 0, 0));
+  s.passCount = static_cast<int>(SendDlgItemMessageW(page, IDC_PASSES, TBM_GETPOS, 0, 0));
   s.showProgress = Checked(page, IDC_SHOW_PROGRESS);
   s.insertContextMenu = Checked(page, IDC_CONTEXT_MENU);
   s.insertSendTo = Checked(page, IDC_SEND_TO);
@@ -91,10 +89,10 @@ INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         switch (header->code) {
           case PSN_APPLY:
             Apply(page);
-            SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+            SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
             return TRUE;
           case PSN_KILLACTIVE:
-            SetWindowLongPtrA(page, DWLP_MSGRESULT, FALSE);
+            SetWindowLongPtrW(page, DWLP_MSGRESULT, FALSE);
             return TRUE;
           default:
             return FALSE;

@@ -9,29 +9,14 @@
 #include "common/report_text.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 #include "store/send.h"
+#include "store/send_win.h"
 #include "store/store.h"
 
 namespace vz::win32 {
 namespace {
-
-// Gives the medium back however Initialize leaves.
-class Medium {
- public:
-  Medium() = default;
-  ~Medium() {
-    if (held_) ReleaseStgMedium(&m_);
-  }
-  Medium(const Medium&) = delete;
-  Medium& operator=(const Medium&) = delete;
-  STGMEDIUM* Put() { return &m_; }
-  void Hold() { held_ = true; }
-  HDROP Drop() const { return static_cast<HDROP>(m_.hGlobal); }
-
- private:
-  STGMEDIUM m_{};
-  bool held_ = false;
-};
 
 class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellExtInit> {
  public:
@@ -46,30 +31,20 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
       FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
       HRESULT hr = data->QueryGetData(&format);
       if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
-      Medium medium;
-      hr = data->GetData(&format, medium.Put());
+      StgMedium medium;
+      hr = medium.GetFrom(data, format);
       if (FAILED(hr)) return hr;
-      medium.Hold();
 
       selection_.clear();
-      UINT count = DragQueryFileA(medium.Drop(), 0xFFFFFFFF, nullptr, 0);
-      if (count == 0) return E_FAIL;
-      for (UINT i = 0; i < count; ++i) {
-        UINT length = DragQueryFileA(medium.Drop(), i, nullptr, 0);
-        if (length <= 3) continue;  // a drive root such as C:\ is never sent
-        // Sized from the answer, so that no path, however long, overruns it.
-        std::string path(length + 1, '\0');
-        UINT got = DragQueryFileA(medium.Drop(), i, &path[0], length + 1);
-        path.resize(got < length ? got : length);
-        selection_ += path;
-        selection_ += '\0';
-      }
+      // Each path whole, in 16-bit text; a drive root such as C:\ is never sent.
+      for (std::string& path : ReadFileList(static_cast<HDROP>(medium.Global()), false))
+        if (path.size() > 3) selection_.push_back(std::move(path));
       return selection_.empty() ? E_FAIL : S_OK;
     });
   }
 
   IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
-    InsertMenuA(menu, index, MF_BYPOSITION | MF_STRING, first, kSendToVaporizerText);
+    InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, Widen(kSendToVaporizerText).c_str());
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
   }
 
@@ -78,16 +53,12 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
     if (!IS_INTRESOURCE(info->lpVerb)) return E_FAIL;
     if (LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) != 0) return E_INVALIDARG;
     return com::Guard([&]() -> HRESULT {
-      std::vector<std::string> paths;
-      std::size_t start = 0;
-      for (std::size_t end; (end = selection_.find('\0', start)) != std::string::npos; start = end + 1)
-        paths.push_back(selection_.substr(start, end - start));
-      if (paths.empty()) return S_OK;
+      if (selection_.empty()) return S_OK;
       BoxOwnerScope owner(info->hwnd);
-      if (!ConfirmSend(paths, nullptr)) return S_OK;
+      if (!ConfirmSend(selection_, nullptr)) return S_OK;
       // A drive attached since the folder last looked has no store yet.
       EnsureStores();
-      TellProblems(SendToStore(paths, kSendRefreshIcon).report, "sent to the Vaporizer");
+      TellProblems(SendToStore(selection_, kSendRefreshIcon).report, "sent to the Vaporizer");
       return S_OK;
     });
   }
@@ -95,8 +66,8 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
   IFACEMETHODIMP GetCommandString(UINT_PTR, UINT, UINT*, LPSTR, UINT) override { return E_NOTIMPL; }
 
  private:
-  // Each selected path followed by a NUL.
-  std::string selection_;
+  // The selected paths, in the core's text.
+  std::vector<std::string> selection_;
 };
 
 }  // namespace

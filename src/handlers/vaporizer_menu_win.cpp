@@ -6,6 +6,7 @@
 #include "engine/batch.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
+#include "platform/win32/wide.h"
 #include "store/store.h"
 
 namespace vz::win32 {
@@ -26,8 +27,8 @@ class TVaporizerMenu : public com::Object<TVaporizerMenu, IContextMenu, IShellEx
     return com::Guard([&]() -> HRESULT {
       // Offered only while something is stored; the menu kind is not looked at.
       if (IsStoreEmpty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-      InsertMenuA(menu, index, MF_BYPOSITION | MF_SEPARATOR, first, "---");
-      InsertMenuA(menu, index + 1, MF_BYPOSITION | MF_STRING, first + 1, kVaporizeAllText);
+      InsertMenuW(menu, index, MF_BYPOSITION | MF_SEPARATOR, first, nullptr);
+      InsertMenuW(menu, index + 1, MF_BYPOSITION | MF_STRING, first + 1, Widen(kVaporizeAllText).c_str());
       return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
     });
   }

@@ -6,17 +6,17 @@
 
 #include "handlers/settings_page_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
 #include "resources/resource.h"
 
 namespace vz::win32 {
 
-HINSTANCE ModuleInstance();
 
 namespace {
 
 // A page in a sheet counts as one of the module's objects from its creation
 // to its release: the code behind it stays loaded while the sheet is open.
-UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEA) {
+UINT CALLBACK PageCallback(HWND, UINT message, LPPROPSHEETPAGEW) {
   if (message == PSPCB_RELEASE) --com::ObjectCount();
   return 1;
 }
@@ -33,14 +33,14 @@ class TVaporizerProp : public com::Object<TVaporizerProp, IShellPropSheetExt, IS
 
   IFACEMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM lParam) override {
     return com::Guard([&]() -> HRESULT {
-      PROPSHEETPAGEA page{};
-      page.dwSize = PROPSHEETPAGEA_V1_SIZE;
+      PROPSHEETPAGEW page{};
+      page.dwSize = PROPSHEETPAGEW_V1_SIZE;
       page.dwFlags = PSP_USECALLBACK;
       page.hInstance = ModuleInstance();
-      page.pszTemplate = MAKEINTRESOURCEA(IDD_SETTINGS_PAGE);
+      page.pszTemplate = MAKEINTRESOURCEW(IDD_SETTINGS_PAGE);
       page.pfnDlgProc = &SettingsPageProc;
       page.pfnCallback = &PageCallback;
-      HPROPSHEETPAGE handle = CreatePropertySheetPageA(&page);
+      HPROPSHEETPAGE handle = CreatePropertySheetPageW(&page);
       if (!handle) return S_OK;
       ++com::ObjectCount();  // given back by the page's release
       if (!addPage || !addPage(handle, lParam)) DestroyPropertySheetPage(handle);

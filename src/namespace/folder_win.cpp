@@ -5,9 +5,13 @@
 #include "handlers/vaporizer_menu_win.h"
 #include "namespace/drop_target_win.h"
 #include "namespace/view_win.h"
+#include "common/text.h"
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 #include "settings/registry_win.h"
 #include "store/enum_shred_win.h"
+#include "store/item_id_win.h"
 #include "store/store.h"
 
 namespace vz::win32 {
@@ -84,7 +88,20 @@ class TVaporizerFolder
       return E_NOINTERFACE;
     });
   }
-  IFACEMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD, SHGDNF, STRRET*) override { return E_NOTIMPL; }
+  // An item's name as the shell shows it, in 16-bit text; for parsing, the
+  // stored item itself (its path, or its stored name within the folder),
+  // which is what the item is and is unique. Nothing but one of our own
+  // identifiers is answered.
+  IFACEMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD id, SHGDNF flags, STRRET* name) override {
+    if (!name) return E_POINTER;
+    return com::Guard([&]() -> HRESULT {
+      std::optional<ShredItemId> item = ReadItemId(id);
+      if (!item) return E_INVALIDARG;
+      std::string text = item->displayName;
+      if (flags & SHGDN_FORPARSING) text = (flags & SHGDN_INFOLDER) ? FileNamePart(item->storedPath) : item->storedPath;
+      return PutStrRet(Widen(text), name);
+    });
+  }
   IFACEMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override { return E_NOTIMPL; }
 };
 

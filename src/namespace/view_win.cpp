@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "namespace/drop_target_win.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 #include "window/item_window_win.h"
 
 namespace vz::win32 {
@@ -12,25 +14,17 @@ namespace {
 
 int g_lastCheckedViewButton = 0;
 
-std::wstring Wide(const std::string& text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &w[0], n);
-  w.resize(static_cast<std::size_t>(n - 1));
-  return w;
-}
-
 void InsertEntries(HMENU popup, const std::vector<MenuEntry>& entries) {
   for (const MenuEntry& e : entries) {
-    MENUITEMINFOA mii{};
+    std::wstring text = Widen(e.text);
+    MENUITEMINFOW mii{};
     mii.cbSize = sizeof mii;
     mii.fMask = MIIM_STATE | MIIM_ID | MIIM_TYPE;
     mii.fType = e.separator ? MFT_SEPARATOR : MFT_STRING;
     mii.fState = e.grayed ? MFS_GRAYED : MFS_ENABLED;
     mii.wID = static_cast<UINT>(e.id);
-    if (!e.separator) mii.dwTypeData = const_cast<char*>(e.text.c_str());
-    InsertMenuItemA(popup, static_cast<UINT>(e.position), TRUE, &mii);
+    if (!e.separator) mii.dwTypeData = &text[0];
+    InsertMenuItemW(popup, static_cast<UINT>(e.position), TRUE, &mii);
   }
 }
 
@@ -202,10 +196,10 @@ void TVaporizerView::RebuildMergedMenu(bool anySelected, int itemCount) {
   OLEMENUGROUPWIDTHS widths{};
   browser_->InsertMenusSB(menu_, &widths);
   for (unsigned id : {kBrowserMenuFile, kBrowserMenuEdit, kBrowserMenuView, kBrowserMenuHelp}) {
-    MENUITEMINFOA mii{};
+    MENUITEMINFOW mii{};
     mii.cbSize = sizeof mii;
     mii.fMask = MIIM_SUBMENU;
-    if (!GetMenuItemInfoA(menu_, id, FALSE, &mii) || !mii.hSubMenu) continue;
+    if (!GetMenuItemInfoW(menu_, id, FALSE, &mii) || !mii.hSubMenu) continue;
     switch (id) {
       case kBrowserMenuFile: BuildFileMenu(mii.hSubMenu, anySelected, itemCount); break;
       case kBrowserMenuEdit: BuildEditMenu(mii.hSubMenu); break;
@@ -248,7 +242,7 @@ void TVaporizerView::MergeToolbar() {
   if (FAILED(browser_->GetControlWindow(FCW_TOOLBAR, &toolbar))) toolbar = nullptr;
   if (window_) window_->SetToolbarWindow(toolbar);
   toolbarHasDropDowns_ =
-      toolbar && (SendMessageA(toolbar, TB_GETEXTENDEDSTYLE, 0, 0) & TBSTYLE_EX_DRAWDDARROWS) != 0;
+      toolbar && (SendMessageW(toolbar, TB_GETEXTENDEDSTYLE, 0, 0) & TBSTYLE_EX_DRAWDDARROWS) != 0;
 
   LRESULT ignored = 0, viewOffset = 0, stdOffset = 0;
   browser_->SendControlMsg(FCW_TOOLBAR, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0, &ignored);
@@ -263,30 +257,24 @@ void TVaporizerView::MergeToolbar() {
 
   std::vector<ToolbarButton> buttons = ToolbarButtons(toolbarHasDropDowns_);
   std::size_t bytes = buttons.size() * sizeof(TBBUTTON);
-  auto* block = static_cast<TBBUTTON*>(allocator_->Alloc(bytes));
+  TaskMem<TBBUTTON> block(static_cast<TBBUTTON*>(allocator_->Alloc(bytes)));
   if (!block) return;
-  ZeroMemory(block, bytes);
-  try {
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-      const ToolbarButton& b = buttons[i];
-      TBBUTTON& t = block[i];
-      t.fsState = TBSTATE_ENABLED;
-      t.iString = -1;
-      if (b.separator) {
-        t.fsStyle = TBSTYLE_SEP;
-        continue;
-      }
-      t.idCommand = b.id;
-      t.fsStyle = TBSTYLE_BUTTON;
-      t.iBitmap = b.image + static_cast<int>(b.bitmaps == ToolbarButton::Bitmaps::View ? viewOffset : stdOffset);
+  ZeroMemory(block.get(), bytes);
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    const ToolbarButton& b = buttons[i];
+    TBBUTTON& t = block.get()[i];
+    t.fsState = TBSTATE_ENABLED;
+    t.iString = -1;
+    if (b.separator) {
+      t.fsStyle = TBSTYLE_SEP;
+      continue;
     }
-    browser_->SetToolbarItems(block, static_cast<UINT>(buttons.size()), FCT_MERGE);
-    if (window_) CheckViewButton(window_->CurrentViewMode());
-  } catch (...) {
-    allocator_->Free(block);
-    throw;
+    t.idCommand = b.id;
+    t.fsStyle = TBSTYLE_BUTTON;
+    t.iBitmap = b.image + static_cast<int>(b.bitmaps == ToolbarButton::Bitmaps::View ? viewOffset : stdOffset);
   }
-  allocator_->Free(block);
+  browser_->SetToolbarItems(block.get(), static_cast<UINT>(buttons.size()), FCT_MERGE);
+  if (window_) CheckViewButton(window_->CurrentViewMode());
 }
 
 void TVaporizerView::SetStatusParts() {
@@ -300,14 +288,14 @@ void TVaporizerView::SetStatusParts() {
 void TVaporizerView::SetStatusText(int part, const std::string& text) {
   if (!browser_) return;
   LRESULT ignored = 0;
-  browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, static_cast<WPARAM>(part),
-                           reinterpret_cast<LPARAM>(text.c_str()), &ignored);
+  std::wstring wide = Widen(text);
+  browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()),
+                           &ignored);
 }
 
 void TVaporizerView::ShowMenuHint(const std::string& text) {
   if (!browser_) return;
-  std::wstring wide = Wide(text);
-  browser_->SetStatusTextSB(wide.c_str());
+  browser_->SetStatusTextSB(Widen(text).c_str());
 }
 
 void TVaporizerView::WindowActive() {

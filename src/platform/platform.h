@@ -1,11 +1,13 @@
 // The one door from the portable core to the operating system. Paths are in
 // the system's form (C:\Work\a.txt) on every platform; the POSIX layer maps
-// drive letters onto directories. Every operation reports failure as a whole
+// drive letters onto directories. Text is UTF-8 on Windows (the layer
+// speaks the system's wide functions) and the bytes given on POSIX. Every operation reports failure as a whole
 // and never throws.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +34,8 @@ enum Attribute : std::uint32_t {
 enum class DateStyle { LongDate, LongTime, ShortDate, ShortTime };
 
 enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+// "fixed", "removable", "network", "cdrom", "ramdisk", "missing" or "unknown".
+std::string DriveTypeName(DriveType t);
 
 struct DirEntry {
   std::string name;
@@ -55,6 +59,12 @@ class File {
   // long write and its final Flush overlap. Only a request: Flush still
   // decides. False where the system takes no such request.
   virtual bool StartWriteBack(std::int64_t /*offset*/, std::int64_t /*length*/) { return false; }
+  // Asks that later writes go straight to the device, around the system's
+  // cache, where they allow it (whole pages, from a page-aligned buffer):
+  // a long write then costs no copying and no cache upkeep. Only a wish:
+  // every write works the same either way, and Flush is still needed.
+  // False where the system takes no such wish.
+  virtual bool BypassCache() { return false; }
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
@@ -91,8 +101,18 @@ class Platform {
   // through the links on the way. Only a full path on a drive ("X:\...")
   // is taken: anything else would be resolved against some current folder.
   // nullopt, with the reason in *why, for what the system would not open
-  // as the one item it names.
+  // as the one item it names (on Windows also text that is no UTF-8 and a
+  // path past the system's own limit of 32767 characters).
   virtual std::optional<std::string> ResolvePath(const std::string& path, std::string* why) = 0;
+
+  // Index lines are written in the system's own single-byte code page
+  // wherever that holds them: the ANSI code page on Windows, in which
+  // earlier index files were written; on POSIX, where names are bytes, the
+  // bytes themselves. The text's bytes in that code page, character for
+  // character, or nullopt where a character has no exact form there.
+  virtual std::optional<std::string> ToCodePage(const std::string& text) { return text; }
+  // Text of that code page as the core's text (UTF-8 on Windows).
+  virtual std::string FromCodePage(const std::string& bytes) { return bytes; }
 
   // Attributes and directory search.
   virtual std::optional<std::uint32_t> GetAttributes(const std::string& path) = 0;
@@ -122,6 +142,12 @@ class Platform {
   virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
   // Existing file, for appending only.
   virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
+  // Flushes many open files to the device at once: ok[i] tells whether
+  // files[i] got there. Flushes issued together share the device's
+  // write-back and the file system's journal, so a batch of them costs
+  // about as much as one. Here one after another; the systems' own layers
+  // issue them from a few threads for the files they opened.
+  virtual std::vector<bool> FlushFiles(const std::vector<File*>& files);
 
   // Moves a file or a folder tree to a full destination path on the same
   // volume, creating missing parent folders; asks nothing. Never replaces:
@@ -189,6 +215,10 @@ class ScopedPlatform {
  private:
   Platform* previous_;
 };
+
+// Runs flush(i) for i from 0 to n - 1 from a few threads at once and says
+// which returned true; for the systems' layers.
+std::vector<bool> FlushTogether(std::size_t n, const std::function<bool(std::size_t)>& flush);
 
 // Convenience built on the operations above.
 bool Exists(const std::string& path);          // file or directory

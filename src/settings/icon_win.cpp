@@ -4,11 +4,12 @@
 #include <shellapi.h>
 
 #include <cctype>
-#include <cstring>
-#include <memory>
+#include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 #include "settings/registry_win.h"
 #include "store/store.h"
@@ -46,34 +47,6 @@ void WriteUserIconLocation(const std::string& text) {
   if (key.Create(HKEY_CURRENT_USER, UserFolderIconKey()) == ERROR_SUCCESS) key.SetString("", text);
 }
 
-struct PidlDeleter {
-  void operator()(ITEMIDLIST* p) const { CoTaskMemFree(p); }
-};
-
-// A name the shell gave, in upper case; empty for a name given as an offset.
-std::string UpperName(STRRET& name) {
-  std::string text;
-  switch (name.uType) {
-    case STRRET_WSTR: {
-      if (!name.pOleStr) return {};
-      int n = WideCharToMultiByte(CP_ACP, 0, name.pOleStr, -1, nullptr, 0, nullptr, nullptr);
-      if (n > 0) {
-        text.resize(static_cast<std::size_t>(n));
-        WideCharToMultiByte(CP_ACP, 0, name.pOleStr, -1, &text[0], n, nullptr, nullptr);
-        text.resize(static_cast<std::size_t>(n - 1));
-      }
-      CoTaskMemFree(name.pOleStr);
-      break;
-    }
-    case STRRET_CSTR:
-      text.assign(name.cStr, strnlen(name.cStr, sizeof name.cStr));
-      break;
-    default:  // an offset into the identifier gives no text
-      return {};
-  }
-  if (!text.empty()) CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
-  return text;
-}
 
 // The three refresh messages, one after the other; a window that does not
 // answer one in time (or is hung already) gets none of the rest.
@@ -84,16 +57,14 @@ void SendRefresh(HWND hwnd) {
   } messages[] = {{WM_COMMAND, kRefreshCommand}, {WM_COMMAND, kRefreshViewCommand}, {WM_WININICHANGE, 0}};
   for (const auto& m : messages) {
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(hwnd, m.message, m.wParam, 0, SMTO_ABORTIFHUNG, kRefreshTimeoutMs, &ignored)) return;
+    if (!SendMessageTimeoutW(hwnd, m.message, m.wParam, 0, SMTO_ABORTIFHUNG, kRefreshTimeoutMs, &ignored)) return;
   }
 }
 
 BOOL CALLBACK RefreshExplorerWindow(HWND hwnd, LPARAM) {
-  char cls[256] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  std::string name = cls;
-  CharUpperBuffA(&name[0], static_cast<DWORD>(name.size()));
-  if (name == "CABINETWCLASS" || name == "EXPLOREWCLASS") SendRefresh(hwnd);
+  wchar_t cls[256] = {};
+  GetClassNameW(hwnd, cls, static_cast<int>(std::size(cls)));
+  if (_wcsicmp(cls, L"CabinetWClass") == 0 || _wcsicmp(cls, L"ExploreWClass") == 0) SendRefresh(hwnd);
   return TRUE;
 }
 
@@ -109,29 +80,30 @@ bool SplitIconLocation(const std::string& location, std::string& modulePath, int
   return true;
 }
 
-LPITEMIDLIST FindFolderOnDesktop(HWND owner) {
+IdList FindFolderOnDesktop(HWND owner) {
   com::ComPtr<IShellFolder> desktop;
   if (FAILED(SHGetDesktopFolder(desktop.Put())) || !desktop) return nullptr;
   com::ComPtr<IEnumIDList> items;
   if (desktop->EnumObjects(owner, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put()) != S_OK || !items)
     return nullptr;
-  const std::string wanted = "::" + ClsidText(kClsidVaporizerFolder);
+  const std::wstring wanted = Widen("::" + ClsidText(kClsidVaporizerFolder));
   for (;;) {
-    LPITEMIDLIST item = nullptr;
+    LPITEMIDLIST found = nullptr;
     ULONG fetched = 0;
-    if (items->Next(1, &item, &fetched) != S_OK || !item) return nullptr;
+    if (items->Next(1, &found, &fetched) != S_OK || !found) return nullptr;
+    IdList item(found);
     // Known by its class, not by its name: a file or shortcut the user
     // called "Vaporizer" is not the folder. A namespace folder's parsing
-    // name is "::" and its class id.
+    // name is "::" and its class id, in any letter case.
     STRRET name{};
-    if (SUCCEEDED(desktop->GetDisplayNameOf(item, SHGDN_FORPARSING, &name)) && UpperName(name) == wanted)
+    if (SUCCEEDED(desktop->GetDisplayNameOf(item.get(), SHGDN_FORPARSING, &name)) &&
+        _wcsicmp(TakeStrRet(name, item.get()).c_str(), wanted.c_str()) == 0)
       return item;
-    CoTaskMemFree(item);
   }
 }
 
 void RefreshShellWindows(int iconIndex) {
-  if (HWND desktop = FindWindowA(nullptr, "Program Manager")) SendRefresh(desktop);
+  if (HWND desktop = FindWindowW(nullptr, L"Program Manager")) SendRefresh(desktop);
   EnumWindows(RefreshExplorerWindow, 0);
   if (iconIndex != 0) {
     DWORD index = static_cast<DWORD>(iconIndex);
@@ -142,27 +114,27 @@ void RefreshShellWindows(int iconIndex) {
 bool UpdateIconNow() {
   LPITEMIDLIST computerRaw = nullptr;
   SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computerRaw);
-  std::unique_ptr<ITEMIDLIST, PidlDeleter> computer(computerRaw);
+  IdList computer(computerRaw);
 
   std::string location;
   if (ChosenIconLocation(location)) WriteUserIconLocation(location);
 
   if (GetFixedDrives().empty()) return false;
 
-  SHFILEINFOA info{};
+  SHFILEINFOW info{};
   HIMAGELIST systemList = nullptr;
   if (computer) {
     systemList = reinterpret_cast<HIMAGELIST>(
-        SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer.get()), 0, &info, sizeof info,
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(computer.get()), 0, &info, sizeof info,
                        SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_ICON | SHGFI_DISPLAYNAME));
     if (info.hIcon) DestroyIcon(info.hIcon);  // only the list's handle is wanted
   }
 
-  std::unique_ptr<ITEMIDLIST, PidlDeleter> folder(FindFolderOnDesktop());
+  IdList folder = FindFolderOnDesktop();
   if (!folder) return false;
 
-  SHFILEINFOA folderInfo{};
-  if (!SHGetFileInfoA(reinterpret_cast<LPCSTR>(folder.get()), 0, &folderInfo, sizeof folderInfo,
+  SHFILEINFOW folderInfo{};
+  if (!SHGetFileInfoW(reinterpret_cast<LPCWSTR>(folder.get()), 0, &folderInfo, sizeof folderInfo,
                       SHGFI_PIDL | SHGFI_SYSICONINDEX))
     return false;
   int index = folderInfo.iIcon;
@@ -170,9 +142,9 @@ bool UpdateIconNow() {
   std::string modulePath;
   int resource = 0;
   if (!SplitIconLocation(location, modulePath, resource)) return false;
-  HMODULE module = GetModuleHandleA(modulePath.c_str());
+  HMODULE module = GetModuleHandleW(Widen(modulePath).c_str());
   if (!module) return false;
-  HICON icon = LoadIconA(module, MAKEINTRESOURCEA(resource));
+  HICON icon = LoadIconW(module, MAKEINTRESOURCEW(resource));
   if (!icon) return false;
 
   if (systemList) ImageList_ReplaceIcon(systemList, index, icon);

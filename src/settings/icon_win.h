@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/win32/shell_support_win.h"
+
 namespace vz::win32 {
 
 // Writes the icon location for the current stores, replaces the folder's
@@ -17,8 +19,8 @@ bool UpdateIconNow();
 
 // The desktop item that is the Vaporizer folder, known by its class id, as
 // the desktop's enumerator hands it out; null when there is none or the
-// desktop cannot be enumerated. The caller frees it (CoTaskMemFree).
-LPITEMIDLIST FindFolderOnDesktop(HWND owner = nullptr);
+// desktop cannot be enumerated.
+IdList FindFolderOnDesktop(HWND owner = nullptr);
 
 // Sends the desktop and every Explorer window the refresh commands, giving
 // up on a window that does not answer within two seconds; with a non-zero

@@ -1,8 +1,10 @@
-// The module: its entry point, its class table and its eight exports. Each
+// The module: its entry point, its class table and its nine exports. Each
 // export is a guard around one call into the code that does the work.
 #include <windows.h>
 
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "common/ui.h"
 #include "engine/shred_all_win.h"
@@ -12,6 +14,7 @@
 #include "handlers/vaporizer_prop_win.h"
 #include "namespace/folder_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/server_win.h"
 #include "store/send.h"
@@ -19,7 +22,6 @@
 
 namespace vz::win32 {
 namespace {
-HINSTANCE g_instance = nullptr;
 
 // In the order registration and unregistration handle them: the factories
 // were made menu, file menu, properties, folder, each put in front of the
@@ -36,7 +38,13 @@ const ServerClass kClasses[] = {
 };
 }  // namespace
 
-HINSTANCE ModuleInstance() { return g_instance; }
+// The paths of a buffer of 16-bit ones, as the core speaks them.
+std::vector<std::string> NarrowPaths(const wchar_t* buffer, INT32 count) {
+  std::vector<std::string> paths;
+  for (const auto& p : vz::SplitPathBufferWide(reinterpret_cast<const char16_t*>(buffer), count))
+    paths.push_back(Narrow(std::wstring(p.begin(), p.end())));
+  return paths;
+}
 }  // namespace vz::win32
 
 using namespace vz::win32;
@@ -45,7 +53,6 @@ using vz::com::GuardOr;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_instance = instance;
     DisableThreadLibraryCalls(instance);
     // Only pointers are set here, under the loader lock: OLE, clipboard
     // formats and window classes wait for the thread that first needs them.
@@ -67,6 +74,10 @@ STDAPI DllUnregisterServer() { return Guard([] { return UnregisterServer(kClasse
 
 extern "C" BYTE WINAPI ExtPreparateData(const char* buffer, INT32 count, BYTE refreshIcon) {
   return GuardOr<BYTE>(0, [&] { return vz::PrepareAndSend(buffer, count, refreshIcon != 0).result; });
+}
+
+extern "C" BYTE WINAPI ExtPreparateDataW(const wchar_t* buffer, INT32 count, BYTE refreshIcon) {
+  return GuardOr<BYTE>(0, [&] { return vz::PrepareAndSend(NarrowPaths(buffer, count), refreshIcon != 0).result; });
 }
 
 extern "C" int WINAPI ShredAllItems(const vz::ShredOptions* options) {

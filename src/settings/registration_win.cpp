@@ -1,5 +1,6 @@
 #include "settings/registration_win.h"
 
+#include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/registry_win.h"
 #include "settings/sendto_win.h"
@@ -26,8 +27,8 @@ void SetFileMenuRegistration(bool on) {
   for (const char* root : {"*", "Folder"}) {
     std::string key = ClassesKey(FileMenuHandlerKey(root));
     if (!on) {
-      RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-      RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+      RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(key).c_str());
+      RegDeleteKeyW(HKEY_CURRENT_USER, Widen(key).c_str());
     } else if (!TryWriteString(HKEY_LOCAL_MACHINE, key, "", handler)) {
       // A user who may not change the machine's classes gets the item in
       // their own.
@@ -46,8 +47,8 @@ void RegisterClassCommon(const ServerClass& c) {
 
 void UnregisterClassCommon(const ServerClass& c) {
   std::string key = ClassesKey("CLSID\\" + ClsidText(*c.id));
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, (key + "\\InprocServer32").c_str());
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(key + "\\InprocServer32").c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(key).c_str());
 }
 
 void RegisterNamespaceFolder() {
@@ -92,19 +93,19 @@ void RegisterNamespaceFolder() {
 }
 
 void UnregisterNamespaceFolder() {
-  LONG rc = RegDeleteKeyA(HKEY_LOCAL_MACHINE, (kNamespaceKeyPrefix + ClsidText(kClsidVaporizerFolder)).c_str());
+  LONG rc = RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(kNamespaceKeyPrefix + ClsidText(kClsidVaporizerFolder)).c_str());
   if (rc != ERROR_SUCCESS) throw ShellError(SystemMessage(static_cast<DWORD>(rc)));
 
   SetFileMenuRegistration(false);
   SetSendToShortcut(false);
   // The icon location that this user's refreshes wrote.
-  RegDeleteKeyA(HKEY_CURRENT_USER, UserFolderIconKey().c_str());
-  RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Classes\\" + FolderClassKey()).c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, Widen(UserFolderIconKey()).c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, Widen("Software\\Classes\\" + FolderClassKey()).c_str());
 
   RegKey approval;
   CheckApproval(approval.Open(HKEY_LOCAL_MACHINE, kApprovalKey, KEY_SET_VALUE));
   for (const ClassId* id : {&kClsidVaporizerFolder, &kClsidVaporizerMenu, &kClsidShredFileMenu, &kClsidVaporizerProp})
-    CheckApproval(RegDeleteValueA(approval.Get(), ClsidText(*id).c_str()));
+    CheckApproval(RegDeleteValueW(approval.Get(), Widen(ClsidText(*id)).c_str()));
   approval.Close();
 
   RefreshShellWindows(0);

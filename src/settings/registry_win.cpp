@@ -3,16 +3,18 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
+
 namespace vz::win32 {
 
-HINSTANCE ModuleInstance();
 
 std::string SystemMessage(DWORD code) {
-  char* buf = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
+  wchar_t* buf = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
   std::string text;
-  if (n && buf) text.assign(buf, n);
+  if (n && buf) text = Narrow(std::wstring(buf, n));
   if (buf) LocalFree(buf);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   if (text.empty()) {
@@ -51,13 +53,13 @@ RegKey& RegKey::operator=(RegKey&& o) noexcept {
 
 LONG RegKey::Create(HKEY root, const std::string& path) {
   Close();
-  return RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  return RegCreateKeyExW(root, Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                          KEY_READ | KEY_WRITE | KEY_CREATE_SUB_KEY, nullptr, &h_, nullptr);
 }
 
 LONG RegKey::Open(HKEY root, const std::string& path, REGSAM access) {
   Close();
-  return RegOpenKeyExA(root, path.c_str(), 0, access, &h_);
+  return RegOpenKeyExW(root, Widen(path).c_str(), 0, access, &h_);
 }
 
 void RegKey::Close() {
@@ -66,23 +68,26 @@ void RegKey::Close() {
 }
 
 LONG RegKey::SetString(const std::string& name, const std::string& value) {
-  return RegSetValueExA(h_, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                        reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+  std::wstring text = Widen(value);
+  return RegSetValueExW(h_, name.empty() ? nullptr : Widen(name).c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 LONG RegKey::SetBinary(const std::string& name, const void* data, DWORD size) {
-  return RegSetValueExA(h_, name.empty() ? nullptr : name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(data),
-                        size);
+  return RegSetValueExW(h_, name.empty() ? nullptr : Widen(name).c_str(), 0, REG_BINARY,
+                        static_cast<const BYTE*>(data), size);
 }
 
 std::string RegKey::ReadString(const std::string& name) const {
   DWORD type = 0, size = 0;
-  const char* n = name.empty() ? nullptr : name.c_str();
-  if (RegQueryValueExA(h_, n, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+  std::wstring wideName = Widen(name);
+  const wchar_t* n = name.empty() ? nullptr : wideName.c_str();
+  if (RegQueryValueExW(h_, n, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
   if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) return {};
-  std::vector<char> buf(size + 1, '\0');
-  if (RegQueryValueExA(h_, n, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS) return {};
-  return std::string(buf.data());  // up to the first NUL, whether stored with one or not
+  std::vector<wchar_t> buf(size / sizeof(wchar_t) + 2, L'\0');
+  if (RegQueryValueExW(h_, n, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size) != ERROR_SUCCESS) return {};
+  return Narrow(buf.data());  // up to the first NUL, whether stored with one or not
 }
 
 bool TryWriteString(HKEY root, const std::string& path, const std::string& name, const std::string& value) {
@@ -95,20 +100,24 @@ void WriteString(HKEY root, const std::string& path, const std::string& name, co
 }
 
 std::string ModuleFilePath() {
-  std::vector<char> buf(MAX_PATH + 1);
+  std::vector<wchar_t> buf(MAX_PATH + 1);
   for (;;) {
-    DWORD n = GetModuleFileNameA(ModuleInstance(), buf.data(), static_cast<DWORD>(buf.size()));
+    DWORD n = GetModuleFileNameW(ModuleInstance(), buf.data(), static_cast<DWORD>(buf.size()));
     if (n == 0) return {};
-    if (n < buf.size() - 1) return std::string(buf.data(), n);
+    if (n < buf.size() - 1) return Narrow(std::wstring(buf.data(), n));
     buf.resize(buf.size() * 2);
   }
 }
 
 std::string ShortPathOf(const std::string& path) {
-  char buf[MAX_PATH + 1];
-  DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
-  if (n == 0 || n > MAX_PATH) return path;
-  return std::string(buf, n);
+  std::wstring wide = Widen(path);
+  DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::wstring buf(needed, L'\0');
+  DWORD n = GetShortPathNameW(wide.c_str(), &buf[0], needed);
+  if (n == 0 || n >= needed) return path;
+  buf.resize(n);
+  return Narrow(buf);
 }
 
 std::string ServerPathOf(const std::string& path) {

@@ -3,10 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <memory>
-#include <vector>
-
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/registry_win.h"
 
@@ -22,7 +21,7 @@ constexpr const char* kLegacySendTo = "C:\\WINDOWS\\SENDTO";
 class HiddenOwner {
  public:
   HiddenOwner()
-      : hwnd_(CreateWindowExA(0, "STATIC", "Vaporizer", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr)) {}
+      : hwnd_(CreateWindowExW(0, L"STATIC", L"Vaporizer", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr)) {}
   ~HiddenOwner() {
     if (hwnd_) DestroyWindow(hwnd_);
   }
@@ -33,15 +32,6 @@ class HiddenOwner {
  private:
   HWND hwnd_;
 };
-
-std::wstring Widen(const std::string& s) {
-  int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-  w.resize(static_cast<std::size_t>(n - 1));
-  return w;
-}
 
 }  // namespace
 
@@ -56,9 +46,9 @@ std::string SendToShortcutPath() {
       // Without a recorded folder the name would fall to the root of
       // whatever drive is current, where turning the option off would then
       // delete somebody else's file: ask the shell instead, or write nothing.
-      char buf[MAX_PATH] = {};
-      if (SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK || !buf[0]) return {};
-      folder = buf;
+      wchar_t buf[MAX_PATH] = {};
+      if (SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK || !buf[0]) return {};
+      folder = Narrow(buf);
     }
   }
   if (folder.back() != '\\') folder += '\\';
@@ -69,22 +59,22 @@ void SetSendToShortcut(bool on) {
   std::string file = SendToShortcutPath();
   if (file.empty()) return;
   if (!on) {
-    DWORD attributes = GetFileAttributesA(file.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(file.c_str());
+    std::wstring wide = Widen(file);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(wide.c_str());
     return;
   }
   HiddenOwner owner;
-  LPITEMIDLIST target = FindFolderOnDesktop(owner.Get());
+  IdList target = FindFolderOnDesktop(owner.Get());
   if (!target) return;
-  std::unique_ptr<ITEMIDLIST, decltype(&CoTaskMemFree)> targetOwner(target, &CoTaskMemFree);
 
-  com::ComPtr<IShellLinkA> link;
-  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid());
+  com::ComPtr<IShellLinkW> link;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid());
   if (FAILED(hr) || !link) throw ShellError(SystemMessage(static_cast<DWORD>(hr)));
   com::ComPtr<IPersistFile> persist;
   if (FAILED(link.As(persist))) return;
-  link->SetDescription(kShortcutDescription);
-  link->SetIDList(target);
+  link->SetDescription(Widen(kShortcutDescription).c_str());
+  link->SetIDList(target.get());
   persist->Save(Widen(file).c_str(), FALSE);
 }
 

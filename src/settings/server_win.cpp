@@ -74,10 +74,7 @@ HRESULT CanUnloadNow() {
   // Objects still alive (a menu, a page, a factory held by a client) keep
   // their code loaded whether or not the folder is on the desktop.
   if (com::ObjectCount() > 0 || ServerLocks() > 0) return S_FALSE;
-  LPITEMIDLIST folder = FindFolderOnDesktop();
-  if (!folder) return S_OK;
-  CoTaskMemFree(folder);
-  return S_FALSE;
+  return FindFolderOnDesktop() ? S_FALSE : S_OK;
 }
 
 HRESULT RegisterServer(const ServerClass* classes, std::size_t count) {

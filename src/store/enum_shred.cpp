@@ -31,20 +31,54 @@ TypeInfo PortableTypeInfo(const std::string& storedPath, std::uint32_t attribute
   return {"File", 0};
 }
 
-ShredEnumeration::ShredEnumeration() {
+namespace {
+
+// The live sound records of every store, without repeated stored paths.
+std::vector<ShredItemRecord> LiveRecords() {
+  std::vector<ShredItemRecord> live;
   std::unordered_set<std::string> seen;
   for (char d : GetFixedDrives()) {
     auto records = ReadIndex(d);
     if (!records) continue;
-    for (const auto& r : *records) {
+    for (auto& r : *records) {
       // A damaged record names nothing that may be shown as an item.
-      if (!r.Sound()) continue;
-      ShredItemId item{};
-      if (!SetField(item.originalPath, r.originalPath) || !SetField(item.storedPath, r.storedPath)) continue;
-      if (!Exists(r.storedPath)) continue;
+      if (!r.Sound() || !Exists(r.storedPath)) continue;
       if (!seen.insert(ToUpper(r.storedPath)).second) continue;
-      items_.push_back(item);
+      live.push_back(std::move(r));
     }
+  }
+  return live;
+}
+
+}  // namespace
+
+std::vector<StoredItem> ListStoredItems(const TypeInfoProvider& info) {
+  std::vector<StoredItem> items;
+  for (const auto& r : LiveRecords()) {
+    StoredItem item;
+    item.originalPath = r.originalPath;
+    item.storedPath = r.storedPath;
+    item.displayName = FileNamePart(r.originalPath);
+    std::uint32_t attributes = Plat().GetAttributes(r.storedPath).value_or(0);
+    TypeInfo t = info ? info(r.storedPath, attributes) : PortableTypeInfo(r.storedPath, attributes);
+    item.typeName = t.typeName.substr(0, kTypeNameMax - 1);
+    item.iconIndex = t.iconIndex;
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+std::optional<ShredItemId> ToShredItemId(const StoredItem& item) {
+  ShredItemId id{};
+  if (!SetField(id.originalPath, item.originalPath) || !SetField(id.storedPath, item.storedPath)) return std::nullopt;
+  FillItemFields(id, [&](const std::string&, std::uint32_t) { return TypeInfo{item.typeName, item.iconIndex}; });
+  return id;
+}
+
+ShredEnumeration::ShredEnumeration() {
+  for (const auto& r : LiveRecords()) {
+    ShredItemId item{};
+    if (SetField(item.originalPath, r.originalPath) && SetField(item.storedPath, r.storedPath)) items_.push_back(item);
   }
 }
 
@@ -52,8 +86,7 @@ void FillItemFields(ShredItemId& item, const TypeInfoProvider& info) {
   std::string stored = GetField(item.storedPath);
   std::uint32_t attributes = Plat().GetAttributes(stored).value_or(0);
   TypeInfo t = info ? info(stored, attributes) : PortableTypeInfo(stored, attributes);
-  std::string type = t.typeName.substr(0, kTypeNameMax - 1);
-  SetField(item.typeName, type, kTypeNameMax);
+  SetField(item.typeName, CutToCharacters(t.typeName, kTypeNameMax - 1));
   item.iconIndex = t.iconIndex;
   SetField(item.displayName, FileNamePart(GetField(item.originalPath)));
   std::int64_t size = GetItemSize(stored);

@@ -25,6 +25,18 @@ struct TypeInfo {
 using TypeInfoProvider = std::function<TypeInfo(const std::string& storedPath, std::uint32_t attributes)>;
 TypeInfo PortableTypeInfo(const std::string& storedPath, std::uint32_t attributes);
 
+// One stored item with every field whole, however long its paths are.
+struct StoredItem {
+  std::string originalPath, storedPath;
+  std::string displayName;  // the name part of the original path
+  std::string typeName;
+  int iconIndex = 0;
+};
+// The items of the list, in its order, with their names and types read now.
+std::vector<StoredItem> ListStoredItems(const TypeInfoProvider& info);
+// The identifier of an item; nullopt when a path does not fit its fields.
+std::optional<ShredItemId> ToShredItemId(const StoredItem& item);
+
 class ShredEnumeration {
  public:
   ShredEnumeration();

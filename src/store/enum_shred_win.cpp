@@ -1,9 +1,12 @@
 #include "store/enum_shred_win.h"
 
-#include <cstring>
+#include <cwchar>
+#include <iterator>
 
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "store/enum_shred.h"
+#include "store/item_id_win.h"
 
 namespace vz::win32 {
 namespace {
@@ -11,12 +14,12 @@ namespace {
 // The shell's type name and small-icon index, asked without opening the
 // item (by its name and current attributes).
 TypeInfo ShellTypeInfo(const std::string& storedPath, std::uint32_t attributes) {
-  SHFILEINFOA info{};
+  SHFILEINFOW info{};
   DWORD attrs = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
   TypeInfo t;
-  if (SHGetFileInfoA(storedPath.c_str(), attrs, &info, sizeof info,
+  if (SHGetFileInfoW(Widen(storedPath).c_str(), attrs, &info, sizeof info,
                      SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES)) {
-    t.typeName.assign(info.szTypeName, strnlen(info.szTypeName, sizeof info.szTypeName));
+    t.typeName = Narrow(std::wstring(info.szTypeName, wcsnlen(info.szTypeName, std::size(info.szTypeName))));
     t.iconIndex = info.iIcon;
   }
   return t;
@@ -37,15 +40,18 @@ class TEnumShred : public com::Object<TEnumShred, IEnumIDList> {
     return com::Guard([&]() -> HRESULT {
       if (fetched) *fetched = 0;
       if (!rgelt || celt == 0) return E_INVALIDARG;
-      if (enumeration_.Position() >= enumeration_.Count()) return S_FALSE;
-      auto item = enumeration_.Next(ShellTypeInfo);
-      if (!item) return S_FALSE;
-      auto* list = static_cast<ShredItemIdList*>(malloc_->Alloc(sizeof(ShredItemIdList)));
-      if (!list) return E_OUTOFMEMORY;
-      *list = MakeIdList(*item);
-      rgelt[0] = reinterpret_cast<PITEMID_CHILD>(list);
-      if (fetched) *fetched = 1;
-      return S_OK;
+      // An item that no identifier can carry (a path too long even for the
+      // wide layout) is passed over.
+      while (auto item = enumeration_.Next(ShellTypeInfo)) {
+        PITEMID_CHILD id = nullptr;
+        HRESULT hr = NewItemId(*item, malloc_.Get(), &id);
+        if (hr == S_FALSE) continue;
+        if (FAILED(hr)) return hr;
+        rgelt[0] = id;
+        if (fetched) *fetched = 1;
+        return S_OK;
+      }
+      return S_FALSE;
     });
   }
   IFACEMETHODIMP Skip(ULONG celt) override {

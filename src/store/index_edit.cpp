@@ -13,7 +13,7 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 
 // The stored name a line gives for this drive's store, or empty.
 std::string StoredNameIn(const std::string& line, char drive) {
-  std::string t = Trim(line);
+  std::string t = Trim(IndexLineText(line));
   if (!StoreItemProblem(t, drive).empty()) return {};
   return t.substr(kStoreDirLength + 1);
 }
@@ -43,9 +43,9 @@ bool RepairIndexTail(char drive) {
     while (lineEnd > 0 && ((*text)[lineEnd - 1] == '\n' || (*text)[lineEnd - 1] == '\r')) --lineEnd;
     std::size_t lineStart = lineEnd;
     while (lineStart > 0 && (*text)[lineStart - 1] != '\n' && (*text)[lineStart - 1] != '\r') --lineStart;
-    std::string line = text->substr(lineStart, lineEnd - lineStart);
-    if (lineEnd == 0 || IsStoreOrInside(Trim(line))) break;
-    if (!Trim(line).empty()) {
+    std::string line = Trim(IndexLineText(text->substr(lineStart, lineEnd - lineStart)));
+    if (lineEnd == 0 || IsStoreOrInside(line)) break;
+    if (!line.empty()) {
       end = lineStart;
       break;
     }

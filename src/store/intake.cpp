@@ -24,7 +24,9 @@ std::string MappedPath(const std::string& path, const std::string& mapped, std::
     return "the name map gives it \"" + name + "\", which the system would not keep as that name";
   why = UnrecordableReason(candidate);
   if (!why.empty()) return why;
-  if (candidate.size() >= kMaxPath) return "the path with its mapped name is too long to be recorded (259 characters at most)";
+  if (SystemLength(candidate) > kMaxRecordedPath)
+    return "the path with its mapped name is too long to be recorded (" + ToDecimal(kMaxRecordedPath) +
+           " characters at most)";
   *recorded = candidate;
   return {};
 }
@@ -35,7 +37,6 @@ std::string Refusal(const std::string& path) {
   if (!IsPlainFullPath(path)) return "not a plain full path on a drive";
   if (IsStoreDir(path)) return "it is the Vaporizer's own store";
   if (IsStoreOrInside(path)) return "it is already in the Vaporizer";
-  if (path.size() >= kMaxPath) return "the path is too long (259 characters at most)";
   if (Plat().DriveTypeOf(path[0]) == DriveType::NoRootDir)
     return std::string("there is no drive ") + ToUpperChar(path[0]) + ":";
   return {};
@@ -61,6 +62,8 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       continue;
     }
     why = UnrecordableReason(item.path);
+    if (why.empty() && SystemLength(item.path) > kMaxRecordedPath)
+      why = "the path is too long to be recorded (" + ToDecimal(kMaxRecordedPath) + " characters at most)";
     if (why.empty() && mappedNames) why = MappedPath(item.path, (*mappedNames)[i], &item.recordedPath);
     if (!why.empty()) {
       in.refused.Skipped(given, why);

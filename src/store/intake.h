@@ -34,8 +34,10 @@ struct Intake {
 // to be recorded under (a drop whose source hands out temporary names).
 // Refused: what is not a full path on a drive (a leading blank makes a path
 // relative), what the system cannot resolve, drive roots, the store itself
-// and anything inside a store, paths of 260 characters or more, drives
-// that do not exist, and on the store road names the index cannot hold.
+// and anything inside a store, drives that do not exist, and on the store
+// road names the index cannot hold and paths longer than a record carries
+// (kMaxRecordedPath). Vaporized where they are, paths may be as long as
+// the system allows.
 Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::string>* mappedNames, Road road);
 
 // The resolved paths of the items, in order.

@@ -1,5 +1,7 @@
 #include "store/send.h"
 
+#include <algorithm>
+
 #include "common/text.h"
 #include "common/ui.h"
 #include "engine/batch.h"
@@ -91,13 +93,14 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
     if (attributes && !(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
       if (auto f = Plat().OpenSharedWrite(entry, false)) f->SetTimes(nullptr, nullptr, &stamp);
     }
-    bool moved = p.stored.size() < kMaxPath && Plat().MoveItem(entry, p.stored);
+    auto tooLong = [](const std::string& stored) { return SystemLength(stored) > kMaxRecordedPath; };
+    bool moved = !tooLong(p.stored) && Plat().MoveItem(entry, p.stored);
     // A name taken by something outside the Vaporizer meanwhile: the item
     // goes under the next free one, with a record of its own first.
     for (int attempt = 0; !moved && attempt < 8 && Exists(p.stored) && Exists(entry); ++attempt) {
       unused.push_back(p.stored);
       p.stored = StoredPathFor(entry, names);
-      if (p.stored.size() >= kMaxPath || !AppendRecords(d, {{p.item->recordedPath, p.stored}}, &why)) break;
+      if (tooLong(p.stored) || !AppendRecords(d, {{p.item->recordedPath, p.stored}}, &why)) break;
       moved = Plat().MoveItem(entry, p.stored);
     }
     if (moved) {
@@ -105,7 +108,7 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
       continue;
     }
     unused.push_back(p.stored);
-    slots[p.slot].Failed(entry, p.stored.size() >= kMaxPath ? "the stored path would be too long"
+    slots[p.slot].Failed(entry, tooLong(p.stored) ? "the stored path would be too long"
                                                             : "the move into the store was refused");
   }
   // Records of items that did not come: dropped now, or by the next prune,
@@ -166,39 +169,49 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   return out;
 }
 
-std::vector<std::string> SplitPathBuffer(const char* buffer, std::int32_t count) {
-  std::vector<std::string> paths;
-  if (!buffer || count <= 0) return paths;
-  const std::size_t limit = static_cast<std::size_t>(count) * kMaxPath;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < limit; ++i) {
-    if (buffer[i] != '\0') continue;
-    if (i == start) break;  // an empty string ends the list
-    paths.emplace_back(buffer + start, i - start);
-    start = i + 1;
-  }
-  return paths;
+namespace {
+
+// count x per, or the largest size where that does not fit.
+std::size_t Bound(std::uint64_t count, std::size_t per) {
+  const std::uint64_t most = static_cast<std::size_t>(-1);
+  return count > most / per ? static_cast<std::size_t>(most) : static_cast<std::size_t>(count * per);
 }
 
-namespace {
+// NUL-ended strings up to an empty one, never reading past `limit` units;
+// one that the limit cuts is left out.
 template <class Char>
-std::vector<std::basic_string<Char>> SplitMap(const Char* data, std::size_t available, std::uint32_t count) {
-  std::vector<std::basic_string<Char>> names;
-  if (!data) return names;
-  std::size_t limit = static_cast<std::size_t>(count) * kMaxPath;
-  if (limit > available) limit = available;
+std::vector<std::basic_string<Char>> SplitNulList(const Char* data, std::size_t limit) {
+  std::vector<std::basic_string<Char>> items;
+  if (!data) return items;
   std::size_t start = 0;
   for (std::size_t i = 0; i < limit; ++i) {
     if (data[i] != 0) continue;
-    if (i == start) break;
-    std::basic_string<Char> name(data + start, i - start);
-    if (name.back() == Char('"')) name.pop_back();
-    names.push_back(std::move(name));
+    if (i == start) break;  // an empty string ends the list
+    items.emplace_back(data + start, i - start);
     start = i + 1;
   }
+  return items;
+}
+
+template <class Char>
+std::vector<std::basic_string<Char>> SplitMap(const Char* data, std::size_t available, std::uint32_t count) {
+  auto names = SplitNulList(data, std::min(Bound(count, kMaxPath), available));
+  for (auto& name : names)
+    if (name.back() == Char('"')) name.pop_back();
   return names;
 }
+
 }  // namespace
+
+std::vector<std::string> SplitPathBuffer(const char* buffer, std::int32_t count) {
+  if (count <= 0) return {};
+  return SplitNulList(buffer, Bound(static_cast<std::uint64_t>(count), kMaxPath));
+}
+
+std::vector<std::u16string> SplitPathBufferWide(const char16_t* buffer, std::int32_t count) {
+  if (count <= 0) return {};
+  return SplitNulList(buffer, Bound(static_cast<std::uint64_t>(count), kMaxLongPath));
+}
 
 std::vector<std::string> SplitNameMap(const char* data, std::size_t bytes, std::uint32_t count) {
   return SplitMap(data, bytes, count);
@@ -209,7 +222,13 @@ std::vector<std::u16string> SplitNameMapWide(const char16_t* data, std::size_t u
 }
 
 SendResult PrepareAndSend(const char* buffer, std::int32_t count, bool refreshIcon) {
-  std::vector<std::string> paths = SplitPathBuffer(buffer, count);
+  // The buffer speaks the system's code page.
+  std::vector<std::string> paths;
+  for (const auto& p : SplitPathBuffer(buffer, count)) paths.push_back(Plat().FromCodePage(p));
+  return PrepareAndSend(paths, refreshIcon);
+}
+
+SendResult PrepareAndSend(const std::vector<std::string>& paths, bool refreshIcon) {
   EnsureStores();
   return SendToStore(paths, refreshIcon ? kSendRefreshIcon : kSendQuietly);
 }

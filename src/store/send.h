@@ -42,6 +42,9 @@ void ConfirmSendTexts(const std::vector<std::string>& paths, const std::vector<s
 // Splits a buffer of NUL-ended paths (an empty one ends the list), reading
 // at most count x 260 characters whatever the buffer holds.
 std::vector<std::string> SplitPathBuffer(const char* buffer, std::int32_t count);
+// The same in 16-bit characters, where a path may be long: at most count x
+// 32767 characters are read.
+std::vector<std::u16string> SplitPathBufferWide(const char16_t* buffer, std::int32_t count);
 
 // The name map of a drop ("FileNameMap" in 8-bit text, "FileNameMapW" in
 // 16-bit): NUL-ended names, an empty one ends the list, at most count x 260
@@ -50,8 +53,9 @@ std::vector<std::string> SplitPathBuffer(const char* buffer, std::int32_t count)
 std::vector<std::string> SplitNameMap(const char* data, std::size_t bytes, std::uint32_t count);
 std::vector<std::u16string> SplitNameMapWide(const char16_t* data, std::size_t units, std::uint32_t count);
 
-// The exported entry point's body: split, ensure the stores, send without a
-// confirmation.
+// The exported entry points' body: split (the 8-bit buffer is in the
+// system's code page), ensure the stores, send without a confirmation.
 SendResult PrepareAndSend(const char* buffer, std::int32_t count, bool refreshIcon);
+SendResult PrepareAndSend(const std::vector<std::string>& paths, bool refreshIcon);
 
 }  // namespace vz

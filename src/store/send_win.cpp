@@ -2,51 +2,29 @@
 
 #include <shellapi.h>
 
+#include "dragsource/formats_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 
 namespace vz::win32 {
-namespace {
 
-// Holds a storage medium for the length of a read.
-class Medium {
- public:
-  Medium() { medium_.tymed = TYMED_NULL; }
-  ~Medium() {
-    if (medium_.tymed != TYMED_NULL) ReleaseStgMedium(&medium_);
+std::vector<std::string> ReadFileList(HDROP drop, bool keepUnreadable) {
+  std::vector<std::string> paths;
+  UINT count = drop ? DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
+  // Each path at its full length: a path cut to a buffer's size may name
+  // its own parent folder. One that cannot be read stays as an empty entry
+  // when asked, which is refused later, so that a map still pairs with the
+  // paths.
+  for (UINT i = 0; i < count; ++i) {
+    UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    UINT n = length ? DragQueryFileW(drop, i, &path[0], length + 1) : 0;
+    path.resize(n == length ? n : 0);
+    if (!path.empty() || keepUnreadable) paths.push_back(Narrow(path));
   }
-  STGMEDIUM* Put() { return &medium_; }
-  HGLOBAL Global() const { return medium_.tymed == TYMED_HGLOBAL ? medium_.hGlobal : nullptr; }
-
- private:
-  STGMEDIUM medium_{};
-};
-
-class GlobalLock_ {
- public:
-  explicit GlobalLock_(HGLOBAL h) : h_(h), p_(h ? GlobalLock(h) : nullptr) {}
-  ~GlobalLock_() {
-    if (p_) GlobalUnlock(h_);
-  }
-  void* Get() const { return p_; }
-  std::size_t Size() const { return p_ ? GlobalSize(h_) : 0; }
-
- private:
-  HGLOBAL h_;
-  void* p_;
-};
-
-std::string ToAnsi(const std::u16string& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWCH>(w.data()), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWCH>(w.data()), static_cast<int>(w.size()), s.data(), n,
-                        nullptr, nullptr);
-  return s;
+  return paths;
 }
-
-}  // namespace
 
 void ReadDropList(IDataObject* data, std::vector<std::string>& paths, std::vector<std::string>& map, bool& hasMap) {
   paths.clear();
@@ -54,36 +32,24 @@ void ReadDropList(IDataObject* data, std::vector<std::string>& paths, std::vecto
   hasMap = false;
   if (!data) return;
   FORMATETC fmt{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  Medium drop;
-  if (FAILED(data->GetData(&fmt, drop.Put())) || !drop.Global()) return;
+  StgMedium drop;
+  if (FAILED(drop.GetFrom(data, fmt)) || !drop.Global()) return;
   HDROP hdrop = static_cast<HDROP>(drop.Global());
-  UINT count = DragQueryFileA(hdrop, 0xFFFFFFFF, nullptr, 0);
+  UINT count = DragQueryFileW(hdrop, 0xFFFFFFFF, nullptr, 0);
   if (count == 0) return;
 
   // Every system of the NT line offers the 16-bit map.
-  FORMATETC mapFmt{static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMapW")), nullptr, DVASPECT_CONTENT, -1,
-                   TYMED_HGLOBAL};
-  Medium mapMedium;
-  bool mapOffered = SUCCEEDED(data->QueryGetData(&mapFmt)) && SUCCEEDED(data->GetData(&mapFmt, mapMedium.Put())) &&
-                    mapMedium.Global();
-
-  // Each path at its full length: a path cut to a buffer's size may name
-  // its own parent folder. One too long to record is refused later. Beside
-  // a map, one that cannot be read stays as an empty entry, which is
-  // refused, so that the map still pairs with the paths.
-  for (UINT i = 0; i < count; ++i) {
-    UINT length = DragQueryFileA(hdrop, i, nullptr, 0);
-    std::string path(length + 1, '\0');
-    UINT n = length ? DragQueryFileA(hdrop, i, &path[0], length + 1) : 0;
-    path.resize(n == length ? n : 0);
-    if (!path.empty() || mapOffered) paths.push_back(std::move(path));
-  }
+  FORMATETC mapFmt{static_cast<CLIPFORMAT>(Formats().fileNameMapW), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  StgMedium mapMedium;
+  bool mapOffered =
+      SUCCEEDED(data->QueryGetData(&mapFmt)) && SUCCEEDED(mapMedium.GetFrom(data, mapFmt)) && mapMedium.Global();
+  paths = ReadFileList(hdrop, mapOffered);
   if (mapOffered) {
-    GlobalLock_ lock(mapMedium.Global());
-    if (lock.Get()) {
+    GlobalView block(mapMedium.Global());
+    if (block.Data()) {
       hasMap = true;
-      for (const auto& w : SplitNameMapWide(static_cast<const char16_t*>(lock.Get()), lock.Size() / 2, count))
-        map.push_back(ToAnsi(w));
+      for (const auto& name : SplitNameMapWide(static_cast<const char16_t*>(block.Data()), block.Size() / 2, count))
+        map.push_back(Narrow(std::wstring(name.begin(), name.end())));
     }
   }
 }

@@ -122,7 +122,7 @@ std::string StoreItemProblem(std::string_view path, char drive) {
   for (char c : name)
     if (SpecialInName(c)) return "its name holds a character that a stored name never has";
   if (name.back() == '.' || name.back() == ' ') return "its name ends in a dot or a blank";
-  if (path.size() >= kMaxPath) return "it is longer than 259 characters";
+  if (SystemLength(path) > kMaxRecordedPath) return "it is longer than " + ToDecimal(kMaxRecordedPath) + " characters";
   return {};
 }
 
@@ -131,12 +131,15 @@ std::string RecordProblem(const std::string& originalPath, const std::string& st
   std::string why = StoreItemProblem(storedPath, drive);
   if (!why.empty()) return "the stored path " + storedPath + ": " + why;
   if (originalPath.empty()) return "it has no original path";
+  // The system would take the path only up to it.
+  if (originalPath.find('\0') != std::string::npos) return "the original path holds a NUL character";
   if (!IsPlainFullPath(originalPath))
     return "the original path " + originalPath + " is not a full path on a drive";
   if (ToUpperChar(originalPath[0]) != ToUpperChar(drive))
     return "the original path " + originalPath + " is not on this store's drive";
   if (IsStoreOrInside(originalPath)) return "the original path " + originalPath + " lies in a store";
-  if (originalPath.size() >= kMaxPath) return "the original path is longer than 259 characters";
+  if (SystemLength(originalPath) > kMaxRecordedPath)
+    return "the original path is longer than " + ToDecimal(kMaxRecordedPath) + " characters";
   return {};
 }
 
@@ -145,23 +148,41 @@ std::string UnrecordableReason(std::string_view path) {
     return "the name holds a line break, which the index cannot hold";
   if (!path.empty() && static_cast<unsigned char>(path.back()) <= ' ')
     return "the name ends in a blank or a control character, which the index cannot keep";
+  if (!Plat().ToCodePage(std::string(path)) && !IsUtf8(path))
+    return "the name holds half of a UTF-16 character pair, which the index cannot hold";
   return {};
+}
+
+std::string IndexLineText(std::string_view raw, bool* utf8Broken) {
+  const std::string_view mark = kUtf8LineMark;
+  bool marked = raw.substr(0, mark.size()) == mark;
+  if (utf8Broken) *utf8Broken = marked && !IsUtf8(raw.substr(mark.size()));
+  if (marked) return std::string(raw.substr(mark.size()));
+  return Plat().FromCodePage(std::string(raw));
 }
 
 std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
   struct Line {
     std::string raw;
+    std::string text;  // trimmed, as read in its encoding
+    bool broken;       // marked as UTF-8 but no UTF-8
     std::size_t number;
   };
   std::vector<ShredItemRecord> records;
+  auto push = [&](ShredItemRecord r, const std::vector<const Line*>& lines) {
+    for (const Line* l : lines) {
+      r.lines.push_back(l->raw);
+      if (l->broken) r.damage = "a line marked as UTF-8 holds bytes that are not UTF-8";
+    }
+    r.firstLine = lines.front()->number;
+    records.push_back(std::move(r));
+  };
   auto damaged = [&](const std::vector<const Line*>& lines, const char* why) {
     ShredItemRecord r;
-    for (const Line* l : lines) r.lines.push_back(l->raw);
-    r.firstLine = lines.front()->number;
-    r.originalPath = Trim(lines.front()->raw);
-    if (lines.size() > 1) r.storedPath = Trim(lines[1]->raw);
+    r.originalPath = lines.front()->text;
+    if (lines.size() > 1) r.storedPath = lines[1]->text;
     r.damage = lines.size() > 1 ? RecordProblem(r.originalPath, r.storedPath, drive) : why;
-    records.push_back(std::move(r));
+    push(std::move(r), lines);
   };
   // Lines seen since the last stored path: the last of them is the next
   // stored path's original path, those before it are left over.
@@ -176,9 +197,10 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
   };
   std::vector<std::string> lines = SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string trimmed = Trim(lines[i]);
+    bool broken = false;
+    std::string trimmed = Trim(IndexLineText(lines[i], &broken));
     if (trimmed.empty()) continue;
-    Line line{lines[i], i + 1};
+    Line line{lines[i], trimmed, broken, i + 1};
     if (!IsStoreOrInside(trimmed)) {
       pending.push_back(std::move(line));
       continue;
@@ -192,12 +214,10 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
     flushLeftovers(pending.size() - 1);
     const Line& original = pending.back();
     ShredItemRecord r;
-    r.originalPath = Trim(original.raw);
+    r.originalPath = original.text;
     r.storedPath = trimmed;
-    r.lines = {original.raw, line.raw};
-    r.firstLine = original.number;
     r.damage = RecordProblem(r.originalPath, r.storedPath, drive);
-    records.push_back(std::move(r));
+    push(std::move(r), {&original, &line});
     pending.clear();
   }
   flushLeftovers(pending.size());
@@ -211,7 +231,10 @@ std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive) {
 }
 
 std::string FormatRecord(const std::string& originalPath, const std::string& storedPath) {
-  return Trim(originalPath) + "\r\n" + Trim(storedPath) + "\r\n";
+  const std::string original = Trim(originalPath), stored = Trim(storedPath);
+  auto originalBytes = Plat().ToCodePage(original), storedBytes = Plat().ToCodePage(stored);
+  if (originalBytes && storedBytes) return *originalBytes + "\r\n" + *storedBytes + "\r\n";
+  return kUtf8LineMark + original + "\r\n" + kUtf8LineMark + stored + "\r\n";
 }
 
 std::string StoredExtension(std::string_view originalPath) {

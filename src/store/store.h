@@ -1,6 +1,16 @@
 // The per-drive stores: d:\VAPORIZE on every fixed drive, its index file
-// "info.shr" (two CR LF lines per record: original path, stored path) and
-// "desktop.ini", and the names that stored items get.
+// "info.shr" and "desktop.ini", and the names that stored items get.
+//
+// The index holds two CR LF lines per record: the original path, then the
+// stored path. A record whose two paths both have an exact form in the
+// system's code page (the ANSI code page on Windows, no best-fit
+// look-alike and no default character standing in; on POSIX always) is
+// written in it, byte for byte as earlier versions wrote every record, and
+// they read it as before. Any other record is written in UTF-8 with a
+// UTF-8 byte-order mark (EF BB BF) at the start of each of its two lines:
+// a line of the code page always starts with a drive letter, so the mark
+// tells the two apart, and a record stays two lines. Readers take each
+// line by its own start.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +28,13 @@ constexpr const char* kStoreSuffixSlash = ":\\VAPORIZE\\";
 constexpr std::size_t kStoreDirLength = 11;  // "X:\VAPORIZE"
 constexpr const char* kIndexName = "info.shr";
 constexpr const char* kDesktopIniName = "desktop.ini";
+// Starts every line of a record written in UTF-8.
+constexpr const char* kUtf8LineMark = "\xEF\xBB\xBF";
+// The longest path a record carries, in characters as Windows counts them
+// (UTF-16 units). Past 259 the platform layer takes paths in their long
+// form; the bound keeps every copy made of a record (item identifiers, the
+// item window's rows) of a size fixed in advance.
+constexpr std::size_t kMaxRecordedPath = 1023;
 
 class StoreLock;
 
@@ -90,13 +107,19 @@ bool IsStoreOrInside(std::string_view path);
 std::string StoreItemProblem(std::string_view path, char drive = 0);
 // Why a record may not be acted on in the index of `drive`: its stored path
 // must be an item of that drive's store, its original path a plain full
-// path on the same drive outside every store, both shorter than 260
-// characters. Empty for a sound record.
+// path on the same drive outside every store, neither longer than
+// kMaxRecordedPath. Empty for a sound record.
 std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive);
 // Why a path cannot be written into an index as it is: a line break would
-// split it, and blanks or control characters at its end would be trimmed
-// away. Empty when it can.
+// split it, blanks or control characters at its end would be trimmed away,
+// and on Windows half of a UTF-16 pair has no form in either encoding.
+// Empty when it can.
 std::string UnrecordableReason(std::string_view path);
+
+// The text of one index line as it stands in the file: after the UTF-8
+// mark the UTF-8 that follows it, else the line in the system's code page.
+// *utf8Broken (when given) tells a marked line whose bytes are no UTF-8.
+std::string IndexLineText(std::string_view raw, bool* utf8Broken = nullptr);
 
 // The one reader of index files. Lines end at CR, LF or CR LF; blank lines
 // carry nothing. A line that names a store or lies inside one is a stored
@@ -106,7 +129,8 @@ std::string UnrecordableReason(std::string_view path);
 std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text);
 // The records of a drive's index; nullopt when it cannot be read.
 std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive);
-// The two lines of a record as appended to an index file.
+// The two lines of a record as appended to an index file, in the encoding
+// the rule above gives it.
 std::string FormatRecord(const std::string& originalPath, const std::string& storedPath);
 // The extension a stored name takes from the item's name: its own, without
 // dots or blanks at the end, or none when it holds a character that a

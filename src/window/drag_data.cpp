@@ -19,22 +19,32 @@ std::vector<std::string> DragNames(const std::vector<ShredItemId>& items) {
   return out;
 }
 
-std::string DropFilesBlock(const std::vector<std::string>& paths) {
+namespace {
+template <class Text>
+Text NameList(const std::vector<Text>& names) {
+  Text block;
+  for (const auto& n : names) {
+    block += n;
+    block += typename Text::value_type(0);
+  }
+  block += typename Text::value_type(0);
+  return block;
+}
+}  // namespace
+
+std::string DropFilesBlock(const std::vector<std::u16string>& paths) {
   std::string block(kDropFilesHeaderSize, '\0');
   block[0] = static_cast<char>(kDropFilesHeaderSize);  // pFiles, little-endian
-  block += NameMapBlock(paths);
+  block[16] = 1;                                       // fWide
+  for (char16_t c : NameList(paths)) {
+    block += static_cast<char>(c & 0xFF);
+    block += static_cast<char>(c >> 8);
+  }
   return block;
 }
 
-std::string NameMapBlock(const std::vector<std::string>& names) {
-  std::string block;
-  for (const auto& n : names) {
-    block += n;
-    block += '\0';
-  }
-  block += '\0';
-  return block;
-}
+std::string NameMapBlock(const std::vector<std::string>& names) { return NameList(names); }
+std::u16string WideNameMapBlock(const std::vector<std::u16string>& names) { return NameList(names); }
 
 void DragGesture::MouseDown(bool leftButton, bool overItem, int x, int y) {
   if (skipNextPress_)

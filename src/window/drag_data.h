@@ -1,7 +1,8 @@
 // What a drag out of the item window carries, built without the platform:
-// the file list block (a 20-byte DROPFILES header and the stored paths) and
-// the name map (each item's name from before it was sent), in list order,
-// and the mouse rule that turns a press and a move into a drag.
+// the file list block (a 20-byte DROPFILES header and the stored paths in
+// 16-bit text) and the name maps (each item's name from before it was
+// sent), in list order, and the mouse rule that turns a press and a move
+// into a drag.
 #pragma once
 
 #include <string>
@@ -18,11 +19,12 @@ constexpr std::size_t kDropFilesHeaderSize = 20;
 std::vector<std::string> DragPaths(const std::vector<ShredItemId>& items);
 std::vector<std::string> DragNames(const std::vector<ShredItemId>& items);
 
-// DROPFILES {offset 20, point 0,0, non-client 0, wide 0}, then each path and
-// a zero byte, then one more zero byte.
-std::string DropFilesBlock(const std::vector<std::string>& paths);
-// Each name and a zero byte, then one more zero byte.
+// DROPFILES {offset 20, point 0,0, non-client 0, wide 1}, then each path in
+// UTF-16 and a zero character, then one more zero character: its bytes.
+std::string DropFilesBlock(const std::vector<std::u16string>& paths);
+// Each name and a zero, then one more zero: in 8-bit and in 16-bit text.
 std::string NameMapBlock(const std::vector<std::string>& names);
+std::u16string WideNameMapBlock(const std::vector<std::u16string>& names);
 
 // Press, move and release on the list: a left press over an item arms a
 // drag; a move of more than 3 pixels from the press, horizontally or

@@ -1,9 +1,12 @@
 #include "window/drag_interface_win.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "common/text.h"
 #include "dragsource/formats_win.h"
+#include "platform/win32/wide.h"
 #include "window/drag_data.h"
 
 namespace vz::win32 {
@@ -21,18 +24,28 @@ HGLOBAL Block(const void* data, std::size_t size) {
   return h;
 }
 
-std::u16string Wide(const std::vector<std::string>& names) {
-  std::u16string out;
-  for (const auto& n : names) {
-    int len = MultiByteToWideChar(CP_ACP, 0, n.data(), static_cast<int>(n.size()), nullptr, 0);
-    std::u16string w(static_cast<std::size_t>(len > 0 ? len : 0), u'\0');
-    if (len > 0)
-      MultiByteToWideChar(CP_ACP, 0, n.data(), static_cast<int>(n.size()), reinterpret_cast<LPWSTR>(w.data()), len);
-    out += w;
-    out += u'\0';
+std::vector<std::u16string> Wide(const std::vector<std::string>& texts) {
+  std::vector<std::u16string> out;
+  for (const auto& t : texts) {
+    std::wstring w = Widen(t);
+    out.emplace_back(w.begin(), w.end());
   }
-  out += u'\0';
   return out;
+}
+
+// The 8-bit map for targets that read no other: each name in the ANSI code
+// page exactly, or, where it has no exact form there, the stored item's own
+// name, so that no look-alike stands in for it. Nothing when even that
+// has none.
+std::optional<std::string> AnsiNameMap(const std::vector<std::string>& names, const std::vector<std::string>& paths) {
+  std::vector<std::string> ansi;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::optional<std::string> name = NarrowAnsiExactly(Widen(names[i]));
+    if (!name || name->empty()) name = NarrowAnsiExactly(Widen(FileNamePart(paths[i])));
+    if (!name || name->empty()) return std::nullopt;
+    ansi.push_back(*name);
+  }
+  return NameMapBlock(ansi);
 }
 
 }  // namespace
@@ -57,16 +70,16 @@ HRESULT TDragInterface::GetData(const FORMATETC& f, STGMEDIUM& medium) {
   if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
   std::vector<ShredItemId> items = selection_ ? selection_() : std::vector<ShredItemId>{};
   HGLOBAL h = nullptr;
+  // The file list and the 16-bit map carry every name whole; the 8-bit map
+  // is for targets that read nothing else.
   if (f.cfFormat == CF_HDROP) {
-    std::string block = DropFilesBlock(DragPaths(items));
+    std::string block = DropFilesBlock(Wide(DragPaths(items)));
     h = Block(block.data(), block.size());
   } else if (f.cfFormat == MapFormatW()) {
-    // Each format gets the text its name promises: 16-bit here, 8-bit below.
-    std::u16string block = Wide(DragNames(items));
+    std::u16string block = WideNameMapBlock(Wide(DragNames(items)));
     h = Block(block.data(), block.size() * sizeof(char16_t));
-  } else {
-    std::string block = NameMapBlock(DragNames(items));
-    h = Block(block.data(), block.size());
+  } else if (auto block = AnsiNameMap(DragNames(items), DragPaths(items))) {
+    h = Block(block->data(), block->size());
   }
   if (!h) return DV_E_FORMATETC;
   medium.tymed = TYMED_HGLOBAL;

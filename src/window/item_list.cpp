@@ -87,9 +87,22 @@ std::string ListCounters::SizeText(const std::string& decimalSeparator) const {
   return StatusSizeText(selectedCount_ >= 1 ? selectedBytes_ : totalBytes_, decimalSeparator);
 }
 
+namespace {
+template <class Text>
+std::size_t UpperBound(const std::vector<Text>& sorted, const Text& caption,
+                       const std::function<bool(const Text&, const Text&)>& less) {
+  return static_cast<std::size_t>(std::upper_bound(sorted.begin(), sorted.end(), caption, less) - sorted.begin());
+}
+}  // namespace
+
 std::size_t SortedPosition(const std::vector<std::string>& sorted, const std::string& caption,
                            const std::function<bool(const std::string&, const std::string&)>& less) {
-  return static_cast<std::size_t>(std::upper_bound(sorted.begin(), sorted.end(), caption, less) - sorted.begin());
+  return UpperBound(sorted, caption, less);
+}
+
+std::size_t SortedPosition(const std::vector<std::wstring>& sorted, const std::wstring& caption,
+                           const std::function<bool(const std::wstring&, const std::wstring&)>& less) {
+  return UpperBound(sorted, caption, less);
 }
 
 std::vector<ShredItemRecord> RecordsOf(const std::vector<const ShredItemId*>& items) {

@@ -86,6 +86,8 @@ class ListCounters {
 // caption that is not greater, so equal names keep their listing order.
 std::size_t SortedPosition(const std::vector<std::string>& sorted, const std::string& caption,
                            const std::function<bool(const std::string&, const std::string&)>& less);
+std::size_t SortedPosition(const std::vector<std::wstring>& sorted, const std::wstring& caption,
+                           const std::function<bool(const std::wstring&, const std::wstring&)>& less);
 
 // The trimmed paths of the chosen rows, in the order given.
 std::vector<ShredItemRecord> RecordsOf(const std::vector<const ShredItemId*>& items);

@@ -2,17 +2,19 @@
 
 #include <stdexcept>
 
+#include "platform/win32/wide.h"
+
 namespace vz::win32 {
 namespace {
 
 void MakeRadioGroup(HMENU menu) {
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-    MENUITEMINFOA mii{};
+    MENUITEMINFOW mii{};
     mii.cbSize = sizeof mii;
     mii.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &mii);
+    GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mii);
     mii.fType |= MFT_RADIOCHECK;
-    SetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &mii);
+    SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mii);
   }
 }
 
@@ -24,15 +26,15 @@ ItemMenus::ItemMenus() : pm_(CreatePopupMenu()), pmViewSub_(CreatePopupMenu()), 
     throw std::runtime_error("the item window's menus cannot be made");
   }
   for (const PopupEntry& e : ContextViewEntries())
-    AppendMenuA(pmViewSub_, MF_STRING, static_cast<UINT_PTR>(e.id), e.text.c_str());
-  AppendMenuA(pm_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(pmViewSub_), kContextViewSubmenu);
+    AppendMenuW(pmViewSub_, MF_STRING, static_cast<UINT_PTR>(e.id), Widen(e.text).c_str());
+  AppendMenuW(pm_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(pmViewSub_), Widen(kContextViewSubmenu).c_str());
   for (const PopupEntry& e : ContextMenuEntries()) {
-    if (e.separator) AppendMenuA(pm_, MF_SEPARATOR, 0, nullptr);
-    else AppendMenuA(pm_, MF_STRING, static_cast<UINT_PTR>(e.id), e.text.c_str());
+    if (e.separator) AppendMenuW(pm_, MF_SEPARATOR, 0, nullptr);
+    else AppendMenuW(pm_, MF_STRING, static_cast<UINT_PTR>(e.id), Widen(e.text).c_str());
     if (e.isDefault) SetMenuDefaultItem(pm_, static_cast<UINT>(e.id), FALSE);
   }
   for (const ViewPopupEntry& e : ViewPopupEntries())
-    AppendMenuA(pmView_, MF_STRING, static_cast<UINT_PTR>(e.id), e.text.c_str());
+    AppendMenuW(pmView_, MF_STRING, static_cast<UINT_PTR>(e.id), Widen(e.text).c_str());
   MakeRadioGroup(pmViewSub_);
   MakeRadioGroup(pmView_);
 }

@@ -1,43 +1,39 @@
 #include "window/item_properties_win.h"
 
 #include "handlers/props_dialog_win.h"
+#include "platform/win32/shell_support_win.h"
 
 namespace vz::win32 {
 
-HINSTANCE ModuleInstance();
 
 namespace {
 
-HWND Control(HWND sheet, const char* cls, const std::string& text, DWORD style, int x, int y, int w, int h, int id) {
-  HWND c = CreateWindowExA(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, sheet,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleInstance(), nullptr);
-  if (c) {
-    HWND dialog = GetParent(sheet);
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog ? dialog : sheet, WM_GETFONT, 0, 0));
-    if (font) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  }
-  return c;
+// Names and paths are shown whole, whatever their script.
+HWND Control(HWND sheet, const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h, int id) {
+  HWND dialog = GetParent(sheet);
+  auto font = reinterpret_cast<HFONT>(SendMessageW(dialog ? dialog : sheet, WM_GETFONT, 0, 0));
+  return CreateControl(sheet, cls, text, style, x, y, w, h, id, font);
 }
 
 HWND Label(HWND sheet, const std::string& text, int x, int y, int id = -1, int width = 0) {
   if (width == 0) width = 320 - x;
-  return Control(sheet, "STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, x, y, width, 15, id);
+  return Control(sheet, L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, x, y, width, 15, id);
 }
 
 HWND CheckBox(HWND sheet, bool checked, int x, int y, int id) {
   // Shown, never changed here: the attributes belong to the stored item.
-  HWND box = Control(sheet, "BUTTON", "", BS_CHECKBOX | WS_DISABLED, x, y, 15, 17, id);
-  if (box) SendMessageA(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  HWND box = Control(sheet, L"BUTTON", "", BS_CHECKBOX | WS_DISABLED, x, y, 15, 17, id);
+  if (box) SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   return box;
 }
 
-void Rule(HWND sheet, int top) { Control(sheet, "STATIC", "", SS_ETCHEDHORZ, 9, top, 319, 2, -1); }
+void Rule(HWND sheet, int top) { Control(sheet, L"STATIC", "", SS_ETCHEDHORZ, 9, top, 319, 2, -1); }
 
 }  // namespace
 
 void FillGeneralTab(HWND sheet, const PropertiesModel& m, HICON icon) {
-  HWND image = Control(sheet, "STATIC", "", SS_ICON, 12, 9, 32, 32, kIdIIcon);
-  if (image && icon) SendMessageA(image, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  HWND image = Control(sheet, L"STATIC", "", SS_ICON, 12, 9, 32, 32, kIdIIcon);
+  if (image && icon) SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
   Label(sheet, m.fileName, 69, 18, kIdLFileName, 244);
   Rule(sheet, 48);
   Label(sheet, "Type:", 12, 60);

@@ -3,13 +3,17 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <stdexcept>
 
 #include "common/report_text.h"
 #include "engine/batch.h"
 #include "platform/platform.h"
 #include "platform/win32/modal.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
+#include "store/item_id_win.h"
 #include "store/store.h"
 #include "window/drag_interface_win.h"
 #include "window/item_properties_win.h"
@@ -17,11 +21,10 @@
 
 namespace vz::win32 {
 
-HINSTANCE ModuleInstance();
 
 namespace {
 
-constexpr const char* kClassName = "TView";
+constexpr const wchar_t* kClassName = L"TView";
 constexpr int kListId = 1;
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kRefillMessage = WM_APP + 1;       // refill once the command that changed the store is over
@@ -29,29 +32,31 @@ constexpr UINT kRebuildMenuMessage = WM_APP + 2;  // one menu rebuild for a burs
 
 TView::HelpViewer& Viewer() {
   static TView::HelpViewer viewer = [](HWND owner, const std::string& file, const std::string& macro) {
-    WinHelpA(owner, file.c_str(), HELP_COMMAND, reinterpret_cast<ULONG_PTR>(macro.c_str()));
+    std::wstring command = Widen(macro);
+    WinHelpW(owner, Widen(file).c_str(), HELP_COMMAND, reinterpret_cast<ULONG_PTR>(command.c_str()));
   };
   return viewer;
 }
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC proc) {
-  WNDCLASSEXA existing{};
+  WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
-  bool registered = GetClassInfoExA(instance, kClassName, &existing) != FALSE;
+  bool registered = GetClassInfoExW(instance, kClassName, &existing) != FALSE;
   if (registered && existing.lpfnWndProc != proc) {
     // Left behind by an earlier load of the module at another place.
-    UnregisterClassA(kClassName, instance);
+    UnregisterClassW(kClassName, instance);
     registered = false;
   }
   if (registered) return;
-  WNDCLASSEXA wc{};
+  // A window of 16-bit text: its list reports in the wide forms.
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = proc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = kClassName;
-  if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw std::runtime_error("the item window's class cannot be registered");
 }
 
@@ -76,10 +81,10 @@ void TView::SetHelpViewer(HelpViewer viewer) { Viewer() = std::move(viewer); }
 
 TView* TView::FromHandle(HWND hwnd) {
   if (!hwnd) return nullptr;
-  char cls[16] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (std::strcmp(cls, kClassName) != 0) return nullptr;
-  return reinterpret_cast<TView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  wchar_t cls[16] = {};
+  GetClassNameW(hwnd, cls, static_cast<int>(std::size(cls)));
+  if (std::wcscmp(cls, kClassName) != 0) return nullptr;
+  return reinterpret_cast<TView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 std::shared_ptr<TView> TView::Create(ItemWindowHost* host, IShellBrowser* browser) {
@@ -94,10 +99,10 @@ TView::TView(Token, ItemWindowHost* host, IShellBrowser* browser) : host_(host),
     // child window's so that the host can parent and place it.
     RECT frame = {0, 0, 464, 234};
     AdjustWindowRectEx(&frame, WS_POPUP, FALSE, 0);
-    hwnd_ = CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    hwnd_ = CreateWindowExW(0, kClassName, L"", WS_POPUP, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                             nullptr, nullptr, instance, this);
     if (!hwnd_) throw std::runtime_error("the item window cannot be created");
-    SetWindowLongPtrA(hwnd_, GWL_STYLE, WS_CHILD);
+    SetWindowLongPtrW(hwnd_, GWL_STYLE, WS_CHILD);
     FormCreate();
   } catch (...) {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -118,8 +123,8 @@ void TView::Close() {
 }
 
 void TView::FormCreate() {
-  font_ = CreateFontA(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+  font_ = CreateFontW(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
   // The list's presses and moves reach the drag rule first.
   list_.Create(hwnd_, kListId, font_, [this](UINT message, WPARAM wp, LPARAM lp) { OnListMouse(message, wp, lp); });
   menus_ = std::make_unique<ItemMenus>();
@@ -148,13 +153,13 @@ void TView::OnDestroy() {
 
 LRESULT CALLBACK TView::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
     auto* self = static_cast<TView*>(create->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     if (self) self->hwnd_ = hwnd;
   }
-  auto* self = reinterpret_cast<TView*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+  auto* self = reinterpret_cast<TView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
   // A message may run a command with a message loop of its own, in which
   // the host can let the window go: the object outlives the message.
   std::shared_ptr<TView> keep = self->weak_from_this().lock();
@@ -214,14 +219,14 @@ LRESULT TView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDestroy();
       break;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       list_.Forget();
-      return DefWindowProcA(hwnd, message, wParam, lParam);
+      return DefWindowProcW(hwnd, message, wParam, lParam);
     default:
       break;
   }
-  return DefWindowProcA(hwnd, message, wParam, lParam);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 void TView::OnListMouse(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -303,7 +308,7 @@ LRESULT TView::OnNotify(NMHDR* header) {
   if (inactive_) return 0;
   switch (header->code) {
     case TBN_DROPDOWN:
-      OnToolbarDropDown(reinterpret_cast<NMTOOLBARA*>(header));
+      OnToolbarDropDown(reinterpret_cast<NMTOOLBARW*>(header));
       return TBDDRET_DEFAULT;
     case TTN_NEEDTEXTA: {
       auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
@@ -314,7 +319,7 @@ LRESULT TView::OnNotify(NMHDR* header) {
     case TTN_NEEDTEXTW: {
       auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
       if (const char* tip = ToolbarTooltip(static_cast<int>(info->hdr.idFrom)))
-        MultiByteToWideChar(CP_ACP, 0, tip, -1, info->szText, static_cast<int>(std::size(info->szText)));
+        lstrcpynW(info->szText, Widen(tip).c_str(), static_cast<int>(std::size(info->szText)));
       return 0;
     }
     default:
@@ -322,11 +327,11 @@ LRESULT TView::OnNotify(NMHDR* header) {
   }
 }
 
-void TView::OnToolbarDropDown(NMTOOLBARA* info) {
+void TView::OnToolbarDropDown(NMTOOLBARW* info) {
   HWND toolbar = toolbar_ ? toolbar_ : info->hdr.hwndFrom;
   RECT r{};
   if (toolbar) {
-    SendMessageA(toolbar, TB_GETRECT, static_cast<WPARAM>(info->iItem), reinterpret_cast<LPARAM>(&r));
+    SendMessageW(toolbar, TB_GETRECT, static_cast<WPARAM>(info->iItem), reinterpret_cast<LPARAM>(&r));
     MapWindowPoints(toolbar, nullptr, reinterpret_cast<POINT*>(&r), 2);
   }
   if (auto mode = menus_->TrackViewDropDown(hwnd_, r, CurrentViewMode())) SetViewMode(*mode);
@@ -377,8 +382,8 @@ void TView::FillItemList() {
         ULONG fetched = 0;
         if (items->Next(1, &pidl, &fetched) != S_OK || !pidl) break;
         // Only what reads as a stored item's identifier becomes a row.
-        std::optional<ShredItemId> id = ReadShredItemIdList(pidl);
-        CoTaskMemFree(pidl);
+        IdList owned(pidl);
+        std::optional<ShredItemId> id = ReadItemId(pidl);
         if (!id) continue;
         ListRow row = MakeListRow(*id);
         list_.Insert(row);
@@ -401,7 +406,7 @@ void TView::LVShredSelectItem(int item, bool selected) {
     host_->RebuildMergedMenu(AnySelected(), ItemCount());
   } else {
     // Selecting many items one by one rebuilds the menus once, not once each.
-    if (!menuPending_) menuPending_ = PostMessageA(hwnd_, kRebuildMenuMessage, 0, 0) != FALSE;
+    if (!menuPending_) menuPending_ = PostMessageW(hwnd_, kRebuildMenuMessage, 0, 0) != FALSE;
     if (!menuPending_) host_->RebuildMergedMenu(AnySelected(), ItemCount());
     counters_.SelectionChanged(list_.RowBytes(item), selected);
   }
@@ -545,12 +550,13 @@ void TView::RequestRefill() {
   // The icon update asks Explorer to refresh its windows, which refills the
   // list; a host that does not pass that on still sees the change.
   if (!hwnd_ || refillPending_) return;
-  refillPending_ = PostMessageA(hwnd_, kRefillMessage, 0, 0) != FALSE;
+  refillPending_ = PostMessageW(hwnd_, kRefillMessage, 0, 0) != FALSE;
 }
 
 std::string TView::DecimalSeparator() const {
-  char buf[8] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, sizeof buf) > 1) return buf;
+  wchar_t buf[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, static_cast<int>(std::size(buf))) > 1)
+    return Narrow(buf);
   return ".";
 }
 

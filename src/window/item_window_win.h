@@ -110,7 +110,7 @@ class TView : public std::enable_shared_from_this<TView> {
   void OnListMouse(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnNotify(NMHDR* header);
   void OnContextMenu(int x, int y);
-  void OnToolbarDropDown(NMTOOLBARA* info);
+  void OnToolbarDropDown(NMTOOLBARW* info);
   void OnMenuSelect(int command);
   void Timer1Timer();
   void FormActivate();

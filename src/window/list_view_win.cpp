@@ -5,10 +5,10 @@
 
 #include <stdexcept>
 
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
+
 namespace vz::win32 {
-
-HINSTANCE ModuleInstance();
-
 namespace {
 
 DWORD ListStyleOf(ViewMode mode) {
@@ -23,17 +23,17 @@ DWORD ListStyleOf(ViewMode mode) {
 
 // The system's shared icon lists, by way of My Computer's file information.
 void SystemImageLists(HIMAGELIST& small, HIMAGELIST& large) {
-  LPITEMIDLIST computer = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer)) || !computer) return;
+  LPITEMIDLIST found = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &found)) || !found) return;
+  IdList computer(found);
   for (bool isSmall : {true, false}) {
-    SHFILEINFOA info{};
+    SHFILEINFOW info{};
     UINT flags = SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_PIDL | (isSmall ? SHGFI_SMALLICON : 0);
     auto list = reinterpret_cast<HIMAGELIST>(
-        SHGetFileInfoA(reinterpret_cast<LPCSTR>(computer), 0, &info, sizeof info, flags));
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(computer.get()), 0, &info, sizeof info, flags));
     if (info.hIcon) DestroyIcon(info.hIcon);
     (isSmall ? small : large) = list;
   }
-  CoTaskMemFree(computer);
 }
 
 }  // namespace
@@ -43,26 +43,27 @@ void ItemListView::Create(HWND parent, int id, HFONT font, MouseWatcher watcher)
   GetClientRect(parent, &client);
   // No in-place editing (no LVS_EDITLABELS); the system image lists are
   // shared and never destroyed by the list.
-  hwnd_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+  hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_LIST | LVS_SHAREIMAGELISTS | LVS_AUTOARRANGE, 0,
                           0, client.right, client.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                           ModuleInstance(), nullptr);
   if (!hwnd_) throw std::runtime_error("the item list cannot be created");
   watcher_ = std::move(watcher);
   SetWindowSubclass(hwnd_, &ItemListView::Subclass, 1, reinterpret_cast<DWORD_PTR>(this));
-  if (font) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (font) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   for (int i = 0; i < kListColumnCount; ++i) {
-    LVCOLUMNA col{};
+    std::wstring caption = Widen(kListColumns[i].caption);
+    LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     col.fmt = kListColumns[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
     col.cx = kListColumns[i].width;
-    col.pszText = const_cast<char*>(kListColumns[i].caption);
+    col.pszText = &caption[0];
     col.iSubItem = i;
-    SendMessageA(hwnd_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
+    SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
   }
   SystemImageLists(small_, large_);
-  if (small_) SendMessageA(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(small_));
-  if (large_) SendMessageA(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(large_));
+  if (small_) SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(small_));
+  if (large_) SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(large_));
 }
 
 LRESULT CALLBACK ItemListView::Subclass(HWND list, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
@@ -79,7 +80,7 @@ LRESULT CALLBACK ItemListView::Subclass(HWND list, UINT message, WPARAM wp, LPAR
 
 void ItemListView::Clear() {
   if (!hwnd_) return;
-  SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(hwnd_);
   rows_.clear();
   captions_.clear();
@@ -88,30 +89,33 @@ void ItemListView::Clear() {
 void ItemListView::Insert(const ListRow& row) {
   if (!hwnd_) return;
   auto data = std::make_unique<Row>(Row{row.id, row.isFile ? row.bytes : 0});
-  std::size_t at = SortedPosition(captions_, row.caption, [](const std::string& a, const std::string& b) {
-    return lstrcmpA(a.c_str(), b.c_str()) < 0;
+  // Every cell in 16-bit text: a name is shown as it is, whatever its script.
+  std::wstring caption = Widen(row.caption);
+  std::size_t at = SortedPosition(captions_, caption, [](const std::wstring& a, const std::wstring& b) {
+    return lstrcmpW(a.c_str(), b.c_str()) < 0;
   });
-  LVITEMA item{};
+  LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   item.iItem = static_cast<int>(at);
-  item.pszText = const_cast<char*>(row.caption.c_str());
+  item.pszText = &caption[0];
   item.iImage = row.iconIndex;
   item.lParam = reinterpret_cast<LPARAM>(data.get());
-  int index = static_cast<int>(SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  int index = static_cast<int>(SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (index < 0) return;
   rows_.push_back(std::move(data));
-  captions_.insert(captions_.begin() + index, row.caption);
+  captions_.insert(captions_.begin() + index, caption);
   for (int c = 0; c < 4; ++c) {
-    LVITEMA sub{};
+    std::wstring text = Widen(row.columns[c]);
+    LVITEMW sub{};
     sub.iSubItem = c + 1;
-    sub.pszText = const_cast<char*>(row.columns[c].c_str());
-    SendMessageA(hwnd_, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
+    sub.pszText = &text[0];
+    SendMessageW(hwnd_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&sub));
   }
 }
 
 void ItemListView::Done() {
   if (!hwnd_) return;
-  SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+  SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -121,10 +125,10 @@ bool ItemListView::AnySelected() const { return hwnd_ && ListView_GetSelectedCou
 
 const ItemListView::Row* ItemListView::RowAt(int item) const {
   if (!hwnd_ || item < 0) return nullptr;
-  LVITEMA li{};
+  LVITEMW li{};
   li.mask = LVIF_PARAM;
   li.iItem = item;
-  if (!SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&li))) return nullptr;
+  if (!SendMessageW(hwnd_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&li))) return nullptr;
   return reinterpret_cast<const Row*>(li.lParam);
 }
 
@@ -166,7 +170,7 @@ POINT ItemListView::MenuPoint() const {
 
 ViewMode ItemListView::Mode() const {
   if (!hwnd_) return ViewMode::List;
-  switch (GetWindowLongPtrA(hwnd_, GWL_STYLE) & LVS_TYPEMASK) {
+  switch (GetWindowLongPtrW(hwnd_, GWL_STYLE) & LVS_TYPEMASK) {
     case LVS_ICON: return ViewMode::LargeIcons;
     case LVS_SMALLICON: return ViewMode::SmallIcons;
     case LVS_REPORT: return ViewMode::Details;
@@ -176,8 +180,8 @@ ViewMode ItemListView::Mode() const {
 
 void ItemListView::SetMode(ViewMode mode) {
   if (!hwnd_) return;
-  LONG_PTR style = GetWindowLongPtrA(hwnd_, GWL_STYLE);
-  SetWindowLongPtrA(hwnd_, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | ListStyleOf(mode));
+  LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
+  SetWindowLongPtrW(hwnd_, GWL_STYLE, (style & ~static_cast<LONG_PTR>(LVS_TYPEMASK)) | ListStyleOf(mode));
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

@@ -68,7 +68,7 @@ class ItemListView {
   HIMAGELIST small_ = nullptr, large_ = nullptr;  // the system's, never destroyed
   MouseWatcher watcher_;
   std::vector<std::unique_ptr<Row>> rows_;  // the items' data, owned here
-  std::vector<std::string> captions_;       // in list order
+  std::vector<std::wstring> captions_;      // in list order
 };
 
 }  // namespace vz::win32

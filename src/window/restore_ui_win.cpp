@@ -7,13 +7,13 @@
 #include <shellapi.h>
 
 #include <string>
-#include <vector>
 
 #include "platform/win32/modal.h"
+#include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 #include "window/confirm_replace_win.h"
 
 namespace vz::win32 {
-HINSTANCE ModuleInstance();
 
 bool AskRecycleBinWarning(const std::string& title, const std::string& text) {
   // No is the default: a stray Enter must not restore into a Recycle Bin.
@@ -25,25 +25,25 @@ namespace {
 
 struct Control {
   int id;
-  const char* className;
+  const wchar_t* className;
   DWORD style;
   int left, top, width, height;  // pixels at 96 dpi; width 0 sizes to the text, height 0 one line
 };
 
 // In the form's order. The labels' texts come from the question.
 const Control kControls[] = {
-    {kIdImage1, "STATIC", SS_OWNERDRAW, 15, 9, 34, 34},
-    {kIdLThis, "STATIC", SS_LEFT | SS_NOPREFIX, 60, 9, 328, 34},
-    {kIdLabel1, "STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 60, 57, 0, 0},
-    {kIdIFirst, "STATIC", SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 81, 81, 34, 34},
-    {kIdLBytes1, "STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 81, 0, 0},
-    {kIdLModified1, "STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 99, 244, 0},
-    {kIdLabel2, "STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 60, 126, 0, 0},
-    {kIdISecond, "STATIC", SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 81, 150, 34, 34},
-    {kIdLBytes2, "STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 150, 0, 0},
-    {kIdLModified2, "STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 168, 244, 0},
-    {kIdBYes, "BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, 243, 192, 75, 25},
-    {kIdBNo, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 327, 192, 75, 25},
+    {kIdImage1, L"STATIC", SS_OWNERDRAW, 15, 9, 34, 34},
+    {kIdLThis, L"STATIC", SS_LEFT | SS_NOPREFIX, 60, 9, 328, 34},
+    {kIdLabel1, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 60, 57, 0, 0},
+    {kIdIFirst, L"STATIC", SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 81, 81, 34, 34},
+    {kIdLBytes1, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 81, 0, 0},
+    {kIdLModified1, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 99, 244, 0},
+    {kIdLabel2, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 60, 126, 0, 0},
+    {kIdISecond, L"STATIC", SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 81, 150, 34, 34},
+    {kIdLBytes2, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 150, 0, 0},
+    {kIdLModified2, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 168, 244, 0},
+    {kIdBYes, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, 243, 192, 75, 25},
+    {kIdBNo, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 327, 192, 75, 25},
 };
 
 struct DialogState {
@@ -67,9 +67,9 @@ std::string TextFor(int id, const ReplaceQuestion& q) {
 }
 
 HICON LargeSystemIcon(int index) {
-  SHFILEINFOA info{};
-  auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(
-      "file", FILE_ATTRIBUTE_NORMAL, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_LARGEICON | SHGFI_USEFILEATTRIBUTES));
+  SHFILEINFOW info{};
+  auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(
+      L"file", FILE_ATTRIBUTE_NORMAL, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_LARGEICON | SHGFI_USEFILEATTRIBUTES));
   if (!list || index < 0 || index >= ImageList_GetImageCount(list)) return nullptr;
   return ImageList_GetIcon(list, index, ILD_NORMAL);
 }
@@ -103,7 +103,8 @@ SIZE TextSize(HWND dlg, HFONT font, const std::string& text) {
   HDC dc = GetDC(dlg);
   HGDIOBJ old = SelectObject(dc, font);
   RECT r{0, 0, 0, 0};
-  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  std::wstring measured = Widen(text.empty() ? std::string(" ") : text);
+  DrawTextW(dc, measured.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   size.cx = text.empty() ? 0 : r.right - r.left;
   size.cy = r.bottom - r.top;
   SelectObject(dc, old);
@@ -118,30 +119,28 @@ void Layout(HWND dlg, DialogState& state) {
   auto px = [dpi](int v) { return MulDiv(v, dpi, 96); };
 
   RECT frame{0, 0, px(kConfirmReplaceWidth), px(kConfirmReplaceHeight)};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrA(dlg, GWL_EXSTYLE)));
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE)));
   int fw = frame.right - frame.left, fh = frame.bottom - frame.top;
   SetWindowPos(dlg, nullptr, (GetSystemMetrics(SM_CXSCREEN) - fw) / 2, (GetSystemMetrics(SM_CYSCREEN) - fh) / 2, fw,
                fh, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  auto font = reinterpret_cast<HFONT>(SendMessageA(dlg, WM_GETFONT, 0, 0));
-  HINSTANCE inst = ModuleInstance() ? ModuleInstance() : GetModuleHandleA(nullptr);
+  auto font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
   for (const Control& c : kControls) {
+    // The path in LThis is shown whole, whatever its script.
     std::string text = TextFor(c.id, *state.question);
     SIZE fit = TextSize(dlg, font, text);
     int width = c.width ? px(c.width) : fit.cx;
     int height = c.height ? px(c.height) : fit.cy;
-    HWND wnd = CreateWindowExA(0, c.className, text.c_str(), WS_CHILD | WS_VISIBLE | c.style, px(c.left), px(c.top),
-                               width, height, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
+    HWND wnd = CreateControl(dlg, c.className, text, c.style, px(c.left), px(c.top), width, height, c.id, font);
     if (!wnd) continue;
-    SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if ((c.style & SS_TYPEMASK) == SS_ICON && state.icon) {
-      SendMessageA(wnd, STM_SETICON, reinterpret_cast<WPARAM>(state.icon), 0);
+      SendMessageW(wnd, STM_SETICON, reinterpret_cast<WPARAM>(state.icon), 0);
       // Setting an icon resizes the picture; it keeps the form's box.
       SetWindowPos(wnd, nullptr, px(c.left), px(c.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
-  SendMessageA(dlg, DM_SETDEFID, kIdBYes, 0);
+  SendMessageW(dlg, DM_SETDEFID, kIdBYes, 0);
   SetFocus(GetDlgItem(dlg, kIdBYes));
 }
 
@@ -149,7 +148,7 @@ INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   try {
     switch (msg) {
       case WM_INITDIALOG:
-        SetWindowTextA(dlg, kConfirmReplaceCaption);
+        SetText(dlg, kConfirmReplaceCaption);
         Layout(dlg, *reinterpret_cast<DialogState*>(lp));
         return FALSE;  // the focus is on BYes already
       case WM_DRAWITEM: {
@@ -181,25 +180,6 @@ INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
   return FALSE;
 }
 
-// A dialog without controls, in the form's font; the controls are placed
-// in pixels when it opens.
-std::vector<WORD> EmptyTemplate() {
-  std::vector<WORD> t(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
-  auto* dt = reinterpret_cast<DLGTEMPLATE*>(t.data());
-  dt->style = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  dt->cdit = 0;
-  dt->cx = 280;
-  dt->cy = 140;
-  t.push_back(0);  // no menu
-  t.push_back(0);  // the standard dialog class
-  for (const char* p = kConfirmReplaceCaption; *p; ++p) t.push_back(static_cast<WORD>(*p));
-  t.push_back(0);
-  t.push_back(8);  // points
-  for (const char* p = "MS Sans Serif"; *p; ++p) t.push_back(static_cast<WORD>(*p));
-  t.push_back(0);
-  return t;
-}
-
 }  // namespace
 
 bool AskConfirmReplace(const ReplaceQuestion& q) {
@@ -208,10 +188,10 @@ bool AskConfirmReplace(const ReplaceQuestion& q) {
   state.icon = LargeSystemIcon(q.iconIndex);
   INT_PTR result = -1;
   try {
-    std::vector<WORD> tmpl = EmptyTemplate();
-    HINSTANCE inst = ModuleInstance() ? ModuleInstance() : GetModuleHandleA(nullptr);
-    result = ModalDialog(inst, reinterpret_cast<const DLGTEMPLATE*>(tmpl.data()), BoxOwner(GetActiveWindow()),
-                         ConfirmProc, reinterpret_cast<LPARAM>(&state));
+    // No controls in the template: they are placed in pixels when it opens.
+    DialogTemplate tmpl(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 280, 140, kConfirmReplaceCaption);
+    result = ModalDialog(ModuleInstance(), tmpl.Get(), BoxOwner(GetActiveWindow()), ConfirmProc,
+                         reinterpret_cast<LPARAM>(&state));
   } catch (...) {
     result = -1;
   }

@@ -287,6 +287,54 @@ lines.txt"
   vz send --yes "$two" </dev/null | grep -q "line break" && [ -e "$two" ]
 }
 
+# Names in every script, look-alikes of a plain name, a path past 259
+# characters: sent, listed, restored and vaporized exactly as they are. A
+# record is in the ANSI code page (Windows-1252 under Wine) only where both
+# its lines fit it; any other has a UTF-8 mark on each line.
+t_unicode_names() {
+  reset; mkdir -p "$host_c/Work/Ωμέγα"; echo plain >"$host_c/Work/A.txt"; echo in >"$host_c/Work/Ωμέγα/in.txt"
+  local long n args=()
+  long=Work/$(printf '%0150d' 0)/$(printf '%0120d' 1)/Ж.txt
+  local names=(Work/Привет.txt Work/Ωμέγα Work/日本語.txt "Work/😀 x.doc" Work/Ａ.txt Work/ﬁle.txt Work/café.txt "$long")
+  for n in "${names[@]}"; do
+    [ -d "$host_c/$n" ] || { mkdir -p "$(dirname "$host_c/$n")"; echo "content $n" >"$host_c/$n"; }
+    args+=("$(sys "$n")")
+  done
+  local out; out=$(vz send --yes "${args[@]}" </dev/null) || return 1
+  for n in "${names[@]}"; do echo "$out" | grep -qF "sent: $(sys "$n") -> " || { echo "not sent: $n" >&2; return 1; }; done
+  python3 - "$mode" "$store/info.shr" "$(vz list --json </dev/null)" "${args[@]}" <<'PY' || return 1
+import json, sys
+mode, index, listed, paths = sys.argv[1], sys.argv[2], json.loads(sys.argv[3]), sys.argv[4:]
+assert [i["original"] for i in listed] == paths, listed
+assert [i["name"] for i in listed] == [p.replace("\\", "/").rsplit("/", 1)[1] for p in paths], listed
+lines = open(index, "rb").read().split(b"\r\n")[:-1]
+assert len(lines) == 2 * len(paths), lines
+for k, p in enumerate(paths):
+    first, second = lines[2 * k], lines[2 * k + 1]
+    ansi = mode == "native" or p.endswith("café.txt")
+    mark = b"" if ansi else b"\xef\xbb\xbf"
+    assert first.startswith(mark) and second.startswith(mark), (p, first, second)
+    text = first[len(mark):].decode("cp1252" if mode == "wine" and ansi else "utf-8")
+    if mode == "wine":
+        assert text == p, (text, p)
+PY
+  [ "$(cat "$host_c/Work/A.txt")" = plain ] || return 1
+  vz restore --yes "${args[@]}" </dev/null | grep -c "^restored: " | grep -qx "${#names[@]}" || return 1
+  for n in "${names[@]}"; do
+    [ -d "$host_c/$n" ] || [ "$(cat "$host_c/$n")" = "content $n" ] || { echo "not restored: $n" >&2; return 1; }
+  done
+  [ "$(cat "$host_c/Work/Ωμέγα/in.txt")" = in ] || return 1
+  vz send --yes "${args[@]}" </dev/null >/dev/null || return 1
+  vz vaporize --yes "${args[@]}" </dev/null >/dev/null || return 1
+  [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ] && [ "$(cat "$host_c/Work/A.txt")" = plain ] &&
+    [ "$(ls "$store" | grep -v -e desktop.ini -e info.shr)" = "" ] || return 1
+  # Past 259 characters inside a folder that is sent, and where it lies.
+  echo deep >"$host_c/$long"; echo deeper >"$host_c/${long%/*}/x.txt"
+  vz shred --yes "$(sys "$long")" </dev/null >/dev/null && [ ! -e "$host_c/$long" ] || return 1
+  vz send --yes "$(sys "${long%%/0*}/$(printf '%0150d' 0)")" </dev/null >/dev/null || return 1
+  vz empty --yes </dev/null >/dev/null && [ "$(ls "$store" | grep -v -e desktop.ini -e info.shr)" = "" ]
+}
+
 t_volumes() {
   reset
   vz volumes </dev/null | grep -q "^      overwrite in place: " || return 1
@@ -313,6 +361,7 @@ check ArgumentsArePathsAndStoredNamesNeedStored t_arguments_are_paths
 check HandEditedIndexIsShownDamagedAndNeverActedOn t_hand_edited_index
 check SendingStampInAnotherTimeZone t_sending_stamp_in_another_zone
 check PosixNamesAndFolders t_posix_names_and_folders
+check UnicodeNamesAndLongPaths t_unicode_names
 check RefusesWithoutYesOnANonTerminal t_refuses_without_yes
 check SendListRestore t_send_list_restore
 check VaporizeAndEmpty t_vaporize_and_empty

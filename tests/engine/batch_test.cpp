@@ -9,6 +9,7 @@
 #include "common/report.h"
 #include "common/ui.h"
 #include "engine/link_support.h"
+#include "engine/overwrite.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "store/store.h"
@@ -135,33 +136,87 @@ TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
   EXPECT_NE(std::find(ops.begin(), ops.end(), "ReplaceFileContents"), ops.end());
 }
 
-TEST_F(BatchTest, EachPassIsFlushedBeforeTheFileIsStampedCutAndDeleted) {
-  MakeFile(D("f.bin"), Content(5000, 'x'));
+// The calls that open, write, flush, cut and delete files whose path holds
+// `part`, each run of writes as one step. In the outline, opens are left
+// out and every run of one kind is one step (cutting and deleting are "Cut").
+std::vector<std::string> Steps(const RecordingPlatform& rec, const std::string& part, bool outline = false) {
+  std::vector<std::string> seq;
+  for (std::string op : rec.Ops(part)) {
+    if (outline && (op == "OpenSharedWrite+truncate" || op == "SetTimes" || op == "RemoveFile")) op = "Cut";
+    if ((op != "OpenExclusive" || outline) && op != "WriteAt" && op != "Flush" && op != "OpenSharedWrite+truncate" &&
+        op != "SetTimes" && op != "RemoveFile" && op != "Cut")
+      continue;
+    if (seq.empty() || seq.back() != op || (op != "WriteAt" && !outline)) seq.push_back(op);
+  }
+  return seq;
+}
+
+// Where in the calls the n-th call of `op` on a path holding `part` is.
+std::size_t At(const RecordingPlatform& rec, const std::string& op, const std::string& part, std::size_t n = 0) {
+  for (std::size_t i = 0; i < rec.calls.size(); ++i)
+    if (rec.calls[i].op == op && rec.calls[i].path.find(part) != std::string::npos && n-- == 0) return i;
+  return rec.calls.size();
+}
+
+TEST_F(BatchTest, EveryPassOfEveryFileIsFlushedBeforeItsNextPassAndBeforeAnythingIsCut) {
+  const std::vector<std::string> names{"a.bin", "b.bin", "c.bin", "d.bin"};
+  for (std::size_t i = 0; i < names.size(); ++i) MakeFile(D("G\\" + names[i]), Content(3000 + 1000 * i, 'x'));
   RecordingPlatform rec;
+  rec.FailOn("Flush", "c.bin", 1);  // its second pass does not reach the device
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(3, true, 0, false);
-  Report r = VaporizeBatch({D("f.bin")}, BatchEntries::Paths, &o);
-  ASSERT_TRUE(r.AllDone()) << r.Items().at(0).detail;
-  EXPECT_FALSE(PathExists(D("f.bin")));
+  Report r = VaporizeBatch({D("G")}, BatchEntries::Paths, &o);
 
-  std::vector<std::string> seq;
-  for (const auto& op : rec.Ops("f.bin"))
-    if (op == "OpenExclusive" || op == "WriteAt" || op == "Flush" || op == "OpenSharedWrite+truncate" ||
-        op == "SetTimes" || op == "RemoveFile")
-      if (seq.empty() || seq.back() != op || op != "WriteAt") seq.push_back(op);
-  std::vector<std::string> pass{"OpenExclusive", "WriteAt", "Flush"};
-  std::vector<std::string> expected;
-  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), pass.begin(), pass.end());
-  expected.insert(expected.end(), {"OpenSharedWrite+truncate", "SetTimes", "RemoveFile"});
-  EXPECT_EQ(seq, expected);
+  for (const auto& name : names) {
+    const int passes = name == "c.bin" ? 2 : 3;
+    std::vector<std::string> expected{"OpenExclusive"};
+    for (int k = 0; k < passes; ++k) expected.insert(expected.end(), {"WriteAt", "Flush"});
+    if (name != "c.bin") expected.insert(expected.end(), {"OpenSharedWrite+truncate", "SetTimes", "RemoveFile"});
+    EXPECT_EQ(Steps(rec, name), expected) << name << ": held open from its first pass to its last flush";
+  }
+  // Pass k of all of them, then their flushes, then pass k + 1; nothing is
+  // cut before the last flush.
+  EXPECT_EQ(Steps(rec, D("G\\"), true), (std::vector<std::string>{"WriteAt", "Flush", "WriteAt", "Flush", "WriteAt", "Flush", "Cut"}));
+  EXPECT_EQ(rec.Count("Flush"), 11u);
 
-  auto times = rec.CallsOf("SetTimes", "f.bin");
+  EXPECT_EQ(GetItemSize(D("G\\c.bin")), 5000) << "not cut";
+  const ItemReport* c = Item(r, D("G\\c.bin"));
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->outcome, Outcome::Failed);
+  EXPECT_NE(c->detail.find("pass 2 of 3 failed (the overwritten content could not be flushed"), std::string::npos)
+      << c->detail;
+  EXPECT_EQ(Item(r, D("G"))->outcome, Outcome::Skipped) << "its folder stays with it";
+  for (const auto& name : {"a.bin", "b.bin", "d.bin"}) EXPECT_FALSE(PathExists(D("G\\") + name));
+
+  auto times = rec.CallsOf("SetTimes", "a.bin");
   ASSERT_EQ(times.size(), 1u);
   const CivilTime stamp{1990, 1, 1, 12, 12, 12};
   EXPECT_EQ(times[0].created, stamp);
   EXPECT_EQ(times[0].accessed, stamp);
   EXPECT_EQ(times[0].written, stamp);
+}
+
+TEST_F(BatchTest, AGroupIsBoundedByFilesAndByBytesSoNoFileWaitsForManyOthers) {
+  std::vector<std::string> list;
+  for (std::size_t i = 0; i <= kFlushGroupFiles; ++i) {
+    list.push_back(D("s\\f" + std::to_string(i) + ".txt"));
+    MakeFile(list.back(), "x");
+  }
+  MakeFile(D("s\\last.txt"), "y");
+  RecordingPlatform rec;
+  rec.AddVirtualFile(D("big.bin"), kFlushGroupBytes + 1);
+  ScopedPlatform use(rec);
+  ScopedUi scoped(ui);
+  list.insert(list.end(), {D("big.bin"), D("s\\last.txt")});
+  ShredOptions o = Options(1, true, 0, false);
+  EXPECT_TRUE(VaporizeBatch(list, BatchEntries::Paths, &o).AllDone());
+  const std::string beyond = "\\f" + std::to_string(kFlushGroupFiles) + ".txt";
+  EXPECT_GT(At(rec, "RemoveFile", ""), At(rec, "Flush", "", kFlushGroupFiles - 1));
+  EXPECT_LT(At(rec, "RemoveFile", ""), At(rec, "WriteAt", beyond)) << "a full group goes before the next starts";
+  EXPECT_LT(At(rec, "RemoveFile", beyond), At(rec, "WriteAt", "big.bin")) << "a large file has a group of its own";
+  EXPECT_LT(At(rec, "RemoveFile", "big.bin"), At(rec, "WriteAt", "last.txt"));
+  EXPECT_EQ(rec.Count("Flush"), kFlushGroupFiles + 3);
 }
 
 TEST_F(BatchTest, APassWhoseFlushFailsLeavesTheFileAndItsFolder) {
@@ -360,10 +415,10 @@ TEST_F(BatchTest, MessagesRunBetweenFiles) {
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, true);
   VaporizeBatch({D("a.txt"), D("b.txt")}, BatchEntries::Paths, &o);
-  EXPECT_EQ(ui.events, (std::vector<std::string>{"pump", "file " + D("a.txt"), "done 1", "pump",
-                                                 "file " + D("b.txt"), "done 2", "pump"}))
+  EXPECT_EQ(ui.events, (std::vector<std::string>{"pump", "file " + D("a.txt"), "pump", "file " + D("b.txt"), "pump",
+                                                 "done 1", "pump", "done 2", "pump"}))
       << "without the display flag the paths themselves are shown";
-  EXPECT_EQ(ui.progressPasses, (std::vector<int>{1, 1}));
+  EXPECT_EQ(ui.progressPasses, (std::vector<int>{1})) << "one flush for the pass of both";
 }
 
 TEST_F(BatchTest, WithoutOptionsTheSettingsDecideAndDefaultsAreWrittenBack) {

@@ -20,26 +20,9 @@ if [ -z "$exe" ]; then
     [ -x "$b" ] && { exe=$b; break; }
   done
 fi
-passed=0 failed=0 skipped=0
-
-result() {  # name, ok|fail|skip, detail
-  echo "[ RUN      ] FlushCheck.$1"
-  case "$2" in
-    ok) echo "[       OK ] FlushCheck.$1"; passed=$((passed + 1)) ;;
-    skip) echo "flush_check: skipped: $3"; echo "[  SKIPPED ] FlushCheck.$1"; skipped=$((skipped + 1)) ;;
-    *) echo "flush_check: $1: $3"; echo "[  FAILED  ] FlushCheck.$1"; failed=$((failed + 1)) ;;
-  esac
-}
-
-finish() {
-  echo "[==========] $((passed + failed + skipped)) tests ran."
-  [ "$passed" -gt 0 ] && echo "[  PASSED  ] $passed tests."
-  [ "$skipped" -gt 0 ] && echo "[  SKIPPED ] $skipped tests."
-  [ "$failed" -gt 0 ] && echo "[  FAILED  ] $failed tests."
-  echo "flush_check: $passed passed, $failed failed, $skipped skipped"
-  [ "$failed" -eq 0 ]
-  exit
-}
+source "$root/tests/support/check.sh"
+check_prefix=FlushCheck. check_tag=flush_check
+result() { echo "[ RUN      ] FlushCheck.$1"; check_result "$@"; }
 
 why=""
 if [ "$(id -u)" -ne 0 ]; then why="needs root to mount a loop device"
@@ -49,7 +32,7 @@ elif [ -z "$exe" ] || [ ! -x "$exe" ]; then why="the companion program is not bu
 fi
 if [ -n "$why" ]; then
   result Ext4 skip "$why"
-  finish
+  check_summary
 fi
 
 work=$(mktemp -d /tmp/vz-flush-XXXXXX)
@@ -86,7 +69,7 @@ vz() {
 
 # Controls: the search finds what a plain delete and an unflushed overwrite
 # leave behind.
-mount_fresh || { result Ext4 fail "cannot make and mount an ext4 image"; finish; }
+mount_fresh || { result Ext4 fail "cannot make and mount an ext4 image"; check_summary; }
 m1=$(new_marker) m2=$(new_marker)
 fill "$mnt/plain.txt" "$m1" 300000
 fill "$mnt/unflushed.txt" "$m2" 300000
@@ -106,11 +89,12 @@ if [ "$n" -gt 0 ]; then result ControlUnflushedOverwriteLeavesTheMarker ok
 else result ControlUnflushedOverwriteLeavesTheMarker fail "an overwrite that was never flushed left nothing to find, so this check cannot show a missing flush"; fi
 
 # Vaporized files: one pass of zeros, and three passes of 0xFF, over files of
-# several sizes (one block, partial blocks, many blocks) and a folder.
+# several sizes (one block, partial blocks, many blocks, one large enough to
+# be written around the cache) and a folder.
 check_vaporized() {  # name, shred arguments...
   local name=$1; shift
   mount_fresh || { result "$name" fail "cannot make and mount an ext4 image"; return; }
-  local markers=() sizes=(1 4095 4097 70000 3000000) i=0
+  local markers=() sizes=(1 4095 4097 70000 9000000) i=0
   for s in "${sizes[@]}"; do
     local m; m=$(new_marker); markers+=("$m")
     fill "$mnt/data/f$i.bin" "$m" "$s"; i=$((i + 1))
@@ -134,6 +118,44 @@ check_vaporized() {  # name, shred arguments...
   if [ "$left" -eq 0 ]; then result "$name" ok; else result "$name" fail "$left of $total markers remain on the device"; fi
 }
 
+# Many small files, flushed in groups: 1,000 of them in ten folders, each
+# with a marker of its own, vaporized in one call.
+check_many() {  # name, shred arguments...
+  local name=$1; shift
+  mount_fresh || { result "$name" fail "cannot make and mount an ext4 image"; return; }
+  local prefix
+  prefix="vz-many-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')-"
+  python3 - "$mnt/many" "$prefix" <<'PY'
+import os, sys
+root, prefix = sys.argv[1], sys.argv[2]
+for i in range(1000):
+    d = os.path.join(root, "d%d" % (i % 10))
+    os.makedirs(d, exist_ok=True)
+    line = ("%s%d-end " % (prefix, i)).encode()
+    with open(os.path.join(d, "f%d.txt" % i), "wb") as f:
+        f.write((line * (700 // len(line) + 1))[:700])
+PY
+  sync
+  local seen left
+  seen=$(grep -a -o -E "${prefix}[0-9]+-end" "$img" | sort -u | wc -l)
+  if ! vz shred --yes "$@" "$mnt/many"; then
+    result "$name" fail "the companion program failed: $(tail -n 3 "$work/out.txt" | tr '\n' ' ')"
+    return
+  fi
+  if [ -e "$mnt/many" ]; then
+    result "$name" fail "items are left: $(find "$mnt/many" | head -n 5 | tr '\n' ' ')"
+    return
+  fi
+  unmount
+  left=$(grep -a -o -E "${prefix}[0-9]+-end" "$img" | sort -u | wc -l)
+  echo "flush_check: $name: $left of 1000 markers remain (the search saw $seen before)"
+  if [ "$seen" -ne 1000 ]; then result "$name" fail "before vaporizing, the search saw $seen of 1000 markers"
+  elif [ "$left" -eq 0 ]; then result "$name" ok
+  else result "$name" fail "$left of 1000 markers remain on the device"; fi
+}
+
 check_vaporized OnePassOfZerosLeavesNoMarker --passes 1
 check_vaporized ThreePassesOfOnesLeaveNoMarker --passes 3 --fill 0xFF
-finish
+check_many AThousandSmallFilesLeaveNoMarker --passes 1
+check_many AThousandSmallFilesWithTwoPassesLeaveNoMarker --passes 2 --fill 0xFF
+check_summary

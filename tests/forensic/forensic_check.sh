@@ -6,7 +6,8 @@
 #   native           the companion program: send, then vaporize (VaporizeBatch)
 #   wine_cli_<arch>  the Windows companion program under Wine, the same way
 #   wine_dll_<arch>  Vaporizer.dll under Wine, as an outside program drives
-#                    it: ExtPreparateData, then ShredAllItems
+#                    it: ExtPreparateData (ExtPreparateDataW for a name
+#                    outside the ANSI code page), then ShredAllItems
 # Items go through the store (the image seen as a fixed drive; under Wine
 # F:) and, as from a USB stick, straight to vaporizing (the same image seen
 # as a removable drive; under Wine G:). On FAT a folder goes the second way
@@ -74,17 +75,22 @@ unmount_fs() {
 }
 
 # Items: a folder tree with files of several sizes (one smaller than a
-# block, one empty) and two single files. Every file holds its own marker.
+# block, one empty), a folder of a thousand small files and two single
+# files, on ext4 a third one named in Cyrillic and Japanese with an emoji
+# (fusefat takes no name outside ASCII). Every file holds its own marker.
 markers=()
+many=""
 names=()
-populate() {  # tag
-  local tag=$1 rand
+wide_name() { echo "отчёт-日本-😀-$1.txt"; }
+populate() {  # tag fs
+  local tag=$1 rand wide=()
+  [ "$2" = fat ] || wide=("$(wide_name "$tag"):9000")
   rand=$(od -An -tx4 -N4 /dev/urandom | tr -d ' \n')
   markers=() names=()
   mkdir -p "$mnt/Work/Folder-$tag/sub-$tag"
   local f m size i=0
   for entry in "Folder-$tag/big-$tag.bin:300000" "Folder-$tag/small-$tag.txt:100" \
-              "Folder-$tag/sub-$tag/deep-$tag.txt:5000" "report-$tag.doc:50000" "stick-$tag.txt:7000"; do
+              "Folder-$tag/sub-$tag/deep-$tag.txt:5000" "report-$tag.doc:50000" "stick-$tag.txt:7000" "${wide[@]}"; do
     f=${entry%%:*} size=${entry##*:} i=$((i + 1))
     # Short enough to stand whole in the smallest file.
     m="VZM-$tag-$i-$rand"
@@ -94,11 +100,25 @@ populate() {  # tag
   done
   : >"$mnt/Work/Folder-$tag/empty-$tag.txt"
   names+=("empty-$tag.txt")
+  # A thousand small files in ten folders, each with a marker of its own.
+  many="VZS-$tag-$rand-"
+  python3 - "$mnt/Work/Many-$tag" "$many" <<'PY'
+import os, sys
+root, prefix = sys.argv[1], sys.argv[2]
+for i in range(1000):
+    d = os.path.join(root, "d%d" % (i % 10))
+    os.makedirs(d, exist_ok=True)
+    line = ("%s%d-end " % (prefix, i)).encode()
+    with open(os.path.join(d, "m%d.txt" % i), "wb") as f:
+        f.write((line * (600 // len(line) + 1))[:600])
+PY
   sync
 }
 
 # Copies of a string anywhere on the raw image.
 count_on_image() { grep -a -o -F -- "$1" "$work/disk.img" | wc -l; }
+# How many of the thousand small files' markers are anywhere on the image.
+many_on_image() { grep -a -o -E -- "$many[0-9]+-end" "$work/disk.img" | sort -u | wc -l; }
 
 # The names found on the image: whole in single-byte text (ext4 directory
 # blocks and journal), or as the first 13 characters in 16-bit text (the
@@ -154,7 +174,11 @@ wine_cli_vaporize() {
   # shellcheck disable=SC2086
   wine_run "C:\\vz\\$arch\\vaporizer.exe" vaporize --yes --passes 1 --stored $names
 }
-wine_dll_send() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "F:\\Work\\$1"; }
+wine_dll_send() {
+  local how=send
+  case "$1" in отчёт-*) how=sendw ;; esac  # outside the ANSI code page
+  wine_run "C:\\vz\\$arch\\dll_driver.exe" $how "F:\\Work\\$1"
+}
 wine_dll_send_direct() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "G:\\Work\\$1"; }
 wine_dll_vaporize() { wine_run "C:\\vz\\$arch\\dll_driver.exe" shredall 1; }
 wine_cli_store() { echo "$mnt/VAPORIZE"; }
@@ -179,13 +203,13 @@ check_road() {  # fs road (the prefix of its functions) [label]
   local fs=$1 road=$2 label=${3:-$2}
   local name="${fs}_${label}" tag="${fs}${label//_/}" ok=1 m n log="$work/$fs-$label.log"
   local stored=("report-$tag.doc") direct=("stick-$tag.txt")
-  if [ "$fs" = fat ]; then direct+=("Folder-$tag"); else stored=("Folder-$tag" "${stored[@]}"); fi
+  if [ "$fs" = fat ]; then direct+=("Folder-$tag" "Many-$tag"); else stored=("Folder-$tag" "Many-$tag" "${stored[@]}" "$(wide_name "$tag")"); fi
   echo "[ RUN      ] Forensic.$name"
   if ! make_fs "$fs"; then
     echo "forensic: the $fs image could not be made or mounted"
     echo "[  FAILED  ] Forensic.$name"; failed=$((failed + 1)); return
   fi
-  populate "$tag"
+  populate "$tag" "$fs"
   # Control: a file deleted plainly leaves its marker for the scan to find.
   local control="VZC-$tag-$(od -An -tx4 -N4 /dev/urandom | tr -d ' \n')"
   yes "$control" | head -c 20000 >"$mnt/Work/control-$tag.txt"
@@ -197,6 +221,10 @@ check_road() {  # fs road (the prefix of its functions) [label]
       ok=0
     fi
   done
+  if [ "$(many_on_image)" -ne 1000 ]; then
+    echo "forensic: before vaporizing, the scan sees $(many_on_image) of the 1000 small files' markers: it would prove nothing"
+    ok=0
+  fi
   local item store
   store=$("${road}_store")
   # One item per round: fusefat cannot append to a file that is not empty,
@@ -239,6 +267,11 @@ check_road() {  # fs road (the prefix of its functions) [label]
       ok=0 left=$((left + 1))
     fi
   done
+  n=$(many_on_image)
+  if [ "$n" -ne 0 ]; then
+    echo "forensic: $n of the 1000 small files' markers remain on the raw $fs image"
+    ok=0 left=$((left + n))
+  fi
   # Readable by design: the names, in directory entries (and on ext4 in the
   # journal), and the original paths, in the freed blocks of index files
   # that pruning replaced (unless they never reached the disk).
@@ -248,7 +281,7 @@ check_road() {  # fs road (the prefix of its functions) [label]
   for item in "${stored[@]}"; do
     paths=$((paths + $(count_on_image "$("${road}_original" "$item")")))
   done
-  echo "forensic: $name: $left of ${#markers[@]} markers remain; visible by design: names [$visible]," \
+  echo "forensic: $name: $left of $((${#markers[@]} + 1000)) markers remain; visible by design: names [$visible]," \
        "$paths copies of original paths of stored items; overwrite in place per 'vaporizer volumes': $medium"
   if [ "$ok" -eq 1 ]; then
     echo "[       OK ] Forensic.$name"; passed=$((passed + 1))

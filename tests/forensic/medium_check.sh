@@ -26,24 +26,8 @@ if [ -z "$exe" ]; then
     [ -x "$b" ] && { exe=$b; break; }
   done
 fi
-passed=0 failed=0 skipped=0
-
-result() {  # name, ok|fail|skip, detail (after the name's RUN line)
-  case "$2" in
-    ok) echo "[       OK ] MediumCheck.$1"; passed=$((passed + 1)) ;;
-    skip) echo "medium_check: skipped: $1: $3"; echo "[  SKIPPED ] MediumCheck.$1"; skipped=$((skipped + 1)) ;;
-    *) echo "medium_check: $1: $3"; echo "[  FAILED  ] MediumCheck.$1"; failed=$((failed + 1)) ;;
-  esac
-}
-
-finish() {
-  echo "[==========] $((passed + failed + skipped)) tests ran."
-  [ "$passed" -gt 0 ] && echo "[  PASSED  ] $passed tests."
-  [ "$skipped" -gt 0 ] && echo "[  SKIPPED ] $skipped tests."
-  [ "$failed" -gt 0 ] && echo "[  FAILED  ] $failed tests."
-  [ "$failed" -eq 0 ]
-  exit
-}
+source "$root/tests/support/check.sh"
+check_prefix=MediumCheck. check_tag=medium_check
 
 names=(Ext4 Ext4DataJournal Xfs Btrfs F2fs Nilfs2)
 why=""
@@ -52,8 +36,8 @@ elif [ ! -e /dev/loop-control ]; then why="no loop devices on this machine"
 elif [ -z "$exe" ] || [ ! -x "$exe" ]; then why="the companion program is not built (scripts/build native)"
 fi
 if [ -n "$why" ]; then
-  for n in "${names[@]}"; do echo "[ RUN      ] MediumCheck.$n"; result "$n" skip "$why"; done
-  finish
+  for n in "${names[@]}"; do echo "[ RUN      ] MediumCheck.$n"; check_result "$n" skip "$why"; done
+  check_summary
 fi
 
 work=$(mktemp -d /tmp/vz-medium-XXXXXX)
@@ -74,16 +58,16 @@ check_fs() {
   local name=$1 mkfs=$2 opts=$3 type=$4 expect=$5
   echo "[ RUN      ] MediumCheck.$name"
   if ! command -v "${mkfs%% *}" >/dev/null; then
-    result "$name" skip "${mkfs%% *} is not installed (scripts/setup installs it)"; return
+    check_result "$name" skip "${mkfs%% *} is not installed (scripts/setup installs it)"; return
   fi
   rm -f "$img"; truncate -s 320M "$img"
   if ! $mkfs "$img" >"$work/mkfs.log" 2>&1; then
-    result "$name" fail "$mkfs failed: $(tail -n 2 "$work/mkfs.log" | tr '\n' ' ')"; return
+    check_result "$name" fail "$mkfs failed: $(tail -n 2 "$work/mkfs.log" | tr '\n' ' ')"; return
   fi
   if ! mount -o "loop$opts" "$img" "$mnt" 2>"$work/mount.log"; then
     local known="not in /proc/filesystems"
     grep -qw "$type" /proc/filesystems && known="listed in /proc/filesystems"
-    result "$name" skip "the kernel cannot mount $type here ($known): $(head -n 1 "$work/mount.log")"; return
+    check_result "$name" skip "the kernel cannot mount $type here ($known): $(head -n 1 "$work/mount.log")"; return
   fi
   local verdict
   if ! verdict=$(python3 - "$type" "$expect" "$(vz volumes --json)" 2>&1 <<'PY'
@@ -104,7 +88,7 @@ else:
 print(v["overwriteInPlace"] + ("" if v["overwriteInPlace"] == "reaches the old data" else ": " + v["why"]))
 PY
   ); then
-    umount "$mnt"; result "$name" fail "volumes --json: $verdict"; return
+    umount "$mnt"; check_result "$name" fail "volumes --json: $verdict"; return
   fi
   local marker
   marker="vz-medium-$(od -An -N8 -tx1 /dev/urandom | tr -d ' \n')-marker"
@@ -118,21 +102,21 @@ PY
   echo "medium_check: $name: $verdict"
   echo "medium_check: $name: $left of 2000 copies of the marker remain on the image"
   if ! echo "$out" | grep -q "^vaporized: "; then
-    result "$name" fail "the file was not vaporized: $out"; return
+    check_result "$name" fail "the file was not vaporized: $out"; return
   fi
   local warned=0
   echo "$out" | grep -q "^  warning: the overwrite cannot be relied on" && warned=1
   case "$verdict" in
-    "reaches the old data") [ "$warned" -eq 0 ] || { result "$name" fail "a warning without a reason: $out"; return; } ;;
-    *) [ "$warned" -eq 1 ] || { result "$name" fail "the report says nothing of the verdict: $out"; return; } ;;
+    "reaches the old data") [ "$warned" -eq 0 ] || { check_result "$name" fail "a warning without a reason: $out"; return; } ;;
+    *) [ "$warned" -eq 1 ] || { check_result "$name" fail "the report says nothing of the verdict: $out"; return; } ;;
   esac
   case "$expect" in
-    in-place) [ "$left" -eq 0 ] || { result "$name" fail "$left copies remain where the overwrite reaches in place"; return; } ;;
+    in-place) [ "$left" -eq 0 ] || { check_result "$name" fail "$left copies remain where the overwrite reaches in place"; return; } ;;
     remains:*)
-      [ "$left" -gt 0 ] || { result "$name" fail "no copy remains: the search cannot show what the warning says"; return; }
+      [ "$left" -gt 0 ] || { check_result "$name" fail "no copy remains: the search cannot show what the warning says"; return; }
       echo "medium_check: $name: the marker remains, as the report's warning said it might" ;;
   esac
-  result "$name" ok
+  check_result "$name" ok
 }
 
 check_fs Ext4 "mkfs.ext4 -q -F" "" ext4 in-place
@@ -141,4 +125,4 @@ check_fs Xfs "mkfs.xfs -q -f" "" xfs in-place
 check_fs Btrfs "mkfs.btrfs -q -f" "" btrfs "remains:copy-on-write"
 check_fs F2fs "mkfs.f2fs -q -f" "" f2fs "does-not:log-structured"
 check_fs Nilfs2 "mkfs.nilfs2 -q -f" "" nilfs2 "does-not:log-structured"
-finish
+check_summary

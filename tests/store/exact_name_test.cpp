@@ -32,13 +32,17 @@ struct Entry {
 // and the ones that went wrong before: blanks at either end, line breaks,
 // dots, and names that only trimming tells apart.
 std::vector<std::string> Names() {
+  std::vector<std::string> pool;
 #ifdef _WIN32
-  const std::string pool = "aZ09 .-_~!#$%&'()+,;=@[]^`{}\xE9\xC4";
-  std::vector<std::string> names = {" lead", "mid dle", "a.b.c", "\xE9t\xE9"};
+  // Characters of UTF-8 text: Latin, Cyrillic, Greek, Japanese, a pair of
+  // surrogates, and a full-width colon that a best fit would make ':'.
+  for (char c : std::string("aZ09 .-_~!#$%&'()+,;=@[]^`{}")) pool.push_back(std::string(1, c));
+  for (const char* c : {"\xC3\xA9", "\xC3\x84", "\xD0\x96", "\xCE\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xEF\xBC\x9A"})
+    pool.push_back(c);
+  std::vector<std::string> names = {" lead", "mid dle", "a.b.c", "\xC3\xA9t\xC3\xA9", "\xD0\x96\xF0\x9F\x98\x80.txt"};
 #else
-  std::string pool;
   for (int c = 1; c < 256; ++c)
-    if (c != '/' && c != '\\') pool += static_cast<char>(c);
+    if (c != '/' && c != '\\') pool.push_back(std::string(1, static_cast<char>(c)));
   std::vector<std::string> names = {"a ", " a", "a", "a.", "a..", "...", ".a", "a\nb", "a\rb", "a\tb",
                                     "\xE9t\xE9", "x\n", "VAPORIZE.txt", "a:b"};
 #endif

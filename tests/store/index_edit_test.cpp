@@ -85,11 +85,13 @@ TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTa
 }
 
 TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutNamed) {
-  // fail: which call fails; back: whether the item is listed again after.
+  // fail: which call fails; back: whether the item is listed again after;
+  // keep: overwritten and kept as asked, which leaves it whole.
   const struct {
     const char* fail;
-    bool back;
-  } cases[] = {{"OpenExclusive", true}, {"Flush", false}};
+    bool back, keep;
+  } cases[] = {{"OpenExclusive", true, false}, {"Flush", false, false}, {"nothing", true, true}};
+  const ShredOptions keep{1, 0, 'Z', 0};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fail);
     TearDown();
@@ -102,12 +104,12 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
     {
       ScopedPlatform use(rec);
       ScopedUi scope(ui);
-      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, BatchEntries::StoredItems, &kOnePass);
+      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, BatchEntries::StoredItems, c.keep ? &keep : &kOnePass);
     }
-    EXPECT_FALSE(r.AllDone());
+    EXPECT_EQ(r.AllDone(), c.keep);
     if (c.back) {
       EXPECT_EQ(ShownItems(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
-      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "stored");
+      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), c.keep ? "ZZZZZZ" : "stored");
     } else {
       EXPECT_TRUE(ShownItems().empty());
       const ItemReport& last = r.Items().back();
@@ -116,6 +118,43 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
       EXPECT_TRUE(PathExists(D("VAPORIZE\\D2.txt")));
     }
   }
+}
+
+// Something outside the Vaporizer takes the old name of the first item
+// while it is claimed and being overwritten.
+class OldNameThief : public RecordingPlatform {
+ public:
+  explicit OldNameThief(std::string name) : name_(std::move(name)) {}
+  std::unique_ptr<File> OpenExclusive(const std::string& path) override {
+    if (!name_.empty()) NativePlatform().CreateEmptyFile(name_), name_.clear();
+    return RecordingPlatform::OpenExclusive(path);
+  }
+
+ private:
+  std::string name_;
+};
+
+TEST_F(IndexEditTest, ItemsKeptAsAskedGoBackTogetherUnderTheirNamesOrNamesNoOtherOfThemWants) {
+  MakeFile(D("VAPORIZE\\D1.txt"), "one");
+  MakeFile(D("VAPORIZE\\D2.txt"), "two");
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  OldNameThief thief(D("VAPORIZE\\D1.txt"));
+  const ShredOptions keep{1, 0, 'Z', 0};
+  Report r;
+  {
+    ScopedPlatform use(thief);
+    ScopedUi scope(ui);
+    r = VaporizeStoredItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}, {"D:\\Work\\b.txt", D("VAPORIZE\\D2.txt")}},
+                            &keep);
+  }
+  EXPECT_TRUE(r.AllDone());
+  // D2.txt is the second item's own; the first gets the next name after
+  // the ones they were claimed under (D3, D4).
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D5.txt",
+                                               "D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt"}));
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D5.txt")), "ZZZ");
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "") << "what took the name is left alone";
+  EXPECT_EQ(thief.Count("Append", "info.shr"), 1u) << "both records go back in one write";
 }
 
 }  // namespace

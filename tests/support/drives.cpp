@@ -11,6 +11,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <winioctl.h>
+
+#include "platform/win32/wide.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,24 +27,24 @@ namespace vz::test {
 #ifdef _WIN32
 
 namespace {
-void Wipe(const std::string& dir, bool keepMarker) {
-  WIN32_FIND_DATAA fd{};
-  HANDLE h = FindFirstFileA((dir + "*.*").c_str(), &fd);
+void Wipe(const std::wstring& dir, bool keepMarker) {
+  WIN32_FIND_DATAW fd{};
+  HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   do {
-    std::string name = fd.cFileName;
-    if (name == "." || name == ".." || (keepMarker && name == "vz-test-drive")) continue;
-    std::string full = dir + name;
-    SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::wstring name = fd.cFileName;
+    if (name == L"." || name == L".." || (keepMarker && name == L"vz-test-drive")) continue;
+    std::wstring full = dir + name;
+    SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
     if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      Wipe(full + "\\", false);
-      RemoveDirectoryA(full.c_str());
+      Wipe(full + L"\\", false);
+      RemoveDirectoryW(full.c_str());
     } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveDirectoryA(full.c_str());
+      RemoveDirectoryW(full.c_str());
     } else {
-      DeleteFileA(full.c_str());
+      DeleteFileW(full.c_str());
     }
-  } while (FindNextFileA(h, &fd));
+  } while (FindNextFileW(h, &fd));
   FindClose(h);
 }
 }  // namespace
@@ -52,9 +54,10 @@ void DrivesTest::SetUp() {
     std::string marker = std::string(d) + "vz-test-drive";
     ASSERT_NE(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES)
         << d << " is not a test drive: run the Windows tests through scripts/test";
-    Wipe(d, true);
+    // The long form reaches names past 259 characters too.
+    Wipe(L"\\\\?\\" + win32::Widen(d), true);
   }
-  Wipe("C:\\VAPORIZE\\", false);
+  Wipe(L"C:\\VAPORIZE\\", false);
   SetFileAttributesA("C:\\VAPORIZE", FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA("C:\\VAPORIZE");
   ResetSettingsStore();
@@ -118,6 +121,34 @@ void ResetSettingsStore() {
 
 #endif
 
+#ifdef _WIN32
+// The file functions of the C++ library speak the ANSI code page; names
+// here are UTF-8, and may be long.
+void DrivesTest::MakeFile(const std::string& path, const std::string& content) {
+  std::string folder = WithoutTrailingBackslash(FolderPart(path));
+  if (!folder.empty() && !PathExists(folder)) MakeDir(folder);
+  HANDLE h = CreateFileW(win32::SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot create " << path;
+  DWORD written = 0;
+  bool ok = content.empty() || (WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                                written == content.size());
+  CloseHandle(h);
+  ASSERT_TRUE(ok) << "cannot write " << path;
+}
+
+std::string DrivesTest::Slurp(const std::string& path) {
+  HANDLE h = CreateFileW(win32::SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::string text;
+  if (h == INVALID_HANDLE_VALUE) return text;
+  char buf[65536];
+  DWORD n = 0;
+  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) text.append(buf, n);
+  CloseHandle(h);
+  return text;
+}
+#else
 void DrivesTest::MakeFile(const std::string& path, const std::string& content) {
   std::string folder = WithoutTrailingBackslash(FolderPart(path));
   if (!folder.empty() && !PathExists(folder)) MakeDir(folder);
@@ -125,6 +156,14 @@ void DrivesTest::MakeFile(const std::string& path, const std::string& content) {
   ASSERT_TRUE(out.good()) << "cannot create " << path;
   out << content;
 }
+
+std::string DrivesTest::Slurp(const std::string& path) {
+  std::ifstream in(HostPath(path), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+#endif
 
 void DrivesTest::MakeDir(const std::string& path) {
   std::string p = WithoutTrailingBackslash(path);
@@ -135,13 +174,6 @@ void DrivesTest::MakeDir(const std::string& path) {
     }
   }
   ASSERT_TRUE(DirectoryExists(p)) << "cannot create " << path;
-}
-
-std::string DrivesTest::Slurp(const std::string& path) {
-  std::ifstream in(HostPath(path), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 bool DrivesTest::PathExists(const std::string& path) { return Plat().GetAttributes(path).has_value(); }

@@ -303,6 +303,7 @@ class RecordingPlatform : public Platform {
       owner_.RecordWrite(path_, offset, static_cast<std::size_t>(length), "StartWriteBack");
       return !owner_.Failing("StartWriteBack", path_) && real_->StartWriteBack(offset, length);
     }
+    bool BypassCache() override { return real_->BypassCache(); }
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       owner_.RecordTimes(path_, c, a, w);
       return !owner_.Failing("SetTimes", path_) && real_->SetTimes(c, a, w);

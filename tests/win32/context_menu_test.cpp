@@ -37,9 +37,7 @@ class ContextMenuTest : public DrivesTest {
   }
 
   com::ComPtr<IDataObject> Files(const std::vector<std::string>& paths, bool offer = true) {
-    com::ComPtr<IDataObject> data;
-    EXPECT_EQ(MakeFileListObject(paths, offer, data.Put()), S_OK);
-    return data;
+    return DropData(offer ? Offer::Files : Offer::Nothing, paths);
   }
   struct Item {
     UINT id;

@@ -5,12 +5,15 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dragsource/kx_drag_source_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "window/drag_interface_win.h"
 
 namespace vz::test {
@@ -20,21 +23,43 @@ using win32::DragApp;
 
 struct DragFixture : ::testing::Test {
   int drops = 0;
+  // Core text made from 16-bit text, as the shell hands names in.
+  std::vector<ShredItemId> items{PathsItem("C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc"),
+                                 PathsItem(win32::Narrow(L"D:\\Old\\n\u00e9.txt"), "D:\\VAPORIZE\\D2.txt")};
   std::shared_ptr<win32::TDragInterface> app = std::make_shared<win32::TDragInterface>(
-      nullptr,
-      [] {
-        return std::vector<ShredItemId>{PathsItem("C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc"),
-                                        PathsItem("D:\\Old\\n\xe9.txt", "D:\\VAPORIZE\\D2.txt")};
-      },
-      [this] { ++drops; });
+      nullptr, [this] { return items; }, [this] { ++drops; });
   com::ComPtr<IDataObject> data;
   void SetUp() override { ASSERT_EQ(win32::CreateKxDragDataObject(app, data.Put()), S_OK); }
 
   static FORMATETC Fmt(CLIPFORMAT cf, DWORD tymed = TYMED_HGLOBAL, DWORD aspect = DVASPECT_CONTENT) {
     return FORMATETC{cf, nullptr, aspect, -1, tymed};
   }
-  static std::string Bytes(const STGMEDIUM& m) {
-    return std::string(static_cast<const char*>(GlobalLock(m.hGlobal)), GlobalSize(m.hGlobal));
+  std::string Render(const char* format) {
+    FORMATETC f = Fmt(format ? static_cast<CLIPFORMAT>(RegisterClipboardFormatA(format)) : CF_HDROP);
+    STGMEDIUM m{};
+    if (data->GetData(&f, &m) != S_OK) return "(refused)";
+    EXPECT_EQ(m.tymed, static_cast<DWORD>(TYMED_HGLOBAL));
+    std::string bytes(static_cast<const char*>(GlobalLock(m.hGlobal)), GlobalSize(m.hGlobal));
+    GlobalUnlock(m.hGlobal);
+    ReleaseStgMedium(&m);
+    return bytes;
+  }
+  static std::string Utf16(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+  }
+  // A wide file list as a drop target reads it.
+  static std::vector<std::wstring> Paths(const std::string& block) {
+    HGLOBAL g = GlobalAlloc(GMEM_FIXED, block.size());
+    std::memcpy(reinterpret_cast<void*>(g), block.data(), block.size());
+    std::vector<std::wstring> paths;
+    auto drop = static_cast<HDROP>(g);
+    for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
+      std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+      path.resize(DragQueryFileW(drop, i, &path[0], static_cast<UINT>(path.size())));
+      paths.push_back(path);
+    }
+    GlobalFree(g);
+    return paths;
   }
 };
 
@@ -72,32 +97,40 @@ TEST_F(DragFixture, EnumeratorOffersFileListAndAnsiMapAndWalksLikeTheContract) {
 }
 
 TEST_F(DragFixture, RenderedBlocksByteForByte) {
-  FORMATETC f = Fmt(CF_HDROP);
-  STGMEDIUM m{};
-  ASSERT_EQ(data->GetData(&f, &m), S_OK);
-  EXPECT_EQ(m.tymed, static_cast<DWORD>(TYMED_HGLOBAL));
-  std::string expected("\x14\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20);
-  expected += std::string("C:\\VAPORIZE\\C1.doc\0D:\\VAPORIZE\\D2.txt\0\0", 39);
-  EXPECT_EQ(Bytes(m), expected);
-  char first[MAX_PATH] = {};
-  EXPECT_EQ(DragQueryFileA(static_cast<HDROP>(m.hGlobal), 0xFFFFFFFF, nullptr, 0), 2u);
-  DragQueryFileA(static_cast<HDROP>(m.hGlobal), 1, first, MAX_PATH);
-  EXPECT_STREQ(first, "D:\\VAPORIZE\\D2.txt");
-  GlobalUnlock(m.hGlobal);
-  ReleaseStgMedium(&m);
+  std::string header("\x14\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0" "\x01\0\0\0", 20);  // fWide
+  EXPECT_EQ(Render(nullptr), header + Utf16(std::wstring(L"C:\\VAPORIZE\\C1.doc\0D:\\VAPORIZE\\D2.txt\0\0", 39)));
+  EXPECT_EQ(Paths(Render(nullptr)), (std::vector<std::wstring>{L"C:\\VAPORIZE\\C1.doc", L"D:\\VAPORIZE\\D2.txt"}));
+  EXPECT_EQ(Render("FileNameMap"), std::string("report.doc\0n\xe9.txt\0\0", 19)) << "code page 1252";
+  EXPECT_EQ(Render("FileNameMapW"), Utf16(std::wstring(L"report.doc\0n\u00e9.txt\0\0", 19)));
+}
 
-  f = Fmt(static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMap")));
-  ASSERT_EQ(data->GetData(&f, &m), S_OK);
-  EXPECT_EQ(Bytes(m), std::string("report.doc\0n\xe9.txt\0\0", 19));
-  GlobalUnlock(m.hGlobal);
-  ReleaseStgMedium(&m);
-
-  f = Fmt(static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMapW")));
-  ASSERT_EQ(data->GetData(&f, &m), S_OK);
-  std::u16string w(u"report.doc\0n\u00e9.txt\0\0", 19);
-  EXPECT_EQ(Bytes(m), std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2));
-  GlobalUnlock(m.hGlobal);
-  ReleaseStgMedium(&m);
+// Names outside the code page, and look-alikes that best fit would turn
+// into "?" or a plain letter, go whole into the file list and the 16-bit
+// map; the 8-bit map gives such an item its stored name, never a stand-in.
+TEST_F(DragFixture, EveryNameGoesOutWholeAndTheAnsiMapNeverGuesses) {
+  const struct {
+    std::wstring name;
+    std::string ansi;  // in the 8-bit map
+  } names[] = {
+      {L"Отчёт.txt", "D1.txt"},      {L"Αρχείο.doc", "D2.doc"},          {L"日本語のファイル.txt", "D3.txt"},
+      {L"smile \U0001F600.txt", "D4.txt"}, {L"\u0391lpha.txt", "D5.txt"},  // Greek capital alpha, not A
+      {L"\uFF21.txt", "D6.txt"},     {L"caf\u00e9.txt", "caf\xe9.txt"},  // a fullwidth A; é is in 1252
+  };
+  items.clear();
+  std::wstring map, files;
+  std::string ansi;
+  std::vector<std::wstring> stored;
+  for (std::size_t i = 0; i < std::size(names); ++i) {
+    std::wstring storedPath =
+        L"D:\\VAPORIZE\\D" + std::to_wstring(i + 1) + names[i].name.substr(names[i].name.rfind(L'.'));
+    items.push_back(PathsItem(win32::Narrow(L"D:\\Работа\\" + names[i].name), win32::Narrow(storedPath)));
+    stored.push_back(storedPath);
+    map += names[i].name + L'\0';
+    ansi += names[i].ansi + '\0';
+  }
+  EXPECT_EQ(Paths(Render(nullptr)), stored);
+  EXPECT_EQ(Render("FileNameMapW"), Utf16(map + L'\0'));
+  EXPECT_EQ(Render("FileNameMap"), ansi + '\0');
 }
 
 TEST_F(DragFixture, RefusesOtherMediaAspectsAndFormats) {

@@ -4,7 +4,7 @@
 
 #include "platform/win32/com.h"
 #include "store/enum_shred_win.h"
-#include "store/item_id.h"
+#include "store/item_id_win.h"
 #include "store/store.h"
 #include "support/drives.h"
 
@@ -34,7 +34,7 @@ TEST_F(EnumShredComTest, HandsOutOneTaskAllocatedIdentifierPerCall) {
   ASSERT_NE(ids[0], nullptr);
   EXPECT_EQ(ids[1], nullptr);
   EXPECT_EQ(malloc_->GetSize(ids[0]), static_cast<SIZE_T>(1052));
-  auto item = ReadShredItemIdList(ids[0], 1052);
+  auto item = win32::ReadItemId(ids[0]);
   ASSERT_TRUE(item.has_value());
   EXPECT_EQ(GetField(item->displayName), "a.txt");
   EXPECT_EQ(item->size, 5u);
@@ -42,7 +42,7 @@ TEST_F(EnumShredComTest, HandsOutOneTaskAllocatedIdentifierPerCall) {
   malloc_->Free(ids[0]);
 
   ASSERT_EQ(e->Next(1, ids, nullptr), S_OK);
-  item = ReadShredItemIdList(ids[0], 1052);
+  item = win32::ReadItemId(ids[0]);
   ASSERT_TRUE(item.has_value());
   EXPECT_EQ(item->size, 0xFFFFFFFFu);
   malloc_->Free(ids[0]);

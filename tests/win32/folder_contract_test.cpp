@@ -12,81 +12,18 @@
 #include "namespace/drop_target_win.h"
 #include "namespace/folder_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
 #include "settings/registry_win.h"
 #include "store/clsids.h"
-#include "store/item_id.h"
+#include "store/item_id_win.h"
 #include "support/scripted_ui.h"
-#include "window/store_fixture.h"
+#include "win32/folder_window.h"
+#include "win32/shell_support.h"
 
 namespace vz::test {
 namespace {
 
-// A drag's data object: a file list, plain text, or a file list that is
-// only offered with S_FALSE.
-class DragData : public com::Object<DragData, IDataObject> {
- public:
-  enum class Kind { Files, Text, FilesMaybe };
-  DragData(Kind kind, std::vector<std::string> files) : kind_(kind), files_(std::move(files)) {}
-  static const QITAB* QiTable() {
-    static const QITAB t[] = {QITABENT(DragData, IDataObject), {nullptr, 0}};
-    return t;
-  }
-  IFACEMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
-    if (FAILED(QueryGetData(f))) return DV_E_FORMATETC;
-    std::string list;
-    for (const auto& p : files_) list += p + '\0';
-    list += '\0';
-    if (files_.empty()) list += '\0';
-    m->tymed = TYMED_HGLOBAL;
-    m->pUnkForRelease = nullptr;
-    m->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
-    auto* df = static_cast<DROPFILES*>(GlobalLock(m->hGlobal));
-    df->pFiles = sizeof(DROPFILES);
-    std::memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
-    GlobalUnlock(m->hGlobal);
-    return S_OK;
-  }
-  IFACEMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP QueryGetData(FORMATETC* f) override {
-    ++queries;
-    if (!f) return E_INVALIDARG;
-    if (kind_ == Kind::Text) return f->cfFormat == CF_TEXT ? S_OK : DV_E_FORMATETC;
-    if (f->cfFormat != CF_HDROP || !(f->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-    return kind_ == Kind::FilesMaybe ? S_FALSE : S_OK;
-  }
-  IFACEMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  IFACEMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  IFACEMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  IFACEMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-  int queries = 0;
-
- private:
-  Kind kind_;
-  std::vector<std::string> files_;
-};
-
-com::ComPtr<IDataObject> Data(DragData::Kind kind, std::vector<std::string> files = {}) {
-  com::ComPtr<IDataObject> d;
-  EXPECT_EQ(DragData::CreateInstance(IID_IDataObject, d.PutVoid(), kind, std::move(files)), S_OK);
-  return d;
-}
-
-class ShellFolderTest : public StoreTest {
- protected:
-  void SetUp() override {
-    StoreTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    ASSERT_EQ(win32::CreateVaporizerFolder(IID_IShellFolder, folder_.PutVoid()), S_OK);
-  }
-  void TearDown() override {
-    folder_.Reset();
-    OleUninitialize();
-    StoreTest::TearDown();
-  }
-  com::ComPtr<IShellFolder> folder_;
-};
+using ShellFolderTest = FolderWindowTest;
 
 TEST_F(ShellFolderTest, QueryInterfaceAnswersExactlyItsInterfaces) {
   const struct {
@@ -137,8 +74,8 @@ TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersA
   EXPECT_EQ(folder_->BindToStorage(nullptr, nullptr, IID_IStream, &out), E_NOTIMPL);
   EXPECT_EQ(out, reinterpret_cast<void*>(0x5a5a));
 
-  ShredItemIdList one = MakeIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"));
-  auto item = reinterpret_cast<PCUITEMID_CHILD>(&one);
+  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"), BytesAsText());
+  auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
   EXPECT_EQ(folder_->CompareIDs(0, item, item), E_NOTIMPL);
   EXPECT_EQ(folder_->CompareIDs(0, nullptr, nullptr), E_NOTIMPL);
 
@@ -148,11 +85,6 @@ TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersA
   EXPECT_EQ(folder_->GetAttributesOf(1, &item, &flags), E_NOTIMPL);
   EXPECT_EQ(flags, 0x1234u);
 
-  STRRET str;
-  std::memset(&str, 0xCC, sizeof str);
-  STRRET before = str;
-  EXPECT_EQ(folder_->GetDisplayNameOf(item, SHGDN_NORMAL, &str), E_NOTIMPL);
-  EXPECT_EQ(std::memcmp(&str, &before, sizeof str), 0);
   PITEMID_CHILD renamed = reinterpret_cast<PITEMID_CHILD>(kSentinel);
   EXPECT_EQ(folder_->SetNameOf(nullptr, item, L"y", SHGDN_NORMAL, &renamed), E_NOTIMPL);
   EXPECT_EQ(renamed, reinterpret_cast<PITEMID_CHILD>(kSentinel));
@@ -192,7 +124,7 @@ TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
     std::vector<std::string> names;
     PITEMID_CHILD id = nullptr;
     while (items->Next(1, &id, nullptr) == S_OK) {
-      auto payload = ReadShredItemIdList(id);
+      auto payload = win32::ReadItemId(id);
       ASSERT_TRUE(payload.has_value());
       names.push_back(GetField(payload->displayName));
       CoTaskMemFree(id);
@@ -200,6 +132,49 @@ TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "Old", "b.doc"})) << "flags " << flags;
   }
   EXPECT_EQ(folder_->EnumObjects(nullptr, SHCONTF_FOLDERS, nullptr), E_POINTER);
+}
+
+// Names in 16-bit text from identifiers of both layouts: the display name,
+// and for parsing the stored item that the item is. Anything else is no
+// item of ours and is refused without touching the answer.
+TEST_F(ShellFolderTest, DisplayNamesComeWholeFromEitherLayout) {
+  const std::string longFolder = "D:\\" + std::string(280, 'L') + "\\";
+  const struct {
+    std::string original;
+    std::wstring name;
+  } items[] = {
+      {"D:\\Work\\report.doc", L"report.doc"},
+      {longFolder + "long.txt", L"long.txt"},
+      {"D:\\Работа\\отчёт.txt", L"отчёт.txt"},
+      {"D:\\日本語\\ファイル 😀.txt", L"ファイル 😀.txt"},
+  };
+  const struct {
+    SHGDNF flags;
+    bool parsing, inFolder;
+  } asked[] = {{SHGDN_NORMAL, false, false},
+               {SHGDN_INFOLDER, false, true},
+               {SHGDN_FORPARSING, true, false},
+               {SHGDN_FORPARSING | SHGDN_INFOLDER, true, true}};
+  for (const auto& i : items) {
+    std::vector<unsigned char> id = EncodeItemIdList(MakeId(i.original, "D:\\VAPORIZE\\D7.txt"), win32::AnsiItemText());
+    ASSERT_FALSE(id.empty());
+    for (const auto& a : asked) {
+      STRRET name{};
+      auto child = reinterpret_cast<PCUITEMID_CHILD>(id.data());
+      ASSERT_EQ(folder_->GetDisplayNameOf(child, a.flags, &name), S_OK);
+      EXPECT_EQ(name.uType, static_cast<UINT>(STRRET_WSTR));
+      std::wstring expected = !a.parsing ? i.name : a.inFolder ? L"D7.txt" : L"D:\\VAPORIZE\\D7.txt";
+      EXPECT_EQ(win32::TakeStrRet(name, child), expected) << a.flags;
+    }
+  }
+  STRRET str;
+  std::memset(&str, 0xCC, sizeof str);
+  const STRRET before = str;
+  const unsigned char foreign[] = {4, 0, 'x', 'y', 0, 0};
+  EXPECT_EQ(folder_->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(foreign), SHGDN_NORMAL, &str), E_INVALIDARG);
+  EXPECT_EQ(folder_->GetDisplayNameOf(nullptr, SHGDN_NORMAL, &str), E_INVALIDARG);
+  EXPECT_EQ(std::memcmp(&str, &before, sizeof str), 0);
+  EXPECT_EQ(folder_->GetDisplayNameOf(reinterpret_cast<PCUITEMID_CHILD>(foreign), SHGDN_NORMAL, nullptr), E_POINTER);
 }
 
 TEST_F(ShellFolderTest, ViewObjectsAreNewEachTimeAndOnlyViewsAndDropTargets) {
@@ -222,8 +197,8 @@ TEST_F(ShellFolderTest, ViewObjectsAreNewEachTimeAndOnlyViewsAndDropTargets) {
 }
 
 TEST_F(ShellFolderTest, UiObjectsAreTheMenuAndNothingElse) {
-  ShredItemIdList one = MakeIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"));
-  auto item = reinterpret_cast<PCUITEMID_CHILD>(&one);
+  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"), BytesAsText());
+  auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
   com::ComPtr<IContextMenu> menu;
   EXPECT_EQ(folder_->GetUIObjectOf(nullptr, 1, &item, IID_IContextMenu, nullptr, menu.PutVoid()), S_OK);
   EXPECT_TRUE(menu);
@@ -263,7 +238,7 @@ class ShellDropTest : public ShellFolderTest {
 };
 
 TEST_F(ShellDropTest, PlainTextIsRefusedThroughout) {
-  auto text = Data(DragData::Kind::Text);
+  auto text = DropData(Offer::Text);
   for (DWORD keys : {0ul, static_cast<DWORD>(MK_LBUTTON), static_cast<DWORD>(MK_LBUTTON | MK_CONTROL)}) {
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
     EXPECT_EQ(target_->DragEnter(text.Get(), keys, pt_, &effect), S_OK);
@@ -276,7 +251,7 @@ TEST_F(ShellDropTest, PlainTextIsRefusedThroughout) {
 }
 
 TEST_F(ShellDropTest, FilesOfferOnlyAMoveWhateverTheKeysAndAllowedEffects) {
-  auto files = Data(DragData::Kind::Files, {D("a.txt")});
+  auto files = DropData(Offer::Files, {D("a.txt")});
   const struct {
     DWORD keys;
     DWORD allowed;
@@ -300,7 +275,7 @@ TEST_F(ShellDropTest, FilesOfferOnlyAMoveWhateverTheKeysAndAllowedEffects) {
   DWORD effect = DROPEFFECT_COPY;
   EXPECT_EQ(target_->DragOver(0, pt_, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
-  auto text = Data(DragData::Kind::Text);
+  auto text = DropData(Offer::Text);
   EXPECT_EQ(target_->DragEnter(text.Get(), 0, pt_, &effect), S_OK);
   EXPECT_EQ(target_->DragLeave(), S_OK);
   EXPECT_EQ(target_->DragOver(0, pt_, &effect), S_OK);
@@ -308,7 +283,7 @@ TEST_F(ShellDropTest, FilesOfferOnlyAMoveWhateverTheKeysAndAllowedEffects) {
 }
 
 TEST_F(ShellDropTest, AnOfferAnsweredWithSFalseIsAccepted) {
-  auto maybe = Data(DragData::Kind::FilesMaybe, {D("a.txt")});
+  auto maybe = DropData(Offer::FilesMaybe, {D("a.txt")});
   DWORD effect = DROPEFFECT_COPY;
   EXPECT_EQ(target_->DragEnter(maybe.Get(), 0, pt_, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
@@ -333,12 +308,12 @@ TEST_F(ShellDropTest, AnOfferAnsweredWithSFalseIsAccepted) {
 TEST_F(ShellDropTest, EmptyDropFailsWithNoEffect) {
   ScriptedUi ui;
   ScopedUi scope(ui);
-  auto empty = Data(DragData::Kind::Files, {});
+  auto empty = DropData(Offer::Files, {});
   DWORD effect = DROPEFFECT_MOVE;
   EXPECT_EQ(target_->Drop(empty.Get(), 0, pt_, &effect), E_FAIL);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
   EXPECT_TRUE(ui.asked.empty());
-  auto text = Data(DragData::Kind::Text);
+  auto text = DropData(Offer::Text);
   effect = DROPEFFECT_MOVE;
   EXPECT_EQ(target_->Drop(text.Get(), 0, pt_, &effect), E_FAIL) << "no file list at all";
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
@@ -354,14 +329,14 @@ TEST_F(ShellDropTest, DroppedFilesAreSentAfterTheQuestionAndTheSourceIsToldNotTo
 
   ui.answers = {false};
   DWORD effect = DROPEFFECT_MOVE;
-  EXPECT_EQ(target_->Drop(Data(DragData::Kind::Files, {D("Work\\keep.txt")}).Get(), 0, pt_, &effect), S_OK)
+  EXPECT_EQ(target_->Drop(DropData(Offer::Files, {D("Work\\keep.txt")}).Get(), 0, pt_, &effect), S_OK)
       << "a drop that held paths succeeds whatever the answer";
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "after a No, a source must not delete its files";
   EXPECT_EQ(Slurp(D("Work\\keep.txt")), "keep");
 
   ui.answers = {true};
   effect = DROPEFFECT_MOVE;
-  EXPECT_EQ(target_->Drop(Data(DragData::Kind::Files, {D("Work\\send.txt")}).Get(), 0, pt_, &effect), S_OK);
+  EXPECT_EQ(target_->Drop(DropData(Offer::Files, {D("Work\\send.txt")}).Get(), 0, pt_, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "the move was done here";
   EXPECT_FALSE(PathExists(D("Work\\send.txt")));
   EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "send");
@@ -374,7 +349,7 @@ TEST_F(ShellDropTest, TargetWithoutFolderAndItsInterfaces) {
   com::ComPtr<IDropTarget> bare;
   ASSERT_EQ(win32::CreateDropShred(nullptr, IID_IDropTarget, bare.PutVoid()), S_OK);
   DWORD effect = DROPEFFECT_COPY;
-  EXPECT_EQ(bare->DragEnter(Data(DragData::Kind::Files, {D("x")}).Get(), 0, pt_, &effect), S_OK);
+  EXPECT_EQ(bare->DragEnter(DropData(Offer::Files, {D("x")}).Get(), 0, pt_, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
   EXPECT_EQ(bare->DragEnter(nullptr, 0, pt_, nullptr), S_OK) << "no effect pointer, no crash";
   com::ComPtr<IUnknown> unk;

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "platform/win32/com.h"
@@ -17,7 +17,7 @@ namespace vz::test {
 // moves the files in, under the names of the name map when there is one.
 class FolderDropTarget : public com::Object<FolderDropTarget, IDropTarget> {
  public:
-  explicit FolderDropTarget(std::string folder) : folder_(std::move(folder)) {}
+  explicit FolderDropTarget(std::wstring folder) : folder_(std::move(folder)) {}
   static const QITAB* QiTable() {
     static const QITAB t[] = {QITABENT(FolderDropTarget, IDropTarget), {nullptr, 0}};
     return t;
@@ -35,24 +35,19 @@ class FolderDropTarget : public com::Object<FolderDropTarget, IDropTarget> {
     ++drops;
     kept = com::ComPtr<IDataObject>(data);  // as a target that reads it later would
     FORMATETC drop{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    FORMATETC map{static_cast<CLIPFORMAT>(RegisterClipboardFormatA("FileNameMapW")), nullptr, DVASPECT_CONTENT, -1,
+    FORMATETC map{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"FileNameMapW")), nullptr, DVASPECT_CONTENT, -1,
                   TYMED_HGLOBAL};
     STGMEDIUM files{}, names{};
     if (FAILED(data->GetData(&drop, &files))) return E_FAIL;
     bool hasMap = SUCCEEDED(data->GetData(&map, &names));
     const wchar_t* name = hasMap ? static_cast<const wchar_t*>(GlobalLock(names.hGlobal)) : nullptr;
-    UINT count = DragQueryFileA(static_cast<HDROP>(files.hGlobal), 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      char path[MAX_PATH] = {};
-      DragQueryFileA(static_cast<HDROP>(files.hGlobal), i, path, MAX_PATH);
-      char target[MAX_PATH] = {};
-      if (name) {
-        WideCharToMultiByte(CP_ACP, 0, name, -1, target, MAX_PATH, nullptr, nullptr);
-        name += wcslen(name) + 1;
-      } else {
-        std::strcpy(target, std::strrchr(path, '\\') + 1);
-      }
-      MoveFileA(path, (folder_ + "\\" + target).c_str());
+    auto list = static_cast<HDROP>(files.hGlobal);
+    for (UINT i = 0, count = DragQueryFileW(list, 0xFFFFFFFF, nullptr, 0); i < count; ++i) {
+      std::wstring path(DragQueryFileW(list, i, nullptr, 0) + 1, L'\0');
+      path.resize(DragQueryFileW(list, i, &path[0], static_cast<UINT>(path.size())));
+      std::wstring target = name ? std::wstring(name) : path.substr(path.rfind(L'\\') + 1);
+      if (name) name += wcslen(name) + 1;
+      MoveFileW(path.c_str(), (folder_ + L"\\" + target).c_str());
     }
     if (name) GlobalUnlock(names.hGlobal);
     ReleaseStgMedium(&files);
@@ -64,13 +59,13 @@ class FolderDropTarget : public com::Object<FolderDropTarget, IDropTarget> {
   com::ComPtr<IDataObject> kept;
 
  private:
-  std::string folder_;
+  std::wstring folder_;
 };
 
 
 class DropFolderWindow {
  public:
-  explicit DropFolderWindow(const std::string& folder) {
+  explicit DropFolderWindow(const std::wstring& folder) {
     POINT cursor{};
     GetCursorPos(&cursor);
     // A class of its own: a static control is transparent to the hit test.

@@ -159,16 +159,14 @@ class FindFolderTest : public IconTest {};
 TEST_F(FindFolderTest, FindsTheRegisteredFolderOnly) {
   EXPECT_EQ(win32::FindFolderOnDesktop(), nullptr) << "not registered yet";
   ASSERT_EQ(module_->Register(), S_OK);
-  LPITEMIDLIST item = win32::FindFolderOnDesktop();
+  win32::IdList item = win32::FindFolderOnDesktop();
   ASSERT_NE(item, nullptr);
   com::ComPtr<IShellFolder> desktop;
   ASSERT_EQ(SHGetDesktopFolder(desktop.Put()), S_OK);
   STRRET name{};
-  char text[MAX_PATH] = {};
-  ASSERT_EQ(desktop->GetDisplayNameOf(item, SHGDN_NORMAL, &name), S_OK);
-  StrRetToBufA(&name, item, text, sizeof text);
-  EXPECT_STREQ(text, "Vaporizer");
-  CoTaskMemFree(item);
+  ASSERT_EQ(desktop->GetDisplayNameOf(item.get(), SHGDN_NORMAL, &name), S_OK);
+  EXPECT_EQ(win32::TakeStrRet(name, item.get()), L"Vaporizer");
+  item.reset();
   ASSERT_EQ(module_->Unregister(), S_OK);
   EXPECT_EQ(win32::FindFolderOnDesktop(), nullptr);
 }
@@ -179,18 +177,16 @@ TEST_F(FindFolderTest, ADesktopItemThatIsOnlyNamedVaporizerIsNotTheFolder) {
   const std::string folder = std::string(desktopPath) + "\\vApOrIzEr", file = folder + ".txt";
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
   MakeFile(file, "not the folder");
-  LPITEMIDLIST impostor = win32::FindFolderOnDesktop();
+  win32::IdList impostor = win32::FindFolderOnDesktop();
   EXPECT_EQ(module_->CanUnloadNow(), S_OK) << "no folder on the desktop keeps the module";
   ASSERT_EQ(module_->Register(), S_OK);
-  LPITEMIDLIST item = win32::FindFolderOnDesktop();
+  win32::IdList item = win32::FindFolderOnDesktop();
   RemoveDirectoryA(folder.c_str());
   DeleteFileA(file.c_str());
   EXPECT_EQ(impostor, nullptr);
-  CoTaskMemFree(impostor);
   ASSERT_NE(item, nullptr);
   char path[MAX_PATH] = {};
-  EXPECT_FALSE(SHGetPathFromIDListA(item, path)) << "not a file system item: " << path;
-  CoTaskMemFree(item);
+  EXPECT_FALSE(SHGetPathFromIDListA(item.get(), path)) << "not a file system item: " << path;
 }
 
 // Windows of the two Explorer classes and one other, recording what they get.

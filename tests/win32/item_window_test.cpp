@@ -13,69 +13,29 @@
 #include "namespace/folder_win.h"
 #include "platform/platform.h"
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "settings/settings.h"
 #include "namespace/view_win.h"
 #include "support/scripted_ui.h"
 #include "win32/folder_drop_target.h"
+#include "win32/folder_window.h"
 #include "win32/recording_browser.h"
 #include "win32/shell_support.h"
 #include "window/item_properties_win.h"
 #include "window/item_window_win.h"
 #include "window/shell_ui_win.h"
-#include "window/store_fixture.h"
 
 namespace vz::test {
 namespace {
 
-class ItemWindowTest : public StoreTest {
+class ItemWindowTest : public FolderWindowTest {
  protected:
-  void SetUp() override {
-    StoreTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    ASSERT_EQ(win32::CreateVaporizerFolder(IID_IShellFolder, folder_.PutVoid()), S_OK);
-    ASSERT_EQ(RecordingBrowser::CreateInstance(IID_IShellBrowser, browser_.PutVoid(), RecordingBrowser::Options{}),
-              S_OK);
-    ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
-  }
   void TearDown() override {
-    if (view_) view_->DestroyViewWindow();
-    view_.Reset();
-    browser_.Reset();
-    folder_.Reset();
     win32::TView::SetHelpViewer(nullptr);
-    OleUninitialize();
-    StoreTest::TearDown();
+    FolderWindowTest::TearDown();
   }
-  void Open() {
-    FOLDERSETTINGS fs{FVM_DETAILS, 0};
-    RECT rect{0, 0, 600, 300};
-    ASSERT_EQ(view_->CreateViewWindow(nullptr, &fs, browser_.Get(), &rect, &hwnd_), S_OK);
-    list_ = FindWindowExA(hwnd_, nullptr, WC_LISTVIEWA, nullptr);
-    ASSERT_NE(list_, nullptr);
-  }
-  void Select(int item) { ListView_SetItemState(list_, item, LVIS_SELECTED, LVIS_SELECTED); }
-  void Command(int id) { SendMessageA(hwnd_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
-  int Count() { return ListView_GetItemCount(list_); }
-  std::string Caption(int item) {
-    char buf[260] = {};
-    ListView_GetItemText(list_, item, 0, buf, sizeof buf);
-    return buf;
-  }
-  std::string Cell(int item, int column) {
-    char buf[260] = {};
-    ListView_GetItemText(list_, item, column, buf, sizeof buf);
-    return buf;
-  }
-  int Find(const std::string& caption) {
-    for (int i = 0; i < Count(); ++i)
-      if (Caption(i) == caption) return i;
-    return -1;
-  }
-
-  com::ComPtr<IShellFolder> folder_;
-  com::ComPtr<IShellBrowser> browser_;
-  com::ComPtr<IShellView> view_;
-  HWND hwnd_ = nullptr, list_ = nullptr;
+  void Open() { FolderWindowTest::Open({}, FVM_DETAILS, {0, 0, 600, 300}); }
+  std::string Caption(int item) { return Cell(item, 0); }
 };
 
 TEST_F(ItemWindowTest, RestoreCommandPutsTheSelectedItemBackAndDropsItsRecord) {
@@ -325,7 +285,7 @@ TEST_F(ItemWindowTest, DraggingASelectedItemOutMovesItUnderItsOwnNameAndTheTimer
   int row = Find("report.doc");
   ASSERT_GE(row, 0);
   Select(row);
-  DropFolderWindow target(D("Target"));
+  DropFolderWindow target(win32::Widen(D("Target")));
   ASSERT_NE(target.Handle(), nullptr);
   win32::TView* window = win32::TView::FromHandle(hwnd_);
   ASSERT_NE(window, nullptr);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "store/store.h"
 #include "support/drives.h"
 #include "window/drag_interface_win.h"
@@ -27,7 +28,7 @@ TEST_F(RealDragTest, DroppedItemsLeaveTheStoreUnderTheirOwnNamesAndThePruneDrops
   MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Old\\notes.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
   MakeDir(D("Target"));
 
-  DropFolderWindow target(D("Target"));
+  DropFolderWindow target(win32::Widen(D("Target")));
   ASSERT_NE(target.Handle(), nullptr);
 
   int dropped = 0;

@@ -19,59 +19,6 @@
 namespace vz::test {
 namespace {
 
-// A drag source's data object: CF_HDROP and, optionally, "FileNameMapW".
-class TestDataObject : public com::Object<TestDataObject, IDataObject> {
- public:
-  TestDataObject(std::vector<std::string> files, std::vector<std::wstring> map)
-      : files_(std::move(files)), map_(std::move(map)) {}
-  static const QITAB* QiTable() {
-    static const QITAB t[] = {QITABENT(TestDataObject, IDataObject), {nullptr, 0}};
-    return t;
-  }
-  UINT MapFormat() const { return RegisterClipboardFormatA("FileNameMapW"); }
-
-  IFACEMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
-    if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-    m->tymed = TYMED_HGLOBAL;
-    m->pUnkForRelease = nullptr;
-    if (f->cfFormat == CF_HDROP) {
-      std::string list;
-      for (const auto& p : files_) list += p + '\0';
-      list += '\0';
-      if (files_.empty()) list += '\0';
-      m->hGlobal = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
-      auto* df = static_cast<DROPFILES*>(GlobalLock(m->hGlobal));
-      df->pFiles = sizeof(DROPFILES);
-      std::memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
-    } else {
-      std::wstring list;
-      for (const auto& n : map_) list += n + L'\0';
-      list += L'\0';
-      m->hGlobal = GlobalAlloc(GMEM_MOVEABLE, list.size() * sizeof(wchar_t));
-      std::memcpy(GlobalLock(m->hGlobal), list.data(), list.size() * sizeof(wchar_t));
-    }
-    GlobalUnlock(m->hGlobal);
-    return S_OK;
-  }
-  IFACEMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP QueryGetData(FORMATETC* f) override {
-    if (!(f->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
-    if (f->cfFormat == CF_HDROP) return S_OK;
-    if (f->cfFormat == MapFormat() && !map_.empty()) return S_OK;
-    return DV_E_FORMATETC;
-  }
-  IFACEMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  IFACEMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  IFACEMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  IFACEMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  IFACEMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
- private:
-  std::vector<std::string> files_;
-  std::vector<std::wstring> map_;
-};
-
 class SendWinTest : public DrivesTest {
  protected:
   void SetUp() override {
@@ -90,10 +37,8 @@ class SendWinTest : public DrivesTest {
                 : nullptr;
   }
   HMODULE dll_ = nullptr;
-  com::ComPtr<IDataObject> Drop(std::vector<std::string> files, std::vector<std::wstring> map = {}) {
-    com::ComPtr<IDataObject> d;
-    EXPECT_EQ(TestDataObject::CreateInstance(IID_IDataObject, d.PutVoid(), std::move(files), std::move(map)), S_OK);
-    return d;
+  static com::ComPtr<IDataObject> Drop(std::vector<std::string> files, std::vector<std::wstring> map = {}) {
+    return DropData(Offer::Files, std::move(files), std::move(map));
   }
 };
 
@@ -196,7 +141,7 @@ TEST_F(SendWinTest, ExtPreparateDataTouchesNothingThatIsNoItemAndSaysWhy) {
 TEST_F(SendWinTest, ALongDroppedPathIsReadWholeAndRefused) {
   std::string folder = D(std::string(150, 'f'));
   MakeFile(folder + "\\keep.txt", "k");
-  std::string longPath = folder + "\\" + std::string(130, 'n') + ".txt";
+  std::string longPath = folder + "\\" + std::string(900, 'n') + ".txt";
   const auto before = Snapshot({D()});
   ScopedUi shell(win32::ShellUserInterface());
   DialogAnswerer answer({}, IDYES);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/win32/wide.h"
+
 namespace vz::test {
 
 const char* const kFolderId = "{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}";
@@ -123,33 +125,48 @@ std::string SendToFolder() {
 
 namespace {
 
-class FileListObject : public com::Object<FileListObject, IDataObject> {
+class DropObject : public com::Object<DropObject, IDataObject> {
  public:
-  FileListObject(std::vector<std::string> paths, bool offer) : paths_(std::move(paths)), offer_(offer) {}
+  DropObject(Offer offer, std::vector<std::string> files, std::vector<std::wstring> map)
+      : offer_(offer), files_(std::move(files)), map_(std::move(map)) {}
   static const QITAB* QiTable() {
-    static const QITAB table[] = {QITABENT(FileListObject, IDataObject), {}};
+    static const QITAB table[] = {QITABENT(DropObject, IDataObject), {}};
     return table;
   }
   IFACEMETHODIMP QueryGetData(FORMATETC* f) override {
     if (!f) return E_POINTER;
-    return offer_ && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    if (offer_ == Offer::Text) return f->cfFormat == CF_TEXT ? S_OK : DV_E_FORMATETC;
+    if (offer_ == Offer::Nothing) return DV_E_FORMATETC;
+    if (!(f->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+    if (f->cfFormat == CF_HDROP) return offer_ == Offer::FilesMaybe ? S_FALSE : S_OK;
+    if (f->cfFormat == RegisterClipboardFormatW(L"FileNameMapW") && !map_.empty()) return S_OK;
+    return DV_E_FORMATETC;
   }
   IFACEMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
     if (!f || !m) return E_POINTER;
-    if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-    std::string list;
-    for (const auto& p : paths_) list += p + '\0';
-    list += '\0';
-    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size());
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(g));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = FALSE;
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+    if (FAILED(QueryGetData(f)) || f->cfFormat == CF_TEXT) return DV_E_FORMATETC;
+    std::wstring list;
+    if (f->cfFormat == CF_HDROP) {
+      for (const auto& p : files_) list += win32::Widen(p) + L'\0';
+      if (files_.empty()) list += L'\0';
+    } else {
+      for (const auto& n : map_) list += n + L'\0';
+    }
+    list += L'\0';
+    // The file list behind its header, in 16-bit text, as the shell makes it.
+    std::size_t header = f->cfFormat == CF_HDROP ? sizeof(DROPFILES) : 0;
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, header + list.size() * sizeof(wchar_t));
+    auto* block = static_cast<char*>(GlobalLock(g));
+    if (header) {
+      auto* drop = reinterpret_cast<DROPFILES*>(block);
+      drop->pFiles = sizeof(DROPFILES);
+      drop->fWide = TRUE;
+    }
+    std::memcpy(block + header, list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(g);
     m->tymed = TYMED_HGLOBAL;
     m->hGlobal = g;
     m->pUnkForRelease = nullptr;
-    ++handedOut;
     return S_OK;
   }
   IFACEMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
@@ -162,19 +179,21 @@ class FileListObject : public com::Object<FileListObject, IDataObject> {
   IFACEMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
   IFACEMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
   IFACEMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-  int handedOut = 0;
 
  private:
-  std::vector<std::string> paths_;
-  bool offer_;
+  Offer offer_;
+  std::vector<std::string> files_;
+  std::vector<std::wstring> map_;
 };
 
 DialogDriver* g_driver = nullptr;
 
 }  // namespace
 
-HRESULT MakeFileListObject(const std::vector<std::string>& paths, bool offerFiles, IDataObject** out) {
-  return FileListObject::CreateInstance(IID_IDataObject, reinterpret_cast<void**>(out), paths, offerFiles);
+com::ComPtr<IDataObject> DropData(Offer offer, std::vector<std::string> files, std::vector<std::wstring> map) {
+  com::ComPtr<IDataObject> data;
+  DropObject::CreateInstance(IID_IDataObject, data.PutVoid(), offer, std::move(files), std::move(map));
+  return data;
 }
 
 DialogDriver::DialogDriver(Step step)
@@ -223,11 +242,7 @@ void ExpectCautionThenWarnings(const std::vector<std::string>& titles) {
   EXPECT_LE(titles.size(), 2u);
 }
 
-std::string WindowText(HWND hwnd) {
-  char buf[1024] = {};
-  GetWindowTextA(hwnd, buf, sizeof buf);
-  return buf;
-}
+std::string WindowText(HWND hwnd) { return win32::GetText(hwnd); }
 
 std::string DialogMessage(HWND dialog) {
   std::string text;

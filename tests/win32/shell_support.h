@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/win32/com.h"
+#include "platform/win32/shell_support_win.h"
 #include "support/drives.h"
 
 namespace vz::test {
@@ -80,8 +81,13 @@ class ModuleTest : public DrivesTest {
 // The path the Send To shortcut goes to in the test prefix.
 std::string SendToFolder();
 
-// A data object that offers CF_HDROP with the given paths, or nothing at all.
-HRESULT MakeFileListObject(const std::vector<std::string>& paths, bool offerFiles, IDataObject** out);
+// A drag's data object as a source hands it over: the file list (CF_HDROP in
+// 16-bit text, as the shell writes it) with the 16-bit name map when one is
+// given; or a file list that QueryGetData answers with S_FALSE; or plain
+// text alone; or nothing at all.
+enum class Offer { Files, FilesMaybe, Text, Nothing };
+com::ComPtr<IDataObject> DropData(Offer offer, std::vector<std::string> files = {},
+                                  std::vector<std::wstring> map = {});
 
 // Hands every dialog box (class "#32770") that is activated on this thread
 // while it lives to a step, which runs from the dialog's own message loop
@@ -131,7 +137,8 @@ class DialogAnswerer {
   DialogDriver driver_;
 };
 
-// Texts of a dialog: its title and the text of every static control.
+// Texts of a dialog in the core's text, read whole: its title and the text
+// of every static control.
 std::string WindowText(HWND hwnd);
 std::string DialogMessage(HWND dialog);
 // Clicks the button whose text, without '&', is label; false when none.

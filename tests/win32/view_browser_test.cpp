@@ -13,63 +13,17 @@
 #include "namespace/view_win.h"
 #include "platform/win32/com.h"
 #include "support/scripted_ui.h"
+#include "win32/folder_window.h"
 #include "win32/recording_browser.h"
 #include "window/item_window_win.h"
-#include "window/store_fixture.h"
 
 namespace vz::test {
 namespace {
 
-class FolderViewTest : public StoreTest {
+class FolderViewTest : public FolderWindowTest {
  protected:
-  void SetUp() override {
-    StoreTest::SetUp();
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    ASSERT_EQ(win32::CreateVaporizerFolder(IID_IShellFolder, folder_.PutVoid()), S_OK);
-  }
-  void TearDown() override {
-    Close();
-    folder_.Reset();
-    OleUninitialize();
-    StoreTest::TearDown();
-  }
-
-  // Opens a view in a new browser; mode is the folder settings' ViewMode.
-  void Open(RecordingBrowser::Options options = {}, UINT mode = FVM_LIST) {
-    Close();
-    ASSERT_EQ(RecordingBrowser::CreateInstance(IID_IShellBrowser, browser_.PutVoid(), options), S_OK);
-    recorder_ = static_cast<RecordingBrowser*>(browser_.Get());
-    ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
-    FOLDERSETTINGS fs{mode, 0};
-    RECT rect{10, 20, 410, 320};
-    ASSERT_EQ(view_->CreateViewWindow(nullptr, &fs, browser_.Get(), &rect, &hwnd_), S_OK);
-    ASSERT_NE(hwnd_, nullptr);
-    list_ = FindWindowExA(hwnd_, nullptr, WC_LISTVIEWA, nullptr);
-    ASSERT_NE(list_, nullptr);
-  }
-  void Close() {
-    if (view_) view_->DestroyViewWindow();
-    view_.Reset();
-    recorder_ = nullptr;
-    browser_.Reset();
-    hwnd_ = list_ = nullptr;
-  }
-
   win32::TView* Window() const { return win32::TView::FromHandle(hwnd_); }
-  void Select(int item, bool on = true) {
-    ListView_SetItemState(list_, item, on ? LVIS_SELECTED : 0, LVIS_SELECTED);
-  }
-  void Command(int id) { SendMessageA(hwnd_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
-  std::string Caption(int item) {
-    char buf[260] = {};
-    ListView_GetItemText(list_, item, 0, buf, sizeof buf);
-    return buf;
-  }
-  std::string Cell(int item, int column) {
-    char buf[260] = {};
-    ListView_GetItemText(list_, item, column, buf, sizeof buf);
-    return buf;
-  }
+  std::string Caption(int item) { return Cell(item, 0); }
   UINT CurrentMode() {
     FOLDERSETTINGS fs{};
     EXPECT_EQ(view_->GetCurrentInfo(&fs), S_OK);
@@ -84,11 +38,6 @@ class FolderViewTest : public StoreTest {
     return view_->TranslateAccelerator(&msg);
   }
 
-  com::ComPtr<IShellFolder> folder_;
-  com::ComPtr<IShellBrowser> browser_;
-  RecordingBrowser* recorder_ = nullptr;
-  com::ComPtr<IShellView> view_;
-  HWND hwnd_ = nullptr, list_ = nullptr;
 };
 
 TEST_F(FolderViewTest, WindowIsAChildOfTheBrowserPlacedWhereAsked) {

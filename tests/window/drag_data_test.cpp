@@ -9,18 +9,20 @@ namespace {
 
 using test::PathsItem;
 
-TEST(DragDataTest, FileListBlockHasTheHeaderThenEveryPathThenAClosingZero) {
+TEST(DragDataTest, FileListAndMapsHaveEveryEntryThenAClosingZero) {
   std::vector<ShredItemId> items{PathsItem(" C:\\Work\\report.doc", "C:\\VAPORIZE\\C1.doc "),
                                  PathsItem("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
-  std::string block = DropFilesBlock(DragPaths(items));
-  std::string expected("\x14\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0", 20);
-  expected += std::string("C:\\VAPORIZE\\C1.doc\0D:\\VAPORIZE\\D2.txt\0\0", 39);
+  EXPECT_EQ(DragPaths(items), (std::vector<std::string>{"C:\\VAPORIZE\\C1.doc", "D:\\VAPORIZE\\D2.txt"}));
+  // The file list in 16-bit text, little-endian, behind a header whose wide flag is set.
+  std::string block = DropFilesBlock({u"C:\\a", u"\u0416"});
+  std::string expected("\x14\0\0\0" "\0\0\0\0" "\0\0\0\0" "\0\0\0\0" "\x01\0\0\0", 20);
+  expected += std::string("C\0:\0\\\0a\0\0\0" "\x16\x04\0\0" "\0\0", 16);
   EXPECT_EQ(block, expected);
-  EXPECT_EQ(block.size(), 20u + 19 + 19 + 1);
 
   std::string map = NameMapBlock(DragNames(items));
   EXPECT_EQ(map, std::string("report.doc\0notes.txt\0\0", 22));
   EXPECT_EQ(NameMapBlock({}), std::string(1, '\0'));
+  EXPECT_EQ(WideNameMapBlock({u"a", u"\U0001F600"}), std::u16string(u"a\0\U0001F600\0\0", 6));
 }
 
 TEST(DragDataTest, PressOnAnItemAndAMoveOfMoreThanThreePixelsStartsTheDrag) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "window/date_text.h"
 #include "window/properties.h"
 #include "window/store_fixture.h"
@@ -125,7 +123,7 @@ TEST_F(ItemListTest, FileRowShowsFolderDateTypeAndSize) {
   EXPECT_EQ(row.columns[1], DateTimeText(dos, DateStyle::ShortDate) + " " + DateTimeText(dos, DateStyle::ShortTime));
   EXPECT_EQ(row.columns[2], "Word Document");
   EXPECT_EQ(row.columns[3], "2 KBytes");
-  EXPECT_EQ(std::memcmp(&row.id, &id, sizeof id), 0) << "the row keeps its own copy of the identifier";
+  EXPECT_EQ(row.id, id) << "the row keeps its own copy of the identifier";
 
   // The same text as the properties' "Changed:" for the same item.
   PropertiesModel m = BuildPropertiesModel({MakeId("D:\\Work\\Reports\\q1.doc", stored)});

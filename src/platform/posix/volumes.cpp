@@ -54,18 +54,6 @@ const Volume* FindVolume(char letter) {
 
 }  // namespace
 
-std::string DriveTypeName(DriveType t) {
-  switch (t) {
-    case DriveType::Fixed: return "fixed";
-    case DriveType::Removable: return "removable";
-    case DriveType::Remote: return "network";
-    case DriveType::CdRom: return "cdrom";
-    case DriveType::RamDisk: return "ramdisk";
-    case DriveType::NoRootDir: return "missing";
-    default: return "unknown";
-  }
-}
-
 std::optional<std::vector<Volume>> ParseVolumes(const std::string& table, std::string* error) {
   std::vector<Volume> out;
   std::size_t start = 0;

@@ -20,7 +20,6 @@ struct Volume {
 
 // Parses a table; on a malformed entry returns nullopt and says why.
 std::optional<std::vector<Volume>> ParseVolumes(const std::string& table, std::string* error);
-std::string DriveTypeName(DriveType t);
 
 // The table in force: the one set by SetVolumes, else the environment's,
 // else the default.

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/win32/wide.h"
+
 namespace vz::win32 {
 namespace {
 
@@ -33,12 +35,12 @@ bool ModalBoxShowing() { return g_showing > 0; }
 
 int ModalMessageBox(HWND owner, const std::string& text, const std::string& title, UINT flags) {
   Showing showing;
-  return MessageBoxA(owner, text.c_str(), title.c_str(), flags);
+  return MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(), flags);
 }
 
 INT_PTR ModalDialog(HINSTANCE instance, const DLGTEMPLATE* dialog, HWND owner, DLGPROC proc, LPARAM param) {
   Showing showing;
-  return DialogBoxIndirectParamA(instance, dialog, owner, proc, param);
+  return DialogBoxIndirectParamW(instance, dialog, owner, proc, param);
 }
 
 }  // namespace vz::win32

@@ -29,7 +29,8 @@ HWND BoxOwner(HWND fallback = nullptr);
 // True while one of the module's own modal boxes or dialogs shows.
 bool ModalBoxShowing();
 
-// MessageBoxA and DialogBoxIndirectParamA, counted as the module's own.
+// A message box (texts in the core's text, shown whole) and a dialog from
+// an in-memory template, counted as the module's own.
 int ModalMessageBox(HWND owner, const std::string& text, const std::string& title, UINT flags);
 INT_PTR ModalDialog(HINSTANCE instance, const DLGTEMPLATE* dialog, HWND owner, DLGPROC proc, LPARAM param);
 

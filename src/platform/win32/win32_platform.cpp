@@ -1,17 +1,21 @@
-// The platform layer on Windows: the ANSI file functions, the shell's file
-// operation for moves and deletes, and the registry of the current user.
+// The platform layer on Windows: the wide file functions, with the \\?\
+// form for long paths, the shell's file operation for deletes, and the
+// registry of the current user. Text crosses here between the core's UTF-8
+// and UTF-16 (platform/win32/wide.h).
 #include <windows.h>
 #include <sddl.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
 namespace vz {
@@ -44,9 +48,13 @@ bool ToFileTime(const CivilTime& c, FILETIME* ft) {
   return SystemTimeToFileTime(&st, ft) != 0;
 }
 
-DirEntry EntryFrom(const WIN32_FIND_DATAA& fd) {
+using win32::Narrow;
+using win32::SystemPath;
+using win32::Widen;
+
+DirEntry EntryFrom(const WIN32_FIND_DATAW& fd) {
   DirEntry e;
-  e.name = fd.cFileName;
+  e.name = Narrow(fd.cFileName);
   e.attributes = fd.dwFileAttributes;
   e.size = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                ? 0
@@ -58,18 +66,40 @@ DirEntry EntryFrom(const WIN32_FIND_DATAA& fd) {
   return e;
 }
 
-// The shell's file operation wants lists ended by two NULs.
-std::string DoubleNul(const std::string& s) { return s + std::string(2, '\0'); }
+DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(SystemPath(path).c_str()); }
 
-bool ShellOperation(UINT func, const std::string& from, const std::string& to) {
-  std::string src = DoubleNul(from), dst = DoubleNul(to);
-  SHFILEOPSTRUCTA op{};
-  op.wFunc = func;
+// The shell's file operation wants a list ended by two NULs, and takes no
+// path past 259 characters.
+bool ShellDelete(const std::string& path) {
+  std::wstring src = Widen(path) + std::wstring(2, L'\0');
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
   op.pFrom = src.c_str();
-  op.pTo = to.empty() ? nullptr : dst.c_str();
   op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
   if (!win32::ShellErrorUi()) op.fFlags |= FOF_NOERRORUI;
-  return SHFileOperationA(&op) == 0 && !op.fAnyOperationsAborted;
+  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+// A tree deleted name by name, for paths the shell does not take. Links
+// are removed, never followed.
+bool DeleteTree(const std::string& path) {
+  DWORD a = AttributesOf(path);
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  std::wstring w = SystemPath(path);
+  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(w.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(w.c_str()) != 0;
+  if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAW fd{};
+    HANDLE h = FindFirstFileW(SystemPath(path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring name = fd.cFileName;
+        if (name != L"." && name != L"..") DeleteTree(path + "\\" + Narrow(name));
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
+  }
+  return RemoveDirectoryW(w.c_str()) != 0;
 }
 
 void MakeParents(const std::string& path) {
@@ -77,7 +107,7 @@ void MakeParents(const std::string& path) {
   for (std::size_t pos = 3; pos < folder.size(); ++pos) {
     if (folder[pos] != '\\') continue;
     std::string partial = folder.substr(0, pos);
-    if (GetFileAttributesA(partial.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(partial.c_str(), nullptr);
+    if (AttributesOf(partial) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(SystemPath(partial).c_str(), nullptr);
   }
 }
 
@@ -110,6 +140,7 @@ class Win32File : public File {
            written == data.size();
   }
   bool Flush() override { return FlushFileBuffers(h_) != 0; }
+  HANDLE Handle() const { return h_; }
   // Windows takes no request to start writing a range early; the flush at
   // the end writes it all.
   bool StartWriteBack(std::int64_t, std::int64_t) override { return false; }
@@ -128,12 +159,12 @@ class Win32File : public File {
 std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
   // Windows refuses to write a read-only file; Wine run as root would not,
   // so the rule is applied here for every host alike.
-  DWORD attrs = GetFileAttributesA(path.c_str());
+  DWORD attrs = AttributesOf(path);
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32File>(h);
 }
@@ -156,8 +187,8 @@ class Win32StoreLock : public StoreLock {
   HANDLE h_;
 };
 
-std::string StoreMutexName(const std::string& storeDir) {
-  HANDLE dir = CreateFileA(storeDir.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+std::wstring StoreMutexName(const std::string& storeDir) {
+  HANDLE dir = CreateFileW(Widen(storeDir).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (dir == INVALID_HANDLE_VALUE) return {};
   BY_HANDLE_FILE_INFORMATION info{};
@@ -166,44 +197,51 @@ std::string StoreMutexName(const std::string& storeDir) {
   if (!ok || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return {};
-  char name[96];
-  std::snprintf(name, sizeof name, "Vaporizer.Store.%08lX.%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
+  wchar_t name[96];
+  std::swprintf(name, std::size(name), L"Vaporizer.Store.%08lX.%08lX%08lX", static_cast<unsigned long>(info.dwVolumeSerialNumber),
                 static_cast<unsigned long>(info.nFileIndexHigh), static_cast<unsigned long>(info.nFileIndexLow));
   return name;
 }
 
 // Every user who shares the drive shares its store, so any user may wait
 // for and release the lock (and nothing more).
-HANDLE OpenStoreMutex(const std::string& name) {
+HANDLE OpenStoreMutex(const std::wstring& name) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
   PSECURITY_DESCRIPTOR sd = nullptr;
-  if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;0x00100001;;;WD)(A;;GA;;;SY)(A;;GA;;;BA)",
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x00100001;;;WD)(A;;GA;;;SY)(A;;GA;;;BA)",
                                                            SDDL_REVISION_1, &sd, nullptr))
     sa.lpSecurityDescriptor = sd;
   HANDLE h = nullptr;
-  for (const char* ns : {"Global\\", "Local\\"}) {
-    std::string full = ns + name;
-    h = CreateMutexA(&sa, FALSE, full.c_str());
-    if (!h && GetLastError() == ERROR_ACCESS_DENIED) h = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, full.c_str());
+  for (const wchar_t* ns : {L"Global\\", L"Local\\"}) {
+    std::wstring full = ns + name;
+    h = CreateMutexW(&sa, FALSE, full.c_str());
+    if (!h && GetLastError() == ERROR_ACCESS_DENIED) h = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, full.c_str());
     if (h) break;
   }
   if (sd) LocalFree(sd);
   return h;
 }
 
-const char* KeyPath(const std::string& key, std::string& buf) {
-  buf = WithoutTrailingBackslash(key);
-  return buf.c_str();
-}
+std::wstring KeyPath(const std::string& key) { return Widen(WithoutTrailingBackslash(key)); }
+
+// The longest path the wide functions take: 32767 characters with the
+// \\?\ before it and the NUL after it.
+constexpr std::size_t kSystemPathLimit = kMaxLongPath - 4 - 1;
 
 class Win32Platform : public Platform {
  public:
   std::uint32_t LogicalDriveMask() override { return GetLogicalDrives(); }
 
   DriveType DriveTypeOf(char letter) override {
-    char root[] = {letter, ':', '\\', '\0'};
-    return static_cast<DriveType>(GetDriveTypeA(root));
+    wchar_t root[] = {static_cast<wchar_t>(static_cast<unsigned char>(letter)), L':', L'\\', L'\0'};
+    return static_cast<DriveType>(GetDriveTypeW(root));
   }
+
+  std::optional<std::string> ToCodePage(const std::string& text) override {
+    if (!win32::ExactlyWide(text)) return std::nullopt;
+    return win32::NarrowAnsiExactly(Widen(text));
+  }
+  std::string FromCodePage(const std::string& bytes) override { return Narrow(win32::WidenAnsi(bytes)); }
 
   std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
     auto fail = [why](const char* reason) -> std::optional<std::string> {
@@ -220,64 +258,73 @@ class Win32Platform : public Platform {
       if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>\"|?*", c) || (c == ':' && i != 1))
         return fail("the path holds a character that Windows does not allow in a name");
     }
-    // The ANSI functions take no longer path.
-    if (path.size() >= MAX_PATH) return fail("the path is too long (259 characters at most)");
-    DWORD n = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    // Bytes that are no text would name whatever U+FFFD names.
+    if (!win32::ExactlyWide(path)) return fail("the path holds bytes that are not UTF-8 text");
+    std::wstring w = Widen(path);
+    if (w.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
+    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
     if (n == 0) return fail("Windows cannot resolve the path");
-    std::string full(n, '\0');
-    n = GetFullPathNameA(path.c_str(), n, &full[0], nullptr);
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
     if (n == 0 || n >= full.size()) return fail("Windows cannot resolve the path");
     full.resize(n);
     // Short names (PROGRA~1) name the same items as their long ones.
-    DWORD l = GetLongPathNameA(full.c_str(), nullptr, 0);
+    std::wstring asked = full.size() < MAX_PATH ? full : L"\\\\?\\" + full;
+    DWORD l = GetLongPathNameW(asked.c_str(), nullptr, 0);
     if (l > 0) {
-      std::string longer(l, '\0');
-      l = GetLongPathNameA(full.c_str(), &longer[0], l);
-      if (l > 0 && l < longer.size()) full = longer.substr(0, l);
+      std::wstring longer(l, L'\0');
+      l = GetLongPathNameW(asked.c_str(), &longer[0], l);
+      if (l > 0 && l < longer.size()) {
+        longer.resize(l);
+        if (longer.compare(0, 4, L"\\\\?\\") == 0) longer.erase(0, 4);
+        full = longer;
+      }
     }
-    if (!HasDrivePrefix(full) || ToUpperChar(full[0]) != ToUpperChar(path[0]))
+    std::string resolved = Narrow(full);
+    if (!HasDrivePrefix(resolved) || ToUpperChar(resolved[0]) != ToUpperChar(path[0]))
       return fail("Windows resolves the path to another drive");
-    full[0] = path[0];  // the letter keeps the case it was written in, as stored names do
-    if (full.size() > 3 && full.back() == '\\') full.pop_back();
-    for (std::string_view name : PathNames(full))
+    if (full.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
+    resolved[0] = path[0];  // the letter keeps the case it was written in, as stored names do
+    if (resolved.size() > 3 && resolved.back() == '\\') resolved.pop_back();
+    for (std::string_view name : PathNames(resolved))
       if (!name.empty() && (name.back() == '.' || name.back() == ' '))
         return fail("a folder's name ends in a dot or a blank, which Windows reads as another name");
-    return full;
+    return resolved;
   }
 
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = AttributesOf(path);
     if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
     return a;
   }
 
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
+    return SetFileAttributesW(SystemPath(path).c_str(), attributes) != 0;
   }
 
   std::optional<DirEntry> FindEntry(const std::string& path) override {
-    WIN32_FIND_DATAA fd{};
-    HANDLE h = FindFirstFileA(WithoutTrailingBackslash(path).c_str(), &fd);
+    WIN32_FIND_DATAW fd{};
+    HANDLE h = FindFirstFileW(SystemPath(WithoutTrailingBackslash(path)).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
     FindClose(h);
     return EntryFrom(fd);
   }
 
   bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) override {
-    WIN32_FIND_DATAA fd{};
-    HANDLE h = FindFirstFileA((WithTrailingBackslash(dir) + "*.*").c_str(), &fd);
+    WIN32_FIND_DATAW fd{};
+    HANDLE h = FindFirstFileW(SystemPath(WithTrailingBackslash(dir) + "*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return false;
     do {
-      std::string name = fd.cFileName;
-      if (name != "." && name != "..") out.push_back(EntryFrom(fd));
-    } while (FindNextFileA(h, &fd));
+      std::wstring name = fd.cFileName;
+      if (name != L"." && name != L"..") out.push_back(EntryFrom(fd));
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
     return true;
   }
 
   std::uint32_t LinkCount(const std::string& path) override {
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return 0;
     BY_HANDLE_FILE_INFORMATION info{};
     BOOL ok = GetFileInformationByHandle(h, &info);
@@ -285,18 +332,21 @@ class Win32Platform : public Platform {
     return ok ? info.nNumberOfLinks : 0;
   }
 
-  bool MakeDirectory(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+  bool MakeDirectory(const std::string& path) override {
+    return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
+  }
 
   bool CreateEmptyFile(const std::string& path) override {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);
     return true;
   }
 
   std::optional<std::string> ReadWholeFile(const std::string& path) override {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
     std::string text;
     char buf[65536];
@@ -309,8 +359,8 @@ class Win32Platform : public Platform {
   }
 
   bool ReplaceFileContents(const std::string& path, const std::string& content) override {
-    std::string tmp = path + ".new";
-    HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring target = SystemPath(path), tmp = SystemPath(path + ".new");
+    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = (content.empty() || (WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written,
@@ -318,8 +368,8 @@ class Win32Platform : public Platform {
                                    written == content.size())) &&
               FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
-    if (!ok || !MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      DeleteFileA(tmp.c_str());
+    if (!ok || !MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      DeleteFileW(tmp.c_str());
       return false;
     }
     return true;
@@ -327,7 +377,8 @@ class Win32Platform : public Platform {
 
   bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
                       const std::string& value) override {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
+    return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
+                                      Widen(path).c_str()) != 0;
   }
 
   std::unique_ptr<File> OpenExclusive(const std::string& path) override {
@@ -339,20 +390,31 @@ class Win32Platform : public Platform {
   std::unique_ptr<File> OpenAppend(const std::string& path) override {
     return Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   }
+  // FlushFileBuffers waits for its one file: many of them wait together
+  // from a few threads.
+  std::vector<bool> FlushFiles(const std::vector<File*>& files) override {
+    std::vector<HANDLE> handles;
+    for (File* f : files) {
+      auto* own = dynamic_cast<Win32File*>(f);
+      if (!own) return Platform::FlushFiles(files);
+      handles.push_back(own->Handle());
+    }
+    return FlushTogether(handles.size(), [&](std::size_t i) { return FlushFileBuffers(handles[i]) != 0; });
+  }
 
   bool MoveItem(const std::string& from, const std::string& to) override {
-    if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    if (GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    if (AttributesOf(from) == INVALID_FILE_ATTRIBUTES) return false;
+    if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES) return false;
     MakeParents(to);
     // A rename within the volume, which fails when the destination exists
     // (the shell's move, told to ask nothing, would merge or replace) and
     // never copies to another volume.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   }
 
   std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
     if (busy) *busy = false;
-    std::string name = StoreMutexName(std::string(1, drive) + ":\\VAPORIZE");
+    std::wstring name = StoreMutexName(std::string(1, drive) + ":\\VAPORIZE");
     if (name.empty()) return nullptr;
     HANDLE h = OpenStoreMutex(name);
     if (!h) return nullptr;
@@ -363,19 +425,23 @@ class Win32Platform : public Platform {
     return nullptr;
   }
 
-  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool RemoveFile(const std::string& path) override { return DeleteFileW(SystemPath(path).c_str()) != 0; }
 
   bool DeleteItem(const std::string& path) override {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    return ShellOperation(FO_DELETE, path, {}) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return false;
+    bool done = SystemPath(path).compare(0, 4, L"\\\\?\\") == 0 ? DeleteTree(path) : ShellDelete(path);
+    return done && AttributesOf(path) == INVALID_FILE_ATTRIBUTES;
   }
 
-  bool RemoveEmptyDirectory(const std::string& path) override { return RemoveDirectoryA(path.c_str()) != 0; }
+  bool RemoveEmptyDirectory(const std::string& path) override {
+    return RemoveDirectoryW(SystemPath(path).c_str()) != 0;
+  }
 
   bool RemoveLink(const std::string& path) override {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = AttributesOf(path);
     if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    return (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryA(path.c_str()) != 0 : DeleteFileA(path.c_str()) != 0;
+    std::wstring w = SystemPath(path);
+    return (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(w.c_str()) != 0 : DeleteFileW(w.c_str()) != 0;
   }
 
   CivilTime LocalNow() override {
@@ -395,31 +461,30 @@ class Win32Platform : public Platform {
     SYSTEMTIME st{};
     // The round trip fills in the day of the week and refuses impossible dates.
     if (!ToFileTime(t, &ft) || !FileTimeToSystemTime(&ft, &st)) return std::nullopt;
-    auto call = [&](char* buf, int size) {
+    auto call = [&](wchar_t* buf, int size) {
       switch (style) {
-        case DateStyle::LongDate: return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, buf, size);
-        case DateStyle::ShortDate: return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buf, size);
-        case DateStyle::LongTime: return GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, buf, size);
+        case DateStyle::LongDate: return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, buf, size);
+        case DateStyle::ShortDate: return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, buf, size);
+        case DateStyle::LongTime: return GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, buf, size);
         case DateStyle::ShortTime:
-          return GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buf, size);
+          return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buf, size);
       }
       return 0;
     };
     int size = call(nullptr, 0);
     if (size <= 0) return std::nullopt;
-    std::string text(static_cast<std::size_t>(size), '\0');
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
     int n = call(&text[0], size);
     if (n <= 0) return std::nullopt;
     text.resize(static_cast<std::size_t>(n - 1));
-    return text;
+    return Narrow(text);
   }
 
   bool KvOpenKey(const std::string& key, bool create) override {
-    std::string buf;
     HKEY h = nullptr;
-    LONG r = create ? RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key, buf), 0, nullptr, 0, KEY_READ | KEY_WRITE,
+    LONG r = create ? RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
                                       nullptr, &h, nullptr)
-                    : RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(key, buf), 0, KEY_READ, &h);
+                    : RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, KEY_READ, &h);
     if (r != ERROR_SUCCESS) return false;
     RegCloseKey(h);
     return true;
@@ -427,20 +492,22 @@ class Win32Platform : public Platform {
 
   KvValue KvRead(const std::string& key, const std::string& name) override {
     KvValue v;
-    std::string buf;
     HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(key, buf), 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
+    const std::wstring wname = Widen(name);
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-      std::vector<BYTE> data(size + 1);
-      if (RegQueryValueExA(h, name.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(h, wname.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::vector<BYTE> data(size + sizeof(wchar_t));
+      if (RegQueryValueExW(h, wname.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
         if (type == REG_DWORD && size == 4) {
           v.type = KvType::Dword;
-          v.dword = *reinterpret_cast<DWORD*>(data.data());
+          std::memcpy(&v.dword, data.data(), 4);
         } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
           v.type = KvType::String;
-          v.text.assign(reinterpret_cast<char*>(data.data()), size);
-          while (!v.text.empty() && v.text.back() == '\0') v.text.pop_back();
+          std::wstring text(size / sizeof(wchar_t), L'\0');
+          std::memcpy(&text[0], data.data(), text.size() * sizeof(wchar_t));
+          while (!text.empty() && text.back() == L'\0') text.pop_back();
+          v.text = Narrow(text);
         } else {
           v.type = KvType::Other;
         }
@@ -451,25 +518,24 @@ class Win32Platform : public Platform {
   }
 
   bool KvWriteDword(const std::string& key, const std::string& name, std::uint32_t value) override {
-    std::string buf;
     HKEY h = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key, buf), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
         ERROR_SUCCESS)
       return false;
     DWORD d = value;
-    LONG r = RegSetValueExA(h, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&d), sizeof d);
+    LONG r = RegSetValueExW(h, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&d), sizeof d);
     RegCloseKey(h);
     return r == ERROR_SUCCESS;
   }
 
   bool KvWriteString(const std::string& key, const std::string& name, const std::string& value) override {
-    std::string buf;
     HKEY h = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key, buf), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
         ERROR_SUCCESS)
       return false;
-    LONG r = RegSetValueExA(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1));
+    std::wstring w = Widen(value);
+    LONG r = RegSetValueExW(h, Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                            static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(h);
     return r == ERROR_SUCCESS;
   }
