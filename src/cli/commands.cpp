@@ -195,8 +195,10 @@ std::string SentDate(const std::string& stored, bool iso) {
   return iso ? s : s.substr(0, 10) + " " + s.substr(11, 5);
 }
 
+// Pads to a column on a terminal, where a character may take 0, 1 or 2.
 std::string Pad(std::string s, std::size_t width) {
-  if (s.size() < width) s += std::string(width - s.size(), ' ');
+  std::size_t used = DisplayWidth(s);
+  if (used < width) s += std::string(width - used, ' ');
   return s;
 }
 

@@ -26,6 +26,42 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+namespace {
+
+char32_t DecodeAt(std::string_view text, std::size_t i, std::size_t n) {
+  static const unsigned char kLead[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  char32_t c = static_cast<unsigned char>(text[i]) & kLead[n];
+  for (std::size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  return c;
+}
+
+int Columns(char32_t c) {
+  struct Range {
+    char32_t first, last;
+  };
+  static const Range kZero[] = {{0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A},
+                                {0x064B, 0x065F}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0xFE00, 0xFE0F},
+                                {0xFE20, 0xFE2F}, {0x1F3FB, 0x1F3FF}, {0xE0100, 0xE01EF}};
+  static const Range kWide[] = {{0x1100, 0x115F}, {0x2E80, 0x303E},   {0x3041, 0xA4CF},   {0xAC00, 0xD7A3},
+                                {0xF900, 0xFAFF}, {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},
+                                {0x1F300, 0x1F64F}, {0x1F680, 0x1F6FF}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD}};
+  auto in = [c](const auto& ranges) {
+    for (const Range& r : ranges)
+      if (c >= r.first && c <= r.last) return true;
+    return false;
+  };
+  return in(kZero) ? 0 : in(kWide) ? 2 : 1;
+}
+
+}  // namespace
+
+std::size_t DisplayWidth(std::string_view text) {
+  std::size_t columns = 0;
+  for (std::size_t i = 0, n; i < text.size(); i += n ? n : 1)
+    columns += (n = Utf8SequenceLength(text, i)) ? Columns(DecodeAt(text, i, n)) : 1;
+  return columns;
+}
+
 std::size_t SystemLength(std::string_view text) {
   std::size_t units = 0;
   for (std::size_t i = 0; i < text.size(); ++units) {

@@ -24,6 +24,11 @@ bool IsUtf8(std::string_view text);
 // character past U+FFFF, 1 for any other and for each byte that is no text.
 std::size_t SystemLength(std::string_view text);
 
+// The columns a terminal gives the text: 2 for East Asian wide characters
+// and emoji, 0 for combining marks and zero-width characters, 1 for any other
+// character and for each byte that is no text.
+std::size_t DisplayWidth(std::string_view text);
+
 // Trims leading and trailing blanks and control characters (everything up to
 // and including the blank), as every reader of an index line does.
 std::string Trim(std::string_view s);

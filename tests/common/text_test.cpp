@@ -30,6 +30,14 @@ TEST(TextTest, PathParts) {
   EXPECT_TRUE(EqualsNoCase("c:\\vaporize", "C:\\VAPORIZE"));
 }
 
+TEST(TextTest, DisplayWidthCountsTerminalColumns) {
+  const std::pair<const char*, std::size_t> cases[] = {
+      {"plain.txt", 9},         {"caf\xC3\xA9", 4},       {"cafe\xCC\x81", 4},  // é precomposed and combined
+      {"\xE6\x97\xA5\xE6\x9C\xAC", 4}, {"\xF0\x9F\x98\x80!", 3}, {"\xEF\xBC\xA1", 2},  // fullwidth A
+      {"a\xFF" "b", 3},             {"", 0}};
+  for (const auto& [text, columns] : cases) EXPECT_EQ(DisplayWidth(text), columns) << text;
+}
+
 TEST(DosTimeTest, TwoSecondResolutionAndRange) {
   CivilTime t{2026, 12, 7, 9, 15, 3};
   auto d = ToDos(t);
