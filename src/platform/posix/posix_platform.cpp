@@ -452,10 +452,12 @@ class PosixPlatform : public Platform {
     struct stat st {};
     if (::lstat(src->c_str(), &st) != 0) return false;
     if (::lstat(dst->c_str(), &st) == 0) return false;
-    if (!MakeParents(*dst)) return false;
     // A rename keeps the item on its file system; across file systems it
-    // fails rather than leave a copy behind.
-    return RenameNoReplace(*src, *dst);
+    // fails rather than leave a copy behind. The folders above the
+    // destination are made only when missing (a restore to a folder that is
+    // gone), not before every move.
+    if (RenameNoReplace(*src, *dst)) return true;
+    return errno == ENOENT && MakeParents(*dst) && RenameNoReplace(*src, *dst);
   }
 
   std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
