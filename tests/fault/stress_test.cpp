@@ -30,12 +30,12 @@ TestItem Item(int i) {
   return {"D:\\Work\\f" + std::to_string(i) + (i % 10 ? ".txt" : ""), i % 10 == 0};
 }
 
-// Every few stored items, picked by the seed, with their original paths.
-std::vector<ShredItemId> Pick(int seed, int round, std::size_t most) {
+// Every few stored items, picked by the worker's number, with their original paths.
+std::vector<ShredItemId> Pick(int worker, int round, std::size_t most) {
   std::vector<ShredItemId> all, out;
   ShredEnumeration e;
   while (auto id = e.Next(PortableTypeInfo)) all.push_back(*id);
-  for (std::size_t i = (seed * 7 + round * 3) % 5; i < all.size() && out.size() < most; i += 4) out.push_back(all[i]);
+  for (std::size_t i = (worker * 7 + round * 3) % 5; i < all.size() && out.size() < most; i += 4) out.push_back(all[i]);
   return out;
 }
 
@@ -51,17 +51,17 @@ const bool kSender = RegisterChildRole("stress-send", [](const std::string& arg)
   }
 });
 
-// "seed": vaporizes stored items round after round; writes the original
-// paths of those its reports call destroyed to D:\destroyed-<seed>.
+// "worker": vaporizes stored items round after round; writes the original
+// paths of those its reports call destroyed to D:\destroyed-<worker>.
 const bool kVaporizer = RegisterChildRole("stress-vaporize", [](const std::string& arg) {
-  int seed = std::atoi(arg.c_str());
+  int worker = std::atoi(arg.c_str());
   ScriptedUi ui;
   ScopedUi scope(ui);
   std::string destroyed;
   for (int round = 0; round < 8; ++round) {
     std::map<std::string, std::string> originals;
     std::vector<ShredItemRecord> items;
-    for (const auto& id : Pick(seed, round, 5)) {
+    for (const auto& id : Pick(worker, round, 5)) {
       items.push_back({GetField(id.originalPath), GetField(id.storedPath)});
       originals[items.back().storedPath] = items.back().originalPath;
     }
@@ -72,14 +72,14 @@ const bool kVaporizer = RegisterChildRole("stress-vaporize", [](const std::strin
   Plat().ReplaceFileContents("D:\\destroyed-" + arg, destroyed);
 });
 
-// "seed": restores stored items round after round.
+// "worker": restores stored items round after round.
 const bool kRestorer = RegisterChildRole("stress-restore", [](const std::string& arg) {
-  int seed = std::atoi(arg.c_str());
+  int worker = std::atoi(arg.c_str());
   ScriptedUi ui;
   ScopedUi scope(ui);
   for (int round = 0; round < 8; ++round) {
     std::vector<RestoreEntry> entries;
-    for (const auto& id : Pick(seed, round, 5)) entries.push_back(MakeRestoreEntry(id));
+    for (const auto& id : Pick(worker, round, 5)) entries.push_back(MakeRestoreEntry(id));
     RestoreItems(entries);
   }
 });
@@ -107,8 +107,8 @@ TEST_F(StressTest, ProcessesSharingAStoreNeverLoseHideOrDoubleAnItem) {
   if (OtherBuildPresent()) std::printf("  half of the processes ran from the other build\n");
 
   std::set<std::string> destroyed;
-  for (const char* seed : {"1", "2"})
-    for (const auto& line : SplitLines(Slurp(std::string("D:\\destroyed-") + seed)))
+  for (const char* worker : {"1", "2"})
+    for (const auto& line : SplitLines(Slurp(std::string("D:\\destroyed-") + worker)))
       if (!line.empty()) destroyed.insert(line);
   Audit a = TakeAudit();
   std::map<std::string, int> places;

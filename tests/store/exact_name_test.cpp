@@ -28,7 +28,7 @@ struct Entry {
   std::string target;  // the item the system resolves it to; empty when it must be refused
 };
 
-// Names made from bytes the system's form can carry, with a fixed seed,
+// Names made from bytes the system's form can carry, drawn in a fixed order,
 // and the ones that went wrong before: blanks at either end, line breaks,
 // dots, and names that only trimming tells apart.
 std::vector<std::string> Names() {
