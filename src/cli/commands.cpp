@@ -336,8 +336,7 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
   ScopedUi scope(ui);
   Intake in = TakeIn(sys, nullptr, Road::InPlace);
   Report report = in.refused;
-  if (!in.direct.empty())
-    report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, hasOptions ? &options : nullptr));
+  if (!in.direct.empty()) report.Append(VaporizeItems(in.direct, hasOptions ? &options : nullptr));
   return PrintReport(report);
 }
 

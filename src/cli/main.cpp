@@ -6,6 +6,8 @@
 #include "cli/console.h"
 #include "cli/desktop.h"
 #include "cli/register.h"
+#include "engine/batch.h"
+#include "store/send.h"
 
 #ifdef _WIN32
 #include "platform/win32/wide.h"
@@ -60,6 +62,7 @@ void AddItems(CLI::App* app, vz::cli::ItemArgs& items) {
 }  // namespace
 
 int Run(int argc, char** argv) {
+  vz::SetDirectVaporizer(&vz::VaporizeDirectItems);
   CLI::App app{
       "vaporizer - the Vaporizer secure-deletion bin from the command line.\n\n"
       "Items sent to the Vaporizer move into a hidden store on their own drive and are recorded in\n"

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "common/report.h"
+#include "platform/platform.h"
+#include "store/intake.h"
 #include "store/store.h"
 
 namespace vz {
@@ -35,14 +37,20 @@ enum class BatchEntries {
 // options: null for the settings' values. Drive roots, a store itself and
 // anything that is not a full path on a drive are refused untouched.
 Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr);
+// Items as the intake checked them (Road::InPlace, or the items of a send
+// that go to no store): one that was replaced since is left alone.
+Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options);
+// The same with the settings' values: the way sending destroys what it
+// cannot store (SetDirectVaporizer).
+Report VaporizeDirectItems(const std::vector<IntakeItem>& items);
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an
 // item which took the name since is never touched. options: as above.
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options);
 
-// Every entry of every store directory except "info.shr" and "desktop.ini"
-// (orphans included), in drive order.
+// Every entry of every store but its own files (orphans and leftovers
+// included), in drive order.
 std::vector<std::string> ListAllStoreEntries();
 
 // Vaporizes every store completely.

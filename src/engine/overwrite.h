@@ -57,9 +57,10 @@ class Overwriter {
   // reach content that was never given. Null, with *why, on failure.
   std::unique_ptr<File> Open(const std::string& path, std::string* why);
 
-  // Writes the fill byte over an open file from offset 0 to its end (never
-  // beyond it), without the flush that makes it a pass: the caller flushes
-  // before the next pass and before the file is cut or deleted.
+  // Writes the fill byte over every range of an open file that holds data
+  // (never beyond its end, never into a hole of a sparse file), without
+  // the flush that makes it a pass: the caller flushes before the next pass
+  // and before the file is cut or deleted.
   PassResult Write(File& file);
 
   // A whole pass: opens, writes and flushes; a pass whose flush fails has

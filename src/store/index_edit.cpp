@@ -19,19 +19,16 @@ std::string StoredNameIn(const std::string& line, char drive) {
 }
 
 // Cuts the index back to `size` bytes, where a write of ours began.
-bool CutBack(const std::string& index, std::int64_t size) {
-  auto text = Plat().ReadWholeFile(index);
+bool CutBack(Folder& store, std::int64_t size) {
+  auto text = ReadFileIn(store, kIndexName, kMaxIndexBytes);
   if (!text) return false;
   const auto before = static_cast<std::size_t>(size);
   if (text->size() <= before) return text->size() == before;
-  return Plat().ReplaceFileContents(index, text->substr(0, before));
+  return ReplaceFileIn(store, kIndexName, text->substr(0, before));
 }
 
-}  // namespace
-
-bool RepairIndexTail(char drive) {
-  const std::string index = IndexPathOf(drive);
-  auto text = Plat().ReadWholeFile(index);
+bool RepairTail(Folder& store) {
+  auto text = ReadFileIn(store, kIndexName, kMaxIndexBytes);
   if (!text) return false;
   std::size_t end = text->size();
   // A last line without its end was cut short.
@@ -52,16 +49,29 @@ bool RepairIndexTail(char drive) {
     end = lineStart;  // blank lines at the end go with it
   }
   if (end == text->size()) return true;
-  return Plat().ReplaceFileContents(index, text->substr(0, end));
+  return ReplaceFileIn(store, kIndexName, text->substr(0, end));
+}
+
+}  // namespace
+
+bool RepairIndexTail(char drive) {
+  auto store = OpenStore(drive);
+  return store && RepairTail(*store);
 }
 
 bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why) {
-  const std::string index = IndexPathOf(drive);
-  if (!RepairIndexTail(drive)) {
+  std::string problem;
+  auto store = OpenStore(drive, &problem);
+  if (!store) {
+    // No store at all, or one that may not be used: nothing is written.
+    *why = Plat().StatPath(StoreDirOf(drive)) ? problem : "no store on drive " + DriveName(drive);
+    return false;
+  }
+  if (!RepairTail(*store)) {
     *why = "the index of drive " + DriveName(drive) + " could not be read or repaired";
     return false;
   }
-  auto file = Plat().OpenAppend(index);
+  auto file = store->OpenFile(kIndexName, FileAccess::Append, &problem);
   if (!file) {
     *why = "no store on drive " + DriveName(drive);
     return false;
@@ -78,14 +88,14 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
   if (file->Append(text) && file->Flush()) return true;
   file.reset();
   *why = "the index of drive " + DriveName(drive) + " could not be written";
-  if (!CutBack(index, size)) *why += ", and it now ends in half a record";
+  if (!CutBack(*store, size)) *why += ", and it now ends in half a record";
   return false;
 }
 
 bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
   if (storedPaths.empty()) return true;
-  const std::string index = IndexPathOf(drive);
-  auto text = Plat().ReadWholeFile(index);
+  auto store = OpenStore(drive);
+  auto text = store ? ReadFileIn(*store, kIndexName, kMaxIndexBytes) : std::nullopt;
   if (!text) return false;
   std::unordered_set<std::string> drop;
   for (const auto& p : storedPaths) drop.insert(ToUpper(Trim(p)));
@@ -94,12 +104,13 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
     if (!r.storedPath.empty() && drop.count(ToUpper(r.storedPath))) continue;
     for (const auto& line : r.lines) kept += line + "\r\n";
   }
-  return kept == *text || Plat().ReplaceFileContents(index, kept);
+  return kept == *text || ReplaceFileIn(*store, kIndexName, kept);
 }
 
 std::set<std::string> RecordedNames(char drive) {
   std::set<std::string> names;
-  if (auto text = Plat().ReadWholeFile(IndexPathOf(drive)))
+  auto store = OpenStore(drive);
+  if (auto text = store ? ReadFileIn(*store, kIndexName, kMaxIndexBytes) : std::nullopt)
     for (const auto& line : SplitLines(*text)) {
       std::string name = StoredNameIn(line, drive);
       if (!name.empty()) names.insert(ToUpper(name));
@@ -125,15 +136,16 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
   }
   for (const auto& [drive, indexes] : byDrive) {
     StoreGuard guard(drive);
-    if (!guard.Held()) {
-      for (std::size_t i : indexes) claims[i].why = guard.Why();
+    std::string why;
+    auto store = guard.Held() ? OpenStore(drive, &why) : nullptr;
+    if (!store) {
+      for (std::size_t i : indexes) claims[i].why = guard.Held() ? why : guard.Why();
       continue;
     }
     std::multimap<std::string, std::string> recorded;  // upper-case stored path -> original paths
-    if (auto records = ReadIndex(drive))
-      for (const auto& r : *records)
+    if (auto text = ReadFileIn(*store, kIndexName, kMaxIndexBytes))
+      for (const auto& r : ParseIndex(drive, *text))
         if (r.Sound()) recorded.emplace(ToUpper(r.storedPath), r.originalPath);
-    StoredNameAllocator names;
     std::vector<std::string> claimed;
     for (std::size_t i : indexes) {
       Claim& c = claims[i];
@@ -146,18 +158,27 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
         continue;
       }
-      const std::string ext = ExtensionOf(FileNamePart(c.given));
-      for (int attempt = 0; attempt < 8; ++attempt) {
-        std::string to = StoreDirOf(c.given[0]) + "\\" + names.Allocate(c.given[0], ext);
-        if (Plat().MoveItem(c.given, to)) {
-          c.claimed = to;
-          break;
-        }
-        if (!Exists(to)) break;  // not a name taken meanwhile: the item itself is held
-      }
-      if (c.claimed.empty() && !Exists(c.given))
+      const std::string name = c.given.size() > kStoreDirLength + 1 ? c.given.substr(kStoreDirLength + 1) : "";
+      auto node = name.empty() ? nullptr : store->OpenNode(name, &why);
+      if (!node) {
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
-      else if (c.claimed.empty())
+        continue;
+      }
+      // What a vaporize took out of the list before is out of it already.
+      const std::string dir = StoreDirOf(c.given[0]) + "\\";
+      const bool clean = StoreItemProblem(dir + kClaimMark + name, drive).empty();
+      if (name[0] == kClaimMark && c.original.empty() && clean) {
+        c.claimed = c.given;
+        continue;
+      }
+      // A name that no path can carry gets one that a path can.
+      const std::string base = clean ? name : std::string(1, ToUpperChar(drive));
+      for (int attempt = 1; attempt <= 8 && c.claimed.empty(); ++attempt) {
+        std::string to = kClaimMark + base + (attempt > 1 ? "~" + std::to_string(attempt) : "");
+        if (node->MoveTo(*store, to)) c.claimed = dir + to;
+        else if (!store->Stat(to)) break;  // not a name taken meanwhile: the item itself is held
+      }
+      if (c.claimed.empty())
         c.why = "it could not be taken out of the list before vaporizing (is it open in another program?)";
       else
         claimed.push_back(c.given);

@@ -56,7 +56,8 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       in.refused.Skipped(given, why);
       continue;
     }
-    IntakeItem item{given, *resolved, *resolved};
+    IntakeItem item{given, *resolved, *resolved, std::nullopt};
+    if (auto info = Plat().StatPath(item.path)) item.id = info->id;
     if (road == Road::InPlace || Plat().DriveTypeOf(item.path[0]) != DriveType::Fixed) {
       in.direct.push_back(std::move(item));
       continue;

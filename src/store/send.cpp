@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include <map>
+#include <memory>
+
 #include "common/text.h"
 #include "common/ui.h"
-#include "engine/batch.h"
 #include "platform/platform.h"
 #include "store/index_edit.h"
 #include "store/intake.h"
@@ -12,6 +14,8 @@
 
 namespace vz {
 namespace {
+
+DirectVaporizer g_vaporizeDirect = nullptr;
 
 // The name the stamp and the record carry: the local clock, kept as a DOS
 // time would keep it.
@@ -21,6 +25,8 @@ CivilTime SendingStamp() {
 }
 
 }  // namespace
+
+void SetDirectVaporizer(DirectVaporizer vaporize) { g_vaporizeDirect = vaporize; }
 
 void ConfirmSendTexts(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
                       std::string* title, std::string* message) {
@@ -64,6 +70,40 @@ std::string StoredPathFor(const std::string& entry, StoredNameAllocator& names) 
   return std::string(1, entry[0]) + kStoreSuffixSlash + names.Allocate(entry[0], StoredExtension(entry));
 }
 
+// The folders that hold the items of a send, each opened once.
+class Sources {
+ public:
+  Folder* Of(const std::string& path, std::string* name, std::string* why) {
+    std::string p = WithoutTrailingBackslash(path);
+    std::size_t cut = p.find_last_of('\\');
+    *name = p.substr(cut + 1);
+    std::string folder = cut <= 2 ? p.substr(0, 3) : p.substr(0, cut);
+    auto it = open_.find(folder);
+    if (it == open_.end()) it = open_.emplace(folder, Plat().OpenFolder(folder, why)).first;
+    if (!it->second) *why = "its folder cannot be opened: " + (why->empty() ? folder : *why);
+    return it->second.get();
+  }
+
+ private:
+  std::map<std::string, std::unique_ptr<Folder>> open_;
+};
+
+// What may not be sent of what an item's name holds now; empty when it may.
+std::string Unsendable(Folder& from, const std::string& name, const IntakeItem& item, Node& node,
+                       std::optional<NodeInfo>& info) {
+  info = node.Info();
+  if (!info) return "it cannot be read";
+  if (!item.id || info->id != *item.id) return "it was replaced after it was checked; it was not sent";
+  if (info->kind != NodeKind::Folder) return {};
+  // A folder that holds another drive's root would take that drive's store
+  // into this one's.
+  std::string why;
+  auto folder = from.OpenFolder(name, &why);
+  if (!folder) return "it cannot be opened (" + why + ")";
+  why = ForeignInside(*folder);
+  return why.empty() ? why : why + "; it was not sent";
+}
+
 // Sends the items of one drive into its store. Under the store's lock the
 // records of all of them are written and flushed first, then the items
 // moved, then the records of moves that failed taken back: at no moment
@@ -76,40 +116,55 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
   };
   StoreGuard guard(d);
   if (!guard.Held()) return failAll(guard.Why() + "; nothing was sent from it");
+  std::string why;
+  auto store = OpenStore(d, &why);
+  if (!store) return failAll(why + "; nothing was sent to it");
+  RemoveStoreTemporaries(*store);
   StoredNameAllocator names;
   std::vector<ShredItemRecord> records;
   for (auto& p : items) {
     p.stored = StoredPathFor(p.item->path, names);
     records.push_back({p.item->recordedPath, p.stored});
   }
-  std::string why;
   if (!AppendRecords(d, records, &why)) return failAll(why);
 
+  Sources sources;
   std::vector<std::string> unused;
   for (auto& p : items) {
     const std::string& entry = p.item->path;
-    // The stamp marks the day of sending; links and folders keep their times.
-    auto attributes = Plat().GetAttributes(entry);
-    if (attributes && !(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
-      if (auto f = Plat().OpenSharedWrite(entry, false)) f->SetTimes(nullptr, nullptr, &stamp);
-    }
     auto tooLong = [](const std::string& stored) { return SystemLength(stored) > kMaxRecordedPath; };
-    bool moved = !tooLong(p.stored) && Plat().MoveItem(entry, p.stored);
-    // A name taken by something outside the Vaporizer meanwhile: the item
-    // goes under the next free one, with a record of its own first.
-    for (int attempt = 0; !moved && attempt < 8 && Exists(p.stored) && Exists(entry); ++attempt) {
-      unused.push_back(p.stored);
-      p.stored = StoredPathFor(entry, names);
-      if (tooLong(p.stored) || !AppendRecords(d, {{p.item->recordedPath, p.stored}}, &why)) break;
-      moved = Plat().MoveItem(entry, p.stored);
+    std::string name, refusal;
+    Folder* from = sources.Of(entry, &name, &refusal);
+    auto node = from ? from->OpenNode(name, &refusal) : nullptr;
+    std::optional<NodeInfo> info;
+    if (node) refusal = Unsendable(*from, name, *p.item, *node, info);
+    else if (from && refusal.empty()) refusal = "it cannot be opened";
+    bool moved = false;
+    if (refusal.empty() && !tooLong(p.stored)) {
+      RaceStep("send", entry);
+      moved = node->MoveTo(*store, FileNamePart(p.stored));
+      // A name taken by something outside the Vaporizer meanwhile: the item
+      // goes under the next free one, with a record of its own first.
+      for (int attempt = 0; !moved && attempt < 8 && store->Stat(FileNamePart(p.stored)); ++attempt) {
+        unused.push_back(p.stored);
+        p.stored = StoredPathFor(entry, names);
+        if (tooLong(p.stored) || !AppendRecords(d, {{p.item->recordedPath, p.stored}}, &why)) break;
+        moved = node->MoveTo(*store, FileNamePart(p.stored));
+      }
     }
     if (moved) {
+      // The stamp marks the day of sending, on the very file that went in;
+      // links and folders keep their times.
+      if (info->kind == NodeKind::File)
+        if (auto f = store->OpenFile(FileNamePart(p.stored), FileAccess::Write, &why))
+          if (auto now = f->Info(); now && now->id == info->id) f->SetTimes(nullptr, nullptr, &stamp);
       slots[p.slot].Done(entry, "sent", p.stored);
       continue;
     }
     unused.push_back(p.stored);
-    slots[p.slot].Failed(entry, tooLong(p.stored) ? "the stored path would be too long"
-                                                            : "the move into the store was refused");
+    slots[p.slot].Failed(entry, !refusal.empty()     ? refusal
+                                : tooLong(p.stored) ? "the stored path would be too long"
+                                                    : "the move into the store was refused");
   }
   // Records of items that did not come: dropped now, or by the next prune,
   // which finds their items absent.
@@ -136,7 +191,13 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   out.report = in.refused;
 
   // No store on those drives: what is sent there is destroyed at once.
-  if (!in.direct.empty()) out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths));
+  if (!in.direct.empty()) {
+    if (g_vaporizeDirect) {
+      out.report.Append(g_vaporizeDirect(in.direct));
+    } else {
+      for (const auto& i : in.direct) out.report.Failed(i.path, "it lies on a drive without a store, and nothing here can vaporize it");
+    }
+  }
 
   if (!in.store.empty() && (flags & kSendAskFirst) && !AskToSend(in.store, mappedNames != nullptr)) {
     for (const auto& i : in.store) out.report.Declined(i.path, "the user said No");
@@ -150,7 +211,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   std::vector<std::vector<Pending>> byDrive;
   for (std::size_t i = 0; i < in.store.size(); ++i) {
     const IntakeItem& item = in.store[i];
-    if (!Plat().GetAttributes(item.path)) {
+    if (!item.id) {
       slots[i].Failed(item.path, "it does not exist");
       continue;
     }

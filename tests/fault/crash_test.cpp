@@ -88,6 +88,9 @@ class CrashTest : public StoreFixture {
       Audit after = TakeAudit();
       SCOPED_TRACE("after recovering:\n" + Dump(after));
       recovered(after);
+      // A killed run's own temporary files are never items, and the next
+      // run removes them.
+      for (const auto& t : after.temporaries) ADD_FAILURE() << t << " was left behind";
       if (HasFailure() || code == 0) break;
       ++deaths;
     }

@@ -1,10 +1,10 @@
-// The platform layer on Windows: the wide file functions, with the \\?\
-// form for long paths, the shell's file operation for deletes, and the
-// registry of the current user. Text crosses here between the core's UTF-8
-// and UTF-16 (platform/win32/wide.h).
+// The platform layer on Windows: the wide file functions (long paths in
+// their \\?\ form) for what paths show, handles held from the drive's
+// root for everything that changes (handles_win32.cpp), and the registry
+// of the current user. Text crosses here between the core's UTF-8 and
+// UTF-16 (platform/win32/wide.h).
 #include <windows.h>
 #include <sddl.h>
-#include <shellapi.h>
 
 #include <cstring>
 #include <cwchar>
@@ -21,11 +21,8 @@
 namespace vz {
 namespace win32 {
 namespace {
-bool g_errorUi = false;
 UpdateIconHook g_updateIcon = nullptr;
 }  // namespace
-void SetShellErrorUi(bool on) { g_errorUi = on; }
-bool ShellErrorUi() { return g_errorUi; }
 void SetUpdateIconHook(UpdateIconHook hook) { g_updateIcon = hook; }
 }  // namespace win32
 
@@ -67,107 +64,6 @@ DirEntry EntryFrom(const WIN32_FIND_DATAW& fd) {
 }
 
 DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(SystemPath(path).c_str()); }
-
-// The shell's file operation wants a list ended by two NULs, and takes no
-// path past 259 characters.
-bool ShellDelete(const std::string& path) {
-  std::wstring src = Widen(path) + std::wstring(2, L'\0');
-  SHFILEOPSTRUCTW op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = src.c_str();
-  op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-  if (!win32::ShellErrorUi()) op.fFlags |= FOF_NOERRORUI;
-  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
-}
-
-// A tree deleted name by name, for paths the shell does not take. Links
-// are removed, never followed.
-bool DeleteTree(const std::string& path) {
-  DWORD a = AttributesOf(path);
-  if (a == INVALID_FILE_ATTRIBUTES) return false;
-  std::wstring w = SystemPath(path);
-  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(w.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(w.c_str()) != 0;
-  if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    WIN32_FIND_DATAW fd{};
-    HANDLE h = FindFirstFileW(SystemPath(path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = fd.cFileName;
-        if (name != L"." && name != L"..") DeleteTree(path + "\\" + Narrow(name));
-      } while (FindNextFileW(h, &fd));
-      FindClose(h);
-    }
-  }
-  return RemoveDirectoryW(w.c_str()) != 0;
-}
-
-void MakeParents(const std::string& path) {
-  std::string folder = FolderPart(path);
-  for (std::size_t pos = 3; pos < folder.size(); ++pos) {
-    if (folder[pos] != '\\') continue;
-    std::string partial = folder.substr(0, pos);
-    if (AttributesOf(partial) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(SystemPath(partial).c_str(), nullptr);
-  }
-}
-
-class Win32File : public File {
- public:
-  explicit Win32File(HANDLE h) : h_(h) {}
-  ~Win32File() override { CloseHandle(h_); }
-
-  std::int64_t Size() override {
-    LARGE_INTEGER li{};
-    return GetFileSizeEx(h_, &li) ? li.QuadPart : -1;
-  }
-  bool WriteAt(std::int64_t offset, const void* data, std::size_t n) override {
-    const char* p = static_cast<const char*>(data);
-    while (n > 0) {
-      OVERLAPPED ov{};
-      ov.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
-      ov.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
-      DWORD chunk = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n), written = 0;
-      if (!WriteFile(h_, p, chunk, &written, &ov) || written == 0) return false;
-      p += written;
-      offset += written;
-      n -= written;
-    }
-    return true;
-  }
-  bool Append(const std::string& data) override {
-    DWORD written = 0;
-    return WriteFile(h_, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-           written == data.size();
-  }
-  bool Flush() override { return FlushFileBuffers(h_) != 0; }
-  HANDLE Handle() const { return h_; }
-  // Windows takes no request to start writing a range early; the flush at
-  // the end writes it all.
-  bool StartWriteBack(std::int64_t, std::int64_t) override { return false; }
-  bool SetTimes(const CivilTime* created, const CivilTime* accessed, const CivilTime* written) override {
-    FILETIME c{}, a{}, w{};
-    if (created && !ToFileTime(*created, &c)) return false;
-    if (accessed && !ToFileTime(*accessed, &a)) return false;
-    if (written && !ToFileTime(*written, &w)) return false;
-    return SetFileTime(h_, created ? &c : nullptr, accessed ? &a : nullptr, written ? &w : nullptr) != 0;
-  }
-
- private:
-  HANDLE h_;
-};
-
-std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-  // Windows refuses to write a read-only file; Wine run as root would not,
-  // so the rule is applied here for every host alike.
-  DWORD attrs = AttributesOf(path);
-  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
-  HANDLE h = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32File>(h);
-}
 
 // A named mutex stands for a store: a folder cannot be locked by range on
 // Windows, and a lock on a file of the store would not survive the index
@@ -298,10 +194,6 @@ class Win32Platform : public Platform {
     return a;
   }
 
-  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
-    return SetFileAttributesW(SystemPath(path).c_str(), attributes) != 0;
-  }
-
   std::optional<DirEntry> FindEntry(const std::string& path) override {
     WIN32_FIND_DATAW fd{};
     HANDLE h = FindFirstFileW(SystemPath(WithoutTrailingBackslash(path)).c_str(), &fd);
@@ -322,6 +214,33 @@ class Win32Platform : public Platform {
     return true;
   }
 
+  std::optional<NodeInfo> StatPath(const std::string& path) override {
+    std::string p = WithoutTrailingBackslash(path);
+    if (IsDriveRoot(path)) p = path;
+    HANDLE h = CreateFileW(SystemPath(p).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION i{};
+    BOOL ok = GetFileInformationByHandle(h, &i);
+    CloseHandle(h);
+    if (!ok) return std::nullopt;
+    NodeInfo n;
+    n.attributes = i.dwFileAttributes;
+    n.kind = (i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
+             : (i.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
+                                                                 : NodeKind::File;
+    n.id = {i.dwVolumeSerialNumber, (static_cast<std::uint64_t>(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
+    n.size = n.kind == NodeKind::File
+                 ? static_cast<std::int64_t>((static_cast<std::uint64_t>(i.nFileSizeHigh) << 32) | i.nFileSizeLow)
+                 : 0;
+    n.links = i.nNumberOfLinks;
+    return n;
+  }
+
+  std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) override {
+    return win32::OpenFolderByHandles(path, why);
+  }
+
   std::uint32_t LinkCount(const std::string& path) override {
     HANDLE h = CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -332,84 +251,16 @@ class Win32Platform : public Platform {
     return ok ? info.nNumberOfLinks : 0;
   }
 
-  bool MakeDirectory(const std::string& path) override {
-    return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
-  }
-
-  bool CreateEmptyFile(const std::string& path) override {
-    HANDLE h = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(h);
-    return true;
-  }
-
-  std::optional<std::string> ReadWholeFile(const std::string& path) override {
-    HANDLE h = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string text;
-    char buf[65536];
-    DWORD n = 0;
-    bool ok = true;
-    while ((ok = ReadFile(h, buf, sizeof buf, &n, nullptr) != 0) && n > 0) text.append(buf, n);
-    CloseHandle(h);
-    if (!ok) return std::nullopt;
-    return text;
-  }
-
-  bool ReplaceFileContents(const std::string& path, const std::string& content) override {
-    std::wstring target = SystemPath(path), tmp = SystemPath(path + ".new");
-    HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = (content.empty() || (WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written,
-                                             nullptr) &&
-                                   written == content.size())) &&
-              FlushFileBuffers(h);
-    ok = CloseHandle(h) && ok;
-    if (!ok || !MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      DeleteFileW(tmp.c_str());
-      return false;
-    }
-    return true;
-  }
-
-  bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
-                      const std::string& value) override {
-    return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
-                                      Widen(path).c_str()) != 0;
-  }
-
-  std::unique_ptr<File> OpenExclusive(const std::string& path) override {
-    return Open(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
-  }
-  std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
-    return Open(path, GENERIC_WRITE, FILE_SHARE_WRITE, truncate ? TRUNCATE_EXISTING : OPEN_EXISTING);
-  }
-  std::unique_ptr<File> OpenAppend(const std::string& path) override {
-    return Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-  }
   // FlushFileBuffers waits for its one file: many of them wait together
   // from a few threads.
   std::vector<bool> FlushFiles(const std::vector<File*>& files) override {
     std::vector<HANDLE> handles;
     for (File* f : files) {
-      auto* own = dynamic_cast<Win32File*>(f);
-      if (!own) return Platform::FlushFiles(files);
-      handles.push_back(own->Handle());
+      HANDLE h = static_cast<HANDLE>(win32::HandleOfFile(f));
+      if (!h) return Platform::FlushFiles(files);
+      handles.push_back(h);
     }
     return FlushTogether(handles.size(), [&](std::size_t i) { return FlushFileBuffers(handles[i]) != 0; });
-  }
-
-  bool MoveItem(const std::string& from, const std::string& to) override {
-    if (AttributesOf(from) == INVALID_FILE_ATTRIBUTES) return false;
-    if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES) return false;
-    MakeParents(to);
-    // A rename within the volume, which fails when the destination exists
-    // (the shell's move, told to ask nothing, would merge or replace) and
-    // never copies to another volume.
-    return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   }
 
   std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
@@ -423,25 +274,6 @@ class Win32Platform : public Platform {
     if (busy) *busy = r == WAIT_TIMEOUT;
     CloseHandle(h);
     return nullptr;
-  }
-
-  bool RemoveFile(const std::string& path) override { return DeleteFileW(SystemPath(path).c_str()) != 0; }
-
-  bool DeleteItem(const std::string& path) override {
-    if (AttributesOf(path) == INVALID_FILE_ATTRIBUTES) return false;
-    bool done = SystemPath(path).compare(0, 4, L"\\\\?\\") == 0 ? DeleteTree(path) : ShellDelete(path);
-    return done && AttributesOf(path) == INVALID_FILE_ATTRIBUTES;
-  }
-
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    return RemoveDirectoryW(SystemPath(path).c_str()) != 0;
-  }
-
-  bool RemoveLink(const std::string& path) override {
-    DWORD a = AttributesOf(path);
-    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    std::wstring w = SystemPath(path);
-    return (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(w.c_str()) != 0 : DeleteFileW(w.c_str()) != 0;
   }
 
   CivilTime LocalNow() override {

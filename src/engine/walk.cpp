@@ -1,0 +1,561 @@
+#include "engine/walk.h"
+
+#include <algorithm>
+#include <exception>
+#include <map>
+#include <memory>
+#include <unordered_set>
+
+#include "common/dostime.h"
+#include "common/text.h"
+#include "common/ui.h"
+#include "engine/medium_verdict.h"
+#include "engine/overwrite.h"
+
+namespace vz {
+namespace {
+
+// The moment written on every file just before it is cut and deleted, so
+// that nothing about when it was last used survives.
+constexpr CivilTime kVaporizeStamp{1990, 1, 1, 12, 12, 12};
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// One thing the walk found: an item, or something inside one.
+struct Entry {
+  std::size_t item = 0;
+  std::size_t parent = kNone;  // the folder's entry that holds it; kNone for an item
+  std::string name;            // in that folder
+  std::string path;            // in the system's form
+  std::string label;           // in the report
+  NodeInfo info;               // what it was when it was read
+  std::shared_ptr<Folder> holder;  // for an item: the folder that holds it
+  // For a folder: its own handle while anything in it is pending, what is
+  // pending, and what keeps it.
+  std::shared_ptr<Folder> open;
+  std::size_t pending = 0;
+  bool reached = false;   // the act went past it (folders are finished only then)
+  bool blocked = false;   // something in it stays, so it stays
+  bool dead = false;      // not what was read, or gone: nothing in it is touched
+  bool missing = false;   // gone before the act reached it
+  bool unlisted = false;  // it could not be listed, so what it holds stays
+  std::optional<std::uint32_t> readOnly;  // its attributes, where read-only was taken off
+  std::size_t fileIndex = kNone;          // among the files, for the progress display
+};
+
+// A file on its way through its passes. It stays open, without sharing,
+// from its first pass to its delete.
+struct Overwrite {
+  std::size_t entry = 0;
+  std::int64_t size = 0;
+  bool remove = false;
+  std::string warning;
+  std::unique_ptr<File> file;
+  std::string failure;  // why it is left in place; empty while all goes well
+};
+
+// Runs a step; the text of an error that stopped it, or empty.
+template <class Step>
+std::string Guarded(Step step) {
+  try {
+    step();
+    return {};
+  } catch (const std::exception& e) {
+    return std::string("stopped by an error: ") + e.what();
+  }
+}
+
+std::string Child(const std::string& folder, const std::string& name) { return WithTrailingBackslash(folder) + name; }
+
+class Walker {
+ public:
+  Walker(const std::vector<WalkItem>& items, const WalkSettings& s, Report& report)
+      : items_(items), s_(s), report_(report), overwriter_(s.fillByte), outcomes_(items.size()) {}
+
+  std::vector<WalkOutcome> Run() {
+    roots_ = Plat().VolumeRoots();
+    std::unordered_set<std::string> given;
+    for (const auto& i : items_) given.insert(WithoutTrailingBackslash(i.path));
+    std::unordered_set<std::string> seen;
+    std::vector<std::size_t> inside;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+      const std::string key = WithoutTrailingBackslash(items_[i].path);
+      // Given twice, or inside another item: it goes with that one.
+      if (!seen.insert(key).second) continue;
+      if (InsideAnother(key, given)) {
+        inside.push_back(i);
+        continue;
+      }
+      const std::string stopped = Guarded([&] { Collect(i); });
+      if (!stopped.empty()) report_.Failed(items_[i].label, stopped);
+      RaceStep("walk", items_[i].path);
+    }
+    if (!inside.empty()) {
+      std::unordered_set<std::string> found;
+      for (const auto& e : entries_) found.insert(e.path);
+      for (std::size_t i : inside)
+        if (!found.count(WithoutTrailingBackslash(items_[i].path))) {
+          report_.Skipped(items_[i].label, "not found");
+          outcomes_[i].gone = true;
+        }
+    }
+    holders_.clear();
+    if (s_.showProgress) {
+      Ui().ProgressBegin(files_, s_.passes);
+      Ui().ProcessMessages();
+    }
+    for (std::size_t k = 0; k < entries_.size(); ++k) {
+      const std::string stopped = Guarded([&] { Act(k); });
+      if (!stopped.empty()) {
+        report_.Failed(entries_[k].label, stopped);
+        entries_[k].dead = true;
+        if (entries_[k].info.kind != NodeKind::Folder) Completed(k, false);
+      }
+    }
+    RunGroup();
+    if (s_.showProgress) Ui().ProgressEnd();
+    return outcomes_;
+  }
+
+ private:
+  static bool InsideAnother(const std::string& key, const std::unordered_set<std::string>& given) {
+    for (std::string p = FolderPart(key); p.size() > 3; p = FolderPart(p)) {
+      p = WithoutTrailingBackslash(p);
+      if (given.count(p)) return true;
+    }
+    return false;
+  }
+
+  // The folder that holds an item, shared by the items it holds.
+  std::shared_ptr<Folder> Holder(const std::string& folder, std::string* why) {
+    auto it = holders_.find(folder);
+    if (it != holders_.end()) return it->second;
+    std::shared_ptr<Folder> f = Plat().OpenFolder(folder, why);
+    if (f) holders_.emplace(folder, f);
+    return f;
+  }
+
+  // ---- Reading: what each item holds, and what each thing in it is.
+
+  void Collect(std::size_t i) {
+    const WalkItem& item = items_[i];
+    const std::string path = WithoutTrailingBackslash(item.path);
+    std::string why, name;
+    const std::string folder = WithoutTrailingBackslash(FolderPart(path));
+    name = path.substr(path.find_last_of('\\') + 1);
+    auto holder = Holder(folder.size() == 2 ? folder + "\\" : folder, &why);
+    auto info = holder ? holder->Stat(name) : std::nullopt;
+    if (!info) {
+      if (holder ? ListedAbsent(*holder, name) : ConfirmedAbsent(path)) {
+        report_.Skipped(item.label, "not found");
+        outcomes_[i].gone = true;
+      } else {
+        report_.Failed(item.label, "it could not be read" + (why.empty() ? std::string() : ": " + why) +
+                                       "; it was left in place");
+      }
+      return;
+    }
+    if (item.expected && *item.expected != info->id) {
+      report_.Failed(item.label, "what is there now is not what was checked (it was replaced meanwhile); it was "
+                                 "left alone");
+      return;
+    }
+    const std::size_t top = entries_.size();
+    Entry e;
+    e.item = i;
+    e.name = name;
+    e.path = path;
+    e.label = item.label;
+    e.info = *info;
+    e.holder = holder;
+    Add(std::move(e));
+    if (info->kind != NodeKind::Folder) return;
+    why = CollectTree(top, *holder);
+    if (!why.empty()) {
+      // Nothing of it is touched.
+      files_ -= CountFiles(top);
+      entries_.resize(top);
+      report_.Failed(item.label, why + "; nothing in it was touched");
+    }
+  }
+
+  std::size_t CountFiles(std::size_t from) const {
+    std::size_t n = 0;
+    for (std::size_t k = from; k < entries_.size(); ++k) n += entries_[k].info.kind != NodeKind::Folder;
+    return n;
+  }
+
+  void Add(Entry e) {
+    if (e.info.kind != NodeKind::Folder) e.fileIndex = files_++;
+    if (e.parent != kNone) ++entries_[e.parent].pending;
+    entries_.push_back(std::move(e));
+  }
+
+  // Depth first, one open folder per level; in each folder its files come
+  // first, then each of its folders with what that holds. Why the item may
+  // not be taken whole, or empty.
+  std::string CollectTree(std::size_t top, Folder& holder) {
+    std::string why;
+    std::unique_ptr<Folder> first = holder.OpenFolder(entries_[top].name, &why);
+    if (!first) return "it could not be opened (" + why + ")";
+    auto self = first->Info();
+    if (!self || self->id != entries_[top].info.id) return "it was replaced while it was read";
+    const FileId topId = self->id;
+    struct Level {
+      std::unique_ptr<Folder> folder;
+      std::size_t entry;
+      std::vector<DirEntry> folders;  // still to walk
+    };
+    std::vector<Level> stack;
+    auto enter = [&](std::unique_ptr<Folder> f, std::size_t entry) {
+      std::vector<DirEntry> listed, folders;
+      // A folder that cannot be listed keeps what it holds, and so stays.
+      if (!f->List(listed)) entries_[entry].unlisted = true;
+      for (auto& d : listed) {
+        if (d.kind == NodeKind::Folder) {
+          folders.push_back(std::move(d));
+          continue;
+        }
+        Entry e;
+        e.item = entries_[top].item;
+        e.parent = entry;
+        e.name = d.name;
+        e.path = Child(entries_[entry].path, d.name);
+        e.label = Child(entries_[entry].label, d.name);
+        e.info.kind = d.kind;
+        e.info.id = d.id;
+        e.info.size = d.size;
+        e.info.attributes = d.attributes;
+        e.info.links = 0;  // asked of the file itself when it is opened
+        Add(std::move(e));
+      }
+      std::reverse(folders.begin(), folders.end());
+      stack.push_back({std::move(f), entry, std::move(folders)});
+    };
+    enter(std::move(first), top);
+    while (!stack.empty()) {
+      Level& at = stack.back();
+      if (at.folders.empty()) {
+        stack.pop_back();
+        continue;
+      }
+      DirEntry d = std::move(at.folders.back());
+      at.folders.pop_back();
+      why = ForeignFolder(d.id, topId, roots_);
+      if (!why.empty()) return why + " (" + Child(entries_[at.entry].path, d.name) + ")";
+      Entry e;
+      e.item = entries_[top].item;
+      e.parent = at.entry;
+      e.name = d.name;
+      e.path = Child(entries_[at.entry].path, d.name);
+      e.label = Child(entries_[at.entry].label, d.name);
+      e.info.kind = NodeKind::Folder;
+      e.info.id = d.id;
+      e.info.attributes = d.attributes;
+      const std::size_t index = entries_.size();
+      Add(std::move(e));
+      auto sub = at.folder->OpenFolder(d.name, &why);
+      if (!sub) continue;  // the act tries again, and says why it stays
+      auto info = sub->Info();
+      if (!info || info->id != d.id) return "it changed while it was read (" + entries_[index].path + ")";
+      enter(std::move(sub), index);
+    }
+    return {};
+  }
+
+  // ---- Acting: through the folders held open, on what was read.
+
+  Folder* FolderOf(const Entry& e) {
+    if (e.parent == kNone) return e.holder.get();
+    return entries_[e.parent].open.get();
+  }
+
+  const std::string& Shown(const Entry& e) const {
+    if (e.parent == kNone && !items_[e.item].shown.empty()) return items_[e.item].shown;
+    return e.label;
+  }
+
+  void Touch(const Entry& e) { outcomes_[e.item].touched = true; }
+
+  void Act(std::size_t k) {
+    Entry& e = entries_[k];
+    e.reached = true;
+    if (e.parent != kNone && entries_[e.parent].dead) {
+      e.dead = true;  // its folder's failure names it
+      if (e.info.kind == NodeKind::Folder) return Finish(k);
+      return Completed(k, false);
+    }
+    Folder* in = FolderOf(e);
+    if (!in) {
+      e.dead = true;
+      report_.Failed(e.label, "its folder could not be opened; it was left in place");
+      if (e.info.kind == NodeKind::Folder) return Finish(k);
+      return Completed(k, false);
+    }
+    if (e.info.kind == NodeKind::Folder) return OpenFolder(k, *in);
+    const bool remove = s_.deleteAfter || e.parent != kNone;
+    if (e.info.kind == NodeKind::File) return BeginFile(k, *in, remove);
+    RemoveName(k, *in, remove, "");
+  }
+
+  void OpenFolder(std::size_t k, Folder& in) {
+    Entry& e = entries_[k];
+    std::string why;
+    RaceStep("open", e.path);
+    auto f = in.OpenFolder(e.name, &why);
+    auto info = f ? f->Info() : std::nullopt;
+    if (!f || !info || info->id != e.info.id) {
+      e.dead = true;
+      if (!f && ListedAbsent(in, e.name)) {
+        e.missing = true;  // gone with all it held
+      } else {
+        report_.Failed(e.label, f ? "it was replaced after it was read; nothing in it was touched"
+                                  : "it could not be opened (" + why + "); it was left in place");
+      }
+      if (e.pending == 0) Finish(k);
+      return;
+    }
+    // A read-only folder would refuse to give up its entries or itself.
+    if ((info->attributes & kAttrReadOnly) && f->SetAttributes(info->attributes & ~std::uint32_t{kAttrReadOnly}))
+      e.readOnly = info->attributes;
+    e.open = std::move(f);
+    if (e.pending == 0) Finish(k);
+  }
+
+  // A folder whose contents are all finished: removed, or kept with them.
+  void Finish(std::size_t k) {
+    Entry& e = entries_[k];
+    bool gone = e.missing;
+    if (e.dead) {
+      // Its failure was reported, or nothing of it is left.
+    } else if (e.unlisted) {
+      report_.Failed(e.label, "it could not be listed; it was left in place with what it holds");
+    } else if (e.blocked) {
+      report_.Skipped(e.label, "left in place: it still holds items that were not vaporized");
+    } else {
+      Touch(e);
+      gone = e.open->Delete();
+      if (gone) report_.Done(e.label, "vaporized");
+      else report_.Failed(e.label, "the folder could not be removed");
+    }
+    if (!gone && e.open && e.readOnly) e.open->SetAttributes(*e.readOnly);
+    e.open.reset();
+    Completed(k, gone);
+  }
+
+  // Something that is done with: whether its name is gone decides whether
+  // the folders above it can go.
+  void Completed(std::size_t k, bool gone) {
+    Entry& e = entries_[k];
+    if (e.info.kind != NodeKind::Folder) {
+      if (s_.showProgress) Ui().ProgressFilesDone(++filesDone_);
+      Ui().ProcessMessages();
+    }
+    if (e.parent == kNone) {
+      if (gone) outcomes_[e.item].gone = true;
+      e.holder.reset();
+      return;
+    }
+    Entry& parent = entries_[e.parent];
+    if (!gone) parent.blocked = true;
+    if (--parent.pending == 0 && parent.reached) Finish(e.parent);
+  }
+
+  // Links, pipes and devices, and files with other names: only this name
+  // goes, never what it leads to or what the other names show.
+  void RemoveName(std::size_t k, Folder& in, bool remove, const std::string& hardLinks) {
+    Entry& e = entries_[k];
+    const bool link = e.info.kind == NodeKind::Link;
+    const std::string what = !hardLinks.empty() ? hardLinks
+                             : link             ? "a link: nothing to overwrite"
+                                                : "not a regular file: nothing to overwrite";
+    if (!remove) {
+      report_.Skipped(e.label, what + ", and deleting was not asked for");
+      return Completed(k, false);
+    }
+    std::string why;
+    RaceStep("open", e.path);
+    auto node = in.OpenNode(e.name, &why);
+    auto info = node ? node->Info() : std::nullopt;
+    if (!info || info->id != e.info.id || info->kind != e.info.kind) {
+      if (!node && ListedAbsent(in, e.name)) {
+        report_.Skipped(e.label, "not found");
+        return Completed(k, true);
+      }
+      report_.Failed(e.label, link && info && info->kind != NodeKind::Link
+                                  ? "a link that this system cannot remove without touching what it points at; "
+                                    "it was left in place"
+                                  : "it was replaced after it was read; it was left alone");
+      return Completed(k, false);
+    }
+    Touch(e);
+    if (!DeleteNode(*node)) {
+      report_.Failed(e.label, link ? "the link could not be removed" : what + ", and this name could not be removed");
+      return Completed(k, false);
+    }
+    if (!hardLinks.empty()) report_.Skipped(e.label, "name removed; " + hardLinks);
+    else if (link) report_.Done(e.label, "link removed; what it points at was left as it was");
+    else report_.Done(e.label, "removed; it was no regular file, so there was nothing to overwrite");
+    Completed(k, true);
+  }
+
+  void BeginFile(std::size_t k, Folder& in, bool remove) {
+    Entry& e = entries_[k];
+    std::string why;
+    RaceStep("open", e.path);
+    // Windows refuses to open a read-only file for writing: the attribute
+    // is taken off the very file that was read, and put back if it stays.
+    std::optional<std::uint32_t> readOnly;
+    if (e.info.attributes & kAttrReadOnly) {
+      auto node = in.OpenNode(e.name, &why);
+      auto info = node ? node->Info() : std::nullopt;
+      if (info && info->id == e.info.id && info->kind == NodeKind::File &&
+          node->SetAttributes(info->attributes & ~std::uint32_t{kAttrReadOnly}))
+        readOnly = info->attributes;
+    }
+    auto file = in.OpenFile(e.name, FileAccess::Exclusive, &why);
+    auto info = file ? file->Info() : std::nullopt;
+    auto putBack = [&] {
+      if (!readOnly) return;
+      if (auto node = in.OpenNode(e.name, &why))
+        if (auto now = node->Info(); now && now->id == e.info.id) node->SetAttributes(*readOnly);
+    };
+    if (!file || !info || info->id != e.info.id) {
+      file.reset();
+      putBack();
+      if (!file && ListedAbsent(in, e.name)) {
+        report_.Skipped(e.label, "not found");
+        return Completed(k, true);
+      }
+      if (s_.showProgress) Ui().ProgressFile(e.fileIndex, Shown(e));
+      report_.Failed(e.label, info ? "it was replaced after it was read; it was left alone"
+                                   : "pass 1 of " + std::to_string(s_.passes) +
+                                         " failed (cannot be opened for exclusive writing); the file was left in place");
+      return Completed(k, false);
+    }
+    // Writing over content that other names still show would destroy it
+    // for them too: only this name goes.
+    if (info->links > 1) {
+      file.reset();
+      putBack();
+      e.info.kind = NodeKind::File;
+      return RemoveName(k, in, remove, "its content was not overwritten because other links to it exist");
+    }
+    Overwrite o;
+    o.entry = k;
+    o.size = info->size;
+    o.remove = remove;
+    o.warning = warnings_.For(e.path, s_.passes);  // before the passes touch it
+    o.file = std::move(file);
+    if (readOnly) e.readOnly = readOnly;
+    if (!group_.empty() && (group_.size() >= kFlushGroupFiles || groupBytes_ + o.size > kFlushGroupBytes)) RunGroup();
+    groupBytes_ += o.size;
+    group_.push_back(std::move(o));
+  }
+
+  void FailPass(Overwrite& o, int pass, const std::string& why) {
+    o.failure = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) + " failed (" + why +
+                "); the file was left in place";
+  }
+
+  // Files are overwritten in groups: pass k of every file of the group,
+  // then one flush of them all, then pass k + 1. Every pass of every file
+  // reaches the device before the next pass over that file starts and
+  // before any file of the group is cut or deleted: what was written but
+  // never flushed may still lie on the disk in full.
+  void RunGroup() {
+    for (int pass = 1; pass <= s_.passes; ++pass) {
+      std::vector<Overwrite*> written;
+      std::vector<File*> toFlush;
+      std::int64_t bytes = 0;
+      for (auto& o : group_) {
+        if (!o.failure.empty()) continue;
+        Entry& e = entries_[o.entry];
+        if (s_.showProgress) Ui().ProgressFile(e.fileIndex, Shown(e));
+        std::string stopped = Guarded([&] {
+          Touch(e);
+          PassResult r = overwriter_.Write(*o.file);
+          if (!r.ok) return FailPass(o, pass, r.error);
+          written.push_back(&o);
+          toFlush.push_back(o.file.get());
+          bytes += r.bytesWritten;
+        });
+        if (!stopped.empty()) FailPass(o, pass, stopped);
+        Ui().ProcessMessages();
+      }
+      std::vector<bool> flushed = Plat().FlushFiles(toFlush);
+      for (std::size_t i = 0; i < written.size(); ++i)
+        if (!flushed[i]) FailPass(*written[i], pass, kFlushFailed);
+      if (s_.showProgress) Ui().ProgressPass(pass, bytes);
+    }
+    std::vector<Overwrite> group = std::move(group_);
+    group_.clear();
+    groupBytes_ = 0;
+    for (auto& o : group) {
+      Entry& e = entries_[o.entry];
+      bool gone = false;
+      if (o.failure.empty()) {
+        if (s_.showProgress && s_.passes == 0) Ui().ProgressFile(e.fileIndex, Shown(e));
+        o.failure = Guarded([&] { gone = FinishFile(o); });
+      } else if (e.readOnly) {
+        o.file->SetAttributes(*e.readOnly);
+      }
+      o.file.reset();
+      if (!o.failure.empty()) report_.Failed(e.label, o.failure);
+      Completed(o.entry, gone);
+    }
+  }
+
+  // After the passes: stamped, cut and deleted through the handle that was
+  // written, or left as asked. True when its name is gone.
+  bool FinishFile(Overwrite& o) {
+    Entry& e = entries_[o.entry];
+    if (!o.remove) {
+      if (e.readOnly) o.file->SetAttributes(*e.readOnly);
+      if (s_.passes > 0) {
+        outcomes_[e.item].kept = true;
+        report_.Done(e.label, "overwritten");
+      } else {
+        report_.Skipped(e.label, "no overwrite pass was asked for, and no deleting: left as it was");
+      }
+      report_.Warn(o.warning);
+      return false;
+    }
+    Touch(e);
+    if (s_.deleteAfter) {
+      if (auto stamp = TruncateToDos(kVaporizeStamp)) {
+        o.file->Truncate(0);
+        o.file->SetTimes(&*stamp, &*stamp, &*stamp);
+      }
+    }
+    if (!o.file->Delete()) {
+      if (e.readOnly) o.file->SetAttributes(*e.readOnly);
+      report_.Failed(e.label, "overwritten, but it could not be deleted");
+      return false;
+    }
+    report_.Done(e.label, s_.passes > 0 ? "vaporized" : "deleted without an overwrite pass (0 passes)");
+    report_.Warn(o.warning);
+    return true;
+  }
+
+  const std::vector<WalkItem>& items_;
+  WalkSettings s_;
+  Report& report_;
+  Overwriter overwriter_;
+  OverwriteWarnings warnings_;
+  std::vector<WalkOutcome> outcomes_;
+  std::vector<std::pair<char, FileId>> roots_;
+  std::vector<Entry> entries_;
+  std::map<std::string, std::shared_ptr<Folder>> holders_;
+  std::size_t files_ = 0, filesDone_ = 0;
+  std::vector<Overwrite> group_;
+  std::int64_t groupBytes_ = 0;
+};
+
+}  // namespace
+
+std::vector<WalkOutcome> WalkAndOverwrite(const std::vector<WalkItem>& items, const WalkSettings& settings,
+                                          Report& report) {
+  return Walker(items, settings, report).Run();
+}
+
+}  // namespace vz
