@@ -231,7 +231,11 @@ int Send(const std::vector<std::string>& paths, bool yes) {
 int List(bool json_) {
   std::vector<StoredItem> items = AllItems();
   std::vector<Damaged> damaged = DamagedRecords();
-  const int status = damaged.empty() ? kExitDone : kExitItems;
+  // Nothing in a store is hidden: what no record names is listed with the
+  // reason, and so is a store that may not be used.
+  std::vector<Leftover> leftovers = ListLeftovers();
+  std::vector<std::string> problems = StoreProblems();
+  const int status = damaged.empty() && leftovers.empty() && problems.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
     for (const auto& it : items) {
@@ -255,10 +259,17 @@ int List(bool json_) {
       PutName(j, "stored", d.record.storedPath);
       arr.push_back(j);
     }
+    for (const auto& l : leftovers) {
+      json j = json::object();
+      j["leftover"] = l.reason;
+      PutName(j, "stored", HostForm(l.storedPath));
+      arr.push_back(j);
+    }
+    for (const auto& p : problems) arr.push_back(json{{"store_problem", p}});
     std::cout << Dump(arr) << "\n";
     return status;
   }
-  if (items.empty() && damaged.empty()) {
+  if (items.empty() && damaged.empty() && leftovers.empty() && problems.empty()) {
     std::cout << "The Vaporizer is empty.\n";
     return status;
   }
@@ -276,6 +287,8 @@ int List(bool json_) {
               << Printable(d.record.damage) << "; nothing is done with it\n";
     for (const auto& line : d.record.lines) std::cout << "    " << Printable(line) << "\n";
   }
+  for (const auto& l : leftovers) std::cout << "leftover " << Shown(l.storedPath) << ": " << l.reason << "\n";
+  for (const auto& p : problems) std::cout << "not used: " << p << "\n";
   return status;
 }
 

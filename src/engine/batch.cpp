@@ -81,20 +81,28 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
     else accepted.push_back(std::move(e));
   }
   if (accepted.empty()) return report;
+  // What the user is asked about is what is acted on: an entry that holds
+  // something else once the answer comes is left alone.
+  for (auto& e : accepted)
+    if (!e.expected)
+      if (auto info = Plat().StatPath(e.path)) e.expected = info->id;
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
     for (const auto& e : accepted) report.Declined(e.path, "left in place: the caution question was answered No");
     return report;
   }
+  for (const auto& e : accepted) RaceStep("question", e.path);
   // Stored items leave the list before anything is done to them.
   std::vector<std::string> paths, originals;
+  std::vector<std::optional<FileId>> ids;
   std::unordered_map<std::string, std::optional<FileId>> expected;
   for (const auto& e : accepted) {
     paths.push_back(e.path);
     originals.push_back(e.original);
+    ids.push_back(e.expected);
     expected.emplace(e.path, e.expected);
   }
   std::vector<Claimed> claims;
-  paths = ClaimItems(std::move(paths), withOriginals ? &originals : nullptr, claims, report);
+  paths = ClaimItems(std::move(paths), withOriginals ? &originals : nullptr, ids, claims, report);
   std::unordered_map<std::string, std::size_t> claimOf;
   for (std::size_t i = 0; i < claims.size(); ++i) claimOf.emplace(claims[i].claimed, i);
 
@@ -112,6 +120,7 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
       // Shown under the original path its record had, named as the caller did.
       const Claimed& claim = claims[c->second];
       w.label = claim.given;
+      w.expected = claim.id;
       if (lookUp) w.shown = claim.original.empty() ? claim.given : ToUpper(claim.original);
     } else {
       auto e = expected.find(p);

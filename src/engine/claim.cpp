@@ -21,16 +21,19 @@ bool IsStoreItem(const std::string& path) {
 }  // namespace
 
 std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
-                                    std::vector<Claimed>& claims, Report& report) {
+                                    const std::vector<std::optional<FileId>>& ids, std::vector<Claimed>& claims,
+                                    Report& report) {
   std::vector<std::string> stored, expected;
+  std::vector<std::optional<FileId>> chosen;
   for (std::size_t i = 0; i < list.size(); ++i)
     if (IsStoreItem(WithoutTrailingBackslash(list[i]))) {
       stored.push_back(WithoutTrailingBackslash(list[i]));
       expected.push_back(originals ? (*originals)[i] : std::string());
+      chosen.push_back(ids[i]);
     }
   if (stored.empty()) return list;
   std::unordered_map<std::string, Claim> byGiven;
-  for (auto& c : ClaimStoredItems(stored, &expected)) byGiven.emplace(c.given, std::move(c));
+  for (auto& c : ClaimStoredItems(stored, &expected, &chosen)) byGiven.emplace(c.given, std::move(c));
   std::vector<std::string> out;
   for (auto& e : list) {
     auto it = byGiven.find(WithoutTrailingBackslash(e));
@@ -40,7 +43,7 @@ std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::ve
       if (it->second.why.rfind("it is no longer", 0) == 0) report.Skipped(e, it->second.why);
       else report.Failed(e, it->second.why + "; it was left in place");
     } else {
-      claims.push_back({e, it->second.claimed, it->second.original, {}});
+      claims.push_back({e, it->second.claimed, it->second.original, it->second.id, {}});
       out.push_back(it->second.claimed);
       byGiven.erase(it);  // the same item given twice is vaporized once
     }

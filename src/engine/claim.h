@@ -14,6 +14,7 @@ namespace vz {
 // caller called it, and what the walk did to it.
 struct Claimed {
   std::string given, claimed, original;
+  std::optional<FileId> id;  // what was claimed
   WalkOutcome outcome;
 };
 
@@ -23,8 +24,10 @@ struct Claimed {
 // that could not be claimed are left alone and reported. originals, when
 // given, is parallel to the list: the original path each stored item was
 // listed with.
+// ids, parallel to the list too: what each entry was when the user chose it.
 std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
-                                    std::vector<Claimed>& claims, Report& report);
+                                    const std::vector<std::optional<FileId>>& ids, std::vector<Claimed>& claims,
+                                    Report& report);
 
 // Puts back into the list what a batch left whole: a claimed item that
 // nothing was opened or removed in (a file in use, a failing device), or a

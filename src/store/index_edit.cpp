@@ -127,7 +127,8 @@ bool HasRecord(char drive, const std::string& originalPath, const std::string& s
 }
 
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
-                                    const std::vector<std::string>* originals) {
+                                    const std::vector<std::string>* originals,
+                                    const std::vector<std::optional<FileId>>* ids) {
   std::vector<Claim> claims(storedPaths.size());
   std::map<char, std::vector<std::size_t>> byDrive;
   for (std::size_t i = 0; i < storedPaths.size(); ++i) {
@@ -160,10 +161,17 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
       }
       const std::string name = c.given.size() > kStoreDirLength + 1 ? c.given.substr(kStoreDirLength + 1) : "";
       auto node = name.empty() ? nullptr : store->OpenNode(name, &why);
-      if (!node) {
+      auto info = node ? node->Info() : std::nullopt;
+      if (!info) {
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
         continue;
       }
+      const std::optional<FileId>* chosen = ids ? &(*ids)[i] : nullptr;
+      if (chosen && *chosen && **chosen != info->id) {
+        c.why = "what is stored under its name now is not what was chosen (it was replaced meanwhile)";
+        continue;
+      }
+      c.id = info->id;
       // What a vaporize took out of the list before is out of it already.
       const std::string dir = StoreDirOf(c.given[0]) + "\\";
       const bool clean = StoreItemProblem(dir + kClaimMark + name, drive).empty();

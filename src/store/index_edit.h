@@ -3,10 +3,12 @@
 // replaces the index in between.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "store/store.h"
 
 namespace vz {
@@ -45,11 +47,15 @@ struct Claim {
   std::string claimed;   // where it is now; empty when it was not claimed
   std::string original;  // the original path of its record; empty for an orphan
   std::string why;       // why it was not claimed
+  std::optional<FileId> id;  // what was claimed
 };
 // originals, when given, is parallel to storedPaths: an item whose
 // original path is given is claimed only while its record still pairs the
-// two, so that an item which took the name since is never touched.
+// two, so that an item which took the name since is never touched. ids,
+// when given, is parallel too: an item is claimed only while its name holds
+// what was there when the user chose it.
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
-                                    const std::vector<std::string>* originals = nullptr);
+                                    const std::vector<std::string>* originals = nullptr,
+                                    const std::vector<std::optional<FileId>>* ids = nullptr);
 
 }  // namespace vz

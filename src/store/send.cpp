@@ -152,6 +152,19 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
         moved = node->MoveTo(*store, FileNamePart(p.stored));
       }
     }
+    // What went in must be what was checked: a thing swapped in at the last
+    // moment (the name then held it) goes back where it came from.
+    if (moved) {
+      auto there = store->Stat(FileNamePart(p.stored));
+      if (!there || there->id != info->id) {
+        auto stranger = store->OpenNode(FileNamePart(p.stored), &why);
+        const bool back = stranger && stranger->MoveTo(*from, name);
+        unused.push_back(p.stored);
+        slots[p.slot].Failed(entry, "it was replaced while it was sent; what took its place was " +
+                                        std::string(back ? "put back" : "left in the store, as a leftover"));
+        continue;
+      }
+    }
     if (moved) {
       // The stamp marks the day of sending, on the very file that went in;
       // links and folders keep their times.
@@ -203,6 +216,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
     for (const auto& i : in.store) out.report.Declined(i.path, "the user said No");
     in.store.clear();
   }
+  for (const auto& i : in.store) RaceStep("question", i.path);
   // Every item's outcome goes to its own slot, so the report keeps the
   // order of the list however the drives are taken.
   const CivilTime stamp = SendingStamp();

@@ -103,7 +103,7 @@ std::string StoreProblem(Folder& store, const std::string& where) {
 std::unique_ptr<Folder> OpenStore(char drive, std::string* why) {
   std::string ignored;
   if (!why) why = &ignored;
-  auto store = Plat().OpenFolder(StoreDirOf(drive), why);
+  auto store = Plat().OpenFolder(StoreDirOf(ToUpperChar(drive)), why);
   if (!store) {
     *why = StoreName(drive) + " cannot be opened: " + *why;
     return nullptr;

@@ -99,6 +99,7 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
     report.Declined(e.originalPath, "the existing file at the original path was kept");
     return;
   }
+  RaceStep("question", e.originalPath);
   // The question is asked without the lock; the move and the record go
   // under it, once the record shows that the item is still the user's to
   // restore (a vaporize or another restore may have taken it meanwhile).

@@ -52,7 +52,8 @@ class RecordingPlatform : public ForwardingPlatform {
   // real system, a path through the link reaches the target, while a walk
   // by handles stops at it; only its own removal removes the link.
   void AddFakeLink(const std::string& path, const std::string& target, bool folder) {
-    links_.push_back({WithoutTrailingBackslash(path), WithoutTrailingBackslash(target), folder});
+    links_.push_back(
+        {WithoutTrailingBackslash(path), WithoutTrailingBackslash(target), folder, FakeId(WithoutTrailingBackslash(path))});
   }
   bool FakeLinkExists(const std::string& path) const { return FindLink(path) != nullptr; }
 
@@ -150,7 +151,7 @@ class RecordingPlatform : public ForwardingPlatform {
     if (const Link* l = FindLink(path)) {
       NodeInfo i;
       i.kind = NodeKind::Link;
-      i.id = FakeId(l->path);
+      i.id = l->id;
       i.attributes = LinkAttributes(*l);
       return i;
     }
@@ -186,6 +187,7 @@ class RecordingPlatform : public ForwardingPlatform {
   struct Link {
     std::string path, target;
     bool folder;
+    FileId id;  // kept when the link is moved, as a real one's is
   };
 
   // A fake link or a virtual file held as itself: asked about, moved and
@@ -302,7 +304,7 @@ class RecordingPlatform : public ForwardingPlatform {
     e.name = FileNamePart(l.path);
     e.attributes = LinkAttributes(l);
     e.kind = NodeKind::Link;
-    e.id = FakeId(l.path);
+    e.id = l.id;
     return e;
   }
   static FileId FakeId(const std::string& path) {

@@ -22,6 +22,7 @@ namespace vz::win32 {
 namespace {
 
 using vz::win32::Narrow;
+using vz::win32::SystemPath;
 using vz::win32::Widen;
 
 #ifndef STATUS_OBJECT_NAME_COLLISION
@@ -129,8 +130,28 @@ bool SetAttributesOf(HANDLE h, std::uint32_t attributes) {
   return SetFileInformationByHandle(h, FileBasicInfo, &b, sizeof b) != 0;
 }
 
+// Whether the path still leads to what the handle holds, through no link
+// but the thing itself. Windows renames and deletes the object a handle
+// holds; Wine carries both out on the path the handle was opened by, so a
+// folder on that path swapped for a link since would lead them elsewhere.
+// The last look before acting is taken here.
+bool StillThere(HANDLE h, const std::string& path) {
+  auto mine = InfoOf(h);
+  if (!mine) return false;
+  std::wstring w = SystemPath(path);
+  DWORD a = GetFileAttributesW(w.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || ((a & FILE_ATTRIBUTE_REPARSE_POINT) && mine->kind != NodeKind::Link)) return false;
+  HANDLE there = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (there == INVALID_HANDLE_VALUE) return false;
+  auto info = InfoOf(there);
+  CloseHandle(there);
+  return info && info->id == mine->id;
+}
+
 bool DeleteByHandle(HANDLE h, const std::string& path) {
   RaceStep("delete", path);
+  if (!StillThere(h, path)) return false;
   FILE_DISPOSITION_INFO d{TRUE};
   return SetFileInformationByHandle(h, FileDispositionInfo, &d, sizeof d) != 0;
 }
@@ -139,6 +160,7 @@ bool DeleteByHandle(HANDLE h, const std::string& path) {
 bool RenameByHandle(HANDLE h, HANDLE to, const std::string& name, bool replace, const std::string& path) {
   if (!BadNodeName(name).empty()) return false;
   RaceStep("move", path);
+  if (!StillThere(h, path)) return false;
   std::wstring w = Widen(name);
   std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
@@ -357,7 +379,11 @@ class WinFolder : public Folder {
       st = RelOpen(self_->h, name, kFolderAccess, kShareAll, FILE_OPEN, kFolderOptions, &h);
     if (!NT_SUCCESS(st)) return Fail<Folder>(why, path, StatusText(st));
     auto info = InfoOf(h);
-    if (!info || info->kind != NodeKind::Folder) {
+    // Wine opens a host's link to a folder as the folder it leads to; only
+    // the entry's own attributes tell it for a link.
+    DWORD entry = GetFileAttributesW(SystemPath(path).c_str());
+    if (!info || info->kind != NodeKind::Folder ||
+        (entry != INVALID_FILE_ATTRIBUTES && (entry & FILE_ATTRIBUTE_REPARSE_POINT))) {
       CloseHandle(h);
       return Fail<Folder>(why, path, info ? "is a link, not a folder" : "cannot be read");
     }
