@@ -39,7 +39,7 @@ void PutName(json& j, const std::string& key, const std::string& bytes) {
 
 // Questions need somebody to answer them.
 bool CanAsk(bool yes) {
-  if (yes || StdinIsTerminal()) return true;
+  if (yes || StdinIsTerminal() || HasAskProgram()) return true;
   std::cerr << "vaporizer: standard input is not a terminal, so nobody can answer the questions;\n"
                "add --yes to answer Yes to all of them. Nothing was changed.\n";
   return false;

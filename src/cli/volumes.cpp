@@ -1,7 +1,6 @@
 // `vaporizer volumes`: each drive letter with its root, type and store, and
 // what its medium tells about overwriting in place, with the evidence.
 #include <cstdlib>
-#include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -24,9 +23,14 @@ using json = nlohmann::ordered_json;
 const char* AnswerName(Answer a) { return a == Answer::Yes ? "yes" : a == Answer::No ? "no" : "unknown"; }
 
 std::string StoreText(char letter) {
-  std::string why;
-  if (!Plat().CarriesStore(letter, &why))
-    return why.empty() ? "no store: items sent from here are vaporized at once" : "no store: " + why;
+  if (!Plat().CarriesStore(letter, nullptr)) {
+#ifndef _WIN32
+    for (const auto& v : posix::Volumes())
+      if (v.letter == letter && !v.noStore.empty())
+        return "no store for you: " + Printable(v.noStore) + "; items sent from here are vaporized at once";
+#endif
+    return "no store: items sent from here are vaporized at once";
+  }
   if (!IsDirectory(StoreDirOf(letter))) return "store not created yet";
   auto records = ReadIndex(letter);
   std::size_t total = records ? records->size() : 0, damaged = 0;
@@ -34,6 +38,12 @@ std::string StoreText(char letter) {
     for (const auto& r : *records) damaged += r.Sound() ? 0 : 1;
   return "store " + Shown(StoreDirOf(letter)) + " (" + std::to_string(total) + " records" +
          (damaged ? ", " + std::to_string(damaged) + " damaged" : std::string()) + ")";
+}
+
+// Left-aligned in a column, and at least two blanks before the next.
+std::string Column(const std::string& s, std::size_t width) {
+  std::size_t used = DisplayWidth(s);
+  return s + std::string(used + 2 > width ? 2 : width - used, ' ');
 }
 
 // What made it a drive and its type, where the system tells more than the
@@ -121,7 +131,7 @@ int Volumes(bool asJson) {
       all.push_back(std::move(v));
       continue;
     }
-    std::cout << "  " << letter << ":  " << std::left << std::setw(28) << Shown(root) << std::setw(11) << type << store << "\n";
+    std::cout << "  " << letter << ":  " << Column(Shown(root), 28) << Column(type, 11) << store << "\n";
     if (!kind.empty()) std::cout << "      kind:               " << Printable(kind) << "\n";
     std::cout << "      medium:             " << Summary(medium) << "\n"
               << "      overwrite in place: " << ReachText(verdict.reach)
@@ -138,8 +148,7 @@ int Volumes(bool asJson) {
                      {"store", kDriveNotPresent}});
       continue;
     }
-    std::cout << "  " << a.letter << ":  " << std::left << std::setw(28) << Printable(a.lastRoot) << std::setw(11) << ""
-              << kDriveNotPresent << " (its store was last seen there; its letter stays its own)\n";
+    std::cout << "  " << a.letter << ":  " << Column(Printable(a.lastRoot), 28) << Column("", 11) << kDriveNotPresent << " (its store was last seen there; its letter stays its own)\n";
   }
   for (const auto& m : posix::UnletteredMounts()) {
     if (asJson) {

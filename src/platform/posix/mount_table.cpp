@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@ namespace vz::posix {
 namespace {
 
 constexpr const char* kStoreHostName = ".VAPORIZE";
+// Where the POSIX layer keeps the hidden and system attributes.
+constexpr const char* kAttrXattr = "user.vaporizer.attributes";
 // Per user: the letter of each drive whose store was seen, with the mount
 // point it was last seen at.
 constexpr const char* kDrivesKey = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\Drives\\";
@@ -110,21 +113,28 @@ char StoreLetter(const std::string& store, bool* said) {
 }
 
 // Writes the letter into a store's desktop.ini that does not say it yet,
-// where the file is the user's own.
+// where the file is the user's own. The file is replaced whole, with its
+// mode and attributes: some file systems (FUSE ones of FAT images) cannot
+// make a file longer.
 void RecordLetter(const std::string& store, char letter) {
   const std::string ini = Join(store, "desktop.ini");
-  int fd = ::open(ini.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
-    std::string text = ReadSmall(ini, 1 << 16).value_or("");
-    std::string add = (text.empty() || text.back() == '\n' ? "" : "\r\n") + std::string("[Vaporizer]\r\nDrive=") +
-                      letter + "\r\n";
-    if (::write(fd, add.data(), add.size()) < 0) {
-      // Left to the next run: the records still tell the letter.
-    }
+  if (::lstat(ini.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return;
+  std::string text = ReadSmall(ini, 1 << 16).value_or("");
+  text += (text.empty() || text.back() == '\n' ? "" : "\r\n") + std::string("[Vaporizer]\r\nDrive=") + letter + "\r\n";
+  std::string tmp = ini + ".XXXXXX";
+  int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return;
+  char attrs[16];
+  ssize_t n = ::getxattr(ini.c_str(), kAttrXattr, attrs, sizeof attrs);
+  if (n > 0) ::fsetxattr(fd, kAttrXattr, attrs, static_cast<std::size_t>(n), 0);
+  if (::fchmod(fd, st.st_mode & 07777) != 0) {
+    // File systems without modes keep their own.
   }
-  ::close(fd);
+  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  // Left to the next run when it fails: the records still tell the letter.
+  if (!ok || ::rename(tmp.c_str(), ini.c_str()) != 0) ::unlink(tmp.c_str());
 }
 
 bool IsStoreFolder(const std::string& dir) {
