@@ -170,7 +170,7 @@ std::optional<std::string> UserStoreOf(const Volume& v, std::string* why) {
     return none(dir + " belongs to another user");
   }
   if (::faccessat(AT_FDCWD, v.root.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return dir;
-  return none("you may not make " + dir + " (its top folder is not writable for you)");
+  return none("you may not make " + dir + ", as its top folder is not writable for you");
 }
 
 MountTable ReadMountTable() {

@@ -136,7 +136,7 @@ bool CarriesStore(char letter, std::string* why) {
     case DriveType::RamDisk: says = name + " lives in memory, which keeps no store"; break;
     default: says = name + " keeps no store"; break;
   }
-  if (why) *why = says + ": what is sent from there is vaporized where it is.";
+  if (why) *why = says + ". What is sent from there is vaporized where it is.";
   return false;
 }
 
