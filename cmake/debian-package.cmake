@@ -40,7 +40,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "secure-deletion bin from the command line
 set(CPACK_PACKAGE_DESCRIPTION
     "Items sent to the Vaporizer move into a hidden store on their own drive and
 are recorded in that drive's index; from there they are listed, restored, or
-vaporized: overwritten, stamped with an old date, truncated and deleted.")
+vaporized: overwritten, stamped with an old date, truncated and deleted.
+Every mounted file system is a drive; Dolphin, Caja, Nemo and Files get
+\"Send to Vaporizer\" and \"Vaporize now\" in their menus.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvel Technologies")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

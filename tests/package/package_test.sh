@@ -40,7 +40,8 @@ t_deb_manual_page() {
   page=$(MANWIDTH=120 man -l "$tmp/deb/usr/share/man/man1/vaporizer.1.gz" 2>/dev/null) || return 1
   grep -q "^NAME" <<<"$page" && grep -q "vaporizer - the Vaporizer secure-deletion bin" <<<"$page" &&
     grep -q "send files and folders to the Vaporizer" <<<"$page" && grep -q "vaporizer $version" <<<"$page" &&
-    grep -q "^COMMANDS" <<<"$page" && grep -q "answer Yes to the caution question" <<<"$page"
+    grep -q "^COMMANDS" <<<"$page" && grep -q "answer Yes to the caution question" <<<"$page" &&
+    grep -q "VAPORIZER_VOLUMES" <<<"$page" && grep -q "mounted file system" <<<"$page"
 }
 
 completions() {  # the words offered after the given ones

@@ -19,7 +19,6 @@
 namespace vz::posix {
 namespace {
 
-constexpr const char* kStoreHostName = ".VAPORIZE";
 // Where the POSIX layer keeps the hidden and system attributes.
 constexpr const char* kAttrXattr = "user.vaporizer.attributes";
 // Per user: the letter of each drive whose store was seen, with the mount

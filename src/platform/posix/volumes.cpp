@@ -16,7 +16,6 @@ namespace vz::posix {
 namespace {
 
 constexpr const char* kStoreName = "VAPORIZE";
-constexpr const char* kStoreHostName = ".VAPORIZE";
 
 std::optional<std::vector<Volume>> g_set;
 MountTable g_fromEnv;

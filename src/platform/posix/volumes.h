@@ -22,6 +22,9 @@
 
 namespace vz::posix {
 
+// The store folder's name at a volume's root: the POSIX form of "hidden".
+constexpr const char* kStoreHostName = ".VAPORIZE";
+
 // What made a volume a drive.
 enum class Origin {
   Table,  // VAPORIZER_VOLUMES or SetVolumes: a fixed drive has its store, as the table says
