@@ -76,29 +76,9 @@ vz() {
   env -u VAPORIZER_VOLUMES VAPORIZER_TEST_MOUNTINFO="$work/mountinfo" HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
     "$work/vaporizer" "$@" </dev/null
 }
-# Runs a command on a terminal that answers Yes to every question; prints
-# what the terminal showed.
-on_terminal() {
-  "$python" - "$@" <<'PY'
-import os, pty, sys
-pid, fd = pty.fork()
-if pid == 0:
-    os.execvp(sys.argv[1], sys.argv[1:])
-out = b""
-while True:
-    try:
-        data = os.read(fd, 4096)
-    except OSError:
-        break
-    if not data:
-        break
-    out += data
-    if out.rstrip().endswith(b"[y/N]"):
-        os.write(fd, b"y\n")
-os.waitpid(pid, 0)
-sys.stdout.write(out.decode(errors="replace"))
-PY
-}
+# Questions are answered Yes by a program that keeps what it was asked.
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/asked"\n' "$work" >"$work/ask"
+touch "$work/asked" && chmod 755 "$work/ask" && chmod 666 "$work/asked"
 # "fs=letter" for each of the test's file systems, as 'volumes' shows them.
 letters() {
   vz volumes --json | "$python" -c '
@@ -148,30 +128,30 @@ t_remount_keeps_letters_and_places() {
 
 # sysfs as the test shows it: the ext4 image's loop device sits on a USB bus.
 t_removable_has_no_store() {
-  local r="$work/n/ext 4" dev out
+  local r="$work/n/ext 4" dev
   dev=$(losetup -j "$work/ext4.img" | cut -d: -f1) || return 1
   mkdir -p "$work/sys/dev/block"
   ln -sfn "../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/host6/block/${dev##*/}" \
     "$work/sys/dev/block/$(cat "/sys/class/block/${dev##*/}/dev")"
-  echo "on a stick" >"$r/usb.txt"
-  out=$(VAPORIZER_TEST_SYSFS=$work/sys on_terminal env -u VAPORIZER_VOLUMES VAPORIZER_TEST_MOUNTINFO="$work/mountinfo" \
-    HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$work/vaporizer" send "$r/usb.txt")
-  grep -q "($r) is a removable drive, which keeps no store" <<<"$out" && grep -q "^Caution: " <<<"$out" &&
-    grep -q "vaporized: $r/usb.txt" <<<"$out" && [ ! -e "$r/usb.txt" ] || { echo "$out"; return 1; }
+  echo "on a stick" >"$r/usb.txt" && : >"$work/asked"
+  VAPORIZER_TEST_SYSFS=$work/sys vz --ask-with "$work/ask" send "$r/usb.txt" | grep -q "vaporized: $r/usb.txt" &&
+    grep -q "($r) is a removable drive, which keeps no store" "$work/asked" && grep -q "^Caution: " "$work/asked" &&
+    [ ! -e "$r/usb.txt" ] || { cat "$work/asked"; return 1; }
   [ -z "$(ls "$r/.VAPORIZE" | grep -v -e desktop.ini -e info.shr)" ]
 }
 
 # Without a store of its own there, the drive's top is root's (0755).
 t_unprivileged_user() {
-  local r="$work/n/${point[${fss[0]}]}" out
+  local r="$work/n/${point[${fss[0]}]}"
   rm -rf "$r/.VAPORIZE" && mkdir -m 1777 "$r/pub" && chown 65534:65534 "$work/home" || return 1
   local nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env -u VAPORIZER_VOLUMES
                  VAPORIZER_TEST_MOUNTINFO="$work/mountinfo" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config")
   as_nobody() { "${nobody[@]}" "$work/vaporizer" "$@"; }
   "${nobody[@]}" sh -c "echo mine >'$r/pub/n.txt' && echo home >'$work/home/h.txt'" || return 1
-  out=$(on_terminal "${nobody[@]}" "$work/vaporizer" send "$r/pub/n.txt")
-  grep -q "($r) holds no store for you: you may not make $r/.VAPORIZE" <<<"$out" && [ ! -e "$r/pub/n.txt" ] &&
-    [ ! -e "$r/.VAPORIZE" ] || { echo "$out"; return 1; }
+  : >"$work/asked"
+  as_nobody --ask-with "$work/ask" send "$r/pub/n.txt" </dev/null | grep -q "^vaporized: " &&
+    grep -q "($r) holds no store for you: you may not make $r/.VAPORIZE" "$work/asked" && [ ! -e "$r/pub/n.txt" ] &&
+    [ ! -e "$r/.VAPORIZE" ] || { cat "$work/asked"; return 1; }
   as_nobody send --yes "$work/home/h.txt" </dev/null | grep -q "^sent: " && [ ! -e "$work/home/h.txt" ] &&
     as_nobody list </dev/null | grep -q "h.txt"
 }
