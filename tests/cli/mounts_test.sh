@@ -30,11 +30,13 @@ mkdir -p "$work/home" "$work/config" "$work/m" "$work/n" "$work/fake"
 cp "$1" "$work/vaporizer"   # readable by the unprivileged user too
 # Each file system under a name of the test's own; the ext4 mount point has
 # a blank, which the mount table escapes.
-declare -A point=([ext4]="ext 4" [xfs]=xfs [btrfs]=btrfs [fat]=fat)
+declare -A point=([ext4]="ext 4" [xfs]=xfs [btrfs]=btrfs [fat]=fat) size=([ext4]=32M [xfs]=320M [btrfs]=128M [fat]=32M)
 fss=()
 for fs in ext4 xfs btrfs fat; do
-  tool=mkfs.$fs; [ $fs = fat ] && tool=fusefat
-  if command -v "$tool" >/dev/null; then fss+=("$fs"); else echo "mounts: $fs left out: $tool is missing"; fi
+  tool=mkfs.${fs/fat/vfat}
+  if command -v "$tool" >/dev/null && { [ $fs != fat ] || command -v fusefat >/dev/null; }; then
+    fss+=("$fs") && truncate -s "${size[$fs]}" "$work/$fs.img" && $tool $([ $fs = fat ] || echo -q) "$work/$fs.img" >/dev/null
+  else echo "mounts: $fs left out: its tools are missing"; fi
 done
 
 unmount_all() {
@@ -58,12 +60,6 @@ mount_all() {  # folder
   for fs in "${fss[@]}"; do
     dir="$1/${point[$fs]}"
     mkdir -p "$dir"
-    case $fs in
-      ext4) [ -f "$work/ext4.img" ] || { truncate -s 32M "$work/ext4.img" && mkfs.ext4 -q "$work/ext4.img"; } ;;
-      xfs) [ -f "$work/xfs.img" ] || { truncate -s 320M "$work/xfs.img" && mkfs.xfs -q "$work/xfs.img"; } ;;
-      btrfs) [ -f "$work/btrfs.img" ] || { truncate -s 128M "$work/btrfs.img" && mkfs.btrfs -q "$work/btrfs.img" >/dev/null; } ;;
-      fat) [ -f "$work/fat.img" ] || { truncate -s 32M "$work/fat.img" && mkfs.vfat "$work/fat.img" >/dev/null; } ;;
-    esac
     if [ $fs = fat ]; then fusefat -o rw+ "$work/fat.img" "$dir" >/dev/null 2>&1; else mount -o loop "$work/$fs.img" "$dir"; fi
     chmod 755 "$dir" 2>/dev/null  # FAT has no modes
   done
