@@ -81,10 +81,10 @@ constexpr const char* kDrivesHelp =
     "its items are listed and restored at its new place. A drive whose store was seen before and\n"
     "that is not mounted keeps its letter and is listed as \"drive not present\"; nothing of it is\n"
     "touched until it is back.\n\n"
-    "VAPORIZER_VOLUMES replaces all of this with a table of its own (for tests and special set-ups):\n"
-    "  VAPORIZER_VOLUMES=\"C=/home/me;D=/data;E=/media/usb:removable\"\n"
-    "types fixed (the default), removable, network, cdrom; every fixed drive of it keeps its store\n"
-    "at its root. The settings live in $XDG_CONFIG_HOME/vaporizer/registry.json.\n\n";
+    "VAPORIZER_VOLUMES replaces all of this with a table of its own, for tests and special set-ups,\n"
+    "such as VAPORIZER_VOLUMES=\"C=/home/me;D=/data;E=/media/usb:removable\" (types fixed, the\n"
+    "default, removable, network, cdrom); every fixed drive of it keeps its store at its root. The\n"
+    "settings live in $XDG_CONFIG_HOME/vaporizer/registry.json.\n\n";
 #endif
 
 int Run(int argc, char** argv) {

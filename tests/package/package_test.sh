@@ -36,12 +36,15 @@ t_deb_program_runs() {
 }
 
 t_deb_manual_page() {
-  local page
+  local page wide
   page=$(MANWIDTH=120 man -l "$tmp/deb/usr/share/man/man1/vaporizer.1.gz" 2>/dev/null) || return 1
+  # Paragraphs on one line each: the drives, stores and VAPORIZER_VOLUMES.
+  wide=$(MANWIDTH=1000 man -l "$tmp/deb/usr/share/man/man1/vaporizer.1.gz" 2>/dev/null | tr -s ' ')
   grep -q "^NAME" <<<"$page" && grep -q "vaporizer - the Vaporizer secure-deletion bin" <<<"$page" &&
     grep -q "send files and folders to the Vaporizer" <<<"$page" && grep -q "vaporizer $version" <<<"$page" &&
     grep -q "^COMMANDS" <<<"$page" && grep -q "answer Yes to the caution question" <<<"$page" &&
-    grep -q "VAPORIZER_VOLUMES" <<<"$page" && grep -q "mounted file system" <<<"$page"
+    grep -q "every mounted file system that holds user files is a drive of its own" <<<"$wide" &&
+    grep -q 'listed as "drive not present"' <<<"$wide" && grep -q "VAPORIZER_VOLUMES=" <<<"$wide"
 }
 
 completions() {  # the words offered after the given ones
@@ -227,6 +230,8 @@ snapshot() {
 # Nothing of ours in any key, value or file name, and nothing new.
 nothing_left() {
   local ours added
+  # The server writes the registry files out when it ends.
+  timeout 120 wineserver -w
   ours=$(grep -il 'vaporiz\|orvel\|5B7C1E2' "$prefix/system.reg" "$prefix/user.reg")
   added=$(snapshot | sort | comm -13 "$tmp/before" -)
   [ -z "$ours$added" ] || { echo "left behind: $ours"; echo "$added" | head -n 20; return 1; }

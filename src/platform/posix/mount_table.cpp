@@ -73,8 +73,9 @@ std::string HomeFolder() {
 // mount at all, not a file mounted over a file.
 bool Visible(const MountEntry& m) {
   struct statx sx {};
-  if (::statx(AT_FDCWD, m.mountPoint.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_MNT_ID, &sx) != 0)
-    return false;
+  // Cached answers: a network server that does not answer holds nothing up.
+  const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+  if (::statx(AT_FDCWD, m.mountPoint.c_str(), flags, STATX_TYPE | STATX_MNT_ID, &sx) != 0) return false;
   if (!S_ISDIR(sx.stx_mode)) return false;
   // Kernels before 5.8 cannot tell; the line is taken as it stands there.
   return !(sx.stx_mask & STATX_MNT_ID) || sx.stx_mnt_id == m.id;
@@ -141,6 +142,17 @@ bool IsStoreFolder(const std::string& dir) {
   return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A test's stand-in for /proc/self/mountinfo or /sys, named by the
+// environment: taken only from a program run without extra privileges, and
+// only where it is root's or the user's own and nobody else may change it.
+std::string TestPath(const char* variable) {
+  const char* p = ::secure_getenv(variable);
+  struct stat st {};
+  if (!p || p[0] != '/' || ::lstat(p, &st) != 0 || (st.st_uid != 0 && st.st_uid != ::geteuid()) || (st.st_mode & 022))
+    return {};
+  return p;
+}
+
 std::map<char, std::string> RememberedDrives() {
   std::map<char, std::string> out;
   for (char l = 'A'; l <= 'Z'; ++l) {
@@ -174,11 +186,10 @@ std::optional<std::string> UserStoreOf(const Volume& v, std::string* why) {
 
 MountTable ReadMountTable() {
   MountTable t;
-  const char* file = std::getenv("VAPORIZER_TEST_MOUNTINFO");
-  const char* sysRoot = std::getenv("VAPORIZER_TEST_SYSFS");
-  RealSources sys(sysRoot && sysRoot[0] == '/' ? sysRoot : "");
+  const std::string file = TestPath("VAPORIZER_TEST_MOUNTINFO");
+  RealSources sys(TestPath("VAPORIZER_TEST_SYSFS"));
   std::vector<Volume> found;
-  for (const auto& m : ParseMountInfo(ReadSmall(file && *file ? file : "/proc/self/mountinfo", 16 << 20).value_or(""))) {
+  for (const auto& m : ParseMountInfo(ReadSmall(file.empty() ? "/proc/self/mountinfo" : file, 16 << 20).value_or(""))) {
     if (!Visible(m)) continue;
     if (!NotADrive(m).empty()) {
       t.holes.push_back(m.mountPoint);
@@ -190,7 +201,6 @@ MountTable ReadMountTable() {
     v.root = m.mountPoint;
     v.type = kind.type;
     v.origin = Origin::Mount;
-    v.mounted = m.fsType + " from " + m.source;
     v.kindWhy = kind.evidence;
     v.readOnly = HasOption(m.options, "ro");
     found.push_back(std::move(v));
@@ -228,7 +238,9 @@ MountTable ReadMountTable() {
   // its mount point holds a file system again, that one is what is there
   // now: the letter is its own if its store keeps it, else free again.
   bool reserved[26] = {};
-  for (const auto& [l, last] : RememberedDrives()) {
+  for (const auto& remembered : RememberedDrives()) {
+    const char l = remembered.first;
+    const std::string& last = remembered.second;
     if (taken[l - 'A']) continue;
     if (std::any_of(found.begin(), found.end(), [&](const Volume& v) { return v.root == last; })) {
       KvWriteString(kDrivesKey, std::string(1, l), "");

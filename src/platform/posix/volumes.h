@@ -37,8 +37,7 @@ struct Volume {
   std::string root;   // absolute, no trailing slash (except "/")
   DriveType type = DriveType::Fixed;
   Origin origin = Origin::Table;
-  std::string mounted;   // a mount's file system and source ("ext4 from /dev/sda1")
-  std::string kindWhy;   // what told its type
+  std::string kindWhy;   // what told its type: "your home folder", "ext4 from /dev/sda1: on sda1, ..."
   bool readOnly = false;
   bool holdsHome = false;  // the mount that the home folder lies on
   // Filled when the table is made: why this user keeps no store on this
