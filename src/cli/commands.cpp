@@ -79,6 +79,7 @@ class Originals {
 
 int PrintReport(const Report& report, const Originals* originals = nullptr) {
   auto show = [&](const std::string& p) { return originals ? originals->Show(p) : Shown(p); };
+  for (const auto& n : report.Notes()) std::cout << "warning: " << Printable(n) << "\n";
   for (const auto& i : report.Items()) {
     switch (i.outcome) {
       case Outcome::Done:
@@ -179,7 +180,13 @@ class Catalog {
 
 bool MakeOptions(const ShredFlags& flags, ShredOptions& options) {
   if (!flags.Any()) return false;
-  options.Passes = static_cast<std::uint16_t>(flags.passes ? *flags.passes : ReadBatchSettings().passes);
+  int passes = flags.passes.value_or(0);
+  if (!flags.passes) {
+    BatchSettings settings = ReadBatchSettings();
+    for (const auto& p : settings.problems) std::cout << "warning: " << Printable(p) << "\n";
+    passes = settings.passes;
+  }
+  options.Passes = static_cast<std::uint16_t>(passes);
   options.DeleteAfter = flags.keep ? 0 : 1;
   options.FillByte = static_cast<std::uint8_t>(flags.fill.value_or(0));
   options.ShowProgress = 1;
@@ -359,6 +366,7 @@ int Settings(const SettingsFlags& flags) {
     }
     view = PeekSettings();
   }
+  for (const auto& p : view.problems) std::cout << "warning: " << Printable(p) << "\n";
   const VaporizerSettings& s = view.values;
   auto onOff = [](bool b) { return b ? "on" : "off"; };
   auto note = [&](int i) { return view.written[i] ? "" : "; default, not written yet"; };
