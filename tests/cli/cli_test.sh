@@ -146,6 +146,55 @@ t_settings() {
   vz settings --passes 1 </dev/null >/dev/null
 }
 
+# A path names a stored item as it is written; in another letter case only
+# on a volume that ignores case (Windows): on a POSIX file system a live
+# report.txt is never taken for a stored Report.txt.
+t_names_match_exactly_first() {
+  reset; echo stored >"$host_c/Report.txt"
+  vz send --yes "$(sys Report.txt)" </dev/null >/dev/null || return 1
+  echo live >"$host_c/report.txt"
+  vz vaporize --yes "$(sys report.txt)" </dev/null >/dev/null 2>&1; local rc=$?
+  [ "$(cat "$host_c/report.txt")" = live ] || return 1
+  if [ "$mode" = wine ]; then [ $rc -eq 0 ] && [ ! -e "$store/${L}1.txt" ]; else [ $rc -eq 1 ] && [ -e "$store/${L}1.txt" ]; fi
+}
+
+# A stored name that items on two drives answer to, written alike or (where
+# the volumes ignore case) differing only in case, destroys neither; the
+# one written exactly so is taken.
+t_stored_names_on_two_drives() (
+  reset
+  local host2 path2 L2 l rc out
+  if [ "$mode" = native ]; then
+    host2=$tmp/d L2=D path2=$tmp/d/two.txt
+    mkdir -p "$host2"; export VAPORIZER_VOLUMES="$VAPORIZER_VOLUMES;D=$host2"
+  else
+    host2=$WINEPREFIX/drive_c L2=C path2='C:\two.txt'
+  fi
+  local store2=$host2/${store##*/} saved
+  saved=$(mktemp); mkdir -p "$store2"; touch "$store2/info.shr"; cp "$store2/info.shr" "$saved"
+  trap 'cp "$saved" "$store2/info.shr"; rm -f "$saved" "$store2"/[A-Za-z]1.txt "$host2/two.txt"' EXIT
+  l=$(echo $L | tr A-Z a-z)
+  # The second drive's item takes the first drive's stored name: in another case, then alike.
+  rename2() { mv "$store2/$1" "$store2/$2" && sed -i "s/VAPORIZE\\\\$1/VAPORIZE\\\\$2/" "$store2/info.shr"; }
+  echo one >"$host_c/one.txt"; echo two >"$host2/two.txt"
+  vz send --yes "$(sys one.txt)" "$path2" </dev/null >/dev/null && rename2 ${L2}1.txt ${l}1.txt || return 1
+  vz vaporize --yes --stored ${L}1.TXT </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] && [ -e "$store/${L}1.txt" ] && [ -e "$store2/${l}1.txt" ] || return 1
+  vz vaporize --yes --stored ${l}1.txt </dev/null >/dev/null || return 1
+  [ -e "$store/${L}1.txt" ] && [ ! -e "$store2/${l}1.txt" ] || return 1
+  echo two >"$host2/two.txt"
+  vz send --yes "$path2" </dev/null >/dev/null && rename2 ${L2}1.txt ${L}1.txt || return 1
+  out=$(vz vaporize --yes --stored ${L}1.txt </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -e "$store/${L}1.txt" ] && [ -e "$store2/${L}1.txt" ] && echo "$out" | grep -q "2 stored items have this name"
+)
+
+t_properties() {
+  reset; mkdir -p "$host_c/Work"; head -c 3500 /dev/zero >"$host_c/Work/big.bin"
+  vz send --yes "$(sys Work/big.bin)" </dev/null >/dev/null || return 1
+  vz properties --stored ${L}1.bin </dev/null | grep -q "3 KB (3500 bytes)" || return 1
+  vz properties --json "$(sys Work/big.bin)" </dev/null | python3 -c 'import json,sys; j=json.load(sys.stdin); assert j["size"]=="3 KB (3500 bytes)", j'
+}
+
 # Each line: the exit status wanted, then the arguments. A usage error
 # touches nothing; the same mistake gives the same status in every command.
 t_exit_status() {
@@ -388,6 +437,8 @@ check RemovableDriveIsVaporizedAtOnce t_removable_is_vaporized_at_once
 check RefusalsAndUsageErrors t_refusals
 check ShredInPlace t_shred_in_place
 check Settings t_settings
+check NamesMatchExactlyFirst t_names_match_exactly_first
+check StoredNamesOnTwoDrives t_stored_names_on_two_drives
 check Properties t_properties
 check VolumesGiveAVerdictWithEvidence t_volumes
 
