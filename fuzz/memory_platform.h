@@ -80,6 +80,7 @@ class MemoryPlatform : public Platform {
     return true;
   }
   std::uint32_t LinkCount(const std::string& path) override { return GetAttributes(path) ? 1 : 0; }
+  bool IgnoresCase(const std::string&) override { return true; }  // names are kept in upper case
   std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) override {
     std::string p = WithoutTrailingBackslash(path);
     if (IsDriveRoot(path)) p = std::string(1, path[0]) + ":\\";

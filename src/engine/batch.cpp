@@ -20,14 +20,16 @@ namespace {
 
 constexpr const char* kCautionTitle = "Please use caution";
 
-std::string CautionText(std::size_t count) {
-  return "Caution: You are about to vaporize one or more items.\r\r"
+std::string CautionText(std::size_t count, const std::string& why) {
+  return (why.empty() ? std::string() : why + "\r\r") +
+         "Caution: You are about to vaporize one or more items.\r\r"
          "Once items are vaporized, there is no way to restore them.\r\r"
          "Are you completely sure that you want to permanently delete " +
          ToDecimal(static_cast<std::int64_t>(count)) + " item(s) ?";
 }
 
-WalkSettings EffectiveSettings(const ShredOptions* options) {
+// problems: the settings that could not be used as stored.
+WalkSettings EffectiveSettings(const ShredOptions* options, std::vector<std::string>& problems) {
   WalkSettings e;
   if (options) {
     e.passes = options->Passes;
@@ -37,8 +39,9 @@ WalkSettings EffectiveSettings(const ShredOptions* options) {
     return e;
   }
   BatchSettings b = ReadBatchSettings();
-  e.passes = std::max(0, static_cast<int>(b.passes));  // a negative count makes no pass
+  e.passes = b.passes;
   e.showProgress = b.showProgress;
+  problems = std::move(b.problems);
   return e;
 }
 
@@ -72,7 +75,9 @@ struct Entry {
   std::string original;  // the original path a stored item was listed with
 };
 
-Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, const ShredOptions* options) {
+// why: said before the caution question.
+Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, const ShredOptions* options,
+                const std::string& why = {}) {
   Report report;
   std::vector<Entry> accepted;
   for (auto& e : list) {
@@ -86,7 +91,7 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   for (auto& e : accepted)
     if (!e.expected)
       if (auto info = Plat().StatPath(e.path)) e.expected = info->id;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
     for (const auto& e : accepted) report.Declined(e.path, "left in place: the caution question was answered No");
     return report;
   }
@@ -106,7 +111,9 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   std::unordered_map<std::string, std::size_t> claimOf;
   for (std::size_t i = 0; i < claims.size(); ++i) claimOf.emplace(claims[i].claimed, i);
 
-  const WalkSettings settings = EffectiveSettings(options);
+  std::vector<std::string> problems;
+  const WalkSettings settings = EffectiveSettings(options, problems);
+  for (auto& p : problems) report.Note(std::move(p));
   const bool lookUp = kind == BatchEntries::StoredItems && settings.showProgress;
   std::unordered_map<std::string, std::string> shownOriginals;
   if (lookUp) shownOriginals = OriginalsByStoredPath();
@@ -185,19 +192,22 @@ std::vector<std::string> ListStores(Report& trouble) {
 
 }  // namespace
 
-Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options) {
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options,
+                     const std::string& why) {
   std::vector<Entry> in;
   for (auto& p : list) in.push_back({std::move(p), std::nullopt, {}});
-  return RunBatch(std::move(in), false, entries, options);
+  return RunBatch(std::move(in), false, entries, options, why);
 }
 
-Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options) {
+Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options, const std::string& why) {
   std::vector<Entry> in;
   for (const auto& i : items) in.push_back({i.path, i.id, {}});
-  return RunBatch(std::move(in), false, BatchEntries::Paths, options);
+  return RunBatch(std::move(in), false, BatchEntries::Paths, options, why);
 }
 
-Report VaporizeDirectItems(const std::vector<IntakeItem>& items) { return VaporizeItems(items, nullptr); }
+Report VaporizeDirectItems(const std::vector<IntakeItem>& items, const std::string& why) {
+  return VaporizeItems(items, nullptr, why);
+}
 
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {
   std::vector<Entry> in;

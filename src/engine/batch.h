@@ -36,13 +36,16 @@ enum class BatchEntries {
 
 // options: null for the settings' values. Drive roots, a store itself and
 // anything that is not a full path on a drive are refused untouched.
-Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr);
+// why: when not empty, said before the caution question (why these items
+// are vaporized rather than kept).
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr,
+                     const std::string& why = {});
 // Items as the intake checked them (Road::InPlace, or the items of a send
 // that go to no store): one that was replaced since is left alone.
-Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options);
+Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options, const std::string& why = {});
 // The same with the settings' values: the way sending destroys what it
 // cannot store (SetDirectVaporizer).
-Report VaporizeDirectItems(const std::vector<IntakeItem>& items);
+Report VaporizeDirectItems(const std::vector<IntakeItem>& items, const std::string& why);
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an

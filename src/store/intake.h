@@ -21,6 +21,7 @@ struct IntakeItem {
   // is acted on only while it is still the same. nullopt when nothing was
   // there.
   std::optional<FileId> id;
+  std::string noStore;       // on the store road, why its drive keeps no store, where the system says
 };
 
 // Where the accepted entries go.

@@ -203,12 +203,17 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   Intake in = TakeIn(paths, mappedNames, Road::ByDrive);
   out.report = in.refused;
 
-  // No store on those drives: what is sent there is destroyed at once.
+  // No store on those drives: what is sent there is destroyed at once, after
+  // the caution question, which says why where the system tells it.
   if (!in.direct.empty()) {
+    std::string why;
+    for (const auto& i : in.direct)
+      if (!i.noStore.empty() && why.find(i.noStore) == std::string::npos) why += (why.empty() ? "" : "\r") + i.noStore;
     if (g_vaporizeDirect) {
-      out.report.Append(g_vaporizeDirect(in.direct));
+      out.report.Append(g_vaporizeDirect(in.direct, why));
     } else {
-      for (const auto& i : in.direct) out.report.Failed(i.path, "it lies on a drive without a store, and nothing here can vaporize it");
+      for (const auto& i : in.direct)
+        out.report.Failed(i.path, "it lies on a drive without a store, and nothing here can vaporize it");
     }
   }
 

@@ -31,8 +31,9 @@ enum SendFlag : unsigned {
 // How items sent from drives without a store are destroyed at once. The
 // store does not reach up into the engine: each program puts the engine's
 // batch in here when it starts (VaporizeDirectItems of engine/batch.h). Without
-// one such items stay where they are, and the report says so.
-using DirectVaporizer = Report (*)(const std::vector<IntakeItem>& items);
+// one such items stay where they are, and the report says so. why: said
+// before the caution question (why the drives keep no store).
+using DirectVaporizer = Report (*)(const std::vector<IntakeItem>& items, const std::string& why);
 void SetDirectVaporizer(DirectVaporizer vaporize);
 
 // paths: full paths of files and folders, in order, taken in through

@@ -20,7 +20,7 @@ std::string GetFixedDrives() {
   for (int i = 0; i < 26; ++i) {
     if (!(mask & (1u << i))) continue;
     char letter = static_cast<char>('a' + i);
-    if (Plat().DriveTypeOf(static_cast<char>('A' + i)) == DriveType::Fixed) letters += letter;
+    if (Plat().CarriesStore(static_cast<char>('A' + i), nullptr)) letters += letter;
   }
   return letters;
 }
@@ -134,22 +134,25 @@ void RemoveStoreTemporaries(Folder& store) {
 }
 
 void EnsureStores() {
-  for (char d : GetFixedDrives()) {
-    std::string why;
-    auto root = Plat().OpenFolder(std::string(1, d) + ":\\", &why);
-    if (!root) continue;
-    // Made where nothing is; whatever is there already is checked first.
-    if (!root->Stat("VAPORIZE")) root->MakeFolder("VAPORIZE", &why);
-    auto store = OpenStore(d, &why);
-    if (!store) continue;
-    StoreGuard guard(d, std::min(StoreLockWait(), 2000));
-    if (!guard.Held()) continue;
-    RemoveStoreTemporaries(*store);
-    if (auto a = store->Info()) store->SetAttributes(a->attributes | kAttrHidden | kAttrSystem);
-    if (!store->Stat(kIndexName)) store->CreateNew(kIndexName, &why);
-    WriteIniIn(*store, kDesktopIniName, ".ShellClassInfo", "CLSID", kClsidVaporizerFolderText);
-    if (auto ini = store->OpenNode(kDesktopIniName, &why)) ini->SetAttributes(kAttrHidden | kAttrSystem);
-  }
+  for (char d : GetFixedDrives()) EnsureStore(d);
+}
+
+void EnsureStore(char d) {
+  if (!Plat().CarriesStore(d, nullptr)) return;
+  std::string why;
+  auto root = Plat().OpenFolder(std::string(1, d) + ":\\", &why);
+  if (!root) return;
+  // Made where nothing is; whatever is there already is checked first.
+  if (!root->Stat("VAPORIZE")) root->MakeFolder("VAPORIZE", &why);
+  auto store = OpenStore(d, &why);
+  if (!store) return;
+  StoreGuard guard(d, std::min(StoreLockWait(), 2000));
+  if (!guard.Held()) return;
+  RemoveStoreTemporaries(*store);
+  if (auto a = store->Info()) store->SetAttributes(a->attributes | kAttrHidden | kAttrSystem);
+  if (!store->Stat(kIndexName)) store->CreateNew(kIndexName, &why);
+  WriteIniIn(*store, kDesktopIniName, ".ShellClassInfo", "CLSID", kClsidVaporizerFolderText);
+  if (auto ini = store->OpenNode(kDesktopIniName, &why)) ini->SetAttributes(kAttrHidden | kAttrSystem);
 }
 
 std::int64_t GetItemSize(const std::string& path) {
@@ -226,7 +229,13 @@ std::string IndexLineText(std::string_view raw, bool* utf8Broken) {
   return Plat().FromCodePage(std::string(raw));
 }
 
-std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
+std::string Relettered(std::string path, char from, char to) {
+  if (from && path.size() >= 2 && path[1] == ':' && IsDriveLetter(path[0]) && ToUpperChar(path[0]) == ToUpperChar(from))
+    path[0] = path[0] == ToUpperChar(path[0]) ? ToUpperChar(to) : static_cast<char>(ToUpperChar(to) - 'A' + 'a');
+  return path;
+}
+
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs) {
   struct Line {
     std::string raw;
     std::string text;  // trimmed, as read in its encoding
@@ -263,7 +272,7 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text) {
   std::vector<std::string> lines = SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     bool broken = false;
-    std::string trimmed = Trim(IndexLineText(lines[i], &broken));
+    std::string trimmed = Relettered(Trim(IndexLineText(lines[i], &broken)), writtenAs, drive);
     if (trimmed.empty()) continue;
     Line line{lines[i], trimmed, broken, i + 1};
     if (!IsStoreOrInside(trimmed)) {
@@ -293,7 +302,7 @@ std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive) {
   auto store = OpenStore(drive);
   auto text = store ? ReadFileIn(*store, kIndexName, kMaxIndexBytes) : std::nullopt;
   if (!text) return std::nullopt;
-  return ParseIndex(drive, *text);
+  return ParseIndex(drive, *text, Plat().IndexLetter(drive));
 }
 
 std::string FormatRecord(const std::string& originalPath, const std::string& storedPath) {
@@ -331,7 +340,7 @@ void PruneIndex() {
     std::set<std::string> present;
     for (const auto& e : entries) present.insert(ToUpper(e.name));
     std::string kept;
-    for (const auto& r : ParseIndex(d, *text)) {
+    for (const auto& r : ParseIndex(d, *text, Plat().IndexLetter(d))) {
       // A record goes only when its item, a proper item of this store, is
       // gone; any other damaged record stays for the user to see.
       if (StoreItemProblem(r.storedPath, d).empty() &&
@@ -407,7 +416,7 @@ std::vector<Leftover> ListLeftovers() {
     if (!store || !store->List(entries)) continue;
     std::set<std::string> recorded;
     if (auto text = ReadFileIn(*store, kIndexName, kMaxIndexBytes))
-      for (const auto& r : ParseIndex(d, *text))
+      for (const auto& r : ParseIndex(d, *text, Plat().IndexLetter(d)))
         if (r.Sound()) recorded.insert(ToUpper(r.storedPath.substr(kStoreDirLength + 1)));
     for (const auto& e : entries) {
       if (EqualsNoCase(e.name, kIndexName) || EqualsNoCase(e.name, kDesktopIniName) || recorded.count(ToUpper(e.name)))

@@ -40,6 +40,10 @@ class ForwardingPlatform : public Platform {
   std::uint32_t LinkCount(const std::string& path) override {
     return Refuse("LinkCount", path) ? 0 : real_.LinkCount(path);
   }
+  bool IgnoresCase(const std::string& dir) override {
+    Refuse("IgnoresCase", dir);  // a question: never made to fail
+    return real_.IgnoresCase(dir);
+  }
   std::optional<NodeInfo> StatPath(const std::string& path) override {
     if (Refuse("StatPath", path)) return std::nullopt;
     return real_.StatPath(path);

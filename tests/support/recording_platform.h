@@ -115,6 +115,12 @@ class RecordingPlatform : public ForwardingPlatform {
     if (auto fake = FakeStat(WithoutTrailingBackslash(path))) return fake;
     return ForwardingPlatform::StatPath(path);
   }
+  // The answer of IgnoresCase when set; else the real one.
+  std::function<bool(const std::string& dir)> ignoresCase;
+  bool IgnoresCase(const std::string& dir) override {
+    Refuse("IgnoresCase", dir);
+    return ignoresCase ? ignoresCase(dir) : real_.IgnoresCase(Resolve(dir));
+  }
   // A walk by handles never passes a link.
   std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) override {
     for (const auto& l : links_)
