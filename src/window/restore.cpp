@@ -137,7 +137,9 @@ void RestoreOne(const RestoreEntry& e, Report& report, HeldStore& held) {
     report.Failed(e.originalPath, "not restored: " + why);
     return;
   }
-  if (!Exists(e.storedPath)) {
+  // What is restored is what was stored when the user chose it.
+  auto stored = Plat().StatPath(e.storedPath);
+  if (!stored) {
     report.Failed(e.originalPath, "the stored item " + e.storedPath + " no longer exists");
     return;
   }
@@ -168,6 +170,11 @@ void RestoreOne(const RestoreEntry& e, Report& report, HeldStore& held) {
   if (!way.store || !way.item || !held.HasRecord(e)) {
     report.Failed(e.originalPath, way.store ? "the item is gone from the Vaporizer (vaporized or restored meanwhile)"
                                             : why + "; the item stays in it");
+    return;
+  }
+  auto now = way.item->Info();
+  if (!now || now->id != stored->id) {
+    report.Failed(e.originalPath, "the stored item was replaced while the question was open; it was left alone");
     return;
   }
   // Split at the last backslash only: on POSIX a name may hold a colon.

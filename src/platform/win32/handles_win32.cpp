@@ -156,11 +156,15 @@ bool DeleteByHandle(HANDLE h, const std::string& path) {
   return SetFileInformationByHandle(h, FileDispositionInfo, &d, sizeof d) != 0;
 }
 
-// Renames the very thing the handle holds into the folder `to`.
-bool RenameByHandle(HANDLE h, HANDLE to, const std::string& name, bool replace, const std::string& path) {
+HANDLE FolderHandle(Folder& f);
+
+// Renames the very thing the handle holds into the folder `to`. Under Wine
+// the folder it goes into is found by its path too: it is looked at last.
+bool RenameByHandle(HANDLE h, Folder& toFolder, const std::string& name, bool replace, const std::string& path) {
   if (!BadNodeName(name).empty()) return false;
   RaceStep("move", path);
-  if (!StillThere(h, path)) return false;
+  HANDLE to = FolderHandle(toFolder);
+  if (!StillThere(h, path) || !StillThere(to, toFolder.Path())) return false;
   std::wstring w = Widen(name);
   std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
@@ -177,8 +181,6 @@ bool RenameByHandle(HANDLE h, HANDLE to, const std::string& name, bool replace, 
 std::string Joined(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : WithTrailingBackslash(folder) + name;
 }
-
-HANDLE FolderHandle(Folder& f);
 
 class WinFile : public File {
  public:
@@ -267,7 +269,7 @@ class WinFile : public File {
   std::optional<NodeInfo> Info() override { return InfoOf(h_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(h_, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(h_, FolderHandle(to), name, replace, path_)) return false;
+    if (!RenameByHandle(h_, to, name, replace, path_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
@@ -294,7 +296,7 @@ class WinNode : public Node {
   std::optional<NodeInfo> Info() override { return InfoOf(h_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(h_, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(h_, FolderHandle(to), name, replace, path_)) return false;
+    if (!RenameByHandle(h_, to, name, replace, path_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
@@ -320,7 +322,7 @@ class WinFolder : public Folder {
   std::optional<NodeInfo> Info() override { return InfoOf(self_->h); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(self_->h, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(self_->h, FolderHandle(to), name, replace, path_)) return false;
+    if (!RenameByHandle(self_->h, to, name, replace, path_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
