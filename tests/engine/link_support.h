@@ -99,6 +99,9 @@ inline bool RemoveLinksBeneath(const std::string& folder) {
 // Puts a link to `target` where `path` is, the thing itself moved aside to
 // `path` + "~away": a Windows symbolic link where the system makes one, a
 // host's link under Wine.
+// Whether this runs under Wine, where each host link costs a host program.
+inline bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
 inline bool SwapForLink(const std::string& path, const std::string& target) {
   if (!MoveFileA(path.c_str(), (path + "~away").c_str())) return false;
   return MakeSymlink(target, path) || MakeHostSymlink(target, path);
@@ -122,6 +125,8 @@ inline bool SwapForLink(const std::string& path, const std::string& target) {
   auto p = posix::ToHostPath(path);
   return p && ::rename(p->c_str(), (*p + "~away").c_str()) == 0 && MakeSymlink(target, path);
 }
+
+inline bool UnderWine() { return false; }
 
 inline bool RemoveLinksBeneath(const std::string&) { return true; }  // the fixture's own removal never follows one
 

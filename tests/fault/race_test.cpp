@@ -112,7 +112,10 @@ class RaceTest : public DrivesTest {
 };
 
 TEST_F(RaceTest, ASwapAtAnyStepNeverReachesWhatWasNotChosen) {
-  int runs = 0, swaps = 0;
+  // Natively every step of every case; under Wine, where each swap runs
+  // host programs, every sixth step, a different sixth for each case.
+  const int stride = UnderWine() ? 6 : 1;
+  int runs = 0, swaps = 0, offset = 0;
   for (const Race& race : kRaces) {
     // The steps of the operation, counted on a run without a swap.
     int steps = 0;
@@ -121,7 +124,7 @@ TEST_F(RaceTest, ASwapAtAnyStepNeverReachesWhatWasNotChosen) {
     SetRaceHook([&](const char*, const std::string&) { ++steps; });
     Run(race.op);
     SetRaceHook(nullptr);
-    for (int k = 0; k < steps; ++k) {
+    for (int k = offset++ % stride; k < steps; k += stride) {
       SCOPED_TRACE(std::string(race.op) + ": " + race.swapped + " swapped at step " + std::to_string(k + 1) + " of " +
                    std::to_string(steps));
       Fresh(race.op);
