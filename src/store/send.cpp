@@ -167,7 +167,9 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
     }
     if (moved) {
       // The stamp marks the day of sending, on the very file that went in;
-      // links and folders keep their times.
+      // links and folders keep their times. The handle that moved it is let
+      // go first: on Windows it would share the file with no writer.
+      node.reset();
       if (info->kind == NodeKind::File)
         if (auto f = store->OpenFile(FileNamePart(p.stored), FileAccess::Write, &why))
           if (auto now = f->Info(); now && now->id == info->id) f->SetTimes(nullptr, nullptr, &stamp);
