@@ -90,10 +90,12 @@ t_vaporize_and_empty() {
 # files that killed runs left are never taken for items and go with the next
 # run, and what a vaporize could not finish is listed as a leftover.
 t_nothing_hidden() {
-  reset; local i
+  reset; local i levels=25
+  # Wine reaches each file through a host path, which stops at 4,096 bytes.
+  [ "$mode" = native ] || levels=15
   mkdir -p "$host_c/Work/tree"
   # Folder by folder: past 4,096 bytes no path reaches it from here either.
-  (cd "$host_c/Work/tree" && for i in $(seq 25); do mkdir "$(printf 'level%02d%0190d' "$i" 0)" && cd "$_" || exit 1; done &&
+  (cd "$host_c/Work/tree" && for i in $(seq "$levels"); do mkdir "$(printf 'level%02d%0190d' "$i" 0)" && cd "$_" || exit 1; done &&
     echo deep >bottom.txt) || return 1
   [ "$mode" = native ] && echo odd >"$host_c/Work/tree/a\\b.txt"
   vz send --yes "$(sys Work/tree)" </dev/null >/dev/null || return 1
