@@ -70,6 +70,26 @@ SettingsView PeekSettings() {
   return v;
 }
 
+std::optional<std::uint32_t> ReadNumberSetting(const NumberSetting& setting) {
+  auto v = ReadDword(setting.name);
+  if (!v || !setting.Accepts(*v)) return std::nullopt;
+  return v;
+}
+
+EmptyingSettings LoadEmptyingSettings() {
+  EmptyingSettings s;
+  s.afterDays = ReadNumberSetting(kEmptyAfterDays).value_or(kEmptyAfterDays.fallback);
+  s.storeLimitMb = ReadNumberSetting(kStoreLimitMb).value_or(kStoreLimitMb.fallback);
+  return s;
+}
+
+bool SaveEmptyingSettings(const EmptyingSettings& s) {
+  if (!kEmptyAfterDays.Accepts(s.afterDays) || !kStoreLimitMb.Accepts(s.storeLimitMb)) return false;
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
+  bool days = Plat().KvWriteDword(kSettingsKey, kEmptyAfterDays.name, s.afterDays);
+  return Plat().KvWriteDword(kSettingsKey, kStoreLimitMb.name, s.storeLimitMb) && days;
+}
+
 bool SaveSettings(const VaporizerSettings& s, const MenuSwitches& switches) {
   if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
   // A single failed write is ignored; the rest still go out.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace vz {
 
@@ -39,6 +40,35 @@ struct SettingsView {
   bool written[4] = {false, false, false, false};
 };
 SettingsView PeekSettings();
+
+// A whole-number setting: its value name, the range that the settings
+// screens and the command line accept, and the reader's default. A number
+// stored outside the range counts as not written: nothing acts on a value
+// that no screen could have saved.
+struct NumberSetting {
+  const char* name;
+  std::uint32_t low, high, fallback;
+  bool Accepts(std::uint64_t v) const { return v >= low && v <= high; }
+};
+
+// The emptying rules. Items that have been in the Vaporizer for more than
+// this many days are vaporized (0: never); each drive's store is kept
+// under this many MB (MiB), the oldest items going first (0: no limit).
+constexpr NumberSetting kEmptyAfterDays{"EmptyAfterDays", 0, 3650, 0};
+constexpr NumberSetting kStoreLimitMb{"StoreLimitMB", 0, 16u * 1024 * 1024, 0};
+
+// The stored number when it is written and in range.
+std::optional<std::uint32_t> ReadNumberSetting(const NumberSetting& setting);
+
+struct EmptyingSettings {
+  std::uint32_t afterDays = 0;
+  std::uint32_t storeLimitMb = 0;
+  bool Any() const { return afterDays || storeLimitMb; }
+};
+EmptyingSettings LoadEmptyingSettings();
+// Writes both; false when the key cannot be opened or a value is out of
+// its range (then nothing is written).
+bool SaveEmptyingSettings(const EmptyingSettings& s);
 
 // What turns the two menu options on and off: on Windows the file
 // context-menu registration and the Send To shortcut; elsewhere nothing.

@@ -82,6 +82,9 @@ class FaultPlatform : public Platform {
   bool MakeDirectory(const std::string& path) override {
     return !Fail(FaultKind::Write, "MakeDirectory", path) && real_.MakeDirectory(path);
   }
+  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
+    return !Fail(FaultKind::Write, "SetWriteTime", path) && real_.SetWriteTime(path, written);
+  }
 
   bool CreateEmptyFile(const std::string& path) override {
     return !Fail(FaultKind::Open, "CreateEmptyFile", path) && real_.CreateEmptyFile(path);

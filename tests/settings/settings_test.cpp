@@ -142,5 +142,31 @@ TEST_F(SettingsTest, ASwitchThatThrowsEndsTheSaveAtThatStep) {
   EXPECT_EQ(Value("InsertSendTo").type, KvType::Missing);
 }
 
+// The emptying rules are acted on without a question, so a number no
+// screen could have written is taken for none written (the rule is off).
+TEST_F(SettingsTest, EmptyingRulesAreReadOnlyWithinTheirRanges) {
+  EXPECT_FALSE(LoadEmptyingSettings().Any()) << "off until the user sets them";
+  const struct {
+    std::uint32_t stored;
+    std::uint32_t days, mb;
+  } cases[] = {{30, 30, 30}, {0, 0, 0}, {3650, 3650, 3650}, {3651, 0, 3651}, {16777216, 0, 16777216},
+               {16777217, 0, 0}, {0xFFFFFFFFu, 0, 0}};
+  for (const auto& c : cases) {
+    Put("EmptyAfterDays", c.stored);
+    Put("StoreLimitMB", c.stored);
+    EmptyingSettings s = LoadEmptyingSettings();
+    EXPECT_EQ(s.afterDays, c.days) << c.stored;
+    EXPECT_EQ(s.storeLimitMb, c.mb) << c.stored;
+  }
+  ASSERT_TRUE(Plat().KvWriteString(kSettingsKey, "EmptyAfterDays", "30"));
+  EXPECT_EQ(LoadEmptyingSettings().afterDays, 0u) << "a text is no number";
+
+  EXPECT_TRUE(SaveEmptyingSettings({45, 500}));
+  EXPECT_EQ(Value("EmptyAfterDays").dword, 45u);
+  EXPECT_EQ(Value("StoreLimitMB").dword, 500u);
+  EXPECT_FALSE(SaveEmptyingSettings({3651, 1}));
+  EXPECT_EQ(Value("StoreLimitMB").dword, 500u) << "a save out of range writes nothing";
+}
+
 }  // namespace
 }  // namespace vz::test
