@@ -1,10 +1,14 @@
 # The Debian package of the companion program (cpack -G DEB in the native
 # build): the program, its manual page made at build time by help2man from
 # the program's own --help, --version and each command's --help, and its
-# bash completion.
+# bash completion, and the systemd user units of the scheduled emptying.
 install(TARGETS vaporizer RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/vaporizer.bash-completion
         DESTINATION share/bash-completion/completions RENAME vaporizer)
+# The scheduled emptying, which 'vaporizer retention enable' switches on.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/vaporizer-emptying.service
+              ${CMAKE_SOURCE_DIR}/packaging/linux/vaporizer-emptying.timer
+        DESTINATION lib/systemd/user)
 
 find_program(VZ_HELP2MAN help2man)
 if(VZ_HELP2MAN)

@@ -22,10 +22,12 @@ std::string AgeText(std::int64_t seconds) {
   return Plural(seconds / 60, "minute");
 }
 
-std::string MbText(std::uint64_t bytes) {
-  if (bytes % kMb == 0) return ToDecimal(static_cast<std::int64_t>(bytes / kMb)) + " MB";
-  return ToDecimal(static_cast<std::int64_t>(bytes / (kMb / 10) / 10)) + "." +
-         ToDecimal(static_cast<std::int64_t>(bytes / (kMb / 10) % 10)) + " MB";
+// 500 MB, 1.5 MB, 300 KB: sizes as the limits are given.
+std::string SizeText(std::uint64_t bytes) {
+  if (bytes < kMb) return ToDecimal(static_cast<std::int64_t>(bytes / 1024)) + " KB";
+  std::string whole = ToDecimal(static_cast<std::int64_t>(bytes / kMb));
+  const std::uint64_t tenth = bytes % kMb * 10 / kMb;
+  return whole + (tenth ? "." + ToDecimal(static_cast<std::int64_t>(tenth)) : "") + " MB";
 }
 
 // What a stored item takes on its drive: a file's size, or the sizes of
@@ -66,7 +68,7 @@ EmptyingRule RuleOfSettings(const EmptyingSettings& s) {
 std::string DescribeRule(const EmptyingRule& rule) {
   std::string out;
   if (rule.olderThanSeconds) out = "older than " + AgeText(*rule.olderThanSeconds);
-  if (rule.storeLimitBytes) out += (out.empty() ? "" : ", ") + std::string("each store under ") + MbText(*rule.storeLimitBytes);
+  if (rule.storeLimitBytes) out += (out.empty() ? "" : ", ") + std::string("each store under ") + SizeText(*rule.storeLimitBytes);
   return out.empty() ? "no rule" : out;
 }
 
@@ -102,7 +104,7 @@ EmptyingChoice ChooseByRule(const EmptyingRule& rule, const CivilTime& now) {
         if (w.sent) dated.push_back(&w);
       std::stable_sort(dated.begin(), dated.end(), [](const Weighed* a, const Weighed* b) { return Older(*a, *b); });
       const std::string why = "among the oldest of the store of " + std::string(1, drive) + ":, which held " +
-                              MbText(left) + " (limit " + MbText(*rule.storeLimitBytes) + ")";
+                              SizeText(left) + " (limit " + SizeText(*rule.storeLimitBytes) + ")";
       for (Weighed* w : dated) {
         if (left <= *rule.storeLimitBytes) break;
         left -= w->bytes;
@@ -111,8 +113,8 @@ EmptyingChoice ChooseByRule(const EmptyingRule& rule, const CivilTime& now) {
         w->item.storedPath.clear();  // taken
       }
       if (left > *rule.storeLimitBytes)
-        choice.problems.Failed(StoreDirOf(drive), "it still holds " + MbText(left) + ", over the limit of " +
-                                                      MbText(*rule.storeLimitBytes) +
+        choice.problems.Failed(StoreDirOf(drive), "it still holds " + SizeText(left) + ", over the limit of " +
+                                                      SizeText(*rule.storeLimitBytes) +
                                                       ": items whose date sent is not known are kept");
     }
     for (const auto& w : items) choice.kept += w.item.storedPath.empty() ? 0 : 1;

@@ -81,7 +81,7 @@ cp "$build/win32/tests/vz_desktop_probe.exe" "$tmp/pkgtest/probe32.exe"
 "$root/packaging/windows/make-msi" x64 "$next" "$tmp/pkgtest/Vaporizer-$next-x64.msi" "$build/win64" "$build/win32"
 # An installer whose 32-bit module is a program without the registration
 # export: its registration fails after the 64-bit one succeeded.
-mkdir "$tmp/broken32" && cp "$build/win32/vaporizer.exe" "$tmp/broken32/" &&
+mkdir "$tmp/broken32" && cp "$build/win32/vaporizer.exe" "$build/win32/vaporizerw.exe" "$tmp/broken32/" &&
   cp "$build/win32/vaporizer.exe" "$tmp/broken32/Vaporizer.dll"
 "$root/packaging/windows/make-msi" x64 "$version" "$tmp/pkgtest/Vaporizer-broken-x64.msi" "$build/win64" "$tmp/broken32"
 
@@ -140,7 +140,7 @@ t_x64_failed_registration_fails_the_install() {
 t_x64_installs_silently() {
   installed "$version-x64" || return 1
   # Each file carries the version in its version resource.
-  for f in vaporizer.exe Vaporizer.dll x86/vaporizer.exe x86/Vaporizer.dll; do
+  for f in vaporizer.exe vaporizerw.exe Vaporizer.dll x86/vaporizer.exe x86/vaporizerw.exe x86/Vaporizer.dll; do
     [ "$(strings -el "Program Files/Vaporizer/$f" | grep -A1 -x FileVersion | tail -n1)" = "$version" ] ||
       { echo "not at $version: $f"; return 1; }
   done
