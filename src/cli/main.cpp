@@ -52,7 +52,7 @@ void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags) {
 
 // --older-than, --keep-under and --by-settings, which pick stored items by
 // rule; the settings' rule excludes the other two.
-void AddRuleFlags(CLI::App* app, vz::cli::RuleFlags& rule, const std::string& verb) {
+void AddRuleFlags(CLI::App* app, vz::cli::RuleFlags& rule, const std::string& verb, bool acts) {
   auto* age = app->add_option_function<std::string>(
                      "--older-than", [&rule](const std::string& v) { rule.olderThan = *vz::cli::ParseAge(v); },
                      "items sent more than AGE ago " + verb + ", by the date sent the list shows: a number and "
@@ -75,7 +75,7 @@ void AddRuleFlags(CLI::App* app, vz::cli::RuleFlags& rule, const std::string& ve
                    ->type_name("SIZE");
   app->add_flag("--by-settings", rule.bySettings,
                 "the rules of the settings (empty-after, store-limit), as a scheduled run takes them" +
-                    std::string(verb == "go" ? "; asks nothing" : ""))
+                    std::string(acts ? "; asks nothing" : ""))
       ->excludes(age)
       ->excludes(size);
 }
@@ -123,7 +123,7 @@ int Run(int argc, char** argv) {
   send->add_flag("-y,--yes", yes, "answer Yes to every question");
 
   auto* list = app.add_subcommand("list", "list the stored items: name, original location, date sent, type, size");
-  AddRuleFlags(list, rule, "are listed, what 'empty' with the same rule would take");
+  AddRuleFlags(list, rule, "are listed, what 'empty' with the same rule would take", false);
   list->add_flag("--json", json,
                  "one JSON array: name, original, stored, sent, type, size (null for a folder); a name that\n"
                  "is not UTF-8 comes also byte for byte, percent-encoded as in a FreeDesktop trash info\n"
@@ -145,7 +145,7 @@ int Run(int argc, char** argv) {
   auto* empty = app.add_subcommand("empty", "vaporize everything in every store, or what a rule picks");
   empty->add_flag("-y,--yes", yes, "answer Yes to the caution question");
   empty->add_flag("--json", json, "the report as one JSON object: rule, chosen, kept and report (one object per item)");
-  AddRuleFlags(empty, rule, "go");
+  AddRuleFlags(empty, rule, "go", true);
   AddShredFlags(empty, shred);
 
   auto* shredCmd = app.add_subcommand("shred", "vaporize files and folders where they are, without the store");

@@ -98,26 +98,25 @@ EmptyingChoice ChooseByRule(const EmptyingRule& rule, const CivilTime& now) {
   }
   for (auto& [drive, items] : byDrive) {
     std::uint64_t left = held[drive];
+    std::size_t taken = 0;
     if (rule.storeLimitBytes && left > *rule.storeLimitBytes) {
-      std::vector<Weighed*> dated;
-      for (auto& w : items)
-        if (w.sent) dated.push_back(&w);
-      std::stable_sort(dated.begin(), dated.end(), [](const Weighed* a, const Weighed* b) { return Older(*a, *b); });
+      // The dated items, oldest first; the order of the list among equals.
+      std::stable_partition(items.begin(), items.end(), [](const Weighed& w) { return w.sent.has_value(); });
+      auto dated = std::find_if(items.begin(), items.end(), [](const Weighed& w) { return !w.sent; });
+      std::stable_sort(items.begin(), dated, Older);
       const std::string why = "among the oldest of the store of " + std::string(1, drive) + ":, which held " +
                               SizeText(left) + " (limit " + SizeText(*rule.storeLimitBytes) + ")";
-      for (Weighed* w : dated) {
-        if (left <= *rule.storeLimitBytes) break;
+      for (auto w = items.begin(); w != dated && left > *rule.storeLimitBytes; ++w, ++taken) {
         left -= w->bytes;
         w->why = why;
         choice.chosen.push_back(std::move(*w));
-        w->item.storedPath.clear();  // taken
       }
       if (left > *rule.storeLimitBytes)
         choice.problems.Failed(StoreDirOf(drive), "it still holds " + SizeText(left) + ", over the limit of " +
                                                       SizeText(*rule.storeLimitBytes) +
                                                       ": items whose date sent is not known are kept");
     }
-    for (const auto& w : items) choice.kept += w.item.storedPath.empty() ? 0 : 1;
+    choice.kept += items.size() - taken;
   }
   std::stable_sort(choice.chosen.begin(), choice.chosen.end(), Older);
   return choice;

@@ -93,8 +93,11 @@ void Apply(HWND page) {
   state->loading = false;
   SaveEmptyingSettings(s);
   if (!state->scheduled || Checked(page) == *state->scheduled) return;
-  std::string why;
-  if (SwitchEmptyingSchedule(Checked(page), LauncherPath(), &why)) {
+  std::string why, launcher = LauncherPath();
+  const DWORD attributes = GetFileAttributesW(Widen(launcher).c_str());
+  if (Checked(page) && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)))
+    why = launcher + " is missing; the scheduled runs start it";
+  if (why.empty() && SwitchEmptyingSchedule(Checked(page), launcher, &why)) {
     state->scheduled = Checked(page);
   } else {
     ModalMessageBox(page, "The scheduled emptying could not be switched " + std::string(Checked(page) ? "on" : "off") +
