@@ -54,19 +54,19 @@ void ShowSchedule(HWND page, const std::string& unknownWhy = {}) {
   SetText(GetDlgItem(page, IDC_SCHEDULE_NOTE), note);
 }
 
-// A number box with its arrows, within the setting's range.
+// A number box with its arrows, within the range the screens offer.
 void SetNumber(HWND page, int edit, int spin, const NumberSetting& setting, std::uint32_t value) {
-  SendDlgItemMessageW(page, spin, UDM_SETRANGE32, setting.low, static_cast<LPARAM>(setting.high));
-  SendDlgItemMessageW(page, edit, EM_LIMITTEXT, std::to_string(setting.high).size(), 0);
+  SendDlgItemMessageW(page, spin, UDM_SETRANGE32, setting.offeredLow, static_cast<LPARAM>(setting.offeredHigh));
+  SendDlgItemMessageW(page, edit, EM_LIMITTEXT, std::to_string(setting.offeredHigh).size(), 0);
   SetDlgItemInt(page, edit, value, FALSE);
 }
 
-// What a box says, brought into the setting's range; an empty box is 0.
+// What a box says, brought into the offered range; an empty box is 0.
 std::uint32_t GetNumber(HWND page, int edit, const NumberSetting& setting) {
   BOOL ok = FALSE;
   UINT v = GetDlgItemInt(page, edit, &ok, FALSE);
-  if (!ok) return GetWindowTextLengthW(GetDlgItem(page, edit)) ? setting.high : 0;  // past what a UINT holds
-  return v < setting.low ? setting.low : v > setting.high ? setting.high : v;
+  if (!ok) return GetWindowTextLengthW(GetDlgItem(page, edit)) ? setting.offeredHigh : 0;  // past what a UINT holds
+  return v < setting.offeredLow ? setting.offeredLow : v > setting.offeredHigh ? setting.offeredHigh : v;
 }
 
 void Init(HWND page) {

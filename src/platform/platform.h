@@ -129,6 +129,12 @@ class Platform {
   // keep theirs), read-only or not, in the form of a DirEntry's times. A
   // link is left alone: false.
   virtual bool SetWriteTime(const std::string& path, const CivilTime& written) = 0;
+  // Whether the system finds the names in the folder `dir` without regard
+  // to letter case: on Windows every folder but one marked case-sensitive;
+  // on POSIX a FAT or exFAT volume and a casefolded folder. A missing
+  // folder is answered by the nearest one above it. False when it cannot
+  // be told: a name is then matched only as it is.
+  virtual bool IgnoresCase(const std::string& dir) = 0;
 
   // Whole files.
   virtual bool CreateEmptyFile(const std::string& path) = 0;  // fails when it exists

@@ -6,11 +6,43 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace vz {
 
 constexpr const char* kSettingsKey = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\";
 constexpr const char* kGearloftKey = "SOFTWARE\\Orvel\\Gearloft\\";
+
+// A number kept in the settings store and the range in which a stored value
+// is taken as it stands: every reader checks it, and the command line takes
+// the same bounds. A stored value outside it is reported and the reader's
+// default used instead. `offered` is the narrower range the settings
+// screens (and `vaporizer settings`) offer.
+struct NumberSetting {
+  const char* name;
+  std::uint32_t low, high;
+  std::uint32_t offeredLow, offeredHigh;
+};
+// Overwrite passes per file: a batch makes 1 to 65535 (ShredOptions.Passes
+// holds 16 bits; 0 would be a delete without an overwrite); the slider of
+// the settings screens runs from 1 to 10.
+constexpr NumberSetting kShredCount{"ShredCount", 1, 65535, 1, 10};
+// The emptying rules, 0 switching each off: items that have been in the
+// Vaporizer for more than this many days are vaporized; each drive's store
+// is kept under this many MB (MiB), the oldest items going first. Acted on
+// without a question, so out of range a rule is off.
+constexpr NumberSetting kEmptyAfterDays{"EmptyAfterDays", 0, 3650, 0, 3650};
+constexpr NumberSetting kStoreLimitMb{"StoreLimitMB", 0, 16u * 1024 * 1024, 0, 16u * 1024 * 1024};
+constexpr NumberSetting kNumberSettings[] = {kShredCount, kEmptyAfterDays, kStoreLimitMb};
+
+// A number setting as read: its value when it is stored and in range; when
+// it is stored out of range, no value and what is wrong with it.
+struct NumberRead {
+  std::optional<std::uint32_t> value;
+  std::string problem;  // "ShredCount in the settings is 0, outside 1 to 65535"
+};
+NumberRead ReadNumber(const NumberSetting& setting);
 
 struct VaporizerSettings {
   std::int32_t passCount = 3;
@@ -19,14 +51,18 @@ struct VaporizerSettings {
   bool insertSendTo = true;
 };
 
-// The settings screens' read: defaults 3, false, true, true; creates the key.
+// The settings screens' read: defaults 3, false, true, true (also for a
+// number out of range); creates the key.
 VaporizerSettings LoadSettings();
 
 // The vaporize operation's own read: ShredCount (default 1, written back
-// when missing) and ShowIndicator (default true, written back).
+// when missing; out of range, 1 and a problem, the stored value left for the
+// user to mend) and ShowIndicator (default true, written back).
 struct BatchSettings {
   std::int32_t passes = 1;
   bool showProgress = true;
+  // Values that could not be used as stored, and what was used instead.
+  std::vector<std::string> problems;
 };
 BatchSettings ReadBatchSettings();
 
@@ -38,31 +74,14 @@ BatchSettings ReadBatchSettings();
 struct SettingsView {
   VaporizerSettings values;
   bool written[4] = {false, false, false, false};
+  std::vector<std::string> problems;  // as in BatchSettings
 };
 SettingsView PeekSettings();
-
-// A whole-number setting: its value name, the range that the settings
-// screens and the command line accept, and the reader's default. A number
-// stored outside the range counts as not written: nothing acts on a value
-// that no screen could have saved.
-struct NumberSetting {
-  const char* name;
-  std::uint32_t low, high, fallback;
-  bool Accepts(std::uint64_t v) const { return v >= low && v <= high; }
-};
-
-// The emptying rules. Items that have been in the Vaporizer for more than
-// this many days are vaporized (0: never); each drive's store is kept
-// under this many MB (MiB), the oldest items going first (0: no limit).
-constexpr NumberSetting kEmptyAfterDays{"EmptyAfterDays", 0, 3650, 0};
-constexpr NumberSetting kStoreLimitMb{"StoreLimitMB", 0, 16u * 1024 * 1024, 0};
-
-// The stored number when it is written and in range.
-std::optional<std::uint32_t> ReadNumberSetting(const NumberSetting& setting);
 
 struct EmptyingSettings {
   std::uint32_t afterDays = 0;
   std::uint32_t storeLimitMb = 0;
+  std::vector<std::string> problems;  // as in BatchSettings
   bool Any() const { return afterDays || storeLimitMb; }
 };
 EmptyingSettings LoadEmptyingSettings();

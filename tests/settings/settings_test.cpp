@@ -47,13 +47,46 @@ TEST_F(SettingsTest, StoredNumbersAreTakenAsTheyStand) {
   EXPECT_TRUE(b.showProgress);
   EXPECT_EQ(Value("ShowIndicator").dword, 7u) << "a readable value is not written back";
 
-  Put("ShredCount", 0xFFFFFFFEu);
   Put("ShowIndicator", 0);
-  EXPECT_EQ(LoadSettings().passCount, -2) << "a signed 32-bit number";
   b = ReadBatchSettings();
-  EXPECT_EQ(b.passes, -2);
   EXPECT_FALSE(b.showProgress) << "a stored 0 is not missing";
   EXPECT_EQ(Value("ShowIndicator").dword, 0u);
+}
+
+// Every number is used only within the range the command line takes too: a
+// value outside it is reported, the reader's default is used, and the
+// stored value stays for the user to mend. A pass count never becomes 0 (a
+// delete without an overwrite) nor wraps around in a 16-bit field.
+TEST_F(SettingsTest, ANumberOutsideItsRangeIsReportedAndItsDefaultUsed) {
+  for (const NumberSetting& n : kNumberSettings) {
+    SCOPED_TRACE(n.name);
+    std::vector<std::uint32_t> outside = {0xFFFFFFFEu};
+    if (n.low > 0) outside.push_back(n.low - 1);
+    if (n.high < 0xFFFFFFFFu) outside.push_back(n.high + 1);
+    for (std::uint32_t v : outside) {
+      Put(n.name, v);
+      NumberRead r = ReadNumber(n);
+      EXPECT_FALSE(r.value) << v;
+      EXPECT_EQ(r.problem.rfind(std::string(n.name) + " in the settings is ", 0), 0u) << r.problem;
+    }
+    for (std::uint32_t v : {n.low, n.high}) {
+      Put(n.name, v);
+      EXPECT_EQ(ReadNumber(n).value, v);
+      EXPECT_TRUE(ReadNumber(n).problem.empty());
+    }
+  }
+  for (std::uint32_t v : {0u, 65536u, 0xFFFFFFFEu}) {
+    Put("ShredCount", v);
+    EXPECT_EQ(LoadSettings().passCount, 3) << v;
+    BatchSettings b = ReadBatchSettings();
+    EXPECT_EQ(b.passes, 1) << v;
+    ASSERT_EQ(b.problems.size(), 1u) << v;
+    EXPECT_NE(b.problems[0].find("1 is used instead"), std::string::npos) << b.problems[0];
+    SettingsView view = PeekSettings();
+    EXPECT_EQ(view.values.passCount, 1);
+    EXPECT_EQ(view.problems, b.problems);
+    EXPECT_EQ(Value("ShredCount").dword, v) << "the user's value is left as it is";
+  }
 }
 
 TEST_F(SettingsTest, ATextValueCountsAsMissingForEachReaderInItsOwnWay) {
@@ -142,29 +175,24 @@ TEST_F(SettingsTest, ASwitchThatThrowsEndsTheSaveAtThatStep) {
   EXPECT_EQ(Value("InsertSendTo").type, KvType::Missing);
 }
 
-// The emptying rules are acted on without a question, so a number no
-// screen could have written is taken for none written (the rule is off).
-TEST_F(SettingsTest, EmptyingRulesAreReadOnlyWithinTheirRanges) {
+// The emptying rules are acted on without a question: out of its range (or
+// not a number) a rule is off, and the reader says why.
+TEST_F(SettingsTest, EmptyingRulesOutsideTheirRangesAreOffAndReported) {
   EXPECT_FALSE(LoadEmptyingSettings().Any()) << "off until the user sets them";
-  const struct {
-    std::uint32_t stored;
-    std::uint32_t days, mb;
-  } cases[] = {{30, 30, 30}, {0, 0, 0}, {3650, 3650, 3650}, {3651, 0, 3651}, {16777216, 0, 16777216},
-               {16777217, 0, 0}, {0xFFFFFFFFu, 0, 0}};
-  for (const auto& c : cases) {
-    Put("EmptyAfterDays", c.stored);
-    Put("StoreLimitMB", c.stored);
-    EmptyingSettings s = LoadEmptyingSettings();
-    EXPECT_EQ(s.afterDays, c.days) << c.stored;
-    EXPECT_EQ(s.storeLimitMb, c.mb) << c.stored;
-  }
+  Put("EmptyAfterDays", 30);
+  Put("StoreLimitMB", 16777217);
+  EmptyingSettings s = LoadEmptyingSettings();
+  EXPECT_EQ(s.afterDays, 30u);
+  EXPECT_EQ(s.storeLimitMb, 0u);
+  ASSERT_EQ(s.problems.size(), 1u);
+  EXPECT_EQ(s.problems[0], "StoreLimitMB in the settings is 16777217, outside 0 to 16777216; 0 is used instead");
   ASSERT_TRUE(Plat().KvWriteString(kSettingsKey, "EmptyAfterDays", "30"));
   EXPECT_EQ(LoadEmptyingSettings().afterDays, 0u) << "a text is no number";
 
-  EXPECT_TRUE(SaveEmptyingSettings({45, 500}));
+  EXPECT_TRUE(SaveEmptyingSettings({45, 500, {}}));
   EXPECT_EQ(Value("EmptyAfterDays").dword, 45u);
   EXPECT_EQ(Value("StoreLimitMB").dword, 500u);
-  EXPECT_FALSE(SaveEmptyingSettings({3651, 1}));
+  EXPECT_FALSE(SaveEmptyingSettings({3651, 1, {}}));
   EXPECT_EQ(Value("StoreLimitMB").dword, 500u) << "a save out of range writes nothing";
 }
 
