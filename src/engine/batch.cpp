@@ -30,8 +30,9 @@ constexpr const char* kCautionTitle = "Please use caution";
 // that nothing about when it was last used survives.
 constexpr CivilTime kVaporizeStamp{1990, 1, 1, 12, 12, 12};
 
-std::string CautionText(std::size_t count) {
-  return "Caution: You are about to vaporize one or more items.\r\r"
+std::string CautionText(std::size_t count, const std::string& why) {
+  return (why.empty() ? std::string() : why + "\r\r") +
+         "Caution: You are about to vaporize one or more items.\r\r"
          "Once items are vaporized, there is no way to restore them.\r\r"
          "Are you completely sure that you want to permanently delete " +
          ToDecimal(static_cast<std::int64_t>(count)) + " item(s) ?";
@@ -603,14 +604,14 @@ std::string RefusalOf(const std::string& entry, BatchEntries entries) {
 // listed: when given, parallel to the list, what each stored item was
 // listed with.
 Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntries entries,
-                const ShredOptions* options) {
+                const ShredOptions* options, const std::string& why = {}) {
   Report report;
   std::vector<std::string> accepted;
   Listed acceptedListed;
   for (std::size_t i = 0; i < list.size(); ++i) {
-    std::string why = RefusalOf(list[i], entries);
-    if (!why.empty()) {
-      report.Failed(list[i], why);
+    std::string refusal = RefusalOf(list[i], entries);
+    if (!refusal.empty()) {
+      report.Failed(list[i], refusal);
       continue;
     }
     accepted.push_back(std::move(list[i]));
@@ -618,7 +619,7 @@ Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntrie
     if (listed && !listed->sent.empty()) acceptedListed.sent.push_back(listed->sent[i]);
   }
   if (accepted.empty()) return report;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
     for (const auto& item : accepted) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }
@@ -635,8 +636,9 @@ Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntrie
 
 }  // namespace
 
-Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options) {
-  return RunBatch(std::move(list), nullptr, entries, options);
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options,
+                     const std::string& why) {
+  return RunBatch(std::move(list), nullptr, entries, options, why);
 }
 
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
