@@ -73,6 +73,7 @@ struct Entry {
   std::string path;
   std::optional<FileId> expected;
   std::string original;  // the original path a stored item was listed with
+  std::optional<CivilTime> sent;  // the date sent it was listed with, where weighed
 };
 
 // why: said before the caution question.
@@ -99,15 +100,17 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   // Stored items leave the list before anything is done to them.
   std::vector<std::string> paths, originals;
   std::vector<std::optional<FileId>> ids;
+  std::vector<std::optional<CivilTime>> sent;
   std::unordered_map<std::string, std::optional<FileId>> expected;
   for (const auto& e : accepted) {
     paths.push_back(e.path);
     originals.push_back(e.original);
     ids.push_back(e.expected);
+    sent.push_back(e.sent);
     expected.emplace(e.path, e.expected);
   }
   std::vector<Claimed> claims;
-  paths = ClaimItems(std::move(paths), withOriginals ? &originals : nullptr, ids, claims, report);
+  paths = ClaimItems(std::move(paths), withOriginals ? &originals : nullptr, ids, withOriginals ? &sent : nullptr, claims, report);
   std::unordered_map<std::string, std::size_t> claimOf;
   for (std::size_t i = 0; i < claims.size(); ++i) claimOf.emplace(claims[i].claimed, i);
 
@@ -209,9 +212,12 @@ Report VaporizeDirectItems(const std::vector<IntakeItem>& items, const std::stri
   return VaporizeItems(items, nullptr, why);
 }
 
-Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const std::vector<std::optional<CivilTime>>* sentDates) {
   std::vector<Entry> in;
-  for (const auto& i : items) in.push_back({Trim(i.storedPath), std::nullopt, Trim(i.originalPath)});
+  for (std::size_t i = 0; i < items.size(); ++i)
+    in.push_back({Trim(items[i].storedPath), std::nullopt, Trim(items[i].originalPath),
+                  sentDates ? (*sentDates)[i] : std::nullopt});
   return RunBatch(std::move(in), true, BatchEntries::StoredItems, options);
 }
 

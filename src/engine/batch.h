@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/dostime.h"
 #include "common/report.h"
 #include "platform/platform.h"
 #include "store/intake.h"
@@ -49,8 +51,12 @@ Report VaporizeDirectItems(const std::vector<IntakeItem>& items, const std::stri
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an
-// item which took the name since is never touched. options: as above.
-Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options);
+// item which took the name since is never touched. sentDates, when given,
+// parallel to items: an item with a date is vaporized only while it still
+// carries that date sent, which an item sent again from the same place
+// does not. options: as above.
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
 // Every entry of every store but its own files (orphans and leftovers
 // included), in drive order.

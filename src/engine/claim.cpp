@@ -21,19 +21,22 @@ bool IsStoreItem(const std::string& path) {
 }  // namespace
 
 std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
-                                    const std::vector<std::optional<FileId>>& ids, std::vector<Claimed>& claims,
-                                    Report& report) {
+                                    const std::vector<std::optional<FileId>>& ids,
+                                    const std::vector<std::optional<CivilTime>>* sentDates,
+                                    std::vector<Claimed>& claims, Report& report) {
   std::vector<std::string> stored, expected;
   std::vector<std::optional<FileId>> chosen;
+  std::vector<std::optional<CivilTime>> sent;
   for (std::size_t i = 0; i < list.size(); ++i)
     if (IsStoreItem(WithoutTrailingBackslash(list[i]))) {
       stored.push_back(WithoutTrailingBackslash(list[i]));
       expected.push_back(originals ? (*originals)[i] : std::string());
       chosen.push_back(ids[i]);
+      sent.push_back(sentDates ? (*sentDates)[i] : std::nullopt);
     }
   if (stored.empty()) return list;
   std::unordered_map<std::string, Claim> byGiven;
-  for (auto& c : ClaimStoredItems(stored, &expected, &chosen)) byGiven.emplace(c.given, std::move(c));
+  for (auto& c : ClaimStoredItems(stored, &expected, &chosen, &sent)) byGiven.emplace(c.given, std::move(c));
   std::vector<std::string> out;
   for (auto& e : list) {
     auto it = byGiven.find(WithoutTrailingBackslash(e));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/dostime.h"
 #include "common/report.h"
 #include "engine/walk.h"
 
@@ -24,10 +25,13 @@ struct Claimed {
 // that could not be claimed are left alone and reported. originals, when
 // given, is parallel to the list: the original path each stored item was
 // listed with.
-// ids, parallel to the list too: what each entry was when the user chose it.
+// ids, parallel to the list too: what each entry was when the user chose it;
+// sentDates, when given, parallel as well: the date sent each stored item
+// was listed with, which it must still carry.
 std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
-                                    const std::vector<std::optional<FileId>>& ids, std::vector<Claimed>& claims,
-                                    Report& report);
+                                    const std::vector<std::optional<FileId>>& ids,
+                                    const std::vector<std::optional<CivilTime>>* sentDates,
+                                    std::vector<Claimed>& claims, Report& report);
 
 // Puts back into the list what a batch left whole: a claimed item that
 // nothing was opened or removed in (a file in use, a failing device), or a

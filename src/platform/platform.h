@@ -256,6 +256,10 @@ class Platform {
   // What the path's last name holds now, never followed; nullopt when
   // nothing is there or it cannot be asked. By default through OpenFolder.
   virtual std::optional<NodeInfo> StatPath(const std::string& path);
+  // Sets the last-write time of a file or a folder itself (its contents
+  // keep theirs), read-only or not, in the form of a DirEntry's times. A
+  // link is left alone: false.
+  virtual bool SetWriteTime(const std::string& path, const CivilTime& written) = 0;
   // Whether the system finds the names in the folder `dir` without regard
   // to letter case: on Windows every folder but one marked case-sensitive;
   // on POSIX a FAT or exFAT volume and a casefolded folder. A missing

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "common/dostime.h"
 #include "store/store.h"
 
 namespace vz {
@@ -50,9 +51,13 @@ struct Claim {
 // original path is given is claimed only while its record still pairs the
 // two, so that an item which took the name since is never touched. ids,
 // when given, is parallel too: an item is claimed only while its name holds
-// what was there when the user chose it.
+// what was there when the user chose it. So are sentDates: an item whose
+// date sent is given (its last-write time as a DOS time) is claimed only
+// while it still carries it, which tells an item restored and sent again
+// from the same place from the one that was listed.
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
                                     const std::vector<std::string>* originals = nullptr,
-                                    const std::vector<std::optional<FileId>>* ids = nullptr);
+                                    const std::vector<std::optional<FileId>>* ids = nullptr,
+                                    const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
 }  // namespace vz

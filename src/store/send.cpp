@@ -166,13 +166,15 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
       }
     }
     if (moved) {
-      // The stamp marks the day of sending, on the very file that went in;
-      // links and folders keep their times. The handle that moved it is let
-      // go first: on Windows it would share the file with no writer.
+      // The stamp marks the day of sending, which the folder shows and the
+      // emptying by age counts from, on what went in: files, read-only ones
+      // included, and folders (not what they hold); links keep their times.
+      // The handle that moved it is let go first: on Windows it would share
+      // the file with no writer.
       node.reset();
-      if (info->kind == NodeKind::File)
-        if (auto f = store->OpenFile(FileNamePart(p.stored), FileAccess::Write, &why))
-          if (auto now = f->Info(); now && now->id == info->id) f->SetTimes(nullptr, nullptr, &stamp);
+      if (info->kind != NodeKind::Link)
+        if (auto now = store->Stat(FileNamePart(p.stored)); now && now->id == info->id)
+          Plat().SetWriteTime(p.stored, stamp);
       slots[p.slot].Done(entry, "sent", p.stored);
       continue;
     }

@@ -44,6 +44,9 @@ class ForwardingPlatform : public Platform {
     Refuse("IgnoresCase", dir);  // a question: never made to fail
     return real_.IgnoresCase(dir);
   }
+  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
+    return !RefuseTimes(path, nullptr, nullptr, &written) && real_.SetWriteTime(path, written);
+  }
   std::optional<NodeInfo> StatPath(const std::string& path) override {
     if (Refuse("StatPath", path)) return std::nullopt;
     return real_.StatPath(path);

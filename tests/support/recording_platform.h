@@ -111,6 +111,10 @@ class RecordingPlatform : public ForwardingPlatform {
     if (FindLink(path) || IsVirtual(path)) return 1;
     return real_.LinkCount(Resolve(path));
   }
+  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
+    if (Refuse("SetWriteTime", path) || FindLink(path) || IsVirtual(path)) return false;
+    return real_.SetWriteTime(Resolve(path), written);
+  }
   std::optional<NodeInfo> StatPath(const std::string& path) override {
     if (auto fake = FakeStat(WithoutTrailingBackslash(path))) return fake;
     return ForwardingPlatform::StatPath(path);
