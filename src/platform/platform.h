@@ -30,6 +30,12 @@ enum Attribute : std::uint32_t {
   kAttrReparsePoint = 0x400,  // junctions and symbolic links
 };
 
+// Where a path comes from, which decides how it is read.
+enum class PathOrigin {
+  Typed,   // written by someone: a command's argument, a caller's buffer
+  Listed,  // from a listing: the shell's selection, a drop, a record, a folder walk
+};
+
 // The four forms in which a date or a time of day is shown to the user.
 enum class DateStyle { LongDate, LongTime, ShortDate, ShortTime };
 
@@ -94,16 +100,21 @@ class Platform {
   virtual std::uint32_t LogicalDriveMask() = 0;
   virtual DriveType DriveTypeOf(char letter) = 0;
 
-  // The path as the system itself resolves it when it is opened, in full:
-  // on Windows as GetFullPathName does (".." taken off as text, dots and
-  // blanks at the end of the last name dropped, short names made long); on
-  // POSIX ".." after the real parent folder, every name but the last
-  // through the links on the way. Only a full path on a drive ("X:\...")
-  // is taken: anything else would be resolved against some current folder.
-  // nullopt, with the reason in *why, for what the system would not open
-  // as the one item it names (on Windows also text that is no UTF-8 and a
-  // path past the system's own limit of 32767 characters).
-  virtual std::optional<std::string> ResolvePath(const std::string& path, std::string* why) = 0;
+  // The path as the system itself resolves it when it is opened, in full.
+  // A typed path is read the way the system reads a path it is given: on
+  // Windows as GetFullPathName does (".." taken off as text, short names
+  // made long), and one whose Win32 reading names another item than the
+  // one written (dots and blanks at a name's end, which Win32 drops; a
+  // device's name such as AUX.c) is refused with both forms in *why. A
+  // listed path names exactly the entry that was listed, dots, blanks and
+  // all. On POSIX ".." goes after the real parent folder, every name but
+  // the last through the links on the way, whatever the origin. Only a full
+  // path on a drive ("X:\...") is taken: anything else would be resolved
+  // against some current folder. nullopt, with the reason in *why, for what
+  // the system would not open as the one item it names (on Windows also
+  // text that is no UTF-8 and a path past the system's own limit of 32767
+  // characters).
+  virtual std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) = 0;
 
   // Index lines are written in the system's own single-byte code page
   // wherever that holds them: the ANSI code page on Windows, in which

@@ -59,8 +59,8 @@ class FaultPlatform : public Platform {
   std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
   DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    return real_.ResolvePath(path, why);
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    return real_.ResolvePath(path, origin, why);
   }
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
     if (Fail(FaultKind::Search, "GetAttributes", path)) return std::nullopt;

@@ -80,8 +80,8 @@ class RecordingPlatform : public Platform {
   std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
   DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    return real_.ResolvePath(path, why);
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    return real_.ResolvePath(path, origin, why);
   }
 
   // Attributes and directory search.
