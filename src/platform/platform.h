@@ -74,6 +74,16 @@ class File {
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
+
+  // Named data streams: content that a file or a folder keeps beside its
+  // own (on Windows a download's "Zone.Identifier" with the addresses it
+  // came from, or whole documents that programs keep there). Their names
+  // ("Zone.Identifier"), as this very handle's file lists them; empty where
+  // the file system keeps none; nullopt when they could not be listed.
+  virtual std::optional<std::vector<std::string>> StreamNames() { return std::vector<std::string>{}; }
+  // One of them opened like OpenExclusive, relative to this very handle, so
+  // that it is the stream of the file that was checked. Null on failure.
+  virtual std::unique_ptr<File> OpenStream(const std::string& /*name*/) { return nullptr; }
 };
 
 // Held while one process reads, changes or moves things into or out of a
@@ -153,6 +163,10 @@ class Platform {
   virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
   // Existing file, for appending only.
   virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
+  // A folder (not a link), opened only to reach its named streams: its
+  // size and writes fail. Here one without any; the systems' layers open
+  // the folder itself. Null when it cannot be opened.
+  virtual std::unique_ptr<File> OpenFolder(const std::string& path);
   // Flushes many open files to the device at once: ok[i] tells whether
   // files[i] got there. Flushes issued together share the device's
   // write-back and the file system's journal, so a batch of them costs
