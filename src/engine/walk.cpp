@@ -50,7 +50,8 @@ struct Overwrite {
   bool remove = false;
   std::string warning;
   std::unique_ptr<File> file;
-  std::string failure;  // why it is left in place; empty while all goes well
+  NamedStreams streams;  // opened through `file` at its first pass
+  std::string failure;   // why it is left in place; empty while all goes well
 };
 
 // Runs a step; the text of an error that stopped it, or empty.
@@ -333,9 +334,14 @@ class Walker {
       report_.Skipped(e.label, "left in place: it still holds items that were not vaporized");
     } else {
       Touch(e);
+      const std::string streams = overwriter_.FolderStreams(*e.open, s_.passes);
       gone = e.open->Delete();
-      if (gone) report_.Done(e.label, "vaporized");
-      else report_.Failed(e.label, "the folder could not be removed");
+      if (gone) {
+        report_.Done(e.label, "vaporized");
+        report_.Warn(streams);
+      } else {
+        report_.Failed(e.label, "the folder could not be removed");
+      }
     }
     if (!gone && e.open && e.readOnly) e.open->SetAttributes(*e.readOnly);
     e.open.reset();
@@ -453,6 +459,7 @@ class Walker {
   }
 
   void FailPass(Overwrite& o, int pass, const std::string& why) {
+    o.streams.Close();
     o.failure = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) + " failed (" + why +
                 "); the file was left in place";
   }
@@ -465,7 +472,7 @@ class Walker {
   void RunGroup() {
     for (int pass = 1; pass <= s_.passes; ++pass) {
       std::vector<Overwrite*> written;
-      std::vector<File*> toFlush;
+      std::vector<File*> toFlush, streamFlush;  // the files' own content, then their named streams
       std::int64_t bytes = 0;
       for (auto& o : group_) {
         if (!o.failure.empty()) continue;
@@ -478,11 +485,16 @@ class Walker {
           written.push_back(&o);
           toFlush.push_back(o.file.get());
           bytes += r.bytesWritten;
+          if (pass == 1) o.streams.Open(*o.file);
+          bytes += o.streams.Write(overwriter_, streamFlush);
         });
         if (!stopped.empty()) FailPass(o, pass, stopped);
         Ui().ProcessMessages();
       }
+      toFlush.insert(toFlush.end(), streamFlush.begin(), streamFlush.end());
       std::vector<bool> flushed = Plat().FlushFiles(toFlush);
+      for (std::size_t i = 0, next = written.size(); i < written.size(); ++i)
+        next = written[i]->streams.Flushed(flushed, next);
       for (std::size_t i = 0; i < written.size(); ++i)
         if (!flushed[i]) FailPass(*written[i], pass, kFlushFailed);
       if (s_.showProgress) Ui().ProgressPass(pass, bytes);
@@ -492,6 +504,8 @@ class Walker {
     groupBytes_ = 0;
     for (auto& o : group) {
       Entry& e = entries_[o.entry];
+      o.streams.Close();  // before the file is cut and deleted
+      if (!o.streams.Warning().empty()) o.warning += (o.warning.empty() ? "" : "; ") + o.streams.Warning();
       bool gone = false;
       if (o.failure.empty()) {
         if (s_.showProgress && s_.passes == 0) Ui().ProgressFile(e.fileIndex, Shown(e));

@@ -27,12 +27,12 @@
 namespace vz::test {
 
 enum class FaultKind {
-  Open,    // opening or creating a file, reading a whole file
+  Open,    // opening or creating a file, a folder or a named stream, reading a whole file
   Write,   // writing content or metadata (times, attributes), making folders
   Flush,   // flushing a file to the device
   Move,    // moving a file or a folder
   Delete,  // removing a file, a folder or a link
-  Search,  // asking what is there: attributes, entries, listings, sizes
+  Search,  // asking what is there: attributes, entries, listings, sizes, named streams
 };
 enum class FaultMode { Once, FromThenOn, Crash };
 
@@ -84,6 +84,7 @@ class FaultPlatform : public ForwardingPlatform {
         {"GetAttributes", FaultKind::Search}, {"FindEntry", FaultKind::Search},   {"ListDirectory", FaultKind::Search},
         {"LinkCount", FaultKind::Search},    {"StatPath", FaultKind::Search},     {"List", FaultKind::Search},
         {"Stat", FaultKind::Search},         {"Info", FaultKind::Search},         {"Size", FaultKind::Search},
+        {"StreamNames", FaultKind::Search},  {"OpenStream", FaultKind::Open},     {"OpenFolderStreams", FaultKind::Open},
     };
     for (const auto& [name, kind] : kKinds)
       if (op == name) return kind;

@@ -76,7 +76,7 @@ class RaceTest : public DrivesTest {
   Report Run(const std::string& op) {
     ScopedUi scope(ui_);
     if (op == "send") return SendToStore({D("Work\\att\\doc"), D("Work\\att\\sub")}, kSendAskFirst).report;
-    if (op == "shred") return VaporizeItems(TakeIn({D("Work\\att")}, nullptr, Road::InPlace).direct, &kOnePass);
+    if (op == "shred") return VaporizeItems(TakeIn({D("Work\\att")}, nullptr, Road::InPlace, PathOrigin::Listed).direct, &kOnePass);
     if (op == "vaporize") {
       ShredItemRecord item;
       item.originalPath = D("Work\\att");

@@ -21,8 +21,8 @@ class ForwardingPlatform : public Platform {
 
   std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
   DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    return real_.ResolvePath(path, why);
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    return real_.ResolvePath(path, origin, why);
   }
   std::optional<std::string> ToCodePage(const std::string& text) override { return real_.ToCodePage(text); }
   std::string FromCodePage(const std::string& bytes) override { return real_.FromCodePage(bytes); }
@@ -102,6 +102,17 @@ class ForwardingPlatform : public Platform {
   }
   virtual bool RefuseTimes(const std::string& path, const CivilTime*, const CivilTime*, const CivilTime*) {
     return Refuse("SetTimes", path);
+  }
+  // The named streams of a file or folder opened by `path`, and one of them
+  // opened: what `real` (null for a fake) has, unless refused.
+  virtual std::optional<std::vector<std::string>> StreamNamesOf(const std::string& path, File* real) {
+    if (Refuse("StreamNames", path)) return std::nullopt;
+    return real ? real->StreamNames() : std::vector<std::string>{};
+  }
+  virtual std::unique_ptr<File> OpenStreamOf(const std::string& path, const std::string& name, File* real) {
+    if (Refuse("OpenStream", path + ":" + name) || !real) return nullptr;
+    auto f = real->OpenStream(name);
+    return f ? Wrap(std::move(f)) : nullptr;
   }
   // A data write that Refuse failed: what it leaves behind (nothing here).
   virtual void RefusedWrite(File& /*real*/, std::int64_t /*offset*/, const void* /*data*/, std::size_t /*n*/) {}
@@ -202,6 +213,7 @@ class ForwardedFolder : public Forwarded<Folder> {
     auto f = real_->MakeFolder(name, why);
     return f ? owner_.Wrap(std::move(f)) : nullptr;
   }
+  std::unique_ptr<File> OwnStreams() override;
 
  private:
   std::string Child(const std::string& name) const {
@@ -248,7 +260,28 @@ class ForwardedFile : public Forwarded<File> {
   bool Truncate(std::int64_t size) override { return !owner_.Refuse("Truncate", Path()) && real_->Truncate(size); }
   std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges() override { return real_->DataRanges(); }
   std::string LastError() override { return real_->LastError(); }
+  std::optional<std::vector<std::string>> StreamNames() override { return owner_.StreamNamesOf(Path(), real_.get()); }
+  std::unique_ptr<File> OpenStream(const std::string& name) override {
+    return owner_.OpenStreamOf(Path(), name, real_.get());
+  }
 };
+
+// A folder's own streams, named by the folder's path.
+class ForwardedFolderStreams : public ForwardedFile {
+ public:
+  ForwardedFolderStreams(ForwardingPlatform& owner, std::unique_ptr<File> real, std::string path)
+      : ForwardedFile(owner, std::move(real)), path_(std::move(path)) {}
+  std::string Path() const override { return path_; }
+
+ private:
+  std::string path_;
+};
+
+inline std::unique_ptr<File> ForwardedFolder::OwnStreams() {
+  if (owner_.Refuse("OpenFolderStreams", Path())) return nullptr;
+  auto f = real_->OwnStreams();
+  return f ? std::make_unique<ForwardedFolderStreams>(owner_, std::move(f), Path()) : nullptr;
+}
 
 template <class Base>
 bool Forwarded<Base>::MoveTo(Folder& to, const std::string& name, bool replace) {

@@ -7,6 +7,7 @@
 //   rec.FailOn("Flush", "a.txt");        // every Flush of a file whose path holds "a.txt"
 //   rec.FailOn("WriteAt", "", 2);        // the third and later writes
 //   rec.AddFakeLink(D("s\\ln"), D("outside"), true);
+//   rec.AddStream(D("a.txt"), "Zone.Identifier", 26);  // a named stream of a file or folder
 //   ... code under test ...
 //   rec.Ops("a.txt")  ->  {"OpenExclusive", "Size", "WriteAt", ..., "Flush", ...}
 #pragma once
@@ -60,6 +61,13 @@ class RecordingPlatform : public ForwardingPlatform {
   // A file of `size` bytes that exists only here: openable, writable (the
   // writes are recorded, not kept) and removable.
   void AddVirtualFile(const std::string& path, std::int64_t size) { virtual_[ToUpper(path)] = size; }
+
+  // A named stream of `size` bytes of a file or folder, beside any the
+  // system lists: it is a virtual file under "path:name".
+  void AddStream(const std::string& path, const std::string& name, std::int64_t size) {
+    streams_[ToUpper(path)].push_back(name);
+    AddVirtualFile(path + ":" + name, size);
+  }
 
   // The names of the operations on a path containing `pathPart`, in order.
   std::vector<std::string> Ops(const std::string& pathPart) const {
@@ -266,6 +274,10 @@ class RecordingPlatform : public ForwardingPlatform {
       owner_.virtual_[ToUpper(path_)] = size;
       return true;
     }
+    std::optional<std::vector<std::string>> StreamNames() override { return owner_.StreamNamesOf(path_, nullptr); }
+    std::unique_ptr<File> OpenStream(const std::string& name) override {
+      return owner_.OpenStreamOf(path_, name, nullptr);
+    }
   };
 
   void RecordTimes(const std::string& path, const CivilTime* cr, const CivilTime* ac, const CivilTime* wr) {
@@ -291,6 +303,22 @@ class RecordingPlatform : public ForwardingPlatform {
       return true;
     }
     return false;
+  }
+
+  // The streams the system lists for a file opened by `path`, then the ones
+  // added here.
+  std::optional<std::vector<std::string>> StreamNamesOf(const std::string& path, File* real) override {
+    if (Refuse("StreamNames", path)) return std::nullopt;
+    auto names = real ? real->StreamNames() : std::vector<std::string>{};
+    auto it = streams_.find(ToUpper(path));
+    if (names && it != streams_.end()) names->insert(names->end(), it->second.begin(), it->second.end());
+    return names;
+  }
+  std::unique_ptr<File> OpenStreamOf(const std::string& path, const std::string& name, File* real) override {
+    const std::string stream = path + ":" + name;
+    if (Refuse("OpenStream", stream)) return nullptr;
+    if (IsVirtual(stream)) return std::make_unique<VirtualFile>(*this, stream);
+    return real ? Wrap(real->OpenStream(name)) : nullptr;
   }
 
   const Link* FindLink(const std::string& path) const {
@@ -337,6 +365,7 @@ class RecordingPlatform : public ForwardingPlatform {
   std::vector<Rule> rules_;
   std::vector<Link> links_;
   std::map<std::string, std::int64_t> virtual_;
+  std::map<std::string, std::vector<std::string>> streams_;  // upper-case path -> names added
 };
 
 }  // namespace vz::test

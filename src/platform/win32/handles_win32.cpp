@@ -182,6 +182,77 @@ std::string Joined(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : WithTrailingBackslash(folder) + name;
 }
 
+// The named data streams of an open file or folder, through its handle
+// (GetFileInformationByHandleEx with FileStreamInfo, for which no access
+// right is needed; see FILE_STREAM_INFO,
+// https://learn.microsoft.com/windows/win32/api/winbase/ns-winbase-file_stream_info).
+// NTFS names them ":Zone.Identifier:$DATA" and the file's own content
+// "::$DATA". A file system that keeps no named streams may refuse the query
+// as one it does not know (FILE_STREAM_INFORMATION: STATUS_INVALID_PARAMETER
+// or STATUS_NOT_IMPLEMENTED): then its volume says so too, and there are
+// none.
+std::optional<std::vector<std::string>> StreamNamesOf(HANDLE h) {
+  std::vector<std::uint64_t> buffer(16 * 1024 / 8);  // 8-byte aligned, as the entries are
+  for (;;) {
+    const DWORD bytes = static_cast<DWORD>(buffer.size() * 8);
+    if (GetFileInformationByHandleEx(h, FileStreamInfo, buffer.data(), bytes)) break;
+    const DWORD e = GetLastError();
+    if (e == ERROR_HANDLE_EOF) return std::vector<std::string>{};  // not even a main stream: a folder
+    if ((e == ERROR_MORE_DATA || e == ERROR_INSUFFICIENT_BUFFER) && bytes < (64u << 20)) {
+      buffer.resize(buffer.size() * 4);
+      continue;
+    }
+    DWORD flags = 0;
+    if ((e == ERROR_INVALID_FUNCTION || e == ERROR_INVALID_PARAMETER || e == ERROR_NOT_SUPPORTED) &&
+        GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+        !(flags & FILE_NAMED_STREAMS))
+      return std::vector<std::string>{};
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  const char* at = reinterpret_cast<const char*>(buffer.data());
+  const char* end = at + buffer.size() * 8;
+  for (;;) {
+    const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(at);
+    if (at + sizeof(FILE_STREAM_INFO) > end || reinterpret_cast<const char*>(info->StreamName) + info->StreamNameLength > end)
+      return std::nullopt;
+    std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
+    const std::wstring type = L":$DATA";
+    if (name.size() > type.size() + 1 && name[0] == L':' && name.compare(name.size() - type.size(), type.size(), type) == 0)
+      names.push_back(Narrow(name.substr(1, name.size() - 1 - type.size())));
+    if (info->NextEntryOffset == 0) break;
+    at += info->NextEntryOffset;
+  }
+  return names;
+}
+
+// A named stream opened for reading and writing, without sharing, relative
+// to the handle of its file: NtCreateFile with that handle as the root of
+// the name ":name:$DATA" (NtCreateFile,
+// https://learn.microsoft.com/windows/win32/api/winternl/nf-winternl-ntcreatefile),
+// so that it is that very file's stream. Where the file system takes no
+// open relative to a file, by the long form of the file's path.
+HANDLE OpenStreamOf(HANDLE file, const std::string& filePath, const std::string& name) {
+  std::wstring relative = L":" + Widen(name) + L":$DATA";
+  UNICODE_STRING text{static_cast<USHORT>(relative.size() * sizeof(wchar_t)),
+                      static_cast<USHORT>(relative.size() * sizeof(wchar_t)), &relative[0]};
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, file, nullptr);
+  IO_STATUS_BLOCK io{};
+  constexpr ULONG kOpen = 1, kSynchronous = 0x20, kNonDirectory = 0x40;  // FILE_OPEN, FILE_..._NONALERT, FILE_..._FILE
+  constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+  constexpr NTSTATUS kNameInvalid = static_cast<NTSTATUS>(0xC0000033);
+  HANDLE h = nullptr;
+  NTSTATUS status = NtCreateFile(&h, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io, nullptr, 0, 0,
+                                 kOpen, kNonDirectory | kSynchronous, nullptr, 0);
+  if (status >= 0) return h;
+  if (status != kInvalidParameter && status != kNameInvalid) return INVALID_HANDLE_VALUE;
+  std::wstring path = SystemPath(filePath);
+  if (path.compare(0, 4, L"\\\\?\\") != 0) path = L"\\\\?\\" + path;
+  return CreateFileW((path + relative).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 class WinFile : public File {
  public:
   WinFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
@@ -275,6 +346,13 @@ class WinFile : public File {
   }
   bool Delete() override { return DeleteByHandle(h_, path_); }
   std::string Path() const override { return path_; }
+  std::optional<std::vector<std::string>> StreamNames() override { return StreamNamesOf(h_); }
+  std::unique_ptr<File> OpenStream(const std::string& name) override {
+    if (name.empty() || name.find_first_of(":\\/") != std::string::npos) return nullptr;
+    HANDLE h = OpenStreamOf(h_, path_, name);
+    if (h == INVALID_HANDLE_VALUE || !h) return nullptr;
+    return std::make_unique<WinFile>(h, path_ + ":" + name);
+  }
 
  private:
   bool Failed() {
@@ -287,6 +365,31 @@ class WinFile : public File {
   HANDLE h_;
   std::string path_;
   std::string error_;
+};
+
+// A folder's own handle, held again only to reach its named streams: its
+// size and writes fail.
+class WinFolderStreams : public File {
+ public:
+  WinFolderStreams(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
+  ~WinFolderStreams() override { CloseHandle(h_); }
+  std::int64_t Size() override { return -1; }
+  bool WriteAt(std::int64_t, const void*, std::size_t) override { return false; }
+  bool Append(const std::string&) override { return false; }
+  bool Flush() override { return true; }
+  bool SetTimes(const CivilTime*, const CivilTime*, const CivilTime*) override { return false; }
+  std::string Path() const override { return path_; }
+  std::optional<std::vector<std::string>> StreamNames() override { return StreamNamesOf(h_); }
+  std::unique_ptr<File> OpenStream(const std::string& name) override {
+    if (name.empty() || name.find_first_of(":\\/") != std::string::npos) return nullptr;
+    HANDLE h = OpenStreamOf(h_, path_, name);
+    if (h == INVALID_HANDLE_VALUE || !h) return nullptr;
+    return std::make_unique<WinFile>(h, path_ + ":" + name);
+  }
+
+ private:
+  HANDLE h_;
+  std::string path_;
 };
 
 class WinNode : public Node {
@@ -328,6 +431,12 @@ class WinFolder : public Folder {
   }
   bool Delete() override { return DeleteByHandle(self_->h, path_); }
   std::string Path() const override { return path_; }
+  std::unique_ptr<File> OwnStreams() override {
+    HANDLE h = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), self_->h, GetCurrentProcess(), &h, 0, FALSE, DUPLICATE_SAME_ACCESS))
+      return nullptr;
+    return std::make_unique<WinFolderStreams>(h, path_);
+  }
 
   bool List(std::vector<DirEntry>& out) override {
     auto self = InfoOf(self_->h);

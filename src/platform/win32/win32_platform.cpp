@@ -135,12 +135,20 @@ class Win32Platform : public Platform {
 
   std::optional<std::string> ToCodePage(const std::string& text) override {
     if (!win32::ExactlyWide(text)) return std::nullopt;
+    // Under a UTF-8 code page (a system option) every character has a form,
+    // but an unmarked line would read as another code page once the option
+    // is turned off: only ASCII reads the same in all of them.
+    if (win32::AnsiCodePage() == CP_UTF8) {
+      for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+      return text;
+    }
     return win32::NarrowAnsiExactly(Widen(text));
   }
   std::string FromCodePage(const std::string& bytes) override { return Narrow(win32::WidenAnsi(bytes)); }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    auto fail = [why](const char* reason) -> std::optional<std::string> {
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    auto fail = [why](const std::string& reason) -> std::optional<std::string> {
       if (why) *why = reason;
       return std::nullopt;
     };
@@ -156,25 +164,34 @@ class Win32Platform : public Platform {
     }
     // Bytes that are no text would name whatever U+FFFD names.
     if (!win32::ExactlyWide(path)) return fail("the path holds bytes that are not UTF-8 text");
-    std::wstring w = Widen(path);
-    if (w.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
-    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return fail("Windows cannot resolve the path");
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
-    if (n == 0 || n >= full.size()) return fail("Windows cannot resolve the path");
-    full.resize(n);
-    // Short names (PROGRA~1) name the same items as their long ones.
-    std::wstring asked = full.size() < MAX_PATH ? full : L"\\\\?\\" + full;
+    std::wstring full = Widen(path);
+    if (full.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
+    if (origin == PathOrigin::Typed || !IsPlainFullPath(path) || path.find('/') != std::string::npos) {
+      // Read as Win32 reads it, which must be what was written: a path
+      // whose reading differs would reach another item.
+      DWORD n = GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
+      std::wstring read(n, L'\0');
+      if (n > 0) n = GetFullPathNameW(full.c_str(), n, &read[0], nullptr);
+      if (n == 0 || n >= read.size()) return fail("Windows cannot resolve the path");
+      read.resize(n);
+      if (read.size() > 3 && read.back() == L'\\') read.pop_back();
+      std::string written = AsWritten(path);
+      std::string reading = Narrow(read);
+      if (!HasDrivePrefix(reading) || ToUpperChar(reading[0]) != ToUpperChar(written[0]) ||
+          reading.compare(1, std::string::npos, written, 1, std::string::npos) != 0)
+        return fail("Windows reads \"" + path + "\" as \"" + reading +
+                    "\", another name (Win32 drops dots and blanks at a name's end and takes device names such as "
+                    "AUX or CON.txt for devices)");
+      full = Widen(written);
+    }
+    // Short names (PROGRA~1) name the same items as their long ones; asked
+    // in the long form, which keeps every name as it is.
+    std::wstring asked = L"\\\\?\\" + full;
     DWORD l = GetLongPathNameW(asked.c_str(), nullptr, 0);
     if (l > 0) {
       std::wstring longer(l, L'\0');
       l = GetLongPathNameW(asked.c_str(), &longer[0], l);
-      if (l > 0 && l < longer.size()) {
-        longer.resize(l);
-        if (longer.compare(0, 4, L"\\\\?\\") == 0) longer.erase(0, 4);
-        full = longer;
-      }
+      if (l > 0 && l < longer.size() && longer.compare(0, 4, L"\\\\?\\") == 0) full = longer.substr(4, l - 4);
     }
     std::string resolved = Narrow(full);
     if (!HasDrivePrefix(resolved) || ToUpperChar(resolved[0]) != ToUpperChar(path[0]))
@@ -182,9 +199,6 @@ class Win32Platform : public Platform {
     if (full.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
     resolved[0] = path[0];  // the letter keeps the case it was written in, as stored names do
     if (resolved.size() > 3 && resolved.back() == '\\') resolved.pop_back();
-    for (std::string_view name : PathNames(resolved))
-      if (!name.empty() && (name.back() == '.' || name.back() == ' '))
-        return fail("a folder's name ends in a dot or a blank, which Windows reads as another name");
     return resolved;
   }
 
