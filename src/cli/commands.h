@@ -16,11 +16,16 @@ struct ShredFlags {
   std::optional<int> fill;
   bool keep = false;
   bool Any() const { return passes || fill || keep; }
+  // Beyond the passes: read back, receipts, and how the report is printed.
+  bool verify = false;
+  std::string receipt;  // a receipt file, as the host names it
+  bool json = false;
 };
 
 struct SettingsFlags {
   std::optional<int> passes;
   std::optional<bool> progress, contextMenu, sendTo;
+  std::optional<bool> verify, volumeTrim, receipts;
 };
 
 // How the stored items named on the command line are to be taken.
@@ -42,5 +47,8 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
 int Settings(const SettingsFlags& flags);
 int Properties(const ItemArgs& items, bool json);
 int Volumes(bool json);
+// `receipt verify FILE` and `receipt find FILE PATH`.
+int ReceiptVerify(const std::string& file);
+int ReceiptFind(const std::string& file, const std::string& path);
 
 }  // namespace vz::cli

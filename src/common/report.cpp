@@ -23,6 +23,9 @@ void Report::Append(const Report& other) {
 void Report::Warn(std::string warning) {
   if (!warning.empty() && !items_.empty()) items_.back().warning = std::move(warning);
 }
+void Report::Describe(Destruction d) {
+  if (!items_.empty()) items_.back().destruction = std::move(d);
+}
 bool Report::AllDone() const {
   return std::all_of(items_.begin(), items_.end(),
                      [](const ItemReport& i) { return i.outcome == Outcome::Done; });

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ struct ShredOptions {
 #pragma pack(pop)
 static_assert(sizeof(ShredOptions) == 5, "ShredOptions is a 5-byte packed record");
 
+// What a run does beyond the passes. Unset values come from the settings
+// (Verify, KeepReceipts; the volume trim is always the settings' own).
+struct RunOptions {
+  std::optional<bool> verify;
+  // Receipt files the run is added to, besides the settings' own.
+  std::vector<std::string> receipts;
+  // What started the run, as its receipt names it.
+  std::string command = "vaporize";
+};
+
 // What the entries of a batch are.
 enum class BatchEntries {
   // Files and folders where they are, shown as they are named.
@@ -34,18 +45,22 @@ enum class BatchEntries {
 
 // options: null for the settings' values. Drive roots, a store itself and
 // anything that is not a full path on a drive are refused untouched.
-Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr);
+// run: null for the settings alone. A receipt that cannot be written is a
+// failed item of the report, under the receipt's own path.
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr,
+                     const RunOptions* run = nullptr);
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an
 // item which took the name since is never touched. options: as above.
-Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options);
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const RunOptions* run = nullptr);
 
 // Every entry of every store directory except "info.shr" and "desktop.ini"
 // (orphans included), in drive order.
 std::vector<std::string> ListAllStoreEntries();
 
 // Vaporizes every store completely.
-Report ShredAllItems(const ShredOptions* options);
+Report ShredAllItems(const ShredOptions* options, const RunOptions* run = nullptr);
 
 }  // namespace vz

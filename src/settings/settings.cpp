@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <iterator>
 #include <optional>
 
 #include "platform/platform.h"
@@ -68,6 +69,37 @@ SettingsView PeekSettings() {
     }
   }
   return v;
+}
+
+namespace {
+
+struct DestructionValue {
+  const char* name;
+  bool DestructionSettings::*member;
+};
+constexpr DestructionValue kDestruction[] = {
+    {"Verify", &DestructionSettings::verify},
+    {"TrimVolume", &DestructionSettings::trimVolume},
+    {"KeepReceipts", &DestructionSettings::keepReceipts},
+};
+
+}  // namespace
+
+DestructionView ReadDestructionSettings() {
+  DestructionView v;
+  for (std::size_t i = 0; i < std::size(kDestruction); ++i) {
+    if (auto d = ReadDword(kDestruction[i].name)) {
+      v.values.*kDestruction[i].member = *d != 0;
+      v.written[i] = true;
+    }
+  }
+  return v;
+}
+
+bool SaveDestructionSettings(const DestructionSettings& s) {
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
+  for (const auto& d : kDestruction) Plat().KvWriteDword(kSettingsKey, d.name, AsDword(s.*d.member));
+  return true;
 }
 
 bool SaveSettings(const VaporizerSettings& s, const MenuSwitches& switches) {

@@ -40,6 +40,23 @@ struct SettingsView {
 };
 SettingsView PeekSettings();
 
+// How destruction goes beyond the passes. Kept beside the four settings as
+// REG_DWORD 0 or 1 (any other number is true); a missing or mistyped value
+// takes its default.
+struct DestructionSettings {
+  bool verify = false;        // "Verify": every file read back from the device and compared
+  bool trimVolume = true;     // "TrimVolume": the volume's free space trimmed after a batch
+  bool keepReceipts = false;  // "KeepReceipts": a receipt of every vaporize in the user's data folder
+};
+// Values as read; `written` tells which are stored, in the order above.
+struct DestructionView {
+  DestructionSettings values;
+  bool written[3] = {false, false, false};
+};
+DestructionView ReadDestructionSettings();
+// Writes the three values; false when the key cannot be opened or created.
+bool SaveDestructionSettings(const DestructionSettings& s);
+
 // What turns the two menu options on and off: on Windows the file
 // context-menu registration and the Send To shortcut; elsewhere nothing.
 // A switch that fails throws, which ends the save at that step.
