@@ -5,17 +5,17 @@
 namespace vz {
 
 void Report::Done(std::string path, std::string action, std::string target) {
-  items_.push_back({std::move(path), Outcome::Done, std::move(action), {}, std::move(target), {}});
+  items_.push_back({std::move(path), Outcome::Done, std::move(action), {}, std::move(target), {}, false, {}});
 }
 void Report::Skipped(std::string path, std::string why) {
-  items_.push_back({std::move(path), Outcome::Skipped, "skipped", std::move(why), {}, {}});
+  items_.push_back({std::move(path), Outcome::Skipped, "skipped", std::move(why), {}, {}, false, {}});
 }
 void Report::Declined(std::string path, std::string why) {
   Skipped(std::move(path), std::move(why));
   items_.back().declined = true;
 }
 void Report::Failed(std::string path, std::string why) {
-  items_.push_back({std::move(path), Outcome::Failed, "failed", std::move(why), {}, {}});
+  items_.push_back({std::move(path), Outcome::Failed, "failed", std::move(why), {}, {}, false, {}});
 }
 void Report::Append(const Report& other) {
   items_.insert(items_.end(), other.items_.begin(), other.items_.end());

@@ -41,6 +41,15 @@ struct ItemReport {
   std::optional<Destruction> destruction;  // what was done to it, where something was
 };
 
+// The medium's warning of the items done on one drive, told once for them
+// all.
+struct DriveWarning {
+  std::string drive;     // "C:"
+  std::string volumeId;  // which volume that is, as remembered for "Don't tell me again"
+  std::string text;      // the warning
+  std::size_t items = 0;
+};
+
 class Report {
  public:
   void Done(std::string path, std::string action, std::string target = {});

@@ -181,9 +181,10 @@ class LinuxReader {
     f_.compression = compress ? Known(Answer::Yes, said, *compress) : Known(Answer::No, said + " (no compress option)");
     if (m.fsType == "btrfs")
       f_.noDataCow = Known(Option(all, "nodatacow") ? Answer::Yes : Answer::No, said);
+    // discard=async passes freed blocks on later, in the background.
     auto discard = Option(all, "discard");
-    f_.discardOnFree = Known(discard && !Option(all, "nodiscard") ? Answer::Yes : Answer::No,
-                             discard ? said : said + " (no discard option)");
+    const bool now = discard && (discard->empty() || *discard == "sync") && !Option(all, "nodiscard");
+    f_.discardOnFree = Known(now ? Answer::Yes : Answer::No, discard ? said : said + " (no discard option)");
   }
 
   void Device(const MountEntry& m) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace vz {
 
@@ -56,6 +57,12 @@ struct DestructionView {
 DestructionView ReadDestructionSettings();
 // Writes the three values; false when the key cannot be opened or created.
 bool SaveDestructionSettings(const DestructionSettings& s);
+
+// The medium's warnings the user asked not to be told again, per volume and
+// per user: a warning stays silent while its text is the one silenced for
+// that volume; a changed verdict is told again.
+bool WarningSilenced(const std::string& volumeId, const std::string& text);
+void SilenceWarning(const std::string& volumeId, const std::string& text);
 
 // What turns the two menu options on and off: on Windows the file
 // context-menu registration and the Send To shortcut; elsewhere nothing.

@@ -9,6 +9,12 @@ namespace {
 
 const std::string kKey(32, 'k');
 
+ReceiptRun Run(const char* command) {
+  ReceiptRun run;
+  run.command = command;
+  return run;
+}
+
 // Two runs of a receipt: three items, one of them a failure, then one.
 std::string TwoRuns() {
   Report r;
@@ -23,11 +29,11 @@ std::string TwoRuns() {
   r.Describe(d);
   r.Done("C:\\Work\\other.txt", "vaporized");
   r.Failed("C:\\Work\\stuck.txt", "stuck.txt could not be opened");
-  std::string text = ReceiptLines(r, {"vaporize", "t0", "t1"}, kKey, "");
+  std::string text = ReceiptLines(r, Run("vaporize"), kKey, "");
   Report second;
   second.Done("D:\\x.bin", "vaporized");
   std::size_t last = text.rfind('\n', text.size() - 2) + 1;
-  return text + ReceiptLines(second, {"shred", "t2", "t3"}, kKey, text.substr(last, text.size() - last - 1));
+  return text + ReceiptLines(second, Run("shred"), kKey, text.substr(last, text.size() - last - 1));
 }
 
 std::size_t LineOf(const std::string& text, std::size_t byte) {

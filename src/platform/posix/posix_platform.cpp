@@ -152,7 +152,8 @@ void WriteOver(int fd, off_t size) {
 
 #ifdef __linux__
 // Whether the file system on a device passes freed blocks on to it at once
-// (mounted with discard), asked of the mount table once per device.
+// (mounted with discard, or btrfs's discard=sync), asked of the mount table
+// once per device.
 bool DiscardsOnFree(dev_t dev) {
   static std::mutex lock;
   static std::map<dev_t, bool> known;
@@ -168,8 +169,10 @@ bool DiscardsOnFree(dev_t dev) {
   if (fd >= 0) ::close(fd);
   for (const auto& m : ParseMountInfo(table)) {
     if (m.major != major(dev) || m.minor != minor(dev)) continue;
+    // discard=async passes them on later, in the background, and may never
+    // get to it before the volume is unmounted.
     const std::string all = "," + m.options + "," + m.superOptions + ",";
-    on = on || all.find(",discard,") != std::string::npos || all.find(",discard=") != std::string::npos;
+    on = on || all.find(",discard,") != std::string::npos || all.find(",discard=sync,") != std::string::npos;
   }
   known.emplace(dev, on);
   return on;
