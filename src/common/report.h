@@ -64,6 +64,10 @@ class Report {
   void Describe(Destruction d);
   ItemReport& Last() { return items_.back(); }
   std::vector<ItemReport>& MutableItems() { return items_; }
+  // What the user should know about the operation as a whole rather than
+  // one item: a setting that could not be used as it is stored.
+  void Note(std::string note);
+  const std::vector<std::string>& Notes() const { return notes_; }
 
   const std::vector<ItemReport>& Items() const { return items_; }
   bool AllDone() const;
@@ -72,6 +76,7 @@ class Report {
 
  private:
   std::vector<ItemReport> items_;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace vz

@@ -48,6 +48,7 @@ struct Effective {
   std::vector<std::string> receipts;  // files the run's receipt goes to
   std::string receiptTrouble;         // why the settings' own receipt file cannot be had
   std::string command;
+  std::vector<std::string> problems;  // settings that could not be used as stored
 };
 
 Effective EffectiveSettings(const ShredOptions* options, const RunOptions* run) {
@@ -69,8 +70,9 @@ Effective EffectiveSettings(const ShredOptions* options, const RunOptions* run) 
     return e;
   }
   BatchSettings b = ReadBatchSettings();
-  e.passes = std::max(0, static_cast<int>(b.passes));  // a negative count makes no pass
+  e.passes = b.passes;
   e.showProgress = b.showProgress;
+  e.problems = std::move(b.problems);
   return e;
 }
 
@@ -798,6 +800,7 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
   const Effective settings = EffectiveSettings(options, run);
   std::vector<Claimed> claims;
   accepted = ClaimItems(std::move(accepted), originals ? &acceptedOriginals : nullptr, claims, report);
+  for (const auto& p : settings.problems) report.Note(p);
   Batch batch(settings, entries == BatchEntries::StoredItems, claims);
   report.Append(batch.Run(std::move(accepted)));
   GiveBackUntouched(claims, report);
