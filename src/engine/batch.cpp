@@ -31,8 +31,9 @@ constexpr const char* kCautionTitle = "Please use caution";
 // that nothing about when it was last used survives.
 constexpr CivilTime kVaporizeStamp{1990, 1, 1, 12, 12, 12};
 
-std::string CautionText(std::size_t count) {
-  return "Caution: You are about to vaporize one or more items.\r\r"
+std::string CautionText(std::size_t count, const std::string& why) {
+  return (why.empty() ? std::string() : why + "\r\r") +
+         "Caution: You are about to vaporize one or more items.\r\r"
          "Once items are vaporized, there is no way to restore them.\r\r"
          "Are you completely sure that you want to permanently delete " +
          ToDecimal(static_cast<std::int64_t>(count)) + " item(s) ?";
@@ -791,7 +792,7 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
     if (originals) acceptedOriginals.push_back((*originals)[i]);
   }
   if (accepted.empty()) return report;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), run ? run->cautionWhy : std::string()))) {
     for (const auto& item : accepted) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }

@@ -32,6 +32,9 @@ struct RunOptions {
   std::vector<std::string> receipts;
   // What started the run, as its receipt names it.
   std::string command = "vaporize";
+  // When not empty, said before the caution question (why these items are
+  // vaporized rather than kept).
+  std::string cautionWhy;
 };
 
 // What the entries of a batch are.
