@@ -418,7 +418,8 @@ t_receipt_and_one_warning() {
   if echo "$out" | grep -q '^warning'; then
     echo "$out" | grep -q "^warning (1000 items on $L:): " || return 1
     echo again >"$host_c/again.txt"
-    vz shred --yes --json "$(sys again.txt)" </dev/null | python3 -c 'import json,sys; assert all(i["warning"] for i in json.load(sys.stdin))' || return 1
+    # Under Wine its own messages share the output: the array alone is read.
+    vz shred --yes --json "$(sys again.txt)" </dev/null | sed -n '/^\[/,/^\]/p' | python3 -c 'import json,sys; assert all(i["warning"] for i in json.load(sys.stdin))' || return 1
   fi
   vz receipt verify "$r_sys" </dev/null | grep -q ": 1001 lines" || return 1
   ! grep -q -i secret "$r_host" || return 1
