@@ -1,9 +1,10 @@
 // Shows one of the module's screens for a few seconds, for the screenshot
-// script: "page" puts the settings page in a property sheet as the folder's
-// Properties do, "dialog" opens the properties dialog, "warnings" runs
-// "Vaporize all" from the folder icon's menu, answers its caution question
-// Yes and leaves the box that tells what it did.
-//   show_settings.exe page|dialog|warnings seconds
+// script: "page" puts the settings pages in a property sheet as the
+// folder's Properties do, "dialog" opens the properties dialog; with
+// "emptying-" before either, the Emptying page or tab is the one shown.
+// "warnings" runs "Vaporize all" from the folder icon's menu, answers its
+// caution question Yes and leaves the box that tells what it did.
+//   show_settings.exe [emptying-]page|dialog|warnings seconds
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -25,6 +26,17 @@ BOOL CALLBACK Collect(HPROPSHEETPAGE page, LPARAM lParam) {
 
 // {5B7C1E2B-8F43-4D6B-9A21-3C7E5F90D1A4}, the folder icon's context menu.
 const GUID kMenuClass = {0x5B7C1E2B, 0x8F43, 0x4D6B, {0x9A, 0x21, 0x3C, 0x7E, 0x5F, 0x90, 0xD1, 0xA4}};
+
+// The dialog's second tab, chosen as a click on it chooses it.
+void CALLBACK SecondTab(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HWND dialog = FindWindowA("#32770", "Properties: Vaporizer");
+  HWND tabs = dialog ? FindWindowExA(dialog, nullptr, WC_TABCONTROLA, nullptr) : nullptr;
+  if (!tabs) return;
+  TabCtrl_SetCurSel(tabs, 1);
+  NMHDR change{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageA(dialog, WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
+}
 
 void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
@@ -67,7 +79,7 @@ int ShowWarnings(HMODULE module, UINT milliseconds) {
   return SUCCEEDED(hr) ? 0 : 6;
 }
 
-int ShowPage(HMODULE module, UINT milliseconds) {
+int ShowPage(HMODULE module, UINT milliseconds, int startPage) {
   auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
       reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
   IClassFactory* factory = nullptr;
@@ -86,6 +98,7 @@ int ShowPage(HMODULE module, UINT milliseconds) {
   header.dwFlags = PSH_MODELESS | PSH_PROPTITLE;
   header.pszCaption = "Vaporizer";
   header.nPages = static_cast<UINT>(pages.size());
+  header.nStartPage = static_cast<UINT>(startPage);
   header.phpage = pages.data();
   HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
   if (!sheet) return 4;
@@ -115,11 +128,14 @@ int main(int argc, char** argv) {
   HMODULE module = LoadLibraryA("Vaporizer.dll");
   if (!module) return 2;
   int rc = 1;
-  if (std::strcmp(argv[1], "page") == 0) {
-    rc = ShowPage(module, seconds * 1000);
-  } else if (std::strcmp(argv[1], "warnings") == 0) {
+  const bool emptying = std::strncmp(argv[1], "emptying-", 9) == 0;
+  const char* mode = emptying ? argv[1] + 9 : argv[1];
+  if (std::strcmp(mode, "page") == 0) {
+    rc = ShowPage(module, seconds * 1000, emptying ? 1 : 0);
+  } else if (std::strcmp(mode, "warnings") == 0) {
     rc = ShowWarnings(module, seconds * 1000);
-  } else if (std::strcmp(argv[1], "dialog") == 0) {
+  } else if (std::strcmp(mode, "dialog") == 0) {
+    if (emptying) SetTimer(nullptr, 0, 500, SecondTab);
     auto show = reinterpret_cast<INT32(WINAPI*)(void*)>(
         reinterpret_cast<void*>(GetProcAddress(module, "ShowVaporizerProps")));
     SetTimer(nullptr, 0, seconds * 1000, CloseDialog);
