@@ -578,7 +578,7 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  Intake in = TakeIn(sys, nullptr, Road::InPlace);
+  Intake in = TakeIn(sys, nullptr, Road::InPlace, PathOrigin::Typed);
   Report report = in.refused;
   const RunOptions run = MakeRun(flags, "shred");
   if (!in.direct.empty())
