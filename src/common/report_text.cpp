@@ -1,5 +1,6 @@
 #include "common/report_text.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/ui.h"
@@ -18,11 +19,11 @@ std::string Shortened(const std::string& path) {
 
 }  // namespace
 
-std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines) {
+std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines, bool withWarnings) {
   std::vector<const ItemReport*> problems, warned;
   for (const auto& i : report.Items()) {
     if (i.outcome != Outcome::Done && !i.declined) problems.push_back(&i);
-    if (i.outcome == Outcome::Done && !i.warning.empty()) warned.push_back(&i);
+    if (withWarnings && i.outcome == Outcome::Done && !i.warning.empty()) warned.push_back(&i);
   }
   auto count = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " item" : " items"); };
   // The notes concern every item, so they come first and whole.
@@ -48,9 +49,32 @@ std::string ProblemText(const Report& report, const std::string& undoneVerb, std
   return text;
 }
 
+std::vector<DriveWarning> DriveWarnings(const Report& report) {
+  std::vector<DriveWarning> out;
+  for (const auto& i : report.Items()) {
+    if (i.outcome != Outcome::Done || i.warning.empty()) continue;
+    const Destruction* d = i.destruction ? &*i.destruction : nullptr;
+    // A volume that cannot tell itself apart is known by its drive letter.
+    const std::string drive = d ? d->volume : i.path.substr(0, 2);
+    const std::string id = d && !d->volumeId.empty() ? d->volumeId : drive;
+    auto it = std::find_if(out.begin(), out.end(), [&](const DriveWarning& w) {
+      return w.drive == drive && w.volumeId == id && w.text == i.warning;
+    });
+    if (it == out.end()) it = out.insert(out.end(), {drive, id, i.warning, 0});
+    ++it->items;
+  }
+  return out;
+}
+
+std::string DriveWarningText(const DriveWarning& w, const std::string& undoneVerb) {
+  return w.drive + " " + std::to_string(w.items) + (w.items == 1 ? " item was " : " items were ") + undoneVerb +
+         " with a warning: " + w.text;
+}
+
 void TellProblems(const Report& report, const std::string& undoneVerb) {
-  std::string text = ProblemText(report, undoneVerb);
-  if (!text.empty()) Ui().TellProblems(text);
+  std::string text = ProblemText(report, undoneVerb, 10, false);
+  std::vector<DriveWarning> warnings = DriveWarnings(report);
+  if (!text.empty() || !warnings.empty()) Ui().TellWarnings(text, warnings, undoneVerb);
 }
 
 }  // namespace vz

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "common/report.h"
 
 namespace vz {
 
@@ -49,6 +52,11 @@ class UserInterface {
   // Tells what an operation started from the shell could not do (the text
   // of ProblemText); the shell shows a box, other callers print reports.
   virtual void TellProblems(const std::string& /*text*/) {}
+  // The same with the medium's warnings, one per drive: the shell leaves
+  // out those the user asked not to be told again, and lets them ask so.
+  // Here they join the text.
+  virtual void TellWarnings(const std::string& problems, const std::vector<DriveWarning>& warnings,
+                            const std::string& undoneVerb);
 };
 
 // The interface the core talks to. Without one set, every question is

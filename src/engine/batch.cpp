@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "common/ui.h"
 #include "engine/claim.h"
+#include "engine/receipt.h"
 #include "engine/walk.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -28,9 +29,26 @@ std::string CautionText(std::size_t count, const std::string& why) {
          ToDecimal(static_cast<std::int64_t>(count)) + " item(s) ?";
 }
 
+// Where a run's receipt goes, and what names the run in it.
+struct ReceiptSettings {
+  std::vector<std::string> files;  // the run's own, then the settings' own
+  std::string trouble;             // why the settings' own receipt file cannot be had
+  std::string command;
+};
+
 // problems: the settings that could not be used as stored.
-WalkSettings EffectiveSettings(const ShredOptions* options, std::vector<std::string>& problems) {
+WalkSettings EffectiveSettings(const ShredOptions* options, const RunOptions* run, std::vector<std::string>& problems,
+                               ReceiptSettings& receipts) {
   WalkSettings e;
+  const DestructionSettings d = ReadDestructionSettings().values;
+  e.verify = run && run->verify ? *run->verify : d.verify;
+  e.trimVolume = d.trimVolume;
+  receipts.command = run ? run->command : "vaporize";
+  if (run) receipts.files = run->receipts;
+  if (d.keepReceipts) {
+    std::string own = DefaultReceiptPath(&receipts.trouble);
+    if (!own.empty()) receipts.files.push_back(own);
+  }
   if (options) {
     e.passes = options->Passes;
     e.deleteAfter = options->DeleteAfter != 0;
@@ -76,9 +94,9 @@ struct Entry {
   std::optional<CivilTime> sent;  // the date sent it was listed with, where weighed
 };
 
-// why: said before the caution question.
+// run: null for the settings alone.
 Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, const ShredOptions* options,
-                const std::string& why = {}) {
+                const RunOptions* run) {
   Report report;
   std::vector<Entry> accepted;
   for (auto& e : list) {
@@ -92,11 +110,13 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   for (auto& e : accepted)
     if (!e.expected)
       if (auto info = Plat().StatPath(e.path)) e.expected = info->id;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), run ? run->cautionWhy : std::string()))) {
     for (const auto& e : accepted) report.Declined(e.path, "left in place: the caution question was answered No");
     return report;
   }
   for (const auto& e : accepted) RaceStep("question", e.path);
+  ReceiptRun receipt;
+  receipt.started = UtcNow();
   // Stored items leave the list before anything is done to them.
   std::vector<std::string> paths, originals;
   std::vector<std::optional<FileId>> ids;
@@ -115,7 +135,8 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   for (std::size_t i = 0; i < claims.size(); ++i) claimOf.emplace(claims[i].claimed, i);
 
   std::vector<std::string> problems;
-  const WalkSettings settings = EffectiveSettings(options, problems);
+  ReceiptSettings receipts;
+  const WalkSettings settings = EffectiveSettings(options, run, problems, receipts);
   for (auto& p : problems) report.Note(std::move(p));
   const bool lookUp = kind == BatchEntries::StoredItems && settings.showProgress;
   std::unordered_map<std::string, std::string> shownOriginals;
@@ -130,6 +151,7 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
       // Shown under the original path its record had, named as the caller did.
       const Claimed& claim = claims[c->second];
       w.label = claim.given;
+      w.original = claim.original.empty() ? claim.given : claim.original;
       w.expected = claim.id;
       if (lookUp) w.shown = claim.original.empty() ? claim.given : ToUpper(claim.original);
     } else {
@@ -142,7 +164,7 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
     }
     items.push_back(std::move(w));
   }
-  std::vector<WalkOutcome> outcomes = WalkAndOverwrite(items, settings, report);
+  std::vector<WalkOutcome> outcomes = WalkAndOverwrite(items, settings, report, &receipt.volumeTrims);
   for (std::size_t i = 0; i < items.size(); ++i) {
     auto c = claimOf.find(paths[i]);
     if (c != claimOf.end()) claims[c->second].outcome = outcomes[i];
@@ -150,6 +172,18 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   GiveBackUntouched(claims, report);
   PruneIndex();
   Plat().UpdateIcon();
+  receipt.command = receipts.command;
+  receipt.passes = settings.passes;
+  receipt.fill = settings.fillByte;
+  receipt.verify = settings.verify;
+  receipt.finished = UtcNow();
+  const Report done = report;
+  if (!receipts.trouble.empty())
+    report.Failed("(the receipt)", "the receipt the settings ask for could not be kept: " + receipts.trouble);
+  for (const auto& file : receipts.files) {
+    std::string why;
+    if (!WriteReceipt(file, done, receipt, &why)) report.Failed(file, "the receipt could not be written: " + why);
+  }
   return report;
 }
 
@@ -196,29 +230,31 @@ std::vector<std::string> ListStores(Report& trouble) {
 }  // namespace
 
 Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options,
-                     const std::string& why) {
+                     const RunOptions* run) {
   std::vector<Entry> in;
-  for (auto& p : list) in.push_back({std::move(p), std::nullopt, {}});
-  return RunBatch(std::move(in), false, entries, options, why);
+  for (auto& p : list) in.push_back({std::move(p), std::nullopt, {}, std::nullopt});
+  return RunBatch(std::move(in), false, entries, options, run);
 }
 
-Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options, const std::string& why) {
+Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options, const RunOptions* run) {
   std::vector<Entry> in;
-  for (const auto& i : items) in.push_back({i.path, i.id, {}});
-  return RunBatch(std::move(in), false, BatchEntries::Paths, options, why);
+  for (const auto& i : items) in.push_back({i.path, i.id, {}, std::nullopt});
+  return RunBatch(std::move(in), false, BatchEntries::Paths, options, run);
 }
 
 Report VaporizeDirectItems(const std::vector<IntakeItem>& items, const std::string& why) {
-  return VaporizeItems(items, nullptr, why);
+  RunOptions run;
+  run.cautionWhy = why;
+  return VaporizeItems(items, nullptr, &run);
 }
 
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
-                           const std::vector<std::optional<CivilTime>>* sentDates) {
+                           const RunOptions* run, const std::vector<std::optional<CivilTime>>* sentDates) {
   std::vector<Entry> in;
   for (std::size_t i = 0; i < items.size(); ++i)
     in.push_back({Trim(items[i].storedPath), std::nullopt, Trim(items[i].originalPath),
                   sentDates ? (*sentDates)[i] : std::nullopt});
-  return RunBatch(std::move(in), true, BatchEntries::StoredItems, options);
+  return RunBatch(std::move(in), true, BatchEntries::StoredItems, options, run);
 }
 
 std::vector<std::string> ListAllStoreEntries() {
@@ -226,11 +262,11 @@ std::vector<std::string> ListAllStoreEntries() {
   return ListStores(ignored);
 }
 
-Report ShredAllItems(const ShredOptions* options) {
+Report ShredAllItems(const ShredOptions* options, const RunOptions* run) {
   Report report;
   std::vector<std::string> list = ListStores(report);
   if (list.empty()) return report;
-  report.Append(VaporizeBatch(std::move(list), BatchEntries::StoredItems, options));
+  report.Append(VaporizeBatch(std::move(list), BatchEntries::StoredItems, options, run));
   return report;
 }
 

@@ -85,10 +85,11 @@ class Overwriter {
  public:
   explicit Overwriter(std::uint8_t fillByte, std::size_t blockSize = kOverwriteBlockSize);
 
-  // Opens a file for its passes, without sharing. Links and files with
-  // other hard links are refused unopened: writing through them would
-  // reach content that was never given. Null, with *why, on failure.
-  std::unique_ptr<File> Open(const std::string& path, std::string* why);
+  // Opens a file for its passes, without sharing (readBack: so that it can
+  // be read back past the caches). Links and files with other hard links
+  // are refused unopened: writing through them would reach content that
+  // was never given. Null, with *why, on failure.
+  std::unique_ptr<File> Open(const std::string& path, std::string* why, bool readBack = false);
 
   // Writes the fill byte over every range of an open file that holds data
   // (never beyond its end, never into a hole of a sparse file), without
@@ -100,6 +101,15 @@ class Overwriter {
   // whose flush fails has failed, since the bytes may never reach the disk.
   PassResult Pass(const std::string& path);
 
+  // Reads a flushed file back from the device, past the caches, and
+  // compares every byte with the fill.
+  struct Check {
+    bool read = false;   // it could be read back
+    bool same = false;   // and every byte was the fill
+    std::string text;    // what was found, or why it could not be read
+  };
+  Check Verify(File& file);
+
   // `passes` passes over the named streams of a folder before it goes; the
   // warning that names those it could not overwrite.
   // The folder held open is the one whose streams these are.
@@ -107,6 +117,7 @@ class Overwriter {
 
  private:
   std::vector<std::uint8_t> storage_;
+  std::vector<std::uint8_t> readStorage_;  // for Verify, made at its first use
   std::uint8_t* block_;  // blockSize_ bytes of storage_, from a page boundary
   std::size_t blockSize_;
 };

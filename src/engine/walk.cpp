@@ -4,6 +4,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_set>
 
 #include "common/dostime.h"
@@ -11,6 +12,7 @@
 #include "common/ui.h"
 #include "engine/medium_verdict.h"
 #include "engine/overwrite.h"
+#include "engine/receipt.h"
 
 namespace vz {
 namespace {
@@ -52,6 +54,21 @@ struct Overwrite {
   std::unique_ptr<File> file;
   NamedStreams streams;  // opened through `file` at its first pass
   std::string failure;   // why it is left in place; empty while all goes well
+  FileJudgement judged;
+  std::string started;
+  int passesDone = 0;  // passes that reached the device
+  std::optional<Overwriter::Check> check;
+  std::vector<ByteRange> extents;      // where its blocks lay, taken before they were handed back
+  std::optional<std::string> discard;  // why handing its blocks back did not reach the device; unset: not tried
+};
+
+// A vaporized file whose blocks reach the device only by the volume trim.
+struct WaitingTrim {
+  std::size_t item;  // in the report
+  std::string path, volume;
+  std::vector<ByteRange> extents;
+  bool writesElsewhere;
+  Answer discards;
 };
 
 // Runs a step; the text of an error that stopped it, or empty.
@@ -113,9 +130,13 @@ class Walker {
       }
     }
     RunGroup();
+    TrimVolumes();
     if (s_.showProgress) Ui().ProgressEnd();
     return outcomes_;
   }
+
+  // What the volume trims did, one line per volume, for the run's receipt.
+  const std::vector<std::string>& VolumeTrims() const { return volumeTrims_; }
 
  private:
   static bool InsideAnother(const std::string& key, const std::unordered_set<std::string>& given) {
@@ -338,6 +359,7 @@ class Walker {
       gone = e.open->Delete();
       if (gone) {
         report_.Done(e.label, "vaporized");
+        DescribeItem(e, "folder");
         report_.Warn(streams);
       } else {
         report_.Failed(e.label, "the folder could not be removed");
@@ -401,6 +423,7 @@ class Walker {
     if (!hardLinks.empty()) report_.Skipped(e.label, "name removed; " + hardLinks);
     else if (link) report_.Done(e.label, "link removed; what it points at was left as it was");
     else report_.Done(e.label, "removed; it was no regular file, so there was nothing to overwrite");
+    DescribeItem(e, link ? "link" : "file");
     Completed(k, true);
   }
 
@@ -418,7 +441,7 @@ class Walker {
           node->SetAttributes(info->attributes & ~std::uint32_t{kAttrReadOnly}))
         readOnly = info->attributes;
     }
-    auto file = in.OpenFile(e.name, FileAccess::Exclusive, &why);
+    auto file = in.OpenFile(e.name, s_.verify ? FileAccess::ExclusiveReadBack : FileAccess::Exclusive, &why);
     auto info = file ? file->Info() : std::nullopt;
     auto putBack = [&] {
       if (!readOnly) return;
@@ -450,7 +473,9 @@ class Walker {
     o.entry = k;
     o.size = info->size;
     o.remove = remove;
-    o.warning = warnings_.For(e.path, s_.passes);  // before the passes touch it
+    o.judged = warnings_.Judge(e.path, s_.passes);  // before the passes touch it
+    o.warning = o.judged.warning;
+    o.started = UtcNow();
     o.file = std::move(file);
     if (readOnly) e.readOnly = readOnly;
     if (!group_.empty() && (group_.size() >= kFlushGroupFiles || groupBytes_ + o.size > kFlushGroupBytes)) RunGroup();
@@ -495,8 +520,10 @@ class Walker {
       std::vector<bool> flushed = Plat().FlushFiles(toFlush);
       for (std::size_t i = 0, next = written.size(); i < written.size(); ++i)
         next = written[i]->streams.Flushed(flushed, next);
-      for (std::size_t i = 0; i < written.size(); ++i)
+      for (std::size_t i = 0; i < written.size(); ++i) {
         if (!flushed[i]) FailPass(*written[i], pass, kFlushFailed);
+        else ++written[i]->passesDone;
+      }
       if (s_.showProgress) Ui().ProgressPass(pass, bytes);
     }
     std::vector<Overwrite> group = std::move(group_);
@@ -504,6 +531,10 @@ class Walker {
     groupBytes_ = 0;
     for (auto& o : group) {
       Entry& e = entries_[o.entry];
+      if (o.failure.empty()) {
+        const std::string stopped = Guarded([&] { AfterPasses(o); });
+        if (!stopped.empty()) o.failure = stopped;
+      }
       o.streams.Close();  // before the file is cut and deleted
       if (!o.streams.Warning().empty()) o.warning += (o.warning.empty() ? "" : "; ") + o.streams.Warning();
       bool gone = false;
@@ -514,7 +545,10 @@ class Walker {
         o.file->SetAttributes(*e.readOnly);
       }
       o.file.reset();
-      if (!o.failure.empty()) report_.Failed(e.label, o.failure);
+      if (!o.failure.empty()) {
+        report_.Failed(e.label, o.failure);
+        report_.Describe(Described(o));
+      }
       Completed(o.entry, gone);
     }
   }
@@ -532,6 +566,7 @@ class Walker {
         report_.Skipped(e.label, "no overwrite pass was asked for, and no deleting: left as it was");
       }
       report_.Warn(o.warning);
+      report_.Describe(Described(o));
       return false;
     }
     Touch(e);
@@ -548,7 +583,139 @@ class Walker {
     }
     report_.Done(e.label, s_.passes > 0 ? "vaporized" : "deleted without an overwrite pass (0 passes)");
     report_.Warn(o.warning);
+    report_.Describe(Described(o));
+    const Destruction& d = *report_.Last().destruction;
+    if (d.trimmed && !*d.trimmed)
+      waiting_.push_back({report_.Items().size() - 1, e.path, VolumeOf(e.path) + "|" + o.judged.volumeId, o.extents,
+                          o.judged.verdict.writesElsewhere, o.judged.discards});
     return true;
+  }
+
+  // After the last pass has reached the device: read back where asked,
+  // then the blocks handed back, unless the file is kept.
+  void AfterPasses(Overwrite& o) {
+    if (s_.verify) {
+      o.check = overwriter_.Verify(*o.file);
+      if (o.check->read && !o.check->same) {
+        o.failure = "read back from the device, it is not what was written (" + o.check->text +
+                    "); the file was left in place";
+        return;
+      }
+    }
+    if (!o.remove) return;
+    if (o.size == 0) {
+      o.discard = "";  // no blocks to hand back
+      return;
+    }
+    // Where the blocks lay matters only to a trim of the volume afterwards.
+    const bool onFree = o.judged.discardOnFree == Answer::Yes;
+    if (!onFree) o.extents = o.file->Extents();
+    o.discard = o.file->Discard();
+    // A file system that passes freed blocks on does so for the delete
+    // that follows, whether or not it could punch a hole first.
+    if (onFree && !o.discard->empty() && o.judged.discards != Answer::No) o.discard = "";
+  }
+
+  static std::string VolumeOf(const std::string& path) { return ToUpper(path.substr(0, 2)); }
+
+  // The path a thing had before the batch: beneath a claimed stored item,
+  // the item's original path.
+  std::string OriginalOf(const Entry& e) const {
+    const WalkItem& item = items_[e.item];
+    if (item.original.empty()) return WithoutTrailingBackslash(e.path);
+    const std::string top = WithoutTrailingBackslash(item.path);
+    return WithoutTrailingBackslash(item.original + e.path.substr(std::min(e.path.size(), top.size())));
+  }
+
+  Destruction Described(const Overwrite& o) const {
+    const Entry& e = entries_[o.entry];
+    Destruction d;
+    d.original = OriginalOf(e);
+    d.size = o.size;
+    d.passes = o.passesDone;
+    d.fill = s_.fillByte;
+    d.flushed = s_.passes > 0 && o.passesDone == s_.passes;
+    if (o.check) {
+      d.verified = o.check->same;
+      d.verify = o.check->text;
+    } else if (s_.verify) {
+      d.verify = "not read back: the passes did not all reach the device";
+    }
+    if (o.discard) {
+      d.trimmed = o.discard->empty();
+      d.trim = o.discard->empty() ? (o.size == 0 ? "trimmed (it had no blocks)" : "trimmed") : *o.discard;
+    }
+    d.volume = VolumeOf(e.path);
+    d.volumeId = o.judged.volumeId;
+    d.reach = ReachText(o.judged.verdict.reach);
+    d.reachWhy = o.judged.verdict.why;
+    d.started = o.started;
+    d.finished = UtcNow();
+    return d;
+  }
+
+  // Other things that went (folders, links, names of hard-linked files) in
+  // the form a receipt takes them.
+  void DescribeItem(const Entry& e, const char* kind) {
+    Destruction d;
+    d.original = OriginalOf(e);
+    d.kind = kind;
+    d.volume = VolumeOf(e.path);
+    d.started = d.finished = UtcNow();
+    report_.Describe(std::move(d));
+  }
+
+  // The deepest folder of the path that is still there: the volume's trim
+  // is asked of the file system that held the file.
+  static std::string StandingFolder(const std::string& path) {
+    std::string f = WithoutTrailingBackslash(FolderPart(path));
+    while (f.size() > 3 && !Plat().StatPath(f)) f = WithoutTrailingBackslash(FolderPart(f));
+    return f.size() <= 2 ? WithTrailingBackslash(f) : f;
+  }
+
+  // Files whose freed blocks did not reach the device reach it by a trim
+  // of their volume: of all its free space where the file system wrote the
+  // new data elsewhere (or does not say where the blocks lay), else of the
+  // ranges they held.
+  void TrimVolumes() {
+    std::map<std::string, std::vector<const WaitingTrim*>> byVolume;
+    for (const auto& w : waiting_) byVolume[w.volume].push_back(&w);
+    for (const auto& [volume, files] : byVolume) {
+      bool whole = false;
+      std::vector<ByteRange> ranges;
+      for (const WaitingTrim* w : files) {
+        whole = whole || w->writesElsewhere || w->extents.empty();
+        ranges.insert(ranges.end(), w->extents.begin(), w->extents.end());
+      }
+      std::string why;
+      if (!s_.trimVolume) why = "the volume trim is off in the settings";
+      else if (files.front()->discards == Answer::No) why = "the device takes no discards";
+      else why = Plat().TrimVolume(StandingFolder(files.front()->path), whole ? std::vector<ByteRange>{} : Merged(ranges));
+      const std::string drive = volume.substr(0, 2);
+      volumeTrims_.push_back(drive + (why.empty() ? std::string(whole ? " free space trimmed" : " freed ranges trimmed")
+                                                  : " not trimmed: " + why));
+      for (const WaitingTrim* w : files) {
+        Destruction& d = *report_.MutableItems()[w->item].destruction;
+        d.trimmed = why.empty();
+        d.trim = why.empty() ? std::string("trimmed by the volume trim (") + (whole ? "its free space" : "the freed ranges") + ")"
+                             : d.trim + "; " + why;
+      }
+    }
+  }
+
+  // Ranges in order, those close together joined: the trim passes over
+  // what lies between them, which it leaves alone unless it is free.
+  static std::vector<ByteRange> Merged(std::vector<ByteRange> r) {
+    constexpr std::int64_t kJoin = std::int64_t{64} << 20;
+    std::sort(r.begin(), r.end(), [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+    std::vector<ByteRange> out;
+    for (const auto& x : r) {
+      if (!out.empty() && x.offset <= out.back().offset + out.back().length + kJoin)
+        out.back().length = std::max(out.back().length, x.offset + x.length - out.back().offset);
+      else
+        out.push_back(x);
+    }
+    return out;
   }
 
   const std::vector<WalkItem>& items_;
@@ -563,13 +730,18 @@ class Walker {
   std::size_t files_ = 0, filesDone_ = 0;
   std::vector<Overwrite> group_;
   std::int64_t groupBytes_ = 0;
+  std::vector<WaitingTrim> waiting_;
+  std::vector<std::string> volumeTrims_;
 };
 
 }  // namespace
 
 std::vector<WalkOutcome> WalkAndOverwrite(const std::vector<WalkItem>& items, const WalkSettings& settings,
-                                          Report& report) {
-  return Walker(items, settings, report).Run();
+                                          Report& report, std::vector<std::string>* volumeTrims) {
+  Walker walker(items, settings, report);
+  std::vector<WalkOutcome> out = walker.Run();
+  if (volumeTrims) *volumeTrims = walker.VolumeTrims();
+  return out;
 }
 
 }  // namespace vz

@@ -22,6 +22,8 @@ struct WalkSettings {
   bool deleteAfter = true;
   std::uint8_t fillByte = 0;
   bool showProgress = true;
+  bool verify = false;      // each file read back from the device after its last pass
+  bool trimVolume = true;   // freed blocks that did not reach the device reach it by a trim of the volume
 };
 
 // One item of a batch.
@@ -29,6 +31,7 @@ struct WalkItem {
   std::string path;   // a full path in the system's form
   std::string label;  // how the report names it, and what lies in it (label + "\" + the rest)
   std::string shown;  // what the progress display shows for it; empty: its label
+  std::string original;  // the path it had before the batch, for the receipt; empty: its path
   // What the item was when it was checked; an item that is something else
   // now is left alone. nullopt: whatever is there when the walk reads it.
   std::optional<FileId> expected;
@@ -45,8 +48,11 @@ struct WalkOutcome {
 // given directly is kept after its passes unless deleteAfter is set; what
 // lies in a folder always goes with the folder. An item that lies in
 // another item of the list goes with that one, once. A folder that holds
-// another drive's root or another file system is refused whole.
+// another drive's root or another file system is refused whole. Each file,
+// folder and link that goes is described in the report (Report::Describe)
+// for a receipt; volumeTrims, when given, gets one line per volume trimmed
+// afterwards.
 std::vector<WalkOutcome> WalkAndOverwrite(const std::vector<WalkItem>& items, const WalkSettings& settings,
-                                          Report& report);
+                                          Report& report, std::vector<std::string>* volumeTrims = nullptr);
 
 }  // namespace vz

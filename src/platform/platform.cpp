@@ -280,10 +280,26 @@ bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& c
       if (folder.Stat(temp)) continue;  // the name was taken
       return false;
     }
-    bool ok = (content.empty() || file->WriteAt(0, content.data(), content.size())) && file->Flush() &&
-              file->MoveTo(folder, name, true);
-    if (!ok) file->Delete();
-    return ok;
+    bool ok = (content.empty() || file->WriteAt(0, content.data(), content.size())) && file->Flush();
+    // Where the system lets the old file be held through the replace
+    // (POSIX), what it said is written over in its own blocks before the
+    // file system frees them. Only read here: the name is never written in
+    // place. A file with other names keeps its content.
+    std::unique_ptr<File> old;
+#ifndef _WIN32
+    if (auto info = ok ? folder.Stat(name) : std::nullopt; info && info->kind == NodeKind::File && info->links == 1) {
+      old = folder.OpenFile(name, FileAccess::Read, &why);
+      auto held = old ? old->Info() : std::nullopt;
+      if (!held || held->id != info->id) old.reset();
+    }
+#endif
+    ok = ok && file->MoveTo(folder, name, true);
+    if (!ok) {
+      file->Delete();
+      return false;
+    }
+    if (old) old->ZeroAndRelease();
+    return true;
   }
   return false;
 }
@@ -358,6 +374,10 @@ bool Platform::WriteIniString(const std::string& path, const std::string& sectio
 
 std::unique_ptr<File> Platform::OpenExclusive(const std::string& path) {
   return OpenPathFile(*this, path, FileAccess::Exclusive);
+}
+
+std::unique_ptr<File> Platform::OpenExclusiveReadBack(const std::string& path) {
+  return OpenPathFile(*this, path, FileAccess::ExclusiveReadBack);
 }
 
 std::unique_ptr<File> Platform::OpenSharedWrite(const std::string& path, bool truncate) {
@@ -457,6 +477,17 @@ std::string ForeignInside(Folder& folder) {
     at = stack.back().get();
   }
   return {};
+}
+
+std::string HexOf(const std::uint8_t* bytes, std::size_t n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(n * 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
+  }
+  return out;
 }
 
 bool Exists(const std::string& path) { return Plat().GetAttributes(path).has_value(); }

@@ -114,6 +114,22 @@ class ForwardingPlatform : public Platform {
     auto f = real->OpenStream(name);
     return f ? Wrap(std::move(f)) : nullptr;
   }
+  // A read past the caches and the handing back of a file's blocks, as
+  // `real` does them unless refused.
+  virtual std::int64_t ReadBackOf(const std::string& path, File& real, std::int64_t offset, void* buffer,
+                                  std::size_t n, std::string* why) {
+    if (Refuse("ReadBack", path)) {
+      if (why) *why = "failing by test";
+      return -1;
+    }
+    return real.ReadBack(offset, buffer, n, why);
+  }
+  virtual std::string DiscardOf(const std::string& path, File& real) {
+    return Refuse("Discard", path) ? "failing by test" : real.Discard();
+  }
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
+    return real_.TrimVolume(path, ranges);
+  }
   // A data write that Refuse failed: what it leaves behind (nothing here).
   virtual void RefusedWrite(File& /*real*/, std::int64_t /*offset*/, const void* /*data*/, std::size_t /*n*/) {}
 
@@ -186,7 +202,8 @@ class ForwardedFolder : public Forwarded<Folder> {
   }
   std::unique_ptr<File> OpenFile(const std::string& name, FileAccess access, std::string* why) override {
     const std::string path = Child(name);
-    static const char* const kOps[] = {"OpenRead", "OpenSharedWrite", "OpenExclusive", "OpenAppend"};
+    static const char* const kOps[] = {"OpenRead", "OpenSharedWrite", "OpenExclusive", "OpenAppend", "OpenExclusive"};
+    if (access == FileAccess::ExclusiveReadBack) owner_.Refuse("OpenExclusiveReadBack", path);  // noted
     if (owner_.Refuse(kOps[static_cast<int>(access)], path)) return Fail<File>(why, path);
     if (auto fake = owner_.FakeFile(path)) return fake;
     std::string refusal = owner_.FakeRefusal(path);
@@ -260,6 +277,12 @@ class ForwardedFile : public Forwarded<File> {
   bool Truncate(std::int64_t size) override { return !owner_.Refuse("Truncate", Path()) && real_->Truncate(size); }
   std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges() override { return real_->DataRanges(); }
   std::string LastError() override { return real_->LastError(); }
+  std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
+    return owner_.ReadBackOf(Path(), *real_, offset, buffer, n, why);
+  }
+  std::vector<ByteRange> Extents() override { return real_->Extents(); }
+  std::string Discard() override { return owner_.DiscardOf(Path(), *real_); }
+  bool ZeroAndRelease() override { return real_->ZeroAndRelease(); }
   std::optional<std::vector<std::string>> StreamNames() override { return owner_.StreamNamesOf(Path(), real_.get()); }
   std::unique_ptr<File> OpenStream(const std::string& name) override {
     return owner_.OpenStreamOf(Path(), name, real_.get());

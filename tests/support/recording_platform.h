@@ -58,6 +58,17 @@ class RecordingPlatform : public ForwardingPlatform {
   }
   bool FakeLinkExists(const std::string& path) const { return FindLink(path) != nullptr; }
 
+  // What TrimVolume answers (it never reaches the real volume here); each
+  // call is recorded with the number of ranges it was given.
+  std::string trimVolumeAnswer;
+  std::vector<std::size_t> trimRanges;
+  // Discard answers as a system that passes freed blocks on to the device
+  // at once, without asking the real one.
+  bool discardReaches = false;
+  // The medium the test describes in place of the real one.
+  std::optional<MediumFacts> medium;
+  MediumFacts MediumOf(const std::string& path) override { return medium ? *medium : real_.MediumOf(path); }
+
   // A file of `size` bytes that exists only here: openable, writable (the
   // writes are recorded, not kept) and removable.
   void AddVirtualFile(const std::string& path, std::int64_t size) { virtual_[ToUpper(path)] = size; }
@@ -123,6 +134,12 @@ class RecordingPlatform : public ForwardingPlatform {
     if (Refuse("SetWriteTime", path) || FindLink(path) || IsVirtual(path)) return false;
     return real_.SetWriteTime(Resolve(path), written);
   }
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
+    Refuse("TrimVolume", path);
+    trimRanges.push_back(ranges.size());
+    return trimVolumeAnswer;
+  }
+
   std::optional<NodeInfo> StatPath(const std::string& path) override {
     if (auto fake = FakeStat(WithoutTrailingBackslash(path))) return fake;
     return ForwardingPlatform::StatPath(path);
@@ -303,6 +320,20 @@ class RecordingPlatform : public ForwardingPlatform {
       return true;
     }
     return false;
+  }
+
+  // A device that gives back other bytes than it was given
+  // ("ReadBack+differ"); Discard as a system that passes freed blocks on at
+  // once where discardReaches.
+  std::int64_t ReadBackOf(const std::string& path, File& real, std::int64_t offset, void* buffer, std::size_t n,
+                          std::string* why) override {
+    std::int64_t got = ForwardingPlatform::ReadBackOf(path, real, offset, buffer, n, why);
+    if (got > 0 && Failing("ReadBack+differ", path)) static_cast<unsigned char*>(buffer)[got - 1] ^= 0x5A;
+    return got;
+  }
+  std::string DiscardOf(const std::string& path, File& real) override {
+    if (Refuse("Discard", path)) return "failing by test";
+    return discardReaches ? std::string() : real.Discard();
   }
 
   // The streams the system lists for a file opened by `path`, then the ones

@@ -58,6 +58,15 @@ class ScriptedUi : public UserInterface {
   void ProgressFilesDone(std::size_t done) override { filesDone = done; }
   void ProgressEnd() override { ++ended; }
   void TellProblems(const std::string& text) override { told.push_back(text); }
+  // The drives' warnings as the shell's box gets them, kept apart from the
+  // text; the default joins them to it.
+  bool keepWarnings = false;
+  std::vector<DriveWarning> warned;
+  void TellWarnings(const std::string& problems, const std::vector<DriveWarning>& w, const std::string& verb) override {
+    if (!keepWarnings) return UserInterface::TellWarnings(problems, w, verb);
+    warned.insert(warned.end(), w.begin(), w.end());
+    if (!problems.empty()) told.push_back(problems);
+  }
 };
 
 }  // namespace vz::test

@@ -165,6 +165,18 @@ TEST_F(SettingsPageTest, StoredCountOutsideTheRangeShowsAtTheEndAndIsSavedThere)
   EXPECT_FALSE(ApplyEnabled()) << "the sheet took the apply";
 }
 
+// The receipt setting: off until ticked, and a tick enables Apply, which
+// writes it as the command line's --receipts does.
+TEST_F(SettingsPageTest, TheReceiptBoxKeepsItsSetting) {
+  Open();
+  EXPECT_EQ(WindowText(Ctl(1052)), "keep a receipt of every vaporize");
+  EXPECT_FALSE(Checked(1052));
+  Click(1052);
+  PressApply();
+  EXPECT_EQ(Stored("KeepReceipts"), 1u);
+  EXPECT_EQ(Stored("TrimVolume"), 1u) << "the other two keep their values";
+}
+
 TEST_F(SettingsPageTest, SliderMovesRelabelAndEnableApply) {
   Open();
   EXPECT_EQ(Label(), "The files will be overwritten for 3 time(s)");

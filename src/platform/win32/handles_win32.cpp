@@ -253,10 +253,53 @@ HANDLE OpenStreamOf(HANDLE file, const std::string& filePath, const std::string&
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// FSCTL_FILE_LEVEL_TRIM (Windows 8 and later), which MinGW's headers lack:
+// CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 130, METHOD_BUFFERED, FILE_WRITE_DATA).
+constexpr DWORD kFsctlFileLevelTrim = 0x00098208;
+struct FileLevelTrim {
+  DWORD key = 0;
+  DWORD ranges = 1;
+  ULONGLONG offset = 0, length = 0;
+};
+
 class WinFile : public File {
  public:
   WinFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
-  ~WinFile() override { CloseHandle(h_); }
+  ~WinFile() override {
+    if (reader_ != INVALID_HANDLE_VALUE && reader_) CloseHandle(reader_);
+    CloseHandle(h_);
+  }
+  void SetReader(HANDLE reader) { reader_ = reader; }
+  // A handle without buffering reads from the device; it exists only for a
+  // file opened for reading back.
+  std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
+    if (reader_ == INVALID_HANDLE_VALUE || !reader_) {
+      if (why) *why = "the file was not opened for reading back";
+      return -1;
+    }
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+    ov.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    if (ReadFile(reader_, buffer, static_cast<DWORD>(n), &got, &ov)) return got;
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    if (why) *why = "reading past the cache failed (error " + std::to_string(GetLastError()) + ")";
+    return -1;
+  }
+  std::string Discard() override {
+    std::int64_t size = Size();
+    if (size <= 0) return size < 0 ? "its size cannot be read" : std::string();
+    FileLevelTrim trim;
+    trim.length = static_cast<ULONGLONG>(size);
+    DWORD processed = 0, got = 0;
+    if (DeviceIoControl(h_, kFsctlFileLevelTrim, &trim, sizeof trim, &processed, sizeof processed, &got, nullptr) &&
+        processed == 1)
+      return {};
+    DWORD e = GetLastError();
+    return e == ERROR_INVALID_FUNCTION || e == ERROR_NOT_SUPPORTED
+               ? "the file system takes no file-level trim (FSCTL_FILE_LEVEL_TRIM, error " + std::to_string(e) + ")"
+               : "the file-level trim failed (error " + std::to_string(e) + ")";
+  }
 
   std::int64_t Size() override {
     LARGE_INTEGER li{};
@@ -363,6 +406,7 @@ class WinFile : public File {
     return false;
   }
   HANDLE h_;
+  HANDLE reader_ = INVALID_HANDLE_VALUE;
   std::string path_;
   std::string error_;
 };
@@ -510,6 +554,7 @@ class WinFolder : public Folder {
       case FileAccess::Read: mask = GENERIC_READ; share = kShareAll; break;
       case FileAccess::Write: mask = GENERIC_WRITE | FILE_READ_ATTRIBUTES; share = FILE_SHARE_WRITE; break;
       case FileAccess::Exclusive: mask = GENERIC_READ | GENERIC_WRITE | DELETE; share = 0; break;
+      case FileAccess::ExclusiveReadBack: mask = GENERIC_READ | GENERIC_WRITE | DELETE; share = FILE_SHARE_READ; break;
       case FileAccess::Append: mask = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES; share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     }
     HANDLE h = nullptr;
@@ -526,7 +571,14 @@ class WinFolder : public Folder {
       CloseHandle(h);
       return Fail<File>(why, path, refusal);
     }
-    return std::make_unique<WinFile>(h, path);
+    auto file = std::make_unique<WinFile>(h, path);
+    // Caches are bypassed only by a handle opened without buffering, made
+    // from the writing one so that it reads the very file that is written;
+    // without it ReadBack says why not.
+    if (access == FileAccess::ExclusiveReadBack)
+      file->SetReader(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 FILE_FLAG_NO_BUFFERING));
+    return file;
   }
 
   std::unique_ptr<Node> OpenNode(const std::string& name, std::string* why) override {

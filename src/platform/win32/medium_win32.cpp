@@ -74,8 +74,10 @@ MediumFacts NativeMediumOf(const std::string& path) {
   a.driveType = static_cast<DriveType>(GetDriveTypeW(root.c_str()));
   wchar_t fsName[MAX_PATH + 1] = {};
   DWORD flags = 0;
-  if (GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, fsName, MAX_PATH + 1)) {
+  DWORD serial = 0;
+  if (GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, &flags, fsName, MAX_PATH + 1)) {
     a.fsName = win32::Narrow(fsName);
+    a.serial = serial;
     a.fsFlags = flags;
   } else {
     a.fsError = ErrorText(GetLastError());

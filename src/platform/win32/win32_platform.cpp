@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -281,6 +282,9 @@ class Win32Platform : public Platform {
     return ok ? info.nNumberOfLinks : 0;
   }
 
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>&) override {
+    return win32::RetrimVolume(path);
+  }
   // FlushFileBuffers waits for its one file: many of them wait together
   // from a few threads.
   std::vector<bool> FlushFiles(const std::vector<File*>& files) override {

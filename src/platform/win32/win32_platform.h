@@ -19,4 +19,8 @@ std::unique_ptr<Folder> OpenFolderByHandles(const std::string& path, std::string
 // The system handle of a file that walk opened; null for any other file.
 void* HandleOfFile(File* f);
 
+// The volume's retrim (Optimize-Volume -ReTrim) for the volume of a path;
+// empty when done, else why not.
+std::string RetrimVolume(const std::string& path);
+
 }  // namespace vz::win32
