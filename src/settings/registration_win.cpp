@@ -98,9 +98,11 @@ void UnregisterNamespaceFolder() {
 
   SetFileMenuRegistration(false);
   SetSendToShortcut(false);
-  // The icon location that this user's refreshes wrote.
-  RegDeleteKeyW(HKEY_CURRENT_USER, Widen(UserFolderIconKey()).c_str());
-  RegDeleteKeyW(HKEY_CURRENT_USER, Widen("Software\\Classes\\" + FolderClassKey()).c_str());
+  // The icon location that this user's refreshes wrote, and the class key
+  // an earlier release wrote it to.
+  for (const std::string& key : {UserFolderIconKey(), UserFolderExplorerKey()})
+    RegDeleteKeyExW(HKEY_CURRENT_USER, Widen(key).c_str(), KEY_WOW64_64KEY, 0);
+  RemoveUserClassKey();
 
   RegKey approval;
   CheckApproval(approval.Open(HKEY_LOCAL_MACHINE, kApprovalKey, KEY_SET_VALUE));
@@ -108,7 +110,7 @@ void UnregisterNamespaceFolder() {
     CheckApproval(RegDeleteValueW(approval.Get(), Widen(ClsidText(*id)).c_str()));
   approval.Close();
 
-  RefreshShellWindows(0);
+  RefreshShellWindows();
 }
 
 }  // namespace vz::win32

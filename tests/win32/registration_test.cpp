@@ -124,8 +124,7 @@ TEST_F(RegistrationTest, WritesEveryRowWithItsExactData) {
   // own from the common registration, and no class has a ProgID.
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, f + "\\ProgID"));
   // The refresh at the end wrote this user's icon location: empty stores.
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon").value_or(""),
-            shortPath + ",-101");
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, std::string(kUserExplorerKey) + "\\DefaultIcon").value_or(""), shortPath + ",-101");
 }
 
 TEST_F(RegistrationTest, SendToShortcutPointsAtTheFolderOnTheDesktop) {
@@ -170,7 +169,7 @@ TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
                         Gone{HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
-                        Gone{HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon"},
+                        Gone{HKEY_CURRENT_USER, kUserExplorerKey}, Gone{HKEY_CURRENT_USER, "Software\\Classes\\" + f},
                         Gone{HKEY_CURRENT_USER, kUserStarHandler}, Gone{HKEY_CURRENT_USER, kUserFolderHandler}}) {
     EXPECT_FALSE(RegKeyExists(g.root, g.key)) << g.key;
   }
