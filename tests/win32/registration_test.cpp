@@ -210,11 +210,12 @@ TEST_F(RegistrationTest, SettingsSurviveRegistrationAndUnregistration) {
   EXPECT_EQ(RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShredCount"), 7u);
 }
 
-TEST_F(RegistrationTest, CanUnloadOnlyWhenTheFolderIsGoneAndNoObjectLives) {
+// Windows asks now and then; the answer comes from the object and lock
+// counts alone, never from the desktop, which may lie on a slow share.
+TEST_F(RegistrationTest, CanUnloadWhenNoObjectLivesWhereverTheFolderIs) {
   ASSERT_EQ(module_->Register(), S_OK);
-  EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "the folder is on the desktop";
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK) << "the folder on the desktop holds nothing of the module";
   ASSERT_EQ(module_->Unregister(), S_OK);
-  EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);
