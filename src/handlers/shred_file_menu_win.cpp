@@ -11,6 +11,7 @@
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
 #include "platform/win32/wide.h"
+#include "settings/settings.h"
 #include "store/send.h"
 #include "store/send_win.h"
 #include "store/store.h"
@@ -43,9 +44,15 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
     });
   }
 
-  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
-    InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, Widen(kSendToVaporizerText).c_str());
-    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT flags) override {
+    return com::Guard([&]() -> HRESULT {
+      // A double click asks for the default item only, which is never ours;
+      // and a user who turned the item off does not get it, whoever may
+      // change the handler keys of the machine.
+      if ((flags & CMF_DEFAULTONLY) || !LoadSettings().insertContextMenu) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+      InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, Widen(kSendToVaporizerText).c_str());
+      return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+    });
   }
 
   IFACEMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override {

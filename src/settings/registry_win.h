@@ -16,6 +16,9 @@ struct ShellError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 constexpr const char* kRegistryEntryError = "Error creating system registry entry";
+constexpr const char* kMachineWideKeptText =
+    "\"Send to Vaporizer\" no longer shows in your context menus, but it stays registered for the other users of "
+    "this computer: removing it for everyone needs an administrator";
 
 // The system's message for an error code, without the line break it ends in.
 std::string SystemMessage(DWORD code);
