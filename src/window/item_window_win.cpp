@@ -282,11 +282,10 @@ LRESULT TView::OnNotify(NMHDR* header) {
         gesture_.DoubleClick();
         break;
       case LVN_BEGINDRAG:
-        // The list tracks the first moves itself and reports the drag here.
-        if (gesture_.Armed()) {
-          gesture_.MouseUp();
-          StartItemDrag();
-        }
+        // Windows' list tracks the first moves inside the press, gives the
+        // capture back (which disarms the move rule) and reports the drag
+        // of the pressed item here: this report starts it.
+        if (reinterpret_cast<NMLISTVIEW*>(header)->iItem >= 0 && gesture_.ListBeganDrag()) StartItemDrag();
         break;
       case LVN_KEYDOWN: {
         // Where the browser does not pass keys through the view's
