@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/report_text.h"
+#include "engine/batch_job_win.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
@@ -61,11 +62,20 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
     if (LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) != 0) return E_INVALIDARG;
     return com::Guard([&]() -> HRESULT {
       if (selection_.empty()) return S_OK;
-      BoxOwnerScope owner(info->hwnd);
-      if (!ConfirmSend(selection_, nullptr)) return S_OK;
-      // A drive attached since the folder last looked has no store yet.
-      EnsureStores();
-      TellProblems(SendToStore(selection_, kSendRefreshIcon).report, "sent to the Vaporizer");
+      {
+        BoxOwnerScope owner(info->hwnd);
+        if (!ConfirmSend(selection_, nullptr)) return S_OK;
+      }
+      // Off the shell's thread: items on a drive without a store are
+      // vaporized at once, which can take long.
+      StartJob(
+          info->hwnd,
+          [paths = selection_] {
+            // A drive attached since the folder last looked has no store yet.
+            EnsureStores();
+            return SendToStore(paths, kSendRefreshIcon).report;
+          },
+          [](const Report& report) { TellProblems(report, "sent to the Vaporizer"); });
       return S_OK;
     });
   }

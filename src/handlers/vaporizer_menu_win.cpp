@@ -4,6 +4,7 @@
 
 #include "common/report_text.h"
 #include "engine/batch.h"
+#include "engine/batch_job_win.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/wide.h"
@@ -43,8 +44,11 @@ class TVaporizerMenu : public com::Object<TVaporizerMenu, IContextMenu, IShellEx
       // "properties" for done.
       if (!IS_INTRESOURCE(info->lpVerb)) return E_FAIL;
       if (LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) != 1) return E_INVALIDARG;
-      BoxOwnerScope owner(info->hwnd);
-      TellProblems(ShredAllItems(nullptr), "vaporized");
+      // Off the shell's thread (the desktop's, from the folder icon), which
+      // goes on taking its messages while the passes run.
+      StartJob(
+          info->hwnd, [] { return ShredAllItems(nullptr); },
+          [](const Report& report) { TellProblems(report, "vaporized"); });
       return S_OK;
     });
   }

@@ -108,14 +108,16 @@ class TVaporizerFolder
       return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(static_cast<short>(r)));
     });
   }
-  IFACEMETHODIMP CreateViewObject(HWND, REFIID riid, void** ppv) override {
+  IFACEMETHODIMP CreateViewObject(HWND owner, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     return com::Guard([&]() -> HRESULT {
       // A new view for every call; the drop target holds the folder.
       if (IsEqualIID(riid, IID_IShellView)) return CreateVaporizerView(this, riid, ppv);
+      // A drop on the folder's icon shows its boxes over the window the
+      // shell names here (the desktop's, or an Explorer window's).
       if (IsEqualIID(riid, IID_IDropTarget))
-        return CreateDropShred(static_cast<IShellFolder*>(this), riid, ppv);
+        return CreateDropShred(static_cast<IShellFolder*>(this), riid, ppv, owner);
       return E_NOINTERFACE;
     });
   }

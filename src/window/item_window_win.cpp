@@ -9,6 +9,7 @@
 
 #include "common/report_text.h"
 #include "engine/batch.h"
+#include "engine/batch_job_win.h"
 #include "platform/platform.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
@@ -448,25 +449,24 @@ void TView::RunAction(const CommandAction& action) {
 // The three commands that change the store keep the object (and so its
 // host) alive, mark themselves busy and own their boxes by the browser's
 // window, which is then disabled and cannot close underneath them.
+// Vaporizing runs off the window thread, which goes on taking its messages
+// while the passes run; the command is over when its job is.
 
-void TView::Shred1Click() {
-  std::vector<ShredItemRecord> items = RecordsOf(list_.Selected());
-  if (items.empty()) return;
-  std::shared_ptr<TView> keep = shared_from_this();
-  BusyScope busy(busy_);
-  if (!busy.Entered()) return;
-  BoxOwnerScope owner(hwnd_);
-  TellProblems(VaporizeStoredItems(items, nullptr), "vaporized");
-  RequestRefill();
-}
+void TView::Shred1Click() { VaporizeItems(RecordsOf(list_.Selected())); }
 
-void TView::EmptyVaporizer1Click() {
+void TView::EmptyVaporizer1Click() { VaporizeItems(RecordsOf(list_.All())); }
+
+void TView::VaporizeItems(std::vector<ShredItemRecord> items) {
+  if (items.empty() || busy_) return;
   std::shared_ptr<TView> keep = shared_from_this();
-  BusyScope busy(busy_);
-  if (!busy.Entered()) return;
-  BoxOwnerScope owner(hwnd_);
-  TellProblems(VaporizeStoredItems(RecordsOf(list_.All()), nullptr), "vaporized");
-  RequestRefill();
+  busy_ = true;
+  StartJob(
+      hwnd_, [items] { return VaporizeStoredItems(items, nullptr); },
+      [keep](const Report& report) {
+        keep->busy_ = false;
+        TellProblems(report, "vaporized");
+        keep->RequestRefill();
+      });
 }
 
 void TView::Restore1Click() {

@@ -115,6 +115,8 @@ class TView : public std::enable_shared_from_this<TView> {
   void Timer1Timer();
   void FormActivate();
   void RunAction(const CommandAction& action);
+  // Vaporizes the items off the window thread; busy until that is over.
+  void VaporizeItems(std::vector<ShredItemRecord> items);
   void RequestRefill();
   std::string DecimalSeparator() const;
 
@@ -132,7 +134,7 @@ class TView : public std::enable_shared_from_this<TView> {
   bool filling_ = false;
   bool destroying_ = false;
   bool activating_ = false;
-  bool busy_ = false;  // a command that changes the store is running
+  bool busy_ = false;  // a command that changes the store is running (or its job)
   bool refillPending_ = false;
   bool menuPending_ = false;
   bool timerRunning_ = false;

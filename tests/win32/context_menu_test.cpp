@@ -59,7 +59,9 @@ class ContextMenuTest : public DrivesTest {
     info.cbSize = sizeof info;
     info.lpVerb = verb;
     info.nShow = SW_SHOWNORMAL;
-    return menu->InvokeCommand(&info);
+    HRESULT hr = menu->InvokeCommand(&info);
+    EXPECT_TRUE(WaitForJobs());  // the command's work runs off this thread
+    return hr;
   }
   static const char* Verb(UINT n) { return MAKEINTRESOURCEA(n); }
   // One stored file on D:, recorded in its index.
@@ -309,6 +311,7 @@ TEST_F(ShredFileMenuTest, MakesAMissingStoreAndTellsWhatItCouldNotSendInABoxOfTh
   info.hwnd = child;
   info.lpVerb = Verb(0);
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+  EXPECT_TRUE(WaitForJobs());
   DestroyWindow(top);
   EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "draft") << "the store was made first";
   ASSERT_EQ(texts.size(), 2u) << "the question, then the box";

@@ -384,12 +384,14 @@ TEST_F(ShellDropTest, DroppedFilesAreSentAfterTheQuestionAndTheSourceIsToldNotTo
   DWORD effect = DROPEFFECT_MOVE;
   EXPECT_EQ(target_->Drop(DropData(Offer::Files, {D("Work\\keep.txt")}).Get(), 0, pt_, &effect), S_OK)
       << "a drop that held paths succeeds whatever the answer";
+  EXPECT_TRUE(WaitForJobs());
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "after a No, a source must not delete its files";
   EXPECT_EQ(Slurp(D("Work\\keep.txt")), "keep");
 
   ui.answers = {true};
   effect = DROPEFFECT_MOVE;
   EXPECT_EQ(target_->Drop(DropData(Offer::Files, {D("Work\\send.txt")}).Get(), 0, pt_, &effect), S_OK);
+  EXPECT_TRUE(WaitForJobs());
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "the move was done here";
   EXPECT_FALSE(PathExists(D("Work\\send.txt")));
   EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "send");

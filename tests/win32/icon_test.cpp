@@ -110,6 +110,7 @@ TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
   info.cbSize = sizeof info;
   info.lpVerb = MAKEINTRESOURCEA(1);
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+  EXPECT_TRUE(WaitForJobs());
   ExpectCautionThenWarnings(titles);
   EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.doc")));
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));

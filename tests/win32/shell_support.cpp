@@ -327,4 +327,15 @@ void Pump(DWORD milliseconds) {
   } while (GetTickCount() - start < milliseconds);
 }
 
+bool WaitForJobs() {
+  // Every job talks to its window thread through a message-only window of
+  // this class, there until the job is over.
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
+    Pump();
+    if (!FindWindowExW(HWND_MESSAGE, nullptr, L"VzJobPort", nullptr)) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return false;
+}
+
 }  // namespace vz::test

@@ -150,5 +150,9 @@ void Answer(HWND dialog, bool yes);
 
 // Runs this thread's messages for a while.
 void Pump(DWORD milliseconds = 0);
+// Runs this thread's messages until no work that the module (or the shell
+// code linked into the tests) started off this thread is left; false when
+// some is still running after a minute.
+bool WaitForJobs();
 
 }  // namespace vz::test

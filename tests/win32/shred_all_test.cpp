@@ -23,7 +23,7 @@ using ShredAllItemsFn = int(WINAPI*)(const ShredOptions*);
 
 struct Created {
   std::string cls, text;
-  int cx = 0, cy = 0;
+  int x = 0, cx = 0, cy = 0;
   LONG style = 0;
   bool child = false;
 };
@@ -80,6 +80,7 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wp, LPARAM lp) {
     Created c;
     if (HIWORD(reinterpret_cast<ULONG_PTR>(cw->lpcs->lpszClass))) c.cls = cw->lpcs->lpszClass;
     if (cw->lpcs->lpszName) c.text = cw->lpcs->lpszName;
+    c.x = cw->lpcs->x;
     c.cx = cw->lpcs->cx;
     c.cy = cw->lpcs->cy;
     c.style = cw->lpcs->style;
@@ -185,8 +186,8 @@ TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
   const Created* frame = Find("Shredding ...");
   ASSERT_NE(frame, nullptr) << "the progress window was created";
   EXPECT_FALSE(frame->child);
-  EXPECT_EQ(frame->cx, 398);
-  EXPECT_EQ(frame->cy, 144);
+  EXPECT_EQ(frame->cx, 398) << "at 96 DPI";
+  EXPECT_EQ(frame->cy, 180);
   EXPECT_TRUE(frame->style & WS_POPUP);
   EXPECT_FALSE(frame->style & WS_CAPTION) << "borderless";
   for (const char* label : {"Vaporizing ...", "Current file: ", "Total progress:"}) {
@@ -204,8 +205,11 @@ TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
   }
   EXPECT_EQ(bars, 2);
   EXPECT_TRUE(std::any_of(g_watch.created.begin(), g_watch.created.end(), [](const Created& w) {
-    return w.child && lstrcmpiA(w.cls.c_str(), "Static") == 0 && w.text.empty() && w.cx == 286;
-  })) << "the current-file label is 286 pixels wide";
+    return w.child && lstrcmpiA(w.cls.c_str(), "Static") == 0 && w.text.empty() && w.x > 23 && w.x + w.cx == 375;
+  })) << "the current-file label reaches the bars' right edge";
+  EXPECT_TRUE(std::any_of(g_watch.created.begin(), g_watch.created.end(), [](const Created& w) {
+    return w.child && w.text == "Cancel" && w.cx == 75 && w.cy == 25;
+  })) << "with a Cancel button";
 
   // Three files, pass by pass over the group: their original paths in upper
   // case where a record names them.

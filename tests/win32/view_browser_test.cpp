@@ -35,7 +35,9 @@ class FolderViewTest : public FolderWindowTest {
     msg.hwnd = target ? target : list_;
     msg.message = WM_KEYDOWN;
     msg.wParam = key;
-    return view_->TranslateAccelerator(&msg);
+    HRESULT hr = view_->TranslateAccelerator(&msg);
+    EXPECT_TRUE(WaitForJobs());
+    return hr;
   }
 
 };
