@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/com.h"
+#include "platform/win32/dpi.h"
 #include "window/drag_data.h"
 #include "window/item_commands.h"
 #include "window/item_host_win.h"
@@ -106,6 +107,7 @@ class TView : public std::enable_shared_from_this<TView> {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void FormCreate();
+  void DpiChanged();
   void OnDestroy();
   void OnListMouse(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnNotify(NMHDR* header);
@@ -124,7 +126,7 @@ class TView : public std::enable_shared_from_this<TView> {
   com::ComPtr<IShellBrowser> browser_;
   HWND hwnd_ = nullptr;
   HWND toolbar_ = nullptr;
-  HFONT font_ = nullptr;
+  Font font_;
   ItemListView list_;
   std::unique_ptr<ItemMenus> menus_;
   ListCounters counters_;

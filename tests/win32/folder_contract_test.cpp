@@ -17,6 +17,7 @@
 #include "store/clsids.h"
 #include "store/item_id_win.h"
 #include "support/scripted_ui.h"
+#include "window/shell_ui_win.h"
 #include "win32/folder_window.h"
 #include "win32/shell_support.h"
 
@@ -274,6 +275,33 @@ TEST_F(ShellFolderTest, DropTargetKeepsItsFolderAlive) {
   EXPECT_EQ(com::ObjectCount().load(), before + 1) << "the folder lives on inside the drop target";
   target.Reset();
   EXPECT_EQ(com::ObjectCount().load(), before - 1) << "both go together";
+}
+
+// The shell names the window a drop's boxes belong to when it makes the drop
+// target (the desktop's, for a drop on the folder's icon: "hwndOwner",
+// learn.microsoft.com/windows/win32/api/shobjidl_core/nf-shobjidl_core-ishellfolder-createviewobject);
+// the window that happens to be active is another one.
+TEST_F(ShellFolderTest, ADropOnTheIconAsksOverTheWindowTheShellGave) {
+  MakeFile(D("Work\\a.txt"), "a");
+  HWND given = CreateWindowExA(0, "STATIC", "given", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 60, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  SetActiveWindow(other);
+  com::ComPtr<IDropTarget> target;
+  ASSERT_EQ(folder_->CreateViewObject(given, IID_IDropTarget, target.PutVoid()), S_OK);
+  ScopedUi shell(win32::ShellUserInterface());
+  HWND owner = nullptr;
+  DialogDriver driver([&](HWND box) {
+    owner = GetWindow(box, GW_OWNER);
+    Answer(box, false);
+  });
+  DWORD effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target->Drop(DropData(Offer::Files, {D("Work\\a.txt")}).Get(), 0, {0, 0}, &effect), S_OK);
+  EXPECT_TRUE(WaitForJobs());
+  DestroyWindow(other);
+  DestroyWindow(given);
+  EXPECT_EQ(driver.Count(), 1);
+  EXPECT_EQ(owner, given) << "not the active window";
+  EXPECT_TRUE(PathExists(D("Work\\a.txt"))) << "answered No";
 }
 
 class ShellDropTest : public ShellFolderTest {

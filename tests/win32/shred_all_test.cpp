@@ -37,6 +37,7 @@ struct CautionSeen {
 // What the hooks saw; one test at a time runs on this thread.
 struct Watch {
   int answer = IDYES;
+  int quitCode = -1;  // >= 0: the program is told to end as the box is answered
   std::vector<CautionSeen> cautions;
   std::vector<Created> created;
   std::vector<std::string> fileTexts;        // texts put into the current-file label
@@ -72,6 +73,7 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
   g_watch.cautions.push_back(s);
   PostMessageA(w, WM_COMMAND, MAKEWPARAM(g_watch.answer, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(w, g_watch.answer)));
+  if (g_watch.quitCode >= 0) PostQuitMessage(g_watch.quitCode);
 }
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wp, LPARAM lp) {
@@ -264,6 +266,19 @@ TEST_F(ShredAllExportTest, EmptyStoresAskNothingAndStillReturnOne) {
   EXPECT_EQ(shred_(&o), 1);
   EXPECT_TRUE(g_watch.cautions.empty());
   EXPECT_EQ(Find("Shredding ..."), nullptr);
+}
+
+// A loop that takes a thread's messages hands WM_QUIT on to the loop that
+// is to end with it ("PostQuitMessage", learn.microsoft.com/windows/win32/
+// api/winuser/nf-winuser-postquitmessage): a program told to end while the
+// export works still ends once the export returns.
+TEST_F(ShredAllExportTest, AQuitThatArrivesMeanwhileReachesTheCallerAfterwards) {
+  Fill();
+  g_watch.quitCode = 7;
+  EXPECT_EQ(shred_(nullptr), 1);
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 7u);
 }
 
 }  // namespace
