@@ -178,7 +178,6 @@ TEST_F(UnicodeNamesTest, TheFileMenuSendsThemAndAsksWithTheNameWhole) {
     DialogAnswerer answer({IDNO});
     ASSERT_EQ(init->Initialize(nullptr, DropData(Offer::Files, {paths_[1]}).Get(), nullptr), S_OK);
     ASSERT_EQ(menu->InvokeCommand(&invoke), S_OK);
-  ASSERT_TRUE(WaitForJobs());
     ASSERT_TRUE(WaitForJobs());
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].Text(101), "Are you sure you want to send '" + Narrow(kItems[1].second) +
