@@ -14,10 +14,15 @@
 #include "settings/settings.h"
 #include "store/enum_shred.h"
 #include "store/intake.h"
+#include "store/item_lookup.h"
 #include "store/send.h"
 #include "store/store.h"
 #include "window/properties.h"
 #include "window/restore.h"
+
+#ifndef _WIN32
+#include "platform/posix/volumes.h"
+#endif
 
 namespace vz::cli {
 namespace {
@@ -35,7 +40,7 @@ void PutName(json& j, const std::string& key, const std::string& bytes) {
 
 // Questions need somebody to answer them.
 bool CanAsk(bool yes) {
-  if (yes || StdinIsTerminal()) return true;
+  if (yes || StdinIsTerminal() || HasAskProgram()) return true;
   std::cerr << "vaporizer: standard input is not a terminal, so nobody can answer the questions;\n"
                "add --yes to answer Yes to all of them. Nothing was changed.\n";
   return false;
@@ -79,6 +84,7 @@ class Originals {
 
 int PrintReport(const Report& report, const Originals* originals = nullptr) {
   auto show = [&](const std::string& p) { return originals ? originals->Show(p) : Shown(p); };
+  for (const auto& n : report.Notes()) std::cout << "warning: " << Printable(n) << "\n";
   for (const auto& i : report.Items()) {
     switch (i.outcome) {
       case Outcome::Done:
@@ -100,6 +106,15 @@ int PrintReport(const Report& report, const Originals* originals = nullptr) {
 
 std::vector<StoredItem> AllItems() { return ListStoredItems(PortableTypeInfo); }
 
+// Drives whose store was seen, not mounted now: letter and last mount point.
+std::vector<std::pair<char, std::string>> AbsentDrives() {
+  std::vector<std::pair<char, std::string>> out;
+#ifndef _WIN32
+  for (const auto& a : posix::AbsentDrives()) out.emplace_back(a.letter, a.lastRoot);
+#endif
+  return out;
+}
+
 struct Damaged {
   char drive;
   ShredItemRecord record;
@@ -113,17 +128,10 @@ std::vector<Damaged> DamagedRecords() {
   return out;
 }
 
-// The stored items, found by stored name, stored path or original path in
-// one look-up each.
+// The stored items named on the command line, each found with one look-up.
 class Catalog {
  public:
-  Catalog() : items_(AllItems()) {
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-      byName_[ToUpper(FileNamePart(items_[i].storedPath))].push_back(i);
-      byStored_[ToUpper(items_[i].storedPath)].push_back(i);
-      byOriginal_[ToUpper(items_[i].originalPath)].push_back(i);
-    }
-  }
+  Catalog() : lookup_(AllItems()) {}
 
   // False for a usage error; items not found or not told apart go into
   // `problems` and the others into `out`.
@@ -142,44 +150,41 @@ class Catalog {
       return false;
     }
     for (std::size_t k = 0; k < keys.size(); ++k) {
-      const std::string& key = keys[k];
-      const std::vector<std::size_t>* hits = nullptr;
-      if (a.stored) {
-        hits = Find(byName_, key);
-      } else {
-        hits = Find(byStored_, key);
-        if (!hits) hits = Find(byOriginal_, key);
-      }
-      std::string label = a.stored ? a.args[k] : key;
-      if (!hits) {
+      const std::vector<std::size_t> hits = a.stored ? lookup_.ByStoredName(keys[k]) : lookup_.ByPath(keys[k]);
+      std::string label = a.stored ? a.args[k] : keys[k];
+      if (hits.empty()) {
         problems.Failed(label, a.stored ? "no stored item has this name (see 'vaporizer list')"
                                         : "no stored item came from or is stored at this path (see 'vaporizer "
                                           "list'; to name an item by its stored name, use --stored)");
-      } else if (hits->size() > 1) {
+      } else if (hits.size() > 1) {
+        // Nothing is taken: the one meant may be any of them.
         std::string names;
-        for (std::size_t i : *hits) names += " " + FileNamePart(items_[i].storedPath);
-        problems.Failed(label, std::to_string(hits->size()) +
-                                   " stored items came from there; name one with --stored:" + names);
+        for (std::size_t i : hits)
+          names += " " + (a.stored ? Shown(lookup_.Item(i).storedPath) : FileNamePart(lookup_.Item(i).storedPath));
+        problems.Failed(label, std::to_string(hits.size()) +
+                                   (a.stored ? " stored items have this name; name one by its stored path:"
+                                             : " stored items came from there; name one with --stored:") +
+                                   names);
       } else {
-        out.push_back(items_[hits->front()]);
+        out.push_back(lookup_.Item(hits.front()));
       }
     }
     return true;
   }
 
  private:
-  using Index = std::unordered_map<std::string, std::vector<std::size_t>>;
-  static const std::vector<std::size_t>* Find(const Index& index, const std::string& key) {
-    auto it = index.find(ToUpper(key));
-    return it == index.end() ? nullptr : &it->second;
-  }
-  std::vector<StoredItem> items_;
-  Index byName_, byStored_, byOriginal_;
+  StoredItemLookup lookup_;
 };
 
 bool MakeOptions(const ShredFlags& flags, ShredOptions& options) {
   if (!flags.Any()) return false;
-  options.Passes = static_cast<std::uint16_t>(flags.passes ? *flags.passes : ReadBatchSettings().passes);
+  int passes = flags.passes.value_or(0);
+  if (!flags.passes) {
+    BatchSettings settings = ReadBatchSettings();
+    for (const auto& p : settings.problems) std::cout << "warning: " << Printable(p) << "\n";
+    passes = settings.passes;
+  }
+  options.Passes = static_cast<std::uint16_t>(passes);
   options.DeleteAfter = flags.keep ? 0 : 1;
   options.FillByte = static_cast<std::uint8_t>(flags.fill.value_or(0));
   options.ShowProgress = 1;
@@ -224,13 +229,23 @@ int Send(const std::vector<std::string>& paths, bool yes) {
   if (!ConvertAll(paths, sys) || !CanAsk(yes)) return kExitUsage;
   TerminalUi ui(yes);
   ScopedUi scope(ui);
+#ifdef _WIN32
   EnsureStores();
+#else
+  // Every mounted file system is a drive here: a store is made only on the
+  // drives that something is sent from.
+  std::string letters;
+  for (const auto& p : sys)
+    if (letters.find(ToUpperChar(p[0])) == std::string::npos) letters += ToUpperChar(p[0]);
+  for (char d : letters) EnsureStore(d);
+#endif
   return PrintReport(SendToStore(sys, kSendAskFirst | kSendRefreshIcon).report);
 }
 
 int List(bool json_) {
   std::vector<StoredItem> items = AllItems();
   std::vector<Damaged> damaged = DamagedRecords();
+  const auto absent = AbsentDrives();
   const int status = damaged.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
@@ -255,11 +270,20 @@ int List(bool json_) {
       PutName(j, "stored", d.record.storedPath);
       arr.push_back(j);
     }
+    for (const auto& [letter, root] : absent) {
+      json j = {{"drive", std::string(1, letter) + ":"}, {"absent", kDriveNotPresent}};
+      PutName(j, "root", root);
+      arr.push_back(j);
+    }
     std::cout << Dump(arr) << "\n";
     return status;
   }
+  // Its items are neither listed nor touched until it is mounted again.
+  for (const auto& [letter, root] : absent)
+    std::cout << letter << ": " << kDriveNotPresent << " (last mounted at " << Printable(root)
+              << "): its stored items are listed when it is mounted again\n";
   if (items.empty() && damaged.empty()) {
-    std::cout << "The Vaporizer is empty.\n";
+    if (absent.empty()) std::cout << "The Vaporizer is empty.\n";
     return status;
   }
   if (!items.empty())
@@ -359,6 +383,7 @@ int Settings(const SettingsFlags& flags) {
     }
     view = PeekSettings();
   }
+  for (const auto& p : view.problems) std::cout << "warning: " << Printable(p) << "\n";
   const VaporizerSettings& s = view.values;
   auto onOff = [](bool b) { return b ? "on" : "off"; };
   auto note = [&](int i) { return view.written[i] ? "" : "; default, not written yet"; };

@@ -13,7 +13,7 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 
 // The stored name a line gives for this drive's store, or empty.
 std::string StoredNameIn(const std::string& line, char drive) {
-  std::string t = Trim(IndexLineText(line));
+  std::string t = Relettered(Trim(IndexLineText(line)), Plat().IndexLetter(drive), drive);
   if (!StoreItemProblem(t, drive).empty()) return {};
   return t.substr(kStoreDirLength + 1);
 }
@@ -71,8 +71,11 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
     *why = "the index of drive " + DriveName(drive) + " could not be read";
     return false;
   }
+  // Under the letter the index speaks, whatever the drive is called now.
+  const char letter = Plat().IndexLetter(drive);
   std::string text;
-  for (const auto& r : records) text += FormatRecord(r.originalPath, r.storedPath);
+  for (const auto& r : records)
+    text += FormatRecord(Relettered(r.originalPath, drive, letter), Relettered(r.storedPath, drive, letter));
   // Flushed before anything is moved: the record must outlive a power cut
   // that the move survives.
   if (file->Append(text) && file->Flush()) return true;
@@ -90,7 +93,7 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
   std::unordered_set<std::string> drop;
   for (const auto& p : storedPaths) drop.insert(ToUpper(Trim(p)));
   std::string kept;
-  for (const auto& r : ParseIndex(drive, *text)) {
+  for (const auto& r : ParseIndex(drive, *text, Plat().IndexLetter(drive))) {
     if (!r.storedPath.empty() && drop.count(ToUpper(r.storedPath))) continue;
     for (const auto& line : r.lines) kept += line + "\r\n";
   }
@@ -105,14 +108,6 @@ std::set<std::string> RecordedNames(char drive) {
       if (!name.empty()) names.insert(ToUpper(name));
     }
   return names;
-}
-
-bool HasRecord(char drive, const std::string& originalPath, const std::string& storedPath) {
-  auto records = ReadIndex(drive);
-  if (!records) return false;
-  for (const auto& r : *records)
-    if (r.Sound() && EqualsNoCase(r.storedPath, storedPath) && r.originalPath == originalPath) return true;
-  return false;
 }
 
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,

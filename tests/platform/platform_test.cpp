@@ -1,11 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "common/text.h"
 #include "platform/platform.h"
 #include "support/drives.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/batch.h"
+#include "store/send.h"
+#include "store/store.h"
+#include "support/scripted_ui.h"
 
 #include "platform/posix/volumes.h"
 #endif
@@ -41,6 +53,55 @@ TEST_F(PlatformTest, MoveCreatesMissingFolderChainAndNeverReplaces) {
   ASSERT_TRUE(Plat().MoveItem(D("tree"), D("moved\\tree2")));
   EXPECT_EQ(Slurp(D("moved\\tree2\\sub\\f.txt")), "deep");
   EXPECT_FALSE(Plat().MoveItem(D("missing.txt"), D("m.txt")));
+}
+
+// Moves that race for one destination: exactly one wins and the others fail
+// with their items where they were, however the moves interleave. A check
+// for the destination before a plain rename would let a later move replace
+// the item an earlier one put there.
+TEST_F(PlatformTest, MovesRacingForOneDestinationHaveExactlyOneWinner) {
+  constexpr int kMovers = 6;
+  // Threads cost far more on Windows, where the rename itself refuses to
+  // replace; the POSIX layer needs more rounds for the race to show.
+#ifdef _WIN32
+  constexpr int kRounds = 12;
+#else
+  constexpr int kRounds = 150;
+#endif
+  MakeDir(D("to"));
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string to = D("to\\" + std::to_string(round));
+    auto from = [&](int m) { return D("from\\" + std::to_string(round) + "-" + std::to_string(m)); };
+    for (int m = 0; m < kMovers; ++m) MakeFile(from(m), std::to_string(m));
+    std::atomic<int> ready{0};
+    std::vector<char> won(kMovers, 0);
+    std::vector<std::thread> movers;
+    for (int m = 0; m < kMovers; ++m)
+      movers.emplace_back([&, m] {
+        for (++ready; ready < kMovers;) std::this_thread::yield();
+        won[m] = Plat().MoveItem(from(m), to);
+      });
+    for (auto& t : movers) t.join();
+    ASSERT_EQ(std::count(won.begin(), won.end(), 1), 1) << "round " << round;
+    const int winner = static_cast<int>(std::find(won.begin(), won.end(), 1) - won.begin());
+    EXPECT_EQ(Slurp(to), std::to_string(winner));
+    for (int m = 0; m < kMovers; ++m)
+      if (m != winner) EXPECT_EQ(Slurp(from(m)), std::to_string(m)) << "round " << round;
+  }
+}
+
+// The answer is what the system itself does with names, for a folder and
+// for the missing folders below it: natively on ext4 or tmpfs Report.txt and
+// REPORT.TXT are two names; Windows (and Wine) find either by the other
+// unless a folder is marked case-sensitive, whatever the volume's flags say
+// it could do (FILE_CASE_SENSITIVE_SEARCH):
+// https://learn.microsoft.com/en-us/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_file_case_sensitive_information
+// https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-getvolumeinformationw
+TEST_F(PlatformTest, IgnoresCaseAnswersAsTheSystemFindsNames) {
+  MakeFile(D("Probe\\Report.txt"), "x");
+  const bool folds = PathExists(D("Probe\\REPORT.TXT"));
+  for (const char* dir : {"Probe", "Probe\\", "Probe\\missing\\deeper", ""})
+    EXPECT_EQ(Plat().IgnoresCase(D(dir)), folds) << dir;
 }
 
 TEST_F(PlatformTest, AttributesRoundTrip) {
@@ -212,6 +273,85 @@ TEST_F(PlatformTest, TheMappingOfPosixPathsIsOneToOne) {
   std::string why;
   EXPECT_EQ(posix::ResolveSystemPath("C:\\nested\\..\\Vaporize\\C1.txt", &why), "C:\\VAPORIZE\\C1.txt");
   EXPECT_EQ(posix::ResolveSystemPath("C:\\nested\\a", &why), "N:\\a");
+}
+
+// A drive called otherwise than when its store was made keeps its records:
+// read under its letter now, written under the store's.
+TEST_F(PlatformTest, RecordsKeepTheStoresLetterWhenTheDriveIsCalledOtherwise) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  MakeFile(D("Work\\a.txt"), "a");
+  EnsureStores();
+  ASSERT_TRUE(SendToStore({D("Work\\a.txt")}, kSendQuietly).report.AllDone());
+  posix::SetVolumes({{'C', HostPath(C()), DriveType::Fixed}, {'F', HostPath(D()), DriveType::Fixed}});
+  MakeFile("F:\\b.txt", "b");
+  ASSERT_TRUE(SendToStore({"F:\\b.txt"}, kSendQuietly).report.AllDone());
+  PruneIndex();
+  const std::string index = "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nD:\\VAPORIZE\\F1.txt\r\n";
+  EXPECT_EQ(Slurp("F:\\VAPORIZE\\info.shr"), index);
+  EXPECT_NE(Slurp("F:\\VAPORIZE\\desktop.ini").find("[Vaporizer]\r\nDrive=D\r\n"), std::string::npos);
+  auto records = ReadIndex('F');
+  ASSERT_TRUE(records && records->size() == 2u);
+  EXPECT_TRUE((*records)[0].Sound() && (*records)[1].Sound()) << (*records)[0].damage;
+  EXPECT_EQ((*records)[0].originalPath, "F:\\Work\\a.txt");
+  EXPECT_TRUE(VaporizeStoredItems({(*records)[0]}, nullptr).AllDone());
+  EXPECT_EQ(Slurp("F:\\VAPORIZE\\info.shr"), index.substr(index.find("D:\\b.txt")));
+}
+
+// A drive without a store for this user: what is sent from it is vaporized
+// where it is, after the caution, which says why.
+TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
+  using posix::Origin;
+  const bool root = ::geteuid() == 0;
+  struct Case {
+    DriveType type;
+    Origin origin;
+    bool holdsHome, readOnly;
+    const char* store;  // how its .VAPORIZE stands: "", "file", "other", "shared"
+    const char* why;    // empty: it keeps a store
+  } cases[] = {
+      {DriveType::Removable, Origin::Table, false, false, "", "is a removable drive, which keeps no store."},
+      {DriveType::Remote, Origin::Mount, false, false, "", "is a network drive, which keeps no store."},
+      {DriveType::Fixed, Origin::Mount, true, false, "",
+       "holds no store for you: your store on its file system is the one in your home folder (C:)."},
+      {DriveType::Fixed, Origin::Mount, false, true, "", "holds no store for you: it is mounted read-only."},
+      {DriveType::Fixed, Origin::Mount, false, false, "file", "/.VAPORIZE is not a folder."},
+      {DriveType::Fixed, Origin::Mount, false, false, root ? "other" : "", root ? "belongs to another user." : ""},
+      {DriveType::Fixed, Origin::Mount, false, false, root ? "shared" : "", ""},
+      {DriveType::Fixed, Origin::Table, true, true, "", ""},  // a given table is taken as it is
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(++n);
+    const std::string top = HostPath(C()) + "/" + std::to_string(n), store = top + "/.VAPORIZE";
+    ::mkdir(top.c_str(), 0755);
+    if (std::string(c.store) == "file") ::close(::creat(store.c_str(), 0644));
+    if (std::string(c.store) == "other" || std::string(c.store) == "shared") {
+      ::mkdir(store.c_str(), 0777);
+      ASSERT_EQ(::chmod(store.c_str(), std::string(c.store) == "shared" ? 01777 : 0755), 0);
+      ASSERT_EQ(::chown(store.c_str(), 65534, 65534), 0);
+    }
+    posix::Volume v{'M', top, c.type, c.origin};
+    v.holdsHome = c.holdsHome;
+    v.readOnly = c.readOnly;
+    posix::SetVolumes({{'C', HostPath(C()), DriveType::Fixed}, v});
+    EnsureStores();
+    MakeFile("M:\\x.txt", "x");
+    ScriptedUi ui;
+    ScopedUi scope(ui);
+    EXPECT_TRUE(SendToStore({"M:\\x.txt"}, kSendQuietly).report.AllDone());
+    EXPECT_FALSE(PathExists("M:\\x.txt"));
+    if (!*c.why) {
+      EXPECT_TRUE(ui.asked.empty());
+      EXPECT_TRUE(PathExists("M:\\VAPORIZE\\M1.txt"));
+      continue;
+    }
+    ASSERT_EQ(ui.asked.size(), 1u);
+    const std::string& text = ui.asked[0].text;
+    EXPECT_EQ(text.rfind("M: (" + top + ") ", 0), 0u) << text;
+    EXPECT_NE(text.find(std::string(c.why) + " What is sent from there is vaporized where it is.\r\rCaution: "),
+              std::string::npos) << text;
+  }
 }
 #endif
 
