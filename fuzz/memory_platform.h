@@ -41,7 +41,7 @@ class MemoryPlatform : public Platform {
     return ToUpperChar(letter) == 'D' ? DriveType::Fixed : DriveType::NoRootDir;
   }
   // Paths are taken as written: only full, plain ones.
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin, std::string* why) override {
     if (IsDriveRoot(path)) return std::string(1, path[0]) + ":\\";
     if (IsPlainFullPath(path)) return WithoutTrailingBackslash(path);
     if (why) *why = "not a plain full path";
@@ -82,6 +82,7 @@ class MemoryPlatform : public Platform {
   bool MakeDirectory(const std::string& path) override {
     return !GetAttributes(path) && AddFolder(path);
   }
+  bool SetWriteTime(const std::string& path, const CivilTime&) override { return GetAttributes(path).has_value(); }
   bool CreateEmptyFile(const std::string& path) override {
     return !GetAttributes(path) && AddFile(path);
   }

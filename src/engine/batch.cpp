@@ -183,7 +183,8 @@ class Batch {
     bool remove = false;
     std::string warning;
     std::unique_ptr<File> file;
-    std::string failure;  // why it is left in place; empty while all goes well
+    NamedStreams streams;  // opened through `file` at its first pass
+    std::string failure;   // why it is left in place; empty while all goes well
     bool cancelledWhole = false;  // stopped by the user before its first pass
   };
 
@@ -214,6 +215,7 @@ class Batch {
 
   // Stops a file before its pass `pass`: whole when that was the first.
   void Cancel(Overwrite& o, int pass) {
+    o.streams.Close();
     o.file.reset();
     o.failure = pass == 1 ? kCancelledBefore
                           : "the batch was cancelled after pass " + std::to_string(pass - 1) + " of " +
@@ -222,6 +224,7 @@ class Batch {
   }
 
   void FailPass(Overwrite& o, int pass, const std::string& why) {
+    o.streams.Close();
     o.file.reset();
     o.failure = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) + " failed (" + why +
                 "); the file was left in place";
@@ -235,7 +238,7 @@ class Batch {
     for (; pass <= s_.passes; ++pass) {
       if (pass > 1 && Cancelled()) break;
       std::vector<Overwrite*> written;
-      std::vector<File*> toFlush;
+      std::vector<File*> toFlush, streamFlush;  // the files' own content, then their named streams
       std::int64_t bytes = 0;
       for (auto& o : group) {
         if (!o.failure.empty()) continue;
@@ -254,11 +257,16 @@ class Batch {
           written.push_back(&o);
           toFlush.push_back(o.file.get());
           bytes += r.bytesWritten;
+          if (pass == 1) o.streams.Open(*o.file);
+          bytes += o.streams.Write(overwriter_, streamFlush);
         });
         if (!stopped.empty()) FailPass(o, pass, stopped);
         Ui().ProcessMessages();
       }
+      toFlush.insert(toFlush.end(), streamFlush.begin(), streamFlush.end());
       std::vector<bool> flushed = Plat().FlushFiles(toFlush);
+      for (std::size_t k = 0, next = written.size(); k < written.size(); ++k)
+        next = written[k]->streams.Flushed(flushed, next);
       for (std::size_t k = 0; k < written.size(); ++k)
         if (!flushed[k]) FailPass(*written[k], pass, kFlushFailed);
       if (s_.showProgress && !(cancelled_ && written.empty())) Ui().ProgressPass(pass, bytes);
@@ -268,7 +276,9 @@ class Batch {
       for (auto& o : group)
         if (o.failure.empty()) Cancel(o, pass);
     for (auto& o : group) {
+      o.streams.Close();
       o.file.reset();  // closed before it is stamped, cut and deleted
+      if (!o.streams.Warning().empty()) o.warning += (o.warning.empty() ? "" : "; ") + o.streams.Warning();
       bool gone = false;
       if (o.failure.empty()) {
         if (s_.showProgress && s_.passes == 0) Ui().ProgressFile(o.index, Shown(o.index));
@@ -483,9 +493,11 @@ class Batch {
         continue;
       }
       Touch(folder);
+      const std::string streams = overwriter_.FolderStreams(WithoutTrailingBackslash(folder), s_.passes);
       if (Plat().RemoveEmptyDirectory(WithoutTrailingBackslash(folder))) {
         Removed(folder);
         report_.Done(name, "vaporized");
+        report_.Warn(streams);
       } else {
         report_.Failed(name, "the folder could not be removed");
         RestoreReadOnly(i);
@@ -516,6 +528,13 @@ class Batch {
   std::unordered_map<std::string, std::size_t> claimIndex_;  // upper-case claimed path -> claim
 };
 
+// What a list showed of its stored items, parallel to the batch's entries:
+// the original paths, and the dates sent where they were weighed (or none).
+struct Listed {
+  std::vector<std::string> originals;
+  std::vector<std::optional<CivilTime>> sent;
+};
+
 // A full path of one item directly inside a store: "X:\VAPORIZE\name".
 bool IsStoreItem(const std::string& path) {
   return path.size() > 12 && EqualsNoCase(path.substr(1, 11), kStoreSuffixSlash) &&
@@ -524,17 +543,19 @@ bool IsStoreItem(const std::string& path) {
 
 // Claims the stored items of the list (the rest stays as given); the ones
 // that could not be claimed are left alone and reported.
-std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
-                                    std::vector<Claimed>& claims, Report& report) {
+std::vector<std::string> ClaimItems(std::vector<std::string> list, const Listed* listed, std::vector<Claimed>& claims,
+                                    Report& report) {
   std::vector<std::string> stored, expected;
+  std::vector<std::optional<CivilTime>> sent;
   for (std::size_t i = 0; i < list.size(); ++i)
     if (IsStoreItem(WithoutTrailingBackslash(list[i]))) {
       stored.push_back(WithoutTrailingBackslash(list[i]));
-      expected.push_back(originals ? (*originals)[i] : std::string());
+      expected.push_back(listed ? listed->originals[i] : std::string());
+      sent.push_back(listed && !listed->sent.empty() ? listed->sent[i] : std::nullopt);
     }
   if (stored.empty()) return list;
   std::unordered_map<std::string, Claim> byGiven;
-  for (auto& c : ClaimStoredItems(stored, &expected)) byGiven.emplace(c.given, std::move(c));
+  for (auto& c : ClaimStoredItems(stored, &expected, &sent)) byGiven.emplace(c.given, std::move(c));
   std::vector<std::string> out;
   for (auto& e : list) {
     auto it = byGiven.find(WithoutTrailingBackslash(e));
@@ -628,20 +649,22 @@ std::string RefusalOf(const std::string& entry, BatchEntries entries) {
   return {};
 }
 
-// originals: when given, parallel to the list, the original path each
-// stored item was listed with.
-Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* originals, BatchEntries entries,
+// listed: when given, parallel to the list, what each stored item was
+// listed with.
+Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntries entries,
                 const ShredOptions* options, const std::string& why = {}) {
   Report report;
-  std::vector<std::string> accepted, acceptedOriginals;
+  std::vector<std::string> accepted;
+  Listed acceptedListed;
   for (std::size_t i = 0; i < list.size(); ++i) {
-    std::string why = RefusalOf(list[i], entries);
-    if (!why.empty()) {
-      report.Failed(list[i], why);
+    std::string refusal = RefusalOf(list[i], entries);
+    if (!refusal.empty()) {
+      report.Failed(list[i], refusal);
       continue;
     }
     accepted.push_back(std::move(list[i]));
-    if (originals) acceptedOriginals.push_back((*originals)[i]);
+    if (listed) acceptedListed.originals.push_back(listed->originals[i]);
+    if (listed && !listed->sent.empty()) acceptedListed.sent.push_back(listed->sent[i]);
   }
   if (accepted.empty()) return report;
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
@@ -649,7 +672,7 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
     return report;
   }
   std::vector<Claimed> claims;
-  accepted = ClaimItems(std::move(accepted), originals ? &acceptedOriginals : nullptr, claims, report);
+  accepted = ClaimItems(std::move(accepted), listed ? &acceptedListed : nullptr, claims, report);
   Effective settings = EffectiveSettings(options);
   for (auto& p : settings.problems) report.Note(std::move(p));
   report.Append(Batch(settings, entries == BatchEntries::StoredItems, claims).Run(std::move(accepted)));
@@ -666,13 +689,16 @@ Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const 
   return RunBatch(std::move(list), nullptr, entries, options, why);
 }
 
-Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {
-  std::vector<std::string> list, originals;
-  for (const auto& i : items) {
-    list.push_back(Trim(i.storedPath));
-    originals.push_back(Trim(i.originalPath));
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const std::vector<std::optional<CivilTime>>* sentDates) {
+  std::vector<std::string> list;
+  Listed listed;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    list.push_back(Trim(items[i].storedPath));
+    listed.originals.push_back(Trim(items[i].originalPath));
+    if (sentDates) listed.sent.push_back((*sentDates)[i]);
   }
-  return RunBatch(std::move(list), &originals, BatchEntries::StoredItems, options);
+  return RunBatch(std::move(list), &listed, BatchEntries::StoredItems, options);
 }
 
 namespace {

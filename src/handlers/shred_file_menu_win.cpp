@@ -73,7 +73,7 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
           [paths = selection_] {
             // A drive attached since the folder last looked has no store yet.
             EnsureStores();
-            return SendToStore(paths, kSendRefreshIcon).report;
+            return SendToStore(paths, kSendRefreshIcon | kSendListed).report;
           },
           [](const Report& report) { TellProblems(report, "sent to the Vaporizer"); });
       return S_OK;

@@ -79,7 +79,7 @@ class TDropShred : public com::Object<TDropShred, IDropTarget> {
           [paths, map, hasMap] {
             // A drive attached since the folder last looked has no store yet.
             EnsureStores();
-            return SendToStore(paths, kSendAskFirst | kSendRefreshIcon, hasMap ? &map : nullptr).report;
+            return SendToStore(paths, kSendAskFirst | kSendRefreshIcon | kSendListed, hasMap ? &map : nullptr).report;
           },
           [](const Report& report) { TellProblems(report, "sent to the Vaporizer"); });
       // The items are moved by the send itself (or stay where they are

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/dostime.h"
+
 namespace vz {
 
 constexpr const char* kStoreSuffix = ":\\VAPORIZE";       // after the drive letter
@@ -94,6 +96,10 @@ std::int64_t GetItemSize(const std::string& path);
 void PruneIndex();
 // True when no fixed drive has an index file longer than zero bytes.
 bool IsStoreEmpty();
+// The date sent of a stored item as the folder shows it: the last-write
+// time stamped when it was sent, as a DOS time. nullopt when it cannot be
+// told.
+std::optional<CivilTime> DateSent(const std::string& storedPath);
 
 // "d:\VAPORIZE" and "d:\VAPORIZE\info.shr" for a drive letter as given.
 std::string StoreDirOf(char drive);

@@ -166,6 +166,26 @@ TEST_F(PlatformTest, FileTimesPassThroughDosTimeWithoutZoneConversion) {
   EXPECT_EQ(FromDos(*dos), stamp);
 }
 
+TEST_F(PlatformTest, WriteTimeIsSetOnReadOnlyFilesAndFoldersButNeverThroughALink) {
+  const CivilTime stamp{2003, 4, 5, 6, 7, 8};
+  MakeFile(D("ro.txt"), "x");
+  MakeFile(D("dir\\in.txt"), "y");
+  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
+  for (const char* p : {"ro.txt", "dir"}) {
+    EXPECT_TRUE(Plat().SetWriteTime(D(p), stamp)) << p;
+    EXPECT_EQ(Plat().FindEntry(D(p))->written, stamp) << p;
+  }
+  EXPECT_NE(Plat().FindEntry(D("dir\\in.txt"))->written, stamp);
+  EXPECT_FALSE(Plat().SetWriteTime(D("missing"), stamp));
+  Plat().SetAttributes(D("ro.txt"), 0);
+#ifndef _WIN32
+  ASSERT_EQ(::symlink(HostPath(D("dir")).c_str(), HostPath(D("link")).c_str()), 0);
+  const CivilTime other{2011, 1, 1, 0, 0, 0};
+  EXPECT_FALSE(Plat().SetWriteTime(D("link"), other));
+  EXPECT_EQ(Plat().FindEntry(D("dir"))->written, stamp) << "the target keeps its time";
+#endif
+}
+
 TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
   MakeFile(D("e.bin"), "abcdef");
   {
@@ -181,6 +201,23 @@ TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
   ASSERT_TRUE(Plat().SetAttributes(D("e.bin"), kAttrReadOnly));
   EXPECT_EQ(Plat().OpenExclusive(D("e.bin")), nullptr) << "the read-only attribute refuses writing";
   EXPECT_EQ(Plat().OpenExclusive(D("none.bin")), nullptr);
+}
+
+// A file system without named streams (ext4 here, Wine's drives) lists
+// none, which is no failure; a folder is opened for its streams, a file is
+// not taken for one.
+TEST_F(PlatformTest, WithoutNamedStreamsAFileAndAFolderListNone) {
+  MakeFile(D("a.txt"), "a");
+  MakeDir(D("f"));
+  const std::optional<std::vector<std::string>> none = std::vector<std::string>{};
+  auto file = Plat().OpenExclusive(D("a.txt"));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->StreamNames(), none);
+  EXPECT_EQ(file->OpenStream("Zone.Identifier"), nullptr);
+  auto folder = Plat().OpenFolder(D("f"));
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->StreamNames(), none);
+  EXPECT_EQ(Plat().OpenFolder(D("a.txt")), nullptr);
 }
 
 TEST_F(PlatformTest, AppendNeedsAnExistingFileAndReplaceIsWhole) {

@@ -39,6 +39,11 @@ class DrivesTest : public ::testing::Test {
   std::string tempRoot_;
 };
 
+#ifdef _WIN32
+// What GetFullPathNameW makes of a path: the item Win32 opens for it.
+std::string Win32Reading(const std::string& path);
+#endif
+
 // Points the per-user settings at a clean, empty store.
 void ResetSettingsStore();
 
