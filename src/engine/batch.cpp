@@ -26,6 +26,7 @@ namespace vz {
 namespace {
 
 constexpr const char* kCautionTitle = "Please use caution";
+constexpr const char* kCancelledBefore = "the batch was cancelled before it; it was left as it was";
 
 // The moment written on every file just before it is cut and deleted, so
 // that nothing about when it was last used survives.
@@ -159,6 +160,12 @@ class Batch {
     std::vector<Overwrite> group;
     std::int64_t groupBytes = 0;
     for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (Cancelled()) {
+        // Not begun: left as it was, as the user asked.
+        report_.Declined(Label(files_[i]), kCancelledBefore);
+        Finished(i, false);
+        continue;
+      }
       std::optional<Overwrite> o;
       bool gone = false;
       const std::string stopped = Guarded([&] { o = Begin(i, gone); });
@@ -197,6 +204,7 @@ class Batch {
     std::unique_ptr<File> file;
     NamedStreams streams;  // opened through `file` at its first pass
     std::string failure;  // why it is left in place; empty while all goes well
+    bool cancelledWhole = false;  // stopped by the user before its first pass
     FileJudgement judged;
     std::string started;
     int passesDone = 0;   // passes that reached the device
@@ -234,6 +242,22 @@ class Batch {
     Ui().ProcessMessages();
   }
 
+  // Whether the user asked to stop; once asked, the answer stays.
+  bool Cancelled() {
+    if (!cancelled_ && Ui().Cancelled()) cancelled_ = true;
+    return cancelled_;
+  }
+
+  // Stops a file before its pass `pass`: whole when that was the first.
+  void Cancel(Overwrite& o, int pass) {
+    o.streams.Close();
+    o.file.reset();
+    o.failure = pass == 1 ? kCancelledBefore
+                          : "the batch was cancelled after pass " + std::to_string(pass - 1) + " of " +
+                                std::to_string(s_.passes) + "; the file was left in place, partly overwritten";
+    o.cancelledWhole = pass == 1;
+  }
+
   void FailPass(Overwrite& o, int pass, const std::string& why) {
     o.streams.Close();
     o.file.reset();
@@ -245,12 +269,18 @@ class Batch {
   // that file starts and before any file of the group is cut or deleted:
   // what was written but never flushed may still lie on the disk in full.
   void RunGroup(std::vector<Overwrite>& group) {
-    for (int pass = 1; pass <= s_.passes; ++pass) {
+    int pass = 1;
+    for (; pass <= s_.passes; ++pass) {
+      if (pass > 1 && Cancelled()) break;
       std::vector<Overwrite*> written;
       std::vector<File*> toFlush, streamFlush;  // the files' own content, then their named streams
       std::int64_t bytes = 0;
       for (auto& o : group) {
         if (!o.failure.empty()) continue;
+        if (Cancelled()) {
+          Cancel(o, pass);
+          continue;
+        }
         const std::string& path = files_[o.index];
         if (s_.showProgress) Ui().ProgressFile(o.index, Shown(o.index));
         std::string stopped = Guarded([&] {
@@ -276,8 +306,12 @@ class Batch {
         if (!flushed[k]) FailPass(*written[k], pass, kFlushFailed);
         else ++written[k]->passesDone;
       }
-      if (s_.showProgress) Ui().ProgressPass(pass, bytes);
+      if (s_.showProgress && !(cancelled_ && written.empty())) Ui().ProgressPass(pass, bytes);
     }
+    // Stopped between passes: what a pass reached stays as it is now.
+    if (pass <= s_.passes)
+      for (auto& o : group)
+        if (o.failure.empty()) Cancel(o, pass);
     for (auto& o : group) {
       if (o.failure.empty() && o.file) {
         const std::string stopped = Guarded([&] { AfterPasses(o); });
@@ -293,7 +327,9 @@ class Batch {
       } else {
         if (o.attributes & kAttrReadOnly) Plat().SetAttributes(files_[o.index], o.attributes);
       }
-      if (!o.failure.empty()) {
+      if (o.cancelledWhole) {
+        report_.Declined(Label(files_[o.index]), o.failure);
+      } else if (!o.failure.empty()) {
         report_.Failed(Label(files_[o.index]), o.failure);
         report_.Describe(Described(o));
       }
@@ -633,7 +669,8 @@ class Batch {
       const std::string& folder = folders_[i];
       std::string name = WithoutTrailingBackslash(Label(folder));
       if (blocked_[i]) {
-        report_.Skipped(name, "left in place: it still holds items that were not vaporized");
+        if (cancelled_) report_.Declined(name, "left in place: the batch was cancelled before all it holds was vaporized");
+        else report_.Skipped(name, "left in place: it still holds items that were not vaporized");
         RestoreReadOnly(i);
         continue;
       }
@@ -665,6 +702,7 @@ class Batch {
   std::vector<std::string> files_, folders_;
   std::vector<std::string> shown_;  // what the progress display shows for each file, when looked up
   std::size_t filesDone_ = 0;
+  bool cancelled_ = false;
   std::vector<bool> blocked_;
   std::unordered_map<std::string, std::size_t> folderIndex_;
   std::unordered_map<std::string, std::string> labels_;  // as used here -> as the caller wrote it
