@@ -10,11 +10,21 @@ namespace {
 
 constexpr std::size_t kPathKeep = 120;  // characters of a path a line shows
 
+// Where each character of UTF-8 text begins: never inside one, whatever
+// its script.
+std::vector<std::size_t> CharacterStarts(const std::string& text) {
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+  return starts;
+}
+
 std::string Shortened(const std::string& path) {
-  if (path.size() <= kPathKeep) return path;
+  std::vector<std::size_t> starts = CharacterStarts(path);
+  if (starts.size() <= kPathKeep) return path;
   // The drive and the item's own name say the most; the middle goes.
   const std::size_t head = kPathKeep / 3, tail = kPathKeep - head - 3;
-  return path.substr(0, head) + "..." + path.substr(path.size() - tail);
+  return path.substr(0, starts[head]) + "..." + path.substr(starts[starts.size() - tail]);
 }
 
 }  // namespace

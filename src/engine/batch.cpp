@@ -20,6 +20,7 @@ namespace vz {
 namespace {
 
 constexpr const char* kCautionTitle = "Please use caution";
+constexpr const char* kCancelledBefore = "the batch was cancelled before it; it was left as it was";
 
 std::string CautionText(std::size_t count, const std::string& why) {
   return (why.empty() ? std::string() : why + "\r\r") +

@@ -21,6 +21,7 @@ namespace {
 // that nothing about when it was last used survives.
 constexpr CivilTime kVaporizeStamp{1990, 1, 1, 12, 12, 12};
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+constexpr const char* kCancelledBefore = "the batch was cancelled before it; it was left as it was";
 
 // One thing the walk found: an item, or something inside one.
 struct Entry {
@@ -54,6 +55,7 @@ struct Overwrite {
   std::unique_ptr<File> file;
   NamedStreams streams;  // opened through `file` at its first pass
   std::string failure;   // why it is left in place; empty while all goes well
+  bool cancelledWhole = false;  // stopped by the user before its first pass
   FileJudgement judged;
   std::string started;
   int passesDone = 0;  // passes that reached the device
@@ -314,6 +316,11 @@ class Walker {
       return Completed(k, false);
     }
     if (e.info.kind == NodeKind::Folder) return OpenFolder(k, *in);
+    if (Cancelled()) {
+      // Not begun: left as it was, as the user asked.
+      report_.Declined(e.label, kCancelledBefore);
+      return Completed(k, false);
+    }
     const bool remove = s_.deleteAfter || e.parent != kNone;
     if (e.info.kind == NodeKind::File) return BeginFile(k, *in, remove);
     RemoveName(k, *in, remove, "");
@@ -352,7 +359,8 @@ class Walker {
     } else if (e.unlisted) {
       report_.Failed(e.label, "it could not be listed; it was left in place with what it holds");
     } else if (e.blocked) {
-      report_.Skipped(e.label, "left in place: it still holds items that were not vaporized");
+      if (cancelled_) report_.Declined(e.label, "left in place: the batch was cancelled before all it holds was vaporized");
+      else report_.Skipped(e.label, "left in place: it still holds items that were not vaporized");
     } else {
       Touch(e);
       const std::string streams = overwriter_.FolderStreams(*e.open, s_.passes);
@@ -483,6 +491,21 @@ class Walker {
     group_.push_back(std::move(o));
   }
 
+  // Whether the user asked to stop; once asked, the answer stays.
+  bool Cancelled() {
+    if (!cancelled_ && Ui().Cancelled()) cancelled_ = true;
+    return cancelled_;
+  }
+
+  // Stops a file before its pass `pass`: whole when that was the first.
+  void Cancel(Overwrite& o, int pass) {
+    o.streams.Close();
+    o.failure = pass == 1 ? kCancelledBefore
+                          : "the batch was cancelled after pass " + std::to_string(pass - 1) + " of " +
+                                std::to_string(s_.passes) + "; the file was left in place, partly overwritten";
+    o.cancelledWhole = pass == 1;
+  }
+
   void FailPass(Overwrite& o, int pass, const std::string& why) {
     o.streams.Close();
     o.failure = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) + " failed (" + why +
@@ -495,12 +518,18 @@ class Walker {
   // before any file of the group is cut or deleted: what was written but
   // never flushed may still lie on the disk in full.
   void RunGroup() {
-    for (int pass = 1; pass <= s_.passes; ++pass) {
+    int pass = 1;
+    for (; pass <= s_.passes; ++pass) {
+      if (pass > 1 && Cancelled()) break;
       std::vector<Overwrite*> written;
       std::vector<File*> toFlush, streamFlush;  // the files' own content, then their named streams
       std::int64_t bytes = 0;
       for (auto& o : group_) {
         if (!o.failure.empty()) continue;
+        if (Cancelled()) {
+          Cancel(o, pass);
+          continue;
+        }
         Entry& e = entries_[o.entry];
         if (s_.showProgress) Ui().ProgressFile(e.fileIndex, Shown(e));
         std::string stopped = Guarded([&] {
@@ -524,8 +553,12 @@ class Walker {
         if (!flushed[i]) FailPass(*written[i], pass, kFlushFailed);
         else ++written[i]->passesDone;
       }
-      if (s_.showProgress) Ui().ProgressPass(pass, bytes);
+      if (s_.showProgress && !(cancelled_ && written.empty())) Ui().ProgressPass(pass, bytes);
     }
+    // Stopped between passes: what a pass reached stays as it is now.
+    if (pass <= s_.passes)
+      for (auto& o : group_)
+        if (o.failure.empty()) Cancel(o, pass);
     std::vector<Overwrite> group = std::move(group_);
     group_.clear();
     groupBytes_ = 0;
@@ -545,7 +578,9 @@ class Walker {
         o.file->SetAttributes(*e.readOnly);
       }
       o.file.reset();
-      if (!o.failure.empty()) {
+      if (o.cancelledWhole) {
+        report_.Declined(e.label, o.failure);
+      } else if (!o.failure.empty()) {
         report_.Failed(e.label, o.failure);
         report_.Describe(Described(o));
       }
@@ -732,6 +767,7 @@ class Walker {
   std::int64_t groupBytes_ = 0;
   std::vector<WaitingTrim> waiting_;
   std::vector<std::string> volumeTrims_;
+  bool cancelled_ = false;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ class ScriptedUi : public UserInterface {
   std::size_t filesDone = 0;
   int begun = 0, ended = 0;
   std::vector<std::string> told;  // the texts of the problem boxes
+  std::function<bool()> cancel;   // the user's Cancel, asked between passes and files
 
   bool Ask(Question kind, const std::string& title, const std::string& text) override {
     asked.push_back({kind, title, text});
@@ -67,6 +69,7 @@ class ScriptedUi : public UserInterface {
     warned.insert(warned.end(), w.begin(), w.end());
     if (!problems.empty()) told.push_back(problems);
   }
+  bool Cancelled() override { return cancel && cancel(); }
 };
 
 }  // namespace vz::test

@@ -63,8 +63,11 @@ bool UnderWine() {
 }  // namespace
 
 MediumFacts NativeMediumOf(const std::string& path) {
-  // A drive without a disk must not ask the user to insert one.
-  UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // A drive without a disk must not ask the user to insert one. The mode is
+  // this thread's alone: the process's would change every thread of the
+  // program that loaded the module (Explorer) while the probe runs.
+  DWORD oldMode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
   WindowsVolumeAnswers a;
   a.wine = UnderWine();
   std::wstring wpath = win32::Widen(path);
@@ -103,7 +106,7 @@ MediumFacts NativeMediumOf(const std::string& path) {
     CloseHandle(h);
   }
   LookForShadowCopies(root, a);
-  SetErrorMode(oldMode);
+  SetThreadErrorMode(oldMode, nullptr);
   return WindowsMediumFacts(a);
 }
 
