@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "store/enum_shred.h"
 #include "store/intake.h"
+#include "store/own_store.h"
 #include "store/send.h"
 #include "store/store.h"
 #include "window/properties.h"
@@ -64,10 +65,10 @@ class Originals {
  public:
   void Add(const std::string& stored, const std::string& original) { map_.emplace(ToUpper(stored), original); }
   std::string Show(const std::string& path) const {
-    if (IsStoreOrInside(path) && path.size() > kStoreDirLength + 1) {
-      std::size_t end = path.find('\\', kStoreDirLength + 1);
-      if (end == std::string::npos) end = path.size();
-      auto it = map_.find(ToUpper(path.substr(0, end)));
+    const std::string item = StoredItemOf(path);
+    if (!item.empty()) {
+      const std::size_t end = item.size();
+      auto it = map_.find(ToUpper(item));
       if (it != map_.end()) return Shown(it->second + path.substr(end)) + " (stored as " + Shown(path) + ")";
     }
     return Shown(path);
@@ -98,7 +99,13 @@ int PrintReport(const Report& report, const Originals* originals = nullptr) {
   return report.AllDone() ? kExitDone : kExitItems;
 }
 
-std::vector<StoredItem> AllItems() { return ListStoredItems(PortableTypeInfo); }
+// Every command that reads the stores first takes over what this account
+// left in the earlier layout.
+std::vector<StoredItem> AllItems() {
+  for (char d : GetFixedDrives())
+    if (Exists(SharedStoreDirOf(d) + "\\" + kIndexName)) EnsureOwnStore(d);
+  return ListStoredItems(PortableTypeInfo);
+}
 
 struct Damaged {
   char drive;
@@ -231,9 +238,13 @@ int Send(const std::vector<std::string>& paths, bool yes) {
 int List(bool json_) {
   std::vector<StoredItem> items = AllItems();
   std::vector<Damaged> damaged = DamagedRecords();
-  const int status = damaged.empty() ? kExitDone : kExitItems;
+  std::vector<std::pair<char, std::string>> refused;
+  for (char d : GetFixedDrives())
+    if (std::string why = StoreRefusal(d); !why.empty()) refused.emplace_back(ToUpperChar(d), why);
+  const int status = damaged.empty() && refused.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
+    for (const auto& [drive, why] : refused) arr.push_back({{"drive", std::string(1, drive) + ":"}, {"refused", why}});
     for (const auto& it : items) {
       std::int64_t size = GetItemSize(it.storedPath);
       std::string sent = SentDate(it.storedPath, true);
@@ -258,6 +269,8 @@ int List(bool json_) {
     std::cout << Dump(arr) << "\n";
     return status;
   }
+  for (const auto& [drive, why] : refused)
+    std::cout << "refused: the store on " << drive << ": " << Printable(why) << "; nothing is read from it\n";
   if (items.empty() && damaged.empty()) {
     std::cout << "The Vaporizer is empty.\n";
     return status;

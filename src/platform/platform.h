@@ -89,6 +89,8 @@ struct KvValue {
 // What a file's or a folder's permissions let other accounts do with it:
 // the thing itself, never what a link points at.
 struct Ownership {
+  bool folder = false;
+  bool link = false;  // a symbolic link, junction or other reparse point
   // The owner: a SID on Windows ("S-1-5-21-..."), a user id on POSIX.
   std::string owner;
   // The owner is this account, or on Windows also SYSTEM or the
@@ -174,11 +176,13 @@ class Platform {
   // move fails and both stay as they were.
   virtual bool MoveItem(const std::string& from, const std::string& to) = 0;
 
-  // The lock of the store on a drive (every process and both builds of the
-  // module take the same one), waiting at most waitMs. Null when it could
+  // The lock of a store folder ("X:\VAPORIZE\<account>", or the drive's
+  // store folder itself, where the earlier layout kept its items): every
+  // process and both builds of the module take the same one. Waits at most
+  // waitMs. Null when it could
   // not be had; *busy then says whether another holder kept it that long.
   // Platforms without other processes to keep out hand out a lock at once.
-  virtual std::unique_ptr<StoreLock> LockStore(char /*drive*/, int /*waitMs*/, bool* busy) {
+  virtual std::unique_ptr<StoreLock> LockStore(const std::string& /*storeDir*/, int /*waitMs*/, bool* busy) {
     if (busy) *busy = false;
     return std::make_unique<StoreLock>();
   }

@@ -19,7 +19,8 @@ if [ "$mode" = native ]; then
   sys() { echo "$tmp/c/$1"; }     # a file on the fixed drive, as the program is given it
   sys_e() { echo "$tmp/e/$1"; }
   outside=$tmp/outside/x.txt
-  store=$tmp/c/.VAPORIZE store_sys=$store
+  # This account's store on the fixed drive.
+  store=$tmp/c/.VAPORIZE/$(id -u) store_sys=$store
   L=C      # the letter of the fixed test drive
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
@@ -28,7 +29,8 @@ else
   sys() { echo "D:\\${1//\//\\}"; }
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'
-  store=$host_c/VAPORIZE store_sys='D:\VAPORIZE'
+  account=$(vz volumes </dev/null | sed -n 's/.*VAPORIZE\\\(S-[0-9-]*\).*/\1/p' | head -n1)
+  store=$host_c/VAPORIZE/$account store_sys="D:\\VAPORIZE\\$account"
   L=D      # the letter of the fixed test drive
   wine reg delete 'HKCU\SOFTWARE\Orvel' /f >/dev/null 2>&1
 fi

@@ -37,7 +37,7 @@ namespace {
 
 const ShredOptions kOnePass{1, 1, 0, 0};
 // Where StoreFixture::StoreReal puts the items of these runs.
-const std::string kStoredA = "D:\\VAPORIZE\\D1.txt", kStoredB = "D:\\VAPORIZE\\D1.doc", kStoredF = "D:\\VAPORIZE\\D1";
+const std::string kStoredA = Own("D:\\VAPORIZE\\D1.txt"), kStoredB = Own("D:\\VAPORIZE\\D1.doc"), kStoredF = Own("D:\\VAPORIZE\\D1");
 
 // The operations on trial; a child process runs one of them by name.
 struct Operation {

@@ -38,11 +38,11 @@ TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
 
   // Any content counts, even a line that names nothing.
-  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  MakeFile(DS("info.shr"), "\r\n");
   module_->UpdateIcon();
   EXPECT_EQ(UserIcon(), Prepared("FULL"));
 
-  MakeFile(D("VAPORIZE\\info.shr"), "");
+  MakeFile(DS("info.shr"), "");
   module_->UpdateIcon();
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
   // The machine-wide location that every user shares is never rewritten.
@@ -58,10 +58,10 @@ TEST_F(IconTest, EveryRefreshReadsTheMachinesLocationsWhileTheUsersKeyExists) {
   HKEY user = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, KEY_ALL_ACCESS, &user), ERROR_SUCCESS);
   ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, user), ERROR_SUCCESS);
-  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  MakeFile(DS("info.shr"), "\r\n");
   module_->UpdateIcon();
   std::string first = UserIcon();
-  MakeFile(D("VAPORIZE\\info.shr"), "");
+  MakeFile(DS("info.shr"), "");
   module_->UpdateIcon();
   std::string second = UserIcon();
   RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
@@ -93,7 +93,7 @@ TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
   info.lpVerb = MAKEINTRESOURCEA(1);
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
   ExpectCautionThenWarnings(titles);
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.doc")));
+  EXPECT_FALSE(PathExists(DS("D1.doc")));
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
 }
 
@@ -107,7 +107,7 @@ TEST_F(IconTest, RegistryIsWrittenEvenWhenTheRunStopsEarly) {
   // The prepared values exist but the folder is not on the desktop.
   RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", "C:\\nowhere.dll,-101");
   RegPutString(HKEY_CLASSES_ROOT, kIconKey, "FULL", "C:\\nowhere.dll,-102");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a\r\nD:\\VAPORIZE\\D1\r\n");
+  MakeFile(DS("info.shr"), Own("D:\\a\r\nD:\\VAPORIZE\\D1\r\n"));
   EXPECT_FALSE(win32::UpdateIconNow());
   EXPECT_EQ(UserIcon(), "C:\\nowhere.dll,-102");
 }

@@ -52,6 +52,8 @@ std::optional<Ownership> Platform::OwnershipOf(const std::string& path) {
   struct stat st {};
   if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
   Ownership o;
+  o.folder = S_ISDIR(st.st_mode);
+  o.link = S_ISLNK(st.st_mode);
   o.owner = std::to_string(st.st_uid);
   o.ownerTrusted = st.st_uid == ::geteuid();
   const mode_t m = st.st_mode;

@@ -136,6 +136,10 @@ std::optional<Ownership> Platform::OwnershipOf(const std::string& path) {
   Handle h = OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES);
   if (!h) return std::nullopt;
   Ownership o;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h.get(), &info)) return std::nullopt;
+  o.folder = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  o.link = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
   DWORD flags = 0;
   if (GetVolumeInformationByHandleW(h.get(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
       !(flags & FILE_PERSISTENT_ACLS)) {
