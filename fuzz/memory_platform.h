@@ -78,6 +78,7 @@ class MemoryPlatform : public Platform {
     return true;
   }
   std::uint32_t LinkCount(const std::string& path) override { return GetAttributes(path) ? 1 : 0; }
+  bool IgnoresCase(const std::string&) override { return true; }  // names are kept in upper case
   bool MakeDirectory(const std::string& path) override {
     return !GetAttributes(path) && AddFolder(path);
   }

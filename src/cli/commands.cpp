@@ -14,6 +14,7 @@
 #include "settings/settings.h"
 #include "store/enum_shred.h"
 #include "store/intake.h"
+#include "store/item_lookup.h"
 #include "store/own_store.h"
 #include "store/send.h"
 #include "store/store.h"
@@ -80,6 +81,7 @@ class Originals {
 
 int PrintReport(const Report& report, const Originals* originals = nullptr) {
   auto show = [&](const std::string& p) { return originals ? originals->Show(p) : Shown(p); };
+  for (const auto& n : report.Notes()) std::cout << "warning: " << Printable(n) << "\n";
   for (const auto& i : report.Items()) {
     switch (i.outcome) {
       case Outcome::Done:
@@ -120,17 +122,10 @@ std::vector<Damaged> DamagedRecords() {
   return out;
 }
 
-// The stored items, found by stored name, stored path or original path in
-// one look-up each.
+// The stored items named on the command line, each found with one look-up.
 class Catalog {
  public:
-  Catalog() : items_(AllItems()) {
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-      byName_[ToUpper(FileNamePart(items_[i].storedPath))].push_back(i);
-      byStored_[ToUpper(items_[i].storedPath)].push_back(i);
-      byOriginal_[ToUpper(items_[i].originalPath)].push_back(i);
-    }
-  }
+  Catalog() : lookup_(AllItems()) {}
 
   // False for a usage error; items not found or not told apart go into
   // `problems` and the others into `out`.
@@ -149,44 +144,41 @@ class Catalog {
       return false;
     }
     for (std::size_t k = 0; k < keys.size(); ++k) {
-      const std::string& key = keys[k];
-      const std::vector<std::size_t>* hits = nullptr;
-      if (a.stored) {
-        hits = Find(byName_, key);
-      } else {
-        hits = Find(byStored_, key);
-        if (!hits) hits = Find(byOriginal_, key);
-      }
-      std::string label = a.stored ? a.args[k] : key;
-      if (!hits) {
+      const std::vector<std::size_t> hits = a.stored ? lookup_.ByStoredName(keys[k]) : lookup_.ByPath(keys[k]);
+      std::string label = a.stored ? a.args[k] : keys[k];
+      if (hits.empty()) {
         problems.Failed(label, a.stored ? "no stored item has this name (see 'vaporizer list')"
                                         : "no stored item came from or is stored at this path (see 'vaporizer "
                                           "list'; to name an item by its stored name, use --stored)");
-      } else if (hits->size() > 1) {
+      } else if (hits.size() > 1) {
+        // Nothing is taken: the one meant may be any of them.
         std::string names;
-        for (std::size_t i : *hits) names += " " + FileNamePart(items_[i].storedPath);
-        problems.Failed(label, std::to_string(hits->size()) +
-                                   " stored items came from there; name one with --stored:" + names);
+        for (std::size_t i : hits)
+          names += " " + (a.stored ? Shown(lookup_.Item(i).storedPath) : FileNamePart(lookup_.Item(i).storedPath));
+        problems.Failed(label, std::to_string(hits.size()) +
+                                   (a.stored ? " stored items have this name; name one by its stored path:"
+                                             : " stored items came from there; name one with --stored:") +
+                                   names);
       } else {
-        out.push_back(items_[hits->front()]);
+        out.push_back(lookup_.Item(hits.front()));
       }
     }
     return true;
   }
 
  private:
-  using Index = std::unordered_map<std::string, std::vector<std::size_t>>;
-  static const std::vector<std::size_t>* Find(const Index& index, const std::string& key) {
-    auto it = index.find(ToUpper(key));
-    return it == index.end() ? nullptr : &it->second;
-  }
-  std::vector<StoredItem> items_;
-  Index byName_, byStored_, byOriginal_;
+  StoredItemLookup lookup_;
 };
 
 bool MakeOptions(const ShredFlags& flags, ShredOptions& options) {
   if (!flags.Any()) return false;
-  options.Passes = static_cast<std::uint16_t>(flags.passes ? *flags.passes : ReadBatchSettings().passes);
+  int passes = flags.passes.value_or(0);
+  if (!flags.passes) {
+    BatchSettings settings = ReadBatchSettings();
+    for (const auto& p : settings.problems) std::cout << "warning: " << Printable(p) << "\n";
+    passes = settings.passes;
+  }
+  options.Passes = static_cast<std::uint16_t>(passes);
   options.DeleteAfter = flags.keep ? 0 : 1;
   options.FillByte = static_cast<std::uint8_t>(flags.fill.value_or(0));
   options.ShowProgress = 1;
@@ -372,6 +364,7 @@ int Settings(const SettingsFlags& flags) {
     }
     view = PeekSettings();
   }
+  for (const auto& p : view.problems) std::cout << "warning: " << Printable(p) << "\n";
   const VaporizerSettings& s = view.values;
   auto onOff = [](bool b) { return b ? "on" : "off"; };
   auto note = [&](int i) { return view.written[i] ? "" : "; default, not written yet"; };

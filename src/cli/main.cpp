@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "cli/desktop.h"
 #include "cli/register.h"
+#include "settings/settings.h"
 
 #ifdef _WIN32
 #include "platform/win32/wide.h"
@@ -42,7 +43,10 @@ CLI::Option* AddNumber(CLI::App* app, const std::string& name, std::optional<int
 }
 
 void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags) {
-  AddNumber(app, "--passes", flags.passes, 1, 65535, "overwrite passes per file, 1 to 65535 (default: the settings)",
+  const vz::NumberSetting& p = vz::kShredCount;
+  AddNumber(app, "--passes", flags.passes, p.low, p.high,
+            "overwrite passes per file, " + std::to_string(p.low) + " to " + std::to_string(p.high) +
+                " (default: the settings)",
             "N");
   AddNumber(app, "--fill", flags.fill, 0, 255, "the byte every pass writes, 0 to 255 or 0x00 to 0xFF (default 0)",
             "BYTE");
@@ -119,7 +123,10 @@ int Run(int argc, char** argv) {
 
   auto* settingsCmd = app.add_subcommand(
       "settings", "show or change the settings: the values the next vaporize uses, defaults marked");
-  AddNumber(settingsCmd, "--passes", settings.passes, 1, 10, "overwrite passes per file, 1 to 10", "N");
+  AddNumber(settingsCmd, "--passes", settings.passes, vz::kShredCount.offeredLow, vz::kShredCount.offeredHigh,
+            "overwrite passes per file, " + std::to_string(vz::kShredCount.offeredLow) + " to " +
+                std::to_string(vz::kShredCount.offeredHigh),
+            "N");
   AddSwitch(settingsCmd, "--progress", settings.progress, "show progress while vaporizing");
   AddSwitch(settingsCmd, "--context-menu", settings.contextMenu, "the \"Send to Vaporizer\" item in Explorer");
   AddSwitch(settingsCmd, "--send-to", settings.sendTo, "the Vaporizer in Explorer's Send To menu");

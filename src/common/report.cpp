@@ -19,7 +19,9 @@ void Report::Failed(std::string path, std::string why) {
 }
 void Report::Append(const Report& other) {
   items_.insert(items_.end(), other.items_.begin(), other.items_.end());
+  notes_.insert(notes_.end(), other.notes_.begin(), other.notes_.end());
 }
+void Report::Note(std::string note) { notes_.push_back(std::move(note)); }
 void Report::Warn(std::string warning) {
   if (!warning.empty() && !items_.empty()) items_.back().warning = std::move(warning);
 }

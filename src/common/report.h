@@ -29,6 +29,10 @@ class Report {
   void Append(const Report& other);
   // Puts a warning on the item reported last; an empty one changes nothing.
   void Warn(std::string warning);
+  // What the user should know about the operation as a whole rather than
+  // one item: a setting that could not be used as it is stored.
+  void Note(std::string note);
+  const std::vector<std::string>& Notes() const { return notes_; }
 
   const std::vector<ItemReport>& Items() const { return items_; }
   bool AllDone() const;
@@ -37,6 +41,7 @@ class Report {
 
  private:
   std::vector<ItemReport> items_;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace vz

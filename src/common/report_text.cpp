@@ -25,7 +25,9 @@ std::string ProblemText(const Report& report, const std::string& undoneVerb, std
     if (i.outcome == Outcome::Done && !i.warning.empty()) warned.push_back(&i);
   }
   auto count = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " item" : " items"); };
+  // The notes concern every item, so they come first and whole.
   std::string text;
+  for (const auto& n : report.Notes()) text += (text.empty() ? "" : "\n") + n;
   std::size_t shown = 0;
   auto list = [&](const std::vector<const ItemReport*>& items, const std::string& heading) {
     if (items.empty() || shown == maxLines) return;

@@ -10,12 +10,12 @@
 
 namespace vz {
 
-// "2 items could not be restored:" and one line per item ("failed: PATH:
-// WHY"), then the items done with a warning ("1 item was vaporized with a
+// The report's notes, then "2 items could not be restored:" and one line
+// per item ("failed: PATH: WHY"), then the items done with a warning ("1 item was vaporized with a
 // warning:", "warning: PATH: WARNING"), at most maxLines lines in all and
 // then "...and N more."; a very long path is shortened in its middle. Items
 // the user chose to keep do not count. Empty when every item was done
-// without a warning or kept.
+// without a warning or kept and there is no note.
 std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines = 10);
 
 // Hands that text to the user interface when there is any.

@@ -42,6 +42,7 @@ struct Effective {
   bool deleteAfter = true;
   std::uint8_t fillByte = 0;
   bool showProgress = true;
+  std::vector<std::string> problems;  // settings that could not be used as stored
 };
 
 Effective EffectiveSettings(const ShredOptions* options) {
@@ -54,8 +55,9 @@ Effective EffectiveSettings(const ShredOptions* options) {
     return e;
   }
   BatchSettings b = ReadBatchSettings();
-  e.passes = std::max(0, static_cast<int>(b.passes));  // a negative count makes no pass
+  e.passes = b.passes;
   e.showProgress = b.showProgress;
+  e.problems = std::move(b.problems);
   return e;
 }
 
@@ -607,7 +609,9 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
   }
   std::vector<Claimed> claims;
   accepted = ClaimItems(std::move(accepted), originals ? &acceptedOriginals : nullptr, claims, report);
-  report.Append(Batch(EffectiveSettings(options), entries == BatchEntries::StoredItems, claims).Run(std::move(accepted)));
+  Effective settings = EffectiveSettings(options);
+  for (auto& p : settings.problems) report.Note(std::move(p));
+  report.Append(Batch(settings, entries == BatchEntries::StoredItems, claims).Run(std::move(accepted)));
   GiveBackUntouched(claims, report);
   PruneIndex();
   Plat().UpdateIcon();

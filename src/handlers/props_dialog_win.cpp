@@ -130,7 +130,7 @@ void TFMProps::BuildSettingsTab(HWND sheet) {
   HWND bar = CreateControl(sheet, TRACKBAR_CLASSW, "",
                      TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH | WS_TABSTOP, gx + 50, gy + 81, 192, 31,
                      IDC_PASSES, font);
-  SendMessageW(bar, TBM_SETRANGE, FALSE, MAKELONG(1, 10));
+  SendMessageW(bar, TBM_SETRANGE, FALSE, MAKELONG(kShredCount.offeredLow, kShredCount.offeredHigh));
   SendMessageW(bar, TBM_SETPOS, TRUE, 1);
   SendMessageW(bar, TBM_SETLINESIZE, 0, 0);
   SendMessageW(bar, TBM_SETPAGESIZE, 0, 1);

@@ -32,7 +32,7 @@ void Init(HWND page) {
   SetCheck(page, IDC_SEND_TO, s.insertSendTo);
   // The range comes after the position, so a stored number outside it ends
   // at the nearer end while the label still shows the stored number.
-  SendDlgItemMessageW(page, IDC_PASSES, TBM_SETRANGE, TRUE, MAKELONG(1, 10));
+  SendDlgItemMessageW(page, IDC_PASSES, TBM_SETRANGE, TRUE, MAKELONG(kShredCount.offeredLow, kShredCount.offeredHigh));
   SetLabel(page, s.passCount);
   g_lastShownPasses = s.passCount;
 }

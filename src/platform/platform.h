@@ -146,6 +146,12 @@ class Platform {
   // Number of names the file has; 0 when unknown.
   virtual std::uint32_t LinkCount(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
+  // Whether the system finds the names in the folder `dir` without regard
+  // to letter case: on Windows every folder but one marked case-sensitive;
+  // on POSIX a FAT or exFAT volume and a casefolded folder. A missing
+  // folder is answered by the nearest one above it. False when it cannot
+  // be told: a name is then matched only as it is.
+  virtual bool IgnoresCase(const std::string& dir) = 0;
 
   // Whole files.
   virtual bool CreateEmptyFile(const std::string& path) = 0;  // fails when it exists

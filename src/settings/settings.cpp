@@ -17,13 +17,28 @@ std::optional<std::uint32_t> ReadDword(const char* name) {
 
 std::uint32_t AsDword(bool b) { return b ? 1u : 0u; }
 
+// Why a number setting is not used as stored, and what is used instead.
+void Replaced(std::vector<std::string>& problems, const NumberRead& r, std::uint32_t fallback) {
+  if (!r.problem.empty()) problems.push_back(r.problem + "; " + std::to_string(fallback) + " is used instead");
+}
+
 }  // namespace
+
+NumberRead ReadNumber(const NumberSetting& setting) {
+  NumberRead r;
+  auto v = ReadDword(setting.name);
+  if (v && *v >= setting.low && *v <= setting.high) r.value = v;
+  else if (v)
+    r.problem = std::string(setting.name) + " in the settings is " + std::to_string(static_cast<std::int32_t>(*v)) +
+                ", outside " + std::to_string(setting.low) + " to " + std::to_string(setting.high);
+  return r;
+}
 
 VaporizerSettings LoadSettings() {
   VaporizerSettings s;
   // Opening creates the key, so a first read leaves it there, empty.
   if (!Plat().KvOpenKey(kSettingsKey, true)) return s;
-  if (auto v = ReadDword("ShredCount")) s.passCount = static_cast<std::int32_t>(*v);
+  if (auto v = ReadNumber(kShredCount).value) s.passCount = static_cast<std::int32_t>(*v);
   if (auto v = ReadDword("ShowIndicator")) s.showProgress = *v != 0;
   if (auto v = ReadDword("InsertContext")) s.insertContextMenu = *v != 0;
   if (auto v = ReadDword("InsertSendTo")) s.insertSendTo = *v != 0;
@@ -35,12 +50,10 @@ BatchSettings ReadBatchSettings() {
   // Without a key there is nowhere to keep a choice: one pass, and the
   // progress window as on a first run.
   if (!Plat().KvOpenKey(kSettingsKey, true)) return b;
-  if (auto v = ReadDword("ShredCount")) {
-    b.passes = static_cast<std::int32_t>(*v);
-  } else {
-    b.passes = 1;
-    Plat().KvWriteDword(kSettingsKey, "ShredCount", 1);
-  }
+  NumberRead passes = ReadNumber(kShredCount);
+  b.passes = static_cast<std::int32_t>(passes.value.value_or(1));
+  Replaced(b.problems, passes, 1);
+  if (!passes.value && passes.problem.empty()) Plat().KvWriteDword(kSettingsKey, kShredCount.name, 1);
   if (auto v = ReadDword("ShowIndicator")) {
     b.showProgress = *v != 0;
   } else {
@@ -61,7 +74,12 @@ SettingsView PeekSettings() {
     if (!d) continue;
     v.written[i] = true;
     switch (i) {
-      case 0: v.values.passCount = static_cast<std::int32_t>(*d); break;
+      case 0: {
+        NumberRead passes = ReadNumber(kShredCount);
+        Replaced(v.problems, passes, static_cast<std::uint32_t>(batch.passes));
+        if (passes.value) v.values.passCount = static_cast<std::int32_t>(*passes.value);
+        break;
+      }
       case 1: v.values.showProgress = *d != 0; break;
       case 2: v.values.insertContextMenu = *d != 0; break;
       default: v.values.insertSendTo = *d != 0; break;

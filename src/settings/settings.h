@@ -5,11 +5,38 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace vz {
 
 constexpr const char* kSettingsKey = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\";
 constexpr const char* kGearloftKey = "SOFTWARE\\Orvel\\Gearloft\\";
+
+// A number kept in the settings store and the range in which a stored value
+// is taken as it stands: every reader checks it, and the command line takes
+// the same bounds. A stored value outside it is reported and the reader's
+// default used instead. `offered` is the narrower range the settings
+// screens (and `vaporizer settings`) offer.
+struct NumberSetting {
+  const char* name;
+  std::uint32_t low, high;
+  std::uint32_t offeredLow, offeredHigh;
+};
+// Overwrite passes per file: a batch makes 1 to 65535 (ShredOptions.Passes
+// holds 16 bits; 0 would be a delete without an overwrite); the slider of
+// the settings screens runs from 1 to 10.
+constexpr NumberSetting kShredCount{"ShredCount", 1, 65535, 1, 10};
+constexpr NumberSetting kNumberSettings[] = {kShredCount};
+
+// A number setting as read: its value when it is stored and in range; when
+// it is stored out of range, no value and what is wrong with it.
+struct NumberRead {
+  std::optional<std::uint32_t> value;
+  std::string problem;  // "ShredCount in the settings is 0, outside 1 to 65535"
+};
+NumberRead ReadNumber(const NumberSetting& setting);
 
 struct VaporizerSettings {
   std::int32_t passCount = 3;
@@ -18,14 +45,18 @@ struct VaporizerSettings {
   bool insertSendTo = true;
 };
 
-// The settings screens' read: defaults 3, false, true, true; creates the key.
+// The settings screens' read: defaults 3, false, true, true (also for a
+// number out of range); creates the key.
 VaporizerSettings LoadSettings();
 
 // The vaporize operation's own read: ShredCount (default 1, written back
-// when missing) and ShowIndicator (default true, written back).
+// when missing; out of range, 1 and a problem, the stored value left for the
+// user to mend) and ShowIndicator (default true, written back).
 struct BatchSettings {
   std::int32_t passes = 1;
   bool showProgress = true;
+  // Values that could not be used as stored, and what was used instead.
+  std::vector<std::string> problems;
 };
 BatchSettings ReadBatchSettings();
 
@@ -37,6 +68,7 @@ BatchSettings ReadBatchSettings();
 struct SettingsView {
   VaporizerSettings values;
   bool written[4] = {false, false, false, false};
+  std::vector<std::string> problems;  // as in BatchSettings
 };
 SettingsView PeekSettings();
 

@@ -116,14 +116,6 @@ std::set<std::string> RecordedNames(char drive) {
   return names;
 }
 
-bool HasRecord(char drive, const std::string& originalPath, const std::string& storedPath) {
-  auto records = ReadIndex(drive);
-  if (!records) return false;
-  for (const auto& r : *records)
-    if (r.Sound() && EqualsNoCase(r.storedPath, storedPath) && r.originalPath == originalPath) return true;
-  return false;
-}
-
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
                                     const std::vector<std::string>* originals) {
   std::vector<Claim> claims(storedPaths.size());

@@ -35,9 +35,6 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths);
 // never handed out again while a record holds it.
 std::set<std::string> RecordedNames(char drive);
 
-// Whether the index holds the record of exactly this item.
-bool HasRecord(char drive, const std::string& originalPath, const std::string& storedPath);
-
 // Takes stored items out of the user's reach before they are destroyed:
 // under the lock, each is renamed inside its store to a name no record
 // holds and its record is dropped. A destruction cut short then leaves

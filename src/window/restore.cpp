@@ -1,6 +1,8 @@
 #include "window/restore.h"
 
 #include <algorithm>
+#include <memory>
+#include <unordered_set>
 
 #include "common/text.h"
 #include "platform/platform.h"
@@ -61,7 +63,57 @@ bool ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
   return true;
 }
 
-void RestoreOne(const RestoreEntry& e, Report& report) {
+// The store of the items being restored, locked, with its sound records
+// read once: a run of items of one store costs one reading and one rewrite
+// of its index, not one of each per item. It lets go before every question
+// (asked without the lock) and when the items move on to another store.
+class HeldStore {
+ public:
+  ~HeldStore() { Release(); }
+
+  // Locks the drive's store unless it is the one held; false, with *why,
+  // when it cannot be locked.
+  bool Take(char drive, std::string* why) {
+    if (guard_ && ToUpperChar(drive) == drive_) return true;
+    Release();
+    guard_ = std::make_unique<StoreGuard>(drive);
+    if (!guard_->Held()) {
+      *why = guard_->Why();
+      guard_.reset();
+      return false;
+    }
+    drive_ = ToUpperChar(drive);
+    if (auto records = ReadIndex(drive))
+      for (const auto& r : *records)
+        if (r.Sound()) records_.insert(Key(r.originalPath, r.storedPath));
+    return true;
+  }
+  // Whether the index, as held, still pairs the two paths.
+  bool HasRecord(const RestoreEntry& e) const { return records_.count(Key(e.originalPath, e.storedPath)) != 0; }
+  void MovedOut(const RestoreEntry& e) {
+    records_.erase(Key(e.originalPath, e.storedPath));
+    moved_.push_back(e.storedPath);
+  }
+  // Out of the store, their records go now (or with the next prune).
+  void Release() {
+    if (!guard_) return;
+    DropRecords(drive_, moved_);
+    moved_.clear();
+    records_.clear();
+    guard_.reset();
+  }
+
+ private:
+  static std::string Key(const std::string& original, const std::string& stored) {
+    return ToUpper(stored) + '\n' + original;
+  }
+  std::unique_ptr<StoreGuard> guard_;
+  char drive_ = 0;
+  std::unordered_set<std::string> records_;
+  std::vector<std::string> moved_;
+};
+
+void RestoreOne(const RestoreEntry& e, Report& report, HeldStore& held) {
   // A restore only ever takes items out of a store, back to their own
   // drive: an identifier from an edited index must not move other files.
   std::string why = RecordProblem(e.originalPath, e.storedPath, e.storedPath.empty() ? '\0' : e.storedPath[0]);
@@ -84,6 +136,7 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
     return;
   }
   const bool replace = attrs.has_value();
+  if (replace) held.Release();
   if (replace && !Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
     report.Declined(e.originalPath, "the existing file at the original path was kept");
     return;
@@ -91,17 +144,15 @@ void RestoreOne(const RestoreEntry& e, Report& report) {
   // The question is asked without the lock; the move and the record go
   // under it, once the record shows that the item is still the user's to
   // restore (a vaporize or another restore may have taken it meanwhile).
-  StoreGuard guard(e.storedPath[0]);
-  if (!guard.Held()) {
-    report.Failed(e.originalPath, guard.Why() + "; the item stays in the Vaporizer");
+  if (!held.Take(e.storedPath[0], &why)) {
+    report.Failed(e.originalPath, why + "; the item stays in the Vaporizer");
     return;
   }
-  if (!HasRecord(e.storedPath[0], e.originalPath, e.storedPath) || !Exists(e.storedPath)) {
+  if (!held.HasRecord(e) || !Exists(e.storedPath)) {
     report.Failed(e.originalPath, "the item is gone from the Vaporizer (vaporized or restored meanwhile)");
     return;
   }
-  // Out of the store, its record goes at once (or with the next prune).
-  if (replace ? ReplaceAndMoveBack(e, report) : MoveBack(e, report)) DropRecords(e.storedPath[0], {e.storedPath});
+  if (replace ? ReplaceAndMoveBack(e, report) : MoveBack(e, report)) held.MovedOut(e);
 }
 
 }  // namespace
@@ -166,13 +217,15 @@ Report RestoreItems(const std::vector<RestoreEntry>& entries) {
                                  [](const RestoreEntry& e) { return IsRecycleBinPath(e.originalPath); });
   bool includeRecycled = anyRecycled && Ui().Ask(Question::RecycleBinWarning, kRecycleBinTitle, kRecycleBinText);
 
+  HeldStore held;
   for (const auto& e : entries) {
     if (!includeRecycled && IsRecycleBinPath(e.originalPath)) {
       report.Declined(e.originalPath, "its original place is a Recycle Bin folder and restoring there was declined");
       continue;
     }
-    RestoreOne(e, report);
+    RestoreOne(e, report, held);
   }
+  held.Release();
 
   PruneIndex();
   Plat().UpdateIcon();

@@ -20,7 +20,8 @@ if [ "$mode" = native ]; then
   sys_e() { echo "$tmp/e/$1"; }
   outside=$tmp/outside/x.txt
   # This account's store on the fixed drive.
-  store=$tmp/c/.VAPORIZE/$(id -u) store_sys=$store
+  store_rel=.VAPORIZE/$(id -u)
+  store=$tmp/c/$store_rel store_sys=$store
   L=C      # the letter of the fixed test drive
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
@@ -30,7 +31,8 @@ else
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'
   account=$(vz volumes </dev/null | sed -n 's/.*VAPORIZE\\\(S-[0-9-]*\).*/\1/p' | head -n1)
-  store=$host_c/VAPORIZE/$account store_sys="D:\\VAPORIZE\\$account"
+  store_rel=VAPORIZE/$account
+  store=$host_c/$store_rel store_sys="D:\\VAPORIZE\\$account"
   L=D      # the letter of the fixed test drive
   wine reg delete 'HKCU\SOFTWARE\Orvel' /f >/dev/null 2>&1
 fi
@@ -117,11 +119,78 @@ t_shred_in_place() {
   [ -e "$host_c/keep.txt" ] && [ "$(od -An -c "$host_c/keep.txt" | tr -d ' \n')" = '\0\0' ]
 }
 
+# Writes ShredCount into the settings store behind the program's back.
+put_shred_count() {
+  if [ "$mode" = wine ]; then
+    wine reg add 'HKCU\SOFTWARE\Orvel\Gearloft\Vaporizer' /v ShredCount /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  else
+    python3 - "$XDG_CONFIG_HOME/vaporizer/registry.json" "$1" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1]))
+j["SOFTWARE\\Orvel\\Gearloft\\Vaporizer"]["ShredCount"] = {"data": int(sys.argv[2]), "type": "REG_DWORD"}
+json.dump(j, open(sys.argv[1], "w"))
+PY
+  fi
+}
+
 t_settings() {
   reset
   vz settings --passes 5 --progress off </dev/null | grep -q "passes *5" || return 1
-  vz settings </dev/null | grep -q "progress *off"
+  vz settings </dev/null | grep -q "progress *off" || return 1
+  # A count the settings store holds out of range is reported and replaced
+  # by one pass: never a delete without an overwrite.
+  local bad
+  for bad in 0 65536; do
+    put_shred_count $bad
+    vz settings </dev/null | grep -q "^warning: ShredCount in the settings is $bad, outside 1 to 65535; 1 is used instead" || return 1
+    printf abc >"$host_c/s.txt"
+    vz shred --yes --keep --fill 0x41 "$(sys s.txt)" </dev/null | grep -q "^warning: ShredCount" || return 1
+    [ "$(cat "$host_c/s.txt")" = AAA ] || { echo "ShredCount $bad: $(cat "$host_c/s.txt")" >&2; return 1; }
+  done
+  vz settings --passes 1 </dev/null >/dev/null
 }
+
+# A path names a stored item as it is written; in another letter case only
+# on a volume that ignores case (Windows): on a POSIX file system a live
+# report.txt is never taken for a stored Report.txt.
+t_names_match_exactly_first() {
+  reset; echo stored >"$host_c/Report.txt"
+  vz send --yes "$(sys Report.txt)" </dev/null >/dev/null || return 1
+  echo live >"$host_c/report.txt"
+  vz vaporize --yes "$(sys report.txt)" </dev/null >/dev/null 2>&1; local rc=$?
+  [ "$(cat "$host_c/report.txt")" = live ] || return 1
+  if [ "$mode" = wine ]; then [ $rc -eq 0 ] && [ ! -e "$store/${L}1.txt" ]; else [ $rc -eq 1 ] && [ -e "$store/${L}1.txt" ]; fi
+}
+
+# A stored name that items on two drives answer to, written alike or (where
+# the volumes ignore case) differing only in case, destroys neither; the
+# one written exactly so is taken.
+t_stored_names_on_two_drives() (
+  reset
+  local host2 path2 L2 l rc out
+  if [ "$mode" = native ]; then
+    host2=$tmp/d L2=D path2=$tmp/d/two.txt
+    mkdir -p "$host2"; export VAPORIZER_VOLUMES="$VAPORIZER_VOLUMES;D=$host2"
+  else
+    host2=$WINEPREFIX/drive_c L2=C path2='C:\two.txt'
+  fi
+  local store2=$host2/$store_rel saved
+  saved=$(mktemp); mkdir -p "$store2"; chmod 700 "$store2"; touch "$store2/info.shr"; cp "$store2/info.shr" "$saved"
+  trap 'cp "$saved" "$store2/info.shr"; rm -f "$saved" "$store2"/[A-Za-z]1.txt "$host2/two.txt"' EXIT
+  l=$(echo $L | tr A-Z a-z)
+  # The second drive's item takes the first drive's stored name: in another case, then alike.
+  rename2() { mv "$store2/$1" "$store2/$2" && sed -i "s/\\\\$1/\\\\$2/" "$store2/info.shr"; }
+  echo one >"$host_c/one.txt"; echo two >"$host2/two.txt"
+  vz send --yes "$(sys one.txt)" "$path2" </dev/null >/dev/null && rename2 ${L2}1.txt ${l}1.txt || return 1
+  vz vaporize --yes --stored ${L}1.TXT </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] && [ -e "$store/${L}1.txt" ] && [ -e "$store2/${l}1.txt" ] || return 1
+  vz vaporize --yes --stored ${l}1.txt </dev/null >/dev/null || return 1
+  [ -e "$store/${L}1.txt" ] && [ ! -e "$store2/${l}1.txt" ] || return 1
+  echo two >"$host2/two.txt"
+  vz send --yes "$path2" </dev/null >/dev/null && rename2 ${L2}1.txt ${L}1.txt || return 1
+  out=$(vz vaporize --yes --stored ${L}1.txt </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -e "$store/${L}1.txt" ] && [ -e "$store2/${L}1.txt" ] && echo "$out" | grep -q "2 stored items have this name"
+)
 
 t_properties() {
   reset; mkdir -p "$host_c/Work"; head -c 3500 /dev/zero >"$host_c/Work/big.bin"
@@ -149,6 +218,7 @@ t_exit_status() {
 2|empty --yes --passes 65536
 2|empty --yes --passes 1x
 2|settings --passes 11
+2|settings --passes 0
 2|frobnicate
 2|restore --stored a/b.txt
 1|send --yes "$(sys Work/none.txt)"
@@ -371,6 +441,8 @@ check RemovableDriveIsVaporizedAtOnce t_removable_is_vaporized_at_once
 check RefusalsAndUsageErrors t_refusals
 check ShredInPlace t_shred_in_place
 check Settings t_settings
+check NamesMatchExactlyFirst t_names_match_exactly_first
+check StoredNamesOnTwoDrives t_stored_names_on_two_drives
 check Properties t_properties
 check VolumesGiveAVerdictWithEvidence t_volumes
 

@@ -62,6 +62,13 @@ TEST(ReportTextTest, ItemsDoneWithAWarningFollowTheProblemsWithinTheSameLimit) {
   warnedOnly.Warn("the file is compressed");
   EXPECT_EQ(ProblemText(warnedOnly, "vaporized"),
             "1 item was vaporized with a warning:\n\nwarning: D:\\x: the file is compressed");
+  // A note concerns the whole operation: it comes first, and alone it is said too.
+  Report noted;
+  noted.Done("D:\\y", "vaporized");
+  noted.Note("ShredCount in the settings is 0");
+  EXPECT_EQ(ProblemText(noted, "vaporized"), "ShredCount in the settings is 0");
+  warnedOnly.Append(noted);
+  EXPECT_EQ(ProblemText(warnedOnly, "vaporized").rfind("ShredCount in the settings is 0\n\n1 item was", 0), 0u);
 }
 
 }  // namespace

@@ -439,6 +439,20 @@ TEST_F(BatchTest, WithoutOptionsTheSettingsDecideAndDefaultsAreWrittenBack) {
   EXPECT_EQ(rec.Count("Flush", "b.txt"), 25u) << "the stored count, unchanged";
   EXPECT_EQ(ui.begun, 1) << "no progress display this time";
   EXPECT_FALSE(PathExists(D("b.txt")));
+
+  // A count outside 1 to 65535 never turns vaporizing into a plain delete:
+  // one pass, and the report says why.
+  for (std::uint32_t bad : {0u, 65536u}) {
+    ASSERT_TRUE(Plat().KvWriteDword(kSettingsKey, "ShredCount", bad));
+    MakeFile(D("c.txt"), "c");
+    const std::size_t before = rec.Count("Flush", "c.txt");
+    Report r = VaporizeBatch({D("c.txt")}, BatchEntries::Paths);
+    ASSERT_EQ(rec.Count("Flush", "c.txt") - before, 1u) << bad;
+    EXPECT_EQ(Item(r, D("c.txt"))->action, "vaporized");
+    ASSERT_EQ(r.Notes().size(), 1u);
+    EXPECT_EQ(r.Notes()[0], "ShredCount in the settings is " + std::to_string(bad) +
+                                ", outside 1 to 65535; 1 is used instead");
+  }
 }
 
 TEST_F(BatchTest, AnOptionsRecordReplacesAllFourValues) {

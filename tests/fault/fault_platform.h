@@ -82,6 +82,7 @@ class FaultPlatform : public Platform {
   bool MakeDirectory(const std::string& path) override {
     return !Fail(FaultKind::Write, "MakeDirectory", path) && real_.MakeDirectory(path);
   }
+  bool IgnoresCase(const std::string& dir) override { return real_.IgnoresCase(dir); }
 
   bool CreateEmptyFile(const std::string& path) override {
     return !Fail(FaultKind::Open, "CreateEmptyFile", path) && real_.CreateEmptyFile(path);

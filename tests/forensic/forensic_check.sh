@@ -290,9 +290,27 @@ check_road() {  # fs road (the prefix of its functions) [label]
   fi
 }
 
+# A path names a stored item in another letter case only where the volume
+# ignores case: on FAT report.txt is the Report.txt that was sent, on ext4
+# it is another name that no item came from.
+check_names() {  # fs
+  local fs=$1 rc left want=1
+  [ "$fs" = fat ] && want=0
+  echo "[ RUN      ] Forensic.${fs}_names"
+  make_fs "$fs" && mkdir -p "$mnt/Work" && echo sent >"$mnt/Work/Report.txt" &&
+    native_env "" send --yes "$mnt/Work/Report.txt" >/dev/null 2>&1
+  native_env "" vaporize --yes "$mnt/Work/report.txt" >/dev/null 2>&1; rc=$?
+  left=$(native_env "" list --json | grep -c '"stored"')
+  unmount_fs
+  if [ "$rc" -eq "$want" ] && [ "$left" -eq "$want" ]; then echo "[       OK ] Forensic.${fs}_names"; passed=$((passed + 1)); return; fi
+  echo "forensic: on $fs, vaporizing report.txt for a stored Report.txt: exit $rc (not $want), $left items left"
+  echo "[  FAILED  ] Forensic.${fs}_names"; failed=$((failed + 1))
+}
+
 roads_native() {  # fs
   if [ -z "$native" ]; then skip "$1_native" "no native build of vaporizer in $build"; return; fi
   check_road "$1" native
+  check_names "$1"
 }
 
 wine_ready=0

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "common/text.h"
 #include "platform/platform.h"
 #include "support/drives.h"
@@ -41,6 +46,55 @@ TEST_F(PlatformTest, MoveCreatesMissingFolderChainAndNeverReplaces) {
   ASSERT_TRUE(Plat().MoveItem(D("tree"), D("moved\\tree2")));
   EXPECT_EQ(Slurp(D("moved\\tree2\\sub\\f.txt")), "deep");
   EXPECT_FALSE(Plat().MoveItem(D("missing.txt"), D("m.txt")));
+}
+
+// Moves that race for one destination: exactly one wins and the others fail
+// with their items where they were, however the moves interleave. A check
+// for the destination before a plain rename would let a later move replace
+// the item an earlier one put there.
+TEST_F(PlatformTest, MovesRacingForOneDestinationHaveExactlyOneWinner) {
+  constexpr int kMovers = 6;
+  // Threads cost far more on Windows, where the rename itself refuses to
+  // replace; the POSIX layer needs more rounds for the race to show.
+#ifdef _WIN32
+  constexpr int kRounds = 12;
+#else
+  constexpr int kRounds = 150;
+#endif
+  MakeDir(D("to"));
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string to = D("to\\" + std::to_string(round));
+    auto from = [&](int m) { return D("from\\" + std::to_string(round) + "-" + std::to_string(m)); };
+    for (int m = 0; m < kMovers; ++m) MakeFile(from(m), std::to_string(m));
+    std::atomic<int> ready{0};
+    std::vector<char> won(kMovers, 0);
+    std::vector<std::thread> movers;
+    for (int m = 0; m < kMovers; ++m)
+      movers.emplace_back([&, m] {
+        for (++ready; ready < kMovers;) std::this_thread::yield();
+        won[m] = Plat().MoveItem(from(m), to);
+      });
+    for (auto& t : movers) t.join();
+    ASSERT_EQ(std::count(won.begin(), won.end(), 1), 1) << "round " << round;
+    const int winner = static_cast<int>(std::find(won.begin(), won.end(), 1) - won.begin());
+    EXPECT_EQ(Slurp(to), std::to_string(winner));
+    for (int m = 0; m < kMovers; ++m)
+      if (m != winner) EXPECT_EQ(Slurp(from(m)), std::to_string(m)) << "round " << round;
+  }
+}
+
+// The answer is what the system itself does with names, for a folder and
+// for the missing folders below it: natively on ext4 or tmpfs Report.txt and
+// REPORT.TXT are two names; Windows (and Wine) find either by the other
+// unless a folder is marked case-sensitive, whatever the volume's flags say
+// it could do (FILE_CASE_SENSITIVE_SEARCH):
+// https://learn.microsoft.com/en-us/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_file_case_sensitive_information
+// https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-getvolumeinformationw
+TEST_F(PlatformTest, IgnoresCaseAnswersAsTheSystemFindsNames) {
+  MakeFile(D("Probe\\Report.txt"), "x");
+  const bool folds = PathExists(D("Probe\\REPORT.TXT"));
+  for (const char* dir : {"Probe", "Probe\\", "Probe\\missing\\deeper", ""})
+    EXPECT_EQ(Plat().IgnoresCase(D(dir)), folds) << dir;
 }
 
 TEST_F(PlatformTest, AttributesRoundTrip) {

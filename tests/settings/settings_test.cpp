@@ -47,13 +47,46 @@ TEST_F(SettingsTest, StoredNumbersAreTakenAsTheyStand) {
   EXPECT_TRUE(b.showProgress);
   EXPECT_EQ(Value("ShowIndicator").dword, 7u) << "a readable value is not written back";
 
-  Put("ShredCount", 0xFFFFFFFEu);
   Put("ShowIndicator", 0);
-  EXPECT_EQ(LoadSettings().passCount, -2) << "a signed 32-bit number";
   b = ReadBatchSettings();
-  EXPECT_EQ(b.passes, -2);
   EXPECT_FALSE(b.showProgress) << "a stored 0 is not missing";
   EXPECT_EQ(Value("ShowIndicator").dword, 0u);
+}
+
+// Every number is used only within the range the command line takes too: a
+// value outside it is reported, the reader's default is used, and the
+// stored value stays for the user to mend. A pass count never becomes 0 (a
+// delete without an overwrite) nor wraps around in a 16-bit field.
+TEST_F(SettingsTest, ANumberOutsideItsRangeIsReportedAndItsDefaultUsed) {
+  for (const NumberSetting& n : kNumberSettings) {
+    SCOPED_TRACE(n.name);
+    std::vector<std::uint32_t> outside = {0xFFFFFFFEu};
+    if (n.low > 0) outside.push_back(n.low - 1);
+    if (n.high < 0xFFFFFFFFu) outside.push_back(n.high + 1);
+    for (std::uint32_t v : outside) {
+      Put(n.name, v);
+      NumberRead r = ReadNumber(n);
+      EXPECT_FALSE(r.value) << v;
+      EXPECT_EQ(r.problem.rfind(std::string(n.name) + " in the settings is ", 0), 0u) << r.problem;
+    }
+    for (std::uint32_t v : {n.low, n.high}) {
+      Put(n.name, v);
+      EXPECT_EQ(ReadNumber(n).value, v);
+      EXPECT_TRUE(ReadNumber(n).problem.empty());
+    }
+  }
+  for (std::uint32_t v : {0u, 65536u, 0xFFFFFFFEu}) {
+    Put("ShredCount", v);
+    EXPECT_EQ(LoadSettings().passCount, 3) << v;
+    BatchSettings b = ReadBatchSettings();
+    EXPECT_EQ(b.passes, 1) << v;
+    ASSERT_EQ(b.problems.size(), 1u) << v;
+    EXPECT_NE(b.problems[0].find("1 is used instead"), std::string::npos) << b.problems[0];
+    SettingsView view = PeekSettings();
+    EXPECT_EQ(view.values.passCount, 1);
+    EXPECT_EQ(view.problems, b.problems);
+    EXPECT_EQ(Value("ShredCount").dword, v) << "the user's value is left as it is";
+  }
 }
 
 TEST_F(SettingsTest, ATextValueCountsAsMissingForEachReaderInItsOwnWay) {

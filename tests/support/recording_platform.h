@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -135,6 +136,12 @@ class RecordingPlatform : public Platform {
     Record("LinkCount", path);
     if (FindLink(path) || IsVirtual(path)) return 1;
     return real_.LinkCount(Resolve(path));
+  }
+  // The answer of IgnoresCase when set; else the real one.
+  std::function<bool(const std::string& dir)> ignoresCase;
+  bool IgnoresCase(const std::string& dir) override {
+    Record("IgnoresCase", dir);
+    return ignoresCase ? ignoresCase(dir) : real_.IgnoresCase(Resolve(dir));
   }
   bool MakeDirectory(const std::string& path) override {
     Record("MakeDirectory", path);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "common/text.h"
 #include "platform/platform.h"
 #include "store/store.h"
+#include "support/recording_platform.h"
 #include "support/scripted_ui.h"
 #include "window/store_fixture.h"
 
@@ -49,6 +52,36 @@ class RestoreTest : public StoreTest {
     return entries.size();
   }
 };
+
+// Restoring many items reads and rewrites each index a fixed number of
+// times, however many items go back; a replace question among them is asked
+// with the store's lock let go, as another process would find it.
+TEST_F(RestoreTest, TheIndexWorkDoesNotGrowWithTheItemsAndQuestionsAreAskedUnlocked) {
+  struct LockProbe : ScriptedUi {
+    bool free = true;
+    bool ConfirmReplace(const ReplaceQuestion& q) override {
+      std::thread([this] { free = StoreGuard('D', 50).Held() && free; }).join();
+      return ScriptedUi::ConfirmReplace(q);
+    }
+  } probe;
+  ScopedUi use(probe);
+  std::vector<std::size_t> work;
+  for (int count : {3, 12}) {
+    std::vector<RestoreEntry> entries;
+    for (int i = 0; i < count; ++i) {
+      const std::string n = std::to_string(count) + "-" + std::to_string(i) + ".txt";
+      entries.push_back(Entry(D("W\\" + n), StoreFile(D("W\\" + n), "D" + n, n)));
+    }
+    MakeFile(entries[1].originalPath, "in the way");
+    RecordingPlatform rec;
+    ScopedPlatform platform(rec);
+    EXPECT_TRUE(RestoreItems(entries).AllDone());
+    work.push_back(rec.Count("ReadWholeFile", "info.shr") + rec.Count("ReplaceFileContents", "info.shr"));
+  }
+  EXPECT_EQ(work[0], work[1]) << "readings and rewrites of the index for 3 items, then for 12";
+  EXPECT_EQ(probe.replaceAsked.size(), 2u);
+  EXPECT_TRUE(probe.free) << "a question is asked with the lock let go";
+}
 
 TEST_F(RestoreTest, FileGoesBackAndItsRecordIsDropped) {
   MakeDir(D("Work"));

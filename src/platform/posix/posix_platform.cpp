@@ -5,8 +5,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -14,11 +17,15 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <climits>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include "common/text.h"
+#include "platform/medium.h"
 #include "platform/platform.h"
 #include "platform/posix/kvstore.h"
 #include "platform/posix/volumes.h"
@@ -234,6 +241,41 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+#ifndef FS_CASEFOLD_FL
+#define FS_CASEFOLD_FL 0x40000000
+#endif
+
+// Whether names in an existing folder are found regardless of case: FAT
+// and exFAT (in the kernel or through FUSE) fold every name; ext4 and f2fs
+// fold those of a folder marked +F. Anything else, and anything that
+// cannot be asked, is taken as exact.
+bool FolderIgnoresCase(const std::string& host) {
+  struct statfs fs {};
+  if (::statfs(host.c_str(), &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x4D44:      // MSDOS_SUPER_MAGIC: vfat, msdos
+    case 0x2011BAB0:  // EXFAT_SUPER_MAGIC
+      return true;
+    case 0x65735546: {  // FUSE_SUPER_MAGIC: the mount table names the file system
+      char real[PATH_MAX];
+      std::ifstream in("/proc/self/mountinfo");
+      std::stringstream table;
+      table << in.rdbuf();
+      std::vector<MountEntry> mounts = ParseMountInfo(table.str());
+      const MountEntry* m = ::realpath(host.c_str(), real) ? MountOf(mounts, real) : nullptr;
+      return m && (m->fsType == "fuse.fusefat" || m->fsType == "fuse.exfat");
+    }
+    default:
+      break;
+  }
+  int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool folded = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL);
+  ::close(fd);
+  return folded;
+}
+
 int RemoveOne(const char* path, const struct stat*, int type, struct FTW*) {
   return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
 }
@@ -444,6 +486,19 @@ class PosixPlatform : public Platform {
       fds.push_back(own->Descriptor());
     }
     return FlushTogether(fds.size(), [&](std::size_t i) { return ::fdatasync(fds[i]) == 0; });
+  }
+
+  bool IgnoresCase(const std::string& dir) override {
+    auto host = Host(dir);
+    if (!host) return false;
+    std::string h = *host;
+    struct stat st {};
+    while (::stat(h.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      auto slash = h.find_last_of('/');
+      if (slash == std::string::npos || slash == 0) return false;
+      h.erase(slash);
+    }
+    return FolderIgnoresCase(h);
   }
 
   bool MoveItem(const std::string& from, const std::string& to) override {

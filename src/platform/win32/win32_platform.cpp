@@ -402,6 +402,33 @@ class Win32Platform : public Platform {
     return FlushTogether(handles.size(), [&](std::size_t i) { return FlushFileBuffers(handles[i]) != 0; });
   }
 
+  // Opens without FILE_FLAG_POSIX_SEMANTICS find a name in any letter case
+  // on every volume, NTFS included, whatever FILE_CASE_SENSITIVE_SEARCH in
+  // its flags says the file system could do. Only a folder marked
+  // case-sensitive (FILE_CS_FLAG_CASE_SENSITIVE_DIR, Windows 10 1803 and
+  // later) matches names exactly; where the question is not understood
+  // (older systems, Wine) no folder can be so marked.
+  bool IgnoresCase(const std::string& dir) override {
+    std::string d = WithTrailingBackslash(dir);
+    for (DWORD a; (a = AttributesOf(d)) == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY);) {
+      d = FolderPart(WithoutTrailingBackslash(d));
+      if (d.empty()) return true;
+    }
+    HANDLE h = CreateFileW(SystemPath(d).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return true;
+    struct {
+      ULONG Flags;
+    } info{};
+    constexpr auto kFileCaseSensitiveInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(23);
+    constexpr ULONG kCaseSensitiveDir = 0x1;
+    bool exact = GetFileInformationByHandleEx(h, kFileCaseSensitiveInfo, &info, sizeof info) &&
+                 (info.Flags & kCaseSensitiveDir);
+    CloseHandle(h);
+    return !exact;
+  }
+
   bool MoveItem(const std::string& from, const std::string& to) override {
     if (AttributesOf(from) == INVALID_FILE_ATTRIBUTES) return false;
     if (AttributesOf(to) != INVALID_FILE_ATTRIBUTES) return false;
