@@ -133,6 +133,7 @@ std::string EnsureOwnStore(char drive) {
 
 Report MoveEarlierStore(char drive) {
   Report report;
+  drive = ToUpperChar(drive);
   const std::string shared = SharedStoreDirOf(drive), oldIndex = shared + "\\" + kIndexName;
   const std::string own = StoreDirOf(drive);
   // The earlier layout's store is its index's owner's; where the file
@@ -172,54 +173,68 @@ Report MoveEarlierStore(char drive) {
       waiting.emplace(r.originalPath, r.storedPath);
   }
 
-  struct Move {
-    std::string from, to;
+  // Each record's step: its item's move, or the record alone, carried over.
+  struct Step {
     const ShredItemRecord* record;
+    std::string from, to;  // from is empty for a record carried over alone
+    bool written = false;  // its new record is in the new index already
   };
   const std::vector<ShredItemRecord> records = ParseIndex(drive, *text, shared);
-  std::vector<ShredItemRecord> append;
-  std::vector<Move> moves;
+  std::vector<Step> steps;
   std::set<std::string> handled;  // upper-case old names that a record moves
   StoredNameAllocator names;
   for (const auto& r : records) {
     const std::string name = FileNamePart(r.storedPath);
     if (!StoreItemProblem(r.storedPath, drive, shared).empty() || IsAccountStoreName(name)) {
       // Nothing of the old store to move: shown as before, damaged.
-      if (carried.insert(r.lines).second) append.push_back(r);
+      if (carried.insert(r.lines).second) steps.push_back({&r, {}, {}});
       continue;
     }
     // Gone (vaporized, restored, or moved by a run cut short), or the item
     // of an earlier record of the same stored path.
     if (!oldNames.count(ToUpper(name)) || !handled.insert(ToUpper(name)).second) continue;
-    std::string to = own + "\\" + name;
+    // The drive letter keeps the case its record gave it.
+    Step step{&r, r.storedPath, StoreDirOf(r.storedPath[0]) + "\\" + name};
     auto [first, last] = waiting.equal_range(r.originalPath);
     auto w = first;
-    while (w != last && !EqualsNoCase(w->second, to)) ++w;
+    while (w != last && !EqualsNoCase(w->second, step.to)) ++w;
     if (w == last) w = first;
     if (w != last) {
-      to = w->second;  // its record is written already
+      step.to = w->second;
+      step.written = true;
       waiting.erase(w);
-    } else {
-      if (!names.Take(drive, name)) to = own + "\\" + names.Allocate(name[0], ExtensionOf(name));
-      ShredItemRecord moved{r.originalPath, to};
-      // A damaged original line stays as it stands, beside the new stored line.
-      if (!r.Sound()) moved.lines = {r.lines.front(), StoredLine(r.lines.front(), to)};
-      append.push_back(std::move(moved));
+    } else if (!names.Take(drive, name)) {
+      step.to.clear();  // named below, once every item whose name is free has kept it
     }
-    moves.push_back({r.storedPath, to, &r});
+    steps.push_back(std::move(step));
+  }
+  std::vector<ShredItemRecord> append;
+  for (auto& step : steps) {
+    if (step.from.empty()) {
+      append.push_back(*step.record);
+      continue;
+    }
+    const std::string name = FileNamePart(step.from);
+    if (step.to.empty()) step.to = StoreDirOf(step.from[0]) + "\\" + names.Allocate(name[0], ExtensionOf(name));
+    if (step.written) continue;
+    ShredItemRecord moved{step.record->originalPath, step.to};
+    // A damaged original line stays as it stands, beside the new stored line.
+    if (!step.record->Sound()) moved.lines = {step.record->lines.front(), StoredLine(step.record->lines.front(), step.to)};
+    append.push_back(std::move(moved));
   }
   if (!append.empty() && !AppendRecords(drive, append, &why)) return fail(why);
 
   std::set<const ShredItemRecord*> stay;
   std::vector<std::string> dead;
-  for (const auto& m : moves) {
-    if (Plat().MoveItem(m.from, m.to)) {
-      report.Done(m.record->originalPath, "moved into this account's store", m.to);
+  for (const auto& step : steps) {
+    if (step.from.empty()) continue;
+    if (Plat().MoveItem(step.from, step.to)) {
+      report.Done(step.record->originalPath, "moved into this account's store", step.to);
       continue;
     }
-    stay.insert(m.record);
-    dead.push_back(m.to);
-    report.Failed(m.record->originalPath, "it could not be moved from " + m.from + " into this account's store");
+    stay.insert(step.record);
+    dead.push_back(step.to);
+    report.Failed(step.record->originalPath, "it could not be moved from " + step.from + " into this account's store");
   }
   DropRecords(drive, dead);
 
