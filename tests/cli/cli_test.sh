@@ -424,6 +424,56 @@ for d in drives:
 PY
 }
 
+# A store made beforehand by another account is refused with its reason,
+# and nothing is sent into it or read from it.
+t_foreign_store_refused() {
+  reset; mkdir -p "$host_c/Work" "$store"; echo mine >"$host_c/Work/a.txt"
+  chmod 700 "$store"; chown 65534:65534 "$store"
+  local out rc
+  out=$(vz send --yes "$(sys Work/a.txt)" </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -f "$host_c/Work/a.txt" ] && echo "$out" | grep -q "belongs to another account" || return 1
+  out=$(vz list </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "^refused: the store on $L: .*belongs to another account (.*): an administrator can remove it"
+}
+
+# Two accounts on a volume whose root both may write, root and nobody,
+# each sending from a folder of its own: neither can read, list, restore
+# or vaporize the other's items or read its index, and each one's empty
+# leaves the other's items whole.
+t_two_accounts() (
+  local v=$tmp/shared w=$tmp/shared2 out rc
+  mkdir -p "$v" "$w" "$tmp/config2"; chmod 1777 "$v" "$w"; chmod o+x "$tmp"; chown 65534 "$tmp/config2"
+  export VAPORIZER_VOLUMES="C=$v"
+  as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups env XDG_CONFIG_HOME="$tmp/config2" "$@"; }
+  mkdir -m 700 "$v/r"; echo "root secret" >"$v/r/s.txt"; echo "root again" >"$v/r/t.txt"
+  as_nobody sh -c "mkdir -m 700 '$v/n' && echo 'nobody secret' >'$v/n/s.txt'" || return 1
+  vz send --yes "$v/r/s.txt" </dev/null >/dev/null && as_nobody "$exe" send --yes "$v/n/s.txt" </dev/null >/dev/null || return 1
+  [ "$(stat -c %a:%u "$v/.VAPORIZE" "$v/.VAPORIZE/0" "$v/.VAPORIZE/65534" | tr '\n' ' ')" = "1777:0 700:0 700:65534 " ] || return 1
+  as_nobody cat "$v/.VAPORIZE/0/C1.txt" 2>/dev/null || as_nobody cat "$v/.VAPORIZE/0/info.shr" 2>/dev/null && return 1
+  out=$(as_nobody "$exe" list </dev/null) && echo "$out" | grep -q "shared/n" && ! echo "$out" | grep -q "shared/r" || return 1
+  out=$(vz list </dev/null) && echo "$out" | grep -q "shared/r" && ! echo "$out" | grep -q "shared/n" || return 1
+  as_nobody "$exe" restore --yes "$v/r/s.txt" </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] && [ ! -e "$v/r/s.txt" ] || return 1
+  as_nobody "$exe" vaporize --yes "$v/.VAPORIZE/0/C1.txt" </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] && [ "$(cat "$v/.VAPORIZE/0/C1.txt")" = "root secret" ] || return 1
+  vz empty --yes </dev/null >/dev/null && [ "$(as_nobody cat "$v/.VAPORIZE/65534/C1.txt")" = "nobody secret" ] || return 1
+  vz send --yes "$v/r/t.txt" </dev/null >/dev/null && as_nobody "$exe" empty --yes </dev/null >/dev/null || return 1
+  [ "$(cat "$v/.VAPORIZE/0/C1.txt")" = "root again" ] && [ ! -e "$v/.VAPORIZE/65534/C1.txt" ] || return 1
+  # A store that the other account made beforehand for this one.
+  as_nobody sh -c "mkdir -m 1777 '$w/.VAPORIZE' && mkdir -m 777 '$w/.VAPORIZE/0'" && echo x >"$w/x.txt" || return 1
+  out=$(VAPORIZER_VOLUMES="C=$w" vz send --yes "$w/x.txt" </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -f "$w/x.txt" ] && echo "$out" | grep -q "belongs to another account (65534): an administrator can remove it"
+)
+
+# Checks that need root, to act as or for another account.
+check_as_root() {
+  if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    check "$@"
+  else
+    echo "[ RUN      ] $check_prefix$1"; check_tag=cli check_result "$1" skip "needs root and setpriv"
+  fi
+}
+
 check Help t_help
 check ExitStatusIsTheSameForTheSameMistake t_exit_status
 check FillIsDecimalOrHexadecimal t_fill_is_decimal_or_hex
@@ -445,5 +495,7 @@ check NamesMatchExactlyFirst t_names_match_exactly_first
 check StoredNamesOnTwoDrives t_stored_names_on_two_drives
 check Properties t_properties
 check VolumesGiveAVerdictWithEvidence t_volumes
+check_as_root ForeignStoreIsRefused t_foreign_store_refused
+[ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 
 check_summary

@@ -13,6 +13,7 @@
 #include "engine/batch.h"
 #include "fault/fault_fixture.h"
 #include "fault/fault_platform.h"
+#include "store/own_store.h"
 #include "store/send.h"
 #include "support/scripted_ui.h"
 #include "window/restore.h"
@@ -49,7 +50,7 @@ const Operation kOperations[] = {
     {"vaporize", [] { VaporizeBatch({kStoredA, kStoredF}, BatchEntries::StoredItems, &kOnePass); }},
     {"empty", [] { ShredAllItems(&kOnePass); }},
     {"restore", [] { RestoreItems({{kA.original, kStoredA}, {kF.original, kStoredF}}); }},
-    {"migrate", [] { EnsureStores(); }},
+    {"migrate", [] { MoveEarlierStore('D'); }},
 };
 
 // A child runs "<operation> <n>": the operation, dying before its n-th

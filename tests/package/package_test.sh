@@ -193,7 +193,7 @@ t_x64_uninstall_leaves_nothing() {
   # A store with an item stays (its items are the user's); C:'s empty one goes.
   mkdir -p "$prefix/drive-d/Work" && echo kept >"$prefix/drive-d/Work/a.txt"
   win "$pf\\vaporizer.exe" send --yes 'D:\Work\a.txt' >/dev/null && [ -d VAPORIZE ] || return 1
-  removed "$next-x64" && [ -f "$prefix/drive-d/VAPORIZE/D1.txt" ] || return 1
+  removed "$next-x64" && [ -f "$(echo "$prefix"/drive-d/VAPORIZE/S-*/D1.txt)" ] || return 1
   rm -rf "$prefix/drive-d/VAPORIZE" "$prefix/drive-d/Work"
   nothing_left
 }
