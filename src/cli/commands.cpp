@@ -21,6 +21,10 @@
 #include "window/properties.h"
 #include "window/restore.h"
 
+#ifndef _WIN32
+#include "platform/posix/volumes.h"
+#endif
+
 namespace vz::cli {
 namespace {
 
@@ -37,7 +41,7 @@ void PutName(json& j, const std::string& key, const std::string& bytes) {
 
 // Questions need somebody to answer them.
 bool CanAsk(bool yes) {
-  if (yes || StdinIsTerminal()) return true;
+  if (yes || StdinIsTerminal() || HasAskProgram()) return true;
   std::cerr << "vaporizer: standard input is not a terminal, so nobody can answer the questions;\n"
                "add --yes to answer Yes to all of them. Nothing was changed.\n";
   return false;
@@ -107,6 +111,15 @@ std::vector<StoredItem> AllItems() {
   for (char d : GetFixedDrives())
     if (Exists(SharedStoreDirOf(d) + "\\" + kIndexName)) EnsureOwnStore(d);
   return ListStoredItems(PortableTypeInfo);
+}
+
+// Drives whose store was seen, not mounted now: letter and last mount point.
+std::vector<std::pair<char, std::string>> AbsentDrives() {
+  std::vector<std::pair<char, std::string>> out;
+#ifndef _WIN32
+  for (const auto& a : posix::AbsentDrives()) out.emplace_back(a.letter, a.lastRoot);
+#endif
+  return out;
 }
 
 struct Damaged {
@@ -223,7 +236,16 @@ int Send(const std::vector<std::string>& paths, bool yes) {
   if (!ConvertAll(paths, sys) || !CanAsk(yes)) return kExitUsage;
   TerminalUi ui(yes);
   ScopedUi scope(ui);
+#ifdef _WIN32
   EnsureStores();
+#else
+  // Every mounted file system is a drive here: a store is made only on the
+  // drives that something is sent from.
+  std::string letters;
+  for (const auto& p : sys)
+    if (letters.find(ToUpperChar(p[0])) == std::string::npos) letters += ToUpperChar(p[0]);
+  for (char d : letters) EnsureStore(d);
+#endif
   return PrintReport(SendToStore(sys, kSendAskFirst | kSendRefreshIcon).report);
 }
 
@@ -233,6 +255,7 @@ int List(bool json_) {
   std::vector<std::pair<char, std::string>> refused;
   for (char d : GetFixedDrives())
     if (std::string why = StoreRefusal(d); !why.empty()) refused.emplace_back(ToUpperChar(d), why);
+  const auto absent = AbsentDrives();
   const int status = damaged.empty() && refused.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
@@ -258,13 +281,22 @@ int List(bool json_) {
       PutName(j, "stored", d.record.storedPath);
       arr.push_back(j);
     }
+    for (const auto& [letter, root] : absent) {
+      json j = {{"drive", std::string(1, letter) + ":"}, {"absent", kDriveNotPresent}};
+      PutName(j, "root", root);
+      arr.push_back(j);
+    }
     std::cout << Dump(arr) << "\n";
     return status;
   }
   for (const auto& [drive, why] : refused)
     std::cout << "refused: the store on " << drive << ": " << Printable(why) << "; nothing is read from it\n";
+  // Its items are neither listed nor touched until it is mounted again.
+  for (const auto& [letter, root] : absent)
+    std::cout << letter << ": " << kDriveNotPresent << " (last mounted at " << Printable(root)
+              << "): its stored items are listed when it is mounted again\n";
   if (items.empty() && damaged.empty()) {
-    std::cout << "The Vaporizer is empty.\n";
+    if (absent.empty()) std::cout << "The Vaporizer is empty.\n";
     return status;
   }
   if (!items.empty())

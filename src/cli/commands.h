@@ -11,6 +11,9 @@ namespace vz::cli {
 
 constexpr int kExitDone = 0, kExitItems = 1, kExitUsage = 2;
 
+// How a drive whose store was seen is shown while it is not mounted.
+constexpr const char* kDriveNotPresent = "drive not present";
+
 struct ShredFlags {
   std::optional<int> passes;
   std::optional<int> fill;

@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "cli/desktop.h"
 #include "cli/register.h"
+#include "cli/terminal.h"
 #include "settings/settings.h"
 
 #ifdef _WIN32
@@ -63,6 +64,33 @@ void AddItems(CLI::App* app, vz::cli::ItemArgs& items) {
 
 }  // namespace
 
+// How drives and stores are found, where the program runs.
+#ifdef _WIN32
+constexpr const char* kDrivesHelp =
+    "Drives are the system's: fixed drives keep a store for each user (X:\\VAPORIZE\\<your SID>),\n"
+    "which only that user and the administrators may open; removable, network and CD drives none.\n\n";
+#else
+constexpr const char* kDrivesHelp =
+    "Drives: every path lies on a drive with a letter, as on Windows. C: is your home folder; every\n"
+    "mounted file system that holds user files is a drive of its own (see 'vaporizer volumes'):\n"
+    "fixed (a local disk), removable (a USB stick or disk, an SD card), network (NFS, SMB, sshfs),\n"
+    "cdrom or ramdisk (tmpfs).\n\n"
+    "Stores: each user keeps their own, .VAPORIZE/<user id> (mode 0700). Your home folder keeps\n"
+    "yours there; any other fixed drive in .VAPORIZE at its top, where you may make it there or it\n"
+    "was made there for every user (mode 1777). The rest of the file system your home lies on, and\n"
+    "the other drives, have no store for you: what you send from there is vaporized where it is,\n"
+    "after the caution question, which says why. A store is made when the first item is sent to it.\n\n"
+    "Letters stay with their drives: a store keeps the letter of its drive, and drives without one\n"
+    "take theirs in the order of their mount points. A drive mounted elsewhere is the same drive:\n"
+    "its items are listed and restored at its new place. A drive whose store was seen before and\n"
+    "that is not mounted keeps its letter and is listed as \"drive not present\"; nothing of it is\n"
+    "touched until it is back.\n\n"
+    "VAPORIZER_VOLUMES replaces all of this with a table of its own, for tests and special set-ups,\n"
+    "such as VAPORIZER_VOLUMES=\"C=/home/me;D=/data;E=/media/usb:removable\" (types fixed, the\n"
+    "default, removable, network, cdrom); every fixed drive of it keeps the stores at its root. The\n"
+    "settings live in $XDG_CONFIG_HOME/vaporizer/registry.json.\n\n";
+#endif
+
 int Run(int argc, char** argv) {
   CLI::App app{
       "vaporizer - the Vaporizer secure-deletion bin from the command line.\n\n"
@@ -70,12 +98,20 @@ int Run(int argc, char** argv) {
       "that drive's index; from there they are restored, or vaporized: overwritten, stamped with an\n"
       "old date, truncated and deleted. Items on drives without a store (removable, network) are\n"
       "vaporized at once when sent. Destructive commands ask first; --yes answers Yes to every\n"
-      "question and is required when standard input is not a terminal.\n\n"
+      "question and is required when standard input is not a terminal.\n\n" +
+      std::string(kDrivesHelp) +
       "A PATH, and an ITEM unless --stored is given, is a path: relative to the current folder, '..'\n"
       "taken after the real folder it follows, the last name as given (a link is the link, not what\n"
       "it points at). Drive roots, the stores and anything in them are never sent or shredded. Names\n"
       "are shown with control characters and bytes that are not text written as \\xNN.\n"};
   app.set_version_flag("--version", std::string("vaporizer ") + VZ_VERSION);
+#ifndef _WIN32
+  std::string askWith;
+  app.add_option("--ask-with", askWith,
+                 "ask the questions by running PROGRAM with the question's title and text; its exit "
+                 "status 0 answers Yes (a dialog of the desktop: the file managers' actions use it)")
+      ->type_name("PROGRAM");
+#endif
   app.require_subcommand(0, 1);
   app.footer(
       "Exit status: 0 when every item was done; 1 when an item failed, was skipped or refused, or was\n"
@@ -136,7 +172,8 @@ int Run(int argc, char** argv) {
   props->add_flag("--json", json, "as a JSON object");
 
   auto* volumes = app.add_subcommand(
-      "volumes", "the drive letters, their roots, types and stores, and whether overwriting in place reaches old data there");
+      "volumes",
+      "the drives: their letters, roots (mount points), types and stores, and whether overwriting in place reaches old data there");
   volumes->add_flag("--json", json, "as a JSON array: each drive's medium with its evidence, and the verdict");
   vz::cli::RegistrationCommands registration(app);
 
@@ -154,6 +191,7 @@ int Run(int argc, char** argv) {
   }
 
 #ifndef _WIN32
+  vz::cli::SetAskProgram(askWith);
   // A table that cannot be read maps no drive: every command would find
   // nothing, and an empty answer would be a wrong one.
   std::string tableError = vz::posix::VolumeTableError();

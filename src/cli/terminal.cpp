@@ -1,7 +1,9 @@
 #include "cli/terminal.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
+#include <vector>
 
 #include "cli/paths.h"
 #include "common/text.h"
@@ -10,6 +12,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -30,6 +34,29 @@ bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 #endif
 
 namespace {
+std::string g_askProgram;
+
+// The ask program's answer; No when it cannot be run.
+bool AskProgramSaysYes(const std::string& title, const std::string& text) {
+#ifdef _WIN32
+  (void)title;
+  (void)text;
+  return false;
+#else
+  std::vector<char*> argv{const_cast<char*>(g_askProgram.c_str()), const_cast<char*>(title.c_str()),
+                          const_cast<char*>(text.c_str()), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawnp(&pid, g_askProgram.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    std::cerr << "vaporizer: " << Printable(g_askProgram) << " could not be run: the answer is No\n";
+    return false;
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#endif
+}
+
 // The dialogs' texts use bare CRs between paragraphs; a terminal wants
 // LFs, and the names in between shown escaped.
 std::string ForTerminal(const std::string& text) {
@@ -53,11 +80,25 @@ bool TerminalUi::AskLine(const std::string& prompt) {
   return line == "Y" || line == "YES";
 }
 
-bool TerminalUi::Ask(Question, const std::string& title, const std::string& text) {
-  if (assumeYes_) return true;
+void SetAskProgram(const std::string& program) { g_askProgram = program; }
+bool HasAskProgram() { return !g_askProgram.empty(); }
+
+bool TerminalUi::Question(const std::string& title, const std::string& text, const std::string& prompt) {
+  if (!g_askProgram.empty()) {
+    // Line feeds between paragraphs, as dialogs show them.
+    std::string lf = text;
+    for (auto& c : lf)
+      if (c == '\r') c = '\n';
+    return AskProgramSaysYes(title, lf);
+  }
   if (show_) std::cerr << "\n";
   std::cerr << title << "\n" << ForTerminal(text) << "\n";
-  return AskLine("Answer");
+  return AskLine(prompt);
+}
+
+bool TerminalUi::Ask(vz::Question, const std::string& title, const std::string& text) {
+  if (assumeYes_) return true;
+  return Question(title, text, "Answer");
 }
 
 bool TerminalUi::ConfirmReplace(const ReplaceQuestion& q) {
@@ -65,13 +106,12 @@ bool TerminalUi::ConfirmReplace(const ReplaceQuestion& q) {
     declinedReplace_ = declinedReplace_ || !replace_;
     return replace_;
   }
-  std::cerr << "Confirm File Replace\n"
-            << kThisFolderContains << Shown(q.originalPath) << "\n"
-            << "Would you like to replace the existing file\n"
-            << "    " << q.existingBytes << (q.existingDate.empty() ? "" : ", modified on " + q.existingDate) << "\n"
-            << "with this one?\n"
-            << "    " << q.storedBytes << (q.storedDate.empty() ? "" : ", modified on " + q.storedDate) << "\n";
-  return AskLine("Replace");
+  return Question("Confirm File Replace",
+                  kThisFolderContains + Shown(q.originalPath) + "\rWould you like to replace the existing file\r    " +
+                      q.existingBytes + (q.existingDate.empty() ? "" : ", modified on " + q.existingDate) +
+                      "\rwith this one?\r    " + q.storedBytes +
+                      (q.storedDate.empty() ? "" : ", modified on " + q.storedDate),
+                  "Replace");
 }
 
 void TerminalUi::ProgressBegin(std::size_t files, int passes) {

@@ -13,6 +13,12 @@ namespace vz::cli {
 bool StdinIsTerminal();
 bool StderrIsTerminal();
 
+// A program that answers the questions instead of the terminal (a dialog of
+// the desktop): run with the question's title and text as its two
+// arguments, its exit status 0 is Yes and anything else No. Empty: none.
+void SetAskProgram(const std::string& program);
+bool HasAskProgram();
+
 class TerminalUi : public UserInterface {
  public:
   // assumeYes: every question is answered without asking: Yes, except that
@@ -31,6 +37,8 @@ class TerminalUi : public UserInterface {
 
  private:
   bool AskLine(const std::string& prompt);
+  // Asks the ask program, or the terminal with the prompt.
+  bool Question(const std::string& title, const std::string& text, const std::string& prompt);
   void Draw();
 
   bool assumeYes_;

@@ -1,7 +1,6 @@
 // `vaporizer volumes`: each drive letter with its root, type and store, and
 // what its medium tells about overwriting in place, with the evidence.
 #include <cstdlib>
-#include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -24,8 +23,15 @@ using json = nlohmann::ordered_json;
 
 const char* AnswerName(Answer a) { return a == Answer::Yes ? "yes" : a == Answer::No ? "no" : "unknown"; }
 
-std::string StoreText(char letter, const std::string& fixed) {
-  if (fixed.find(letter) == std::string::npos) return "no store: items sent from here are vaporized at once";
+std::string StoreText(char letter) {
+  if (!Plat().CarriesStore(letter, nullptr)) {
+#ifndef _WIN32
+    for (const auto& v : posix::Volumes())
+      if (v.letter == letter && !v.noStore.empty())
+        return "no store for you: " + Printable(v.noStore) + "; items sent from here are vaporized at once";
+#endif
+    return "no store: items sent from here are vaporized at once";
+  }
   const std::string own = StoreDirOf(letter);
   if (!Exists(own)) return "store " + Shown(own) + " not created yet";
   std::string why = StoreProblem(letter);
@@ -36,6 +42,24 @@ std::string StoreText(char letter, const std::string& fixed) {
     for (const auto& r : *records) damaged += r.Sound() ? 0 : 1;
   return "store " + Shown(StoreDirOf(letter)) + " (" + std::to_string(total) + " records" +
          (damaged ? ", " + std::to_string(damaged) + " damaged" : std::string()) + ")";
+}
+
+// Left-aligned in a column, and at least two blanks before the next.
+std::string Column(const std::string& s, std::size_t width) {
+  std::size_t used = DisplayWidth(s);
+  return s + std::string(used + 2 > width ? 2 : width - used, ' ');
+}
+
+// What made it a drive and its type, where the system tells more than the
+// type: the home folder, or the file system mounted there.
+std::string KindText(char letter) {
+#ifndef _WIN32
+  for (const auto& v : posix::Volumes())
+    if (v.letter == letter) return v.kindWhy;
+#else
+  (void)letter;
+#endif
+  return {};
 }
 
 json FactsJson(const MediumFacts& m) {
@@ -86,19 +110,19 @@ std::string Summary(const MediumFacts& m) {
 }  // namespace
 
 int Volumes(bool asJson) {
-  std::string fixed = ToUpper(GetFixedDrives());
   std::uint32_t mask = Plat().LogicalDriveMask();
 #ifndef _WIN32
   if (!asJson)
     std::cout << (std::getenv("VAPORIZER_VOLUMES") ? "From VAPORIZER_VOLUMES:\n"
-                                                   : "Default (set VAPORIZER_VOLUMES to change):\n");
+                                                   : "Your home folder and the mounted file systems (VAPORIZER_VOLUMES "
+                                                     "replaces them):\n");
 #endif
   json all = json::array();
   for (int i = 0; i < 26; ++i) {
     if (!(mask & (1u << i))) continue;
     char letter = static_cast<char>('A' + i);
     std::string root = std::string(1, letter) + ":\\";
-    std::string type = DriveTypeName(Plat().DriveTypeOf(letter)), store = StoreText(letter, fixed);
+    std::string type = DriveTypeName(Plat().DriveTypeOf(letter)), store = StoreText(letter), kind = KindText(letter);
     MediumFacts medium = Plat().MediumOf(root);
     Verdict verdict = JudgeMedium(medium);
     if (asJson) {
@@ -107,16 +131,37 @@ int Volumes(bool asJson) {
       // As every name the program prints in JSON: lossless when not UTF-8.
       v["root"] = Shown(root);
       if (!IsUtf8(Shown(root))) v["root_percent"] = PercentEncoded(Shown(root));
+      if (!kind.empty()) v["kind"] = kind;
       all.push_back(std::move(v));
       continue;
     }
-    std::cout << "  " << letter << ":  " << std::left << std::setw(28) << Shown(root) << std::setw(11) << type << store << "\n"
-              << "      medium:             " << Summary(medium) << "\n"
+    std::cout << "  " << letter << ":  " << Column(Shown(root), 28) << Column(type, 11) << store << "\n";
+    if (!kind.empty()) std::cout << "      kind:               " << Printable(kind) << "\n";
+    std::cout << "      medium:             " << Summary(medium) << "\n"
               << "      overwrite in place: " << ReachText(verdict.reach)
               << (verdict.reach == Reach::Reaches ? " (" : ": ") << verdict.why
               << (verdict.reach == Reach::Reaches ? ")" : "") << "\n";
     for (const auto& a : verdict.advice) std::cout << "      advice:             " << a << "\n";
   }
+#ifndef _WIN32
+  // Drives known by their stores that are not mounted now, and mounts past
+  // the last letter.
+  for (const auto& a : posix::AbsentDrives()) {
+    if (asJson) {
+      all.push_back({{"drive", std::string(1, a.letter) + ":"}, {"present", false}, {"root", Printable(a.lastRoot)},
+                     {"store", kDriveNotPresent}});
+      continue;
+    }
+    std::cout << "  " << a.letter << ":  " << Column(Printable(a.lastRoot), 28) << Column("", 11) << kDriveNotPresent << " (its store was last seen there; its letter stays its own)\n";
+  }
+  for (const auto& m : posix::UnletteredMounts()) {
+    if (asJson) {
+      all.push_back({{"drive", nullptr}, {"root", Printable(m)}, {"store", "no letter left: all 26 are in use"}});
+      continue;
+    }
+    std::cout << "  --  " << Printable(m) << ": no letter left for it: all 26 are in use\n";
+  }
+#endif
   if (asJson) std::cout << all.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
   return kExitDone;
 }

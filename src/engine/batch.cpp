@@ -30,8 +30,9 @@ constexpr const char* kCautionTitle = "Please use caution";
 // that nothing about when it was last used survives.
 constexpr CivilTime kVaporizeStamp{1990, 1, 1, 12, 12, 12};
 
-std::string CautionText(std::size_t count) {
-  return "Caution: You are about to vaporize one or more items.\r\r"
+std::string CautionText(std::size_t count, const std::string& why) {
+  return (why.empty() ? std::string() : why + "\r\r") +
+         "Caution: You are about to vaporize one or more items.\r\r"
          "Once items are vaporized, there is no way to restore them.\r\r"
          "Are you completely sure that you want to permanently delete " +
          ToDecimal(static_cast<std::int64_t>(count)) + " item(s) ?";
@@ -590,7 +591,7 @@ std::string RefusalOf(const std::string& entry, BatchEntries entries) {
 // originals: when given, parallel to the list, the original path each
 // stored item was listed with.
 Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* originals, BatchEntries entries,
-                const ShredOptions* options) {
+                const ShredOptions* options, const std::string& why = {}) {
   Report report;
   std::vector<std::string> accepted, acceptedOriginals;
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -603,7 +604,7 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
     if (originals) acceptedOriginals.push_back((*originals)[i]);
   }
   if (accepted.empty()) return report;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size()))) {
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
     for (const auto& item : accepted) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }
@@ -620,8 +621,9 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
 
 }  // namespace
 
-Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options) {
-  return RunBatch(std::move(list), nullptr, entries, options);
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options,
+                     const std::string& why) {
+  return RunBatch(std::move(list), nullptr, entries, options, why);
 }
 
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {

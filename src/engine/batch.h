@@ -34,7 +34,10 @@ enum class BatchEntries {
 
 // options: null for the settings' values. Drive roots, a store itself and
 // anything that is not a full path on a drive are refused untouched.
-Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr);
+// why: when not empty, said before the caution question (why these items
+// are vaporized rather than kept).
+Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr,
+                     const std::string& why = {});
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an

@@ -66,6 +66,7 @@ FileStorage FileStorageFromInodeFlags(std::optional<std::uint32_t> flags, const 
 // Linux ---------------------------------------------------------------
 
 struct MountEntry {
+  unsigned long long id = 0;  // the mount's own number, as statx's stx_mnt_id gives it
   unsigned major = 0, minor = 0;
   std::string root, mountPoint, options, fsType, source, superOptions;
 };

@@ -376,6 +376,7 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
     unsigned maj = 0, min = 0;
     char tail = 0;
     if (std::sscanf(w[2].c_str(), "%u:%u%c", &maj, &min, &tail) != 2) continue;
+    if (std::sscanf(w[0].c_str(), "%llu%c", &m.id, &tail) != 1) continue;
     m.major = maj;
     m.minor = min;
     m.root = Unescape(w[3]);

@@ -114,6 +114,19 @@ class Platform {
   // Volumes: bit n of the mask stands for drive letter 'A' + n.
   virtual std::uint32_t LogicalDriveMask() = 0;
   virtual DriveType DriveTypeOf(char letter) = 0;
+  // Whether the items of a drive are kept in a store there for this user:
+  // on fixed drives. When not, *why may tell the user why (said with the
+  // caution question); it stays empty where the drive's type says it all.
+  virtual bool CarriesStore(char letter, std::string* why) {
+    (void)why;
+    return DriveTypeOf(letter) == DriveType::Fixed;
+  }
+  // The letter under which the records of a drive's index are written: its
+  // own, unless the store keeps the letter the drive had when the store was
+  // made and the drive goes by another now. Its records are then read and
+  // written under the store's letter, so they hold whatever the drive is
+  // called.
+  virtual char IndexLetter(char drive) { return drive; }
 
   // The path as the system itself resolves it when it is opened, in full:
   // on Windows as GetFullPathName does (".." taken off as text, dots and

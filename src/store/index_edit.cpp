@@ -14,7 +14,7 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 
 // The stored name a line gives for this drive's store, or empty.
 std::string StoredNameIn(const std::string& line, char drive) {
-  std::string t = Trim(IndexLineText(line));
+  std::string t = Relettered(Trim(IndexLineText(line)), Plat().IndexLetter(drive), drive);
   if (!StoreItemProblem(t, drive).empty()) return {};
   return FileNamePart(t);
 }
@@ -75,9 +75,12 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
     *why = "the index of drive " + DriveName(drive) + " could not be read";
     return false;
   }
+  // Under the letter the index speaks, whatever the drive is called now.
+  const char letter = Plat().IndexLetter(drive);
   std::string text;
   for (const auto& r : records) {
-    if (r.lines.empty()) text += FormatRecord(r.originalPath, r.storedPath);
+    if (r.lines.empty())
+      text += FormatRecord(Relettered(r.originalPath, drive, letter), Relettered(r.storedPath, drive, letter));
     for (const auto& line : r.lines) text += line + "\r\n";
   }
   // Flushed before anything is moved: the record must outlive a power cut
@@ -98,7 +101,7 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
   std::unordered_set<std::string> drop;
   for (const auto& p : storedPaths) drop.insert(ToUpper(Trim(p)));
   std::string kept;
-  for (const auto& r : ParseIndex(drive, *text)) {
+  for (const auto& r : ParseIndex(drive, *text, Plat().IndexLetter(drive))) {
     if (!r.storedPath.empty() && drop.count(ToUpper(r.storedPath))) continue;
     for (const auto& line : r.lines) kept += line + "\r\n";
   }

@@ -56,8 +56,8 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       in.refused.Skipped(given, why);
       continue;
     }
-    IntakeItem item{given, *resolved, *resolved};
-    if (road == Road::InPlace || Plat().DriveTypeOf(item.path[0]) != DriveType::Fixed) {
+    IntakeItem item{given, *resolved, *resolved, {}};
+    if (road == Road::InPlace || !Plat().CarriesStore(item.path[0], &item.noStore)) {
       in.direct.push_back(std::move(item));
       continue;
     }

@@ -16,6 +16,7 @@ struct IntakeItem {
   std::string given;         // the entry as the caller named it
   std::string path;          // as the system resolves it: what was checked and what is acted on
   std::string recordedPath;  // the original path its record will carry (store road)
+  std::string noStore;       // on the store road, why its drive keeps no store, where the system says
 };
 
 // Where the accepted entries go.

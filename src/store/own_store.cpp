@@ -167,7 +167,7 @@ Report MoveEarlierStore(char drive) {
   // items have not come, by original path, and records carried over.
   std::multimap<std::string, std::string> waiting;
   std::set<std::vector<std::string>> carried;
-  for (const auto& r : ParseIndex(drive, *newText)) {
+  for (const auto& r : ParseIndex(drive, *newText, Plat().IndexLetter(drive))) {
     carried.insert(r.lines);
     if (StoreItemProblem(r.storedPath, drive).empty() && !newNames.count(ToUpper(FileNamePart(r.storedPath))))
       waiting.emplace(r.originalPath, r.storedPath);
@@ -179,7 +179,7 @@ Report MoveEarlierStore(char drive) {
     std::string from, to;  // from is empty for a record carried over alone
     bool written = false;  // its new record is in the new index already
   };
-  const std::vector<ShredItemRecord> records = ParseIndex(drive, *text, shared);
+  const std::vector<ShredItemRecord> records = ParseIndex(drive, *text, Plat().IndexLetter(drive), shared);
   std::vector<Step> steps;
   std::set<std::string> handled;  // upper-case old names that a record moves
   StoredNameAllocator names;
@@ -219,7 +219,7 @@ Report MoveEarlierStore(char drive) {
     if (step.written) continue;
     ShredItemRecord moved{step.record->originalPath, step.to};
     // A damaged original line stays as it stands, beside the new stored line.
-    if (!step.record->Sound()) moved.lines = {step.record->lines.front(), StoredLine(step.record->lines.front(), step.to)};
+    if (!step.record->Sound()) moved.lines = {step.record->lines.front(), StoredLine(step.record->lines.front(), Relettered(step.to, drive, Plat().IndexLetter(drive)))};
     append.push_back(std::move(moved));
   }
   if (!append.empty() && !AppendRecords(drive, append, &why)) return fail(why);

@@ -135,8 +135,14 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   Intake in = TakeIn(paths, mappedNames, Road::ByDrive);
   out.report = in.refused;
 
-  // No store on those drives: what is sent there is destroyed at once.
-  if (!in.direct.empty()) out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths));
+  // No store on those drives: what is sent there is destroyed at once, after
+  // the caution question, which says why where the system tells it.
+  if (!in.direct.empty()) {
+    std::string why;
+    for (const auto& i : in.direct)
+      if (!i.noStore.empty() && why.find(i.noStore) == std::string::npos) why += (why.empty() ? "" : "\r") + i.noStore;
+    out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, nullptr, why));
+  }
 
   if (!in.store.empty() && (flags & kSendAskFirst) && !AskToSend(in.store, mappedNames != nullptr)) {
     for (const auto& i : in.store) out.report.Declined(i.path, "the user said No");

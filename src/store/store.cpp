@@ -19,7 +19,7 @@ std::string GetFixedDrives() {
   for (int i = 0; i < 26; ++i) {
     if (!(mask & (1u << i))) continue;
     char letter = static_cast<char>('a' + i);
-    if (Plat().DriveTypeOf(static_cast<char>('A' + i)) == DriveType::Fixed) letters += letter;
+    if (Plat().CarriesStore(static_cast<char>('A' + i), nullptr)) letters += letter;
   }
   return letters;
 }
@@ -83,7 +83,11 @@ std::string StoreDirOf(char drive) { return SharedStoreDirOf(drive) + "\\" + Pla
 std::string IndexPathOf(char drive) { return StoreDirOf(drive) + "\\" + kIndexName; }
 
 void EnsureStores() {
-  for (char d : GetFixedDrives()) EnsureOwnStore(d);
+  for (char d : GetFixedDrives()) EnsureStore(d);
+}
+
+void EnsureStore(char d) {
+  if (Plat().CarriesStore(d, nullptr)) EnsureOwnStore(d);
 }
 
 std::int64_t GetItemSize(const std::string& path) {
@@ -185,7 +189,13 @@ std::string IndexLineText(std::string_view raw, bool* utf8Broken) {
   return Plat().FromCodePage(std::string(raw));
 }
 
-std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, std::string_view storeDir) {
+std::string Relettered(std::string path, char from, char to) {
+  if (from && path.size() >= 2 && path[1] == ':' && IsDriveLetter(path[0]) && ToUpperChar(path[0]) == ToUpperChar(from))
+    path[0] = path[0] == ToUpperChar(path[0]) ? ToUpperChar(to) : static_cast<char>(ToUpperChar(to) - 'A' + 'a');
+  return path;
+}
+
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs, std::string_view storeDir) {
   struct Line {
     std::string raw;
     std::string text;  // trimmed, as read in its encoding
@@ -222,7 +232,7 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, std::
   std::vector<std::string> lines = SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     bool broken = false;
-    std::string trimmed = Trim(IndexLineText(lines[i], &broken));
+    std::string trimmed = Relettered(Trim(IndexLineText(lines[i], &broken)), writtenAs, drive);
     if (trimmed.empty()) continue;
     Line line{lines[i], trimmed, broken, i + 1};
     if (!IsStoreOrInside(trimmed)) {
@@ -253,7 +263,7 @@ std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive) {
   if (!StoreProblem(drive).empty()) return std::nullopt;
   auto text = Plat().ReadWholeFile(IndexPathOf(drive));
   if (!text) return std::nullopt;
-  return ParseIndex(drive, *text);
+  return ParseIndex(drive, *text, Plat().IndexLetter(drive));
 }
 
 std::string FormatRecord(const std::string& originalPath, const std::string& storedPath) {
@@ -332,7 +342,7 @@ void PruneIndex() {
     if (!text) continue;
     std::string kept;
     AbsenceCheck absence;
-    for (const auto& r : ParseIndex(d, *text)) {
+    for (const auto& r : ParseIndex(d, *text, Plat().IndexLetter(d))) {
       // A record goes only when its item, a proper item of this store, is
       // gone; any other damaged record stays for the user to see.
       if (StoreItemProblem(r.storedPath, d).empty() && absence.Missing(r.storedPath)) continue;

@@ -83,12 +83,15 @@ struct ShredItemRecord {
   bool Sound() const { return damage.empty(); }
 };
 
-// Lower-case letters of the fixed drives in alphabetical order ("cd").
+// Lower-case letters of the fixed drives in alphabetical order ("cd"): the
+// drives that carry a store for this user.
 std::string GetFixedDrives();
 // True when the path's attributes can be read and say directory.
 bool IsDirectory(const std::string& path);
 // Creates or repairs every fixed drive's store; failures are silent.
 void EnsureStores();
+// The same for one drive, when it carries a store.
+void EnsureStore(char drive);
 // Size of the first directory entry matching the path; -1 for a folder or
 // when nothing matches.
 std::int64_t GetItemSize(const std::string& path);
@@ -141,12 +144,19 @@ std::string UnrecordableReason(std::string_view path);
 // *utf8Broken (when given) tells a marked line whose bytes are no UTF-8.
 std::string IndexLineText(std::string_view raw, bool* utf8Broken = nullptr);
 
+// A path of a record under another letter: a drive letter `from` (either
+// case) becomes `to`, in the case the path wrote it; any other path stays.
+std::string Relettered(std::string path, char from, char to);
+
 // The one reader of index files. Lines end at CR, LF or CR LF; blank lines
 // carry nothing. A line that names a store or lies inside one is a stored
 // path and the line before it its original path, so a record that lost or
 // gained a line leaves the records after it whole. Every record comes back,
 // in order: the sound ones, and the damaged ones with the reason.
-std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, std::string_view storeDir = {});
+// writtenAs: the letter the index speaks (Platform::IndexLetter), read as
+// `drive`; 0 when it is the drive's own. storeDir: as for StoreItemProblem.
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs = 0,
+                                        std::string_view storeDir = {});
 // The records of a drive's index; nullopt when it cannot be read.
 std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive);
 // The two lines of a record as appended to an index file, in the encoding

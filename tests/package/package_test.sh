@@ -22,7 +22,9 @@ exe=$tmp/deb/usr/bin/vaporizer
 t_deb_contents() {
   local files
   files=$(dpkg-deb -c "$deb" | awk '{print $6}') || return 1
-  for f in ./usr/bin/vaporizer ./usr/share/man/man1/vaporizer.1.gz ./usr/share/bash-completion/completions/vaporizer; do
+  for f in ./usr/bin/vaporizer ./usr/share/man/man1/vaporizer.1.gz ./usr/share/bash-completion/completions/vaporizer \
+    ./usr/libexec/vaporizer/file-manager-action ./usr/share/kio/servicemenus/vaporizer.desktop \
+    ./usr/share/nemo/actions/vaporizer-send.nemo_action ./usr/share/nautilus-python/extensions/vaporizer.py; do
     grep -qx "$f" <<<"$files" || { echo "missing: $f"; return 1; }
   done
   [ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = \
@@ -34,11 +36,15 @@ t_deb_program_runs() {
 }
 
 t_deb_manual_page() {
-  local page
+  local page wide
   page=$(MANWIDTH=120 man -l "$tmp/deb/usr/share/man/man1/vaporizer.1.gz" 2>/dev/null) || return 1
+  # Paragraphs on one line each: the drives, stores and VAPORIZER_VOLUMES.
+  wide=$(MANWIDTH=1000 man -l "$tmp/deb/usr/share/man/man1/vaporizer.1.gz" 2>/dev/null | tr -s ' ')
   grep -q "^NAME" <<<"$page" && grep -q "vaporizer - the Vaporizer secure-deletion bin" <<<"$page" &&
     grep -q "send files and folders to the Vaporizer" <<<"$page" && grep -q "vaporizer $version" <<<"$page" &&
-    grep -q "^COMMANDS" <<<"$page" && grep -q "answer Yes to the caution question" <<<"$page"
+    grep -q "^COMMANDS" <<<"$page" && grep -q "answer Yes to the caution question" <<<"$page" &&
+    grep -q "every mounted file system that holds user files is a drive of its own" <<<"$wide" &&
+    grep -q 'listed as "drive not present"' <<<"$wide" && grep -q "VAPORIZER_VOLUMES=" <<<"$wide"
 }
 
 completions() {  # the words offered after the given ones
@@ -56,10 +62,112 @@ t_deb_bash_completion() {
     [ "$(completions send "$tmp/rep")" = "$tmp/report.txt" ]
 }
 
+# The file managers' actions, run as each file manager runs them, on a drive
+# of their own; the desktop's tools are stand-ins that say what they were
+# given. With `dialog`, questions go to a zenity that answers Yes; without,
+# the menu's choice answers.
+fm=$tmp/fm python=$(python3 -c 'import sys; print(sys.executable)')
+mkdir -p "$fm/bin" "$fm/tools" "$fm/gi"
+for t in sh mktemp head sed rm cat; do ln -s "$(command -v $t)" "$fm/bin/$t"; done
+ln -s "$tmp/deb/usr/bin/vaporizer" "$fm/bin/vaporizer"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/notified"\n' "$fm" >"$fm/bin/notify-send"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/asked"\n' "$fm" >"$fm/tools/zenity"
+chmod +x "$fm/bin/notify-send" "$fm/tools/zenity"
+printf 'class GObject:\n    class GObject: pass\nclass Nautilus:\n    class MenuProvider: pass\n    class MenuItem:\n        def __init__(self, name, label): self.name, self.label = name, label\n        def connect(self, signal, f, *a): self.activate = lambda: f(self, *a)\n' >"$fm/gi/repository.py"
+touch "$fm/gi/__init__.py"
+
+# kind (desktop, nemo, nautilus), file, section (the Exec's group), choice,
+# dialog|menu: the two test paths go to the action, which must then have
+# sent or shredded exactly those two and told the notification.
+fm_run() {
+  local kind=$1 file=$tmp/deb$2 section=$3 choice=$4 path=$fm/bin
+  local dir=$fm/c/$kind-$choice
+  rm -rf "$fm/c" "$fm/config" "$fm/notified" "$fm/asked" && mkdir -p "$dir" && echo one >"$dir/plain.txt" &&
+    echo two >"$dir/a file é.txt" && echo three >"$dir/other.txt" || return 1
+  [ "$5" = dialog ] && path=$fm/tools:$path
+  PATH=$path VAPORIZER_VOLUMES="C=$fm/c" XDG_CONFIG_HOME=$fm/config "$python" - "$kind" "$file" "$section" "$choice" \
+    "$tmp/deb" "$fm" "$dir/plain.txt" "$dir/a file é.txt" <<'PY' || return 1
+import configparser, importlib.util, os, shlex, subprocess, sys
+kind, file, section, choice, deb, fm, *paths = sys.argv[1:]
+if kind == "nautilus":
+    sys.path.insert(0, fm)
+    spec = importlib.util.spec_from_file_location("ext", file)
+    ext = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(ext)
+    ext.ACTION = deb + ext.ACTION
+    class File:
+        def __init__(self, p): self.p = p
+        def get_location(self): return self
+        def get_path(self): return self.p
+    items = ext.VaporizerMenu().get_file_items(None, [File(p) for p in paths])
+    sys.exit([i for i in items if i.name == "Vaporizer::" + choice][0].activate().wait())
+ini = configparser.RawConfigParser(strict=False)
+ini.optionxform = str
+ini.read(file, encoding="utf-8")
+exec_line = ini[section]["Exec"]
+# Desktop entries hand each path over as an argument of its own; Nemo
+# writes them into the line, quoted as the action says, and splits it.
+quote = {"double": '"', "single": "'"}.get(ini[section].get("Quote"), "")
+words = shlex.split(exec_line.replace("%F", " ".join(quote + p + quote for p in paths))) if kind == "nemo" else \
+    [w for x in exec_line.split() for w in (paths if x == "%F" else [x])]
+sys.exit(subprocess.call([deb + words[0]] + words[1:]))
+PY
+  local listed
+  listed=$(XDG_CONFIG_HOME=$fm/config VAPORIZER_VOLUMES="C=$fm/c" "$exe" list --json | python3 -c \
+    'import json, sys; print("|".join(sorted(i["original"] for i in json.load(sys.stdin))))')
+  [ ! -e "$dir/plain.txt" ] && [ ! -e "$dir/a file é.txt" ] && [ -e "$dir/other.txt" ] || return 1
+  if [ "$choice" = send ]; then [ "$listed" = "$dir/a file é.txt|$dir/plain.txt" ] || return 1
+  else [ -z "$listed" ] || return 1; fi
+  grep -q "done" "$fm/notified" && { [ "$5" = menu ] || grep -qi "vaporiz" "$fm/asked"; }
+}
+
+# Desktop entries of another kind (KDE's service menus, FileManager-Actions)
+# validate but for the type and the keys that make their kind.
+validates() {
+  desktop-file-validate "$tmp/deb$1" 2>&1 | grep -v -e 'type is "Service"' -e '"all/all" which is an invalid MIME' \
+    -e '"Action" for key "Type"' -e '"Tooltip" in group' -e '"Profiles" in group' | grep . && return 1
+  return 0
+}
+
+t_deb_dolphin_service_menu() {
+  local f=/usr/share/kio/servicemenus/vaporizer.desktop
+  validates $f && fm_run desktop $f "Desktop Action send" send dialog && fm_run desktop $f "Desktop Action shred" shred menu
+}
+
+t_deb_caja_actions() {
+  local f=/usr/share/file-manager/actions/vaporizer
+  validates $f-send.desktop && validates $f-shred.desktop &&
+    fm_run desktop $f-send.desktop "X-Action-Profile files" send menu &&
+    fm_run desktop $f-shred.desktop "X-Action-Profile files" shred dialog
+}
+
+t_deb_nemo_actions() {
+  local f=/usr/share/nemo/actions/vaporizer
+  fm_run nemo $f-send.nemo_action "Nemo Action" send menu && fm_run nemo $f-shred.nemo_action "Nemo Action" shred dialog
+}
+
+t_deb_nautilus_extension() {
+  local f=/usr/share/nautilus-python/extensions/vaporizer.py
+  fm_run nautilus $f "" send dialog && fm_run nautilus $f "" shred menu
+}
+
+# With no dialog, sending leaves what has no store where it is.
+t_deb_send_from_the_menu_keeps_what_has_no_store() {
+  rm -rf "$fm/c" "$fm/e" && mkdir -p "$fm/c" "$fm/e" && echo kept >"$fm/e/usb.txt" || return 1
+  PATH=$fm/bin VAPORIZER_VOLUMES="C=$fm/c;E=$fm/e:removable" XDG_CONFIG_HOME=$fm/config \
+    "$tmp/deb/usr/libexec/vaporizer/file-manager-action" send "$fm/e/usb.txt" && return 1
+  [ "$(cat "$fm/e/usb.txt")" = kept ] && grep -q "not everything was done" "$fm/notified"
+}
+
 check Deb.Contents t_deb_contents
 check Deb.ProgramRuns t_deb_program_runs
 check Deb.ManualPage t_deb_manual_page
 check Deb.BashCompletion t_deb_bash_completion
+check Deb.DolphinServiceMenu t_deb_dolphin_service_menu
+check Deb.CajaActions t_deb_caja_actions
+check Deb.NemoActions t_deb_nemo_actions
+check Deb.NautilusExtension t_deb_nautilus_extension
+check Deb.SendFromTheMenuKeepsWhatHasNoStore t_deb_send_from_the_menu_keeps_what_has_no_store
 
 # --- The Windows installers under Wine --------------------------------------
 # Each installer in a prefix of its own (64-bit Windows for the x64 one,
@@ -122,6 +230,8 @@ snapshot() {
 # Nothing of ours in any key, value or file name, and nothing new.
 nothing_left() {
   local ours added
+  # The server writes the registry files out when it ends.
+  timeout 120 wineserver -w
   ours=$(grep -il 'vaporiz\|orvel\|5B7C1E2' "$prefix/system.reg" "$prefix/user.reg")
   added=$(snapshot | sort | comm -13 "$tmp/before" -)
   [ -z "$ours$added" ] || { echo "left behind: $ours"; echo "$added" | head -n 20; return 1; }

@@ -10,7 +10,14 @@
 #include "support/drives.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/batch.h"
+#include "store/send.h"
+#include "store/store.h"
+#include "support/scripted_ui.h"
 
 #include "platform/posix/volumes.h"
 #endif
@@ -266,6 +273,86 @@ TEST_F(PlatformTest, TheMappingOfPosixPathsIsOneToOne) {
   std::string why;
   EXPECT_EQ(posix::ResolveSystemPath("C:\\nested\\..\\Vaporize\\C1.txt", &why), "C:\\VAPORIZE\\C1.txt");
   EXPECT_EQ(posix::ResolveSystemPath("C:\\nested\\a", &why), "N:\\a");
+}
+
+// A drive called otherwise than when its store was made keeps its records:
+// read under its letter now, written under the store's.
+TEST_F(PlatformTest, RecordsKeepTheStoresLetterWhenTheDriveIsCalledOtherwise) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  MakeFile(D("Work\\a.txt"), "a");
+  EnsureStores();
+  ASSERT_TRUE(SendToStore({D("Work\\a.txt")}, kSendQuietly).report.AllDone());
+  posix::SetVolumes({{'C', HostPath(C()), DriveType::Fixed}, {'F', HostPath(D()), DriveType::Fixed}});
+  MakeFile("F:\\b.txt", "b");
+  ASSERT_TRUE(SendToStore({"F:\\b.txt"}, kSendQuietly).report.AllDone());
+  PruneIndex();
+  const std::string s = "D:\\VAPORIZE\\" + Plat().AccountName() + "\\";
+  const std::string index = "D:\\Work\\a.txt\r\n" + s + "D1.txt\r\nD:\\b.txt\r\n" + s + "F1.txt\r\n";
+  EXPECT_EQ(Slurp(IndexPathOf('F')), index);
+  EXPECT_NE(Slurp(StoreDirOf('F') + "\\desktop.ini").find("[Vaporizer]\r\nDrive=D\r\n"), std::string::npos);
+  auto records = ReadIndex('F');
+  ASSERT_TRUE(records && records->size() == 2u);
+  EXPECT_TRUE((*records)[0].Sound() && (*records)[1].Sound()) << (*records)[0].damage;
+  EXPECT_EQ((*records)[0].originalPath, "F:\\Work\\a.txt");
+  EXPECT_TRUE(VaporizeStoredItems({(*records)[0]}, nullptr).AllDone());
+  EXPECT_EQ(Slurp(IndexPathOf('F')), index.substr(index.find("D:\\b.txt")));
+}
+
+// A drive without a store for this user: what is sent from it is vaporized
+// where it is, after the caution, which says why.
+TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
+  using posix::Origin;
+  const bool root = ::geteuid() == 0;
+  struct Case {
+    DriveType type;
+    Origin origin;
+    bool holdsHome, readOnly;
+    const char* store;  // how its .VAPORIZE stands: "", "file", "other", "shared"
+    const char* why;    // empty: it keeps a store
+  } cases[] = {
+      {DriveType::Removable, Origin::Table, false, false, "", "is a removable drive, which keeps no store."},
+      {DriveType::Remote, Origin::Mount, false, false, "", "is a network drive, which keeps no store."},
+      {DriveType::Fixed, Origin::Mount, true, false, "",
+       "holds no store for you: your store on its file system is the one in your home folder (C:)."},
+      {DriveType::Fixed, Origin::Mount, false, true, "", "holds no store for you: it is mounted read-only."},
+      {DriveType::Fixed, Origin::Mount, false, false, "file", "/.VAPORIZE is not a folder."},
+      {DriveType::Fixed, Origin::Mount, false, false, root ? "other" : "", root ? "belongs to another user." : ""},
+      {DriveType::Fixed, Origin::Mount, false, false, root ? "shared" : "", ""},
+      {DriveType::Fixed, Origin::Table, true, true, "", ""},  // a given table is taken as it is
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(++n);
+    const std::string top = HostPath(C()) + "/" + std::to_string(n), store = top + "/.VAPORIZE";
+    ::mkdir(top.c_str(), 0755);
+    if (std::string(c.store) == "file") ::close(::creat(store.c_str(), 0644));
+    if (std::string(c.store) == "other" || std::string(c.store) == "shared") {
+      ::mkdir(store.c_str(), 0777);
+      ASSERT_EQ(::chmod(store.c_str(), std::string(c.store) == "shared" ? 01777 : 0755), 0);
+      ASSERT_EQ(::chown(store.c_str(), 65534, 65534), 0);
+    }
+    posix::Volume v{'M', top, c.type, c.origin};
+    v.holdsHome = c.holdsHome;
+    v.readOnly = c.readOnly;
+    posix::SetVolumes({{'C', HostPath(C()), DriveType::Fixed}, v});
+    EnsureStores();
+    MakeFile("M:\\x.txt", "x");
+    ScriptedUi ui;
+    ScopedUi scope(ui);
+    EXPECT_TRUE(SendToStore({"M:\\x.txt"}, kSendQuietly).report.AllDone());
+    EXPECT_FALSE(PathExists("M:\\x.txt"));
+    if (!*c.why) {
+      EXPECT_TRUE(ui.asked.empty());
+      EXPECT_TRUE(PathExists(StoreDirOf('M') + "\\M1.txt"));
+      continue;
+    }
+    ASSERT_EQ(ui.asked.size(), 1u);
+    const std::string& text = ui.asked[0].text;
+    EXPECT_EQ(text.rfind("M: (" + top + ") ", 0), 0u) << text;
+    EXPECT_NE(text.find(std::string(c.why) + " What is sent from there is vaporized where it is.\r\rCaution: "),
+              std::string::npos) << text;
+  }
 }
 #endif
 

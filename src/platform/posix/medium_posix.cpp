@@ -17,65 +17,73 @@
 #include <cstring>
 
 #include "platform/medium.h"
+#include "platform/posix/real_sources.h"
 #include "platform/posix/volumes.h"
 
 namespace vz {
-namespace {
+namespace posix {
 
-class RealSources : public LinuxSources {
- public:
-  std::optional<std::string> Read(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    std::string out;
-    char buf[8192];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0 && out.size() < (4u << 20)) out.append(buf, static_cast<std::size_t>(n));
-    ::close(fd);
-    if (n < 0) return std::nullopt;
-    return out;
+std::string RealSources::At(const std::string& path) const {
+  if (sysRoot_.empty() || path.compare(0, 5, "/sys/") != 0) return path;
+  return sysRoot_ + path.substr(4);
+}
+
+std::optional<std::string> RealSources::Read(const std::string& path) {
+  int fd = ::open(At(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::string out;
+  char buf[8192];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0 && out.size() < (4u << 20)) out.append(buf, static_cast<std::size_t>(n));
+  ::close(fd);
+  if (n < 0) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> RealSources::LinkTarget(const std::string& path) {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink(At(path).c_str(), buf, sizeof buf - 1);
+  if (n <= 0) return std::nullopt;
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::vector<std::string> RealSources::List(const std::string& dir) {
+  std::vector<std::string> out;
+  DIR* d = ::opendir(At(dir).c_str());
+  if (!d) return out;
+  while (dirent* e = ::readdir(d)) {
+    std::string n = e->d_name;
+    if (n != "." && n != "..") out.push_back(n);
   }
-  std::optional<std::string> LinkTarget(const std::string& path) override {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
-    if (n <= 0) return std::nullopt;
-    return std::string(buf, static_cast<std::size_t>(n));
-  }
-  std::vector<std::string> List(const std::string& dir) override {
-    std::vector<std::string> out;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return out;
-    while (dirent* e = ::readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") out.push_back(n);
-    }
-    ::closedir(d);
-    return out;
-  }
-  std::optional<std::string> RealPath(const std::string& path) override {
-    char buf[PATH_MAX];
-    if (!::realpath(path.c_str(), buf)) return std::nullopt;
-    return std::string(buf);
-  }
-  std::optional<std::uint64_t> FsMagic(const std::string& path, std::string* why) override {
+  ::closedir(d);
+  return out;
+}
+
+std::optional<std::string> RealSources::RealPath(const std::string& path) {
+  char buf[PATH_MAX];
+  if (!::realpath(At(path).c_str(), buf)) return std::nullopt;
+  return std::string(buf);
+}
+
+std::optional<std::uint64_t> RealSources::FsMagic(const std::string& path, std::string* why) {
 #ifdef __linux__
-    struct statfs s {};
-    if (::statfs(path.c_str(), &s) == 0) return static_cast<std::uint64_t>(static_cast<unsigned long>(s.f_type));
-    if (why) *why = std::strerror(errno);
+  struct statfs s {};
+  if (::statfs(path.c_str(), &s) == 0) return static_cast<std::uint64_t>(static_cast<unsigned long>(s.f_type));
+  if (why) *why = std::strerror(errno);
 #else
-    (void)path;
-    if (why) *why = "not asked on this system";
+  (void)path;
+  if (why) *why = "not asked on this system";
 #endif
-    return std::nullopt;
-  }
-  std::optional<std::string> DeviceNumber(const std::string& node) override {
-    struct stat st {};
-    if (::stat(node.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return std::nullopt;
-    return std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
-  }
-};
+  return std::nullopt;
+}
 
-}  // namespace
+std::optional<std::string> RealSources::DeviceNumber(const std::string& node) {
+  struct stat st {};
+  if (::stat(node.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return std::nullopt;
+  return std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+}
+
+}  // namespace posix
 
 MediumFacts NativeMediumOf(const std::string& path) {
   auto host = posix::ToHostPath(path);
@@ -85,7 +93,7 @@ MediumFacts NativeMediumOf(const std::string& path) {
     f.fileSystem.evidence = f.device.evidence = path + " lies on no drive of the volume table";
     return f;
   }
-  RealSources sources;
+  posix::RealSources sources;
   return LinuxMediumFacts(*host, sources);
 }
 

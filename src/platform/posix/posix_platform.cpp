@@ -299,6 +299,14 @@ class PosixPlatform : public Platform {
     return DriveType::NoRootDir;
   }
 
+  bool CarriesStore(char letter, std::string* why) override { return posix::CarriesStore(letter, why); }
+
+  char IndexLetter(char drive) override {
+    for (const auto& v : posix::Volumes())
+      if (v.letter == ToUpperChar(drive) && v.indexLetter) return v.indexLetter;
+    return drive;
+  }
+
   std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
     return posix::ResolveSystemPath(path, why);
   }

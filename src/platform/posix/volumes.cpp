@@ -1,5 +1,7 @@
 #include "platform/posix/volumes.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -8,15 +10,16 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/posix/mount_table.h"
 
 namespace vz::posix {
 namespace {
 
 constexpr const char* kStoreName = "VAPORIZE";
-constexpr const char* kStoreHostName = ".VAPORIZE";
 
 std::optional<std::vector<Volume>> g_set;
-std::vector<Volume> g_fromEnv;
+MountTable g_fromEnv;
+const MountTable kNoMounts;
 std::string g_envError;
 bool g_envRead = false;
 
@@ -27,22 +30,25 @@ std::string NormalizeRoot(std::string root) {
   return root;
 }
 
-std::vector<Volume> DefaultVolumes() {
-  const char* home = std::getenv("HOME");
-  return {Volume{'C', NormalizeRoot(home && *home ? home : "/"), DriveType::Fixed}};
-}
-
 void ReadEnvironment() {
   if (g_envRead) return;
   g_envRead = true;
   const char* table = std::getenv("VAPORIZER_VOLUMES");
   if (!table || !*table) {
-    g_fromEnv = DefaultVolumes();
-    return;
+    g_fromEnv = ReadMountTable();
+  } else {
+    auto parsed = ParseVolumes(table, &g_envError);
+    // A malformed table maps nothing, so nothing can be touched by mistake.
+    g_fromEnv.drives = parsed ? *parsed : std::vector<Volume>{};
   }
-  auto parsed = ParseVolumes(table, &g_envError);
-  // A malformed table maps nothing, so nothing can be touched by mistake.
-  g_fromEnv = parsed ? *parsed : std::vector<Volume>{};
+  LearnStores(g_fromEnv.drives);
+}
+
+// The table in force with what goes with it.
+const MountTable& Table() {
+  if (g_set) return kNoMounts;
+  ReadEnvironment();
+  return g_fromEnv;
 }
 
 const Volume* FindVolume(char letter) {
@@ -93,8 +99,7 @@ std::optional<std::vector<Volume>> ParseVolumes(const std::string& table, std::s
 
 const std::vector<Volume>& Volumes() {
   if (g_set) return *g_set;
-  ReadEnvironment();
-  return g_fromEnv;
+  return Table().drives;
 }
 
 void SetVolumes(std::vector<Volume> volumes) {
@@ -102,6 +107,7 @@ void SetVolumes(std::vector<Volume> volumes) {
     v.letter = ToUpperChar(v.letter);
     v.root = NormalizeRoot(v.root);
   }
+  LearnStores(volumes);
   g_set = std::move(volumes);
 }
 
@@ -109,7 +115,32 @@ void ResetVolumes() {
   g_set.reset();
   g_envRead = false;
   g_envError.clear();
+  g_fromEnv = MountTable{};
 }
+
+bool CarriesStore(char letter, std::string* why) {
+  const Volume* v = FindVolume(letter);
+  struct stat st {};
+  if (!v || ::stat(v->root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  const std::string name = std::string(1, v->letter) + ": (" + v->root + ")";
+  std::string says;
+  switch (v->type) {
+    case DriveType::Fixed:
+      if (v->noStore.empty()) return true;
+      says = name + " holds no store for you: " + v->noStore;
+      break;
+    case DriveType::Removable: says = name + " is a removable drive, which keeps no store"; break;
+    case DriveType::Remote: says = name + " is a network drive, which keeps no store"; break;
+    case DriveType::CdRom: says = name + " is a CD drive, which keeps no store"; break;
+    case DriveType::RamDisk: says = name + " lives in memory, which keeps no store"; break;
+    default: says = name + " keeps no store"; break;
+  }
+  if (why) *why = says + ". What is sent from there is vaporized where it is.";
+  return false;
+}
+
+const std::vector<AbsentDrive>& AbsentDrives() { return Table().absent; }
+const std::vector<std::string>& UnletteredMounts() { return Table().unlettered; }
 
 std::string VolumeTableError() {
   ReadEnvironment();
@@ -118,16 +149,20 @@ std::string VolumeTableError() {
 
 namespace {
 
+bool Inside(const std::string& path, const std::string& root) {
+  return root == "/" || path == root ||
+         (path.size() > root.size() && path.compare(0, root.size(), root) == 0 && path[root.size()] == '/');
+}
+
 // The volume whose root holds a host path; the innermost one where roots
-// nest.
+// nest. A mount that is no drive takes what lies in it away from the
+// drive around it.
 const Volume* VolumeHolding(const std::string& path) {
   const Volume* best = nullptr;
-  for (const auto& v : Volumes()) {
-    bool inside = v.root == "/" || path == v.root ||
-                  (path.size() > v.root.size() && path.compare(0, v.root.size(), v.root) == 0 &&
-                   path[v.root.size()] == '/');
-    if (inside && (!best || v.root.size() > best->root.size())) best = &v;
-  }
+  for (const auto& v : Volumes())
+    if (Inside(path, v.root) && (!best || v.root.size() > best->root.size())) best = &v;
+  for (const auto& hole : Table().holes)
+    if (best && Inside(path, hole) && hole.size() > best->root.size()) return nullptr;
   return best;
 }
 

@@ -1,7 +1,17 @@
 // The POSIX volume table: single drive letters mapped onto directories, each
 // with a drive type, so that the system's paths (C:\Work\a.txt) name real
-// files. Read from VAPORIZER_VOLUMES ("C=/home/me;E=/media/usb:removable");
-// without it, C: is the user's home directory.
+// files.
+//
+// Without VAPORIZER_VOLUMES, C: is the user's home folder and every mounted
+// file system that holds user files is a drive of its own (from
+// /proc/self/mountinfo): fixed, removable, network, cdrom or ramdisk. A
+// drive keeps its letter across runs and remounts: a store records its
+// letter, drives with a store take theirs first, a drive whose store was
+// seen before keeps its letter while it is not mounted, and the others get
+// theirs in the order of their mount points.
+//
+// VAPORIZER_VOLUMES ("C=/home/me;E=/media/usb:removable") replaces all of
+// it with the table it gives.
 #pragma once
 
 #include <optional>
@@ -12,30 +22,74 @@
 
 namespace vz::posix {
 
+// The store folder's name at a volume's root: the POSIX form of "hidden".
+constexpr const char* kStoreHostName = ".VAPORIZE";
+
+// What made a volume a drive.
+enum class Origin {
+  Table,  // VAPORIZER_VOLUMES or SetVolumes: a fixed drive has its store, as the table says
+  Home,   // the user's home folder
+  Mount,  // a mounted file system
+};
+
 struct Volume {
   char letter = 'C';  // upper case
   std::string root;   // absolute, no trailing slash (except "/")
   DriveType type = DriveType::Fixed;
+  Origin origin = Origin::Table;
+  std::string kindWhy;   // what told its type: "your home folder", "ext4 from /dev/sda1: on sda1, ..."
+  bool readOnly = false;
+  bool holdsHome = false;  // the mount that the home folder lies on
+  // Filled when the table is made: why this user keeps no store on this
+  // fixed drive (empty when a store is there or may be made), and the letter
+  // its store's records are written under (0: its own).
+  std::string noStore;
+  char indexLetter = 0;
+};
+
+// A drive whose store was seen before, not mounted now: its letter stays
+// its own.
+struct AbsentDrive {
+  char letter;
+  std::string lastRoot;
 };
 
 // Parses a table; on a malformed entry returns nullopt and says why.
 std::optional<std::vector<Volume>> ParseVolumes(const std::string& table, std::string* error);
 
 // The table in force: the one set by SetVolumes, else the environment's,
-// else the default.
+// else the mounts.
 const std::vector<Volume>& Volumes();
 void SetVolumes(std::vector<Volume> volumes);
 // Drops a table set by SetVolumes, so the environment is read again.
 void ResetVolumes();
 // Why the environment's table was refused, if it was.
 std::string VolumeTableError();
+// Drives of the mounts that are not mounted now, and mounts left without a
+// letter (all 26 in use), by mount point.
+const std::vector<AbsentDrive>& AbsentDrives();
+const std::vector<std::string>& UnletteredMounts();
+
+// Where this user's store on a fixed drive lies (a host path), or nullopt
+// with the reason in *why: the one place that decides it. Every drive's
+// store folder .VAPORIZE holds one store per user, .VAPORIZE/<user id>:
+// the home folder's and a given table's drive's at their root; another
+// mounted drive's at its top when the user may make the store folder there
+// or it is the user's own or the shared, sticky form (1777), but none on
+// the mount that holds the home folder, whose store is the home's.
+std::optional<std::string> UserStoreOf(const Volume& v, std::string* why);
+
+// Whether the drive keeps the items sent from it in a store for this user
+// (Platform::CarriesStore); when not, *why says so with the drive's name
+// and root.
+bool CarriesStore(char letter, std::string* why);
 
 // The mapping between the two forms is one-to-one. The store directory at
 // a volume's root is kept under a dot name, the POSIX form of "hidden":
 // C:\VAPORIZE\C1.doc is /home/me/.VAPORIZE/C1.doc. A real folder at a
 // volume's root named VAPORIZE in any letter case is no store and has no
 // system form, nor has a path inside a volume nested in another under the
-// outer volume's letter.
+// outer volume's letter, nor a path inside a mount that is no drive.
 
 // The host path of a system path; nullopt outside every volume, for "." and
 // ".." names and for names that a POSIX name cannot carry.
