@@ -1,10 +1,15 @@
 # The Debian package of the companion program (cpack -G DEB in the native
 # build): the program, its manual page made at build time by help2man from
 # the program's own --help, --version and each command's --help, its bash
-# completion, and the file managers' actions.
+# completion, the systemd user units of the scheduled emptying and the file
+# managers' actions.
 install(TARGETS vaporizer RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/vaporizer.bash-completion
         DESTINATION share/bash-completion/completions RENAME vaporizer)
+# The scheduled emptying, which 'vaporizer retention enable' switches on.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/vaporizer-emptying.service
+              ${CMAKE_SOURCE_DIR}/packaging/linux/vaporizer-emptying.timer
+        DESTINATION lib/systemd/user)
 
 # "Send to Vaporizer" and "Vaporize now" in the file managers: Dolphin's
 # service menu, the actions of Caja (FileManager-Actions) and Nemo, and an

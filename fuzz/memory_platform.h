@@ -82,6 +82,7 @@ class MemoryPlatform : public Platform {
   bool MakeDirectory(const std::string& path) override {
     return !GetAttributes(path) && AddFolder(path);
   }
+  bool SetWriteTime(const std::string& path, const CivilTime&) override { return GetAttributes(path).has_value(); }
   bool CreateEmptyFile(const std::string& path) override {
     return !GetAttributes(path) && AddFile(path);
   }

@@ -1,7 +1,8 @@
 // Shows one of the module's settings screens for a few seconds, for the
-// screenshot script: "page" puts the settings page in a property sheet as
-// the folder's Properties do, "dialog" opens the properties dialog.
-//   show_settings.exe page|dialog seconds
+// screenshot script: "page" puts the settings pages in a property sheet as
+// the folder's Properties do, "dialog" opens the properties dialog; with
+// "emptying-" before either, the Emptying page or tab is the one shown.
+//   show_settings.exe [emptying-]page|dialog seconds
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -21,12 +22,23 @@ BOOL CALLBACK Collect(HPROPSHEETPAGE page, LPARAM lParam) {
   return TRUE;
 }
 
+// The dialog's second tab, chosen as a click on it chooses it.
+void CALLBACK SecondTab(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HWND dialog = FindWindowA("#32770", "Properties: Vaporizer");
+  HWND tabs = dialog ? FindWindowExA(dialog, nullptr, WC_TABCONTROLA, nullptr) : nullptr;
+  if (!tabs) return;
+  TabCtrl_SetCurSel(tabs, 1);
+  NMHDR change{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageA(dialog, WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
+}
+
 void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (HWND dialog = FindWindowA("#32770", "Properties: Vaporizer")) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-int ShowPage(HMODULE module, UINT milliseconds) {
+int ShowPage(HMODULE module, UINT milliseconds, int startPage) {
   auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
       reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
   IClassFactory* factory = nullptr;
@@ -45,6 +57,7 @@ int ShowPage(HMODULE module, UINT milliseconds) {
   header.dwFlags = PSH_MODELESS | PSH_PROPTITLE;
   header.pszCaption = "Vaporizer";
   header.nPages = static_cast<UINT>(pages.size());
+  header.nStartPage = static_cast<UINT>(startPage);
   header.phpage = pages.data();
   HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
   if (!sheet) return 4;
@@ -74,9 +87,12 @@ int main(int argc, char** argv) {
   HMODULE module = LoadLibraryA("Vaporizer.dll");
   if (!module) return 2;
   int rc = 1;
-  if (std::strcmp(argv[1], "page") == 0) {
-    rc = ShowPage(module, seconds * 1000);
-  } else if (std::strcmp(argv[1], "dialog") == 0) {
+  const bool emptying = std::strncmp(argv[1], "emptying-", 9) == 0;
+  const char* mode = emptying ? argv[1] + 9 : argv[1];
+  if (std::strcmp(mode, "page") == 0) {
+    rc = ShowPage(module, seconds * 1000, emptying ? 1 : 0);
+  } else if (std::strcmp(mode, "dialog") == 0) {
+    if (emptying) SetTimer(nullptr, 0, 500, SecondTab);
     auto show = reinterpret_cast<INT32(WINAPI*)(void*)>(
         reinterpret_cast<void*>(GetProcAddress(module, "ShowVaporizerProps")));
     SetTimer(nullptr, 0, seconds * 1000, CloseDialog);

@@ -10,7 +10,9 @@
 #include "cli/terminal.h"
 #include "common/text.h"
 #include "engine/batch.h"
+#include "engine/emptying.h"
 #include "platform/platform.h"
+#include "platform/schedule.h"
 #include "settings/settings.h"
 #include "store/enum_shred.h"
 #include "store/intake.h"
@@ -199,9 +201,7 @@ bool MakeOptions(const ShredFlags& flags, ShredOptions& options) {
 }
 
 std::string SentDate(const std::string& stored, bool iso) {
-  auto e = Plat().FindEntry(stored);
-  if (!e) return {};
-  auto t = TruncateToDos(e->written);
+  auto t = DateSent(stored);
   if (!t) return {};
   std::string s = FormatIso(*t);
   return iso ? s : s.substr(0, 10) + " " + s.substr(11, 5);
@@ -212,6 +212,94 @@ std::string Pad(std::string s, std::size_t width) {
   std::size_t used = DisplayWidth(s);
   if (used < width) s += std::string(width - used, ' ');
   return s;
+}
+
+// The rule the options name; with the settings' rule, what of the
+// settings could not be used as stored goes to `notes`.
+EmptyingRule RuleOf(const RuleFlags& f, Report* notes = nullptr) {
+  if (f.bySettings) {
+    EmptyingSettings s = LoadEmptyingSettings();
+    for (auto& p : s.problems)
+      if (notes) notes->Note(std::move(p));
+    return RuleOfSettings(s);
+  }
+  EmptyingRule r;
+  r.olderThanSeconds = f.olderThan;
+  r.storeLimitBytes = f.keepUnder;
+  return r;
+}
+
+std::string NothingBySettings() {
+  return "The settings empty nothing: set 'vaporizer settings --empty-after DAYS' or '--store-limit MB'.";
+}
+
+const char* OutcomeName(Outcome o) { return o == Outcome::Done ? "done" : o == Outcome::Skipped ? "skipped" : "failed"; }
+
+// A report as JSON: one object per item, with the original path of a
+// stored item where it is known.
+json ReportJson(const Report& report, const Originals& originals) {
+  json arr = json::array();
+  for (const auto& i : report.Items()) {
+    json j = {{"outcome", OutcomeName(i.outcome)}};
+    if (!i.action.empty()) j["action"] = i.action;
+    PutName(j, "path", HostForm(i.path));
+    std::string shown = originals.Show(i.path);
+    if (shown != Shown(i.path)) j["shown"] = shown;
+    if (!i.detail.empty()) j["detail"] = i.detail;
+    if (!i.warning.empty()) j["warning"] = i.warning;
+    arr.push_back(j);
+  }
+  return arr;
+}
+
+// "3 of 14 items chosen; vaporized: 5 files and folders, failed: none".
+std::string Summary(const EmptyingChoice& c, const Report& r) {
+  const std::size_t failed = r.Count(Outcome::Failed) + r.Count(Outcome::Skipped);
+  return std::to_string(c.chosen.size()) + " of " + std::to_string(c.chosen.size() + c.kept) +
+         " items chosen; vaporized: " + std::to_string(r.Count(Outcome::Done)) + " files and folders, failed: " +
+         (failed ? std::to_string(failed) : std::string("none"));
+}
+
+// Empties by rule. With the settings' rule it asks nothing: switching the
+// rule on was the user's consent, and a scheduled run has nobody to ask.
+int EmptyByRule(const RuleFlags& flags, const ShredFlags& shred, bool yes, bool json_) {
+  Report notes;
+  const EmptyingRule rule = RuleOf(flags, &notes);
+  const bool quiet = flags.bySettings;
+  if (!CanAsk(yes || quiet)) return kExitUsage;
+  const std::string what =
+      std::string(flags.bySettings ? "Emptied by the settings" : "Emptied by rule") + " (" + DescribeRule(rule) + ")";
+  EmptyingChoice choice;
+  Report report;
+  Originals originals;
+  if (rule.Any()) {
+    choice = ChooseByRule(rule, Plat().LocalNow());
+    for (const auto& w : choice.chosen) originals.Add(w.item.storedPath, w.item.originalPath);
+    ShredOptions options{};
+    bool hasOptions = MakeOptions(shred, options);
+    TerminalUi ui(yes || quiet);
+    ScopedUi scope(ui);
+    report = choice.problems;
+    report.Append(VaporizeChosen(choice, hasOptions ? &options : nullptr));
+  }
+  for (const auto& n : notes.Notes()) report.Note(n);
+  // A drive that is away keeps its items: nothing of it was listed, so none was chosen.
+  for (const auto& [letter, root] : AbsentDrives())
+    report.Note(std::string(1, letter) + ": " + kDriveNotPresent + " (last mounted at " + root +
+                "): its stored items are kept until it is mounted again");
+  // The run's whole report: what a receipt of the run would record.
+  const std::string summary = what + ": " + (rule.Any() ? Summary(choice, report) : "nothing to do");
+  if (flags.bySettings) AppendEmptyingLog(FormatIso(Plat().LocalNow()) + " " + summary);
+  if (json_) {
+    json j = {{"rule", DescribeRule(rule)}, {"chosen", choice.chosen.size()}, {"kept", choice.kept},
+              {"report", ReportJson(report, originals)}};
+    std::cout << Dump(j) << "\n";
+    return report.AllDone() ? kExitDone : kExitItems;
+  }
+  if (!rule.Any()) std::cout << NothingBySettings() << "\n";
+  int status = PrintReport(report, &originals);
+  std::cout << summary << ".\n";
+  return status;
 }
 
 }  // namespace
@@ -229,6 +317,35 @@ std::optional<long> ParseNumber(const std::string& text, long low, long high) {
   auto [ptr, ec] = std::from_chars(text.data() + start, end, value, base);
   if (ec != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
   return value;
+}
+
+std::optional<std::int64_t> ParseAge(const std::string& text) {
+  std::size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == 0 || digits + 1 != text.size() || digits > 6) return std::nullopt;
+  const std::int64_t n = std::stoll(text.substr(0, digits));
+  const char unit = ToUpperChar(text.back());
+  const std::int64_t per = unit == 'H' ? 3600 : unit == 'D' ? 86400 : unit == 'W' ? 7 * 86400 : 0;
+  if (!per || n * per > 100LL * 366 * 86400) return std::nullopt;  // a century at most
+  return n * per;
+}
+
+std::optional<std::uint64_t> ParseSize(const std::string& text) {
+  std::size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == 0 || digits > 15) return std::nullopt;
+  std::string unit = ToUpper(text.substr(digits));
+  if (unit.size() > 1 && (unit.substr(1) == "B" || unit.substr(1) == "IB")) unit.resize(1);
+  int power = 0;  // of 1024
+  if (!unit.empty()) {
+    static const std::string kUnits = "KMGT";
+    const std::size_t at = kUnits.find(unit);
+    if (unit.size() != 1 || at == std::string::npos) return std::nullopt;
+    power = static_cast<int>(at) + 1;
+  }
+  const std::uint64_t n = std::stoull(text.substr(0, digits)), limit = 1ULL << 50;  // a pebibyte at most
+  if (n > (limit >> (10 * power))) return std::nullopt;
+  return n << (10 * power);
 }
 
 int Send(const std::vector<std::string>& paths, bool yes) {
@@ -249,9 +366,22 @@ int Send(const std::vector<std::string>& paths, bool yes) {
   return PrintReport(SendToStore(sys, kSendAskFirst | kSendRefreshIcon).report);
 }
 
-int List(bool json_) {
-  std::vector<StoredItem> items = AllItems();
-  std::vector<Damaged> damaged = DamagedRecords();
+int List(bool json_, const RuleFlags& rule) {
+  std::vector<StoredItem> items;
+  std::vector<std::string> whys;  // with a rule, why it takes each item
+  std::vector<Damaged> damaged;
+  std::size_t kept = 0;
+  if (rule.Any()) {
+    EmptyingChoice choice = ChooseByRule(RuleOf(rule), Plat().LocalNow());
+    for (auto& w : choice.chosen) {
+      items.push_back(std::move(w.item));
+      whys.push_back(w.why);
+    }
+    kept = choice.kept;
+  } else {
+    items = AllItems();
+    damaged = DamagedRecords();
+  }
   std::vector<std::pair<char, std::string>> refused;
   for (char d : GetFixedDrives())
     if (std::string why = StoreRefusal(d); !why.empty()) refused.emplace_back(ToUpperChar(d), why);
@@ -260,7 +390,8 @@ int List(bool json_) {
   if (json_) {
     json arr = json::array();
     for (const auto& [drive, why] : refused) arr.push_back({{"drive", std::string(1, drive) + ":"}, {"refused", why}});
-    for (const auto& it : items) {
+    for (std::size_t n = 0; n < items.size(); ++n) {
+      const StoredItem& it = items[n];
       std::int64_t size = GetItemSize(it.storedPath);
       std::string sent = SentDate(it.storedPath, true);
       json j = json::object();
@@ -270,6 +401,7 @@ int List(bool json_) {
       j["sent"] = sent.empty() ? json(nullptr) : json(sent);
       PutName(j, "type", it.typeName);
       j["size"] = size < 0 ? json(nullptr) : json(size);
+      if (!whys.empty()) j["why"] = whys[n];
       arr.push_back(j);
     }
     for (const auto& d : damaged) {
@@ -295,6 +427,12 @@ int List(bool json_) {
   for (const auto& [letter, root] : absent)
     std::cout << letter << ": " << kDriveNotPresent << " (last mounted at " << Printable(root)
               << "): its stored items are listed when it is mounted again\n";
+  if (rule.Any() && items.empty()) {
+    std::cout << (rule.bySettings && !RuleOf(rule).Any() ? NothingBySettings()
+                                                          : "Nothing goes by the rule (" + DescribeRule(RuleOf(rule)) + ").")
+              << "\n";
+    return status;
+  }
   if (items.empty() && damaged.empty()) {
     if (absent.empty()) std::cout << "The Vaporizer is empty.\n";
     return status;
@@ -308,6 +446,9 @@ int List(bool json_) {
               << Pad(SentDate(it.storedPath, false), 18) << Pad(Printable(it.typeName), 20)
               << Pad(size < 0 ? "-" : std::to_string(size), 12) << Shown(FolderPart(it.originalPath)) << "\n";
   }
+  if (rule.Any())
+    std::cout << items.size() << " of " << items.size() + kept << " items go by the rule (" << DescribeRule(RuleOf(rule))
+              << ").\n";
   for (const auto& d : damaged) {
     std::cout << "damaged record at line " << d.record.firstLine << " of " << Shown(IndexPathOf(d.drive)) << ": "
               << Printable(d.record.damage) << "; nothing is done with it\n";
@@ -351,7 +492,8 @@ int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes) {
   return PrintReport(report, &originals);
 }
 
-int Empty(const ShredFlags& flags, bool yes) {
+int Empty(const ShredFlags& flags, bool yes, bool json_, const RuleFlags& rule) {
+  if (rule.Any()) return EmptyByRule(rule, flags, yes, json_);
   if (!CanAsk(yes)) return kExitUsage;
   Originals originals;
   for (const auto& it : AllItems()) originals.Add(it.storedPath, it.originalPath);
@@ -360,6 +502,10 @@ int Empty(const ShredFlags& flags, bool yes) {
   TerminalUi ui(yes);
   ScopedUi scope(ui);
   Report r = ShredAllItems(hasOptions ? &options : nullptr);
+  if (json_) {
+    std::cout << Dump(json{{"report", ReportJson(r, originals)}}) << "\n";
+    return r.AllDone() ? kExitDone : kExitItems;
+  }
   if (r.Items().empty()) std::cout << "The Vaporizer is empty.\n";
   return PrintReport(r, &originals);
 }
@@ -380,6 +526,15 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
 
 int Settings(const SettingsFlags& flags) {
   SettingsView view = PeekSettings();
+  if (flags.emptyAfter || flags.storeLimit) {
+    EmptyingSettings e = LoadEmptyingSettings();
+    if (flags.emptyAfter) e.afterDays = static_cast<std::uint32_t>(*flags.emptyAfter);
+    if (flags.storeLimit) e.storeLimitMb = static_cast<std::uint32_t>(*flags.storeLimit);
+    if (!SaveEmptyingSettings(e)) {
+      std::cerr << "vaporizer: the settings could not be written\n";
+      return kExitItems;
+    }
+  }
   bool change = flags.passes || flags.progress || flags.contextMenu || flags.sendTo;
   if (change) {
     // Every value is written: what was in use stays in use.
@@ -408,6 +563,15 @@ int Settings(const SettingsFlags& flags) {
             << note(2) << ")\n"
             << "send-to       " << Pad(onOff(s.insertSendTo), 4) << "(Vaporizer in the Send To menu" << note(3)
             << ")\n";
+  for (const auto& p : LoadEmptyingSettings().problems) std::cout << "warning: " << Printable(p) << "\n";
+  auto number = [](const NumberSetting& n, const char* label, const char* meaning) {
+    NumberRead r = ReadNumber(n);
+    std::string value = std::to_string(r.value.value_or(0));
+    std::cout << label << Pad(value, 4) << (value.size() >= 4 ? " " : "") << "(" << meaning
+              << (r.value || !r.problem.empty() ? "" : "; default, not written yet") << ")\n";
+  };
+  number(kEmptyAfterDays, "empty-after   ", "vaporize what was sent more than N days ago; 0: never");
+  number(kStoreLimitMb, "store-limit   ", "MB each drive's store is kept under, oldest items first; 0: no limit");
   return kExitDone;
 }
 

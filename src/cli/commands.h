@@ -3,6 +3,7 @@
 // a usage error (nothing is touched then).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,17 @@ struct ShredFlags {
 struct SettingsFlags {
   std::optional<int> passes;
   std::optional<bool> progress, contextMenu, sendTo;
+  std::optional<int> emptyAfter, storeLimit;
+};
+
+// Which stored items a command takes by rule: those sent longer ago than
+// --older-than, the oldest of each store above --keep-under, or the rule of
+// the settings with --by-settings.
+struct RuleFlags {
+  std::optional<std::int64_t> olderThan;   // seconds
+  std::optional<std::uint64_t> keepUnder;  // bytes
+  bool bySettings = false;
+  bool Any() const { return olderThan || keepUnder || bySettings; }
 };
 
 // How the stored items named on the command line are to be taken.
@@ -35,15 +47,22 @@ struct ItemArgs {
 // Whole numbers as the options take them: decimal, or hexadecimal after
 // 0x; nothing else, no sign, no blanks. nullopt outside [low, high].
 std::optional<long> ParseNumber(const std::string& text, long low, long high);
+// An age such as 12h, 30d or 2w, in seconds; nullopt for anything else.
+std::optional<std::int64_t> ParseAge(const std::string& text);
+// A size such as 1048576, 500K, 500M or 2G (powers of 1024, an optional B
+// after the letter), in bytes; nullopt for anything else.
+std::optional<std::uint64_t> ParseSize(const std::string& text);
 
 int Send(const std::vector<std::string>& paths, bool yes);
-int List(bool json);
+int List(bool json, const RuleFlags& rule = {});
 int Restore(const ItemArgs& items, bool yes, bool replace);
 int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes);
-int Empty(const ShredFlags& flags, bool yes);
+int Empty(const ShredFlags& flags, bool yes, bool json = false, const RuleFlags& rule = {});
 int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool yes);
 int Settings(const SettingsFlags& flags);
 int Properties(const ItemArgs& items, bool json);
 int Volumes(bool json);
+// enable, disable or status of the scheduled emptying.
+int Retention(const std::string& action);
 
 }  // namespace vz::cli

@@ -54,6 +54,36 @@ void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags) {
   app->add_flag("--keep", flags.keep, "overwrite only: leave the files in place with their length");
 }
 
+// --older-than, --keep-under and --by-settings, which pick stored items by
+// rule; the settings' rule excludes the other two.
+void AddRuleFlags(CLI::App* app, vz::cli::RuleFlags& rule, const std::string& verb, bool acts) {
+  auto* age = app->add_option_function<std::string>(
+                     "--older-than", [&rule](const std::string& v) { rule.olderThan = *vz::cli::ParseAge(v); },
+                     "items sent more than AGE ago " + verb + ", by the date sent the list shows: a number and "
+                     "h, d or w (12h, 30d, 2w)")
+                  ->check(CLI::Validator(
+                      [](std::string& v) {
+                        return vz::cli::ParseAge(v) ? std::string() : "an age such as 12h, 30d or 2w";
+                      },
+                      "AGE"))
+                  ->type_name("AGE");
+  auto* size = app->add_option_function<std::string>(
+                      "--keep-under", [&rule](const std::string& v) { rule.keepUnder = *vz::cli::ParseSize(v); },
+                      "while a drive's store holds more than SIZE, its oldest items " + verb +
+                          ": bytes, or a number and K, M, G or T (500M, 2G)")
+                   ->check(CLI::Validator(
+                       [](std::string& v) {
+                         return vz::cli::ParseSize(v) ? std::string() : "a size such as 500M or 2G";
+                       },
+                       "SIZE"))
+                   ->type_name("SIZE");
+  app->add_flag("--by-settings", rule.bySettings,
+                "the rules of the settings (empty-after, store-limit), as a scheduled run takes them" +
+                    std::string(acts ? "; asks nothing" : ""))
+      ->excludes(age)
+      ->excludes(size);
+}
+
 void AddItems(CLI::App* app, vz::cli::ItemArgs& items) {
   app->add_option("ITEM", items.args,
                   "a stored item by its original path (where it was sent from) or its stored path")
@@ -124,12 +154,15 @@ int Run(int argc, char** argv) {
   bool yes = false, json = false, replace = false;
   vz::cli::ShredFlags shred;
   vz::cli::SettingsFlags settings;
+  vz::cli::RuleFlags rule;
+  std::string retentionAction;
 
   auto* send = app.add_subcommand("send", "send files and folders to the Vaporizer (the store of their drive)");
   send->add_option("PATH", args, "files and folders to send")->required();
   send->add_flag("-y,--yes", yes, "answer Yes to every question");
 
   auto* list = app.add_subcommand("list", "list the stored items: name, original location, date sent, type, size");
+  AddRuleFlags(list, rule, "are listed, what 'empty' with the same rule would take", false);
   list->add_flag("--json", json,
                  "one JSON array: name, original, stored, sent, type, size (null for a folder); a name that\n"
                  "is not UTF-8 comes also byte for byte, percent-encoded as in a FreeDesktop trash info\n"
@@ -148,8 +181,10 @@ int Run(int argc, char** argv) {
   vaporize->add_flag("-y,--yes", yes, "answer Yes to the caution question");
   AddShredFlags(vaporize, shred);
 
-  auto* empty = app.add_subcommand("empty", "vaporize everything in every store");
+  auto* empty = app.add_subcommand("empty", "vaporize everything in every store, or what a rule picks");
   empty->add_flag("-y,--yes", yes, "answer Yes to the caution question");
+  empty->add_flag("--json", json, "the report as one JSON object: rule, chosen, kept and report (one object per item)");
+  AddRuleFlags(empty, rule, "go", true);
   AddShredFlags(empty, shred);
 
   auto* shredCmd = app.add_subcommand("shred", "vaporize files and folders where they are, without the store");
@@ -166,6 +201,16 @@ int Run(int argc, char** argv) {
   AddSwitch(settingsCmd, "--progress", settings.progress, "show progress while vaporizing");
   AddSwitch(settingsCmd, "--context-menu", settings.contextMenu, "the \"Send to Vaporizer\" item in Explorer");
   AddSwitch(settingsCmd, "--send-to", settings.sendTo, "the Vaporizer in Explorer's Send To menu");
+  AddNumber(settingsCmd, "--empty-after", settings.emptyAfter, vz::kEmptyAfterDays.offeredLow, vz::kEmptyAfterDays.offeredHigh,
+            "vaporize items that have been in the Vaporizer for more than N days (0: never)", "DAYS");
+  AddNumber(settingsCmd, "--store-limit", settings.storeLimit, vz::kStoreLimitMb.offeredLow, vz::kStoreLimitMb.offeredHigh,
+            "keep each drive's store under N MB, the oldest items going first (0: no limit)", "MB");
+
+  auto* retention = app.add_subcommand(
+      "retention", "the scheduled emptying by the settings, daily and at logon: enable, disable or status");
+  retention->add_option("ACTION", retentionAction, "enable, disable or status")
+      ->required()
+      ->check(CLI::IsMember({"enable", "disable", "status"}));
 
   auto* props = app.add_subcommand("properties", "what the properties dialog shows for stored items");
   AddItems(props, items);
@@ -205,14 +250,15 @@ int Run(int argc, char** argv) {
   if (auto rc = registration.Run()) return *rc;
   ConnectDesktop();
   if (send->parsed()) return Send(args, yes);
-  if (list->parsed()) return List(json);
+  if (list->parsed()) return List(json, rule);
   if (restore->parsed()) return Restore(items, yes, replace);
   if (vaporize->parsed()) return Vaporize(items, shred, yes);
-  if (empty->parsed()) return Empty(shred, yes);
+  if (empty->parsed()) return Empty(shred, yes, json, rule);
   if (shredCmd->parsed()) return Shred(args, shred, yes);
   if (settingsCmd->parsed()) return Settings(settings);
   if (props->parsed()) return Properties(items, json);
   if (volumes->parsed()) return Volumes(json);
+  if (retention->parsed()) return Retention(retentionAction);
   std::cout << app.help();
   return 0;
 }

@@ -10,6 +10,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/schedule.h"
 #include "platform/win32/wide.h"
 #include "store/clsids.h"
 #include "store/store.h"
@@ -130,6 +131,9 @@ void RemoveStoreIfEmpty(const std::string& dir) {
 // What Vaporizer keeps for the user who runs this, and the stores that hold
 // nothing. Stores that still hold items stay: they are the user's files.
 int CleanUp() {
+  // A scheduled emptying would start a program that is no longer there.
+  std::string why;
+  SwitchEmptyingSchedule(false, {}, &why);
   RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer");
   RemoveEmptyChain(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft", "SOFTWARE");
   // The icon state that the shell wrote for this user, in both views.
@@ -164,8 +168,8 @@ RegistrationCommands::RegistrationCommands(CLI::App& app) {
   auto* dll = unregister_->add_option("DLL", dll_, "the module to unregister (default: Vaporizer.dll beside this program)");
   unregister_
       ->add_flag("--clean-up", cleanUp_,
-                 "instead: remove this user's settings, folder icon state and Send To shortcut, and every store "
-                 "that holds nothing")
+                 "instead: remove this user's settings, folder icon state, Send To shortcut and scheduled "
+                 "emptying, and every store that holds nothing")
       ->excludes(dll);
 }
 

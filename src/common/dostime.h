@@ -33,6 +33,13 @@ std::optional<CivilTime> TruncateToDos(const CivilTime& t);
 // The zero date of the date-time type readers use for "no date".
 constexpr CivilTime kZeroDate{1899, 12, 30, 0, 0, 0};
 
+// Seconds counted on the calendar from the first time to the second (negative
+// when the second is earlier), each taken as a clock reading without zone:
+// the distance two local readings stand apart.
+std::int64_t SecondsBetween(const CivilTime& from, const CivilTime& to);
+// The clock reading `seconds` after t (before it when negative).
+CivilTime AddSeconds(const CivilTime& t, std::int64_t seconds);
+
 // 2026-12-07T09:15:02, for machine-readable output.
 std::string FormatIso(const CivilTime& t);
 

@@ -479,22 +479,31 @@ class Batch {
   std::unordered_map<std::string, std::size_t> claimIndex_;  // upper-case claimed path -> claim
 };
 
+// What a list showed of its stored items, parallel to the batch's entries:
+// the original paths, and the dates sent where they were weighed (or none).
+struct Listed {
+  std::vector<std::string> originals;
+  std::vector<std::optional<CivilTime>> sent;
+};
+
 // A full path of one item directly inside this account's store.
 bool IsStoreItem(const std::string& path) { return !StoredNameOf(path).empty(); }
 
 // Claims the stored items of the list (the rest stays as given); the ones
 // that could not be claimed are left alone and reported.
-std::vector<std::string> ClaimItems(std::vector<std::string> list, const std::vector<std::string>* originals,
-                                    std::vector<Claimed>& claims, Report& report) {
+std::vector<std::string> ClaimItems(std::vector<std::string> list, const Listed* listed, std::vector<Claimed>& claims,
+                                    Report& report) {
   std::vector<std::string> stored, expected;
+  std::vector<std::optional<CivilTime>> sent;
   for (std::size_t i = 0; i < list.size(); ++i)
     if (IsStoreItem(WithoutTrailingBackslash(list[i]))) {
       stored.push_back(WithoutTrailingBackslash(list[i]));
-      expected.push_back(originals ? (*originals)[i] : std::string());
+      expected.push_back(listed ? listed->originals[i] : std::string());
+      sent.push_back(listed && !listed->sent.empty() ? listed->sent[i] : std::nullopt);
     }
   if (stored.empty()) return list;
   std::unordered_map<std::string, Claim> byGiven;
-  for (auto& c : ClaimStoredItems(stored, &expected)) byGiven.emplace(c.given, std::move(c));
+  for (auto& c : ClaimStoredItems(stored, &expected, &sent)) byGiven.emplace(c.given, std::move(c));
   std::vector<std::string> out;
   for (auto& e : list) {
     auto it = byGiven.find(WithoutTrailingBackslash(e));
@@ -588,20 +597,22 @@ std::string RefusalOf(const std::string& entry, BatchEntries entries) {
   return {};
 }
 
-// originals: when given, parallel to the list, the original path each
-// stored item was listed with.
-Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* originals, BatchEntries entries,
+// listed: when given, parallel to the list, what each stored item was
+// listed with.
+Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntries entries,
                 const ShredOptions* options, const std::string& why = {}) {
   Report report;
-  std::vector<std::string> accepted, acceptedOriginals;
+  std::vector<std::string> accepted;
+  Listed acceptedListed;
   for (std::size_t i = 0; i < list.size(); ++i) {
-    std::string why = RefusalOf(list[i], entries);
-    if (!why.empty()) {
-      report.Failed(list[i], why);
+    std::string refusal = RefusalOf(list[i], entries);
+    if (!refusal.empty()) {
+      report.Failed(list[i], refusal);
       continue;
     }
     accepted.push_back(std::move(list[i]));
-    if (originals) acceptedOriginals.push_back((*originals)[i]);
+    if (listed) acceptedListed.originals.push_back(listed->originals[i]);
+    if (listed && !listed->sent.empty()) acceptedListed.sent.push_back(listed->sent[i]);
   }
   if (accepted.empty()) return report;
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
@@ -609,7 +620,7 @@ Report RunBatch(std::vector<std::string> list, const std::vector<std::string>* o
     return report;
   }
   std::vector<Claimed> claims;
-  accepted = ClaimItems(std::move(accepted), originals ? &acceptedOriginals : nullptr, claims, report);
+  accepted = ClaimItems(std::move(accepted), listed ? &acceptedListed : nullptr, claims, report);
   Effective settings = EffectiveSettings(options);
   for (auto& p : settings.problems) report.Note(std::move(p));
   report.Append(Batch(settings, entries == BatchEntries::StoredItems, claims).Run(std::move(accepted)));
@@ -626,13 +637,16 @@ Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const 
   return RunBatch(std::move(list), nullptr, entries, options, why);
 }
 
-Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options) {
-  std::vector<std::string> list, originals;
-  for (const auto& i : items) {
-    list.push_back(Trim(i.storedPath));
-    originals.push_back(Trim(i.originalPath));
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const std::vector<std::optional<CivilTime>>* sentDates) {
+  std::vector<std::string> list;
+  Listed listed;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    list.push_back(Trim(items[i].storedPath));
+    listed.originals.push_back(Trim(items[i].originalPath));
+    if (sentDates) listed.sent.push_back((*sentDates)[i]);
   }
-  return RunBatch(std::move(list), &originals, BatchEntries::StoredItems, options);
+  return RunBatch(std::move(list), &listed, BatchEntries::StoredItems, options);
 }
 
 namespace {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/dostime.h"
 #include "common/report.h"
 #include "store/store.h"
 
@@ -41,8 +43,12 @@ Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const 
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an
-// item which took the name since is never touched. options: as above.
-Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options);
+// item which took the name since is never touched. sentDates, when given,
+// parallel to items: an item with a date is vaporized only while it still
+// carries that date sent, which an item sent again from the same place
+// does not. options: as above.
+Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
 // Every entry of every store directory except "info.shr" and "desktop.ini"
 // (orphans included), in drive order.

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "handlers/emptying_page_win.h"
 #include "handlers/settings_save_win.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
@@ -39,7 +40,8 @@ void TFMProps::Cleanup() {
   boldFont_ = nullptr;
   icon_ = nullptr;
   hwnd_ = tabs_ = apply_ = nullptr;
-  sheets_[0] = sheets_[1] = nullptr;
+  for (HWND& sheet : sheets_) sheet = nullptr;
+  emptyingChanged_ = false;
 }
 
 void TFMProps::DisableApply() {
@@ -83,20 +85,27 @@ void TFMProps::Build() {
   tabs_ = CreateControl(hwnd_, WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP, kTabsRect.left, kTabsRect.top,
                   kTabsRect.right - kTabsRect.left, kTabsRect.bottom - kTabsRect.top, kPropsTabsId, font);
   DialogTemplate sheet(WS_CHILD | DS_CONTROL, 10, 10);
-  for (int i = 0; i < 2; ++i) {
-    sheets_[i] = CreateDialogIndirectParamW(ModuleInstance(), sheet.Get(), hwnd_, &TFMProps::SheetProc,
-                                            reinterpret_cast<LPARAM>(this));
+  const int emptying = static_cast<int>(Tab::Emptying);
+  visible_[emptying] = visible_[static_cast<int>(Tab::Vaporizer)];
+  for (int i = 0; i < kTabs; ++i) {
+    if (i == emptying) {
+      if (visible_[i]) sheets_[i] = CreateEmptyingSheet(hwnd_);  // reads what it shows now
+      if (!sheets_[i]) continue;
+    } else {
+      sheets_[i] = CreateDialogIndirectParamW(ModuleInstance(), sheet.Get(), hwnd_, &TFMProps::SheetProc,
+                                              reinterpret_cast<LPARAM>(this));
+    }
     if (!visible_[i]) continue;
     TCITEMW item{};
     item.mask = TCIF_TEXT | TCIF_PARAM;
-    item.pszText = const_cast<wchar_t*>(L"General");
+    item.pszText = const_cast<wchar_t*>(i == emptying ? L"Emptying" : L"General");
     item.lParam = i;
     SendMessageW(tabs_, TCM_INSERTITEMW, SendMessageW(tabs_, TCM_GETITEMCOUNT, 0, 0), reinterpret_cast<LPARAM>(&item));
   }
   RECT display = {0, 0, kTabsRect.right - kTabsRect.left, kTabsRect.bottom - kTabsRect.top};
   SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   for (HWND s : sheets_) {
-    SetWindowPos(s, HWND_TOP, kTabsRect.left + display.left, kTabsRect.top + display.top, display.right - display.left,
+    if (s) SetWindowPos(s, HWND_TOP, kTabsRect.left + display.left, kTabsRect.top + display.top, display.right - display.left,
                  display.bottom - display.top, SWP_NOACTIVATE);
   }
   BuildSettingsTab(sheets_[static_cast<int>(Tab::Vaporizer)]);
@@ -156,12 +165,14 @@ void TFMProps::ShowActiveSheet() {
     SendMessageW(tabs_, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
     if (item.lParam == static_cast<int>(active_)) SendMessageW(tabs_, TCM_SETCURSEL, i, 0);
   }
-  for (int i = 0; i < 2; ++i) ShowWindow(sheets_[i], i == static_cast<int>(active_) ? SW_SHOW : SW_HIDE);
+  for (int i = 0; i < kTabs; ++i)
+    if (sheets_[i]) ShowWindow(sheets_[i], i == static_cast<int>(active_) ? SW_SHOW : SW_HIDE);
 }
 
 void TFMProps::FormShow() {
   PCChange();
   DisableApply();
+  emptyingChanged_ = false;
 }
 
 void TFMProps::PCChange() {
@@ -199,6 +210,11 @@ void TFMProps::BApplyClick() {
 }
 
 void TFMProps::Save() {
+  // The Emptying tab saves what was changed on it, whichever tab is shown.
+  if (emptyingChanged_ && sheets_[static_cast<int>(Tab::Emptying)]) {
+    ApplyEmptyingPage(sheets_[static_cast<int>(Tab::Emptying)]);
+    emptyingChanged_ = false;
+  }
   if (active_ != Tab::Vaporizer) return;
   HWND sheet = Sheet(Tab::Vaporizer);
   VaporizerSettings s;
@@ -247,6 +263,10 @@ INT_PTR CALLBACK TFMProps::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LP
     switch (message) {
       case WM_COMMAND:
         return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+      case PSM_CHANGED:  // from the Emptying tab, as a property page tells its sheet
+        self->emptyingChanged_ = true;
+        EnableWindow(self->apply_, TRUE);
+        return TRUE;
       case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header && header->hwndFrom == self->tabs_ && header->code == static_cast<UINT>(TCN_SELCHANGE)) {

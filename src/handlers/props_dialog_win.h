@@ -1,5 +1,6 @@
-// TFMProps: the properties dialog. Two tabs, both captioned "General": the
-// file-information tab of stored items and the Vaporizer's settings tab.
+// TFMProps: the properties dialog. Two tabs captioned "General": the
+// file-information tab of stored items and the Vaporizer's settings tab;
+// beside the settings tab, the Emptying tab, shown whenever it is.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +18,8 @@ enum : int {
 
 class TFMProps {
  public:
-  enum class Tab { General = 0, Vaporizer = 1 };
+  enum class Tab { General = 0, Vaporizer = 1, Emptying = 2 };
+  static constexpr int kTabs = 3;
 
   // The client area in pixels at 96 dots per inch, and the tab sheets' size.
   static constexpr int kClientWidth = 362, kClientHeight = 397;
@@ -28,6 +30,7 @@ class TFMProps {
   TFMProps& operator=(const TFMProps&) = delete;
 
   void SetCaption(const std::string& caption) { caption_ = caption; }
+  // The Emptying tab goes with the settings tab.
   void SetTabVisible(Tab tab, bool visible) { visible_[static_cast<int>(tab)] = visible; }
   void SetActiveTab(Tab tab) { active_ = tab; }
   Tab ActiveTab() const { return active_; }
@@ -66,13 +69,14 @@ class TFMProps {
 
   HWND owner_;
   std::string caption_;
-  bool visible_[2] = {true, true};
+  bool visible_[kTabs] = {true, true, true};
+  bool emptyingChanged_ = false;
   Tab active_ = Tab::General;
   SheetFiller generalFiller_;
 
   HWND hwnd_ = nullptr;
   HWND tabs_ = nullptr;
-  HWND sheets_[2] = {};
+  HWND sheets_[kTabs] = {};
   HWND apply_ = nullptr;
   HFONT boldFont_ = nullptr;
   HICON icon_ = nullptr;

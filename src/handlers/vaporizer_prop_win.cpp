@@ -4,6 +4,7 @@
 #include <prsht.h>
 #include <shlobj.h>
 
+#include "handlers/emptying_page_win.h"
 #include "handlers/settings_page_win.h"
 #include "platform/win32/com.h"
 #include "platform/win32/shell_support_win.h"
@@ -40,10 +41,12 @@ class TVaporizerProp : public com::Object<TVaporizerProp, IShellPropSheetExt, IS
       page.pszTemplate = MAKEINTRESOURCEW(IDD_SETTINGS_PAGE);
       page.pfnDlgProc = &SettingsPageProc;
       page.pfnCallback = &PageCallback;
-      HPROPSHEETPAGE handle = CreatePropertySheetPageW(&page);
-      if (!handle) return S_OK;
-      ++com::ObjectCount();  // given back by the page's release
-      if (!addPage || !addPage(handle, lParam)) DestroyPropertySheetPage(handle);
+      // The General page, then the Emptying page beside it.
+      for (HPROPSHEETPAGE handle : {CreatePropertySheetPageW(&page), CreateEmptyingPage(&PageCallback)}) {
+        if (!handle) continue;
+        ++com::ObjectCount();  // given back by the page's release
+        if (!addPage || !addPage(handle, lParam)) DestroyPropertySheetPage(handle);
+      }
       return S_OK;
     });
   }

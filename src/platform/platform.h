@@ -159,6 +159,10 @@ class Platform {
   // Number of names the file has; 0 when unknown.
   virtual std::uint32_t LinkCount(const std::string& path) = 0;
   virtual bool MakeDirectory(const std::string& path) = 0;
+  // Sets the last-write time of a file or a folder itself (its contents
+  // keep theirs), read-only or not, in the form of a DirEntry's times. A
+  // link is left alone: false.
+  virtual bool SetWriteTime(const std::string& path, const CivilTime& written) = 0;
   // Whether the system finds the names in the folder `dir` without regard
   // to letter case: on Windows every folder but one marked case-sensitive;
   // on POSIX a FAT or exFAT volume and a casefolded folder. A missing

@@ -88,6 +88,24 @@ SettingsView PeekSettings() {
   return v;
 }
 
+EmptyingSettings LoadEmptyingSettings() {
+  EmptyingSettings s;
+  NumberRead days = ReadNumber(kEmptyAfterDays), mb = ReadNumber(kStoreLimitMb);
+  s.afterDays = days.value.value_or(0);
+  s.storeLimitMb = mb.value.value_or(0);
+  Replaced(s.problems, days, 0);
+  Replaced(s.problems, mb, 0);
+  return s;
+}
+
+bool SaveEmptyingSettings(const EmptyingSettings& s) {
+  for (auto [setting, v] : {std::pair{kEmptyAfterDays, s.afterDays}, std::pair{kStoreLimitMb, s.storeLimitMb}})
+    if (v < setting.low || v > setting.high) return false;
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
+  bool days = Plat().KvWriteDword(kSettingsKey, kEmptyAfterDays.name, s.afterDays);
+  return Plat().KvWriteDword(kSettingsKey, kStoreLimitMb.name, s.storeLimitMb) && days;
+}
+
 bool SaveSettings(const VaporizerSettings& s, const MenuSwitches& switches) {
   if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
   // A single failed write is ignored; the rest still go out.

@@ -28,7 +28,13 @@ struct NumberSetting {
 // holds 16 bits; 0 would be a delete without an overwrite); the slider of
 // the settings screens runs from 1 to 10.
 constexpr NumberSetting kShredCount{"ShredCount", 1, 65535, 1, 10};
-constexpr NumberSetting kNumberSettings[] = {kShredCount};
+// The emptying rules, 0 switching each off: items that have been in the
+// Vaporizer for more than this many days are vaporized; each drive's store
+// is kept under this many MB (MiB), the oldest items going first. Acted on
+// without a question, so out of range a rule is off.
+constexpr NumberSetting kEmptyAfterDays{"EmptyAfterDays", 0, 3650, 0, 3650};
+constexpr NumberSetting kStoreLimitMb{"StoreLimitMB", 0, 16u * 1024 * 1024, 0, 16u * 1024 * 1024};
+constexpr NumberSetting kNumberSettings[] = {kShredCount, kEmptyAfterDays, kStoreLimitMb};
 
 // A number setting as read: its value when it is stored and in range; when
 // it is stored out of range, no value and what is wrong with it.
@@ -71,6 +77,17 @@ struct SettingsView {
   std::vector<std::string> problems;  // as in BatchSettings
 };
 SettingsView PeekSettings();
+
+struct EmptyingSettings {
+  std::uint32_t afterDays = 0;
+  std::uint32_t storeLimitMb = 0;
+  std::vector<std::string> problems;  // as in BatchSettings
+  bool Any() const { return afterDays || storeLimitMb; }
+};
+EmptyingSettings LoadEmptyingSettings();
+// Writes both; false when the key cannot be opened or a value is out of
+// its range (then nothing is written).
+bool SaveEmptyingSettings(const EmptyingSettings& s);
 
 // What turns the two menu options on and off: on Windows the file
 // context-menu registration and the Send To shortcut; elsewhere nothing.

@@ -120,7 +120,8 @@ std::set<std::string> RecordedNames(char drive) {
 }
 
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
-                                    const std::vector<std::string>* originals) {
+                                    const std::vector<std::string>* originals,
+                                    const std::vector<std::optional<CivilTime>>* sentDates) {
   std::vector<Claim> claims(storedPaths.size());
   std::map<char, std::vector<std::size_t>> byDrive;
   for (std::size_t i = 0; i < storedPaths.size(); ++i) {
@@ -145,7 +146,8 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
       const std::string* expected = originals && !(*originals)[i].empty() ? &(*originals)[i] : nullptr;
       for (auto r = from; r != to; ++r)
         if (c.original.empty() || (expected && r->second == *expected)) c.original = r->second;
-      if (expected && c.original != *expected) {
+      const std::optional<CivilTime>* sent = sentDates && (*sentDates)[i] ? &(*sentDates)[i] : nullptr;
+      if ((expected && c.original != *expected) || (sent && DateSent(c.given) != **sent)) {
         c.original.clear();
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
         continue;

@@ -3,10 +3,12 @@
 // replaces the index in between.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/dostime.h"
 #include "store/store.h"
 
 namespace vz {
@@ -48,8 +50,12 @@ struct Claim {
 };
 // originals, when given, is parallel to storedPaths: an item whose
 // original path is given is claimed only while its record still pairs the
-// two, so that an item which took the name since is never touched.
+// two, so that an item which took the name since is never touched. So are
+// sentDates: an item whose date sent is given (its last-write time as a
+// DOS time) is claimed only while it still carries it, which tells an item
+// restored and sent again from the same place from the one that was listed.
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
-                                    const std::vector<std::string>* originals = nullptr);
+                                    const std::vector<std::string>* originals = nullptr,
+                                    const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
 }  // namespace vz

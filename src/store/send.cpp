@@ -88,11 +88,10 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
   std::vector<std::string> unused;
   for (auto& p : items) {
     const std::string& entry = p.item->path;
-    // The stamp marks the day of sending; links and folders keep their times.
-    auto attributes = Plat().GetAttributes(entry);
-    if (attributes && !(*attributes & (kAttrReparsePoint | kAttrDirectory))) {
-      if (auto f = Plat().OpenSharedWrite(entry, false)) f->SetTimes(nullptr, nullptr, &stamp);
-    }
+    // The stamp marks the day of sending, which the folder shows and the
+    // emptying by age counts from: on files, read-only ones included, and
+    // on folders (not on what they hold). Links keep their times.
+    Plat().SetWriteTime(entry, stamp);
     auto tooLong = [](const std::string& stored) { return SystemLength(stored) > kMaxRecordedPath; };
     bool moved = !tooLong(p.stored) && Plat().MoveItem(entry, p.stored);
     // A name taken by something outside the Vaporizer meanwhile: the item

@@ -354,6 +354,11 @@ void PruneIndex() {
   }
 }
 
+std::optional<CivilTime> DateSent(const std::string& storedPath) {
+  auto e = Plat().FindEntry(storedPath);
+  return e ? TruncateToDos(e->written) : std::nullopt;
+}
+
 bool IsStoreEmpty() {
   std::int64_t total = 0;
   for (char d : GetFixedDrives()) {

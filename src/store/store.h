@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/dostime.h"
+
 namespace vz {
 
 // The drive's store folder, after the drive letter.
@@ -102,6 +104,10 @@ std::int64_t GetItemSize(const std::string& path);
 void PruneIndex();
 // True when no fixed drive has an index file longer than zero bytes.
 bool IsStoreEmpty();
+// The date sent of a stored item as the folder shows it: the last-write
+// time stamped when it was sent, as a DOS time. nullopt when it cannot be
+// told.
+std::optional<CivilTime> DateSent(const std::string& storedPath);
 
 // For a drive letter as given: "d:\VAPORIZE", the drive's store folder;
 // "d:\VAPORIZE\<account>", this account's store on it, and its index.

@@ -230,6 +230,12 @@ t_exit_status() {
 1|vaporize --yes --stored ${L}9.txt
 1|properties --stored ${L}9.txt
 1|shred --yes "$store_sys"
+2|list --older-than 30x
+2|list --older-than 30
+2|empty --yes --keep-under 5Q
+2|empty --by-settings --older-than 1d
+2|settings --empty-after 3651
+2|retention frobnicate
 LINES
   [ "$(cat "$host_c/Work/k.txt")" = keep ]
 }
@@ -407,6 +413,80 @@ PY
   vz empty --yes </dev/null >/dev/null && [ "$(ls "$store" | grep -v -e desktop.ini -e info.shr)" = "" ]
 }
 
+# Emptying by rule: the dates sent are set back on the stored items, as the
+# list shows them. What the rule takes goes, oldest first; nothing else.
+names() { vz list --json </dev/null | python3 -c 'import json,sys; print(" ".join(i["name"] for i in json.load(sys.stdin)))'; }
+t_empty_by_age_and_size() {
+  reset; mkdir -p "$host_c/Work/tree"; echo t >"$host_c/Work/tree/t.txt"
+  local f; for f in a:300000 b:200000 c:100000; do head -c "${f#*:}" /dev/zero >"$host_c/Work/${f%:*}.bin"; done
+  vz send --yes "$(sys Work/a.bin)" "$(sys Work/b.bin)" "$(sys Work/c.bin)" "$(sys Work/tree)" </dev/null >/dev/null || return 1
+  touch -d '40 days ago' "$store/${L}1.bin"; touch -d '20 days ago' "$store/${L}2.bin"; touch -d '35 days ago' "$store/${L}1"
+  [ "$(vz list --older-than 30d --json </dev/null | python3 -c 'import json,sys; print(" ".join(i["name"] for i in json.load(sys.stdin)))')" = "a.bin tree" ] || return 1
+  vz list --older-than 30d </dev/null | grep -q "^2 of 4 items go by the rule (older than 30 days)" || return 1
+  vz empty --older-than 30d </dev/null >/dev/null 2>&1; [ $? -eq 2 ] && [ "$(names)" = "a.bin b.bin c.bin tree" ] || return 1
+  vz empty --yes --older-than 4w --json </dev/null | python3 -c '
+import json, sys
+j = json.load(sys.stdin)
+assert j["rule"] == "older than 28 days" and j["chosen"] == 2 and j["kept"] == 2, j
+assert j["report"] and all(i["outcome"] == "done" for i in j["report"]), j' || return 1
+  [ "$(names)" = "b.bin c.bin" ] || return 1
+  vz empty --yes --keep-under 150K </dev/null | grep -q "1 of 2 items chosen" && [ "$(names)" = "c.bin" ]
+}
+
+# The settings' rule asks nothing (turning it on was the consent) and
+# leaves a one-line summary: on Windows in the user's application data.
+t_empty_by_settings() {
+  reset; mkdir -p "$host_c/Work"; echo d >"$host_c/Work/d.txt"; echo e >"$host_c/Work/e.txt"
+  vz send --yes "$(sys Work/d.txt)" "$(sys Work/e.txt)" </dev/null >/dev/null || return 1
+  touch -d '10 days ago' "$store/${L}1.txt"
+  vz settings --empty-after 0 --store-limit 0 </dev/null >/dev/null || return 1
+  vz empty --by-settings </dev/null | grep -q "The settings empty nothing" && [ "$(names)" = "d.txt e.txt" ] || return 1
+  vz settings --empty-after 5 </dev/null | grep -q "^empty-after *5 *(" || return 1
+  local out; out=$(vz empty --by-settings </dev/null) || return 1
+  echo "$out" | grep -q "^Emptied by the settings (older than 5 days): 1 of 2 items chosen" && [ "$(names)" = "e.txt" ] || return 1
+  [ "$mode" = wine ] || return 0
+  local log; log=$(find "$WINEPREFIX/drive_c/users" -path '*/Vaporizer/emptying.log' | head -n1)
+  [ -n "$log" ] && tail -n1 "$log" | tr -d '\r' | grep -qE '^[0-9-]{10}T[0-9:]{8} Emptied by the settings \(older than 5 days\): 1 of 2' || return 1
+  # The windowless launcher runs the same program and hands back its status.
+  (cd "$WINEPREFIX/drive_c" && wine "${exe%vaporizer.exe}vaporizerw.exe" frobnicate </dev/null >/dev/null 2>&1); [ $? -eq 2 ] || return 1
+  touch -d '10 days ago' "$store/${L}2.txt"
+  (cd "$WINEPREFIX/drive_c" && wine "${exe%vaporizer.exe}vaporizerw.exe" empty --by-settings </dev/null >/dev/null 2>&1) && [ "$(names)" = "" ]
+}
+
+# Switched on and off as the system keeps it: on Windows a task of the
+# user's in the Task Scheduler; on Linux the package's systemd user timer,
+# here through a stand-in systemctl that answers as the real one does.
+t_retention() {
+  reset
+  if [ "$mode" = native ]; then
+    local bin=$tmp/fakebin; mkdir -p "$bin"
+    cat >"$bin/systemctl" <<FAKE
+#!/bin/sh
+echo "\$*" >>"$tmp/systemctl.log"
+case "\$*" in
+  "--user enable --now vaporizer-emptying.timer") touch "$tmp/enabled" ;;
+  "--user disable --now vaporizer-emptying.timer") rm -f "$tmp/enabled" ;;
+  "--user is-enabled vaporizer-emptying.timer") [ -e "$tmp/enabled" ] && { echo enabled; exit 0; }; echo disabled; exit 1 ;;
+  *) echo "Failed to connect to bus" >&2; exit 1 ;;
+esac
+FAKE
+    chmod +x "$bin/systemctl"
+    PATH=$bin:$PATH vz retention enable </dev/null | grep -q "^on: vaporizer-emptying.timer" || return 1
+    grep -qx -- "--user enable --now vaporizer-emptying.timer" "$tmp/systemctl.log" || return 1
+    PATH=$bin:$PATH vz retention status </dev/null | grep -q "^on: " || return 1
+    PATH=$bin:$PATH vz retention disable </dev/null | grep -q "^off: vaporizer-emptying.timer" || return 1
+    rm -f "$bin/systemctl"; ln -s /bin/false "$bin/systemctl"
+    PATH=$bin:$PATH vz retention enable </dev/null >/dev/null 2>&1; [ $? -eq 1 ]
+  else
+    wine net start Schedule >/dev/null 2>&1
+    local out; out=$(vz retention enable </dev/null) || return 1
+    echo "$out" | grep -q "^on: Vaporizer Emptying-S-1-" || return 1
+    ls "$WINEPREFIX/drive_c/windows/system32/tasks/" | grep -q "^Vaporizer Emptying-S-1-" || return 1
+    vz retention disable </dev/null | grep -q "^off: Vaporizer Emptying-S-1-" &&
+      ! ls "$WINEPREFIX/drive_c/windows/system32/tasks/" | grep -q "^Vaporizer Emptying"
+  fi
+}
+
 t_volumes() {
   reset
   vz volumes </dev/null | grep -q "^      overwrite in place: " || return 1
@@ -495,6 +575,9 @@ check NamesMatchExactlyFirst t_names_match_exactly_first
 check StoredNamesOnTwoDrives t_stored_names_on_two_drives
 check Properties t_properties
 check VolumesGiveAVerdictWithEvidence t_volumes
+check EmptyByAgeAndSize t_empty_by_age_and_size
+check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
+check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 

@@ -3,10 +3,10 @@
 # loop-mounted ext4, xfs and btrfs and a FAT image (fusefat) are drives at
 # once; a file on each is sent, listed, restored and vaporized; mounted again
 # elsewhere, each keeps its letter and its items are listed and restored at
-# the new place; a drive that looks removable has no store; a user who may
-# not write the top of a drive has no store there, and the home still works;
-# once root made the drive's store folder, each user keeps a store of their
-# own in it.
+# the new place, and emptying by age while they are away takes none of them;
+# a drive that looks removable has no store; a user who may not write the
+# top of a drive has no store there, and the home still works; once root
+# made the drive's store folder, each user keeps a store of their own in it.
 # The program sees this test's mounts only (VAPORIZER_TEST_MOUNTINFO): no
 # store is ever made on the machine's own file systems, which is checked too.
 #   tests/cli/mounts_test.sh PATH/TO/vaporizer   (as root)
@@ -112,11 +112,17 @@ t_remount_keeps_letters_and_places() {
   local fs before after
   for fs in "${fss[@]}"; do echo "kept on $fs" >"$work/m/${point[$fs]}/keep.txt"; done
   vz send --yes "$work/m/"*/keep.txt >/dev/null && before=$(letters "$work/m") || return 1
+  find "$work/m" -maxdepth 4 -path '*/.VAPORIZE/*.txt' -exec touch -d '3 days ago' {} + || return 1
   unmount_all && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo"
   [ "$(vz list | grep -c ": drive not present (last mounted at $work/m/")" = "${#fss[@]}" ] || { vz list; return 1; }
+  # Emptying by age while they are away chooses none of their items.
+  vz list --older-than 1d | grep -q "^Nothing goes by the rule" &&
+    [ "$(vz empty --yes --older-than 1d | grep -c -e ": drive not present" -e ": 0 of 0 items chosen")" = $((${#fss[@]} + 1)) ] ||
+    { vz empty --yes --older-than 1d; return 1; }
   mount_all "$work/n"
   after=$(letters "$work/n")
   [ "$before" = "$after" ] || { echo "letters before: $before; after: $after"; return 1; }
+  [ "$(vz list --older-than 1d --json | grep -c '"original": ".*/keep.txt"')" = "${#fss[@]}" ] || return 1
   for fs in "${fss[@]}"; do
     vz list --json | grep -qF "\"original\": \"$work/n/${point[$fs]}/keep.txt\"" || { echo "$fs: not at its new place"; return 1; }
     vz restore --yes "$work/n/${point[$fs]}/keep.txt" >/dev/null || return 1

@@ -52,5 +52,20 @@ TEST(DosTimeTest, TwoSecondResolutionAndRange) {
   EXPECT_EQ(FormatIso({2026, 1, 2, 3, 4, 6}), "2026-01-02T03:04:06");
 }
 
+TEST(DosTimeTest, CalendarDistancesCrossMonthsLeapDaysAndCenturies) {
+  const struct {
+    CivilTime from, to;
+    std::int64_t seconds;
+  } cases[] = {{{2024, 2, 28, 23, 0, 0}, {2024, 3, 1, 1, 0, 0}, 26 * 3600},  // through a leap day
+               {{2023, 12, 31, 23, 59, 59}, {2024, 1, 1, 0, 0, 1}, 2},
+               {{1999, 12, 1, 0, 0, 0}, {2000, 3, 1, 0, 0, 0}, 91 * 86400},  // 2000 is a leap year
+               {{2100, 2, 28, 0, 0, 0}, {2100, 3, 1, 0, 0, 0}, 86400},        // 2100 is not
+               {{2026, 5, 1, 12, 0, 0}, {2026, 4, 1, 12, 0, 0}, -30 * 86400}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(SecondsBetween(c.from, c.to), c.seconds) << FormatIso(c.from);
+    EXPECT_EQ(AddSeconds(c.from, c.seconds), c.to) << FormatIso(c.from);
+  }
+}
+
 }  // namespace
 }  // namespace vz

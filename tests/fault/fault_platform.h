@@ -82,6 +82,9 @@ class FaultPlatform : public Platform {
   bool MakeDirectory(const std::string& path) override {
     return !Fail(FaultKind::Write, "MakeDirectory", path) && real_.MakeDirectory(path);
   }
+  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
+    return !Fail(FaultKind::Write, "SetWriteTime", path) && real_.SetWriteTime(path, written);
+  }
   bool IgnoresCase(const std::string& dir) override { return real_.IgnoresCase(dir); }
 
   bool CreateEmptyFile(const std::string& path) override {

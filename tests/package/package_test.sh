@@ -23,6 +23,7 @@ t_deb_contents() {
   local files
   files=$(dpkg-deb -c "$deb" | awk '{print $6}') || return 1
   for f in ./usr/bin/vaporizer ./usr/share/man/man1/vaporizer.1.gz ./usr/share/bash-completion/completions/vaporizer \
+    ./usr/lib/systemd/user/vaporizer-emptying.service ./usr/lib/systemd/user/vaporizer-emptying.timer \
     ./usr/libexec/vaporizer/file-manager-action ./usr/share/kio/servicemenus/vaporizer.desktop \
     ./usr/share/nemo/actions/vaporizer-send.nemo_action ./usr/share/nautilus-python/extensions/vaporizer.py; do
     grep -qx "$f" <<<"$files" || { echo "missing: $f"; return 1; }
@@ -59,7 +60,27 @@ t_deb_bash_completion() {
   touch "$tmp/report.txt"
   [ "$(completions se)" = "send settings" ] && [ "$(completions send --y)" = "--yes" ] &&
     [ "$(completions settings --progress '')" = "on off" ] && [ -z "$(completions vaporize --passes '')" ] &&
+    [ "$(completions retention '')" = "enable disable status" ] && [ "$(completions retention d)" = "disable" ] &&
     [ "$(completions send "$tmp/rep")" = "$tmp/report.txt" ]
+}
+
+# The scheduled emptying's units as systemd reads them (no user service
+# manager runs here to enable them), and the timer's command run by hand:
+# it vaporizes what the settings say, and only that.
+t_deb_systemd_units() {
+  local units=$tmp/units run=$tmp/run c=$tmp/units-c
+  mkdir -p "$units" "$run" "$c" && chmod 700 "$run"
+  sed "s|/usr/bin/vaporizer|$exe|" "$tmp/deb/usr/lib/systemd/user/vaporizer-emptying.service" >"$units/vaporizer-emptying.service"
+  cp "$tmp/deb/usr/lib/systemd/user/vaporizer-emptying.timer" "$units/"
+  (cd "$units" && XDG_RUNTIME_DIR=$run systemd-analyze --user --man=no verify vaporizer-emptying.timer vaporizer-emptying.service) || return 1
+  grep -qx "OnCalendar=daily" "$units/vaporizer-emptying.timer" && grep -qx "OnStartupSec=2min" "$units/vaporizer-emptying.timer" || return 1
+  local command; command=$(sed -n 's/^ExecStart=//p' "$units/vaporizer-emptying.service")
+  in_c() { VAPORIZER_VOLUMES="C=$c" XDG_CONFIG_HOME=$tmp/units-config "$@"; }
+  echo old >"$c/old.txt"; echo new >"$c/new.txt"
+  in_c "$exe" send --yes "$c/old.txt" "$c/new.txt" >/dev/null && in_c "$exe" settings --empty-after 7 >/dev/null || return 1
+  touch -d '8 days ago' "$c/.VAPORIZE/C1.txt"
+  in_c $command </dev/null | tail -n1 | grep -q "^Emptied by the settings (older than 7 days): 1 of 2 items chosen" &&
+    [ ! -e "$c/.VAPORIZE/C1.txt" ] && [ "$(cat "$c/.VAPORIZE/C2.txt")" = new ]
 }
 
 # The file managers' actions, run as each file manager runs them, on a drive
@@ -163,6 +184,7 @@ check Deb.Contents t_deb_contents
 check Deb.ProgramRuns t_deb_program_runs
 check Deb.ManualPage t_deb_manual_page
 check Deb.BashCompletion t_deb_bash_completion
+check Deb.SystemdUnits t_deb_systemd_units
 check Deb.DolphinServiceMenu t_deb_dolphin_service_menu
 check Deb.CajaActions t_deb_caja_actions
 check Deb.NemoActions t_deb_nemo_actions
@@ -180,6 +202,8 @@ new_prefix() {  # win64 or win32
   prefix=$WINEPREFIX
   prefixes+=("$prefix")
   cd "$prefix/drive_c" && mkdir pkgtest && cp "$tmp"/pkgtest/* pkgtest/
+  # Windows runs the Task Scheduler always; Wine starts it on demand.
+  wine net start Schedule >/dev/null 2>&1
   snapshot | sort >"$tmp/before"
 }
 mkdir "$tmp/pkgtest"
@@ -189,7 +213,7 @@ cp "$build/win32/tests/vz_desktop_probe.exe" "$tmp/pkgtest/probe32.exe"
 "$root/packaging/windows/make-msi" x64 "$next" "$tmp/pkgtest/Vaporizer-$next-x64.msi" "$build/win64" "$build/win32"
 # An installer whose 32-bit module is a program without the registration
 # export: its registration fails after the 64-bit one succeeded.
-mkdir "$tmp/broken32" && cp "$build/win32/vaporizer.exe" "$tmp/broken32/" &&
+mkdir "$tmp/broken32" && cp "$build/win32/vaporizer.exe" "$build/win32/vaporizerw.exe" "$tmp/broken32/" &&
   cp "$build/win32/vaporizer.exe" "$tmp/broken32/Vaporizer.dll"
 "$root/packaging/windows/make-msi" x64 "$version" "$tmp/pkgtest/Vaporizer-broken-x64.msi" "$build/win64" "$tmp/broken32"
 
@@ -250,7 +274,7 @@ t_x64_failed_registration_fails_the_install() {
 t_x64_installs_silently() {
   installed "$version-x64" || return 1
   # Each file carries the version in its version resource.
-  for f in vaporizer.exe Vaporizer.dll x86/vaporizer.exe x86/Vaporizer.dll; do
+  for f in vaporizer.exe vaporizerw.exe Vaporizer.dll x86/vaporizer.exe x86/vaporizerw.exe x86/Vaporizer.dll; do
     [ "$(strings -el "Program Files/Vaporizer/$f" | grep -A1 -x FileVersion | tail -n1)" = "$version" ] ||
       { echo "not at $version: $f"; return 1; }
   done
@@ -303,6 +327,8 @@ t_x64_uninstall_leaves_nothing() {
   # A store with an item stays (its items are the user's); C:'s empty one goes.
   mkdir -p "$prefix/drive-d/Work" && echo kept >"$prefix/drive-d/Work/a.txt"
   win "$pf\\vaporizer.exe" send --yes 'D:\Work\a.txt' >/dev/null && [ -d VAPORIZE ] || return 1
+  # The user's scheduled emptying, which would start a program that is gone.
+  win "$pf\\vaporizer.exe" retention enable | grep -q "^on: Vaporizer Emptying-S-" || return 1
   removed "$next-x64" && [ -f "$(echo "$prefix"/drive-d/VAPORIZE/S-*/D1.txt)" ] || return 1
   rm -rf "$prefix/drive-d/VAPORIZE" "$prefix/drive-d/Work"
   nothing_left

@@ -166,6 +166,26 @@ TEST_F(PlatformTest, FileTimesPassThroughDosTimeWithoutZoneConversion) {
   EXPECT_EQ(FromDos(*dos), stamp);
 }
 
+TEST_F(PlatformTest, WriteTimeIsSetOnReadOnlyFilesAndFoldersButNeverThroughALink) {
+  const CivilTime stamp{2003, 4, 5, 6, 7, 8};
+  MakeFile(D("ro.txt"), "x");
+  MakeFile(D("dir\\in.txt"), "y");
+  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
+  for (const char* p : {"ro.txt", "dir"}) {
+    EXPECT_TRUE(Plat().SetWriteTime(D(p), stamp)) << p;
+    EXPECT_EQ(Plat().FindEntry(D(p))->written, stamp) << p;
+  }
+  EXPECT_NE(Plat().FindEntry(D("dir\\in.txt"))->written, stamp);
+  EXPECT_FALSE(Plat().SetWriteTime(D("missing"), stamp));
+  Plat().SetAttributes(D("ro.txt"), 0);
+#ifndef _WIN32
+  ASSERT_EQ(::symlink(HostPath(D("dir")).c_str(), HostPath(D("link")).c_str()), 0);
+  const CivilTime other{2011, 1, 1, 0, 0, 0};
+  EXPECT_FALSE(Plat().SetWriteTime(D("link"), other));
+  EXPECT_EQ(Plat().FindEntry(D("dir"))->written, stamp) << "the target keeps its time";
+#endif
+}
+
 TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
   MakeFile(D("e.bin"), "abcdef");
   {

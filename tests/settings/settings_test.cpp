@@ -175,5 +175,26 @@ TEST_F(SettingsTest, ASwitchThatThrowsEndsTheSaveAtThatStep) {
   EXPECT_EQ(Value("InsertSendTo").type, KvType::Missing);
 }
 
+// The emptying rules are acted on without a question: out of its range (or
+// not a number) a rule is off, and the reader says why.
+TEST_F(SettingsTest, EmptyingRulesOutsideTheirRangesAreOffAndReported) {
+  EXPECT_FALSE(LoadEmptyingSettings().Any()) << "off until the user sets them";
+  Put("EmptyAfterDays", 30);
+  Put("StoreLimitMB", 16777217);
+  EmptyingSettings s = LoadEmptyingSettings();
+  EXPECT_EQ(s.afterDays, 30u);
+  EXPECT_EQ(s.storeLimitMb, 0u);
+  ASSERT_EQ(s.problems.size(), 1u);
+  EXPECT_EQ(s.problems[0], "StoreLimitMB in the settings is 16777217, outside 0 to 16777216; 0 is used instead");
+  ASSERT_TRUE(Plat().KvWriteString(kSettingsKey, "EmptyAfterDays", "30"));
+  EXPECT_EQ(LoadEmptyingSettings().afterDays, 0u) << "a text is no number";
+
+  EXPECT_TRUE(SaveEmptyingSettings({45, 500, {}}));
+  EXPECT_EQ(Value("EmptyAfterDays").dword, 45u);
+  EXPECT_EQ(Value("StoreLimitMB").dword, 500u);
+  EXPECT_FALSE(SaveEmptyingSettings({3651, 1, {}}));
+  EXPECT_EQ(Value("StoreLimitMB").dword, 500u) << "a save out of range writes nothing";
+}
+
 }  // namespace
 }  // namespace vz::test

@@ -116,27 +116,30 @@ TEST_F(SendTest, EmptyListAndPathsThatAreNotDrivePaths) {
   EXPECT_TRUE(PathExists(D("Dnotes.txt")));
 }
 
-TEST_F(SendTest, ReadOnlyFileIsSentButKeepsItsTime) {
+// The date sent, which the folder shows and emptying by age counts from,
+// is stamped on every item: a read-only file and a folder too (not on what
+// the folder holds), each long untouched before.
+TEST_F(SendTest, ReadOnlyFilesAndFoldersAreStampedWithTheDateSentToo) {
+  const CivilTime old{2001, 2, 3, 4, 5, 6};
   MakeFile(D("ro.txt"), "r");
-  CivilTime old{2001, 2, 3, 4, 5, 6};
-  {
-    auto f = Plat().OpenSharedWrite(D("ro.txt"), false);
-    ASSERT_NE(f, nullptr);
-    f->SetTimes(nullptr, nullptr, &old);
-  }
-  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
   MakeFile(D("rw.txt"), "w");
-  CivilTime before = Plat().LocalNow();
-  Send({D("ro.txt"), D("rw.txt")});
-  EXPECT_EQ(Index(), Own("D:\\ro.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\rw.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
-  EXPECT_EQ(Plat().FindEntry(DS("D1.txt"))->written, old);
-  // The sending stamp: the local clock as a DOS time, stored without zone.
-  CivilTime stamped = Plat().FindEntry(DS("D2.txt"))->written;
-  auto lo = TruncateToDos(before);
+  MakeFile(D("dir\\in.txt"), "i");
+  for (const char* p : {"ro.txt", "rw.txt", "dir\\in.txt", "dir"}) ASSERT_TRUE(Plat().SetWriteTime(D(p), old)) << p;
+  ASSERT_TRUE(Plat().SetAttributes(D("ro.txt"), kAttrReadOnly));
+  auto lo = TruncateToDos(Plat().LocalNow());
   ASSERT_TRUE(lo.has_value());
-  EXPECT_EQ(stamped.second % 2, 0);
-  EXPECT_GE(std::make_tuple(stamped.year, stamped.month, stamped.day, stamped.hour, stamped.minute, stamped.second),
-            std::make_tuple(lo->year, lo->month, lo->day, lo->hour, lo->minute, lo->second));
+  Send({D("ro.txt"), D("rw.txt"), D("dir")});
+  EXPECT_EQ(Index(), Own("D:\\ro.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\rw.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
+                         "D:\\dir\r\nD:\\VAPORIZE\\D1\r\n"));
+  for (const char* stored : {"D1.txt", "D2.txt", "D1"}) {
+    // The local clock as a DOS time, stored without zone.
+    CivilTime stamped = Plat().FindEntry(DS(stored))->written;
+    EXPECT_EQ(stamped.second % 2, 0) << stored;
+    EXPECT_GE(SecondsBetween(*lo, stamped), 0) << stored;
+    EXPECT_LT(SecondsBetween(*lo, stamped), 600) << stored;
+  }
+  EXPECT_EQ(Plat().FindEntry(DS("D1\\in.txt"))->written, old) << "what a folder holds keeps its times";
+  EXPECT_TRUE(*Plat().GetAttributes(DS("D1.txt")) & kAttrReadOnly) << "and its attributes";
   Plat().SetAttributes(DS("D1.txt"), 0);
 }
 

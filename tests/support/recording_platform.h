@@ -147,6 +147,11 @@ class RecordingPlatform : public Platform {
     Record("MakeDirectory", path);
     return !Failing("MakeDirectory", path) && real_.MakeDirectory(Resolve(path));
   }
+  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
+    Record("SetWriteTime", path);
+    if (FindLink(path)) return false;
+    return !Failing("SetWriteTime", path) && !IsVirtual(path) && real_.SetWriteTime(Resolve(path), written);
+  }
 
   // Whole files.
   bool CreateEmptyFile(const std::string& path) override {

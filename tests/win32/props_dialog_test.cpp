@@ -15,7 +15,7 @@ namespace vz::test {
 namespace {
 
 const std::string kSettings = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\";
-constexpr int kApply = 1100;
+constexpr int kApply = 1100, kPropsTabs = 1101;
 
 HWND Tabs(HWND dialog) { return FindWindowExA(dialog, nullptr, WC_TABCONTROLA, nullptr); }
 int TabCount(HWND dialog) { return static_cast<int>(SendMessageA(Tabs(dialog), TCM_GETITEMCOUNT, 0, 0)); }
@@ -47,8 +47,9 @@ TEST_F(PropsDialogTest, ExportShowsTheSettingsTabAloneAndCancelSavesNothing) {
   DialogDriver driver([&](HWND dialog) {
     stepRan = true;
     EXPECT_EQ(WindowText(dialog), "Properties: Vaporizer");
-    EXPECT_EQ(TabCount(dialog), 1);
+    EXPECT_EQ(TabCount(dialog), 2);
     EXPECT_EQ(TabText(dialog, 0), "General");
+    EXPECT_EQ(TabText(dialog, 1), "Emptying") << "beside the settings tab";
     HWND sheet = VisibleSheet(dialog);
     EXPECT_NE(sheet, nullptr);
     EXPECT_EQ(SendDlgItemMessageA(sheet, 1002, TBM_GETPOS, 0, 0), 10);
@@ -110,6 +111,28 @@ TEST_F(PropsDialogTest, MovingTheSliderAndOkSave) {
   EXPECT_EQ(module_->ShowVaporizerProps(nullptr), IDOK);
   EXPECT_EQ(Stored("ShredCount"), 4u);
   EXPECT_EQ(Stored("InsertContext"), 1u);
+}
+
+// The Emptying tab is the Emptying page, driven as a sheet drives it: its
+// changes enable Apply, and OK saves them whichever tab is shown.
+TEST_F(PropsDialogTest, TheEmptyingTabSavesItsRulesOnOk) {
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "StoreLimitMB", 500);
+  DialogDriver driver([&](HWND dialog) {
+    TabCtrl_SetCurSel(Tabs(dialog), 1);
+    NMHDR change{Tabs(dialog), kPropsTabs, static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(dialog, WM_NOTIFY, kPropsTabs, reinterpret_cast<LPARAM>(&change));
+    HWND sheet = VisibleSheet(dialog);
+    EXPECT_EQ(Text(sheet, 1063), "500");
+    EXPECT_FALSE(ApplyEnabled(dialog));
+    SetWindowTextA(GetDlgItem(sheet, 1061), "45");
+    EXPECT_TRUE(ApplyEnabled(dialog));
+    TabCtrl_SetCurSel(Tabs(dialog), 0);
+    SendMessageA(dialog, WM_NOTIFY, kPropsTabs, reinterpret_cast<LPARAM>(&change));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(module_->ShowVaporizerProps(nullptr), IDOK);
+  EXPECT_EQ(Stored("EmptyAfterDays"), 45u);
+  EXPECT_EQ(Stored("StoreLimitMB"), 500u);
 }
 
 TEST_F(PropsDialogTest, ClosingByTheSystemMenuIsCancel) {

@@ -61,7 +61,7 @@ LPITEMIDLIST DesktopItemNamed(const char* wanted) {
 }
 
 BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM kept) {
-  *reinterpret_cast<HPROPSHEETPAGE*>(kept) = page;
+  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(kept)->push_back(page);
   return TRUE;
 }
 
@@ -233,15 +233,17 @@ TEST_F(RegistrationTest, CanUnloadOnlyWhenTheFolderIsGoneAndNoObjectLives) {
   factory.Reset();
   EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 
-  // A settings page in an open sheet keeps the code behind it.
+  // The settings pages in an open sheet keep the code behind them, each of them.
   com::ComPtr<IShellPropSheetExt> prop;
   ASSERT_EQ(module_->Create(Guid(kPropId), prop), S_OK);
-  HPROPSHEETPAGE page = nullptr;
-  ASSERT_EQ(prop->AddPages(KeepPage, reinterpret_cast<LPARAM>(&page)), S_OK);
+  std::vector<HPROPSHEETPAGE> pages;
+  ASSERT_EQ(prop->AddPages(KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
   prop.Reset();
-  ASSERT_NE(page, nullptr);
-  EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "the page is in a sheet";
-  DestroyPropertySheetPage(page);
+  ASSERT_EQ(pages.size(), 2u);
+  for (HPROPSHEETPAGE page : pages) {
+    EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "a page is in a sheet";
+    DestroyPropertySheetPage(page);
+  }
   EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 
   // A frame that destroys the view's window before telling the view leaves

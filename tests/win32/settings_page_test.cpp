@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/schedule.h"
 #include "support/drives.h"
 #include "win32/shell_support.h"
 
@@ -50,6 +51,8 @@ class SettingsPageTest : public DrivesTest {
   }
   void TearDown() override {
     if (sheet_) DestroyWindow(sheet_);
+    std::string why;
+    SwitchEmptyingSchedule(false, {}, &why);
     module_->Unregister();
     module_.reset();
     ScrubRegistration();
@@ -57,23 +60,34 @@ class SettingsPageTest : public DrivesTest {
     DrivesTest::TearDown();
   }
 
-  // Shows the sheet with the handler's one page, as the shell does.
+  // Shows the sheet with the handler's pages, General and Emptying, as the
+  // shell does.
   void Open() {
     com::ComPtr<IShellPropSheetExt> ext;
     ASSERT_EQ(module_->Create(Guid(kPropId), ext), S_OK);
     std::vector<HPROPSHEETPAGE> pages;
     ASSERT_EQ(ext->AddPages(CollectPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
-    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages.size(), 2u);
     PROPSHEETHEADERA header{};
     header.dwSize = sizeof header;
     header.dwFlags = PSH_MODELESS;
     header.pszCaption = "Vaporizer";
-    header.nPages = 1;
+    header.nPages = 2;
     header.phpage = pages.data();
     sheet_ = reinterpret_cast<HWND>(PropertySheetA(&header));
     ASSERT_NE(sheet_, nullptr);
     page_ = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(page_, nullptr);
+  }
+  std::string TabText(int i) {
+    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETTABCONTROL, 0, 0));
+    char tab[64] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = tab;
+    item.cchTextMax = sizeof tab;
+    SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    return tab;
   }
   HWND Ctl(int id) { return GetDlgItem(page_, id); }
   std::string Label() { return WindowText(Ctl(1003)); }
@@ -100,14 +114,8 @@ class SettingsPageTest : public DrivesTest {
 
 TEST_F(SettingsPageTest, ShowsTheTemplateTextsAndLayout) {
   Open();
-  HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETTABCONTROL, 0, 0));
-  char tab[64] = {};
-  TCITEMA item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = tab;
-  item.cchTextMax = sizeof tab;
-  ASSERT_TRUE(SendMessageA(tabs, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  EXPECT_STREQ(tab, "General");
+  EXPECT_EQ(TabText(0), "General");
+  EXPECT_EQ(TabText(1), "Emptying") << "beside it";
 
   EXPECT_EQ(WindowText(Ctl(1000)), "Vaporizer");
   EXPECT_EQ(WindowText(Ctl(1001)), "Vaporizer Options ");
@@ -280,7 +288,41 @@ TEST_F(SettingsPageTest, HandlerInterfaceAnswers) {
   EXPECT_EQ(ext->ReplacePage(0, CollectPage, 0), E_NOTIMPL);
   int offered = 0;
   EXPECT_EQ(ext->AddPages(RefusePage, reinterpret_cast<LPARAM>(&offered)), S_OK) << "refused pages are no failure";
-  EXPECT_EQ(offered, 1);
+  EXPECT_EQ(offered, 2);
+}
+
+// The Emptying page applies as a page of the sheet does (learn.microsoft.com:
+// "PSM_CHANGED message", "PSN_APPLY notification code"): its numbers within
+// their ranges (a box past the range is saved at its end, as the up-down
+// control's range says: "UDM_SETRANGE32 message"), its box switching the
+// scheduled emptying.
+TEST_F(SettingsPageTest, EmptyingPageSavesItsRulesAndSwitchesTheSchedule) {
+  StartTaskScheduler();
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "EmptyAfterDays", 30);
+  Open();
+  ASSERT_TRUE(SendMessageA(sheet_, PSM_SETCURSEL, 1, 0));
+  page_ = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
+  EXPECT_EQ(WindowText(Ctl(1061)), "30");
+  EXPECT_EQ(WindowText(Ctl(1063)), "0");
+  EXPECT_FALSE(Checked(1065));
+  EXPECT_FALSE(ApplyEnabled()) << "showing the values is no change";
+  SetWindowTextA(Ctl(1063), "99999999");
+  EXPECT_TRUE(ApplyEnabled());
+  Click(1065);
+  PressApply();
+  EXPECT_EQ(Stored("EmptyAfterDays"), 30u);
+  EXPECT_EQ(Stored("StoreLimitMB"), 16777216u);
+  EXPECT_EQ(WindowText(Ctl(1063)), "16777216") << "shown as saved";
+  std::string why;
+  auto schedule = ReadEmptyingSchedule(&why);
+  ASSERT_TRUE(schedule.has_value()) << why;
+  EXPECT_TRUE(schedule->on);
+  EXPECT_NE(WindowText(Ctl(1066)).find("emptying.log"), std::string::npos) << "where the runs leave their lines";
+  Click(1065);
+  PressApply();
+  schedule = ReadEmptyingSchedule(&why);
+  ASSERT_TRUE(schedule.has_value()) << why;
+  EXPECT_FALSE(schedule->on);
 }
 
 }  // namespace

@@ -123,6 +123,20 @@ std::string SendToFolder() {
   return buf;
 }
 
+void StartTaskScheduler() {
+  SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = scm ? OpenServiceW(scm, L"Schedule", SERVICE_START | SERVICE_QUERY_STATUS) : nullptr;
+  SERVICE_STATUS status{};
+  // Retried while the service database is still locked by a prefix's start.
+  for (int i = 0; service && i < 100; ++i) {
+    if (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING) break;
+    if (status.dwCurrentState == SERVICE_STOPPED) StartServiceW(service, 0, nullptr);
+    Sleep(100);
+  }
+  if (service) CloseServiceHandle(service);
+  if (scm) CloseServiceHandle(scm);
+}
+
 namespace {
 
 class DropObject : public com::Object<DropObject, IDataObject> {

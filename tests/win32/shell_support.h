@@ -81,6 +81,10 @@ class ModuleTest : public DrivesTest {
 // The path the Send To shortcut goes to in the test prefix.
 std::string SendToFolder();
 
+// The Task Scheduler service, running: Windows runs it always, Wine starts
+// it on demand.
+void StartTaskScheduler();
+
 // A drag's data object as a source hands it over: the file list (CF_HDROP in
 // 16-bit text, as the shell writes it) with the 16-bit name map when one is
 // given; or a file list that QueryGetData answers with S_FALSE; or plain

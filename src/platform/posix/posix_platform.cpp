@@ -331,6 +331,16 @@ class PosixPlatform : public Platform {
     return true;
   }
 
+  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
+    struct timespec ts[2];
+    ts[0].tv_nsec = UTIME_OMIT;
+    ts[1] = ToTimespec(written);
+    return ::utimensat(AT_FDCWD, host->c_str(), ts, AT_SYMLINK_NOFOLLOW) == 0;
+  }
+
   std::optional<DirEntry> FindEntry(const std::string& path) override {
     auto host = Host(path);
     struct stat st {};
