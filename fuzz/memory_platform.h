@@ -41,7 +41,7 @@ class MemoryPlatform : public Platform {
     return ToUpperChar(letter) == 'D' ? DriveType::Fixed : DriveType::NoRootDir;
   }
   // Paths are taken as written: only full, plain ones.
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin, std::string* why) override {
     if (IsDriveRoot(path)) return std::string(1, path[0]) + ":\\";
     if (IsPlainFullPath(path)) return WithoutTrailingBackslash(path);
     if (why) *why = "not a plain full path";

@@ -517,7 +517,7 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  Intake in = TakeIn(sys, nullptr, Road::InPlace);
+  Intake in = TakeIn(sys, nullptr, Road::InPlace, PathOrigin::Typed);
   Report report = in.refused;
   if (!in.direct.empty())
     report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, hasOptions ? &options : nullptr));

@@ -20,28 +20,51 @@ namespace vz::cli {
 
 #ifdef _WIN32
 
+namespace {
+
+// The full path of a folder that Win32 keeps for the process: the current
+// one, or the current one of a drive ("X:").
+std::wstring FullPathOf(const std::wstring& what) {
+  DWORD n = GetFullPathNameW(what.c_str(), 0, nullptr, nullptr);
+  std::wstring full(n, L'\0');
+  if (n > 0) n = GetFullPathNameW(what.c_str(), n, &full[0], nullptr);
+  if (n == 0 || n >= full.size()) return {};
+  full.resize(n);
+  return full;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
 std::optional<std::string> ToSystem(const std::string& arg, std::string* why) {
   if (arg.empty()) {
     *why = "an empty path";
     return std::nullopt;
   }
-  // Relative to the current folder, as every command line takes it; the
-  // intake then resolves the full path once more, by the same rules.
-  std::wstring w = win32::Widen(arg);
-  DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
-  std::wstring full(n, L'\0');
-  if (n > 0) n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
-  if (n == 0 || n >= full.size()) {
-    *why = "not a valid path";
-    return std::nullopt;
+  // Relative to the current folder, as every command line takes it, but
+  // read as text: the names stay as typed, and the intake refuses one that
+  // Win32 would read as another (GetFullPathName drops a dot or a blank at
+  // a name's end).
+  std::wstring w = win32::Widen(arg), full;
+  const bool drive = w.size() >= 2 && w[1] == L':' && w[0] < 0x80 && IsDriveLetter(static_cast<char>(w[0]));
+  if (drive && w.size() >= 3 && IsSeparator(w[2])) {
+    full = w;
+  } else if (drive) {
+    full = FullPathOf(w.substr(0, 2));
+    if (!full.empty()) full += (IsSeparator(full.back()) ? L"" : L"\\") + w.substr(2);
+  } else if (IsSeparator(w[0]) && !(w.size() > 1 && IsSeparator(w[1]))) {
+    full = FullPathOf(L".").substr(0, 2) + w;
+  } else if (!IsSeparator(w[0])) {
+    full = FullPathOf(L".");
+    if (!full.empty()) full += (IsSeparator(full.back()) ? L"" : L"\\") + w;
   }
-  full.resize(n);
   std::string sys = win32::Narrow(full);
-  if (!HasDrivePrefix(sys)) {
+  if (sys.size() < 3 || !IsDriveLetter(sys[0]) || sys[1] != ':' || !IsSeparator(sys[2])) {
     *why = "not a path on a drive letter (the Vaporizer keeps its stores on lettered drives)";
     return std::nullopt;
   }
-  return sys;
+  return AsWritten(sys);
 }
 
 std::string HostForm(const std::string& systemPath) { return systemPath; }

@@ -8,8 +8,10 @@
 namespace vz::cli {
 
 // A path given on the command line in the system's form (C:\Work\a.txt),
-// resolved the way the system resolves it (on POSIX ".." after the real
-// parent folder, the last name as given), or nullopt with the reason in *why.
+// or nullopt with the reason in *why. On POSIX resolved the way the system
+// resolves it (".." after the real parent folder, the last name as given);
+// on Windows made full against the current folder and read as text, every
+// name as typed (the intake then refuses one that Win32 reads otherwise).
 std::optional<std::string> ToSystem(const std::string& arg, std::string* why);
 // A path of the system's form as the user knows it (a POSIX path on POSIX),
 // byte for byte.

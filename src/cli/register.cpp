@@ -38,15 +38,21 @@ std::string DllBesideProgram() {
 // Loads the module by its full path (never through the search path) and
 // calls one of its two registration exports, as regsvr32 does.
 int CallServerExport(const std::string& given, const char* name, const char* done, const char* why) {
-  wchar_t wide[MAX_PATH] = {};
-  DWORD n = given.empty() ? 0 : GetFullPathNameW(win32::Widen(given).c_str(), MAX_PATH, wide, nullptr);
-  DWORD attributes = n && n < MAX_PATH ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+  // As long as the system allows: a path past 259 characters is asked and
+  // loaded in the long form.
+  const std::wstring w = win32::Widen(given);
+  DWORD n = given.empty() ? 0 : GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+  std::wstring wide(n, L'\0');
+  if (n > 0) n = GetFullPathNameW(w.c_str(), n, &wide[0], nullptr);
+  wide.resize(n < wide.size() ? n : 0);
+  const std::string full = win32::Narrow(wide);
+  const std::wstring system = win32::SystemPath(full);
+  DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(system.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     std::cerr << "vaporizer: " << (given.empty() ? "Vaporizer.dll beside the program" : given) << ": no such file\n";
     return 1;
   }
-  const std::string full = win32::Narrow(wide);
-  HMODULE module = LoadLibraryExW(wide, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE module = LoadLibraryExW(system.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) {
     std::cerr << "vaporizer: " << full << ": cannot be loaded (error " << GetLastError()
               << "; a 32-bit module needs the 32-bit program and a 64-bit one the 64-bit program)\n";

@@ -34,6 +34,28 @@ bool IsPlainFullPath(std::string_view path) {
   return true;
 }
 
+std::string AsWritten(std::string_view path) {
+  std::vector<std::string_view> names;
+  std::size_t start = 3;
+  for (std::size_t i = 3; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
+    std::string_view name = path.substr(start, i - start);
+    start = i + 1;
+    if (name == "..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+  }
+  std::string out(path.substr(0, 2));
+  out += '\\';
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i) out += '\\';
+    out += names[i];
+  }
+  return out;
+}
+
 bool IsControlChar(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
 }  // namespace vz

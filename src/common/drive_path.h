@@ -20,6 +20,11 @@ std::vector<std::string_view> PathNames(std::string_view path);
 // empty, "." or ".." names: the only form an item is ever recorded or
 // acted on in.
 bool IsPlainFullPath(std::string_view path);
+// A path that starts with "X:\" or "X:/" read as text alone, the way it was
+// written: every "/" a backslash, empty and "." names gone, each ".."
+// taking off the name before it (never the root). Names stay exactly as
+// they are, dots and blanks at their ends included.
+std::string AsWritten(std::string_view path);
 // Bytes below the blank or DEL: characters no name shows as they are.
 bool IsControlChar(char c);
 

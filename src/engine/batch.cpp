@@ -176,7 +176,8 @@ class Batch {
     bool remove = false;
     std::string warning;
     std::unique_ptr<File> file;
-    std::string failure;  // why it is left in place; empty while all goes well
+    NamedStreams streams;  // opened through `file` at its first pass
+    std::string failure;   // why it is left in place; empty while all goes well
   };
 
   // Runs a step; the text of an error that stopped it, or empty.
@@ -199,6 +200,7 @@ class Batch {
   }
 
   void FailPass(Overwrite& o, int pass, const std::string& why) {
+    o.streams.Close();
     o.file.reset();
     o.failure = "pass " + std::to_string(pass) + " of " + std::to_string(s_.passes) + " failed (" + why +
                 "); the file was left in place";
@@ -210,7 +212,7 @@ class Batch {
   void RunGroup(std::vector<Overwrite>& group) {
     for (int pass = 1; pass <= s_.passes; ++pass) {
       std::vector<Overwrite*> written;
-      std::vector<File*> toFlush;
+      std::vector<File*> toFlush, streamFlush;  // the files' own content, then their named streams
       std::int64_t bytes = 0;
       for (auto& o : group) {
         if (!o.failure.empty()) continue;
@@ -225,17 +227,24 @@ class Batch {
           written.push_back(&o);
           toFlush.push_back(o.file.get());
           bytes += r.bytesWritten;
+          if (pass == 1) o.streams.Open(*o.file);
+          bytes += o.streams.Write(overwriter_, streamFlush);
         });
         if (!stopped.empty()) FailPass(o, pass, stopped);
         Ui().ProcessMessages();
       }
+      toFlush.insert(toFlush.end(), streamFlush.begin(), streamFlush.end());
       std::vector<bool> flushed = Plat().FlushFiles(toFlush);
+      for (std::size_t k = 0, next = written.size(); k < written.size(); ++k)
+        next = written[k]->streams.Flushed(flushed, next);
       for (std::size_t k = 0; k < written.size(); ++k)
         if (!flushed[k]) FailPass(*written[k], pass, kFlushFailed);
       if (s_.showProgress) Ui().ProgressPass(pass, bytes);
     }
     for (auto& o : group) {
+      o.streams.Close();
       o.file.reset();  // closed before it is stamped, cut and deleted
+      if (!o.streams.Warning().empty()) o.warning += (o.warning.empty() ? "" : "; ") + o.streams.Warning();
       bool gone = false;
       if (o.failure.empty()) {
         if (s_.showProgress && s_.passes == 0) Ui().ProgressFile(o.index, Shown(o.index));
@@ -447,9 +456,11 @@ class Batch {
         continue;
       }
       Touch(folder);
+      const std::string streams = overwriter_.FolderStreams(WithoutTrailingBackslash(folder), s_.passes);
       if (Plat().RemoveEmptyDirectory(WithoutTrailingBackslash(folder))) {
         Removed(folder);
         report_.Done(name, "vaporized");
+        report_.Warn(streams);
       } else {
         report_.Failed(name, "the folder could not be removed");
         RestoreReadOnly(i);

@@ -79,12 +79,82 @@ PassResult Overwriter::Pass(const std::string& path) {
   PassResult r;
   auto file = Open(path, &r.error);
   if (!file) return r;
+  NamedStreams streams;
+  streams.Open(*file);
   r = Write(*file);
-  if (r.ok && !file->Flush()) {
+  if (!r.ok) return r;
+  std::vector<File*> toFlush{file.get()};
+  streams.Write(*this, toFlush);
+  std::vector<bool> flushed = Plat().FlushFiles(toFlush);
+  streams.Flushed(flushed, 1);
+  r.warning = streams.Warning();
+  if (!flushed[0]) {
     r.ok = false;
     r.error = kFlushFailed;
   }
   return r;
+}
+
+std::string Overwriter::FolderStreams(const std::string& folder, int passes) {
+  auto handle = passes > 0 ? Plat().OpenFolder(folder) : nullptr;
+  if (!handle) return {};
+  NamedStreams streams;
+  streams.Open(*handle);
+  for (int pass = 1; pass <= passes; ++pass) {
+    std::vector<File*> toFlush;
+    streams.Write(*this, toFlush);
+    streams.Flushed(Plat().FlushFiles(toFlush), 0);
+  }
+  return streams.Warning();
+}
+
+void NamedStreams::Open(File& owner) {
+  auto names = owner.StreamNames();
+  if (!names) {
+    warning_ = "its named streams could not be listed, so any it has were not overwritten";
+    return;
+  }
+  for (const auto& name : *names) {
+    streams_.push_back({name, owner.OpenStream(name)});
+    if (!streams_.back().file) Drop(streams_.back(), "could not be opened for exclusive writing");
+  }
+}
+
+std::int64_t NamedStreams::Write(Overwriter& overwriter, std::vector<File*>& toFlush) {
+  std::int64_t bytes = 0;
+  written_.clear();
+  for (auto& s : streams_) {
+    if (!s.file) continue;
+    PassResult r = overwriter.Write(*s.file);
+    bytes += r.bytesWritten;
+    if (!r.ok) {
+      Drop(s, "was not overwritten completely: " + r.error);
+      continue;
+    }
+    written_.push_back(&s);
+    toFlush.push_back(s.file.get());
+  }
+  return bytes;
+}
+
+std::size_t NamedStreams::Flushed(const std::vector<bool>& ok, std::size_t first) {
+  for (Stream* s : written_) {
+    if (first >= ok.size() || !ok[first]) Drop(*s, std::string("was overwritten, but ") + kFlushFailed);
+    ++first;
+  }
+  written_.clear();
+  return first;
+}
+
+void NamedStreams::Close() {
+  for (auto& s : streams_) s.file.reset();
+  written_.clear();
+}
+
+void NamedStreams::Drop(Stream& s, const std::string& why) {
+  s.file.reset();
+  warning_ += (warning_.empty() ? "" : "; ") + std::string("its named stream \"") + s.name + "\" " + why +
+              ", and what it holds may stay readable";
 }
 
 bool OverwriteFile(const std::string& path, std::uint8_t fillByte) {

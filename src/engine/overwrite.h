@@ -42,7 +42,39 @@ struct PassResult {
   bool ok = false;
   bool opened = false;  // the file was opened for writing: it may have changed
   std::int64_t bytesWritten = 0;
-  std::string error;  // why the pass failed; empty when it did not
+  std::string error;    // why the pass failed; empty when it did not
+  std::string warning;  // the named streams it could not overwrite; empty when none
+};
+
+class Overwriter;
+
+// The named streams of one open file or folder (File::StreamNames): each
+// gets the same passes and flushes as the file's own content, before the
+// file is cut and deleted. One that cannot be overwritten does not stop the
+// file; the warning names it.
+class NamedStreams {
+ public:
+  // Lists the streams of an open file or folder and opens each.
+  void Open(File& owner);
+  // One pass over every stream still open; the bytes written. What was
+  // written goes on `toFlush`, to be flushed with the rest of its group.
+  std::int64_t Write(Overwriter& overwriter, std::vector<File*>& toFlush);
+  // Takes the flush results of the streams the last Write put on the list,
+  // found from `first` on in `ok`; the index after them.
+  std::size_t Flushed(const std::vector<bool>& ok, std::size_t first);
+  void Close();
+  // Each stream that was not overwritten completely; empty when none.
+  const std::string& Warning() const { return warning_; }
+
+ private:
+  struct Stream {
+    std::string name;
+    std::unique_ptr<File> file;
+  };
+  void Drop(Stream& s, const std::string& why);
+  std::vector<Stream> streams_;
+  std::vector<Stream*> written_;  // by the last Write, in the order of its flush list
+  std::string warning_;
 };
 
 // Runs passes with one buffer that is filled once and reused for every
@@ -62,9 +94,13 @@ class Overwriter {
   // before the next pass and before the file is cut or deleted.
   PassResult Write(File& file);
 
-  // A whole pass: opens, writes and flushes; a pass whose flush fails has
-  // failed, since the bytes may never reach the disk.
+  // A whole pass: opens, writes and flushes, the named streams too; a pass
+  // whose flush fails has failed, since the bytes may never reach the disk.
   PassResult Pass(const std::string& path);
+
+  // `passes` passes over the named streams of a folder before it goes; the
+  // warning that names those it could not overwrite.
+  std::string FolderStreams(const std::string& folder, int passes);
 
  private:
   std::vector<std::uint8_t> storage_;

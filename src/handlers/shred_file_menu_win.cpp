@@ -58,7 +58,7 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
       if (!ConfirmSend(selection_, nullptr)) return S_OK;
       // A drive attached since the folder last looked has no store yet.
       EnsureStores();
-      TellProblems(SendToStore(selection_, kSendRefreshIcon).report, "sent to the Vaporizer");
+      TellProblems(SendToStore(selection_, kSendRefreshIcon | kSendListed).report, "sent to the Vaporizer");
       return S_OK;
     });
   }

@@ -15,6 +15,26 @@ Platform& Plat() { return g_current ? *g_current : NativePlatform(); }
 ScopedPlatform::ScopedPlatform(Platform& p) : previous_(g_current) { g_current = &p; }
 ScopedPlatform::~ScopedPlatform() { g_current = previous_; }
 
+namespace {
+
+// A folder on a system that keeps no named streams: nothing to reach.
+class StreamlessFolder : public File {
+ public:
+  std::int64_t Size() override { return -1; }
+  bool WriteAt(std::int64_t, const void*, std::size_t) override { return false; }
+  bool Append(const std::string&) override { return false; }
+  bool Flush() override { return true; }
+  bool SetTimes(const CivilTime*, const CivilTime*, const CivilTime*) override { return false; }
+};
+
+}  // namespace
+
+std::unique_ptr<File> Platform::OpenFolder(const std::string& path) {
+  auto attrs = GetAttributes(path);
+  if (!attrs || !(*attrs & kAttrDirectory) || (*attrs & kAttrReparsePoint)) return nullptr;
+  return std::make_unique<StreamlessFolder>();
+}
+
 std::vector<bool> Platform::FlushFiles(const std::vector<File*>& files) {
   std::vector<bool> ok(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) ok[i] = files[i]->Flush();

@@ -30,6 +30,12 @@ enum Attribute : std::uint32_t {
   kAttrReparsePoint = 0x400,  // junctions and symbolic links
 };
 
+// Where a path comes from, which decides how it is read.
+enum class PathOrigin {
+  Typed,   // written by someone: a command's argument, a caller's buffer
+  Listed,  // from a listing: the shell's selection, a drop, a record, a folder walk
+};
+
 // The four forms in which a date or a time of day is shown to the user.
 enum class DateStyle { LongDate, LongTime, ShortDate, ShortTime };
 
@@ -68,6 +74,16 @@ class File {
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
+
+  // Named data streams: content that a file or a folder keeps beside its
+  // own (on Windows a download's "Zone.Identifier" with the addresses it
+  // came from, or whole documents that programs keep there). Their names
+  // ("Zone.Identifier"), as this very handle's file lists them; empty where
+  // the file system keeps none; nullopt when they could not be listed.
+  virtual std::optional<std::vector<std::string>> StreamNames() { return std::vector<std::string>{}; }
+  // One of them opened like OpenExclusive, relative to this very handle, so
+  // that it is the stream of the file that was checked. Null on failure.
+  virtual std::unique_ptr<File> OpenStream(const std::string& /*name*/) { return nullptr; }
 };
 
 // Held while one process reads, changes or moves things into or out of a
@@ -128,16 +144,21 @@ class Platform {
   // called.
   virtual char IndexLetter(char drive) { return drive; }
 
-  // The path as the system itself resolves it when it is opened, in full:
-  // on Windows as GetFullPathName does (".." taken off as text, dots and
-  // blanks at the end of the last name dropped, short names made long); on
-  // POSIX ".." after the real parent folder, every name but the last
-  // through the links on the way. Only a full path on a drive ("X:\...")
-  // is taken: anything else would be resolved against some current folder.
-  // nullopt, with the reason in *why, for what the system would not open
-  // as the one item it names (on Windows also text that is no UTF-8 and a
-  // path past the system's own limit of 32767 characters).
-  virtual std::optional<std::string> ResolvePath(const std::string& path, std::string* why) = 0;
+  // The path as the system itself resolves it when it is opened, in full.
+  // A typed path is read the way the system reads a path it is given: on
+  // Windows as GetFullPathName does (".." taken off as text, short names
+  // made long), and one whose Win32 reading names another item than the
+  // one written (dots and blanks at a name's end, which Win32 drops; a
+  // device's name such as AUX.c) is refused with both forms in *why. A
+  // listed path names exactly the entry that was listed, dots, blanks and
+  // all. On POSIX ".." goes after the real parent folder, every name but
+  // the last through the links on the way, whatever the origin. Only a full
+  // path on a drive ("X:\...") is taken: anything else would be resolved
+  // against some current folder. nullopt, with the reason in *why, for what
+  // the system would not open as the one item it names (on Windows also
+  // text that is no UTF-8 and a path past the system's own limit of 32767
+  // characters).
+  virtual std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) = 0;
 
   // Index lines are written in the system's own single-byte code page
   // wherever that holds them: the ANSI code page on Windows, in which
@@ -186,6 +207,10 @@ class Platform {
   virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
   // Existing file, for appending only.
   virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
+  // A folder (not a link), opened only to reach its named streams: its
+  // size and writes fail. Here one without any; the systems' layers open
+  // the folder itself. Null when it cannot be opened.
+  virtual std::unique_ptr<File> OpenFolder(const std::string& path);
   // Flushes many open files to the device at once: ok[i] tells whether
   // files[i] got there. Flushes issued together share the device's
   // write-back and the file system's journal, so a batch of them costs

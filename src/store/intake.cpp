@@ -10,7 +10,7 @@ namespace {
 
 // Why the path an item is to be recorded under cannot be `folder` + the
 // mapped name; empty when it can, with *recorded set.
-std::string MappedPath(const std::string& path, const std::string& mapped, std::string* recorded) {
+std::string MappedPath(const std::string& path, const std::string& mapped, PathOrigin origin, std::string* recorded) {
   if (mapped.find_first_of("\r\n") != std::string::npos)
     return "the name map gives it a name with a line break, which the index cannot hold";
   std::string name = Trim(mapped);
@@ -19,7 +19,7 @@ std::string MappedPath(const std::string& path, const std::string& mapped, std::
     return "the name map gives it \"" + name + "\", which is not a plain name";
   std::string candidate = FolderPart(path) + name;
   std::string why;
-  auto resolved = Plat().ResolvePath(candidate, &why);
+  auto resolved = Plat().ResolvePath(candidate, origin, &why);
   if (!resolved || !EqualsNoCase(*resolved, candidate) || IsStoreOrInside(*resolved))
     return "the name map gives it \"" + name + "\", which the system would not keep as that name";
   why = UnrecordableReason(candidate);
@@ -44,13 +44,14 @@ std::string Refusal(const std::string& path) {
 
 }  // namespace
 
-Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::string>* mappedNames, Road road) {
+Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::string>* mappedNames, Road road,
+              PathOrigin origin) {
   Intake in;
   if (mappedNames && mappedNames->size() != entries.size()) mappedNames = nullptr;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::string& given = entries[i];
     std::string why;
-    auto resolved = Plat().ResolvePath(given, &why);
+    auto resolved = Plat().ResolvePath(given, origin, &why);
     if (resolved) why = Refusal(*resolved);
     if (!why.empty()) {
       in.refused.Skipped(given, why);
@@ -64,7 +65,7 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
     why = UnrecordableReason(item.path);
     if (why.empty() && SystemLength(item.path) > kMaxRecordedPath)
       why = "the path is too long to be recorded (" + ToDecimal(kMaxRecordedPath) + " characters at most)";
-    if (why.empty() && mappedNames) why = MappedPath(item.path, (*mappedNames)[i], &item.recordedPath);
+    if (why.empty() && mappedNames) why = MappedPath(item.path, (*mappedNames)[i], origin, &item.recordedPath);
     if (!why.empty()) {
       in.refused.Skipped(given, why);
       continue;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/report.h"
+#include "platform/platform.h"
 
 namespace vz {
 
@@ -38,8 +39,11 @@ struct Intake {
 // and anything inside a store, drives that do not exist, and on the store
 // road names the index cannot hold and paths longer than a record carries
 // (kMaxRecordedPath). Vaporized where they are, paths may be as long as
-// the system allows.
-Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::string>* mappedNames, Road road);
+// the system allows. origin: whether the entries were typed or listed
+// (Platform::ResolvePath): a typed entry that Win32 reads as another name
+// is refused; a listed one is taken as exactly the entry it names.
+Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::string>* mappedNames, Road road,
+              PathOrigin origin);
 
 // The resolved paths of the items, in order.
 std::vector<std::string> PathsOf(const std::vector<IntakeItem>& items);

@@ -131,7 +131,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   SendResult out;
   if (paths.empty()) return out;
   out.result = 1;
-  Intake in = TakeIn(paths, mappedNames, Road::ByDrive);
+  Intake in = TakeIn(paths, mappedNames, Road::ByDrive, (flags & kSendListed) ? PathOrigin::Listed : PathOrigin::Typed);
   out.report = in.refused;
 
   // No store on those drives: what is sent there is destroyed at once, after

@@ -25,6 +25,11 @@ enum SendFlag : unsigned {
   kSendAskFirst = 1u << 0,
   // Update the folder icon at the end.
   kSendRefreshIcon = 1u << 1,
+  // The paths come from a listing (the shell's selection, a drop): each
+  // names exactly the entry listed, even where Win32 would read its plain
+  // form as another. Without it they are read as typed, and one that Win32
+  // reads as another name is refused.
+  kSendListed = 1u << 2,
 };
 
 // paths: full paths of files and folders, in order, taken in through

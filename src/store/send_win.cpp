@@ -60,7 +60,8 @@ SendResult SendDataObject(IDataObject* data, bool refreshIcon) {
   ReadDropList(data, paths, map, hasMap);
   // A map that does not name every dropped item cannot be paired with them.
   if (hasMap && map.size() != paths.size()) hasMap = false;
-  return SendToStore(paths, kSendAskFirst | (refreshIcon ? kSendRefreshIcon : kSendQuietly), hasMap ? &map : nullptr);
+  return SendToStore(paths, kSendAskFirst | kSendListed | (refreshIcon ? kSendRefreshIcon : kSendQuietly),
+                     hasMap ? &map : nullptr);
 }
 
 }  // namespace vz::win32

@@ -89,8 +89,9 @@ HRESULT TDragInterface::GetData(const FORMATETC& f, STGMEDIUM& medium) {
 }
 
 void TDragInterface::GetFormatEtc(int index, FORMATETC& f) {
-  if (index != 0 && index != 1) return;
-  f.cfFormat = index == 0 ? CF_HDROP : MapFormat();
+  const CLIPFORMAT formats[] = {CF_HDROP, MapFormatW(), MapFormat()};
+  if (index < 0 || index >= FormatCount()) return;
+  f.cfFormat = formats[index];
   f.ptd = nullptr;
   f.dwAspect = DVASPECT_CONTENT;
   f.lindex = -1;

@@ -22,7 +22,9 @@ class TDragInterface : public TKxDragAppInterface {
   HRESULT QueryContinueDrag(BOOL escapePressed, DWORD keyState) override;
   HRESULT QueryGetData(const FORMATETC& format) override;
   HRESULT GetData(const FORMATETC& format, STGMEDIUM& medium) override;
-  int FormatCount() override { return 2; }
+  // The file list, the 16-bit name map and the 8-bit one, in that order: a
+  // target that takes the first map it finds gets every name whole.
+  int FormatCount() override { return 3; }
   void GetFormatEtc(int index, FORMATETC& format) override;
 
  private:

@@ -117,8 +117,9 @@ void RestoreOne(const RestoreEntry& e, Report& report, HeldStore& held) {
   // A restore only ever takes items out of a store, back to their own
   // drive: an identifier from an edited index must not move other files.
   std::string why = RecordProblem(e.originalPath, e.storedPath, e.storedPath.empty() ? '\0' : e.storedPath[0]);
-  // The place is checked and used as the system reads it.
-  auto place = why.empty() ? Plat().ResolvePath(e.originalPath, &why) : std::nullopt;
+  // The place is the name the record holds, exactly as it was listed when
+  // the item was sent.
+  auto place = why.empty() ? Plat().ResolvePath(e.originalPath, PathOrigin::Listed, &why) : std::nullopt;
   if (why.empty() && (!EqualsNoCase(*place, e.originalPath) || IsStoreOrInside(*place)))
     why = "the system reads the original path as " + *place;
   if (!why.empty()) {

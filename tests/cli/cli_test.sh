@@ -369,6 +369,55 @@ lines.txt"
 # characters: sent, listed, restored and vaporized exactly as they are. A
 # record is in the ANSI code page (Windows-1252 under Wine) only where both
 # its lines fit it; any other has a UTF-8 mark on each line.
+# Typed, a name that Win32 reads as another ("report." as "report", "aux.c"
+# as the device AUX) is refused, naming both forms; its twin and the named
+# file keep every byte.
+t_typed_names_win32_reads_otherwise() {
+  [ "$mode" = wine ] || return 0
+  reset; mkdir -p "$host_c/x" "$host_e/x"
+  local pair name twin arg out rc cmd
+  for pair in "report.:report" "tail :tail" "aux.c:aux"; do
+    name=${pair%%:*} twin=${pair#*:}
+    for cmd in send shred; do
+      for arg in "D:\\x\\$name" "D:x\\$name" "E:\\x\\$name"; do
+        printf named >"$host_c/x/$name"; printf twin >"$host_c/x/$twin"
+        printf named >"$host_e/x/$name"; printf twin >"$host_e/x/$twin"
+        out=$(vz "$cmd" --yes "$arg" </dev/null); rc=$?
+        [ $rc -eq 1 ] && echo "$out" | grep -qF "reads \"${arg/D:x/D:\\x}\" as" || { echo "$cmd $arg: $rc $out" >&2; return 1; }
+        for f in "$host_c/x/$name" "$host_e/x/$name"; do [ "$(cat "$f")" = named ] || return 1; done
+        for f in "$host_c/x/$twin" "$host_e/x/$twin"; do [ "$(cat "$f")" = twin ] || return 1; done
+      done
+    done
+  done
+}
+
+# The module registered and used from a folder whose path is past 259
+# characters: register and the desktop refresh of every command reach it.
+t_module_from_a_long_path() {
+  [ "$mode" = wine ] || return 0
+  reset
+  local view=/reg:64 dir='C:\'$(printf '%0150d' 0)'\'$(printf '%0150d' 1) host dll out rc
+  [[ $exe == *i686* ]] && view=/reg:32
+  host="$WINEPREFIX/drive_c/$(printf '%0150d' 0)/$(printf '%0150d' 1)"
+  mkdir -p "$host"; cp "$WINEPREFIX/drive_c/$(dirname "$(echo "${exe#C:\\}" | tr '\\' /)")/Vaporizer.dll" "$host/"
+  dll="$dir\\Vaporizer.dll"
+  local icon='HKCU\Software\Classes\CLSID\{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}\DefaultIcon'
+  wine reg delete "$icon" /f $view >/dev/null 2>&1
+  out=$(vz register "$dll" </dev/null); rc=$?
+  [ $rc -eq 0 ] && echo "$out" | grep -qF "registered: $dll" || { echo "register: $rc $out" >&2; rm -rf "$WINEPREFIX/drive_c/$(printf '%0150d' 0)"; return 1; }
+  # Where the volume keeps no short names the class holds the long path.
+  # Sending refreshes the folder icon through that module, which writes the
+  # user's icon state.
+  wine reg add 'HKLM\Software\Classes\CLSID\{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}\InprocServer32' /ve /d "$dll" /f $view \
+    >/dev/null 2>&1
+  mkdir -p "$host_c/Work"; echo x >"$host_c/Work/a.txt"
+  vz send --yes "$(sys Work/a.txt)" </dev/null >/dev/null
+  wine reg query "$icon" $view 2>/dev/null | grep -q ",-102"; rc=$?
+  vz unregister "$dll" </dev/null >/dev/null
+  rm -rf "$WINEPREFIX/drive_c/$(printf '%0150d' 0)"
+  return $rc
+}
+
 t_unicode_names() {
   reset; mkdir -p "$host_c/Work/Ωμέγα"; echo plain >"$host_c/Work/A.txt"; echo in >"$host_c/Work/Ωμέγα/in.txt"
   local long n args=()
@@ -564,6 +613,8 @@ check HandEditedIndexIsShownDamagedAndNeverActedOn t_hand_edited_index
 check SendingStampInAnotherTimeZone t_sending_stamp_in_another_zone
 check PosixNamesAndFolders t_posix_names_and_folders
 check UnicodeNamesAndLongPaths t_unicode_names
+check ModuleFromALongPath t_module_from_a_long_path
+check TypedNamesThatWin32ReadsOtherwiseAreRefused t_typed_names_win32_reads_otherwise
 check RefusesWithoutYesOnANonTerminal t_refuses_without_yes
 check SendListRestore t_send_list_restore
 check VaporizeAndEmpty t_vaporize_and_empty

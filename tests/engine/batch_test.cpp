@@ -269,6 +269,57 @@ TEST_F(BatchTest, AFileThatCannotBeOverwrittenIsNeverDeletedWithItsFolder) {
   EXPECT_EQ(r.Count(Outcome::Failed), 1u);
 }
 
+// Named streams (on Windows a download's Zone.Identifier with the addresses
+// it came from, or documents that programs keep beside a file) get the same
+// passes and flushes as the file's content before it is cut, and a folder's
+// own before it goes. One that cannot be overwritten holds nothing back;
+// the warning names it. Driven through the platform's test double, since
+// Wine keeps no named streams.
+TEST_F(BatchTest, NamedStreamsGetEveryPassAndFlushBeforeTheCutAndAFailureIsNamed) {
+  const struct {
+    const char* op;
+    const char* on;       // the stream, or the file whose streams are listed
+    const char* warning;  // on the file or the folder
+  } cases[] = {
+      {"", "", ""},
+      {"OpenStream", "a.bin:two", "its named stream \"two\" could not be opened"},
+      {"WriteAt", "a.bin:one", "its named stream \"one\" was not overwritten completely: writing failed"},
+      {"Flush", "a.bin:two", "\"two\" was overwritten, but the overwritten content could not be flushed"},
+      {"StreamNames", "a.bin", "its named streams could not be listed"},
+      {"OpenStream", "G:own", "its named stream \"own\" could not be opened"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.op) + " " + c.on);
+    MakeFile(D("G\\a.bin"), Content(3000, 'a'));
+    RecordingPlatform rec;
+    rec.AddStream(D("G\\a.bin"), "one", 3000);
+    rec.AddStream(D("G\\a.bin"), "two", 20);
+    rec.AddStream(D("G"), "own", 5);
+    if (*c.op) rec.FailOn(c.op, c.on);
+    ScopedPlatform use(rec);
+    ScopedUi scoped(ui);
+    ShredOptions o = Options(2, true, 0xAB, false);
+    Report r = VaporizeBatch({D("G")}, BatchEntries::Paths, &o);
+    EXPECT_TRUE(r.AllDone());
+    EXPECT_FALSE(PathExists(D("G")));
+    const std::string warned = Item(r, D("G\\a.bin"))->warning + " / " + Item(r, D("G"))->warning;
+    EXPECT_EQ(warned.find("named stream") != std::string::npos, *c.warning != '\0') << warned;
+    EXPECT_NE(warned.find(c.warning), std::string::npos) << warned;
+    const std::vector<std::string> full{"WriteAt", "Flush", "WriteAt", "Flush"};
+    for (const char* stream : {"a.bin:one", "a.bin:two", "G:own"}) {
+      const bool spared = *c.on && std::string(stream).find(c.on) != std::string::npos;
+      EXPECT_EQ(Steps(rec, stream) == full, !spared) << stream;
+      const std::size_t cut = stream[0] == 'G' ? At(rec, "RemoveEmptyDirectory", D("G"))
+                                                : At(rec, "OpenSharedWrite+truncate", "a.bin");
+      if (!spared) {
+        EXPECT_LT(At(rec, "Flush", stream, 1), cut) << stream << ": flushed before the cut";
+      }
+    }
+    EXPECT_FALSE(rec.virtualBytes.empty());
+    EXPECT_TRUE(AllBytesAre(std::string(rec.virtualBytes.begin(), rec.virtualBytes.end()), 0xAB));
+  }
+}
+
 TEST_F(BatchTest, ZeroPassesStillStampCutAndDelete) {
   MakeFile(D("f.txt"), "abc");
   RecordingPlatform rec;

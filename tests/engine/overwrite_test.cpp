@@ -74,6 +74,26 @@ TEST_F(OverwriteTest, TheLastBlockIsWrittenExactlyAndFlushedOnceAtTheEnd) {
   EXPECT_TRUE(AllBytesAre(after, 0xAB));
 }
 
+// A pass takes the file's named streams along, each written whole and
+// flushed with the file; one it cannot open is named, and the pass stands.
+TEST_F(OverwriteTest, APassTakesTheNamedStreamsAlongAndNamesOneItCannotOpen) {
+  MakeFile(D("f.bin"), "abc");
+  RecordingPlatform rec;
+  rec.AddStream(D("f.bin"), "Zone.Identifier", 40);
+  rec.AddStream(D("f.bin"), "kept", 10);
+  rec.FailOn("OpenStream", ":kept");
+  ScopedPlatform use(rec);
+  PassResult r = Overwriter(0x11).Pass(D("f.bin"));
+  EXPECT_TRUE(r.ok) << r.error;
+  auto writes = rec.CallsOf("WriteAt", ":Zone.Identifier");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].size, 40u);
+  EXPECT_EQ(rec.Count("Flush", ":Zone.Identifier"), 1u);
+  EXPECT_EQ(rec.Count("WriteAt", ":kept"), 0u);
+  EXPECT_NE(r.warning.find("its named stream \"kept\" could not be opened"), std::string::npos) << r.warning;
+  EXPECT_EQ(rec.virtualBytes, std::vector<unsigned char>(2, 0x11));
+}
+
 TEST_F(OverwriteTest, AnEmptyFileNeedsNoWriteButIsStillFlushed) {
   MakeFile(D("empty"), "");
   RecordingPlatform rec;

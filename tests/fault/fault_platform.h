@@ -24,12 +24,12 @@
 namespace vz::test {
 
 enum class FaultKind {
-  Open,    // opening or creating a file, reading a whole file
+  Open,    // opening or creating a file, a folder or a named stream, reading a whole file
   Write,   // writing content or metadata (times, attributes), making folders
   Flush,   // flushing a file to the device
   Move,    // moving a file or a folder
   Delete,  // removing a file, a folder or a link
-  Search,  // asking what is there: attributes, entries, listings, sizes
+  Search,  // asking what is there: attributes, entries, listings, sizes, named streams
 };
 enum class FaultMode { Once, FromThenOn, Crash };
 
@@ -59,8 +59,8 @@ class FaultPlatform : public Platform {
   std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
   DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    return real_.ResolvePath(path, why);
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    return real_.ResolvePath(path, origin, why);
   }
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
     if (Fail(FaultKind::Search, "GetAttributes", path)) return std::nullopt;
@@ -115,6 +115,10 @@ class FaultPlatform : public Platform {
   std::unique_ptr<File> OpenAppend(const std::string& path) override {
     if (Fail(FaultKind::Open, "OpenAppend", path)) return nullptr;
     return Wrap(real_.OpenAppend(path), path);
+  }
+  std::unique_ptr<File> OpenFolder(const std::string& path) override {
+    if (Fail(FaultKind::Open, "OpenFolder", path)) return nullptr;
+    return Wrap(real_.OpenFolder(path), path);
   }
 
   bool MoveItem(const std::string& from, const std::string& to) override {
@@ -178,6 +182,14 @@ class FaultPlatform : public Platform {
     bool Flush() override { return !owner_.Fail(FaultKind::Flush, "Flush", path_) && real_->Flush(); }
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       return !owner_.Fail(FaultKind::Write, "SetTimes", path_) && real_->SetTimes(c, a, w);
+    }
+    std::optional<std::vector<std::string>> StreamNames() override {
+      if (owner_.Fail(FaultKind::Search, "StreamNames", path_)) return std::nullopt;
+      return real_->StreamNames();
+    }
+    std::unique_ptr<File> OpenStream(const std::string& name) override {
+      if (owner_.Fail(FaultKind::Open, "OpenStream", path_ + ":" + name)) return nullptr;
+      return owner_.Wrap(real_->OpenStream(name), path_ + ":" + name);
     }
 
    private:

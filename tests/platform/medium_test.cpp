@@ -244,6 +244,12 @@ TEST_F(RealMediumTest, TheTestDriveIsJudgedWithEvidence) {
   EXPECT_TRUE(*f.flags & kStoreHoles) << f.evidence;
 #endif
   EXPECT_FALSE(NativeFileStorageOf(D("missing.bin")).flags.has_value());
+  // Asked in the long form, like every other call: deep in a tree, and
+  // under a name that Win32 would read as another.
+  for (const std::string& deep : {D(std::string(200, 'd') + "\\" + std::string(100, 'f')), D("named.")}) {
+    MakeFile(deep, "x");
+    EXPECT_TRUE(NativeFileStorageOf(deep).flags.has_value()) << deep.size() << ": " << NativeFileStorageOf(deep).evidence;
+  }
 }
 
 }  // namespace

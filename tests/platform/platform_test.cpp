@@ -203,6 +203,23 @@ TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
   EXPECT_EQ(Plat().OpenExclusive(D("none.bin")), nullptr);
 }
 
+// A file system without named streams (ext4 here, Wine's drives) lists
+// none, which is no failure; a folder is opened for its streams, a file is
+// not taken for one.
+TEST_F(PlatformTest, WithoutNamedStreamsAFileAndAFolderListNone) {
+  MakeFile(D("a.txt"), "a");
+  MakeDir(D("f"));
+  const std::optional<std::vector<std::string>> none = std::vector<std::string>{};
+  auto file = Plat().OpenExclusive(D("a.txt"));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->StreamNames(), none);
+  EXPECT_EQ(file->OpenStream("Zone.Identifier"), nullptr);
+  auto folder = Plat().OpenFolder(D("f"));
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->StreamNames(), none);
+  EXPECT_EQ(Plat().OpenFolder(D("a.txt")), nullptr);
+}
+
 TEST_F(PlatformTest, AppendNeedsAnExistingFileAndReplaceIsWhole) {
   EXPECT_EQ(Plat().OpenAppend(D("log.txt")), nullptr);
   MakeFile(D("log.txt"), "one\r\n");

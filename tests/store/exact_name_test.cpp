@@ -1,6 +1,7 @@
 // Whatever a name holds, sending, shredding, vaporizing and restoring it
-// change the one item the system resolves it to, and not one byte of
-// anything else in the tree.
+// change the one item it names, and not one byte of anything else in the
+// tree: a listed name names exactly its entry, and a typed one the item the
+// system reads it as, or nothing when Windows reads it as another name.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -25,12 +26,15 @@ namespace {
 
 struct Entry {
   std::string given;
-  std::string target;  // the item the system resolves it to; empty when it must be refused
+  std::string target;  // the item it names; empty when it must be refused
+  PathOrigin origin;
 };
 
 // Names made from bytes the system's form can carry, drawn in a fixed order,
 // and the ones that went wrong before: blanks at either end, line breaks,
-// dots, and names that only trimming tells apart.
+// dots, names that only trimming tells apart, and on Windows the names that
+// other systems write and Win32 reads as others (a dot or a blank at the
+// end, a device's name).
 std::vector<std::string> Names() {
   std::vector<std::string> pool;
 #ifdef _WIN32
@@ -39,7 +43,9 @@ std::vector<std::string> Names() {
   for (char c : std::string("aZ09 .-_~!#$%&'()+,;=@[]^`{}")) pool.push_back(std::string(1, c));
   for (const char* c : {"\xC3\xA9", "\xC3\x84", "\xD0\x96", "\xCE\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xEF\xBC\x9A"})
     pool.push_back(c);
-  std::vector<std::string> names = {" lead", "mid dle", "a.b.c", "\xC3\xA9t\xC3\xA9", "\xD0\x96\xF0\x9F\x98\x80.txt"};
+  std::vector<std::string> names = {" lead", "mid dle",   "a.b.c", "\xC3\xA9t\xC3\xA9", "\xD0\x96\xF0\x9F\x98\x80.txt",
+                                    "report",  "report.", "tail ",  "aux.c",          "NUL",
+                                    "com1.txt"};
 #else
   for (int c = 1; c < 256; ++c)
     if (c != '/' && c != '\\') pool.push_back(std::string(1, static_cast<char>(c)));
@@ -56,12 +62,7 @@ std::vector<std::string> Names() {
   std::set<std::string> seen;
   for (auto n : names) {
 #ifdef _WIN32
-    // Windows keeps no dot or blank at a name's end, and the device names
-    // are no files.
-    while (!n.empty() && (n.back() == '.' || n.back() == ' ')) n.pop_back();
-    std::string u = ToUpper(n);
-    if (n.empty() || u == "CON" || u == "NUL" || u == "AUX" || u == "PRN") continue;
-    if (!seen.insert(u).second) continue;
+    if (n.find_first_not_of(". ") == std::string::npos || !seen.insert(ToUpper(n)).second) continue;
 #else
     if (n == "." || n == ".." || !seen.insert(n).second) continue;
 #endif
@@ -85,13 +86,18 @@ class ExactNameTest : public DrivesTest {
       for (const auto& n : names) {
         MakeFile(root + n, "content of " + n);
         MakeFile(root + "sub\\" + n, "deeper " + n);
-        entries.push_back({root + n, root + n});
-        entries.push_back({" " + root + n, ""});
+        entries.push_back({root + n, root + n, PathOrigin::Listed});
+        entries.push_back({" " + root + n, "", PathOrigin::Typed});
 #ifdef _WIN32
-        for (const char* tail : {".", " ", ". ."}) entries.push_back({root + n + tail, root + n});
+        // Typed, a name is what Windows reads it as, which must be what was
+        // written: the reading of "report." is "report", another item.
+        for (const char* tail : {"", ".", " ", ". ."}) {
+          std::string given = root + n + tail;
+          entries.push_back({given, Win32Reading(given) == given ? given : "", PathOrigin::Typed});
+        }
 #else
         // ".." after a link climbs from where the link leads.
-        entries.push_back({root + "lnk\\..\\" + n, root + "sub\\" + n});
+        entries.push_back({root + "lnk\\..\\" + n, root + "sub\\" + n, PathOrigin::Typed});
 #endif
       }
 #ifndef _WIN32
@@ -129,18 +135,19 @@ TEST_F(ExactNameTest, EveryRoadChangesTheNamedItemAndNothingElse) {
   std::vector<Entry> entries = Entries(Names());
   const std::map<std::string, std::string> tree = Tree();
   for (const auto& e : entries) {
-    SCOPED_TRACE("entry \"" + e.given + "\"");
+    SCOPED_TRACE(std::string(e.origin == PathOrigin::Listed ? "listed" : "typed") + " \"" + e.given + "\"");
     const std::string content = e.target.empty() ? "" : tree.at(e.target);
 
     // Shred where it is.
-    Intake in = TakeIn({e.given}, nullptr, Road::InPlace);
+    Intake in = TakeIn({e.given}, nullptr, Road::InPlace, e.origin);
     EXPECT_EQ(in.direct.empty(), e.target.empty());
     VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths);
     ExpectOnly(tree, e.target, "shred");
     if (!e.target.empty()) MakeFile(e.target, content);
 
     // Send, then restore what went to a store, then send and vaporize it.
-    SendResult sent = SendToStore({e.given}, kSendQuietly);
+    const unsigned flags = e.origin == PathOrigin::Listed ? kSendListed : kSendQuietly;
+    SendResult sent = SendToStore({e.given}, flags);
     std::string stored = StoredOf(sent);
     bool kept = !stored.empty();
     bool gone = kept || (sent.report.Count(Outcome::Done) == 1 && !e.target.empty());
@@ -156,7 +163,7 @@ TEST_F(ExactNameTest, EveryRoadChangesTheNamedItemAndNothingElse) {
     EXPECT_TRUE(RestoreItems({{records->back().originalPath, stored}}).AllDone());
     ExpectOnly(tree, "", "restore");
 
-    stored = StoredOf(SendToStore({e.given}, kSendQuietly));
+    stored = StoredOf(SendToStore({e.given}, flags));
     EXPECT_TRUE(VaporizeBatch({stored}, BatchEntries::StoredItems).AllDone());
     EXPECT_FALSE(PathExists(stored));
     ExpectOnly(tree, e.target, "vaporize");

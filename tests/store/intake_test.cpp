@@ -20,12 +20,13 @@ class IntakeTest : public DrivesTest {
                            // enough, split by '|'
     std::string mapped = {};
     bool hasMap = false;
+    PathOrigin origin = PathOrigin::Typed;
   };
 
   void Check(const std::vector<Case>& cases) {
     for (const auto& c : cases) {
       std::vector<std::string> names{c.mapped};
-      Intake in = TakeIn({c.entry}, c.hasMap ? &names : nullptr, Road::ByDrive);
+      Intake in = TakeIn({c.entry}, c.hasMap ? &names : nullptr, Road::ByDrive, c.origin);
       SCOPED_TRACE("entry \"" + c.entry + "\"");
       const std::vector<IntakeItem>& taken = c.road == 'S' ? in.store : in.direct;
       if (c.road == '-') {
@@ -108,14 +109,29 @@ TEST_F(IntakeTest, EveryEntryIsResolvedOnceAndCheckedAsItWillBeActedOn) {
 }
 
 #ifdef _WIN32
-TEST_F(IntakeTest, WindowsReadsPathsByItsOwnRules) {
+// A typed path that Win32 reads as another name is refused, naming both; a
+// listed one names exactly its entry, also where the plain form would not
+// ("Naming Files, Paths, and Namespaces",
+// https://learn.microsoft.com/windows/win32/fileio/naming-a-file).
+TEST_F(IntakeTest, WindowsReadsTypedPathsByItsRulesAndListedOnesExactly) {
+  const auto L = PathOrigin::Listed;
   Check({
-      {D("a.txt. . "), 'S', D("a.txt")},
+      {D("a.txt. . "), '-', "as \"D:\\a.txt\""},
+      {D("x\\aux.c"), '-', "as \"\\\\.\\aux\""},
+      {D("x.\\a.txt"), '-', "as \"D:\\x\\a.txt\""},
       {"D:/x/a.txt", 'S', D("x\\a.txt")},
       {D("a*.txt"), '-', "does not allow"},
       {D("a.txt:stream"), '-', "does not allow"},
-      {D("VAPORIZE. "), '-', "own store"},
+      {D("VAPORIZE. "), '-', "own store|another name"},
       {E("b.txt\t"), '-', "does not allow"},
+      {D("a.txt. ."), 'S', D("a.txt. ."), "", false, L},
+      {D("a.txt "), '-', "ends in a blank", "", false, L},
+      {E("b.txt "), 'R', E("b.txt "), "", false, L},
+      {D("x.\\aux.c"), 'S', D("x.\\aux.c"), "", false, L},
+      {E("nul"), 'R', E("nul"), "", false, L},
+      {D("VAPORIZE."), 'S', D("VAPORIZE."), "", false, L},
+      {D("x\\..\\a.txt."), '-', "another name", "", false, L},
+      {D("a.txt:stream"), '-', "does not allow", "", false, L},
   });
 }
 #else
@@ -137,7 +153,7 @@ TEST_F(IntakeTest, PosixNamesAreBytesAndDotDotFollowsTheRealFolder) {
 #endif
 
 TEST_F(IntakeTest, InPlaceSendsEverythingToTheDirectRoadAfterTheSameChecks) {
-  Intake in = TakeIn({D("a.txt"), E("b.txt"), DS(), D("")}, nullptr, Road::InPlace);
+  Intake in = TakeIn({D("a.txt"), E("b.txt"), DS(), D("")}, nullptr, Road::InPlace, PathOrigin::Typed);
   EXPECT_EQ(PathsOf(in.direct), (std::vector<std::string>{D("a.txt"), E("b.txt")}));
   EXPECT_TRUE(in.store.empty());
   EXPECT_EQ(in.refused.Items().size(), 2u);

@@ -71,6 +71,12 @@ std::string DrivesTest::HostPath(const std::string& path) { return path; }
 
 void ResetSettingsStore() { RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvel"); }
 
+std::string Win32Reading(const std::string& path) {
+  std::wstring w = win32::Widen(path), full(32768, L'\0');
+  DWORD n = GetFullPathNameW(w.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+  return n > 0 && n < full.size() ? win32::Narrow(full.substr(0, n)) : std::string();
+}
+
 void DrivesTest::MakeSparseFile(const std::string& path, std::int64_t size) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);

@@ -48,6 +48,11 @@ class DrivesTest : public ::testing::Test {
 // moved into this account's store there, "X:\VAPORIZE\<account>\name".
 std::string Own(std::string text);
 
+#ifdef _WIN32
+// What GetFullPathNameW makes of a path: the item Win32 opens for it.
+std::string Win32Reading(const std::string& path);
+#endif
+
 // Points the per-user settings at a clean, empty store.
 void ResetSettingsStore();
 

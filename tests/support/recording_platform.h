@@ -7,6 +7,7 @@
 //   rec.FailOn("Flush", "a.txt");        // every Flush of a file whose path holds "a.txt"
 //   rec.FailOn("WriteAt", "", 2);        // the third and later writes
 //   rec.AddFakeLink(D("s\\ln"), D("outside"), true);
+//   rec.AddStream(D("a.txt"), "Zone.Identifier", 26);  // a named stream of a file or folder
 //   ... code under test ...
 //   rec.Ops("a.txt")  ->  {"OpenExclusive", "Size", "WriteAt", ..., "Flush", ...}
 #pragma once
@@ -58,6 +59,13 @@ class RecordingPlatform : public Platform {
   // writes are recorded, not kept) and removable.
   void AddVirtualFile(const std::string& path, std::int64_t size) { virtual_[ToUpper(path)] = size; }
 
+  // A named stream of `size` bytes of a file or folder, beside any the
+  // system lists: it is a virtual file under "path:name".
+  void AddStream(const std::string& path, const std::string& name, std::int64_t size) {
+    streams_[ToUpper(path)].push_back(name);
+    AddVirtualFile(path + ":" + name, size);
+  }
+
   // The names of the methods called on a path containing `pathPart`, in order.
   std::vector<std::string> Ops(const std::string& pathPart) const {
     std::vector<std::string> out;
@@ -81,8 +89,8 @@ class RecordingPlatform : public Platform {
   std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
   DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    return real_.ResolvePath(path, why);
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    return real_.ResolvePath(path, origin, why);
   }
 
   // Attributes and directory search.
@@ -194,6 +202,11 @@ class RecordingPlatform : public Platform {
     Record("OpenAppend", path);
     if (Failing("OpenAppend", path)) return nullptr;
     return Wrap(real_.OpenAppend(Resolve(path)), path);
+  }
+  std::unique_ptr<File> OpenFolder(const std::string& path) override {
+    Record("OpenFolder", path);
+    if (Failing("OpenFolder", path)) return nullptr;
+    return Wrap(real_.OpenFolder(Resolve(path)), path);
   }
 
   bool MoveItem(const std::string& from, const std::string& to) override {
@@ -320,6 +333,10 @@ class RecordingPlatform : public Platform {
       owner_.RecordTimes(path_, c, a, w);
       return !owner_.Failing("SetTimes", path_) && real_->SetTimes(c, a, w);
     }
+    std::optional<std::vector<std::string>> StreamNames() override { return owner_.StreamNamesOf(path_, real_.get()); }
+    std::unique_ptr<File> OpenStream(const std::string& name) override {
+      return owner_.OpenStreamOf(path_, name, real_.get());
+    }
 
    private:
     RecordingPlatform& owner_;
@@ -362,6 +379,10 @@ class RecordingPlatform : public Platform {
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       owner_.RecordTimes(path_, c, a, w);
       return !owner_.Failing("SetTimes", path_);
+    }
+    std::optional<std::vector<std::string>> StreamNames() override { return owner_.StreamNamesOf(path_, nullptr); }
+    std::unique_ptr<File> OpenStream(const std::string& name) override {
+      return owner_.OpenStreamOf(path_, name, nullptr);
     }
 
    private:
@@ -415,6 +436,24 @@ class RecordingPlatform : public Platform {
     return false;
   }
 
+  // The streams the system lists for a file opened by `path`, then the ones
+  // added here.
+  std::optional<std::vector<std::string>> StreamNamesOf(const std::string& path, File* real) {
+    Record("StreamNames", path);
+    if (Failing("StreamNames", path)) return std::nullopt;
+    auto names = real ? real->StreamNames() : std::vector<std::string>{};
+    auto it = streams_.find(ToUpper(path));
+    if (names && it != streams_.end()) names->insert(names->end(), it->second.begin(), it->second.end());
+    return names;
+  }
+  std::unique_ptr<File> OpenStreamOf(const std::string& path, const std::string& name, File* real) {
+    const std::string stream = path + ":" + name;
+    Record("OpenStream", stream);
+    if (Failing("OpenStream", stream)) return nullptr;
+    if (IsVirtual(stream)) return std::make_unique<VirtualFile>(*this, stream, virtual_[ToUpper(stream)]);
+    return real ? Wrap(real->OpenStream(name), stream) : nullptr;
+  }
+
   std::unique_ptr<File> Wrap(std::unique_ptr<File> f, const std::string& path) {
     if (!f) return nullptr;
     return std::make_unique<RecordingFile>(*this, path, std::move(f));
@@ -454,6 +493,7 @@ class RecordingPlatform : public Platform {
   std::vector<Rule> rules_;
   std::vector<Link> links_;
   std::map<std::string, std::int64_t> virtual_;
+  std::map<std::string, std::vector<std::string>> streams_;  // upper-case path -> names added
 };
 
 }  // namespace vz::test

@@ -63,17 +63,19 @@ struct DragFixture : ::testing::Test {
   }
 };
 
-TEST_F(DragFixture, EnumeratorOffersFileListAndAnsiMapAndWalksLikeTheContract) {
+// A target that picks its formats from the list gets the 16-bit map first,
+// so names outside the code page arrive whole.
+TEST_F(DragFixture, EnumeratorOffersFileListAndBothMapsAndWalksLikeTheContract) {
   com::ComPtr<IEnumFORMATETC> e;
   ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, e.Put()), S_OK);
-  FORMATETC got[3] = {};
+  FORMATETC got[4] = {};
   ULONG fetched = 9;
-  EXPECT_EQ(e->Next(3, got, &fetched), S_FALSE) << "more asked than left";
-  EXPECT_EQ(fetched, 2u);
+  EXPECT_EQ(e->Next(4, got, &fetched), S_FALSE) << "more asked than left";
+  EXPECT_EQ(fetched, 3u);
   EXPECT_EQ(got[0].cfFormat, CF_HDROP);
-  EXPECT_EQ(got[1].cfFormat, RegisterClipboardFormatA("FileNameMap"));
-  EXPECT_EQ(got[1].lindex, -1);
-  EXPECT_EQ(got[1].tymed, static_cast<DWORD>(TYMED_HGLOBAL));
+  EXPECT_EQ(got[1].cfFormat, RegisterClipboardFormatA("FileNameMapW"));
+  EXPECT_EQ(got[2].cfFormat, RegisterClipboardFormatA("FileNameMap"));
+  for (const FORMATETC& f : got) EXPECT_TRUE(&f == &got[3] || (f.lindex == -1 && f.tymed == TYMED_HGLOBAL));
   EXPECT_EQ(e->Next(1, got, &fetched), S_FALSE);
   EXPECT_EQ(fetched, 0u);
 
@@ -82,14 +84,14 @@ TEST_F(DragFixture, EnumeratorOffersFileListAndAnsiMapAndWalksLikeTheContract) {
   EXPECT_EQ(e->Next(1, got, &fetched), S_FALSE);
   EXPECT_EQ(fetched, 0u);
   ASSERT_EQ(e->Reset(), S_OK);
-  EXPECT_EQ(e->Skip(2), S_OK) << "skipping to the very end is fine";
+  EXPECT_EQ(e->Skip(3), S_OK) << "skipping to the very end is fine";
   ASSERT_EQ(e->Reset(), S_OK);
 
   ASSERT_EQ(e->Next(1, got, nullptr), S_OK);
   com::ComPtr<IEnumFORMATETC> clone;
   ASSERT_EQ(e->Clone(clone.Put()), S_OK);
   ASSERT_EQ(clone->Next(1, got, &fetched), S_OK);
-  EXPECT_EQ(got[0].cfFormat, RegisterClipboardFormatA("FileNameMap")) << "a clone starts where its source stood";
+  EXPECT_EQ(got[0].cfFormat, RegisterClipboardFormatA("FileNameMapW")) << "a clone starts where its source stood";
 
   IEnumFORMATETC* none = reinterpret_cast<IEnumFORMATETC*>(1);
   EXPECT_EQ(data->EnumFormatEtc(DATADIR_SET, &none), E_NOTIMPL);

@@ -67,9 +67,32 @@ TEST(WideTest, AnsiFormsAreExactOrAbsentNeverALookAlike) {
   }
 }
 
+// Under the system's UTF-8 option ("Use Unicode UTF-8 for worldwide
+// language support") a record is marked as UTF-8, as every record beyond
+// the code page is: unmarked, it would read as code page 1252 once the
+// option is off, and restore would make garbled names.
+TEST(WideTest, RecordsWrittenUnderTheUtf8CodePageReadTheSameUnderAnother) {
+  std::string record, plain;
+  {
+    win32::ScopedAnsiCodePage utf8(CP_UTF8);
+    record = FormatRecord("D:\\caf\xC3\xA9 \xD0\x96.txt", "D:\\VAPORIZE\\D1.txt");
+    plain = FormatRecord("D:\\a.txt", "D:\\VAPORIZE\\D2.txt");
+  }
+  EXPECT_EQ(plain, "D:\\a.txt\r\nD:\\VAPORIZE\\D2.txt\r\n") << "ASCII reads the same in every code page";
+  std::vector<ShredItemRecord> read = ParseIndex('D', record + plain);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].originalPath, "D:\\caf\xC3\xA9 \xD0\x96.txt");
+  EXPECT_EQ(read[1].originalPath, "D:\\a.txt");
+}
+
 TEST(WideTest, LongPathsTakeTheLongFormOfTheResolvedPath) {
   const std::string name(250, 'n');
   EXPECT_EQ(win32::SystemPath("D:\\a\\b.txt"), L"D:\\a\\b.txt");
+  // Names that Win32 would read as others go in the long form, as listed.
+  EXPECT_EQ(win32::SystemPath("D:\\a\\report."), L"\\\\?\\D:\\a\\report.");
+  EXPECT_EQ(win32::SystemPath("D:\\tail \\Aux.c"), L"\\\\?\\D:\\tail \\Aux.c");
+  EXPECT_EQ(win32::SystemPath("D:\\auxiliary\\com10"), L"D:\\auxiliary\\com10");
+  EXPECT_EQ(win32::SystemPath("D:\\" + name + "\\x."), L"\\\\?\\D:\\" + Widen(name) + L"\\x.");
   EXPECT_EQ(win32::SystemPath("D:\\x\\..\\" + name), L"\\\\?\\D:\\" + Widen(name));
   EXPECT_EQ(win32::SystemPath("D:/" + name + "/\xD0\x96"), L"\\\\?\\D:\\" + Widen(name) + L"\\\u0416");
   EXPECT_EQ(win32::SystemPath("\\\\?\\D:\\" + name + "\\.."), L"\\\\?\\D:\\" + Widen(name) + L"\\..");

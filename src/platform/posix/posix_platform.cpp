@@ -307,7 +307,7 @@ class PosixPlatform : public Platform {
     return drive;
   }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin, std::string* why) override {
     return posix::ResolveSystemPath(path, why);
   }
 

@@ -106,7 +106,9 @@ MediumFacts NativeMediumOf(const std::string& path) {
 }
 
 FileStorage NativeFileStorageOf(const std::string& path) {
-  DWORD attrs = GetFileAttributesW(win32::Widen(path).c_str());
+  // In the same form as every other call, so that a file deep in a tree or
+  // with a name Win32 rewrites is the one asked about.
+  DWORD attrs = GetFileAttributesW(win32::SystemPath(path).c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) return {std::nullopt, "GetFileAttributesW failed: " + ErrorText(GetLastError())};
   return FileStorageFromAttributes(attrs);
 }

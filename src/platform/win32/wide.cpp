@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include "common/drive_path.h"
+
 namespace vz::win32 {
 namespace {
 
 constexpr wchar_t kReplacement = 0xFFFD;
+
+unsigned g_codePage = 0;  // 0: the system's
 
 // The code point of the sequence at `i` and its length; 0 for a byte that
 // starts no sequence. Surrogate code points are taken, since that is how
@@ -95,13 +99,38 @@ std::string Narrow(const std::wstring& wide) {
 
 bool ExactlyWide(const std::string& text) { return Narrow(Widen(text)) == text; }
 
+bool Win32RewritesName(const std::wstring& name) {
+  if (name.empty()) return false;
+  if (name.back() == L'.' || name.back() == L' ') return true;
+  // A device's name is one with any extension, and blanks before the dot.
+  std::wstring base = name.substr(0, name.find_first_of(L".:"));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+      base == L"CONOUT$")
+    return true;
+  // COM1 to COM9 and LPT1 to LPT9, with the superscript digits too.
+  const std::wstring digits = L"0123456789\u00B9\u00B2\u00B3";
+  return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+         digits.find(base[3]) != std::wstring::npos;
+}
+
 std::wstring SystemPath(const std::string& path) {
   // The system would read up to the NUL, a path other than the one given.
   if (path.find('\0') != std::string::npos) return {};
   std::wstring w = Widen(path);
-  if (w.size() < 248 || w.compare(0, 4, L"\\\\?\\") == 0 || w.compare(0, 4, L"\\\\.\\") == 0) return w;
-  // The \\?\ form is taken as it stands: it is made from the path as the
-  // system resolves a short one, so that both name the same item.
+  if (w.compare(0, 4, L"\\\\?\\") == 0 || w.compare(0, 4, L"\\\\.\\") == 0) return w;
+  // A full path of plain names goes into the long form as it stands: the
+  // form names every entry exactly as listed.
+  if (IsPlainFullPath(path) && path.find('/') == std::string::npos) {
+    bool rewritten = false;
+    for (std::string_view name : PathNames(path)) rewritten = rewritten || Win32RewritesName(Widen(std::string(name)));
+    return rewritten || w.size() >= 248 ? L"\\\\?\\" + w : w;
+  }
+  if (w.size() < 248) return w;
+  // Anything else is resolved the way the system resolves a short path,
+  // so that both forms name the same item.
   DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
   if (n == 0) return w;
   std::wstring full(n, L'\0');
@@ -113,11 +142,17 @@ std::wstring SystemPath(const std::string& path) {
   return w;
 }
 
+unsigned AnsiCodePage() { return g_codePage ? g_codePage : GetACP(); }
+
+ScopedAnsiCodePage::ScopedAnsiCodePage(unsigned codePage) : previous_(g_codePage) { g_codePage = codePage; }
+ScopedAnsiCodePage::~ScopedAnsiCodePage() { g_codePage = previous_; }
+
 std::wstring WidenAnsi(const std::string& ansi) {
   if (ansi.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  const UINT cp = AnsiCodePage();
+  int n = MultiByteToWideChar(cp, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], n);
+  if (n > 0) MultiByteToWideChar(cp, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], n);
   return w;
 }
 
@@ -125,7 +160,8 @@ std::optional<std::string> NarrowAnsiExactly(const std::wstring& wide) {
   if (wide.empty()) return std::string();
   // Where the code page is UTF-8 itself, every character but a lone
   // surrogate has its form, and the flags below are refused.
-  if (GetACP() == CP_UTF8) {
+  const UINT cp = AnsiCodePage();
+  if (cp == CP_UTF8) {
     std::string s = Narrow(wide);
     for (std::size_t i = 0; i + 1 < s.size(); ++i)
       if (static_cast<unsigned char>(s[i]) == 0xED && static_cast<unsigned char>(s[i + 1]) >= 0xA0) return std::nullopt;
@@ -133,10 +169,10 @@ std::optional<std::string> NarrowAnsiExactly(const std::wstring& wide) {
   }
   const int size = static_cast<int>(wide.size());
   BOOL usedDefault = FALSE;
-  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &usedDefault);
+  int n = WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr, 0, nullptr, &usedDefault);
   if (n <= 0 || usedDefault) return std::nullopt;
   std::string s(static_cast<std::size_t>(n), '\0');
-  n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, &s[0], n, nullptr, &usedDefault);
+  n = WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, wide.data(), size, &s[0], n, nullptr, &usedDefault);
   if (n <= 0 || usedDefault) return std::nullopt;
   s.resize(static_cast<std::size_t>(n));
   // What reads back as anything else has no form of its own either.
@@ -147,10 +183,11 @@ std::optional<std::string> NarrowAnsiExactly(const std::wstring& wide) {
 std::string NarrowAnsi(const std::wstring& wide) {
   if (wide.empty()) return {};
   const int size = static_cast<int>(wide.size());
-  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  const UINT cp = AnsiCodePage();
+  const DWORD flags = cp == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int n = WideCharToMultiByte(cp, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, flags, wide.data(), size, &s[0], n, nullptr, nullptr);
+  if (n > 0) WideCharToMultiByte(cp, flags, wide.data(), size, &s[0], n, nullptr, nullptr);
   return s;
 }
 

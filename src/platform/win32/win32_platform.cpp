@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <sddl.h>
 #include <shellapi.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <cwchar>
@@ -111,9 +112,89 @@ void MakeParents(const std::string& path) {
   }
 }
 
+// The named data streams of an open file or folder, through its handle
+// (GetFileInformationByHandleEx with FileStreamInfo, for which no access
+// right is needed; see FILE_STREAM_INFO,
+// https://learn.microsoft.com/windows/win32/api/winbase/ns-winbase-file_stream_info).
+// NTFS names them ":Zone.Identifier:$DATA" and the file's own content
+// "::$DATA". A file system that keeps no named streams may refuse the query
+// as one it does not know (FILE_STREAM_INFORMATION: STATUS_INVALID_PARAMETER
+// or STATUS_NOT_IMPLEMENTED): then its volume says so too, and there are
+// none.
+std::optional<std::vector<std::string>> StreamNamesOf(HANDLE h) {
+  std::vector<std::uint64_t> buffer(16 * 1024 / 8);  // 8-byte aligned, as the entries are
+  for (;;) {
+    const DWORD bytes = static_cast<DWORD>(buffer.size() * 8);
+    if (GetFileInformationByHandleEx(h, FileStreamInfo, buffer.data(), bytes)) break;
+    const DWORD e = GetLastError();
+    if (e == ERROR_HANDLE_EOF) return std::vector<std::string>{};  // not even a main stream: a folder
+    if ((e == ERROR_MORE_DATA || e == ERROR_INSUFFICIENT_BUFFER) && bytes < (64u << 20)) {
+      buffer.resize(buffer.size() * 4);
+      continue;
+    }
+    DWORD flags = 0;
+    if ((e == ERROR_INVALID_FUNCTION || e == ERROR_INVALID_PARAMETER || e == ERROR_NOT_SUPPORTED) &&
+        GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+        !(flags & FILE_NAMED_STREAMS))
+      return std::vector<std::string>{};
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  const char* at = reinterpret_cast<const char*>(buffer.data());
+  const char* end = at + buffer.size() * 8;
+  for (;;) {
+    const auto* info = reinterpret_cast<const FILE_STREAM_INFO*>(at);
+    if (at + sizeof(FILE_STREAM_INFO) > end || reinterpret_cast<const char*>(info->StreamName) + info->StreamNameLength > end)
+      return std::nullopt;
+    std::wstring name(info->StreamName, info->StreamNameLength / sizeof(wchar_t));
+    const std::wstring type = L":$DATA";
+    if (name.size() > type.size() + 1 && name[0] == L':' && name.compare(name.size() - type.size(), type.size(), type) == 0)
+      names.push_back(Narrow(name.substr(1, name.size() - 1 - type.size())));
+    if (info->NextEntryOffset == 0) break;
+    at += info->NextEntryOffset;
+  }
+  return names;
+}
+
+// NtCreateFile from the system's own library, found once.
+decltype(&NtCreateFile) NtCreateFileProc() {
+  static const auto proc = reinterpret_cast<decltype(&NtCreateFile)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+  return proc;
+}
+
+// A named stream opened for reading and writing, without sharing, relative
+// to the handle of its file: NtCreateFile with that handle as the root of
+// the name ":name:$DATA" (NtCreateFile,
+// https://learn.microsoft.com/windows/win32/api/winternl/nf-winternl-ntcreatefile),
+// so that it is that very file's stream. Where the file system takes no
+// open relative to a file, by the long form of the file's path.
+HANDLE OpenStreamOf(HANDLE file, const std::string& filePath, const std::string& name) {
+  std::wstring relative = L":" + Widen(name) + L":$DATA";
+  UNICODE_STRING text{static_cast<USHORT>(relative.size() * sizeof(wchar_t)),
+                      static_cast<USHORT>(relative.size() * sizeof(wchar_t)), &relative[0]};
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, file, nullptr);
+  IO_STATUS_BLOCK io{};
+  constexpr ULONG kOpen = 1, kSynchronous = 0x20, kNonDirectory = 0x40;  // FILE_OPEN, FILE_..._NONALERT, FILE_..._FILE
+  constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+  constexpr NTSTATUS kNameInvalid = static_cast<NTSTATUS>(0xC0000033);
+  HANDLE h = nullptr;
+  NTSTATUS status = kInvalidParameter;
+  if (auto create = NtCreateFileProc())
+    status = create(&h, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io, nullptr, 0, 0, kOpen,
+                    kNonDirectory | kSynchronous, nullptr, 0);
+  if (status >= 0) return h;
+  if (status != kInvalidParameter && status != kNameInvalid) return INVALID_HANDLE_VALUE;
+  std::wstring path = SystemPath(filePath);
+  if (path.compare(0, 4, L"\\\\?\\") != 0) path = L"\\\\?\\" + path;
+  return CreateFileW((path + relative).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 class Win32File : public File {
  public:
-  explicit Win32File(HANDLE h) : h_(h) {}
+  Win32File(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
   ~Win32File() override { CloseHandle(h_); }
 
   std::int64_t Size() override {
@@ -151,9 +232,17 @@ class Win32File : public File {
     if (written && !ToFileTime(*written, &w)) return false;
     return SetFileTime(h_, created ? &c : nullptr, accessed ? &a : nullptr, written ? &w : nullptr) != 0;
   }
+  std::optional<std::vector<std::string>> StreamNames() override { return StreamNamesOf(h_); }
+  std::unique_ptr<File> OpenStream(const std::string& name) override {
+    if (name.empty() || name.find_first_of(":\\/") != std::string::npos) return nullptr;
+    HANDLE h = OpenStreamOf(h_, path_, name);
+    if (h == INVALID_HANDLE_VALUE || !h) return nullptr;
+    return std::make_unique<Win32File>(h, path_ + ":" + name);
+  }
 
  private:
   HANDLE h_;
+  std::string path_;  // as it was opened, for a system that opens streams by path alone
 };
 
 std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
@@ -166,7 +255,7 @@ std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, D
   }
   HANDLE h = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32File>(h);
+  return std::make_unique<Win32File>(h, path);
 }
 
 // A named mutex stands for a store: a folder cannot be locked by range on
@@ -239,12 +328,20 @@ class Win32Platform : public Platform {
 
   std::optional<std::string> ToCodePage(const std::string& text) override {
     if (!win32::ExactlyWide(text)) return std::nullopt;
+    // Under a UTF-8 code page (a system option) every character has a form,
+    // but an unmarked line would read as another code page once the option
+    // is turned off: only ASCII reads the same in all of them.
+    if (win32::AnsiCodePage() == CP_UTF8) {
+      for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+      return text;
+    }
     return win32::NarrowAnsiExactly(Widen(text));
   }
   std::string FromCodePage(const std::string& bytes) override { return Narrow(win32::WidenAnsi(bytes)); }
 
-  std::optional<std::string> ResolvePath(const std::string& path, std::string* why) override {
-    auto fail = [why](const char* reason) -> std::optional<std::string> {
+  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
+    auto fail = [why](const std::string& reason) -> std::optional<std::string> {
       if (why) *why = reason;
       return std::nullopt;
     };
@@ -260,25 +357,34 @@ class Win32Platform : public Platform {
     }
     // Bytes that are no text would name whatever U+FFFD names.
     if (!win32::ExactlyWide(path)) return fail("the path holds bytes that are not UTF-8 text");
-    std::wstring w = Widen(path);
-    if (w.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
-    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return fail("Windows cannot resolve the path");
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
-    if (n == 0 || n >= full.size()) return fail("Windows cannot resolve the path");
-    full.resize(n);
-    // Short names (PROGRA~1) name the same items as their long ones.
-    std::wstring asked = full.size() < MAX_PATH ? full : L"\\\\?\\" + full;
+    std::wstring full = Widen(path);
+    if (full.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
+    if (origin == PathOrigin::Typed || !IsPlainFullPath(path) || path.find('/') != std::string::npos) {
+      // Read as Win32 reads it, which must be what was written: a path
+      // whose reading differs would reach another item.
+      DWORD n = GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
+      std::wstring read(n, L'\0');
+      if (n > 0) n = GetFullPathNameW(full.c_str(), n, &read[0], nullptr);
+      if (n == 0 || n >= read.size()) return fail("Windows cannot resolve the path");
+      read.resize(n);
+      if (read.size() > 3 && read.back() == L'\\') read.pop_back();
+      std::string written = AsWritten(path);
+      std::string reading = Narrow(read);
+      if (!HasDrivePrefix(reading) || ToUpperChar(reading[0]) != ToUpperChar(written[0]) ||
+          reading.compare(1, std::string::npos, written, 1, std::string::npos) != 0)
+        return fail("Windows reads \"" + path + "\" as \"" + reading +
+                    "\", another name (Win32 drops dots and blanks at a name's end and takes device names such as "
+                    "AUX or CON.txt for devices)");
+      full = Widen(written);
+    }
+    // Short names (PROGRA~1) name the same items as their long ones; asked
+    // in the long form, which keeps every name as it is.
+    std::wstring asked = L"\\\\?\\" + full;
     DWORD l = GetLongPathNameW(asked.c_str(), nullptr, 0);
     if (l > 0) {
       std::wstring longer(l, L'\0');
       l = GetLongPathNameW(asked.c_str(), &longer[0], l);
-      if (l > 0 && l < longer.size()) {
-        longer.resize(l);
-        if (longer.compare(0, 4, L"\\\\?\\") == 0) longer.erase(0, 4);
-        full = longer;
-      }
+      if (l > 0 && l < longer.size() && longer.compare(0, 4, L"\\\\?\\") == 0) full = longer.substr(4, l - 4);
     }
     std::string resolved = Narrow(full);
     if (!HasDrivePrefix(resolved) || ToUpperChar(resolved[0]) != ToUpperChar(path[0]))
@@ -286,9 +392,6 @@ class Win32Platform : public Platform {
     if (full.size() > kSystemPathLimit) return fail("the path is longer than Windows allows (32762 characters)");
     resolved[0] = path[0];  // the letter keeps the case it was written in, as stored names do
     if (resolved.size() > 3 && resolved.back() == '\\') resolved.pop_back();
-    for (std::string_view name : PathNames(resolved))
-      if (!name.empty() && (name.back() == '.' || name.back() == ' '))
-        return fail("a folder's name ends in a dot or a blank, which Windows reads as another name");
     return resolved;
   }
 
@@ -405,6 +508,20 @@ class Win32Platform : public Platform {
   }
   std::unique_ptr<File> OpenAppend(const std::string& path) override {
     return Open(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  }
+  std::unique_ptr<File> OpenFolder(const std::string& path) override {
+    // Enough to list its streams and to open them relative to it; a link
+    // is opened as itself and refused.
+    HANDLE h = CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    auto folder = std::make_unique<Win32File>(h, path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return nullptr;
+    return folder;
   }
   // FlushFileBuffers waits for its one file: many of them wait together
   // from a few threads.
