@@ -1,8 +1,10 @@
-// Shows one of the module's settings screens for a few seconds, for the
-// screenshot script: "page" puts the settings pages in a property sheet as
-// the folder's Properties do, "dialog" opens the properties dialog; with
+// Shows one of the module's screens for a few seconds, for the screenshot
+// script: "page" puts the settings pages in a property sheet as the
+// folder's Properties do, "dialog" opens the properties dialog; with
 // "emptying-" before either, the Emptying page or tab is the one shown.
-//   show_settings.exe [emptying-]page|dialog seconds
+// "warnings" runs "Vaporize all" from the folder icon's menu, answers its
+// caution question Yes and leaves the box that tells what it did.
+//   show_settings.exe [emptying-]page|dialog|warnings seconds
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -22,6 +24,9 @@ BOOL CALLBACK Collect(HPROPSHEETPAGE page, LPARAM lParam) {
   return TRUE;
 }
 
+// {5B7C1E2B-8F43-4D6B-9A21-3C7E5F90D1A4}, the folder icon's context menu.
+const GUID kMenuClass = {0x5B7C1E2B, 0x8F43, 0x4D6B, {0x9A, 0x21, 0x3C, 0x7E, 0x5F, 0x90, 0xD1, 0xA4}};
+
 // The dialog's second tab, chosen as a click on it chooses it.
 void CALLBACK SecondTab(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
@@ -36,6 +41,42 @@ void CALLBACK SecondTab(HWND, UINT, UINT_PTR id, DWORD) {
 void CALLBACK CloseDialog(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (HWND dialog = FindWindowA("#32770", "Properties: Vaporizer")) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  if (HWND box = FindWindowA("#32770", "Vaporizer")) PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+// Answers the caution question Yes as soon as it is up.
+LRESULT CALLBACK AnswerCaution(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    HWND w = reinterpret_cast<HWND>(wParam);
+    char title[64] = {}, cls[16] = {};
+    GetWindowTextA(w, title, sizeof title);
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && std::strcmp(title, "Please use caution") == 0)
+      PostMessageA(w, WM_COMMAND, IDYES, 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int ShowWarnings(HMODULE module, UINT milliseconds) {
+  auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  IClassFactory* factory = nullptr;
+  IContextMenu* menu = nullptr;
+  if (!getClassObject || FAILED(getClassObject(kMenuClass, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+    return 2;
+  factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu));
+  factory->Release();
+  if (!menu) return 2;
+  HHOOK hook = SetWindowsHookExA(WH_CBT, AnswerCaution, nullptr, GetCurrentThreadId());
+  SetTimer(nullptr, 0, milliseconds, CloseDialog);
+  CMINVOKECOMMANDINFO info{};
+  info.cbSize = sizeof info;
+  info.lpVerb = MAKEINTRESOURCEA(1);  // "Vaporize all"
+  info.nShow = SW_SHOWNORMAL;
+  HRESULT hr = menu->InvokeCommand(&info);
+  UnhookWindowsHookEx(hook);
+  menu->Release();
+  return SUCCEEDED(hr) ? 0 : 6;
 }
 
 int ShowPage(HMODULE module, UINT milliseconds, int startPage) {
@@ -91,6 +132,8 @@ int main(int argc, char** argv) {
   const char* mode = emptying ? argv[1] + 9 : argv[1];
   if (std::strcmp(mode, "page") == 0) {
     rc = ShowPage(module, seconds * 1000, emptying ? 1 : 0);
+  } else if (std::strcmp(mode, "warnings") == 0) {
+    rc = ShowWarnings(module, seconds * 1000);
   } else if (std::strcmp(mode, "dialog") == 0) {
     if (emptying) SetTimer(nullptr, 0, 500, SecondTab);
     auto show = reinterpret_cast<INT32(WINAPI*)(void*)>(

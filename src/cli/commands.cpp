@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <tuple>
 #include <unordered_map>
 
 #include "cli/paths.h"
@@ -85,15 +87,61 @@ class Originals {
   std::unordered_map<std::string, std::string> map_;
 };
 
-int PrintReport(const Report& report, const Originals* originals = nullptr) {
+// What was done to an item, where the batch described it.
+void PutDestruction(json& j, const ItemReport& i) {
+  if (!i.destruction) return;
+  const Destruction& d = *i.destruction;
+  PutName(j, "original", HostForm(d.original));
+  j["kind"] = d.kind;
+  j["volume"] = d.volume;
+  j["size"] = d.size < 0 ? json(nullptr) : json(d.size);
+  j["passes"] = d.passes;
+  j["flushed"] = d.flushed;
+  j["verified"] = d.verified ? json(*d.verified) : json(nullptr);
+  if (!d.verify.empty()) j["verify"] = d.verify;
+  j["trimmed"] = d.trimmed ? json(*d.trimmed) : json(nullptr);
+  if (!d.trim.empty()) j["trim"] = d.trim;
+}
+
+// What a vaporize did with each item. The medium's warnings, the same for
+// every file of a volume, come once per volume with the count of items they
+// concern, and so does why blocks were not trimmed; each file's line says
+// whether it was read back and trimmed. --json keeps everything per item.
+int PrintDestruction(const Report& report, const ShredFlags& flags, const Originals* originals) {
   auto show = [&](const std::string& p) { return originals ? originals->Show(p) : Shown(p); };
+  if (flags.json) {
+    json arr = json::array();
+    const char* outcomes[] = {"done", "skipped", "failed"};
+    for (const auto& i : report.Items()) {
+      json j = {{"path", show(i.path)}, {"outcome", outcomes[static_cast<int>(i.outcome)]}, {"action", i.action}};
+      if (!i.detail.empty()) j["detail"] = i.detail;
+      if (!i.warning.empty()) j["warning"] = i.warning;
+      PutDestruction(j, i);
+      arr.push_back(std::move(j));
+    }
+    std::cout << Dump(arr) << "\n";
+    return report.AllDone() ? kExitDone : kExitItems;
+  }
   for (const auto& n : report.Notes()) std::cout << "warning: " << Printable(n) << "\n";
+  // Grouped by kind, volume and text, in the order first met.
+  using Note = std::tuple<std::string, std::string, std::string>;
+  std::vector<Note> order;
+  std::map<Note, std::size_t> counts;
+  auto group = [&](const char* kind, const std::string& volume, const std::string& text) {
+    Note key{kind, volume, text};
+    if (counts[key]++ == 0) order.push_back(key);
+  };
   for (const auto& i : report.Items()) {
+    const Destruction* d = i.destruction ? &*i.destruction : nullptr;
+    std::string notes;
+    if (d && d->verified) notes += *d->verified ? "verified" : "not verified";
+    if (d && d->trimmed) notes += std::string(notes.empty() ? "" : ", ") + (*d->trimmed ? "trimmed" : "not trimmed");
+    if (!notes.empty()) notes = " (" + notes + ")";
     switch (i.outcome) {
       case Outcome::Done:
         std::cout << i.action << ": " << show(i.path);
         if (!i.target.empty() && i.target != i.path) std::cout << " -> " << Shown(i.target);
-        std::cout << "\n";
+        std::cout << notes << "\n";
         break;
       case Outcome::Skipped:
         std::cout << "skipped: " << show(i.path) << ": " << Printable(i.detail) << "\n";
@@ -102,9 +150,31 @@ int PrintReport(const Report& report, const Originals* originals = nullptr) {
         std::cout << "failed: " << show(i.path) << ": " << Printable(i.detail) << "\n";
         break;
     }
-    if (!i.warning.empty()) std::cout << "  warning: " << i.warning << "\n";
+    const std::string volume = d ? d->volume : std::string();
+    if (!i.warning.empty()) group("warning", volume, i.warning);
+    if (d && d->verified && !*d->verified && i.outcome == Outcome::Done) group("not verified", volume, d->verify);
+    if (d && d->trimmed && !*d->trimmed) group("not trimmed", volume, d->trim);
+  }
+  // "warning (1000 items on C:): the overwrite cannot be relied on: ..."
+  for (const auto& key : order) {
+    const auto& [kind, volume, text] = key;
+    const std::size_t n = counts[key];
+    std::cout << kind << " (" << n << (n == 1 ? " item" : " items") << (volume.empty() ? "" : " on " + volume)
+              << "): " << text << "\n";
   }
   return report.AllDone() ? kExitDone : kExitItems;
+}
+
+int PrintReport(const Report& report, const Originals* originals = nullptr) {
+  return PrintDestruction(report, ShredFlags{}, originals);
+}
+
+RunOptions MakeRun(const ShredFlags& flags, const char* command) {
+  RunOptions run;
+  if (flags.verify) run.verify = true;
+  if (!flags.receipt.empty()) run.receipts.push_back(flags.receipt);
+  run.command = command;
+  return run;
 }
 
 // Every command that reads the stores first takes over what this account
@@ -247,6 +317,7 @@ json ReportJson(const Report& report, const Originals& originals) {
     if (shown != Shown(i.path)) j["shown"] = shown;
     if (!i.detail.empty()) j["detail"] = i.detail;
     if (!i.warning.empty()) j["warning"] = i.warning;
+    PutDestruction(j, i);
     arr.push_back(j);
   }
   return arr;
@@ -280,7 +351,8 @@ int EmptyByRule(const RuleFlags& flags, const ShredFlags& shred, bool yes, bool 
     TerminalUi ui(yes || quiet);
     ScopedUi scope(ui);
     report = choice.problems;
-    report.Append(VaporizeChosen(choice, hasOptions ? &options : nullptr));
+    const RunOptions run = MakeRun(shred, flags.bySettings ? "empty by the settings" : "empty by rule");
+    report.Append(VaporizeChosen(choice, hasOptions ? &options : nullptr, &run));
   }
   for (const auto& n : notes.Notes()) report.Note(n);
   // A drive that is away keeps its items: nothing of it was listed, so none was chosen.
@@ -488,8 +560,9 @@ int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes) {
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  report.Append(VaporizeStoredItems(records, hasOptions ? &options : nullptr));
-  return PrintReport(report, &originals);
+  const RunOptions run = MakeRun(flags, "vaporize");
+  report.Append(VaporizeStoredItems(records, hasOptions ? &options : nullptr, &run));
+  return PrintDestruction(report, flags, &originals);
 }
 
 int Empty(const ShredFlags& flags, bool yes, bool json_, const RuleFlags& rule) {
@@ -501,13 +574,14 @@ int Empty(const ShredFlags& flags, bool yes, bool json_, const RuleFlags& rule) 
   bool hasOptions = MakeOptions(flags, options);
   TerminalUi ui(yes);
   ScopedUi scope(ui);
-  Report r = ShredAllItems(hasOptions ? &options : nullptr);
+  const RunOptions run = MakeRun(flags, "empty");
+  Report r = ShredAllItems(hasOptions ? &options : nullptr, &run);
   if (json_) {
     std::cout << Dump(json{{"report", ReportJson(r, originals)}}) << "\n";
     return r.AllDone() ? kExitDone : kExitItems;
   }
   if (r.Items().empty()) std::cout << "The Vaporizer is empty.\n";
-  return PrintReport(r, &originals);
+  return PrintDestruction(r, flags, &originals);
 }
 
 int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool yes) {
@@ -519,13 +593,26 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
   ScopedUi scope(ui);
   Intake in = TakeIn(sys, nullptr, Road::InPlace, PathOrigin::Typed);
   Report report = in.refused;
+  const RunOptions run = MakeRun(flags, "shred");
   if (!in.direct.empty())
-    report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, hasOptions ? &options : nullptr));
-  return PrintReport(report);
+    report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, hasOptions ? &options : nullptr, &run));
+  return PrintDestruction(report, flags, nullptr);
 }
 
 int Settings(const SettingsFlags& flags) {
   SettingsView view = PeekSettings();
+  DestructionView more = ReadDestructionSettings();
+  if (flags.verify || flags.volumeTrim || flags.receipts) {
+    DestructionSettings d = more.values;
+    if (flags.verify) d.verify = *flags.verify;
+    if (flags.volumeTrim) d.trimVolume = *flags.volumeTrim;
+    if (flags.receipts) d.keepReceipts = *flags.receipts;
+    if (!SaveDestructionSettings(d)) {
+      std::cerr << "vaporizer: the settings could not be written\n";
+      return kExitItems;
+    }
+    more = ReadDestructionSettings();
+  }
   if (flags.emptyAfter || flags.storeLimit) {
     EmptyingSettings e = LoadEmptyingSettings();
     if (flags.emptyAfter) e.afterDays = static_cast<std::uint32_t>(*flags.emptyAfter);
@@ -563,6 +650,14 @@ int Settings(const SettingsFlags& flags) {
             << note(2) << ")\n"
             << "send-to       " << Pad(onOff(s.insertSendTo), 4) << "(Vaporizer in the Send To menu" << note(3)
             << ")\n";
+  auto more_ = [&](int i) { return more.written[i] ? "" : "; default, not written yet"; };
+  const DestructionSettings& d = more.values;
+  std::cout << "verify        " << Pad(onOff(d.verify), 4) << "(read every vaporized file back from the device"
+            << more_(0) << ")\n"
+            << "volume-trim   " << Pad(onOff(d.trimVolume), 4) << "(trim the volume's freed space after vaporizing"
+            << more_(1) << ")\n"
+            << "receipts      " << Pad(onOff(d.keepReceipts), 4) << "(a receipt of every vaporize in your data folder"
+            << more_(2) << ")\n";
   for (const auto& p : LoadEmptyingSettings().problems) std::cout << "warning: " << Printable(p) << "\n";
   auto number = [](const NumberSetting& n, const char* label, const char* meaning) {
     NumberRead r = ReadNumber(n);

@@ -20,11 +20,16 @@ struct ShredFlags {
   std::optional<int> fill;
   bool keep = false;
   bool Any() const { return passes || fill || keep; }
+  // Beyond the passes: read back, receipts, and how the report is printed.
+  bool verify = false;
+  std::string receipt;  // a receipt file, as the host names it
+  bool json = false;
 };
 
 struct SettingsFlags {
   std::optional<int> passes;
   std::optional<bool> progress, contextMenu, sendTo;
+  std::optional<bool> verify, volumeTrim, receipts;
   std::optional<int> emptyAfter, storeLimit;
 };
 
@@ -62,6 +67,9 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
 int Settings(const SettingsFlags& flags);
 int Properties(const ItemArgs& items, bool json);
 int Volumes(bool json);
+// `receipt verify FILE` and `receipt find FILE PATH`.
+int ReceiptVerify(const std::string& file);
+int ReceiptFind(const std::string& file, const std::string& path);
 // enable, disable or status of the scheduled emptying.
 int Retention(const std::string& action);
 

@@ -43,7 +43,8 @@ CLI::Option* AddNumber(CLI::App* app, const std::string& name, std::optional<int
       ->type_name(type);
 }
 
-void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags) {
+// json: whether --json is the plain array of the report (empty has its own).
+void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags, bool json = true) {
   const vz::NumberSetting& p = vz::kShredCount;
   AddNumber(app, "--passes", flags.passes, p.low, p.high,
             "overwrite passes per file, " + std::to_string(p.low) + " to " + std::to_string(p.high) +
@@ -52,6 +53,14 @@ void AddShredFlags(CLI::App* app, vz::cli::ShredFlags& flags) {
   AddNumber(app, "--fill", flags.fill, 0, 255, "the byte every pass writes, 0 to 255 or 0x00 to 0xFF (default 0)",
             "BYTE");
   app->add_flag("--keep", flags.keep, "overwrite only: leave the files in place with their length");
+  app->add_flag("--verify", flags.verify,
+                "read every file back from the device, past the caches, after its last pass and compare it with\n"
+                "the fill; a difference is a failure (default: the settings)");
+  app->add_option("--receipt", flags.receipt,
+                  "add a receipt of this run to FILE (made for you alone when missing): one JSON line per item\n"
+                  "and one for the run, chained by hashes; paths appear only as keyed hashes")
+      ->type_name("FILE");
+  if (json) app->add_flag("--json", flags.json, "the report as a JSON array, one object per item, each with its own warning");
 }
 
 // --older-than, --keep-under and --by-settings, which pick stored items by
@@ -185,7 +194,7 @@ int Run(int argc, char** argv) {
   empty->add_flag("-y,--yes", yes, "answer Yes to the caution question");
   empty->add_flag("--json", json, "the report as one JSON object: rule, chosen, kept and report (one object per item)");
   AddRuleFlags(empty, rule, "go", true);
-  AddShredFlags(empty, shred);
+  AddShredFlags(empty, shred, false);
 
   auto* shredCmd = app.add_subcommand("shred", "vaporize files and folders where they are, without the store");
   shredCmd->add_option("PATH", args, "files and folders to vaporize")->required();
@@ -201,6 +210,20 @@ int Run(int argc, char** argv) {
   AddSwitch(settingsCmd, "--progress", settings.progress, "show progress while vaporizing");
   AddSwitch(settingsCmd, "--context-menu", settings.contextMenu, "the \"Send to Vaporizer\" item in Explorer");
   AddSwitch(settingsCmd, "--send-to", settings.sendTo, "the Vaporizer in Explorer's Send To menu");
+  AddSwitch(settingsCmd, "--verify", settings.verify, "read every vaporized file back from the device and compare");
+  AddSwitch(settingsCmd, "--volume-trim", settings.volumeTrim,
+            "after vaporizing, trim the volume's freed space where the device takes discards");
+  AddSwitch(settingsCmd, "--receipts", settings.receipts, "keep a receipt of every vaporize in your data folder");
+
+  std::string receiptFile, receiptPath;
+  auto* receipt = app.add_subcommand("receipt", "check a receipt, or find a path in it");
+  receipt->require_subcommand(1);
+  auto* receiptVerify = receipt->add_subcommand(
+      "verify", "check that no line of a receipt was changed, removed or put in; names the first broken line");
+  receiptVerify->add_option("FILE", receiptFile, "the receipt")->required();
+  auto* receiptFind = receipt->add_subcommand("find", "whether and when PATH was vaporized, by a receipt made with your key");
+  receiptFind->add_option("FILE", receiptFile, "the receipt")->required();
+  receiptFind->add_option("PATH", receiptPath, "the path the item had (where it was sent from or shredded)")->required();
   AddNumber(settingsCmd, "--empty-after", settings.emptyAfter, vz::kEmptyAfterDays.offeredLow, vz::kEmptyAfterDays.offeredHigh,
             "vaporize items that have been in the Vaporizer for more than N days (0: never)", "DAYS");
   AddNumber(settingsCmd, "--store-limit", settings.storeLimit, vz::kStoreLimitMb.offeredLow, vz::kStoreLimitMb.offeredHigh,
@@ -258,6 +281,8 @@ int Run(int argc, char** argv) {
   if (settingsCmd->parsed()) return Settings(settings);
   if (props->parsed()) return Properties(items, json);
   if (volumes->parsed()) return Volumes(json);
+  if (receiptVerify->parsed()) return ReceiptVerify(receiptFile);
+  if (receiptFind->parsed()) return ReceiptFind(receiptFile, receiptPath);
   if (retention->parsed()) return Retention(retentionAction);
   std::cout << app.help();
   return 0;

@@ -142,7 +142,8 @@ int CleanUp() {
   SwitchEmptyingSchedule(false, {}, &why);
   RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer");
   RemoveEmptyChain(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft", "SOFTWARE");
-  // The icon state that the shell wrote for this user, in both views.
+  // The icon state that the shell wrote for this user: where earlier
+  // releases kept it (in both views), and where it lives now.
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     HKEY classes = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", 0, KEY_ALL_ACCESS | view, &classes) ==
@@ -152,6 +153,9 @@ int CleanUp() {
     }
   }
   RemoveEmptyChain(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", "Software");
+  RegDeleteTreeA(HKEY_CURRENT_USER,
+                 (std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CLSID\\") + kClsidVaporizerFolderText)
+                     .c_str());
   wchar_t sendTo[MAX_PATH] = {};
   if (SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
     std::wstring link = std::wstring(sendTo) + L"\\Vaporizer.lnk";

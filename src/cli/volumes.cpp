@@ -67,7 +67,8 @@ json FactsJson(const MediumFacts& m) {
   const std::pair<const char*, const Fact*> facts[] = {
       {"fileSystem", &m.fileSystem}, {"dataJournal", &m.dataJournal}, {"compression", &m.compression},
       {"noDataCow", &m.noDataCow},   {"device", &m.device},           {"spinning", &m.spinning},
-      {"trim", &m.trim},             {"removable", &m.removable},     {"virtualDisk", &m.virtualDisk},
+      {"trim", &m.trim},             {"discards", &m.discards},       {"discardOnFree", &m.discardOnFree},
+      {"removable", &m.removable},   {"virtualDisk", &m.virtualDisk},
       {"snapshots", &m.snapshots},   {"thin", &m.thin},               {"encrypted", &m.encrypted}};
   for (const auto& [name, f] : facts) {
     if (f->evidence.empty()) continue;  // not a point on this system
@@ -78,6 +79,16 @@ json FactsJson(const MediumFacts& m) {
   if (!m.layers.empty()) j["layers"] = m.layers;
   if (!m.backing.empty()) j["beneath"] = FactsJson(m.backing.front());
   return j;
+}
+
+// Whether freed blocks can be handed back to the device, and how.
+std::string DiscardText(const MediumFacts& m) {
+  if (m.discards.answer == Answer::No) return "no: the device takes no discards (" + m.discards.evidence + ")";
+  std::string s = m.discards.answer == Answer::Yes ? "yes, the device takes discards (" + m.discards.evidence + ")"
+                                                   : "unknown (" + m.discards.evidence + ")";
+  if (m.discardOnFree.answer == Answer::Yes) return s + "; freed blocks are passed on at once";
+  if (m.discardOnFree.answer == Answer::No) return s + "; freed blocks reach it by the volume trim after vaporizing";
+  return s;
 }
 
 json VerdictJson(const Verdict& v) {
@@ -99,6 +110,7 @@ std::string Summary(const MediumFacts& m) {
                   : m.spinning.answer == Answer::No ? "solid state or flash"
                                                     : "kind of device unknown");
   if (m.trim.answer == Answer::Yes) parts.push_back("TRIM");
+  if (m.discards.answer == Answer::Yes) parts.push_back("accepts discards");
   if (m.removable.answer == Answer::Yes) parts.push_back("removable");
   if (m.virtualDisk.answer == Answer::Yes) parts.push_back("virtual disk (" + m.virtualDisk.value + ")");
   if (m.encrypted.answer == Answer::Yes) parts.push_back("encrypted (" + m.encrypted.value + ")");
@@ -141,6 +153,7 @@ int Volumes(bool asJson) {
               << "      overwrite in place: " << ReachText(verdict.reach)
               << (verdict.reach == Reach::Reaches ? " (" : ": ") << verdict.why
               << (verdict.reach == Reach::Reaches ? ")" : "") << "\n";
+    std::cout << "      accepts discards:   " << DiscardText(medium) << "\n";
     for (const auto& a : verdict.advice) std::cout << "      advice:             " << a << "\n";
   }
 #ifndef _WIN32

@@ -2,12 +2,33 @@
 // where nothing is to be shown; the companion program prints it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace vz {
 
 enum class Outcome { Done, Skipped, Failed };
+
+// How a file, folder or link was destroyed: for the report's readers and
+// for receipts.
+struct Destruction {
+  std::string original;  // where the item was before it was sent (or where it was shredded)
+  std::string kind = "file";  // "file", "folder", "link"
+  std::int64_t size = -1;     // bytes; -1 for a folder or when unknown
+  int passes = 0;             // passes that reached the device
+  int fill = 0;
+  bool flushed = false;       // every pass was flushed to the device
+  std::optional<bool> verified;  // read back and compared; unset when not asked
+  std::string verify;            // what the read-back found, or why there was none
+  std::optional<bool> trimmed;   // its blocks were handed back to the device; unset when not tried
+  std::string trim;              // "trimmed", or why not
+  std::string volume;            // "C:"
+  std::string volumeId;          // which volume that is
+  std::string reach, reachWhy;   // the medium's verdict on overwriting in place, and why
+  std::string started, finished; // UTC, ISO 8601
+};
 
 struct ItemReport {
   std::string path;     // the item as the caller named it
@@ -17,6 +38,16 @@ struct ItemReport {
   std::string target;   // where it went (stored path, restored path), if anywhere
   std::string warning;  // what the user should know although it was done; empty when nothing
   bool declined = false;  // skipped because the user answered No
+  std::optional<Destruction> destruction;  // what was done to it, where something was
+};
+
+// The medium's warning of the items done on one drive, told once for them
+// all.
+struct DriveWarning {
+  std::string drive;     // "C:"
+  std::string volumeId;  // which volume that is, as remembered for "Don't tell me again"
+  std::string text;      // the warning
+  std::size_t items = 0;
 };
 
 class Report {
@@ -29,6 +60,10 @@ class Report {
   void Append(const Report& other);
   // Puts a warning on the item reported last; an empty one changes nothing.
   void Warn(std::string warning);
+  // Tells how the item reported last was destroyed.
+  void Describe(Destruction d);
+  ItemReport& Last() { return items_.back(); }
+  std::vector<ItemReport>& MutableItems() { return items_; }
   // What the user should know about the operation as a whole rather than
   // one item: a setting that could not be used as it is stored.
   void Note(std::string note);

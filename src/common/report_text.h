@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "common/report.h"
 
@@ -16,9 +17,19 @@ namespace vz {
 // then "...and N more."; a very long path is shortened in its middle. Items
 // the user chose to keep do not count. Empty when every item was done
 // without a warning or kept and there is no note.
-std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines = 10);
+// withWarnings false: the items done with a warning are left out (the
+// drives' warnings tell of them).
+std::string ProblemText(const Report& report, const std::string& undoneVerb, std::size_t maxLines = 10,
+                        bool withWarnings = true);
 
-// Hands that text to the user interface when there is any.
+// The warnings of the items done, one per drive and text, in the order
+// first met.
+std::vector<DriveWarning> DriveWarnings(const Report& report);
+// "C: 1000 items were vaporized with a warning: the overwrite ..."
+std::string DriveWarningText(const DriveWarning& w, const std::string& undoneVerb);
+
+// Hands what could not be done and the drives' warnings to the user
+// interface when there is any.
 void TellProblems(const Report& report, const std::string& undoneVerb);
 
 }  // namespace vz

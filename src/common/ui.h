@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "common/report.h"
 
 namespace vz {
 
@@ -45,16 +48,27 @@ class UserInterface {
   virtual void ProgressEnd() {}
   // Lets the caller's window messages run between files.
   virtual void ProcessMessages() {}
+  // Whether the user asked the running batch to stop; asked between files
+  // and between passes, never within one.
+  virtual bool Cancelled() { return false; }
 
   // Tells what an operation started from the shell could not do (the text
   // of ProblemText); the shell shows a box, other callers print reports.
   virtual void TellProblems(const std::string& /*text*/) {}
+  // The same with the medium's warnings, one per drive: the shell leaves
+  // out those the user asked not to be told again, and lets them ask so.
+  // Here they join the text.
+  virtual void TellWarnings(const std::string& problems, const std::vector<DriveWarning>& warnings,
+                            const std::string& undoneVerb);
 };
 
-// The interface the core talks to. Without one set, every question is
-// answered No: nothing is ever destroyed or moved without someone agreeing.
+// The interface the core talks to on this thread: the one a ScopedUi of
+// this thread installed, else the default. Without either, every question
+// is answered No: nothing is ever destroyed or moved without someone
+// agreeing.
 UserInterface& Ui();
-// Installs an interface for the current scope and puts the previous back.
+// Installs an interface for the current scope on this thread and puts the
+// previous back; other threads keep theirs.
 class ScopedUi {
  public:
   explicit ScopedUi(UserInterface& ui);
@@ -65,6 +79,7 @@ class ScopedUi {
  private:
   UserInterface* previous_;
 };
+// The interface of every thread that installed none of its own.
 void SetDefaultUi(UserInterface* ui);
 
 }  // namespace vz

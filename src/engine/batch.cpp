@@ -16,6 +16,7 @@
 #include "engine/collect.h"
 #include "engine/medium_verdict.h"
 #include "engine/overwrite.h"
+#include "engine/receipt.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 #include "store/index_edit.h"
@@ -25,6 +26,7 @@ namespace vz {
 namespace {
 
 constexpr const char* kCautionTitle = "Please use caution";
+constexpr const char* kCancelledBefore = "the batch was cancelled before it; it was left as it was";
 
 // The moment written on every file just before it is cut and deleted, so
 // that nothing about when it was last used survives.
@@ -43,11 +45,25 @@ struct Effective {
   bool deleteAfter = true;
   std::uint8_t fillByte = 0;
   bool showProgress = true;
+  bool verify = false;
+  bool trimVolume = true;
+  std::vector<std::string> receipts;  // files the run's receipt goes to
+  std::string receiptTrouble;         // why the settings' own receipt file cannot be had
+  std::string command;
   std::vector<std::string> problems;  // settings that could not be used as stored
 };
 
-Effective EffectiveSettings(const ShredOptions* options) {
+Effective EffectiveSettings(const ShredOptions* options, const RunOptions* run) {
   Effective e;
+  const DestructionSettings d = ReadDestructionSettings().values;
+  e.verify = run && run->verify ? *run->verify : d.verify;
+  e.trimVolume = d.trimVolume;
+  e.command = run ? run->command : "vaporize";
+  if (run) e.receipts = run->receipts;
+  if (d.keepReceipts) {
+    std::string own = DefaultReceiptPath(&e.receiptTrouble);
+    if (!own.empty()) e.receipts.push_back(own);
+  }
   if (options) {
     e.passes = options->Passes;
     e.deleteAfter = options->DeleteAfter != 0;
@@ -144,6 +160,12 @@ class Batch {
     std::vector<Overwrite> group;
     std::int64_t groupBytes = 0;
     for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (Cancelled()) {
+        // Not begun: left as it was, as the user asked.
+        report_.Declined(Label(files_[i]), kCancelledBefore);
+        Finished(i, false);
+        continue;
+      }
       std::optional<Overwrite> o;
       bool gone = false;
       const std::string stopped = Guarded([&] { o = Begin(i, gone); });
@@ -162,9 +184,13 @@ class Batch {
     }
     RunGroup(group);
     RemoveFolders();
+    TrimVolumes();
     if (s_.showProgress) Ui().ProgressEnd();
     return report_;
   }
+
+  // What the volume trims did, one line per volume, for the run's receipt.
+  const std::vector<std::string>& VolumeTrims() const { return volumeTrims_; }
 
  private:
   // A file on its way through its passes. It stays open, without sharing,
@@ -177,7 +203,24 @@ class Batch {
     std::string warning;
     std::unique_ptr<File> file;
     NamedStreams streams;  // opened through `file` at its first pass
-    std::string failure;   // why it is left in place; empty while all goes well
+    std::string failure;  // why it is left in place; empty while all goes well
+    bool cancelledWhole = false;  // stopped by the user before its first pass
+    FileJudgement judged;
+    std::string started;
+    int passesDone = 0;   // passes that reached the device
+    std::optional<Overwriter::Check> check;
+    std::vector<ByteRange> extents;      // where its blocks lay, taken before they were handed back
+    std::optional<std::string> discard;  // why handing its blocks back did not reach the device; unset: not tried
+  };
+
+  // A vaporized file whose blocks reach the device only by the volume trim.
+  struct WaitingTrim {
+    std::size_t item;  // in report_
+    std::string path, volume;
+    std::int64_t size;
+    std::vector<ByteRange> extents;
+    bool writesElsewhere;
+    Answer discards;
   };
 
   // Runs a step; the text of an error that stopped it, or empty.
@@ -199,6 +242,22 @@ class Batch {
     Ui().ProcessMessages();
   }
 
+  // Whether the user asked to stop; once asked, the answer stays.
+  bool Cancelled() {
+    if (!cancelled_ && Ui().Cancelled()) cancelled_ = true;
+    return cancelled_;
+  }
+
+  // Stops a file before its pass `pass`: whole when that was the first.
+  void Cancel(Overwrite& o, int pass) {
+    o.streams.Close();
+    o.file.reset();
+    o.failure = pass == 1 ? kCancelledBefore
+                          : "the batch was cancelled after pass " + std::to_string(pass - 1) + " of " +
+                                std::to_string(s_.passes) + "; the file was left in place, partly overwritten";
+    o.cancelledWhole = pass == 1;
+  }
+
   void FailPass(Overwrite& o, int pass, const std::string& why) {
     o.streams.Close();
     o.file.reset();
@@ -210,17 +269,23 @@ class Batch {
   // that file starts and before any file of the group is cut or deleted:
   // what was written but never flushed may still lie on the disk in full.
   void RunGroup(std::vector<Overwrite>& group) {
-    for (int pass = 1; pass <= s_.passes; ++pass) {
+    int pass = 1;
+    for (; pass <= s_.passes; ++pass) {
+      if (pass > 1 && Cancelled()) break;
       std::vector<Overwrite*> written;
       std::vector<File*> toFlush, streamFlush;  // the files' own content, then their named streams
       std::int64_t bytes = 0;
       for (auto& o : group) {
         if (!o.failure.empty()) continue;
+        if (Cancelled()) {
+          Cancel(o, pass);
+          continue;
+        }
         const std::string& path = files_[o.index];
         if (s_.showProgress) Ui().ProgressFile(o.index, Shown(o.index));
         std::string stopped = Guarded([&] {
           std::string why;
-          if (!o.file && !(o.file = overwriter_.Open(path, &why))) return FailPass(o, pass, why);
+          if (!o.file && !(o.file = overwriter_.Open(path, &why, s_.verify))) return FailPass(o, pass, why);
           Touch(path);
           PassResult r = overwriter_.Write(*o.file);
           if (!r.ok) return FailPass(o, pass, r.error);
@@ -237,11 +302,21 @@ class Batch {
       std::vector<bool> flushed = Plat().FlushFiles(toFlush);
       for (std::size_t k = 0, next = written.size(); k < written.size(); ++k)
         next = written[k]->streams.Flushed(flushed, next);
-      for (std::size_t k = 0; k < written.size(); ++k)
+      for (std::size_t k = 0; k < written.size(); ++k) {
         if (!flushed[k]) FailPass(*written[k], pass, kFlushFailed);
-      if (s_.showProgress) Ui().ProgressPass(pass, bytes);
+        else ++written[k]->passesDone;
+      }
+      if (s_.showProgress && !(cancelled_ && written.empty())) Ui().ProgressPass(pass, bytes);
     }
+    // Stopped between passes: what a pass reached stays as it is now.
+    if (pass <= s_.passes)
+      for (auto& o : group)
+        if (o.failure.empty()) Cancel(o, pass);
     for (auto& o : group) {
+      if (o.failure.empty() && o.file) {
+        const std::string stopped = Guarded([&] { AfterPasses(o); });
+        if (!stopped.empty()) o.failure = stopped;
+      }
       o.streams.Close();
       o.file.reset();  // closed before it is stamped, cut and deleted
       if (!o.streams.Warning().empty()) o.warning += (o.warning.empty() ? "" : "; ") + o.streams.Warning();
@@ -252,7 +327,12 @@ class Batch {
       } else {
         if (o.attributes & kAttrReadOnly) Plat().SetAttributes(files_[o.index], o.attributes);
       }
-      if (!o.failure.empty()) report_.Failed(Label(files_[o.index]), o.failure);
+      if (o.cancelledWhole) {
+        report_.Declined(Label(files_[o.index]), o.failure);
+      } else if (!o.failure.empty()) {
+        report_.Failed(Label(files_[o.index]), o.failure);
+        report_.Describe(Described(o));
+      }
       Finished(o.index, gone);
     }
     group.clear();
@@ -360,6 +440,7 @@ class Batch {
       if (Plat().RemoveLink(path)) {
         Removed(path);
         report_.Done(Label(path), "link removed; what it points at was left as it was");
+        DescribeItem(path, "link");
         return std::nullopt;
       }
       report_.Failed(Label(path), "the link could not be removed");
@@ -380,7 +461,9 @@ class Batch {
     o.size = entry->size;
     o.attributes = entry->attributes;
     o.remove = remove;
-    o.warning = warnings_.For(path, s_.passes);  // before the passes fill any holes
+    o.judged = warnings_.Judge(path, s_.passes);  // before the passes fill any holes
+    o.warning = o.judged.warning;
+    o.started = UtcNow();
     if (o.attributes & kAttrReadOnly) Plat().SetAttributes(path, o.attributes & ~kAttrReadOnly);
     return o;
   }
@@ -397,6 +480,7 @@ class Batch {
         report_.Skipped(Label(path), "no overwrite pass was asked for, and no deleting: left as it was");
       }
       report_.Warn(o.warning);
+      report_.Describe(Described(o));
       return true;
     }
     Touch(path);
@@ -412,7 +496,139 @@ class Batch {
     Removed(path);
     report_.Done(Label(path), s_.passes > 0 ? "vaporized" : "deleted without an overwrite pass (0 passes)");
     report_.Warn(o.warning);
+    report_.Describe(Described(o));
+    const Destruction& d = *report_.Last().destruction;
+    if (d.trimmed && !*d.trimmed)
+      waiting_.push_back({report_.Items().size() - 1, path, VolumeOf(path) + "|" + o.judged.volumeId, o.size, o.extents,
+                          o.judged.verdict.writesElsewhere, o.judged.discards});
     return true;
+  }
+
+  // After the last pass has reached the device: read back where asked,
+  // then the blocks handed back, unless the file is kept.
+  void AfterPasses(Overwrite& o) {
+    if (s_.verify) {
+      o.check = overwriter_.Verify(*o.file);
+      if (o.check->read && !o.check->same) {
+        o.failure = "read back from the device, it is not what was written (" + o.check->text +
+                    "); the file was left in place";
+        return;
+      }
+    }
+    if (!o.remove) return;
+    if (o.size == 0) {
+      o.discard = "";  // no blocks to hand back
+      return;
+    }
+    // Where the blocks lay matters only to a trim of the volume afterwards.
+    const bool onFree = o.judged.discardOnFree == Answer::Yes;
+    if (!onFree) o.extents = o.file->Extents();
+    o.discard = o.file->Discard();
+    // A file system that passes freed blocks on does so for the delete
+    // that follows, whether or not it could punch a hole first.
+    if (onFree && !o.discard->empty() && o.judged.discards != Answer::No) o.discard = "";
+  }
+
+  static std::string VolumeOf(const std::string& path) { return ToUpper(path.substr(0, 2)); }
+
+  // The path an item had before the batch: the original path of a claimed
+  // stored item (with what lies beneath it), else the path itself.
+  std::string OriginalOf(const std::string& path) const {
+    const Claimed* c = ClaimOf(path);
+    if (!c) return WithoutTrailingBackslash(path);
+    const std::string base = c->original.empty() ? c->given : c->original;
+    return WithoutTrailingBackslash(base + path.substr(std::min(path.size(), c->claimed.size())));
+  }
+
+  Destruction Described(const Overwrite& o) const {
+    const std::string& path = files_[o.index];
+    Destruction d;
+    d.original = OriginalOf(path);
+    d.size = o.size;
+    d.passes = o.passesDone;
+    d.fill = s_.fillByte;
+    d.flushed = s_.passes > 0 && o.passesDone == s_.passes;
+    if (o.check) {
+      d.verified = o.check->same;
+      d.verify = o.check->text;
+    } else if (s_.verify) {
+      d.verify = "not read back: the passes did not all reach the device";
+    }
+    if (o.discard) {
+      d.trimmed = o.discard->empty();
+      d.trim = o.discard->empty() ? (o.size == 0 ? "trimmed (it had no blocks)" : "trimmed") : *o.discard;
+    }
+    d.volume = VolumeOf(path);
+    d.volumeId = o.judged.volumeId;
+    d.reach = ReachText(o.judged.verdict.reach);
+    d.reachWhy = o.judged.verdict.why;
+    d.started = o.started;
+    d.finished = UtcNow();
+    return d;
+  }
+
+  // Other items (folders, links, names of hard-linked files) in the form a
+  // receipt takes them.
+  void DescribeItem(const std::string& path, const char* kind) {
+    Destruction d;
+    d.original = OriginalOf(path);
+    d.kind = kind;
+    d.volume = VolumeOf(path);
+    d.started = d.finished = UtcNow();
+    report_.Describe(std::move(d));
+  }
+
+  // The deepest folder of the path that is still there: the volume's trim
+  // is asked of the file system that held the file.
+  static std::string StandingFolder(const std::string& path) {
+    std::string f = WithoutTrailingBackslash(FolderPart(path));
+    while (f.size() > 3 && !DirectoryExists(f)) f = WithoutTrailingBackslash(FolderPart(f));
+    return f.size() <= 2 ? WithTrailingBackslash(f) : f;
+  }
+
+  // Files whose freed blocks did not reach the device reach it by a trim
+  // of their volume: of all its free space where the file system wrote the
+  // new data elsewhere (or does not say where the blocks lay), else of the
+  // ranges they held.
+  void TrimVolumes() {
+    std::map<std::string, std::vector<const WaitingTrim*>> byVolume;
+    for (const auto& w : waiting_) byVolume[w.volume].push_back(&w);
+    for (const auto& [volume, files] : byVolume) {
+      bool whole = false;
+      std::vector<ByteRange> ranges;
+      for (const WaitingTrim* w : files) {
+        whole = whole || w->writesElsewhere || w->extents.empty();
+        ranges.insert(ranges.end(), w->extents.begin(), w->extents.end());
+      }
+      std::string why;
+      if (!s_.trimVolume) why = "the volume trim is off in the settings";
+      else if (files.front()->discards == Answer::No) why = "the device takes no discards";
+      else why = Plat().TrimVolume(StandingFolder(files.front()->path), whole ? std::vector<ByteRange>{} : Merged(ranges));
+      const std::string drive = volume.substr(0, 2);
+      volumeTrims_.push_back(drive + (why.empty() ? std::string(whole ? " free space trimmed" : " freed ranges trimmed")
+                                                  : " not trimmed: " + why));
+      for (const WaitingTrim* w : files) {
+        Destruction& d = *report_.MutableItems()[w->item].destruction;
+        d.trimmed = why.empty();
+        d.trim = why.empty() ? std::string("trimmed by the volume trim (") + (whole ? "its free space" : "the freed ranges") + ")"
+                             : d.trim + "; " + why;
+      }
+    }
+  }
+
+  // Ranges in order, those close together joined: the trim passes over
+  // what lies between them, which it leaves alone unless it is free.
+  static std::vector<ByteRange> Merged(std::vector<ByteRange> r) {
+    constexpr std::int64_t kJoin = std::int64_t{64} << 20;
+    std::sort(r.begin(), r.end(), [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+    std::vector<ByteRange> out;
+    for (const auto& x : r) {
+      if (!out.empty() && x.offset <= out.back().offset + out.back().length + kJoin)
+        out.back().length = std::max(out.back().length, x.offset + x.length - out.back().offset);
+      else
+        out.push_back(x);
+    }
+    return out;
   }
 
   // Writing over content that other names still show would destroy it for
@@ -435,6 +651,7 @@ class Batch {
     }
     Removed(path);
     report_.Skipped(Label(path), std::string("name removed; ") + why);
+    DescribeItem(path, "file");
     return true;
   }
 
@@ -451,7 +668,8 @@ class Batch {
       const std::string& folder = folders_[i];
       std::string name = WithoutTrailingBackslash(Label(folder));
       if (blocked_[i]) {
-        report_.Skipped(name, "left in place: it still holds items that were not vaporized");
+        if (cancelled_) report_.Declined(name, "left in place: the batch was cancelled before all it holds was vaporized");
+        else report_.Skipped(name, "left in place: it still holds items that were not vaporized");
         RestoreReadOnly(i);
         continue;
       }
@@ -460,6 +678,7 @@ class Batch {
       if (Plat().RemoveEmptyDirectory(WithoutTrailingBackslash(folder))) {
         Removed(folder);
         report_.Done(name, "vaporized");
+        DescribeItem(folder, "folder");
         report_.Warn(streams);
       } else {
         report_.Failed(name, "the folder could not be removed");
@@ -482,12 +701,15 @@ class Batch {
   std::vector<std::string> files_, folders_;
   std::vector<std::string> shown_;  // what the progress display shows for each file, when looked up
   std::size_t filesDone_ = 0;
+  bool cancelled_ = false;
   std::vector<bool> blocked_;
   std::unordered_map<std::string, std::size_t> folderIndex_;
   std::unordered_map<std::string, std::string> labels_;  // as used here -> as the caller wrote it
   std::unordered_map<std::size_t, std::uint32_t> readOnlyFolders_;
   std::vector<Claimed>& claims_;
   std::unordered_map<std::string, std::size_t> claimIndex_;  // upper-case claimed path -> claim
+  std::vector<WaitingTrim> waiting_;
+  std::vector<std::string> volumeTrims_;
 };
 
 // What a list showed of its stored items, parallel to the batch's entries:
@@ -611,7 +833,7 @@ std::string RefusalOf(const std::string& entry, BatchEntries entries) {
 // listed: when given, parallel to the list, what each stored item was
 // listed with.
 Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntries entries,
-                const ShredOptions* options, const std::string& why = {}) {
+                const ShredOptions* options, const RunOptions* run) {
   Report report;
   std::vector<std::string> accepted;
   Listed acceptedListed;
@@ -626,30 +848,46 @@ Report RunBatch(std::vector<std::string> list, const Listed* listed, BatchEntrie
     if (listed && !listed->sent.empty()) acceptedListed.sent.push_back(listed->sent[i]);
   }
   if (accepted.empty()) return report;
-  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), why))) {
+  if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), run ? run->cautionWhy : std::string()))) {
     for (const auto& item : accepted) report.Declined(item, "left in place: the caution question was answered No");
     return report;
   }
+  ReceiptRun receipt;
+  receipt.started = UtcNow();
+  const Effective settings = EffectiveSettings(options, run);
   std::vector<Claimed> claims;
   accepted = ClaimItems(std::move(accepted), listed ? &acceptedListed : nullptr, claims, report);
-  Effective settings = EffectiveSettings(options);
-  for (auto& p : settings.problems) report.Note(std::move(p));
-  report.Append(Batch(settings, entries == BatchEntries::StoredItems, claims).Run(std::move(accepted)));
+  for (const auto& p : settings.problems) report.Note(p);
+  Batch batch(settings, entries == BatchEntries::StoredItems, claims);
+  report.Append(batch.Run(std::move(accepted)));
   GiveBackUntouched(claims, report);
   PruneIndex();
   Plat().UpdateIcon();
+  receipt.command = settings.command;
+  receipt.passes = settings.passes;
+  receipt.fill = settings.fillByte;
+  receipt.verify = settings.verify;
+  receipt.volumeTrims = batch.VolumeTrims();
+  receipt.finished = UtcNow();
+  Report items = report;
+  if (!settings.receiptTrouble.empty())
+    report.Failed("(the receipt)", "the receipt the settings ask for could not be kept: " + settings.receiptTrouble);
+  for (const auto& file : settings.receipts) {
+    std::string why;
+    if (!WriteReceipt(file, items, receipt, &why)) report.Failed(file, "the receipt could not be written: " + why);
+  }
   return report;
 }
 
 }  // namespace
 
 Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options,
-                     const std::string& why) {
-  return RunBatch(std::move(list), nullptr, entries, options, why);
+                     const RunOptions* run) {
+  return RunBatch(std::move(list), nullptr, entries, options, run);
 }
 
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
-                           const std::vector<std::optional<CivilTime>>* sentDates) {
+                           const RunOptions* run, const std::vector<std::optional<CivilTime>>* sentDates) {
   std::vector<std::string> list;
   Listed listed;
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -657,7 +895,7 @@ Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const Shre
     listed.originals.push_back(Trim(items[i].originalPath));
     if (sentDates) listed.sent.push_back((*sentDates)[i]);
   }
-  return RunBatch(std::move(list), &listed, BatchEntries::StoredItems, options);
+  return RunBatch(std::move(list), &listed, BatchEntries::StoredItems, options, run);
 }
 
 namespace {
@@ -698,11 +936,11 @@ std::vector<std::string> ListStores(Report* trouble) {
 
 std::vector<std::string> ListAllStoreEntries() { return ListStores(nullptr); }
 
-Report ShredAllItems(const ShredOptions* options) {
+Report ShredAllItems(const ShredOptions* options, const RunOptions* run) {
   Report report;
   std::vector<std::string> list = ListStores(&report);
   if (list.empty()) return report;
-  report.Append(VaporizeBatch(std::move(list), BatchEntries::StoredItems, options));
+  report.Append(VaporizeBatch(std::move(list), BatchEntries::StoredItems, options, run));
   return report;
 }
 

@@ -25,6 +25,19 @@ struct ShredOptions {
 #pragma pack(pop)
 static_assert(sizeof(ShredOptions) == 5, "ShredOptions is a 5-byte packed record");
 
+// What a run does beyond the passes. Unset values come from the settings
+// (Verify, KeepReceipts; the volume trim is always the settings' own).
+struct RunOptions {
+  std::optional<bool> verify;
+  // Receipt files the run is added to, besides the settings' own.
+  std::vector<std::string> receipts;
+  // What started the run, as its receipt names it.
+  std::string command = "vaporize";
+  // When not empty, said before the caution question (why these items are
+  // vaporized rather than kept).
+  std::string cautionWhy;
+};
+
 // What the entries of a batch are.
 enum class BatchEntries {
   // Files and folders where they are, shown as they are named.
@@ -36,18 +49,19 @@ enum class BatchEntries {
 
 // options: null for the settings' values. Drive roots, a store itself and
 // anything that is not a full path on a drive are refused untouched.
-// why: when not empty, said before the caution question (why these items
-// are vaporized rather than kept).
+// run: null for the settings alone. A receipt that cannot be written is a
+// failed item of the report, under the receipt's own path.
 Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr,
-                     const std::string& why = {});
+                     const RunOptions* run = nullptr);
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an
 // item which took the name since is never touched. sentDates, when given,
 // parallel to items: an item with a date is vaporized only while it still
 // carries that date sent, which an item sent again from the same place
-// does not. options: as above.
+// does not. options, run: as above.
 Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const ShredOptions* options,
+                           const RunOptions* run = nullptr,
                            const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
 // Every entry of every store directory except "info.shr" and "desktop.ini"
@@ -55,6 +69,6 @@ Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const Shre
 std::vector<std::string> ListAllStoreEntries();
 
 // Vaporizes every store completely.
-Report ShredAllItems(const ShredOptions* options);
+Report ShredAllItems(const ShredOptions* options, const RunOptions* run = nullptr);
 
 }  // namespace vz

@@ -122,7 +122,7 @@ EmptyingChoice ChooseByRule(const EmptyingRule& rule, const CivilTime& now) {
   return choice;
 }
 
-Report VaporizeChosen(const EmptyingChoice& choice, const ShredOptions* options) {
+Report VaporizeChosen(const EmptyingChoice& choice, const ShredOptions* options, const RunOptions* run) {
   if (choice.chosen.empty()) return {};
   std::vector<ShredItemRecord> records;
   std::vector<std::optional<CivilTime>> sent;
@@ -130,7 +130,7 @@ Report VaporizeChosen(const EmptyingChoice& choice, const ShredOptions* options)
     records.push_back({w.item.originalPath, w.item.storedPath});
     sent.push_back(w.sent);
   }
-  return VaporizeStoredItems(records, options, &sent);
+  return VaporizeStoredItems(records, options, run, &sent);
 }
 
 }  // namespace vz

@@ -52,6 +52,6 @@ EmptyingChoice ChooseByRule(const EmptyingRule& rule, const CivilTime& now);
 
 // Vaporizes the chosen items, each only while its record still pairs the
 // original path with the stored one it was chosen by.
-Report VaporizeChosen(const EmptyingChoice& choice, const ShredOptions* options);
+Report VaporizeChosen(const EmptyingChoice& choice, const ShredOptions* options, const RunOptions* run = nullptr);
 
 }  // namespace vz

@@ -68,13 +68,13 @@ class Judge {
         } else {
           Add(Reach::DoesNot, fs + " is a copy-on-write file system: it writes new data to fresh blocks and leaves "
                                    "the old blocks as they were");
-          fsCopies_ = true;
+          fsCopies_ = v_.writesElsewhere = true;
         }
         break;
       case Kind::Log:
         Add(Reach::DoesNot, fs + " is log-structured: it appends new data to its log and leaves the old blocks as "
                                  "they were until it cleans them");
-        fsCopies_ = true;
+        fsCopies_ = v_.writesElsewhere = true;
         break;
       case Kind::ReFS:
         if (!file || !file->flags)
@@ -111,7 +111,7 @@ class Judge {
     if (m.compression.answer == Answer::Yes && kind != Kind::CopyOnWrite) {
       Add(Reach::DoesNot, "the volume compresses what it writes (" + m.compression.value +
                               "): compressed data goes to new places");
-      fsCopies_ = true;
+      fsCopies_ = v_.writesElsewhere = true;
     }
     return kind;
   }
@@ -222,18 +222,28 @@ std::string ReachText(Reach r) {
 
 Verdict JudgeMedium(const MediumFacts& medium, const FileStorage* file) { return Judge().Run(medium, file); }
 
-std::string OverwriteWarnings::For(const std::string& path, int passes) {
-  if (passes <= 0) return "no overwrite pass was made (0 passes): the data was deleted, not overwritten";
+FileJudgement OverwriteWarnings::Judge(const std::string& path, int passes) {
+  FileJudgement j;
+  if (passes <= 0) {
+    // Nothing is written, so nothing about the medium matters.
+    j.warning = "no overwrite pass was made (0 passes): the data was deleted, not overwritten";
+    return j;
+  }
   std::string folder = FolderPart(path);
   auto it = byFolder_.find(folder);
   if (it == byFolder_.end()) it = byFolder_.emplace(folder, Plat().MediumOf(folder.empty() ? path : folder)).first;
   FileStorage storage = Plat().FileStorageOf(path);
-  Verdict v = JudgeMedium(it->second, &storage);
-  switch (v.reach) {
-    case Reach::Reaches: return {};
-    case Reach::DoesNot: return "the overwrite cannot be relied on: " + v.why;
-    default: return "the overwrite cannot be relied on, since it is unknown whether it reaches the old data: " + v.why;
+  j.verdict = JudgeMedium(it->second, &storage);
+  j.volumeId = it->second.volumeId;
+  j.discards = it->second.discards.answer;
+  j.discardOnFree = it->second.discardOnFree.answer;
+  switch (j.verdict.reach) {
+    case Reach::Reaches: break;
+    case Reach::DoesNot: j.warning = "the overwrite cannot be relied on: " + j.verdict.why; break;
+    default:
+      j.warning = "the overwrite cannot be relied on, since it is unknown whether it reaches the old data: " + j.verdict.why;
   }
+  return j;
 }
 
 }  // namespace vz

@@ -84,10 +84,11 @@ class Overwriter {
  public:
   explicit Overwriter(std::uint8_t fillByte, std::size_t blockSize = kOverwriteBlockSize);
 
-  // Opens a file for its passes, without sharing. Links and files with
-  // other hard links are refused unopened: writing through them would
-  // reach content that was never given. Null, with *why, on failure.
-  std::unique_ptr<File> Open(const std::string& path, std::string* why);
+  // Opens a file for its passes, without sharing (readBack: so that it can
+  // be read back past the caches). Links and files with other hard links
+  // are refused unopened: writing through them would reach content that
+  // was never given. Null, with *why, on failure.
+  std::unique_ptr<File> Open(const std::string& path, std::string* why, bool readBack = false);
 
   // Writes the fill byte over an open file from offset 0 to its end (never
   // beyond it), without the flush that makes it a pass: the caller flushes
@@ -98,12 +99,22 @@ class Overwriter {
   // whose flush fails has failed, since the bytes may never reach the disk.
   PassResult Pass(const std::string& path);
 
+  // Reads a flushed file back from the device, past the caches, and
+  // compares every byte with the fill.
+  struct Check {
+    bool read = false;   // it could be read back
+    bool same = false;   // and every byte was the fill
+    std::string text;    // what was found, or why it could not be read
+  };
+  Check Verify(File& file);
+
   // `passes` passes over the named streams of a folder before it goes; the
   // warning that names those it could not overwrite.
   std::string FolderStreams(const std::string& folder, int passes);
 
  private:
   std::vector<std::uint8_t> storage_;
+  std::vector<std::uint8_t> readStorage_;  // for Verify, made at its first use
   std::uint8_t* block_;  // blockSize_ bytes of storage_, from a page boundary
   std::size_t blockSize_;
 };

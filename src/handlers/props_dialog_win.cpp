@@ -149,12 +149,14 @@ void TFMProps::BuildSettingsTab(HWND sheet) {
           IDC_PASSES_LABEL, font);
   CreateControl(sheet, L"STATIC", kNoteText, SS_LEFT, gx + 8, gy + 138, 306, 30, -1, font);
 
-  CreateControl(sheet, L"BUTTON", "Show progress indicator while vaporizing", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 244, 322, 17,
+  CreateControl(sheet, L"BUTTON", "Show progress indicator while vaporizing", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 240, 322, 17,
           IDC_SHOW_PROGRESS, font);
   CreateControl(sheet, L"BUTTON", "Add \"Send to Vaporizer\" option to right-click context menus",
-          BS_AUTOCHECKBOX | WS_TABSTOP, 8, 269, 322, 17, IDC_CONTEXT_MENU, font);
+          BS_AUTOCHECKBOX | WS_TABSTOP, 8, 261, 322, 17, IDC_CONTEXT_MENU, font);
   CreateControl(sheet, L"BUTTON", "Add Vaporizer option under \"Send To...\" context menu", BS_AUTOCHECKBOX | WS_TABSTOP, 8,
-          294, 322, 17, IDC_SEND_TO, font);
+          282, 322, 17, IDC_SEND_TO, font);
+  CreateControl(sheet, L"BUTTON", "keep a receipt of every vaporize", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 303, 322, 17,
+          IDC_KEEP_RECEIPTS, font);
 }
 
 void TFMProps::ShowActiveSheet() {
@@ -179,8 +181,10 @@ void TFMProps::PCChange() {
   if (active_ != Tab::Vaporizer) return;
   HWND sheet = Sheet(Tab::Vaporizer);
   VaporizerSettings s = LoadSettings();
-  const std::pair<int, bool> boxes[] = {
-      {IDC_SHOW_PROGRESS, s.showProgress}, {IDC_CONTEXT_MENU, s.insertContextMenu}, {IDC_SEND_TO, s.insertSendTo}};
+  const std::pair<int, bool> boxes[] = {{IDC_SHOW_PROGRESS, s.showProgress},
+                                        {IDC_CONTEXT_MENU, s.insertContextMenu},
+                                        {IDC_SEND_TO, s.insertSendTo},
+                                        {IDC_KEEP_RECEIPTS, ReadDestructionSettings().values.keepReceipts}};
   for (const auto& box : boxes) {
     SendDlgItemMessageW(sheet, box.first, BM_SETCHECK, box.second ? BST_CHECKED : BST_UNCHECKED, 0);
     CBShowClick();  // setting a box counts as a click
@@ -223,6 +227,9 @@ void TFMProps::Save() {
   s.insertContextMenu = Checked(sheet, IDC_CONTEXT_MENU);
   s.insertSendTo = Checked(sheet, IDC_SEND_TO);
   SaveSettingsShowingErrors(s, hwnd_);
+  DestructionSettings d = ReadDestructionSettings().values;
+  d.keepReceipts = Checked(sheet, IDC_KEEP_RECEIPTS);
+  SaveDestructionSettings(d);
 }
 
 bool TFMProps::OnCommand(int id, int code) {
@@ -240,6 +247,7 @@ bool TFMProps::OnCommand(int id, int code) {
     case IDC_SHOW_PROGRESS:
     case IDC_CONTEXT_MENU:
     case IDC_SEND_TO:
+    case IDC_KEEP_RECEIPTS:
       if (code == BN_CLICKED) CBShowClick();
       return true;
     default:

@@ -30,6 +30,7 @@ void Init(HWND page) {
   SetCheck(page, IDC_SHOW_PROGRESS, s.showProgress);
   SetCheck(page, IDC_CONTEXT_MENU, s.insertContextMenu);
   SetCheck(page, IDC_SEND_TO, s.insertSendTo);
+  SetCheck(page, IDC_KEEP_RECEIPTS, ReadDestructionSettings().values.keepReceipts);
   // The range comes after the position, so a stored number outside it ends
   // at the nearer end while the label still shows the stored number.
   SendDlgItemMessageW(page, IDC_PASSES, TBM_SETRANGE, TRUE, MAKELONG(kShredCount.offeredLow, kShredCount.offeredHigh));
@@ -53,6 +54,9 @@ void Apply(HWND page) {
   s.insertContextMenu = Checked(page, IDC_CONTEXT_MENU);
   s.insertSendTo = Checked(page, IDC_SEND_TO);
   SaveSettingsShowingErrors(s, page);
+  DestructionSettings d = ReadDestructionSettings().values;
+  d.keepReceipts = Checked(page, IDC_KEEP_RECEIPTS);
+  SaveDestructionSettings(d);
   if (SUCCEEDED(com)) CoUninitialize();
 }
 
@@ -71,6 +75,7 @@ INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
           case IDC_SHOW_PROGRESS:
           case IDC_CONTEXT_MENU:
           case IDC_SEND_TO:
+          case IDC_KEEP_RECEIPTS:
             Changed(page);
         }
         return FALSE;

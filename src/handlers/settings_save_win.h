@@ -13,8 +13,9 @@ namespace vz::win32 {
 // The label beside the slider: "The files will be overwritten for N time(s)".
 std::string PassesLabelText(int passes);
 
-// The switches that the two menu options turn on and off.
-MenuSwitches ShellMenuSwitches();
+// The switches that the two menu options turn on and off; what a switch
+// could do only for this user is shown in a box owned by owner.
+MenuSwitches ShellMenuSwitches(HWND owner);
 
 // Saves; when a switch fails the save ends at that step and its text is
 // shown in a message box owned by owner. False when the save did not finish.

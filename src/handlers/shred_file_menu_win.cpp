@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "common/report_text.h"
+#include "engine/batch_job_win.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
 #include "platform/win32/wide.h"
+#include "settings/settings.h"
 #include "store/send.h"
 #include "store/send_win.h"
 #include "store/store.h"
@@ -43,9 +45,15 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
     });
   }
 
-  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
-    InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, Widen(kSendToVaporizerText).c_str());
-    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT flags) override {
+    return com::Guard([&]() -> HRESULT {
+      // A double click asks for the default item only, which is never ours;
+      // and a user who turned the item off does not get it, whoever may
+      // change the handler keys of the machine.
+      if ((flags & CMF_DEFAULTONLY) || !LoadSettings().insertContextMenu) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+      InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, Widen(kSendToVaporizerText).c_str());
+      return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+    });
   }
 
   IFACEMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override {
@@ -54,11 +62,20 @@ class TShredFileMenu : public com::Object<TShredFileMenu, IContextMenu, IShellEx
     if (LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) != 0) return E_INVALIDARG;
     return com::Guard([&]() -> HRESULT {
       if (selection_.empty()) return S_OK;
-      BoxOwnerScope owner(info->hwnd);
-      if (!ConfirmSend(selection_, nullptr)) return S_OK;
-      // A drive attached since the folder last looked has no store yet.
-      EnsureStores();
-      TellProblems(SendToStore(selection_, kSendRefreshIcon | kSendListed).report, "sent to the Vaporizer");
+      {
+        BoxOwnerScope owner(info->hwnd);
+        if (!ConfirmSend(selection_, nullptr)) return S_OK;
+      }
+      // Off the shell's thread: items on a drive without a store are
+      // vaporized at once, which can take long.
+      StartJob(
+          info->hwnd,
+          [paths = selection_] {
+            // A drive attached since the folder last looked has no store yet.
+            EnsureStores();
+            return SendToStore(paths, kSendRefreshIcon | kSendListed).report;
+          },
+          [](const Report& report) { TellProblems(report, "sent to the Vaporizer"); });
       return S_OK;
     });
   }

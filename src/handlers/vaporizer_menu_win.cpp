@@ -4,6 +4,7 @@
 
 #include "common/report_text.h"
 #include "engine/batch.h"
+#include "engine/batch_job_win.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/wide.h"
@@ -23,10 +24,11 @@ class TVaporizerMenu : public com::Object<TVaporizerMenu, IContextMenu, IShellEx
     return data ? S_OK : E_INVALIDARG;
   }
 
-  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT) override {
+  IFACEMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT, UINT flags) override {
     return com::Guard([&]() -> HRESULT {
-      // Offered only while something is stored; the menu kind is not looked at.
-      if (IsStoreEmpty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+      // Offered only while something is stored, and never as the default
+      // item that a double click asks for alone.
+      if ((flags & CMF_DEFAULTONLY) || IsStoreEmpty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
       InsertMenuW(menu, index, MF_BYPOSITION | MF_SEPARATOR, first, nullptr);
       InsertMenuW(menu, index + 1, MF_BYPOSITION | MF_STRING, first + 1, Widen(kVaporizeAllText).c_str());
       return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
@@ -38,10 +40,15 @@ class TVaporizerMenu : public com::Object<TVaporizerMenu, IContextMenu, IShellEx
     return com::Guard([&]() -> HRESULT {
       // A verb given as text is never this command, whatever its address's
       // low bits happen to be: vaporizing everything must take the number.
-      if (IS_INTRESOURCE(info->lpVerb) && LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) == 1) {
-        BoxOwnerScope owner(info->hwnd);
-        TellProblems(ShredAllItems(nullptr), "vaporized");
-      }
+      // What is not ours fails, so that the shell does not take "delete" or
+      // "properties" for done.
+      if (!IS_INTRESOURCE(info->lpVerb)) return E_FAIL;
+      if (LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) != 1) return E_INVALIDARG;
+      // Off the shell's thread (the desktop's, from the folder icon), which
+      // goes on taking its messages while the passes run.
+      StartJob(
+          info->hwnd, [] { return ShredAllItems(nullptr); },
+          [](const Report& report) { TellProblems(report, "vaporized"); });
       return S_OK;
     });
   }

@@ -1,6 +1,7 @@
 #include "namespace/drop_target_win.h"
 
 #include "common/report_text.h"
+#include "engine/batch_job_win.h"
 #include "platform/platform.h"
 #include "platform/win32/com.h"
 #include "platform/win32/modal.h"
@@ -58,20 +59,33 @@ class TDropShred : public com::Object<TDropShred, IDropTarget> {
   IFACEMETHODIMP DragLeave() override { return S_OK; }
 
   IFACEMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    if (effect) *effect = DROPEFFECT_NONE;
     return com::Guard([&]() -> HRESULT {
-      BoxOwnerScope owner(window_ && IsWindow(window_) ? window_ : GetActiveWindow());
-      // A drive attached since the folder last looked has no store yet.
-      if (data) EnsureStores();
-      SendResult sent = data ? SendDataObject(data, true) : SendResult{};
-      TellProblems(sent.report, "sent to the Vaporizer");
-      bool heldPaths = sent.result != 0;
-      // The items were moved here by the send itself (or stayed where they
-      // were after a No): the source must not delete anything after a
-      // reported move, so no effect is reported back in either case.
-      if (effect) *effect = DROPEFFECT_NONE;
-      if (heldPaths) return S_OK;
-      Plat().UpdateIcon();
-      return E_FAIL;
+      // The drop is read here, on the thread the data object belongs to;
+      // the send runs off it. Its boxes belong to the window the shell
+      // gave, never to whichever window happens to be active.
+      std::vector<std::string> paths, map;
+      bool hasMap = false;
+      ReadDropList(data, paths, map, hasMap);
+      // A map that does not name every dropped item cannot be paired with them.
+      if (hasMap && map.size() != paths.size()) hasMap = false;
+      if (paths.empty()) {
+        Plat().UpdateIcon();
+        return E_FAIL;
+      }
+      HWND owner = window_ && IsWindow(window_) ? window_ : nullptr;
+      StartJob(
+          owner,
+          [paths, map, hasMap] {
+            // A drive attached since the folder last looked has no store yet.
+            EnsureStores();
+            return SendToStore(paths, kSendAskFirst | kSendRefreshIcon | kSendListed, hasMap ? &map : nullptr).report;
+          },
+          [](const Report& report) { TellProblems(report, "sent to the Vaporizer"); });
+      // The items are moved by the send itself (or stay where they are
+      // after a No): the source must not delete anything after a reported
+      // move, so no effect is reported back in either case.
+      return S_OK;
     });
   }
 

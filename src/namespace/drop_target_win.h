@@ -9,7 +9,9 @@ namespace vz::win32 {
 
 // folder: the object that made the target (held counted for the target's
 // life), or null for the target registered on the folder's window; window:
-// that window, whose top-level window then owns the boxes a drop shows.
+// the window whose top-level window owns the boxes a drop shows (that
+// window, or the one the shell gave the folder's CreateViewObject); none,
+// and the boxes have no owner.
 HRESULT CreateDropShred(IUnknown* folder, REFIID riid, void** ppv, HWND window = nullptr);
 
 // Whether a drag offers a file list: accepted and a move, or neither.

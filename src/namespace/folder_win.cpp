@@ -13,18 +13,30 @@
 #include "store/enum_shred_win.h"
 #include "store/item_id_win.h"
 #include "store/store.h"
+#include "platform/platform.h"
+#include "window/item_list.h"
 
 namespace vz::win32 {
 namespace {
 
-// The folder keeps nothing between calls: the stores on disk are its only
-// state. What it refuses it refuses without touching any out-parameter.
+// The folder attributes that registration writes (ShellFolder\Attributes):
+// what the folder itself is.
+constexpr SFGAOF kFolderAttributes = SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_HASPROPSHEET;
+// What every stored item is in the folder's window: dragged out (a move),
+// vaporized, shown in its properties.
+constexpr SFGAOF kItemAttributes = SFGAO_CANMOVE | SFGAO_CANDELETE | SFGAO_HASPROPSHEET;
+
+// The folder keeps nothing between calls but the identifier it was
+// initialized with: the stores on disk are its only state. What it refuses
+// it refuses without touching any out-parameter.
 class TVaporizerFolder
-    : public com::Object<TVaporizerFolder, ISupportErrorInfo, IPersistFolder, IShellFolder> {
+    : public com::Object<TVaporizerFolder, ISupportErrorInfo, IPersistFolder2, IShellFolder> {
  public:
   static const QITAB* QiTable() {
     static const QITAB table[] = {QITABENT(TVaporizerFolder, ISupportErrorInfo),
-                                  QITABENT(TVaporizerFolder, IPersistFolder),
+                                  QITABENTMULTI(TVaporizerFolder, IPersist, IPersistFolder2),
+                                  QITABENTMULTI(TVaporizerFolder, IPersistFolder, IPersistFolder2),
+                                  QITABENT(TVaporizerFolder, IPersistFolder2),
                                   QITABENT(TVaporizerFolder, IShellFolder),
                                   {nullptr, 0}};
     return table;
@@ -43,11 +55,26 @@ class TVaporizerFolder
       return S_OK;
     });
   }
-  IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE) override {
+  IFACEMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override {
     // Every fixed drive gets its store before anything lists or sends.
-    return com::Guard([] {
+    return com::Guard([&] {
       EnsureStores();
+      IdList copy(pidl ? ILCloneFull(pidl) : nullptr);
+      if (pidl && !copy) return E_OUTOFMEMORY;
+      where_ = std::move(copy);
       return S_OK;
+    });
+  }
+
+  // IPersistFolder2: where the shell put the folder; S_FALSE and no
+  // identifier before Initialize.
+  IFACEMETHODIMP GetCurFolder(PIDLIST_ABSOLUTE* pidl) override {
+    if (!pidl) return E_POINTER;
+    *pidl = nullptr;
+    return com::Guard([&]() -> HRESULT {
+      if (!where_) return S_FALSE;
+      *pidl = ILCloneFull(where_.get());
+      return *pidl ? S_OK : E_OUTOFMEMORY;
     });
   }
 
@@ -65,19 +92,53 @@ class TVaporizerFolder
   }
   IFACEMETHODIMP BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
   IFACEMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void**) override { return E_NOTIMPL; }
-  IFACEMETHODIMP CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override { return E_NOTIMPL; }
-  IFACEMETHODIMP CreateViewObject(HWND, REFIID riid, void** ppv) override {
+  // The order of two items by the column the low 16 bits name (the list's
+  // columns); the stored item alone when only identity is asked. The result
+  // is the HRESULT form of a negative, zero or positive number.
+  IFACEMETHODIMP CompareIDs(LPARAM how, PCUIDLIST_RELATIVE a, PCUIDLIST_RELATIVE b) override {
+    return com::Guard([&]() -> HRESULT {
+      std::optional<ShredItemId> x = ReadItemId(a), y = ReadItemId(b);
+      if (!x || !y) return E_INVALIDARG;
+      int column = static_cast<int>(how & SHCIDS_COLUMNMASK);
+      if (how & SHCIDS_CANONICALONLY) column = -1;
+      else if (column >= kListColumnCount) return E_INVALIDARG;
+      int r = CompareItems(*x, *y, column);
+      if (r == 0 && (how & SHCIDS_ALLFIELDS))
+        for (int c = 0; c < kListColumnCount && r == 0; ++c) r = CompareItems(*x, *y, c);
+      return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(static_cast<short>(r)));
+    });
+  }
+  IFACEMETHODIMP CreateViewObject(HWND owner, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     return com::Guard([&]() -> HRESULT {
       // A new view for every call; the drop target holds the folder.
       if (IsEqualIID(riid, IID_IShellView)) return CreateVaporizerView(this, riid, ppv);
+      // A drop on the folder's icon shows its boxes over the window the
+      // shell names here (the desktop's, or an Explorer window's).
       if (IsEqualIID(riid, IID_IDropTarget))
-        return CreateDropShred(static_cast<IShellFolder*>(this), riid, ppv);
+        return CreateDropShred(static_cast<IShellFolder*>(this), riid, ppv, owner);
       return E_NOINTERFACE;
     });
   }
-  IFACEMETHODIMP GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override { return E_NOTIMPL; }
+  // What the items asked about all are, of what the caller asks; the
+  // folder's own attributes for none.
+  IFACEMETHODIMP GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* inOut) override {
+    if (!inOut) return E_POINTER;
+    return com::Guard([&]() -> HRESULT {
+      if (count && !items) return E_INVALIDARG;
+      // Read-only only when every item is.
+      SFGAOF all = count ? kItemAttributes | SFGAO_READONLY : kFolderAttributes;
+      for (UINT i = 0; i < count; ++i) {
+        std::optional<ShredItemId> item = ReadItemId(items[i]);
+        if (!item) return E_INVALIDARG;
+        auto attrs = Plat().GetAttributes(Trim(GetField(item->storedPath)));
+        if (!attrs || !(*attrs & kAttrReadOnly)) all &= ~static_cast<SFGAOF>(SFGAO_READONLY);
+      }
+      *inOut &= all;
+      return S_OK;
+    });
+  }
   IFACEMETHODIMP GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID riid, UINT*, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -103,6 +164,9 @@ class TVaporizerFolder
     });
   }
   IFACEMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override { return E_NOTIMPL; }
+
+ private:
+  IdList where_;
 };
 
 }  // namespace

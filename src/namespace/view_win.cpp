@@ -41,7 +41,8 @@ TVaporizerView::~TVaporizerView() {
 }
 
 const QITAB* TVaporizerView::QiTable() {
-  static const QITAB table[] = {QITABENT(TVaporizerView, IShellView), {nullptr, 0}};
+  static const QITAB table[] = {QITABENTMULTI(TVaporizerView, IOleWindow, IShellView),
+                                QITABENT(TVaporizerView, IShellView), {nullptr, 0}};
   return table;
 }
 

@@ -32,11 +32,14 @@ struct MediumFacts {
   Fact device;         // value: the device the file system lies on
   Fact spinning;       // Yes: a rotating disk; No: solid state or flash
   Fact trim;           // the device takes TRIM (discard)
+  Fact discards;       // the device the file system lies on (a loop device too) takes discard requests
+  Fact discardOnFree;  // the file system hands freed blocks to the device at once (mounted with discard)
   Fact removable;
   Fact virtualDisk;    // value: what gave it away
   Fact snapshots;      // snapshots or shadow copies keep earlier blocks
   Fact thin;           // thinly provisioned: snapshots may share its blocks
   Fact encrypted;      // a layer below encrypts everything (dm-crypt)
+  std::string volumeId;              // what tells this volume from others across mounts; empty when unknown
   std::vector<std::string> layers;   // from the file system down to the device
   std::vector<MediumFacts> backing;  // the medium of a loop device's file (at most one)
 };
@@ -103,6 +106,7 @@ struct WindowsVolumeAnswers {
   DriveType driveType = DriveType::Unknown;
   std::optional<std::string> fsName;  // GetVolumeInformationW
   std::uint32_t fsFlags = 0;
+  std::uint32_t serial = 0;  // the volume's serial number
   std::string fsError;
   std::string devicePath;  // the volume's device, e.g. \\.\C:
   std::optional<std::string> deviceDescriptor, seekPenalty, trim;  // StorageDevice{,SeekPenalty,Trim}Property

@@ -156,6 +156,7 @@ class LinuxReader {
     if (m) {
       f_.fileSystem = Known(Answer::Yes, statfs + "; /proc/self/mountinfo: " + m->fsType + " from " + m->source +
                                              " on " + m->mountPoint, m->fsType);
+      f_.volumeId = m->fsType + " " + m->source + " on " + m->mountPoint;
       Options(*m);
       Device(*m);
     } else {
@@ -180,6 +181,10 @@ class LinuxReader {
     f_.compression = compress ? Known(Answer::Yes, said, *compress) : Known(Answer::No, said + " (no compress option)");
     if (m.fsType == "btrfs")
       f_.noDataCow = Known(Option(all, "nodatacow") ? Answer::Yes : Answer::No, said);
+    // discard=async passes freed blocks on later, in the background.
+    auto discard = Option(all, "discard");
+    const bool now = discard && (discard->empty() || *discard == "sync") && !Option(all, "nodiscard");
+    f_.discardOnFree = Known(now ? Answer::Yes : Answer::No, discard ? said : said + " (no discard option)");
   }
 
   void Device(const MountEntry& m) {
@@ -198,6 +203,14 @@ class LinuxReader {
       disk = BaseName(DirName(*link));
       f_.layers.push_back(name + ": a partition of " + disk);
     }
+    // What the file system's discards reach first: the disk of its
+    // partition, or the loop device (which punches holes in its file).
+    const std::string dq = "/sys/class/block/" + disk + "/queue/discard_max_bytes";
+    const std::string most = Read1(s_, dq);
+    f_.discards = most.empty() ? Unknown(dq + " could not be read")
+                               : Known(most == "0" ? Answer::No : Answer::Yes, dq + " = " + most);
+    for (const auto& id : s_.List("/dev/disk/by-uuid"))
+      if (auto to = s_.LinkTarget("/dev/disk/by-uuid/" + id); to && BaseName(*to) == name) f_.volumeId = "uuid " + id;
     Stack(disk, 0);
     if (loop_) return;
     const std::string q = "/sys/class/block/" + disk + "/queue/";
@@ -443,6 +456,9 @@ MediumFacts WindowsMediumFacts(const WindowsVolumeAnswers& a) {
     f.trim = Known(*trim ? Answer::Yes : Answer::No, query + "StorageDeviceTrimProperty: TrimEnabled = " + (*trim ? "1" : "0"));
   else
     f.trim = Unknown(query + "StorageDeviceTrimProperty: " + (a.trimError.empty() ? "no usable reply" : a.trimError) + wine);
+  // A file-level trim goes from the file system to the storage.
+  f.discards = f.trim;
+  if (a.fsName) f.volumeId = *a.fsName + " serial " + Hex(a.serial);
   if (a.driveType == DriveType::Removable) f.removable = Known(Answer::Yes, "GetDriveTypeW: DRIVE_REMOVABLE");
   else if (desc && desc->removable) f.removable = Known(Answer::Yes, query + "StorageDeviceProperty: RemovableMedia");
   else f.removable = Known(Answer::No, "GetDriveTypeW: not DRIVE_REMOVABLE");
@@ -462,7 +478,7 @@ MediumFacts WindowsMediumFacts(const WindowsVolumeAnswers& a) {
       f.fileSystem = Fact{Answer::Unknown, *a.fsName, f.fileSystem.evidence + " says " + *a.fsName +
                                                           ", which Wine says of most host file systems"};
     if (f.device.answer != Answer::Unknown) f.device.evidence += wine;
-    for (Fact* p : {&f.spinning, &f.trim, &f.virtualDisk})
+    for (Fact* p : {&f.spinning, &f.trim, &f.discards, &f.virtualDisk})
       if (p->answer != Answer::Unknown) *p = Unknown(p->evidence + wine);
   }
   // Only NTFS and ReFS volumes have shadow copies.

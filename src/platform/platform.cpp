@@ -77,6 +77,17 @@ std::string DriveTypeName(DriveType t) {
   }
 }
 
+std::string HexOf(const std::uint8_t* bytes, std::size_t n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(n * 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
+  }
+  return out;
+}
+
 bool Exists(const std::string& path) { return Plat().GetAttributes(path).has_value(); }
 bool FileExists(const std::string& path) {
   auto a = Plat().GetAttributes(path);

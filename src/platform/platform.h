@@ -5,6 +5,7 @@
 // and never throws.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,12 @@ namespace vz {
 
 struct MediumFacts;  // platform/medium.h
 struct FileStorage;
+
+// A range of bytes: where it starts and how long it is.
+struct ByteRange {
+  std::int64_t offset = 0;
+  std::int64_t length = 0;
+};
 
 enum Attribute : std::uint32_t {
   kAttrReadOnly = 0x1,
@@ -71,6 +78,22 @@ class File {
   // every write works the same either way, and Flush is still needed.
   // False where the system takes no such wish.
   virtual bool BypassCache() { return false; }
+  // Reads n bytes at offset from the device itself, past the system's
+  // caches, into a page-aligned buffer (n a multiple of 4096; at the end
+  // of the file fewer come back). The bytes read, or -1 with *why. Only a
+  // file opened by OpenExclusiveReadBack can be read so on every system.
+  virtual std::int64_t ReadBack(std::int64_t /*offset*/, void* /*buffer*/, std::size_t /*n*/, std::string* why) {
+    if (why) *why = "the system offers no read past its caches here";
+    return -1;
+  }
+  // Where the file's blocks lie on its volume, in the form the volume's
+  // trim takes (TrimVolume); empty when the system does not say.
+  virtual std::vector<ByteRange> Extents() { return {}; }
+  // Hands the file's blocks back, its size kept: on Linux a hole punched
+  // over the whole file (the file system passes it on to the device where
+  // it is mounted with discard), on Windows FSCTL_FILE_LEVEL_TRIM over it.
+  // Empty when done; else why not.
+  virtual std::string Discard() { return "the system takes no such request here"; }
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
@@ -202,6 +225,10 @@ class Platform {
 
   // Handles. Exclusive: read-write, no sharing, existing file only.
   virtual std::unique_ptr<File> OpenExclusive(const std::string& path) = 0;
+  // As OpenExclusive, for passes that are then read back (File::ReadBack).
+  // On Windows, where the caches are bypassed only by a handle of its own,
+  // other readers are let in beside that handle.
+  virtual std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path) { return OpenExclusive(path); }
   // Write access shared with other writers, existing file only; optionally
   // cut to zero length.
   virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
@@ -264,6 +291,15 @@ class Platform {
   // Tells the desktop that the stores changed (folder icon and open windows).
   virtual void UpdateIcon() = 0;
 
+  // Trims free space of the volume that holds the path, after the file
+  // system has committed what was freed: the whole free space when `ranges`
+  // is empty, else those ranges of it (as File::Extents gives them). Linux:
+  // FITRIM, for root; Windows: the volume's retrim, for an administrator.
+  // Empty when done; else why not.
+  virtual std::string TrimVolume(const std::string& /*path*/, const std::vector<ByteRange>& /*ranges*/) {
+    return "the system takes no such request here";
+  }
+
   // What the medium under a path (the file system and device of its folder)
   // and one file's own flags tell about overwriting in place. The real
   // system's answers unless a test puts others in.
@@ -312,6 +348,34 @@ class ScopedPlatform {
 // Runs flush(i) for i from 0 to n - 1 from a few threads at once and says
 // which returned true; for the systems' layers.
 std::vector<bool> FlushTogether(std::size_t n, const std::function<bool(std::size_t)>& flush);
+
+// The system's cryptography (libcrypto on Linux, BCrypt on Windows).
+using Digest = std::array<std::uint8_t, 32>;
+std::optional<Digest> Sha256(const std::string& data);
+std::optional<Digest> HmacSha256(const std::string& key, const std::string& data);
+bool RandomBytes(void* out, std::size_t n);
+// Lower-case hexadecimal.
+std::string HexOf(const std::uint8_t* bytes, std::size_t n);
+inline std::string HexOf(const Digest& d) { return HexOf(d.data(), d.size()); }
+
+// The user's own files, outside every drive: paths as the host names them
+// (on POSIX the path itself).
+//
+// The user's secret of 32 bytes, made at first use and readable by the user
+// alone: $XDG_CONFIG_HOME/vaporizer/receipt.key with mode 0600 on Linux;
+// on Windows %APPDATA%\Vaporizer\receipt.key, sealed for the user by DPAPI.
+// nullopt, with *why, when it can be neither read nor made, or when others
+// could read it.
+std::optional<std::string> UserSecretKey(std::string* why);
+// The folder where the program keeps the user's data (made when missing):
+// $XDG_DATA_HOME/vaporizer on Linux, %APPDATA%\Vaporizer on Windows.
+std::optional<std::string> UserDataFolder(std::string* why);
+// Appends to a file, made (for the user alone) when missing: under an
+// exclusive lock of the file, make() gets what it holds and returns the
+// text to add, which reaches the device before the lock is let go.
+bool AppendLocked(const std::string& hostPath, const std::function<std::string(const std::string& contents)>& make,
+                  std::string* why);
+std::optional<std::string> ReadUserFile(const std::string& hostPath, std::string* why);
 
 // Convenience built on the operations above.
 bool Exists(const std::string& path);          // file or directory

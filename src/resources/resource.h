@@ -14,6 +14,7 @@
 #define IDC_SHOW_PROGRESS 1004
 #define IDC_CONTEXT_MENU 1050
 #define IDC_SEND_TO 1051
+#define IDC_KEEP_RECEIPTS 1052
 
 // The Emptying page.
 #define IDD_EMPTYING_PAGE 2001

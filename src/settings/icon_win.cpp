@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cctype>
+#include <cstddef>
 #include <cwchar>
 #include <iterator>
 #include <string>
@@ -26,27 +27,39 @@ constexpr WPARAM kRefreshViewCommand = 0xA220;
 constexpr UINT kRefreshTimeoutMs = 2000;
 
 // The text the folder icon should show now: the "EMPTY" or "FULL" location
-// that registration prepared in the machine's classes; empty when the icon
-// key is not there. Read there by name: through HKEY_CLASSES_ROOT the
-// user's own icon key, written below, would hide the machine's.
+// that registration prepared in the machine's classes; false when the icon
+// key is not there. Read there by name: in the caller's own registry view,
+// where its own module registered, else in the 64-bit view that the shell
+// of 64-bit Windows reads (a 32-bit caller whose module was not registered).
 bool ChosenIconLocation(std::string& text) {
   RegKey key;
-  if (key.Open(HKEY_LOCAL_MACHINE, ClassesKey(FolderIconKey()), KEY_READ) != ERROR_SUCCESS) return false;
+  if (key.Open(HKEY_LOCAL_MACHINE, ClassesKey(FolderIconKey()), KEY_READ) != ERROR_SUCCESS &&
+      key.Open(HKEY_LOCAL_MACHINE, ClassesKey(FolderIconKey()), KEY_READ | KEY_WOW64_64KEY) != ERROR_SUCCESS)
+    return false;
   text = key.ReadString(IsStoreEmpty() ? "EMPTY" : "FULL");
   return true;
 }
 
-// The chosen location goes into the user's own classes, never into the
-// machine-wide key: a key that every user may write would let any account
-// redirect the icon (or the handlers) of all users. The shell reads the
-// user's classes merged over the machine's. Wine 8 does not merge them (its
-// HKEY_CLASSES_ROOT shows only HKEY_LOCAL_MACHINE\Software\Classes), so under
-// Wine the shell keeps the icon that registration wrote.
+// The chosen location goes into the user's own key, never into the
+// machine-wide one: a key that every user may write would let any account
+// redirect the icon (or the handlers) of all users. It is the key where the
+// desktop icon settings keep a user's icons for the system's desktop items,
+// outside Software\Classes, so that it shadows nothing of the class.
 void WriteUserIconLocation(const std::string& text) {
   RegKey key;
-  if (key.Create(HKEY_CURRENT_USER, UserFolderIconKey()) == ERROR_SUCCESS) key.SetString("", text);
+  if (key.Create(HKEY_CURRENT_USER, UserFolderIconKey(), KEY_WOW64_64KEY) == ERROR_SUCCESS) key.SetString("", text);
 }
 
+// Tells every shell window that the system image at imageIndex changed:
+// the index is the first DWORD of the notice's one list, where receivers
+// without a second list read it (and where SHCNF_DWORD would put the value
+// itself, not the address of a variable holding it).
+void AnnounceImageChange(int imageIndex) {
+  SHChangeDWORDAsIDList number{};
+  number.cb = static_cast<USHORT>(offsetof(SHChangeDWORDAsIDList, cbZero));
+  number.dwItem1 = static_cast<DWORD>(imageIndex);
+  SHChangeNotify(SHCNE_UPDATEIMAGE, SHCNF_IDLIST, &number, nullptr);
+}
 
 // The three refresh messages, one after the other; a window that does not
 // answer one in time (or is hung already) gets none of the rest.
@@ -102,13 +115,9 @@ IdList FindFolderOnDesktop(HWND owner) {
   }
 }
 
-void RefreshShellWindows(int iconIndex) {
+void RefreshShellWindows() {
   if (HWND desktop = FindWindowW(nullptr, L"Program Manager")) SendRefresh(desktop);
   EnumWindows(RefreshExplorerWindow, 0);
-  if (iconIndex != 0) {
-    DWORD index = static_cast<DWORD>(iconIndex);
-    SHChangeNotify(SHCNE_UPDATEIMAGE, SHCNF_DWORD, &index, nullptr);
-  }
 }
 
 bool UpdateIconNow() {
@@ -116,6 +125,8 @@ bool UpdateIconNow() {
   SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computerRaw);
   IdList computer(computerRaw);
 
+  // What an earlier release wrote for this user hid the machine's class.
+  RemoveUserClassKey();
   std::string location;
   if (ChosenIconLocation(location)) WriteUserIconLocation(location);
 
@@ -142,13 +153,15 @@ bool UpdateIconNow() {
   std::string modulePath;
   int resource = 0;
   if (!SplitIconLocation(location, modulePath, resource)) return false;
-  HMODULE module = GetModuleHandleW(Widen(modulePath).c_str());
-  if (!module) return false;
-  HICON icon = LoadIconW(module, MAKEINTRESOURCEW(resource));
+  // The location names this very module (registration wrote it), by a name
+  // the loader need not know it by, such as its short form: the pictures
+  // come from the module's own handle.
+  HICON icon = LoadIconW(ModuleInstance(), MAKEINTRESOURCEW(resource));
   if (!icon) return false;
 
   if (systemList) ImageList_ReplaceIcon(systemList, index, icon);
-  RefreshShellWindows(index);
+  RefreshShellWindows();
+  if (index != 0) AnnounceImageChange(index);
   return true;
 }
 

@@ -11,10 +11,11 @@
 
 namespace vz::win32 {
 
-// Writes the icon location for the current stores, replaces the folder's
-// picture in the small system image list and refreshes the windows. False
-// when the run stopped early (no fixed drive, no folder on the desktop, no
-// image index, no icon); the registry is written before any such stop.
+// Writes the user's icon location for the current stores, replaces the
+// folder's picture in the small system image list, refreshes the windows
+// and announces the changed image. False when the run stopped early (no
+// fixed drive, no folder on the desktop, no image index, no icon); the
+// registry is written before any such stop.
 bool UpdateIconNow();
 
 // The desktop item that is the Vaporizer folder, known by its class id, as
@@ -23,9 +24,8 @@ bool UpdateIconNow();
 IdList FindFolderOnDesktop(HWND owner = nullptr);
 
 // Sends the desktop and every Explorer window the refresh commands, giving
-// up on a window that does not answer within two seconds; with a non-zero
-// index also announces that this system image changed.
-void RefreshShellWindows(int iconIndex);
+// up on a window that does not answer within two seconds.
+void RefreshShellWindows();
 
 // UpdateIconNow for callers to whom an early stop is no error: the
 // exported UpdateIcon and, once installed, the platform layer's UpdateIcon

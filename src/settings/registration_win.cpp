@@ -24,17 +24,21 @@ std::string FileMenuHandlerKey(const char* root) {
 
 void SetFileMenuRegistration(bool on) {
   const std::string handler = ClsidText(kClsidShredFileMenu);
+  LONG kept = ERROR_SUCCESS;
   for (const char* root : {"*", "Folder"}) {
     std::string key = ClassesKey(FileMenuHandlerKey(root));
     if (!on) {
-      RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(key).c_str());
       RegDeleteKeyW(HKEY_CURRENT_USER, Widen(key).c_str());
+      LONG rc = RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(key).c_str());
+      if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) kept = rc;
     } else if (!TryWriteString(HKEY_LOCAL_MACHINE, key, "", handler)) {
       // A user who may not change the machine's classes gets the item in
       // their own.
       WriteString(HKEY_CURRENT_USER, key, "", handler);
     }
   }
+  if (kept != ERROR_SUCCESS)
+    throw MachineWideKept(std::string(kMachineWideKeptText) + " (" + SystemMessage(static_cast<DWORD>(kept)) + ")");
 }
 
 void RegisterClassCommon(const ServerClass& c) {
@@ -96,11 +100,18 @@ void UnregisterNamespaceFolder() {
   LONG rc = RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(kNamespaceKeyPrefix + ClsidText(kClsidVaporizerFolder)).c_str());
   if (rc != ERROR_SUCCESS) throw ShellError(SystemMessage(static_cast<DWORD>(rc)));
 
-  SetFileMenuRegistration(false);
+  try {
+    SetFileMenuRegistration(false);
+  } catch (const MachineWideKept&) {
+    // Whoever may not change the machine's classes could not have removed
+    // the namespace key above either; nothing to add.
+  }
   SetSendToShortcut(false);
-  // The icon location that this user's refreshes wrote.
-  RegDeleteKeyW(HKEY_CURRENT_USER, Widen(UserFolderIconKey()).c_str());
-  RegDeleteKeyW(HKEY_CURRENT_USER, Widen("Software\\Classes\\" + FolderClassKey()).c_str());
+  // The icon location that this user's refreshes wrote, and the class key
+  // an earlier release wrote it to.
+  for (const std::string& key : {UserFolderIconKey(), UserFolderExplorerKey()})
+    RegDeleteKeyExW(HKEY_CURRENT_USER, Widen(key).c_str(), KEY_WOW64_64KEY, 0);
+  RemoveUserClassKey();
 
   RegKey approval;
   CheckApproval(approval.Open(HKEY_LOCAL_MACHINE, kApprovalKey, KEY_SET_VALUE));
@@ -108,7 +119,7 @@ void UnregisterNamespaceFolder() {
     CheckApproval(RegDeleteValueW(approval.Get(), Widen(ClsidText(*id)).c_str()));
   approval.Close();
 
-  RefreshShellWindows(0);
+  RefreshShellWindows();
 }
 
 }  // namespace vz::win32

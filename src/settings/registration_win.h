@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "settings/registry_win.h"
 #include "store/clsids.h"
 
 namespace vz::win32 {
@@ -43,10 +44,18 @@ void UnregisterNamespaceFolder();
 constexpr const char* kApprovalKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr const char* kNamespaceKeyPrefix = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\";
 
+// Turning the handler off removed it from the user's classes but not from
+// the machine's (a standard user after a machine-wide install): the item
+// stays for other users, and for this one the setting alone hides it.
+struct MachineWideKept : ShellError {
+  using ShellError::ShellError;
+};
+
 // Registers (true) or removes (false) the file context-menu handler for all
 // files ("*") and all folders ("Folder"). On: in the machine's classes, or
 // in the user's when the machine's cannot be written; throws ShellError with
-// the registry-entry text when neither can. Off: removes both; never fails.
+// the registry-entry text when neither can. Off: removes both, and throws
+// MachineWideKept, saying why, when the machine's keys stay.
 void SetFileMenuRegistration(bool on);
 std::string FileMenuHandlerKey(const char* root);
 

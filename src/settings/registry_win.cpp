@@ -51,10 +51,10 @@ RegKey& RegKey::operator=(RegKey&& o) noexcept {
   return *this;
 }
 
-LONG RegKey::Create(HKEY root, const std::string& path) {
+LONG RegKey::Create(HKEY root, const std::string& path, REGSAM view) {
   Close();
   return RegCreateKeyExW(root, Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                         KEY_READ | KEY_WRITE | KEY_CREATE_SUB_KEY, nullptr, &h_, nullptr);
+                         KEY_READ | KEY_WRITE | KEY_CREATE_SUB_KEY | view, nullptr, &h_, nullptr);
 }
 
 LONG RegKey::Open(HKEY root, const std::string& path, REGSAM access) {
@@ -127,6 +127,18 @@ std::string ServerPathOf(const std::string& path) {
 std::string ClassesKey(const std::string& path) { return "Software\\Classes\\" + path; }
 std::string FolderClassKey() { return "CLSID\\" + ClsidText(kClsidVaporizerFolder); }
 std::string FolderIconKey() { return FolderClassKey() + "\\DefaultIcon"; }
-std::string UserFolderIconKey() { return ClassesKey(FolderIconKey()); }
+std::string UserFolderExplorerKey() {
+  return "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\" + FolderClassKey();
+}
+std::string UserFolderIconKey() { return UserFolderExplorerKey() + "\\DefaultIcon"; }
+
+void RemoveUserClassKey() {
+  // A 32-bit caller on 64-bit Windows sees the user's classes of its own
+  // view; the shell reads the 64-bit one. Both go.
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    RegDeleteKeyExW(HKEY_CURRENT_USER, Widen(ClassesKey(FolderIconKey())).c_str(), view, 0);
+    RegDeleteKeyExW(HKEY_CURRENT_USER, Widen(ClassesKey(FolderClassKey())).c_str(), view, 0);
+  }
+}
 
 }  // namespace vz::win32

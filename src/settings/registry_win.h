@@ -16,6 +16,9 @@ struct ShellError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 constexpr const char* kRegistryEntryError = "Error creating system registry entry";
+constexpr const char* kMachineWideKeptText =
+    "\"Send to Vaporizer\" no longer shows in your context menus, but it stays registered for the other users of "
+    "this computer: removing it for everyone needs an administrator";
 
 // The system's message for an error code, without the line break it ends in.
 std::string SystemMessage(DWORD code);
@@ -35,8 +38,9 @@ class RegKey {
   RegKey& operator=(const RegKey&) = delete;
 
   // Opens or creates (with every missing parent) for reading, writing and
-  // creating subkeys; the result of the call.
-  LONG Create(HKEY root, const std::string& path);
+  // creating subkeys, in the given registry view (0: the caller's own); the
+  // result of the call.
+  LONG Create(HKEY root, const std::string& path, REGSAM view = 0);
   LONG Open(HKEY root, const std::string& path, REGSAM access);
   void Close();
   HKEY Get() const { return h_; }
@@ -74,8 +78,16 @@ std::string ClassesKey(const std::string& path);  // "Software\Classes\" + path
 // CLSID\{folder} and its DefaultIcon key, below a Software\Classes key.
 std::string FolderClassKey();
 std::string FolderIconKey();
-// HKEY_CURRENT_USER: Software\Classes\CLSID\{folder}\DefaultIcon, the
-// per-user icon location.
+// HKEY_CURRENT_USER: Software\Microsoft\Windows\CurrentVersion\Explorer\
+// CLSID\{folder}, where the user's own icon location for the desktop item
+// lives (DefaultIcon below it), as the desktop icon settings keep a user's
+// icons for the system's own items. Never below Software\Classes: a user's
+// key there would hide the machine's class key in HKEY_CLASSES_ROOT.
+std::string UserFolderExplorerKey();
 std::string UserFolderIconKey();
+// Removes the user's own Software\Classes\CLSID\{folder} that earlier
+// releases wrote for the icon, in both registry views; what the user put
+// there besides DefaultIcon keeps the key.
+void RemoveUserClassKey();
 
 }  // namespace vz::win32

@@ -6,7 +6,6 @@
 #include <atomic>
 
 #include "platform/win32/com.h"
-#include "settings/icon_win.h"
 #include "settings/registry_win.h"
 
 namespace vz::win32 {
@@ -71,10 +70,11 @@ HRESULT GetClassObject(const ServerClass* classes, std::size_t count, REFCLSID c
 }
 
 HRESULT CanUnloadNow() {
-  // Objects still alive (a menu, a page, a factory held by a client) keep
-  // their code loaded whether or not the folder is on the desktop.
-  if (com::ObjectCount() > 0 || ServerLocks() > 0) return S_FALSE;
-  return FindFolderOnDesktop() ? S_FALSE : S_OK;
+  // Objects still alive (a menu, a page, a factory held by a client, a
+  // batch at work) keep their code loaded. Windows asks this periodically,
+  // so it never looks further than the counts: the desktop that the shell's
+  // own references come from may be a slow or absent network share.
+  return com::ObjectCount() > 0 || ServerLocks() > 0 ? S_FALSE : S_OK;
 }
 
 HRESULT RegisterServer(const ServerClass* classes, std::size_t count) {

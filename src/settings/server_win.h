@@ -15,8 +15,8 @@ namespace vz::win32 {
 // table has none. classes: in the order registration handles them.
 HRESULT GetClassObject(const ServerClass* classes, std::size_t count, REFCLSID clsid, REFIID riid, void** ppv);
 
-// S_FALSE while an object of the module lives (pages in a sheet count),
-// a factory is locked, or the folder is on the desktop; else S_OK.
+// S_FALSE while an object of the module lives (pages in a sheet count)
+// or a factory is locked; else S_OK.
 HRESULT CanUnloadNow();
 
 // Every class in table order; at the first failure E_FAIL, with what was

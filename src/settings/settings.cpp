@@ -1,6 +1,8 @@
 #include "settings/settings.h"
 
+#include <iterator>
 #include <optional>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -86,6 +88,58 @@ SettingsView PeekSettings() {
     }
   }
   return v;
+}
+
+namespace {
+
+struct DestructionValue {
+  const char* name;
+  bool DestructionSettings::*member;
+};
+constexpr DestructionValue kDestruction[] = {
+    {"Verify", &DestructionSettings::verify},
+    {"TrimVolume", &DestructionSettings::trimVolume},
+    {"KeepReceipts", &DestructionSettings::keepReceipts},
+};
+
+}  // namespace
+
+DestructionView ReadDestructionSettings() {
+  DestructionView v;
+  for (std::size_t i = 0; i < std::size(kDestruction); ++i) {
+    if (auto d = ReadDword(kDestruction[i].name)) {
+      v.values.*kDestruction[i].member = *d != 0;
+      v.written[i] = true;
+    }
+  }
+  return v;
+}
+
+bool SaveDestructionSettings(const DestructionSettings& s) {
+  if (!Plat().KvOpenKey(kSettingsKey, true)) return false;
+  for (const auto& d : kDestruction) Plat().KvWriteDword(kSettingsKey, d.name, AsDword(s.*d.member));
+  return true;
+}
+
+namespace {
+
+const std::string kQuietKey = std::string(kSettingsKey) + "QuietWarnings\\";
+
+// What is kept of a warning: enough of its hash to tell a changed text.
+std::string Fingerprint(const std::string& text) {
+  auto d = Sha256(text);
+  return d ? HexOf(*d).substr(0, 16) : std::string();
+}
+
+}  // namespace
+
+bool WarningSilenced(const std::string& volumeId, const std::string& text) {
+  KvValue v = Plat().KvRead(kQuietKey, volumeId);
+  return !volumeId.empty() && v.type == KvType::String && v.text == Fingerprint(text);
+}
+
+void SilenceWarning(const std::string& volumeId, const std::string& text) {
+  if (!volumeId.empty()) Plat().KvWriteString(kQuietKey, volumeId, Fingerprint(text));
 }
 
 EmptyingSettings LoadEmptyingSettings() {

@@ -78,6 +78,29 @@ struct SettingsView {
 };
 SettingsView PeekSettings();
 
+// How destruction goes beyond the passes. Kept beside the four settings as
+// REG_DWORD 0 or 1 (any other number is true); a missing or mistyped value
+// takes its default.
+struct DestructionSettings {
+  bool verify = false;        // "Verify": every file read back from the device and compared
+  bool trimVolume = true;     // "TrimVolume": the volume's free space trimmed after a batch
+  bool keepReceipts = false;  // "KeepReceipts": a receipt of every vaporize in the user's data folder
+};
+// Values as read; `written` tells which are stored, in the order above.
+struct DestructionView {
+  DestructionSettings values;
+  bool written[3] = {false, false, false};
+};
+DestructionView ReadDestructionSettings();
+// Writes the three values; false when the key cannot be opened or created.
+bool SaveDestructionSettings(const DestructionSettings& s);
+
+// The medium's warnings the user asked not to be told again, per volume and
+// per user: a warning stays silent while its text is the one silenced for
+// that volume; a changed verdict is told again.
+bool WarningSilenced(const std::string& volumeId, const std::string& text);
+void SilenceWarning(const std::string& volumeId, const std::string& text);
+
 struct EmptyingSettings {
   std::uint32_t afterDays = 0;
   std::uint32_t storeLimitMb = 0;

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <iterator>
+#include <utility>
 
 #include "platform/win32/com.h"
 #include "platform/win32/wide.h"
@@ -34,25 +35,33 @@ class TEnumShred : public com::Object<TEnumShred, IEnumIDList> {
     return table;
   }
 
-  // One item per call, whatever the count asked for; the fetched count
-  // tells the caller.
+  // As many items as asked for while there are any: S_OK for all of them,
+  // S_FALSE for fewer, the fetched count telling how many.
   IFACEMETHODIMP Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* fetched) override {
-    return com::Guard([&]() -> HRESULT {
-      if (fetched) *fetched = 0;
-      if (!rgelt || celt == 0) return E_INVALIDARG;
+    if (fetched) *fetched = 0;
+    if (!rgelt || celt == 0 || (celt > 1 && !fetched)) return E_INVALIDARG;
+    ULONG got = 0;
+    HRESULT hr = com::Guard([&]() -> HRESULT {
       // An item that no identifier can carry (a path too long even for the
       // wide layout) is passed over.
-      while (auto item = enumeration_.Next(ShellTypeInfo)) {
+      while (got < celt) {
+        auto item = enumeration_.Next(ShellTypeInfo);
+        if (!item) break;
         PITEMID_CHILD id = nullptr;
-        HRESULT hr = NewItemId(*item, malloc_.Get(), &id);
-        if (hr == S_FALSE) continue;
-        if (FAILED(hr)) return hr;
-        rgelt[0] = id;
-        if (fetched) *fetched = 1;
-        return S_OK;
+        HRESULT made = NewItemId(*item, malloc_.Get(), &id);
+        if (made == S_FALSE) continue;
+        if (FAILED(made)) return made;
+        rgelt[got++] = id;
       }
-      return S_FALSE;
+      return got == celt ? S_OK : S_FALSE;
     });
+    if (FAILED(hr)) {
+      // Nothing handed out on a failure: what was made goes back.
+      for (ULONG i = 0; i < got; ++i) CoTaskMemFree(std::exchange(rgelt[i], nullptr));
+      got = 0;
+    }
+    if (fetched) *fetched = got;
+    return hr;
   }
   IFACEMETHODIMP Skip(ULONG celt) override {
     return com::Guard([&] { return enumeration_.Skip(celt) ? S_OK : S_FALSE; });

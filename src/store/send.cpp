@@ -137,10 +137,11 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   // No store on those drives: what is sent there is destroyed at once, after
   // the caution question, which says why where the system tells it.
   if (!in.direct.empty()) {
-    std::string why;
+    RunOptions run;
+    std::string& why = run.cautionWhy;
     for (const auto& i : in.direct)
       if (!i.noStore.empty() && why.find(i.noStore) == std::string::npos) why += (why.empty() ? "" : "\r") + i.noStore;
-    out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, nullptr, why));
+    out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, nullptr, &run));
   }
 
   if (!in.store.empty() && (flags & kSendAskFirst) && !AskToSend(in.store, mappedNames != nullptr)) {

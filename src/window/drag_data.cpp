@@ -47,6 +47,8 @@ std::string NameMapBlock(const std::vector<std::string>& names) { return NameLis
 std::u16string WideNameMapBlock(const std::vector<std::u16string>& names) { return NameList(names); }
 
 void DragGesture::MouseDown(bool leftButton, bool overItem, int x, int y) {
+  pressSkipped_ = skipNextPress_;
+  started_ = moved_ = false;
   if (skipNextPress_)
     skipNextPress_ = false;
   else
@@ -56,13 +58,22 @@ void DragGesture::MouseDown(bool leftButton, bool overItem, int x, int y) {
 }
 
 bool DragGesture::MouseMove(int x, int y, bool leftDown) {
+  moved_ = true;
   if (!leftDown) armed_ = false;
   if (!armed_) return false;
   if (std::abs(x - x_) > 3 || std::abs(y - y_) > 3) {
     armed_ = false;
+    started_ = true;
     return true;
   }
   return false;
+}
+
+bool DragGesture::ListBeganDrag() {
+  bool start = !pressSkipped_ && !started_ && (!moved_ || armed_);
+  armed_ = false;
+  started_ = started_ || start;
+  return start;
 }
 
 }  // namespace vz

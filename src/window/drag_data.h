@@ -26,16 +26,24 @@ std::string DropFilesBlock(const std::vector<std::u16string>& paths);
 std::string NameMapBlock(const std::vector<std::string>& names);
 std::u16string WideNameMapBlock(const std::vector<std::u16string>& names);
 
-// Press, move and release on the list: a left press over an item arms a
-// drag; a move of more than 3 pixels from the press, horizontally or
-// vertically, with the left button still down, starts it. A move with the
-// button up disarms: the release went somewhere the list did not pass on.
-// The press that follows a double click arms nothing.
+// Press, move and release on the list, and the list's own report of a
+// drag. A list that tracks the mouse itself inside the press (Windows')
+// takes the capture, gives it back once the mouse went far enough, and then
+// reports the drag of the item pressed, no move having reached its parent
+// meanwhile: that report starts the drag. A list that passes the moves on
+// gets the rule of its own: a left press over an item arms a drag; a move
+// of more than 3 pixels from the press, horizontally or vertically, with
+// the left button still down, starts it; a release, a lost capture or a
+// move with the button up disarms, and a report after moves counts only
+// while armed. Either way one press starts one drag at most, and the press
+// that follows a double click starts none.
 class DragGesture {
  public:
   void MouseDown(bool leftButton, bool overItem, int x, int y);
   // True when the drag is to start now (the gesture disarms itself).
   bool MouseMove(int x, int y, bool leftDown);
+  // The list reported the drag of an item; true when it is to start now.
+  bool ListBeganDrag();
   void MouseUp() { armed_ = false; }
   void DoubleClick() {
     armed_ = false;
@@ -46,6 +54,9 @@ class DragGesture {
  private:
   bool armed_ = false;
   bool skipNextPress_ = false;
+  bool pressSkipped_ = false;  // the current press follows a double click
+  bool started_ = false;       // the current press started its drag
+  bool moved_ = false;         // a move came since the press
   int x_ = 0, y_ = 0;
 };
 

@@ -26,6 +26,57 @@ ListRow MakeListRow(const ShredItemId& id) {
   return row;
 }
 
+namespace {
+
+int Sign(int v) { return (v > 0) - (v < 0); }
+int CompareText(const std::string& a, const std::string& b) { return Sign(ToUpper(a).compare(ToUpper(b))); }
+template <class T>
+int CompareValues(const T& a, const T& b) {
+  return (b < a) - (a < b);
+}
+
+// What the list shows of a stored item in columns 2 and 4: its last-write
+// time and its size (-1 for a folder or an item that has gone).
+struct StoredFacts {
+  CivilTime written;
+  std::int64_t size = -1;
+};
+StoredFacts FactsOf(const ShredItemId& id) {
+  StoredFacts f;
+  std::string stored = Trim(GetField(id.storedPath));
+  auto entry = stored.empty() ? std::nullopt : Plat().FindEntry(stored);
+  if (!entry) return f;
+  f.written = entry->written;
+  if (!(entry->attributes & kAttrDirectory)) f.size = entry->size > 0 ? entry->size : 0;
+  return f;
+}
+
+int CompareTimes(const CivilTime& a, const CivilTime& b) {
+  const int x[] = {a.year, a.month, a.day, a.hour, a.minute, a.second};
+  const int y[] = {b.year, b.month, b.day, b.hour, b.minute, b.second};
+  for (int i = 0; i < 6; ++i)
+    if (x[i] != y[i]) return CompareValues(x[i], y[i]);
+  return 0;
+}
+
+}  // namespace
+
+int CompareItems(const ShredItemId& a, const ShredItemId& b, int column) {
+  int r = 0;
+  switch (column) {
+    case 0: r = CompareText(GetField(a.displayName), GetField(b.displayName)); break;
+    case 1:
+      r = CompareText(FolderPart(Trim(GetField(a.originalPath))), FolderPart(Trim(GetField(b.originalPath))));
+      break;
+    case 2: r = CompareTimes(FactsOf(a).written, FactsOf(b).written); break;
+    case 3: r = CompareText(GetField(a.typeName), GetField(b.typeName)); break;
+    case 4: r = CompareValues(FactsOf(a).size, FactsOf(b).size); break;
+    default: break;
+  }
+  if (r == 0 && column >= 1 && column <= 4) r = CompareText(GetField(a.displayName), GetField(b.displayName));
+  return r != 0 ? r : CompareText(Trim(GetField(a.storedPath)), Trim(GetField(b.storedPath)));
+}
+
 std::string SizeColumnText(std::int64_t bytes) {
   if (bytes < 0) bytes = 0;
   std::int64_t k = bytes / 1024, rest = bytes % 1024;

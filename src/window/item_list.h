@@ -89,6 +89,14 @@ std::size_t SortedPosition(const std::vector<std::string>& sorted, const std::st
 std::size_t SortedPosition(const std::vector<std::wstring>& sorted, const std::wstring& caption,
                            const std::function<bool(const std::wstring&, const std::wstring&)>& less);
 
+// The order of two stored items by a column of the list (0 name, 1 original
+// location, 2 date deleted, 3 type, 4 size), the stored path deciding
+// between equals: negative, 0 (the same stored item) or positive. Texts
+// compare without letter case; date and size are the stored items' own as
+// they are now, a folder's or a vanished item's size below every file's.
+// A column outside 0 to 4 compares the stored paths alone.
+int CompareItems(const ShredItemId& a, const ShredItemId& b, int column);
+
 // The trimmed paths of the chosen rows, in the order given.
 std::vector<ShredItemRecord> RecordsOf(const std::vector<const ShredItemId*>& items);
 

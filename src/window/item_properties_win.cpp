@@ -15,9 +15,9 @@ HWND Control(HWND sheet, const wchar_t* cls, const std::string& text, DWORD styl
   return CreateControl(sheet, cls, text, style, x, y, w, h, id, font);
 }
 
-HWND Label(HWND sheet, const std::string& text, int x, int y, int id = -1, int width = 0) {
+HWND Label(HWND sheet, const std::string& text, int x, int y, int id = -1, int width = 0, DWORD ellipsis = 0) {
   if (width == 0) width = 320 - x;
-  return Control(sheet, L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, x, y, width, 15, id);
+  return Control(sheet, L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX | ellipsis, x, y, width, 15, id);
 }
 
 HWND CheckBox(HWND sheet, bool checked, int x, int y, int id) {
@@ -34,12 +34,14 @@ void Rule(HWND sheet, int top) { Control(sheet, L"STATIC", "", SS_ETCHEDHORZ, 9,
 void FillGeneralTab(HWND sheet, const PropertiesModel& m, HICON icon) {
   HWND image = Control(sheet, L"STATIC", "", SS_ICON, 12, 9, 32, 32, kIdIIcon);
   if (image && icon) SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-  Label(sheet, m.fileName, 69, 18, kIdLFileName, 244);
+  // A name or folder longer than its line loses its middle to an
+  // ellipsis, never its end: the drive and the last name stay.
+  Label(sheet, m.fileName, 69, 18, kIdLFileName, 244, SS_PATHELLIPSIS);
   Rule(sheet, 48);
   Label(sheet, "Type:", 12, 60);
   Label(sheet, m.type, 69, 60, kIdLType);
   Label(sheet, "Folder:", 12, 81);
-  Label(sheet, m.folder, 69, 81, kIdLFolder);
+  Label(sheet, m.folder, 69, 81, kIdLFolder, 0, SS_PATHELLIPSIS);
   Label(sheet, "Size:", 12, 102);
   Label(sheet, m.size, 69, 102, kIdLSize);
   HWND containCaption = Label(sheet, "Contain:", 12, 126, kIdLabel4, 56);

@@ -9,7 +9,9 @@
 
 #include "common/report_text.h"
 #include "engine/batch.h"
+#include "engine/batch_job_win.h"
 #include "platform/platform.h"
+#include "platform/win32/dpi.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
 #include "platform/win32/wide.h"
@@ -29,6 +31,9 @@ constexpr int kListId = 1;
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kRefillMessage = WM_APP + 1;       // refill once the command that changed the store is over
 constexpr UINT kRebuildMenuMessage = WM_APP + 2;  // one menu rebuild for a burst of selection changes
+// Sent to a child after its parent moved to a screen of another DPI
+// (Windows 10, version 1703 on).
+constexpr UINT kDpiChangedAfterParent = 0x02E3;  // WM_DPICHANGED_AFTERPARENT
 
 TView::HelpViewer& Viewer() {
   static TView::HelpViewer viewer = [](HWND owner, const std::string& file, const std::string& macro) {
@@ -106,15 +111,11 @@ TView::TView(Token, ItemWindowHost* host, IShellBrowser* browser) : host_(host),
     FormCreate();
   } catch (...) {
     if (hwnd_) DestroyWindow(hwnd_);
-    if (font_) DeleteObject(font_);
     throw;
   }
 }
 
-TView::~TView() {
-  Close();
-  if (font_) DeleteObject(font_);
-}
+TView::~TView() { Close(); }
 
 void TView::Close() {
   if (!hwnd_) return;
@@ -123,11 +124,21 @@ void TView::Close() {
 }
 
 void TView::FormCreate() {
-  font_ = CreateFontW(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
+  // The shell's own font at the window's DPI, as Explorer's lists show.
+  const UINT dpi = WindowDpi(hwnd_);
+  font_ = MessageFont(dpi);
   // The list's presses and moves reach the drag rule first.
-  list_.Create(hwnd_, kListId, font_, [this](UINT message, WPARAM wp, LPARAM lp) { OnListMouse(message, wp, lp); });
+  list_.Create(hwnd_, kListId, font_.Get(), dpi,
+               [this](UINT message, WPARAM wp, LPARAM lp) { OnListMouse(message, wp, lp); });
   menus_ = std::make_unique<ItemMenus>();
+}
+
+void TView::DpiChanged() {
+  const UINT dpi = WindowDpi(hwnd_);
+  Font font = MessageFont(dpi);
+  if (!font.Get() || !list_.Handle()) return;
+  list_.SetDpi(font.Get(), dpi);
+  font_ = std::move(font);
 }
 
 bool TView::AcceptDrops(IDropTarget* target) {
@@ -197,6 +208,10 @@ LRESULT TView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SIZE:
       list_.FitTo(hwnd_);
+      break;
+    case kDpiChangedAfterParent:
+      // The browser moved to a screen of another DPI.
+      DpiChanged();
       break;
     case WM_SETFOCUS:
       FormActivate();
@@ -282,11 +297,10 @@ LRESULT TView::OnNotify(NMHDR* header) {
         gesture_.DoubleClick();
         break;
       case LVN_BEGINDRAG:
-        // The list tracks the first moves itself and reports the drag here.
-        if (gesture_.Armed()) {
-          gesture_.MouseUp();
-          StartItemDrag();
-        }
+        // Windows' list tracks the first moves inside the press, gives the
+        // capture back (which disarms the move rule) and reports the drag
+        // of the pressed item here: this report starts it.
+        if (reinterpret_cast<NMLISTVIEW*>(header)->iItem >= 0 && gesture_.ListBeganDrag()) StartItemDrag();
         break;
       case LVN_KEYDOWN: {
         // Where the browser does not pass keys through the view's
@@ -449,25 +463,24 @@ void TView::RunAction(const CommandAction& action) {
 // The three commands that change the store keep the object (and so its
 // host) alive, mark themselves busy and own their boxes by the browser's
 // window, which is then disabled and cannot close underneath them.
+// Vaporizing runs off the window thread, which goes on taking its messages
+// while the passes run; the command is over when its job is.
 
-void TView::Shred1Click() {
-  std::vector<ShredItemRecord> items = RecordsOf(list_.Selected());
-  if (items.empty()) return;
-  std::shared_ptr<TView> keep = shared_from_this();
-  BusyScope busy(busy_);
-  if (!busy.Entered()) return;
-  BoxOwnerScope owner(hwnd_);
-  TellProblems(VaporizeStoredItems(items, nullptr), "vaporized");
-  RequestRefill();
-}
+void TView::Shred1Click() { VaporizeItems(RecordsOf(list_.Selected())); }
 
-void TView::EmptyVaporizer1Click() {
+void TView::EmptyVaporizer1Click() { VaporizeItems(RecordsOf(list_.All())); }
+
+void TView::VaporizeItems(std::vector<ShredItemRecord> items) {
+  if (items.empty() || busy_) return;
   std::shared_ptr<TView> keep = shared_from_this();
-  BusyScope busy(busy_);
-  if (!busy.Entered()) return;
-  BoxOwnerScope owner(hwnd_);
-  TellProblems(VaporizeStoredItems(RecordsOf(list_.All()), nullptr), "vaporized");
-  RequestRefill();
+  busy_ = true;
+  StartJob(
+      hwnd_, [items] { return VaporizeStoredItems(items, nullptr); },
+      [keep](const Report& report) {
+        keep->busy_ = false;
+        TellProblems(report, "vaporized");
+        keep->RequestRefill();
+      });
 }
 
 void TView::Restore1Click() {

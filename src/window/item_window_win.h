@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/com.h"
+#include "platform/win32/dpi.h"
 #include "window/drag_data.h"
 #include "window/item_commands.h"
 #include "window/item_host_win.h"
@@ -106,6 +107,7 @@ class TView : public std::enable_shared_from_this<TView> {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void FormCreate();
+  void DpiChanged();
   void OnDestroy();
   void OnListMouse(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnNotify(NMHDR* header);
@@ -115,6 +117,8 @@ class TView : public std::enable_shared_from_this<TView> {
   void Timer1Timer();
   void FormActivate();
   void RunAction(const CommandAction& action);
+  // Vaporizes the items off the window thread; busy until that is over.
+  void VaporizeItems(std::vector<ShredItemRecord> items);
   void RequestRefill();
   std::string DecimalSeparator() const;
 
@@ -122,7 +126,7 @@ class TView : public std::enable_shared_from_this<TView> {
   com::ComPtr<IShellBrowser> browser_;
   HWND hwnd_ = nullptr;
   HWND toolbar_ = nullptr;
-  HFONT font_ = nullptr;
+  Font font_;
   ItemListView list_;
   std::unique_ptr<ItemMenus> menus_;
   ListCounters counters_;
@@ -132,7 +136,7 @@ class TView : public std::enable_shared_from_this<TView> {
   bool filling_ = false;
   bool destroying_ = false;
   bool activating_ = false;
-  bool busy_ = false;  // a command that changes the store is running
+  bool busy_ = false;  // a command that changes the store is running (or its job)
   bool refillPending_ = false;
   bool menuPending_ = false;
   bool timerRunning_ = false;

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "platform/win32/dpi.h"
 #include "platform/win32/shell_support_win.h"
 #include "platform/win32/wide.h"
 
@@ -38,7 +39,8 @@ void SystemImageLists(HIMAGELIST& small, HIMAGELIST& large) {
 
 }  // namespace
 
-void ItemListView::Create(HWND parent, int id, HFONT font, MouseWatcher watcher) {
+void ItemListView::Create(HWND parent, int id, HFONT font, UINT dpi, MouseWatcher watcher) {
+  dpi_ = dpi;
   RECT client{};
   GetClientRect(parent, &client);
   // No in-place editing (no LVS_EDITLABELS); the system image lists are
@@ -56,7 +58,7 @@ void ItemListView::Create(HWND parent, int id, HFONT font, MouseWatcher watcher)
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     col.fmt = kListColumns[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    col.cx = kListColumns[i].width;
+    col.cx = Scaled(kListColumns[i].width, dpi);
     col.pszText = &caption[0];
     col.iSubItem = i;
     SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
@@ -64,6 +66,16 @@ void ItemListView::Create(HWND parent, int id, HFONT font, MouseWatcher watcher)
   SystemImageLists(small_, large_);
   if (small_) SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(small_));
   if (large_) SendMessageW(hwnd_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(large_));
+}
+
+void ItemListView::SetDpi(HFONT font, UINT dpi) {
+  if (!hwnd_) return;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  for (int i = 0; i < kListColumnCount; ++i) {
+    int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+    SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_)));
+  }
+  dpi_ = dpi;
 }
 
 LRESULT CALLBACK ItemListView::Subclass(HWND list, UINT message, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {

@@ -28,8 +28,10 @@ class ItemListView {
   ItemListView& operator=(const ItemListView&) = delete;
 
   // A child filling the parent's client area, in list mode, with the five
-  // columns; throws when the window cannot be made.
-  void Create(HWND parent, int id, HFONT font, MouseWatcher watcher);
+  // columns as wide as the DPI asks; throws when the window cannot be made.
+  void Create(HWND parent, int id, HFONT font, UINT dpi, MouseWatcher watcher);
+  // Another font and DPI: the text and the columns follow.
+  void SetDpi(HFONT font, UINT dpi);
   // The window is gone (its parent was destroyed).
   void Forget() { hwnd_ = nullptr; }
   HWND Handle() const { return hwnd_; }
@@ -65,6 +67,7 @@ class ItemListView {
   const Row* RowAt(int item) const;
 
   HWND hwnd_ = nullptr;
+  UINT dpi_ = 96;
   HIMAGELIST small_ = nullptr, large_ = nullptr;  // the system's, never destroyed
   MouseWatcher watcher_;
   std::vector<std::unique_ptr<Row>> rows_;  // the items' data, owned here

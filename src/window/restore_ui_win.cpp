@@ -8,6 +8,9 @@
 
 #include <string>
 
+#include <algorithm>
+
+#include "platform/win32/dpi.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
 #include "platform/win32/wide.h"
@@ -33,7 +36,8 @@ struct Control {
 // In the form's order. The labels' texts come from the question.
 const Control kControls[] = {
     {kIdImage1, L"STATIC", SS_OWNERDRAW, 15, 9, 34, 34},
-    {kIdLThis, L"STATIC", SS_LEFT | SS_NOPREFIX, 60, 9, 328, 34},
+    // A path longer than a line is broken where it must: shown whole.
+    {kIdLThis, L"STATIC", SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, 60, 9, 328, 34},
     {kIdLabel1, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 60, 57, 0, 0},
     {kIdIFirst, L"STATIC", SS_ICON | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 81, 81, 34, 34},
     {kIdLBytes1, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 126, 81, 0, 0},
@@ -49,6 +53,7 @@ const Control kControls[] = {
 struct DialogState {
   const ReplaceQuestion* question = nullptr;
   HICON icon = nullptr;  // the entry's large icon, shown twice
+  Font font;             // the shell's message font at the dialog's DPI
 };
 
 std::string TextFor(int id, const ReplaceQuestion& q) {
@@ -98,46 +103,33 @@ void DrawArtwork(const DRAWITEMSTRUCT& item) {
   DeleteObject(pen);
 }
 
-SIZE TextSize(HWND dlg, HFONT font, const std::string& text) {
-  SIZE size{0, 0};
-  HDC dc = GetDC(dlg);
-  HGDIOBJ old = SelectObject(dc, font);
-  RECT r{0, 0, 0, 0};
-  std::wstring measured = Widen(text.empty() ? std::string(" ") : text);
-  DrawTextW(dc, measured.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  size.cx = text.empty() ? 0 : r.right - r.left;
-  size.cy = r.bottom - r.top;
-  SelectObject(dc, old);
-  ReleaseDC(dlg, dc);
-  return size;
-}
-
 void Layout(HWND dlg, DialogState& state) {
-  HDC screen = GetDC(nullptr);
-  int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  auto px = [dpi](int v) { return MulDiv(v, dpi, 96); };
+  const UINT dpi = WindowDpi(dlg);
+  auto px = [dpi](int v) { return Scaled(v, dpi); };
+  state.font = MessageFont(dpi);
+  HFONT font = state.font.Get();
+  // The question's first line grows with a long path; what is below it
+  // moves down by as much.
+  int grown = std::max(0, static_cast<int>(TextExtent(dlg, font, TextFor(kIdLThis, *state.question), px(328)).cy) - px(34));
 
-  RECT frame{0, 0, px(kConfirmReplaceWidth), px(kConfirmReplaceHeight)};
+  RECT frame{0, 0, px(kConfirmReplaceWidth), px(kConfirmReplaceHeight) + grown};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE)));
-  int fw = frame.right - frame.left, fh = frame.bottom - frame.top;
-  SetWindowPos(dlg, nullptr, (GetSystemMetrics(SM_CXSCREEN) - fw) / 2, (GetSystemMetrics(SM_CYSCREEN) - fh) / 2, fw,
-               fh, SWP_NOZORDER | SWP_NOACTIVATE);
+  CentreOnMonitorOf(dlg, GetWindow(dlg, GW_OWNER), frame.right - frame.left, frame.bottom - frame.top);
 
-  auto font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
   for (const Control& c : kControls) {
-    // The path in LThis is shown whole, whatever its script.
     std::string text = TextFor(c.id, *state.question);
-    SIZE fit = TextSize(dlg, font, text);
+    SIZE fit = TextExtent(dlg, font, text);
     int width = c.width ? px(c.width) : fit.cx;
     int height = c.height ? px(c.height) : fit.cy;
-    HWND wnd = CreateControl(dlg, c.className, text, c.style, px(c.left), px(c.top), width, height, c.id, font);
+    int top = px(c.top) + (c.top > 9 ? grown : 0);
+    if (c.id == kIdLThis) height += grown;
+    HWND wnd = CreateControl(dlg, c.className, text, c.style, px(c.left), top, width, height, c.id, font);
     if (!wnd) continue;
     if ((c.style & SS_TYPEMASK) == SS_ICON && state.icon) {
       SendMessageW(wnd, STM_SETICON, reinterpret_cast<WPARAM>(state.icon), 0);
       // Setting an icon resizes the picture; it keeps the form's box.
-      SetWindowPos(wnd, nullptr, px(c.left), px(c.top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(wnd, nullptr, px(c.left), top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
   SendMessageW(dlg, DM_SETDEFID, kIdBYes, 0);

@@ -10,7 +10,7 @@ tree=$(mktemp -d /tmp/vz-includes-XXXXXX)
 trap 'rm -rf "$tree"' EXIT
 
 verdict() {  # file, include line; prints pass or fail
-  rm -rf "$tree/src"; mkdir -p "$tree/src/store" "$tree/src/window"
+  rm -rf "$tree/src"; mkdir -p "$tree/src/store" "$tree/src/window" "$tree/src/engine"
   printf '#include <string>\n#include "common/text.h"\n%b\n' "$2" >"$tree/src/$1"
   cmake -DVZ_SOURCE_DIR="$tree" -P "$root/cmake/check-core-includes.cmake" >/dev/null 2>&1 && echo pass || echo fail
 }
@@ -23,6 +23,8 @@ t_cases() {
   done <<'LINES'
 pass|store/a.cpp|#include "platform/platform.h"
 pass|store/a.h|#include <vector>
+pass|engine/a.cpp|#include <nlohmann/json.hpp>
+fail|engine/a.cpp|#include <openssl/evp.h>
 fail|store/a.cpp|#include <windows.h>
 fail|store/a.h|  #  include <shlobj.h>
 fail|window/a.cpp|#ifdef _WIN32\n#include <unistd.h>\n#endif

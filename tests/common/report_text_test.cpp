@@ -46,6 +46,23 @@ TEST(ReportTextTest, CutToTenItemsWithLongPathsShortenedInTheMiddle) {
   EXPECT_EQ(text.find("C:\\f9"), std::string::npos) << "ten items, no more";
 }
 
+TEST(ReportTextTest, APathIsShortenedByCharactersNeverInsideOne) {
+  // Two bytes for each Cyrillic letter, four for the emoji: 120 characters
+  // are kept, each whole.
+  std::string deep = "C:\\";
+  for (int i = 0; i < 150; ++i) deep += "\xD0\x96";
+  deep += "\\\xF0\x9F\x98\x80.txt";
+  Report r;
+  r.Failed(deep, "in use");
+  std::string text = ProblemText(r, "vaporized");
+  std::string expected = "C:\\";
+  for (int i = 0; i < 37; ++i) expected += "\xD0\x96";
+  expected += "...";
+  for (int i = 0; i < 71; ++i) expected += "\xD0\x96";
+  expected += "\\\xF0\x9F\x98\x80.txt: in use";
+  EXPECT_NE(text.find("\nfailed: " + expected), std::string::npos) << text;
+}
+
 TEST(ReportTextTest, ItemsDoneWithAWarningFollowTheProblemsWithinTheSameLimit) {
   Report r;
   r.Done("D:\\a.txt", "vaporized");

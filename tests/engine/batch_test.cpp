@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/report.h"
+#include "common/report_text.h"
 #include "common/ui.h"
 #include "engine/link_support.h"
 #include "engine/overwrite.h"
@@ -518,7 +519,8 @@ TEST_F(BatchTest, AnOptionsRecordReplacesAllFourValues) {
   EXPECT_EQ(rec.Count("Flush", "a.bin"), 2u);
   EXPECT_EQ(ui.begun, 0);
   EXPECT_TRUE(AllBytesAre(Slurp(D("a.bin")), 0x5A));
-  EXPECT_EQ(rec.Count("KvRead"), 0u) << "settings are not read when a record is given";
+  EXPECT_EQ(rec.Count("KvRead", "ShredCount") + rec.Count("KvRead", "ShowIndicator"), 0u)
+      << "the four values are not read when a record is given";
 }
 
 TEST_F(BatchTest, AFolderGivenBesideItsParentIsHandledOnceAndMissingNamesHoldNothingBack) {
@@ -547,6 +549,29 @@ TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
   EXPECT_FALSE(PathExists(D("later.txt")));
   EXPECT_EQ(Item(r, D("A\\stuck.txt"))->outcome, Outcome::Failed);
   EXPECT_EQ(Item(r, D("A"))->outcome, Outcome::Skipped);
+}
+
+// Cancel stops between passes and between files: what no pass reached goes
+// back into the list whole, what a pass reached stays out of it, named.
+TEST_F(BatchTest, CancelStopsBetweenPassesAndFilesAndLeavesWholeItemsListed) {
+  MakeFile(D("VAPORIZE\\D1.txt"), Content(3000, 'a'));
+  MakeFile(D("VAPORIZE\\D2.txt"), Content(100, 'b'));
+  MakeFile(D("VAPORIZE\\info.shr"), "D:\\W\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  ScopedUi scoped(ui);
+  ui.cancel = [this] { return !ui.progressFiles.empty(); };  // pressed while the first file's first pass ran
+  ShredOptions o = Options(3, true, 0, true);
+  Report r = VaporizeStoredItems({{"D:\\W\\a.txt", D("VAPORIZE\\D1.txt")}, {"D:\\W\\b.txt", D("VAPORIZE\\D2.txt")}}, &o);
+  EXPECT_EQ(ui.progressPasses, (std::vector<int>{1})) << "no second pass";
+  const ItemReport* a = Item(r, D("VAPORIZE\\D1.txt"));
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->outcome, Outcome::Failed);
+  std::string told = ProblemText(r, "vaporized");
+  EXPECT_NE(told.find("cancelled after pass 1 of 3"), std::string::npos) << told;
+  EXPECT_NE(told.find("partly vaporized; what is left of it is D:\\VAPORIZE\\"), std::string::npos) << told;
+  EXPECT_EQ(told.find("D2.txt"), std::string::npos) << "the whole one is no problem of the user's";
+  EXPECT_TRUE(Item(r, D("VAPORIZE\\D2.txt"))->declined);
+  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), Content(100, 'b'));
+  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
 }
 
 }  // namespace

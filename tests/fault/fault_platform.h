@@ -107,6 +107,13 @@ class FaultPlatform : public Platform {
     if (Fail(FaultKind::Open, "OpenExclusive", path)) return nullptr;
     return Wrap(real_.OpenExclusive(path), path);
   }
+  std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path) override {
+    if (Fail(FaultKind::Open, "OpenExclusive", path)) return nullptr;
+    return Wrap(real_.OpenExclusiveReadBack(path), path);
+  }
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
+    return real_.TrimVolume(path, ranges);
+  }
   std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
     if (Fail(FaultKind::Open, "OpenSharedWrite", path)) return nullptr;
     if (truncate && Fail(FaultKind::Write, "OpenSharedWrite+truncate", path)) return nullptr;
@@ -180,6 +187,11 @@ class FaultPlatform : public Platform {
       return real_->Append(data);
     }
     bool Flush() override { return !owner_.Fail(FaultKind::Flush, "Flush", path_) && real_->Flush(); }
+    std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
+      return real_->ReadBack(offset, buffer, n, why);
+    }
+    std::vector<ByteRange> Extents() override { return real_->Extents(); }
+    std::string Discard() override { return real_->Discard(); }
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       return !owner_.Fail(FaultKind::Write, "SetTimes", path_) && real_->SetTimes(c, a, w);
     }

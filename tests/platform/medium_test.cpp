@@ -98,6 +98,41 @@ TEST(MediumTest, LinuxAnswersGiveTheFileSystemTheDeviceAndAVerdict) {
   }
 }
 
+// Whether freed blocks can reach the device: the device's discards (for a
+// loop device its own queue), the file system's discard option, and which
+// volume it is (its UUID where the system lists one).
+TEST(MediumTest, DiscardsAndTheVolumeAreReadForTheTrim) {
+  struct {
+    const char* mountinfo;
+    std::string sysfs;
+    const char* path;
+    Answer discards, onFree;
+    const char* volumeId;
+    bool writesElsewhere;
+  } cases[] = {
+      {"27 1 8:1 / / rw - ext4 /dev/sda1 rw\n",
+       std::string(kSata) + "m:/=0xef53\nd:/dev/disk/by-uuid=1111,2222\nl:/dev/disk/by-uuid/2222=../../sda1", "/x",
+       Answer::No, Answer::No, "uuid 2222", false},
+      {"40 27 0:44 / /data rw - btrfs /dev/nvme0n1p2 rw,ssd,discard=sync\n", std::string(kNvme) + "m:/data=0x9123683e",
+       "/data/x", Answer::Yes, Answer::Yes, "btrfs /dev/nvme0n1p2 on /data", true},
+      {"40 27 0:44 / /data rw - btrfs /dev/nvme0n1p2 rw,ssd,discard=async\n", std::string(kNvme) + "m:/data=0x9123683e",
+       "/data/x", Answer::Yes, Answer::No, "btrfs /dev/nvme0n1p2 on /data", true},
+      {"50 27 7:0 / /mnt/img rw - ext4 /dev/loop0 rw,nodiscard\n",
+       "m:/mnt/img=0xef53\nl:/sys/dev/block/7:0=../../devices/virtual/block/loop0\n"
+       "f:/sys/class/block/loop0/queue/discard_max_bytes=4294966784",
+       "/mnt/img/a", Answer::Yes, Answer::No, "ext4 /dev/loop0 on /mnt/img", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    Recorded sources(c.mountinfo, c.sysfs);
+    MediumFacts m = LinuxMediumFacts(c.path, sources);
+    EXPECT_EQ(m.discards.answer, c.discards) << m.discards.evidence;
+    EXPECT_EQ(m.discardOnFree.answer, c.onFree) << m.discardOnFree.evidence;
+    EXPECT_EQ(m.volumeId, c.volumeId);
+    EXPECT_EQ(JudgeMedium(m).writesElsewhere, c.writesElsewhere);
+  }
+}
+
 TEST(MediumTest, TheMountOfAPathIsTheDeepestAndTheLastMountedThere) {
   auto mounts = ParseMountInfo(
       "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n"

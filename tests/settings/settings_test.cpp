@@ -198,3 +198,30 @@ TEST_F(SettingsTest, EmptyingRulesOutsideTheirRangesAreOffAndReported) {
 
 }  // namespace
 }  // namespace vz::test
+
+namespace vz::test {
+namespace {
+
+// Defaults, stored numbers (any but 0 is on), and text that counts as missing.
+TEST_F(SettingsTest, TheDestructionSettingsTakeTheirDefaultsAndStoredValues) {
+  DestructionView fresh = ReadDestructionSettings();
+  EXPECT_FALSE(fresh.values.verify);
+  EXPECT_TRUE(fresh.values.trimVolume);
+  EXPECT_FALSE(fresh.values.keepReceipts);
+  EXPECT_FALSE(fresh.written[0] || fresh.written[1] || fresh.written[2]) << "a read writes nothing";
+  Put("Verify", 7);
+  Put("TrimVolume", 0);
+  ASSERT_TRUE(Plat().KvWriteString(kSettingsKey, "KeepReceipts", "1"));
+  DestructionView v = ReadDestructionSettings();
+  EXPECT_TRUE(v.values.verify);
+  EXPECT_FALSE(v.values.trimVolume);
+  EXPECT_FALSE(v.values.keepReceipts);
+  EXPECT_FALSE(v.written[2]);
+  ASSERT_TRUE(SaveDestructionSettings({false, true, true}));
+  EXPECT_EQ(Value("Verify").dword, 0u);
+  EXPECT_EQ(Value("KeepReceipts").type, KvType::Dword);
+  EXPECT_TRUE(ReadDestructionSettings().values.keepReceipts);
+}
+
+}  // namespace
+}  // namespace vz::test

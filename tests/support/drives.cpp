@@ -95,11 +95,12 @@ void DrivesTest::SetUp() {
   char tmpl[] = "/tmp/vz-test-XXXXXX";
   ASSERT_NE(::mkdtemp(tmpl), nullptr);
   tempRoot_ = tmpl;
-  for (const char* d : {"c", "d", "e", "config"}) ::mkdir((tempRoot_ + "/" + d).c_str(), 0777);
+  for (const char* d : {"c", "d", "e", "config", "data"}) ::mkdir((tempRoot_ + "/" + d).c_str(), 0777);
   posix::SetVolumes({{'C', tempRoot_ + "/c", DriveType::Fixed},
                      {'D', tempRoot_ + "/d", DriveType::Fixed},
                      {'E', tempRoot_ + "/e", DriveType::Removable}});
   ::setenv("XDG_CONFIG_HOME", (tempRoot_ + "/config").c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (tempRoot_ + "/data").c_str(), 1);
 }
 
 void DrivesTest::TearDown() {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/medium.h"
 #include "platform/platform.h"
 
 namespace vz::test {
@@ -54,6 +55,17 @@ class RecordingPlatform : public Platform {
     links_.push_back({WithoutTrailingBackslash(path), WithoutTrailingBackslash(target), folder});
   }
   bool FakeLinkExists(const std::string& path) const { return FindLink(path) != nullptr; }
+
+  // What TrimVolume answers (it never reaches the real volume here); each
+  // call is recorded with the number of ranges it was given.
+  std::string trimVolumeAnswer;
+  std::vector<std::size_t> trimRanges;
+  // Discard answers as a system that passes freed blocks on to the device
+  // at once, without asking the real one.
+  bool discardReaches = false;
+  // The medium the test describes in place of the real one.
+  std::optional<MediumFacts> medium;
+  MediumFacts MediumOf(const std::string& path) override { return medium ? *medium : real_.MediumOf(path); }
 
   // A file of `size` bytes that exists only here: openable, writable (the
   // writes are recorded, not kept) and removable.
@@ -187,6 +199,17 @@ class RecordingPlatform : public Platform {
     if (Failing("OpenExclusive", path)) return nullptr;
     if (IsVirtual(path)) return std::make_unique<VirtualFile>(*this, path, virtual_[ToUpper(path)]);
     return Wrap(real_.OpenExclusive(Resolve(path)), path);
+  }
+  std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path) override {
+    Record("OpenExclusiveReadBack", path);
+    if (Failing("OpenExclusive", path)) return nullptr;
+    if (IsVirtual(path)) return std::make_unique<VirtualFile>(*this, path, virtual_[ToUpper(path)]);
+    return Wrap(real_.OpenExclusiveReadBack(Resolve(path)), path);
+  }
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
+    Record("TrimVolume", path);
+    trimRanges.push_back(ranges.size());
+    return trimVolumeAnswer;
   }
   std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
     std::string op = truncate ? "OpenSharedWrite+truncate" : "OpenSharedWrite";
@@ -329,6 +352,23 @@ class RecordingPlatform : public Platform {
       return !owner_.Failing("StartWriteBack", path_) && real_->StartWriteBack(offset, length);
     }
     bool BypassCache() override { return real_->BypassCache(); }
+    std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
+      owner_.Record("ReadBack", path_);
+      if (owner_.Failing("ReadBack", path_)) {
+        if (why) *why = "failing by test";
+        return -1;
+      }
+      std::int64_t got = real_->ReadBack(offset, buffer, n, why);
+      // A device that gives back other bytes than it was given.
+      if (got > 0 && owner_.Failing("ReadBack+differ", path_)) static_cast<unsigned char*>(buffer)[got - 1] ^= 0x5A;
+      return got;
+    }
+    std::vector<ByteRange> Extents() override { return real_->Extents(); }
+    std::string Discard() override {
+      owner_.Record("Discard", path_);
+      if (owner_.Failing("Discard", path_)) return "failing by test";
+      return owner_.discardReaches ? std::string() : real_->Discard();
+    }
     bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
       owner_.RecordTimes(path_, c, a, w);
       return !owner_.Failing("SetTimes", path_) && real_->SetTimes(c, a, w);

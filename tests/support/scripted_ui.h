@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ class ScriptedUi : public UserInterface {
   std::size_t filesDone = 0;
   int begun = 0, ended = 0;
   std::vector<std::string> told;  // the texts of the problem boxes
+  std::function<bool()> cancel;   // the user's Cancel, asked between passes and files
 
   bool Ask(Question kind, const std::string& title, const std::string& text) override {
     asked.push_back({kind, title, text});
@@ -58,6 +60,16 @@ class ScriptedUi : public UserInterface {
   void ProgressFilesDone(std::size_t done) override { filesDone = done; }
   void ProgressEnd() override { ++ended; }
   void TellProblems(const std::string& text) override { told.push_back(text); }
+  // The drives' warnings as the shell's box gets them, kept apart from the
+  // text; the default joins them to it.
+  bool keepWarnings = false;
+  std::vector<DriveWarning> warned;
+  void TellWarnings(const std::string& problems, const std::vector<DriveWarning>& w, const std::string& verb) override {
+    if (!keepWarnings) return UserInterface::TellWarnings(problems, w, verb);
+    warned.insert(warned.end(), w.begin(), w.end());
+    if (!problems.empty()) told.push_back(problems);
+  }
+  bool Cancelled() override { return cancel && cancel(); }
 };
 
 }  // namespace vz::test

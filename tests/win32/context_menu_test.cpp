@@ -59,7 +59,9 @@ class ContextMenuTest : public DrivesTest {
     info.cbSize = sizeof info;
     info.lpVerb = verb;
     info.nShow = SW_SHOWNORMAL;
-    return menu->InvokeCommand(&info);
+    HRESULT hr = menu->InvokeCommand(&info);
+    EXPECT_TRUE(WaitForJobs());  // the command's work runs off this thread
+    return hr;
   }
   static const char* Verb(UINT n) { return MAKEINTRESOURCEA(n); }
   // One stored file on D:, recorded in its index.
@@ -96,8 +98,12 @@ TEST_F(VaporizerMenuTest, AddsSeparatorAndItemWhereTheShellAsks) {
   StoreOneItem();
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);
-  // Even for a menu that wants only its default item.
-  EXPECT_EQ(menu->QueryContextMenu(menu_, 1, 100, 200, CMF_DEFAULTONLY), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
+  // Nothing for a double click, which wants the default item alone
+  // ("CMF_DEFAULTONLY", learn.microsoft.com/windows/win32/api/shobjidl_core/
+  // nf-shobjidl_core-icontextmenu-querycontextmenu).
+  EXPECT_EQ(menu->QueryContextMenu(menu_, 1, 100, 200, CMF_DEFAULTONLY), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0));
+  EXPECT_EQ(GetMenuItemCount(menu_), 2);
+  EXPECT_EQ(menu->QueryContextMenu(menu_, 1, 100, 200, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
   ASSERT_EQ(GetMenuItemCount(menu_), 4);
   Item separator = ItemAt(1), command = ItemAt(2);
   EXPECT_TRUE(separator.separator);
@@ -126,7 +132,9 @@ TEST_F(VaporizerMenuTest, CommandOneVaporizesEveryStoreAfterTheCaution) {
   EXPECT_TRUE(IsStoreEmpty());
 }
 
-TEST_F(VaporizerMenuTest, OtherCommandsAndVerbTextsDoNothing) {
+// A verb that is not ours fails, or the shell takes "delete" or
+// "properties" for done.
+TEST_F(VaporizerMenuTest, OtherCommandsAndVerbTextsFailAndDoNothing) {
   StoreOneItem();
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);
@@ -138,9 +146,10 @@ TEST_F(VaporizerMenuTest, OtherCommandsAndVerbTextsDoNothing) {
   std::memcpy(odd, "delete", 7);
 
   DialogDriver driver([](HWND dialog) { Answer(dialog, true); });
-  EXPECT_EQ(Invoke(menu.Get(), Verb(0)), S_OK);
-  EXPECT_EQ(Invoke(menu.Get(), Verb(2)), S_OK);
-  EXPECT_EQ(Invoke(menu.Get(), odd), S_OK);
+  EXPECT_EQ(Invoke(menu.Get(), Verb(0)), E_INVALIDARG);
+  EXPECT_EQ(Invoke(menu.Get(), Verb(2)), E_INVALIDARG);
+  EXPECT_EQ(Invoke(menu.Get(), odd), E_FAIL);
+  EXPECT_EQ(Invoke(menu.Get(), "properties"), E_FAIL);
   EXPECT_EQ(driver.Count(), 0) << "no question, nothing vaporized";
   EXPECT_TRUE(PathExists(DS("D1.txt")));
 }
@@ -171,10 +180,17 @@ TEST_F(ShredFileMenuTest, InitializeReadsTheFileListAndLeavesOutDriveRoots) {
   }
 }
 
-TEST_F(ShredFileMenuTest, AddsOneItemWhateverTheFlags) {
+TEST_F(ShredFileMenuTest, AddsOneItemUnlessTheDefaultAloneIsAskedOrTheUserTurnedItOff) {
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kFileMenuId), menu), S_OK);
-  EXPECT_EQ(menu->QueryContextMenu(menu_, 0, 300, 400, CMF_DEFAULTONLY), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
+  EXPECT_EQ(menu->QueryContextMenu(menu_, 0, 300, 400, CMF_DEFAULTONLY), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0));
+  // The user's own setting counts, whatever the machine's handler keys say
+  // (a standard user cannot remove those of a machine-wide install).
+  RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "InsertContext", 0);
+  EXPECT_EQ(menu->QueryContextMenu(menu_, 0, 300, 400, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0));
+  ASSERT_EQ(GetMenuItemCount(menu_), 2);
+  RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "InsertContext", 1);
+  EXPECT_EQ(menu->QueryContextMenu(menu_, 0, 300, 400, CMF_EXPLORE), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1));
   ASSERT_EQ(GetMenuItemCount(menu_), 3);
   Item item = ItemAt(0);
   EXPECT_EQ(item.id, 300u);
@@ -295,6 +311,7 @@ TEST_F(ShredFileMenuTest, MakesAMissingStoreAndTellsWhatItCouldNotSendInABoxOfTh
   info.hwnd = child;
   info.lpVerb = Verb(0);
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+  EXPECT_TRUE(WaitForJobs());
   DestroyWindow(top);
   EXPECT_EQ(Slurp(DS("D1.doc")), "draft") << "the store was made first";
   ASSERT_EQ(texts.size(), 2u) << "the question, then the box";

@@ -24,15 +24,20 @@ class EnumShredComTest : public DrivesTest {
   com::ComPtr<IMalloc> malloc_;
 };
 
-TEST_F(EnumShredComTest, HandsOutOneTaskAllocatedIdentifierPerCall) {
+// Next hands out as many as asked while there are any, and says S_FALSE
+// when it hands out fewer ("IEnumIDList::Next", learn.microsoft.com/windows/
+// win32/api/shobjidl_core/nf-shobjidl_core-ienumidlist-next).
+TEST_F(EnumShredComTest, HandsOutAsManyAsAskedAndSaysWhenFewer) {
   com::ComPtr<IEnumIDList> e;
   ASSERT_EQ(win32::CreateShredEnumerator(e.Put()), S_OK);
   PITEMID_CHILD ids[10] = {};
   ULONG fetched = 99;
-  ASSERT_EQ(e->Next(10, ids, &fetched), S_OK);
-  EXPECT_EQ(fetched, 1u) << "one item whatever the count asked for";
-  ASSERT_NE(ids[0], nullptr);
-  EXPECT_EQ(ids[1], nullptr);
+  EXPECT_EQ(e->Next(10, ids, nullptr), E_INVALIDARG) << "more than one wants the count back";
+  ASSERT_EQ(e->Next(10, ids, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  ASSERT_NE(ids[1], nullptr);
+  EXPECT_EQ(ids[2], nullptr);
+  malloc_->Free(ids[1]);
   EXPECT_EQ(malloc_->GetSize(ids[0]), static_cast<SIZE_T>(1052));
   auto item = win32::ReadItemId(ids[0]);
   ASSERT_TRUE(item.has_value());
@@ -41,11 +46,14 @@ TEST_F(EnumShredComTest, HandsOutOneTaskAllocatedIdentifierPerCall) {
   EXPECT_FALSE(GetField(item->typeName).empty()) << "the shell names the type";
   malloc_->Free(ids[0]);
 
-  ASSERT_EQ(e->Next(1, ids, nullptr), S_OK);
-  item = win32::ReadItemId(ids[0]);
+  e->Reset();
+  ASSERT_EQ(e->Next(2, ids, &fetched), S_OK);
+  EXPECT_EQ(fetched, 2u);
+  malloc_->Free(ids[0]);
+  item = win32::ReadItemId(ids[1]);
   ASSERT_TRUE(item.has_value());
   EXPECT_EQ(item->size, 0xFFFFFFFFu);
-  malloc_->Free(ids[0]);
+  malloc_->Free(ids[1]);
 
   fetched = 7;
   EXPECT_EQ(e->Next(1, ids, &fetched), S_FALSE);

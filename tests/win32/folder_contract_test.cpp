@@ -18,6 +18,7 @@
 #include "store/clsids.h"
 #include "store/item_id_win.h"
 #include "support/scripted_ui.h"
+#include "window/shell_ui_win.h"
 #include "win32/folder_window.h"
 #include "win32/shell_support.h"
 
@@ -36,8 +37,8 @@ TEST_F(ShellFolderTest, QueryInterfaceAnswersExactlyItsInterfaces) {
       {&IID_ISupportErrorInfo, "ISupportErrorInfo", S_OK},
       {&IID_IPersistFolder, "IPersistFolder", S_OK},
       {&IID_IShellFolder, "IShellFolder", S_OK},
-      {&IID_IPersist, "IPersist", E_NOINTERFACE},
-      {&IID_IPersistFolder2, "IPersistFolder2", E_NOINTERFACE},
+      {&IID_IPersist, "IPersist", S_OK},
+      {&IID_IPersistFolder2, "IPersistFolder2", S_OK},
       {&IID_IShellFolder2, "IShellFolder2", E_NOINTERFACE},
       {&IID_IShellView, "IShellView", E_NOINTERFACE},
       {&IID_IDropTarget, "IDropTarget", E_NOINTERFACE},
@@ -77,18 +78,56 @@ TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersA
 
   std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", Own("D:\\VAPORIZE\\D1.txt")), BytesAsText());
   auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
-  EXPECT_EQ(folder_->CompareIDs(0, item, item), E_NOTIMPL);
-  EXPECT_EQ(folder_->CompareIDs(0, nullptr, nullptr), E_NOTIMPL);
-
-  SFGAOF flags = 0x1234;
-  EXPECT_EQ(folder_->GetAttributesOf(0, nullptr, &flags), E_NOTIMPL) << "even for an empty selection";
-  EXPECT_EQ(flags, 0x1234u);
-  EXPECT_EQ(folder_->GetAttributesOf(1, &item, &flags), E_NOTIMPL);
-  EXPECT_EQ(flags, 0x1234u);
 
   PITEMID_CHILD renamed = reinterpret_cast<PITEMID_CHILD>(kSentinel);
   EXPECT_EQ(folder_->SetNameOf(nullptr, item, L"y", SHGDN_NORMAL, &renamed), E_NOTIMPL);
   EXPECT_EQ(renamed, reinterpret_cast<PITEMID_CHILD>(kSentinel));
+}
+
+// CompareIDs orders by the column in the low 16 bits and answers in the
+// HRESULT form of a short ("IShellFolder::CompareIDs", learn.microsoft.com/
+// windows/win32/api/shobjidl_core/nf-shobjidl_core-ishellfolder-compareids);
+// GetAttributesOf gives what the items all are, of what was asked.
+TEST_F(ShellFolderTest, ItemsCompareByTheColumnAskedAndTellTheirAttributes) {
+  std::string older = StoreFile("D:\\B\\zeta.txt", "D1.txt", std::string(3000, 'z'));
+  std::string newer = StoreFile("D:\\A\\alpha.doc", "D2.doc", "a");
+  SetWriteTime(older, {2001, 1, 1, 10, 0, 0});
+  SetWriteTime(newer, {2002, 1, 1, 10, 0, 0});
+  SetFileAttributesA(newer.c_str(), FILE_ATTRIBUTE_READONLY);
+  auto zeta = EncodeItemIdList(MakeId("D:\\B\\zeta.txt", older, "Text Document"), BytesAsText());
+  auto alpha = EncodeItemIdList(MakeId("D:\\A\\alpha.doc", newer, "Word Document"), BytesAsText());
+  auto z = reinterpret_cast<PCUITEMID_CHILD>(zeta.data()), a = reinterpret_cast<PCUITEMID_CHILD>(alpha.data());
+  auto order = [](int n) { return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(static_cast<short>(n))); };
+  const struct {
+    LPARAM how;
+    HRESULT expected;  // zeta against alpha
+  } table[] = {
+      {0, order(1)},  // name
+      {1, order(1)},  // original location: B after A
+      {2, order(-1)},  // date deleted: 2001 before 2002
+      {3, order(-1)},  // type: Text before Word
+      {4, order(1)},   // size: 3000 bytes after 1
+      {static_cast<LPARAM>(SHCIDS_ALLFIELDS), order(1)},
+      {static_cast<LPARAM>(SHCIDS_CANONICALONLY | 3), order(-1)},  // the stored items: D1 before D2
+      {5, E_INVALIDARG},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(folder_->CompareIDs(row.how, z, a), row.expected) << row.how;
+    if (SUCCEEDED(row.expected)) EXPECT_EQ(folder_->CompareIDs(row.how, z, z), order(0)) << row.how;
+  }
+  EXPECT_EQ(folder_->CompareIDs(0, z, nullptr), E_INVALIDARG);
+
+  PCUITEMID_CHILD both[] = {z, a};
+  SFGAOF asked = SFGAO_CANMOVE | SFGAO_CANDELETE | SFGAO_CANRENAME | SFGAO_READONLY | SFGAO_FOLDER, flags = asked;
+  EXPECT_EQ(folder_->GetAttributesOf(2, both, &flags), S_OK);
+  EXPECT_EQ(flags, static_cast<SFGAOF>(SFGAO_CANMOVE | SFGAO_CANDELETE));
+  flags = asked;
+  EXPECT_EQ(folder_->GetAttributesOf(1, &both[1], &flags), S_OK);
+  EXPECT_EQ(flags, static_cast<SFGAOF>(SFGAO_CANMOVE | SFGAO_CANDELETE | SFGAO_READONLY));
+  flags = ~0u;
+  EXPECT_EQ(folder_->GetAttributesOf(0, nullptr, &flags), S_OK) << "the folder itself";
+  EXPECT_EQ(flags, static_cast<SFGAOF>(SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_HASPROPSHEET));
+  SetFileAttributesA(newer.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(ShellFolderTest, ClassIdAndInitializeCreatingMissingStores) {
@@ -113,6 +152,21 @@ TEST_F(ShellFolderTest, ClassIdAndInitializeCreatingMissingStores) {
   EXPECT_TRUE(PathExists(DS("desktop.ini")));
   EXPECT_TRUE(PathExists(CS("info.shr")));
   EXPECT_FALSE(PathExists(E("VAPORIZE"))) << "no store on a removable drive";
+
+  // Where the shell put it, as IPersistFolder2 tells: a copy each time.
+  com::ComPtr<IPersistFolder2> where;
+  ASSERT_EQ(folder_.As(where), S_OK);
+  PIDLIST_ABSOLUTE at = reinterpret_cast<PIDLIST_ABSOLUTE>(1);
+  EXPECT_EQ(where->GetCurFolder(&at), S_FALSE) << "initialized with none";
+  EXPECT_EQ(at, nullptr);
+  PIDLIST_ABSOLUTE place = nullptr;
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &place), S_OK);
+  ASSERT_EQ(persist->Initialize(place), S_OK);
+  ASSERT_EQ(where->GetCurFolder(&at), S_OK);
+  EXPECT_TRUE(ILIsEqual(at, place));
+  EXPECT_NE(at, place);
+  CoTaskMemFree(at);
+  CoTaskMemFree(place);
 }
 
 TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
@@ -227,6 +281,33 @@ TEST_F(ShellFolderTest, DropTargetKeepsItsFolderAlive) {
   EXPECT_EQ(com::ObjectCount().load(), before - 1) << "both go together";
 }
 
+// The shell names the window a drop's boxes belong to when it makes the drop
+// target (the desktop's, for a drop on the folder's icon: "hwndOwner",
+// learn.microsoft.com/windows/win32/api/shobjidl_core/nf-shobjidl_core-ishellfolder-createviewobject);
+// the window that happens to be active is another one.
+TEST_F(ShellFolderTest, ADropOnTheIconAsksOverTheWindowTheShellGave) {
+  MakeFile(D("Work\\a.txt"), "a");
+  HWND given = CreateWindowExA(0, "STATIC", "given", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 60, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  SetActiveWindow(other);
+  com::ComPtr<IDropTarget> target;
+  ASSERT_EQ(folder_->CreateViewObject(given, IID_IDropTarget, target.PutVoid()), S_OK);
+  ScopedUi shell(win32::ShellUserInterface());
+  HWND owner = nullptr;
+  DialogDriver driver([&](HWND box) {
+    owner = GetWindow(box, GW_OWNER);
+    Answer(box, false);
+  });
+  DWORD effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(target->Drop(DropData(Offer::Files, {D("Work\\a.txt")}).Get(), 0, {0, 0}, &effect), S_OK);
+  EXPECT_TRUE(WaitForJobs());
+  DestroyWindow(other);
+  DestroyWindow(given);
+  EXPECT_EQ(driver.Count(), 1);
+  EXPECT_EQ(owner, given) << "not the active window";
+  EXPECT_TRUE(PathExists(D("Work\\a.txt"))) << "answered No";
+}
+
 class ShellDropTest : public ShellFolderTest {
  protected:
   void SetUp() override {
@@ -335,12 +416,14 @@ TEST_F(ShellDropTest, DroppedFilesAreSentAfterTheQuestionAndTheSourceIsToldNotTo
   DWORD effect = DROPEFFECT_MOVE;
   EXPECT_EQ(target_->Drop(DropData(Offer::Files, {D("Work\\keep.txt")}).Get(), 0, pt_, &effect), S_OK)
       << "a drop that held paths succeeds whatever the answer";
+  EXPECT_TRUE(WaitForJobs());
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "after a No, a source must not delete its files";
   EXPECT_EQ(Slurp(D("Work\\keep.txt")), "keep");
 
   ui.answers = {true};
   effect = DROPEFFECT_MOVE;
   EXPECT_EQ(target_->Drop(DropData(Offer::Files, {D("Work\\send.txt")}).Get(), 0, pt_, &effect), S_OK);
+  EXPECT_TRUE(WaitForJobs());
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "the move was done here";
   EXPECT_FALSE(PathExists(D("Work\\send.txt")));
   EXPECT_EQ(Slurp(DS("D1.txt")), "send");

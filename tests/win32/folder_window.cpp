@@ -6,6 +6,7 @@
 
 #include "namespace/folder_win.h"
 #include "platform/win32/wide.h"
+#include "win32/shell_support.h"
 
 namespace vz::test {
 
@@ -46,7 +47,10 @@ void FolderWindowTest::Select(int item, bool on) {
   ListView_SetItemState(list_, item, on ? LVIS_SELECTED : 0, LVIS_SELECTED);
 }
 
-void FolderWindowTest::Command(int id) { SendMessageW(hwnd_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+void FolderWindowTest::Command(int id) {
+  SendMessageW(hwnd_, WM_COMMAND, static_cast<WPARAM>(id), 0);
+  EXPECT_TRUE(WaitForJobs());
+}
 
 int FolderWindowTest::Count() { return ListView_GetItemCount(list_); }
 

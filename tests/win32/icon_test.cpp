@@ -2,14 +2,18 @@
 // the desktop walk that finds the folder, and the refresh of the windows.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "store/store.h"
 #include "support/drives.h"
@@ -19,7 +23,8 @@ namespace vz::test {
 namespace {
 
 const std::string kIconKey = std::string("CLSID\\") + kFolderId + "\\DefaultIcon";
-const std::string kUserIconKey = "Software\\Classes\\" + kIconKey;
+const std::string kUserIconKey = std::string(kUserExplorerKey) + "\\DefaultIcon";
+const std::string kUserClassKey = std::string("Software\\Classes\\CLSID\\") + kFolderId;
 
 class IconTest : public ModuleTest {
  protected:
@@ -49,25 +54,38 @@ TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {
   EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kIconKey).value_or(""), Prepared("EMPTY"));
 }
 
-TEST_F(IconTest, EveryRefreshReadsTheMachinesLocationsWhileTheUsersKeyExists) {
-  ASSERT_EQ(module_->Register(), S_OK);  // whose refresh made the user's key
-  ASSERT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kUserIconKey));
-  const std::string empty = Prepared("EMPTY"), full = Prepared("FULL");
-  // Windows then shows the user's key in place of the machine's through
-  // HKEY_CLASSES_ROOT; Wine merges nothing, so the test shows it that way.
-  HKEY user = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, KEY_ALL_ACCESS, &user), ERROR_SUCCESS);
-  ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, user), ERROR_SUCCESS);
+bool UserClassKeyIn(REGSAM view, bool make) {
+  HKEY h = nullptr;
+  std::string key = kUserClassKey + "\\DefaultIcon";
+  LONG rc = make ? RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &h,
+                                   nullptr)
+                 : RegOpenKeyExA(HKEY_CURRENT_USER, kUserClassKey.c_str(), 0, KEY_READ | view, &h);
+  if (rc == ERROR_SUCCESS) RegCloseKey(h);
+  return rc == ERROR_SUCCESS;
+}
+
+// Windows' HKEY_CLASSES_ROOT shows a user's own Software\Classes\CLSID\{id},
+// once it exists, in place of the machine's key, whose name, server and
+// ShellFolder rows then read as missing ("Merged View of HKEY_CLASSES_ROOT",
+// learn.microsoft.com/windows/win32/sysinfo/merged-view-of-hkey-classes-root).
+// Wine merges nothing, so the test looks at the user's key itself: the one
+// an earlier release wrote, in either registry view, goes at registration
+// and at every refresh, and none is made again.
+TEST_F(IconTest, TheUsersIconStaysOutOfTheClassesWhereItWouldHideTheFolder) {
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) ASSERT_TRUE(UserClassKeyIn(view, true));
+  ASSERT_EQ(module_->Register(), S_OK);
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) EXPECT_FALSE(UserClassKeyIn(view, false)) << view;
+  EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
+  ASSERT_TRUE(UserClassKeyIn(0, true));
   MakeFile(DS("info.shr"), "\r\n");
   module_->UpdateIcon();
-  std::string first = UserIcon();
-  MakeFile(DS("info.shr"), "");
-  module_->UpdateIcon();
-  std::string second = UserIcon();
-  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-  RegCloseKey(user);
-  EXPECT_EQ(first, full);
-  EXPECT_EQ(second, empty);
+  EXPECT_FALSE(UserClassKeyIn(0, false));
+  EXPECT_EQ(UserIcon(), Prepared("FULL"));
+  // The shell of 64-bit Windows reads the 64-bit view, whoever writes.
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUserIconKey, "").value_or("?"), Prepared("FULL"));
+  HKEY wide = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kUserIconKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &wide), ERROR_SUCCESS);
+  RegCloseKey(wide);
 }
 
 TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
@@ -92,6 +110,7 @@ TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
   info.cbSize = sizeof info;
   info.lpVerb = MAKEINTRESOURCEA(1);
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+  EXPECT_TRUE(WaitForJobs());
   ExpectCautionThenWarnings(titles);
   EXPECT_FALSE(PathExists(DS("D1.doc")));
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
@@ -112,20 +131,75 @@ TEST_F(IconTest, RegistryIsWrittenEvenWhenTheRunStopsEarly) {
   EXPECT_EQ(UserIcon(), "C:\\nowhere.dll,-102");
 }
 
-TEST_F(IconTest, UnloadableIconStopsTheRunAfterTheRegistryWrite) {
+// Windows' loader compares module names, not files ("The name is compared
+// (case independently) to the names of modules currently mapped", GetModuleHandleW,
+// learn.microsoft.com/windows/win32/api/libloaderapi/nf-libloaderapi-getmodulehandlew),
+// so it knows no module by the 8.3 name that registration writes, which
+// Wine finds by the file. A location naming the module by a name nothing
+// was loaded by still gives the module's own pictures.
+TEST_F(IconTest, ThePicturesComeFromTheModuleWhateverNameTheLocationGivesIt) {
   ASSERT_EQ(module_->Register(), S_OK);
+  const std::string shortName = "C:\\PROGRA~1\\VAPORI~1\\VAPORI~1.DLL";
+  RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", shortName + ",-101");
   EXPECT_TRUE(win32::UpdateIconNow());
-  // A module that is not loaded in the process gives no icon.
-  RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", "C:\\windows\\system32\\notloaded.dll,-101");
+  EXPECT_EQ(UserIcon(), shortName + ",-101");
+  // A picture the module lacks, or a missing value, stops the run after
+  // the registry write.
+  RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", shortName + ",-199");
   EXPECT_FALSE(win32::UpdateIconNow());
-  EXPECT_EQ(UserIcon(), "C:\\windows\\system32\\notloaded.dll,-101");
-  // A missing value gives an empty location, and so no icon either.
   HKEY h = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kIconKey.c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
   RegDeleteValueA(h, "EMPTY");
   RegCloseKey(h);
   EXPECT_FALSE(win32::UpdateIconNow());
   EXPECT_EQ(UserIcon(), "");
+}
+
+// What a window registered for image changes is told.
+struct ImageNotice {
+  int count = 0;
+  SHChangeDWORDAsIDList number{};
+};
+LRESULT CALLBACK NoticeWindow(HWND hwnd, UINT message, WPARAM wp, LPARAM lp) {
+  auto* seen = reinterpret_cast<ImageNotice*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+
+  PIDLIST_ABSOLUTE* pidls = nullptr;
+  LONG event = 0;
+  HANDLE lock = message == WM_APP && seen ? SHChangeNotification_Lock(reinterpret_cast<HANDLE>(wp), static_cast<DWORD>(lp), &pidls, &event) : nullptr;
+  if (!lock) return DefWindowProcA(hwnd, message, wp, lp);
+  if (event == SHCNE_UPDATEIMAGE && pidls[0]) {
+    ++seen->count;
+    std::memcpy(&seen->number, pidls[0], std::min<std::size_t>(ILGetSize(pidls[0]), sizeof seen->number));
+  }
+  SHChangeNotification_Unlock(lock);
+  return 0;
+}
+
+// A receiver without a second list reads the changed image's index from
+// the first DWORD of the first ("iImage = *(int UNALIGNED *)((BYTE *)pidl1
+// + 2)", SHHandleUpdateImage, learn.microsoft.com/windows/win32/api/
+// shlobj_core/nf-shlobj_core-shhandleupdateimage), which is where Windows
+// puts an SHCNF_DWORD value; Wine drops SHCNF_DWORD notices, so the list is
+// sent as Windows would build it.
+TEST_F(IconTest, TheImageChangeNamesTheFoldersImageAndItsIcon) {
+  ASSERT_EQ(module_->Register(), S_OK);
+  win32::IdList folder = win32::FindFolderOnDesktop();
+  ASSERT_NE(folder, nullptr);
+  SHFILEINFOW info{};
+  ASSERT_TRUE(SHGetFileInfoW(reinterpret_cast<LPCWSTR>(folder.get()), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_SYSICONINDEX));
+  ImageNotice seen;
+  HWND hwnd = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
+  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoticeWindow));
+  SHChangeNotifyEntry all{nullptr, TRUE};
+  ULONG id = SHChangeNotifyRegister(hwnd, SHCNRF_ShellLevel | SHCNRF_NewDelivery, SHCNE_UPDATEIMAGE, WM_APP, 1, &all);
+  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  EXPECT_TRUE(win32::UpdateIconNow());
+  for (int i = 0; i < 20 && seen.count == 0; ++i) Pump(50);
+  SHChangeNotifyDeregister(id);
+  DestroyWindow(hwnd);
+  ASSERT_EQ(seen.count, 1);
+  EXPECT_EQ(seen.number.dwItem1, static_cast<DWORD>(info.iIcon)) << "the folder's image, not an address";
 }
 
 TEST(IconLocationTest, SplitsPathAndResourceNumber) {
@@ -220,7 +294,7 @@ TEST(RefreshTest, SendsTheThreeMessagesToEveryExplorerWindow) {
   }
   std::vector<Recorded> log;
   g_log = &log;
-  win32::RefreshShellWindows(0);
+  win32::RefreshShellWindows();
   g_log = nullptr;
   for (HWND w : windows) DestroyWindow(w);
 
@@ -255,7 +329,7 @@ TEST(RefreshTest, AnExplorerWindowThatTakesNoMessagesHoldsTheRefreshForSecondsAt
   WaitForSingleObject(up, 10000);
   std::atomic<bool> done{false};
   std::thread refresh([&] {
-    win32::RefreshShellWindows(0);
+    win32::RefreshShellWindows();
     done = true;
   });
   for (int i = 0; i < 80 && !done; ++i) Sleep(100);

@@ -322,6 +322,42 @@ TEST_F(ItemWindowTest, DraggingASelectedItemOutMovesItUnderItsOwnNameAndTheTimer
   ReleaseStgMedium(&medium);
 }
 
+// Windows' list detects a drag inside the press: it holds the capture
+// until the mouse leaves the drag rectangle (DragDetect, learn.microsoft.com/
+// windows/win32/api/winuser/nf-winuser-dragdetect), gives it back and only
+// then tells its parent (LVN_BEGINDRAG, learn.microsoft.com/windows/win32/
+// controls/lvn-begindrag). The same messages in the same order start one
+// drag; a click after it (press, release, NM_CLICK) starts none.
+TEST_F(ItemWindowTest, TheListsOwnDragReportStartsTheDragInWindowsOrder) {
+  std::string stored = StoreFile("D:\\Work\\report.doc", "D1.doc", "report");
+  MakeDir(D("Target"));
+  Open();
+  Select(0);
+  DropFolderWindow target(win32::Widen(D("Target")));
+  win32::TView* window = win32::TView::FromHandle(hwnd_);
+  RECT r{};
+  ASSERT_TRUE(ListView_GetItemRect(list_, 0, &r, LVIR_LABEL));
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  const UINT_PTR id = static_cast<UINT_PTR>(GetDlgCtrlID(list_));
+  auto notify = [&](int code) {
+    NMLISTVIEW info{};
+    info.hdr = {list_, id, static_cast<UINT>(code)};
+    info.iItem = 0;
+    SendMessageA(hwnd_, WM_NOTIFY, id, reinterpret_cast<LPARAM>(&info));
+  };
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list_, WM_CAPTURECHANGED, 0, 0);
+  notify(LVN_BEGINDRAG);
+  EXPECT_EQ(Slurp(D("Target\\report.doc")), "report") << "one drag, dropped at once as the button is up";
+  EXPECT_TRUE(window->PruneTimerRunning());
+  MakeFile(stored, "again");
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list_, WM_LBUTTONUP, 0, at);
+  notify(NM_CLICK);
+  SendMessageA(list_, WM_MOUSEMOVE, MK_LBUTTON, at + 40);
+  EXPECT_EQ(Slurp(stored), "again") << "a click drags nothing";
+}
+
 TEST_F(ItemWindowTest, AClickAsWindowsListReportsItStartsNoDrag) {
   std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
   Open();

@@ -215,16 +215,4 @@ std::vector<MenuItemSeen> MenuItems(HMENU menu) {
   return items;
 }
 
-void Pump(DWORD milliseconds) {
-  DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (milliseconds) Sleep(10);
-  } while (GetTickCount() - start < milliseconds);
-}
-
 }  // namespace vz::test

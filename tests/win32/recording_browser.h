@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/com.h"
+#include "win32/shell_support.h"
 
 namespace vz::test {
 
@@ -91,8 +92,5 @@ struct MenuItemSeen {
   bool radio = false;
 };
 std::vector<MenuItemSeen> MenuItems(HMENU menu);
-
-// Runs this thread's messages for a while.
-void Pump(DWORD milliseconds = 0);
 
 }  // namespace vz::test

@@ -124,8 +124,7 @@ TEST_F(RegistrationTest, WritesEveryRowWithItsExactData) {
   // own from the common registration, and no class has a ProgID.
   EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, f + "\\ProgID"));
   // The refresh at the end wrote this user's icon location: empty stores.
-  EXPECT_EQ(RegString(HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon").value_or(""),
-            shortPath + ",-101");
+  EXPECT_EQ(RegString(HKEY_CURRENT_USER, std::string(kUserExplorerKey) + "\\DefaultIcon").value_or(""), shortPath + ",-101");
 }
 
 TEST_F(RegistrationTest, SendToShortcutPointsAtTheFolderOnTheDesktop) {
@@ -170,7 +169,7 @@ TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
                         Gone{HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
                         Gone{HKEY_CLASSES_ROOT, std::string("Folder\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId},
-                        Gone{HKEY_CURRENT_USER, std::string("Software\\Classes\\") + f + "\\DefaultIcon"},
+                        Gone{HKEY_CURRENT_USER, kUserExplorerKey}, Gone{HKEY_CURRENT_USER, "Software\\Classes\\" + f},
                         Gone{HKEY_CURRENT_USER, kUserStarHandler}, Gone{HKEY_CURRENT_USER, kUserFolderHandler}}) {
     EXPECT_FALSE(RegKeyExists(g.root, g.key)) << g.key;
   }
@@ -211,11 +210,12 @@ TEST_F(RegistrationTest, SettingsSurviveRegistrationAndUnregistration) {
   EXPECT_EQ(RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShredCount"), 7u);
 }
 
-TEST_F(RegistrationTest, CanUnloadOnlyWhenTheFolderIsGoneAndNoObjectLives) {
+// Windows asks now and then; the answer comes from the object and lock
+// counts alone, never from the desktop, which may lie on a slow share.
+TEST_F(RegistrationTest, CanUnloadWhenNoObjectLivesWhereverTheFolderIs) {
   ASSERT_EQ(module_->Register(), S_OK);
-  EXPECT_EQ(module_->CanUnloadNow(), S_FALSE) << "the folder is on the desktop";
+  EXPECT_EQ(module_->CanUnloadNow(), S_OK) << "the folder on the desktop holds nothing of the module";
   ASSERT_EQ(module_->Unregister(), S_OK);
-  EXPECT_EQ(module_->CanUnloadNow(), S_OK);
 
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);

@@ -42,7 +42,7 @@ TEST_F(ServerTest, EachClassMakesTheInterfacesItImplements) {
   } cases[] = {
       {kFolderId, &IID_IShellFolder, "folder IShellFolder", S_OK},
       {kFolderId, &IID_IPersistFolder, "folder IPersistFolder", S_OK},
-      {kFolderId, &IID_IPersist, "folder IPersist", E_NOINTERFACE},
+      {kFolderId, &IID_IPersist, "folder IPersist", S_OK},
       {kFolderId, &IID_IContextMenu, "folder IContextMenu", E_NOINTERFACE},
       {kMenuId, &IID_IContextMenu, "menu IContextMenu", S_OK},
       {kMenuId, &IID_IShellExtInit, "menu IShellExtInit", S_OK},

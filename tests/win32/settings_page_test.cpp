@@ -165,6 +165,18 @@ TEST_F(SettingsPageTest, StoredCountOutsideTheRangeShowsAtTheEndAndIsSavedThere)
   EXPECT_FALSE(ApplyEnabled()) << "the sheet took the apply";
 }
 
+// The receipt setting: off until ticked, and a tick enables Apply, which
+// writes it as the command line's --receipts does.
+TEST_F(SettingsPageTest, TheReceiptBoxKeepsItsSetting) {
+  Open();
+  EXPECT_EQ(WindowText(Ctl(1052)), "keep a receipt of every vaporize");
+  EXPECT_FALSE(Checked(1052));
+  Click(1052);
+  PressApply();
+  EXPECT_EQ(Stored("KeepReceipts"), 1u);
+  EXPECT_EQ(Stored("TrimVolume"), 1u) << "the other two keep their values";
+}
+
 TEST_F(SettingsPageTest, SliderMovesRelabelAndEnableApply) {
   Open();
   EXPECT_EQ(Label(), "The files will be overwritten for 3 time(s)");
@@ -277,6 +289,37 @@ TEST_F(SettingsPageTest, AUserWhoCannotWriteTheMachinesClassesGetsTheItemInTheir
   EXPECT_EQ(Stored("InsertContext"), 1u) << "written before the switch";
   EXPECT_EQ(Stored("InsertSendTo"), 1u) << "the save ended at the failed switch";
   EXPECT_TRUE(ShortcutExists());
+}
+
+// A standard user's RegDeleteKey on the machine's classes of a machine-wide
+// install answers ERROR_ACCESS_DENIED. So does RegDeleteKey, for anyone, on
+// a key that has a subkey ("The subkey to be deleted must not have
+// subkeys", learn.microsoft.com/windows/win32/api/winreg/nf-winreg-regdeletekeyw),
+// which stands in for it here: turning the item off says what stays, and the
+// item is gone from this user's menus all the same.
+TEST_F(SettingsPageTest, TurningTheItemOffWhereTheMachinesKeysStaySaysSoAndHidesItForThisUser) {
+  RegPutString(HKEY_CLASSES_ROOT, kStarHandler, "", kFileMenuId);
+  RegPutString(HKEY_CLASSES_ROOT, kFolderHandler, "", kFileMenuId);
+  RegPutString(HKEY_CLASSES_ROOT, kStarHandler + "\\kept", "", "");
+  Open();
+  std::vector<std::string> shown;
+  DialogDriver driver([&](HWND dialog) {
+    shown.push_back(DialogMessage(dialog));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  Click(1050);
+  PressApply();
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, (kStarHandler + "\\kept").c_str());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("stays registered for the other users of this computer"), std::string::npos) << shown[0];
+  EXPECT_EQ(Stored("InsertContext"), 0u);
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kFolderHandler)) << "what could go went";
+  EXPECT_TRUE(ShortcutExists()) << "the save went on to the shortcut";
+  com::ComPtr<IContextMenu> menu;
+  ASSERT_EQ(module_->Create(Guid(kFileMenuId), menu), S_OK);
+  HMENU popup = CreatePopupMenu();
+  EXPECT_EQ(menu->QueryContextMenu(popup, 0, 1, 2, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0));
+  DestroyMenu(popup);
 }
 
 TEST_F(SettingsPageTest, HandlerInterfaceAnswers) {

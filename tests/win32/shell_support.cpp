@@ -14,6 +14,8 @@ const char* const kFolderId = "{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}";
 const char* const kMenuId = "{5B7C1E2B-8F43-4D6B-9A21-3C7E5F90D1A4}";
 const char* const kFileMenuId = "{5B7C1E2C-8F43-4D6B-9A21-3C7E5F90D1A4}";
 const char* const kPropId = "{5B7C1E2D-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kUserExplorerKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CLSID\\{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}";
 
 Module::Module() : h_(LoadLibraryA("Vaporizer.dll")) {
   if (!h_) throw std::runtime_error("Vaporizer.dll does not load");
@@ -109,8 +111,8 @@ void ScrubRegistration() {
     RegDeleteKeyA(HKEY_CLASSES_ROOT, handler.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Classes\\" + handler).c_str());
   }
-  RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
-  RegDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kFolderId).c_str());
+  for (const std::string& user : {std::string("Software\\Classes\\CLSID\\") + kFolderId, std::string(kUserExplorerKey)})
+    RegDeleteTreeA(HKEY_CURRENT_USER, user.c_str()), RegDeleteKeyA(HKEY_CURRENT_USER, user.c_str());
   DeleteFileA((SendToFolder() + "\\Vaporizer.lnk").c_str());
 }
 
@@ -325,6 +327,29 @@ void ModuleTest::TearDown() {
   ScrubRegistration();
   CoUninitialize();
   DrivesTest::TearDown();
+}
+
+void Pump(DWORD milliseconds) {
+  DWORD start = GetTickCount();
+  do {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (milliseconds) Sleep(10);
+  } while (GetTickCount() - start < milliseconds);
+}
+
+bool WaitForJobs() {
+  // Every job talks to its window thread through a message-only window of
+  // this class, there until the job is over.
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000;) {
+    Pump();
+    if (!FindWindowExW(HWND_MESSAGE, nullptr, L"VzJobPort", nullptr)) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return false;
 }
 
 }  // namespace vz::test

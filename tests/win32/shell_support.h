@@ -58,6 +58,8 @@ extern const char* const kFolderId;
 extern const char* const kMenuId;
 extern const char* const kFileMenuId;
 extern const char* const kPropId;
+// Where a user's own icon location for the folder lives (DefaultIcon below).
+extern const char* const kUserExplorerKey;
 
 // Registry reads that do not go through the code under test.
 std::optional<std::string> RegString(HKEY root, const std::string& key, const std::string& name = "");
@@ -149,5 +151,12 @@ std::string DialogMessage(HWND dialog);
 bool ClickButton(HWND dialog, const std::string& label);
 // Answers a question box with Yes or No.
 void Answer(HWND dialog, bool yes);
+
+// Runs this thread's messages for a while.
+void Pump(DWORD milliseconds = 0);
+// Runs this thread's messages until no work that the module (or the shell
+// code linked into the tests) started off this thread is left; false when
+// some is still running after a minute.
+bool WaitForJobs();
 
 }  // namespace vz::test

@@ -23,7 +23,7 @@ using ShredAllItemsFn = int(WINAPI*)(const ShredOptions*);
 
 struct Created {
   std::string cls, text;
-  int cx = 0, cy = 0;
+  int x = 0, cx = 0, cy = 0;
   LONG style = 0;
   bool child = false;
 };
@@ -37,6 +37,7 @@ struct CautionSeen {
 // What the hooks saw; one test at a time runs on this thread.
 struct Watch {
   int answer = IDYES;
+  int quitCode = -1;  // >= 0: the program is told to end as the box is answered
   std::vector<CautionSeen> cautions;
   std::vector<Created> created;
   std::vector<std::string> fileTexts;        // texts put into the current-file label
@@ -72,6 +73,7 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
   g_watch.cautions.push_back(s);
   PostMessageA(w, WM_COMMAND, MAKEWPARAM(g_watch.answer, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(w, g_watch.answer)));
+  if (g_watch.quitCode >= 0) PostQuitMessage(g_watch.quitCode);
 }
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wp, LPARAM lp) {
@@ -80,6 +82,7 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wp, LPARAM lp) {
     Created c;
     if (HIWORD(reinterpret_cast<ULONG_PTR>(cw->lpcs->lpszClass))) c.cls = cw->lpcs->lpszClass;
     if (cw->lpcs->lpszName) c.text = cw->lpcs->lpszName;
+    c.x = cw->lpcs->x;
     c.cx = cw->lpcs->cx;
     c.cy = cw->lpcs->cy;
     c.style = cw->lpcs->style;
@@ -185,8 +188,8 @@ TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
   const Created* frame = Find("Shredding ...");
   ASSERT_NE(frame, nullptr) << "the progress window was created";
   EXPECT_FALSE(frame->child);
-  EXPECT_EQ(frame->cx, 398);
-  EXPECT_EQ(frame->cy, 144);
+  EXPECT_EQ(frame->cx, 398) << "at 96 DPI";
+  EXPECT_EQ(frame->cy, 180);
   EXPECT_TRUE(frame->style & WS_POPUP);
   EXPECT_FALSE(frame->style & WS_CAPTION) << "borderless";
   for (const char* label : {"Vaporizing ...", "Current file: ", "Total progress:"}) {
@@ -204,8 +207,11 @@ TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
   }
   EXPECT_EQ(bars, 2);
   EXPECT_TRUE(std::any_of(g_watch.created.begin(), g_watch.created.end(), [](const Created& w) {
-    return w.child && lstrcmpiA(w.cls.c_str(), "Static") == 0 && w.text.empty() && w.cx == 286;
-  })) << "the current-file label is 286 pixels wide";
+    return w.child && lstrcmpiA(w.cls.c_str(), "Static") == 0 && w.text.empty() && w.x > 23 && w.x + w.cx == 375;
+  })) << "the current-file label reaches the bars' right edge";
+  EXPECT_TRUE(std::any_of(g_watch.created.begin(), g_watch.created.end(), [](const Created& w) {
+    return w.child && w.text == "Cancel" && w.cx == 75 && w.cy == 25;
+  })) << "with a Cancel button";
 
   // Three files, pass by pass over the group: their original paths in upper
   // case where a record names them.
@@ -260,6 +266,19 @@ TEST_F(ShredAllExportTest, EmptyStoresAskNothingAndStillReturnOne) {
   EXPECT_EQ(shred_(&o), 1);
   EXPECT_TRUE(g_watch.cautions.empty());
   EXPECT_EQ(Find("Shredding ..."), nullptr);
+}
+
+// A loop that takes a thread's messages hands WM_QUIT on to the loop that
+// is to end with it ("PostQuitMessage", learn.microsoft.com/windows/win32/
+// api/winuser/nf-winuser-postquitmessage): a program told to end while the
+// export works still ends once the export returns.
+TEST_F(ShredAllExportTest, AQuitThatArrivesMeanwhileReachesTheCallerAfterwards) {
+  Fill();
+  g_watch.quitCode = 7;
+  EXPECT_EQ(shred_(nullptr), 1);
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 7u);
 }
 
 }  // namespace

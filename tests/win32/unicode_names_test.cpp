@@ -96,6 +96,7 @@ class UnicodeNamesTest : public FolderWindowTest {
     auto data = DropData(Offer::Files, paths_);
     ASSERT_EQ(target->DragEnter(data.Get(), 0, {}, &effect), S_OK);
     ASSERT_EQ(target->Drop(data.Get(), 0, {}, &effect), S_OK);
+    ASSERT_TRUE(WaitForJobs());
     EXPECT_EQ(answer.Seen().size(), 1u);
   }
 
@@ -177,6 +178,7 @@ TEST_F(UnicodeNamesTest, TheFileMenuSendsThemAndAsksWithTheNameWhole) {
     DialogAnswerer answer({IDNO});
     ASSERT_EQ(init->Initialize(nullptr, DropData(Offer::Files, {paths_[1]}).Get(), nullptr), S_OK);
     ASSERT_EQ(menu->InvokeCommand(&invoke), S_OK);
+    ASSERT_TRUE(WaitForJobs());
     ASSERT_EQ(answer.Seen().size(), 1u);
     EXPECT_EQ(answer.Seen()[0].Text(101), "Are you sure you want to send '" + Narrow(kItems[1].second) +
                                               "' to the Vaporizer?");
@@ -185,6 +187,7 @@ TEST_F(UnicodeNamesTest, TheFileMenuSendsThemAndAsksWithTheNameWhole) {
   DialogAnswerer answer({IDYES});
   ASSERT_EQ(init->Initialize(nullptr, DropData(Offer::Files, paths_).Get(), nullptr), S_OK);
   ASSERT_EQ(menu->InvokeCommand(&invoke), S_OK);
+  ASSERT_TRUE(WaitForJobs());
   std::multiset<std::wstring> shown;
   for (const auto& l : Enumerate()) shown.insert(l.name);
   EXPECT_EQ(shown, names_);

@@ -52,6 +52,30 @@ TEST(DragDataTest, PressOnAnItemAndAMoveOfMoreThanThreePixelsStartsTheDrag) {
   EXPECT_FALSE(g.MouseMove(41, 41, true)) << "and the button pressed again elsewhere starts nothing";
 }
 
+// Windows' list tracks the press itself: the capture it gives back disarms
+// the move rule, and its report of the drag starts the drag, once.
+TEST(DragDataTest, TheListsReportStartsOneDragPerPress) {
+  DragGesture g;
+  g.MouseDown(true, true, 10, 10);
+  g.MouseUp();  // the capture went back to the list
+  EXPECT_TRUE(g.ListBeganDrag());
+  EXPECT_FALSE(g.ListBeganDrag()) << "one drag per press";
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_TRUE(g.MouseMove(20, 10, true));
+  EXPECT_FALSE(g.ListBeganDrag()) << "the moves started it already";
+  g.DoubleClick();
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_FALSE(g.ListBeganDrag()) << "the press after a double click";
+  // A list that passed the moves on reports after them: only while armed.
+  g.MouseDown(true, true, 10, 10);
+  g.MouseUp();
+  EXPECT_FALSE(g.MouseMove(40, 40, true));
+  EXPECT_FALSE(g.ListBeganDrag()) << "the capture went elsewhere before the moves";
+  g.MouseDown(true, true, 10, 10);
+  EXPECT_FALSE(g.MouseMove(12, 10, true));
+  EXPECT_TRUE(g.ListBeganDrag());
+}
+
 TEST(DragDataTest, ThePressAfterADoubleClickArmsNothing) {
   DragGesture g;
   g.MouseDown(true, true, 10, 10);

@@ -14,20 +14,15 @@
 #include "common/text.h"
 
 namespace vz::posix {
-namespace {
 
-using nlohmann::json;
+std::string ConfigDir() { return UserDir("XDG_CONFIG_HOME", "/.config"); }
 
-std::string ConfigDir() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+std::string UserDir(const char* variable, const char* underHome) {
+  const char* xdg = std::getenv(variable);
   if (xdg && *xdg == '/') return std::string(xdg) + "/vaporizer";
   const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "/tmp") + "/.config/vaporizer";
+  return std::string(home && *home ? home : "/tmp") + underHome + "/vaporizer";
 }
-
-// Keys are matched like registry keys: letter case and a trailing
-// backslash do not matter.
-std::string KeyId(const std::string& key) { return ToUpper(WithoutTrailingBackslash(key)); }
 
 bool MakeDirs(const std::string& dir) {
   std::string partial;
@@ -40,6 +35,14 @@ bool MakeDirs(const std::string& dir) {
   }
   return true;
 }
+
+namespace {
+
+using nlohmann::json;
+
+// Keys are matched like registry keys: letter case and a trailing
+// backslash do not matter.
+std::string KeyId(const std::string& key) { return ToUpper(WithoutTrailingBackslash(key)); }
 
 json Load(bool* corrupt) {
   if (corrupt) *corrupt = false;

@@ -10,6 +10,14 @@
 
 namespace vz::posix {
 
+// The program's folder under $XDG_CONFIG_HOME (else ~/.config).
+std::string ConfigDir();
+// The program's folder under the XDG variable given, else under the home
+// folder's subfolder (~/.local/share).
+std::string UserDir(const char* variable, const char* underHome);
+// Makes the folder and those above it, each new one for the user alone.
+bool MakeDirs(const std::string& dir);
+
 std::string KvFilePath();
 bool KvOpenKey(const std::string& key, bool create);
 KvValue KvRead(const std::string& key, const std::string& name);

@@ -13,16 +13,27 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
+
+#ifdef __linux__
+#include <linux/falloc.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/sysmacros.h>
+#endif
 
 #include "common/text.h"
 #include "platform/medium.h"
@@ -127,6 +138,52 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
   return true;
 }
 
+std::string ErrnoText() { return std::strerror(errno); }
+
+// Zeros over a file's content, to the device, then its blocks handed back.
+void WriteOver(int fd, off_t size) {
+  static const char zeros[65536] = {};
+  for (off_t at = 0; at < size;) {
+    ssize_t w = ::pwrite(fd, zeros, static_cast<std::size_t>(std::min<off_t>(sizeof zeros, size - at)), at);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return;
+    at += w;
+  }
+  ::fdatasync(fd);
+#ifdef __linux__
+  if (size > 0) ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, size);
+#endif
+}
+
+#ifdef __linux__
+// Whether the file system on a device passes freed blocks on to it at once
+// (mounted with discard, or btrfs's discard=sync), asked of the mount table
+// once per device.
+bool DiscardsOnFree(dev_t dev) {
+  static std::mutex lock;
+  static std::map<dev_t, bool> known;
+  std::lock_guard<std::mutex> hold(lock);
+  auto it = known.find(dev);
+  if (it != known.end()) return it->second;
+  bool on = false;
+  int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+  std::string table;
+  char buf[8192];
+  ssize_t n;
+  while (fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0) table.append(buf, static_cast<std::size_t>(n));
+  if (fd >= 0) ::close(fd);
+  for (const auto& m : ParseMountInfo(table)) {
+    if (m.major != major(dev) || m.minor != minor(dev)) continue;
+    // discard=async passes them on later, in the background, and may never
+    // get to it before the volume is unmounted.
+    const std::string all = "," + m.options + "," + m.superOptions + ",";
+    on = on || all.find(",discard,") != std::string::npos || all.find(",discard=sync,") != std::string::npos;
+  }
+  known.emplace(dev, on);
+  return on;
+}
+#endif
+
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -161,6 +218,68 @@ class PosixFile : public File {
   bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()); }
   bool Flush() override { return ::fdatasync(fd_) == 0; }
   int Descriptor() const { return fd_; }
+
+  // O_DIRECT reads come from the device: the kernel first writes back what
+  // the cache holds of the range, then reads around the cache.
+  std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
+    const bool wasDirect = directOn_;
+    if (!Direct(true)) {
+      if (why) *why = "the file system reads only through its cache (" + ErrnoText() + ")";
+      return -1;
+    }
+    ssize_t got;
+    do got = ::pread(fd_, buffer, n, static_cast<off_t>(offset));
+    while (got < 0 && errno == EINTR);
+    const int err = errno;
+    Direct(wasDirect);
+    if (got < 0 && why) {
+      errno = err;
+      *why = err == EINVAL ? "the file system reads only through its cache (EINVAL)" : "reading failed (" + ErrnoText() + ")";
+    }
+    return got;
+  }
+
+#ifdef __linux__
+  std::vector<ByteRange> Extents() override {
+    std::vector<ByteRange> out;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || st.st_size == 0) return out;
+    constexpr unsigned kBatch = 64;
+    std::vector<char> buf(sizeof(struct fiemap) + kBatch * sizeof(struct fiemap_extent));
+    for (std::uint64_t start = 0;;) {
+      std::memset(buf.data(), 0, buf.size());
+      auto* map = reinterpret_cast<struct fiemap*>(buf.data());
+      map->fm_start = start;
+      map->fm_length = FIEMAP_MAX_OFFSET - start;
+      map->fm_flags = FIEMAP_FLAG_SYNC;
+      map->fm_extent_count = kBatch;
+      if (::ioctl(fd_, FS_IOC_FIEMAP, map) != 0) return {};
+      if (map->fm_mapped_extents == 0) return out;
+      bool last = false;
+      for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+        const struct fiemap_extent& e = map->fm_extents[i];
+        // Data kept with the metadata or not yet placed has no range of its own.
+        if (e.fe_flags & (FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DATA_INLINE | FIEMAP_EXTENT_NOT_ALIGNED)) return {};
+        out.push_back({static_cast<std::int64_t>(e.fe_physical), static_cast<std::int64_t>(e.fe_length)});
+        start = e.fe_logical + e.fe_length;
+        last = last || (e.fe_flags & FIEMAP_EXTENT_LAST);
+      }
+      if (last) return out;
+    }
+  }
+
+  std::string Discard() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return "its size cannot be read (" + ErrnoText() + ")";
+    if (st.st_size > 0 &&
+        ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(st.st_size)) != 0)
+      return errno == EOPNOTSUPP ? "the file system cannot hand a file's blocks back (no hole punching)"
+                                 : "punching a hole over it failed (" + ErrnoText() + ")";
+    if (!DiscardsOnFree(st.st_dev))
+      return "its blocks were freed, but the file system is mounted without discard and tells the device nothing";
+    return {};
+  }
+#endif
   bool StartWriteBack(std::int64_t offset, std::int64_t length) override {
 #ifdef __linux__
     return ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE) == 0;
@@ -428,7 +547,16 @@ class PosixPlatform : public Platform {
     }
     bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
+    // Held through the replace, so that what the old file said is written
+    // over in its own blocks before the file system frees them.
+    int was = ok ? ::open(host->c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK) : -1;
+    // A file with other names keeps showing the content under them.
+    if (was >= 0 && (::fstat(was, &old) != 0 || !S_ISREG(old.st_mode) || old.st_nlink != 1)) {
+      ::close(was);
+      was = -1;
+    }
     if (!ok || ::rename(tmp.c_str(), host->c_str()) != 0) {
+      if (was >= 0) ::close(was);
       ::unlink(tmp.c_str());
       return false;
     }
@@ -437,6 +565,10 @@ class PosixPlatform : public Platform {
     if (dfd >= 0) {
       ::fsync(dfd);
       ::close(dfd);
+    }
+    if (was >= 0) {
+      WriteOver(was, old.st_size);
+      ::close(was);
     }
     return true;
   }
@@ -487,6 +619,33 @@ class PosixPlatform : public Platform {
   std::unique_ptr<File> OpenExclusive(const std::string& path) override {
     return OpenHost(path, O_RDWR, LOCK_EX);
   }
+
+#ifdef __linux__
+  // The file system commits what it freed first (a copy-on-write one frees
+  // old extents only then), and FITRIM finds them free.
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
+    auto host = Host(path);
+    if (!host) return "the path lies on no drive of the volume table";
+    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return "the volume could not be opened (" + ErrnoText() + ")";
+    ::syncfs(fd);
+    std::vector<ByteRange> todo = ranges;
+    if (todo.empty()) todo.push_back({0, -1});
+    std::string why;
+    for (const auto& r : todo) {
+      struct fstrim_range range {};
+      range.start = static_cast<std::uint64_t>(r.offset);
+      range.len = r.length < 0 ? UINT64_MAX : static_cast<std::uint64_t>(r.length);
+      if (::ioctl(fd, FITRIM, &range) == 0) continue;
+      why = errno == EPERM ? "the volume trim needs root (CAP_SYS_ADMIN)"
+            : errno == EOPNOTSUPP || errno == ENOTTY ? "the file system or its device takes no trim of its free space"
+                                                     : "FITRIM failed (" + ErrnoText() + ")";
+      break;
+    }
+    ::close(fd);
+    return why;
+  }
+#endif
   std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
     return OpenHost(path, O_WRONLY | (truncate ? O_TRUNC : 0), LOCK_SH);
   }

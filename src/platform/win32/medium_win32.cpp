@@ -63,8 +63,11 @@ bool UnderWine() {
 }  // namespace
 
 MediumFacts NativeMediumOf(const std::string& path) {
-  // A drive without a disk must not ask the user to insert one.
-  UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // A drive without a disk must not ask the user to insert one. The mode is
+  // this thread's alone: the process's would change every thread of the
+  // program that loaded the module (Explorer) while the probe runs.
+  DWORD oldMode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
   WindowsVolumeAnswers a;
   a.wine = UnderWine();
   std::wstring wpath = win32::Widen(path);
@@ -74,8 +77,10 @@ MediumFacts NativeMediumOf(const std::string& path) {
   a.driveType = static_cast<DriveType>(GetDriveTypeW(root.c_str()));
   wchar_t fsName[MAX_PATH + 1] = {};
   DWORD flags = 0;
-  if (GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, fsName, MAX_PATH + 1)) {
+  DWORD serial = 0;
+  if (GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, &flags, fsName, MAX_PATH + 1)) {
     a.fsName = win32::Narrow(fsName);
+    a.serial = serial;
     a.fsFlags = flags;
   } else {
     a.fsError = ErrorText(GetLastError());
@@ -101,7 +106,7 @@ MediumFacts NativeMediumOf(const std::string& path) {
     CloseHandle(h);
   }
   LookForShadowCopies(root, a);
-  SetErrorMode(oldMode);
+  SetThreadErrorMode(oldMode, nullptr);
   return WindowsMediumFacts(a);
 }
 

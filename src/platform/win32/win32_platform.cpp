@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
@@ -112,6 +113,15 @@ void MakeParents(const std::string& path) {
   }
 }
 
+// FSCTL_FILE_LEVEL_TRIM (Windows 8 and later), which MinGW's headers lack:
+// CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 130, METHOD_BUFFERED, FILE_WRITE_DATA).
+constexpr DWORD kFsctlFileLevelTrim = 0x00098208;
+struct FileLevelTrim {
+  DWORD key = 0;
+  DWORD ranges = 1;
+  ULONGLONG offset = 0, length = 0;
+};
+
 // The named data streams of an open file or folder, through its handle
 // (GetFileInformationByHandleEx with FileStreamInfo, for which no access
 // right is needed; see FILE_STREAM_INFO,
@@ -195,7 +205,43 @@ HANDLE OpenStreamOf(HANDLE file, const std::string& filePath, const std::string&
 class Win32File : public File {
  public:
   Win32File(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
-  ~Win32File() override { CloseHandle(h_); }
+  void SetReader(HANDLE reader) { reader_ = reader; }
+  ~Win32File() override {
+    if (reader_ != INVALID_HANDLE_VALUE) CloseHandle(reader_);
+    CloseHandle(h_);
+  }
+
+  // A handle without buffering reads from the device; it exists only for a
+  // file opened for reading back.
+  std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
+    if (reader_ == INVALID_HANDLE_VALUE) {
+      if (why) *why = "the file was not opened for reading back";
+      return -1;
+    }
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+    ov.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    if (ReadFile(reader_, buffer, static_cast<DWORD>(n), &got, &ov)) return got;
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    if (why) *why = "reading past the cache failed (error " + std::to_string(GetLastError()) + ")";
+    return -1;
+  }
+
+  std::string Discard() override {
+    std::int64_t size = Size();
+    if (size <= 0) return size < 0 ? "its size cannot be read" : std::string();
+    FileLevelTrim trim;
+    trim.length = static_cast<ULONGLONG>(size);
+    DWORD processed = 0, got = 0;
+    if (DeviceIoControl(h_, kFsctlFileLevelTrim, &trim, sizeof trim, &processed, sizeof processed, &got, nullptr) &&
+        processed == 1)
+      return {};
+    DWORD e = GetLastError();
+    return e == ERROR_INVALID_FUNCTION || e == ERROR_NOT_SUPPORTED
+               ? "the file system takes no file-level trim (FSCTL_FILE_LEVEL_TRIM, error " + std::to_string(e) + ")"
+               : "the file-level trim failed (error " + std::to_string(e) + ")";
+  }
 
   std::int64_t Size() override {
     LARGE_INTEGER li{};
@@ -242,8 +288,26 @@ class Win32File : public File {
 
  private:
   HANDLE h_;
+  HANDLE reader_ = INVALID_HANDLE_VALUE;
   std::string path_;  // as it was opened, for a system that opens streams by path alone
 };
+
+// Zeros over a file's content through a handle of its own, to the device,
+// its clusters handed back, then the file deleted.
+void WriteOverAndDelete(const std::wstring& path) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    Win32File file(h, Narrow(path));
+    static const char zeros[65536] = {};
+    const std::int64_t size = file.Size();
+    for (std::int64_t at = 0; at < size; at += sizeof zeros)
+      if (!file.WriteAt(at, zeros, static_cast<std::size_t>(std::min<std::int64_t>(sizeof zeros, size - at)))) break;
+    file.Flush();
+    file.Discard();
+  }
+  DeleteFileW(path.c_str());
+}
 
 std::unique_ptr<File> Open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
   // Windows refuses to write a read-only file; Wine run as root would not,
@@ -487,11 +551,29 @@ class Win32Platform : public Platform {
                                    written == content.size())) &&
               FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
-    if (!ok || !MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!ok) {
       DeleteFileW(tmp.c_str());
       return false;
     }
-    return true;
+    // The old file goes aside under a name of its own in the same step, so
+    // that what it said is written over before its clusters are freed. A
+    // file left aside by a replace cut short goes the same way first.
+    const std::wstring aside = SystemPath(path + ".old");
+    if (GetFileAttributesW(aside.c_str()) != INVALID_FILE_ATTRIBUTES) WriteOverAndDelete(aside);
+    if (ReplaceFileW(target.c_str(), tmp.c_str(), aside.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                     nullptr, nullptr)) {
+      WriteOverAndDelete(aside);
+      return true;
+    }
+    DWORD e = GetLastError();
+    // The old file is aside and the new one could not take its name: the
+    // old one goes back.
+    if (e == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    if ((e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) && GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+      return true;
+    DeleteFileW(tmp.c_str());
+    return false;
   }
 
   bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
@@ -502,6 +584,20 @@ class Win32Platform : public Platform {
 
   std::unique_ptr<File> OpenExclusive(const std::string& path) override {
     return Open(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+  }
+  // Caches are bypassed only by a handle opened without buffering, which
+  // the writing handle must let in; it comes from the writing handle
+  // itself, so that it reads the very file that is written.
+  std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path) override {
+    auto file = Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!file) return nullptr;
+    auto* own = static_cast<Win32File*>(file.get());
+    // Without it ReadBack says why not.
+    own->SetReader(ReOpenFile(own->Handle(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_NO_BUFFERING));
+    return file;
+  }
+  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>&) override {
+    return win32::RetrimVolume(path);
   }
   std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
     return Open(path, GENERIC_WRITE, FILE_SHARE_WRITE, truncate ? TRUNCATE_EXISTING : OPEN_EXISTING);

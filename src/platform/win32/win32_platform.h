@@ -1,6 +1,8 @@
 // Windows-only switches of the platform layer.
 #pragma once
 
+#include <string>
+
 namespace vz::win32 {
 
 // Whether moves and deletes may show the shell's own error boxes. Off by
@@ -12,5 +14,9 @@ bool ShellErrorUi();
 // whatever the module installed here.
 using UpdateIconHook = void (*)();
 void SetUpdateIconHook(UpdateIconHook hook);
+
+// The volume's retrim (Optimize-Volume -ReTrim) for the volume of a path;
+// empty when done, else why not.
+std::string RetrimVolume(const std::string& path);
 
 }  // namespace vz::win32

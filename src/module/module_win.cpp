@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/ui.h"
+#include "engine/batch_job_win.h"
 #include "engine/shred_all_win.h"
 #include "handlers/props_dialog_win.h"
 #include "handlers/shred_file_menu_win.h"
@@ -14,6 +15,7 @@
 #include "handlers/vaporizer_prop_win.h"
 #include "namespace/folder_win.h"
 #include "platform/win32/com.h"
+#include "platform/win32/modal.h"
 #include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/server_win.h"
@@ -37,6 +39,18 @@ const ServerClass kClasses[] = {
      nullptr},
 };
 }  // namespace
+
+// A send for an outside caller, run as a job: what the export answers.
+template <class Send>
+BYTE SendForCaller(Send send) {
+  BYTE result = 0;
+  RunJob(BoxOwner(), [&] {
+    vz::SendResult sent = send();
+    result = sent.result;
+    return sent.report;
+  });
+  return result;
+}
 
 // The paths of a buffer of 16-bit ones, as the core speaks them.
 std::vector<std::string> NarrowPaths(const wchar_t* buffer, INT32 count) {
@@ -72,17 +86,25 @@ STDAPI DllRegisterServer() { return Guard([] { return RegisterServer(kClasses, s
 
 STDAPI DllUnregisterServer() { return Guard([] { return UnregisterServer(kClasses, std::size(kClasses)); }); }
 
+// The exports run their work off the calling thread and wait for it while
+// that thread's messages run, so that a caller with windows stays
+// responsive and the batch shows its own progress with Cancel.
+
+// (The caller's buffers stay valid throughout: its call has not returned.)
+
 extern "C" BYTE WINAPI ExtPreparateData(const char* buffer, INT32 count, BYTE refreshIcon) {
-  return GuardOr<BYTE>(0, [&] { return vz::PrepareAndSend(buffer, count, refreshIcon != 0).result; });
+  return GuardOr<BYTE>(0, [&] { return SendForCaller([&] { return vz::PrepareAndSend(buffer, count, refreshIcon != 0); }); });
 }
 
 extern "C" BYTE WINAPI ExtPreparateDataW(const wchar_t* buffer, INT32 count, BYTE refreshIcon) {
-  return GuardOr<BYTE>(0, [&] { return vz::PrepareAndSend(NarrowPaths(buffer, count), refreshIcon != 0).result; });
+  return GuardOr<BYTE>(0, [&] {
+    return SendForCaller([&] { return vz::PrepareAndSend(NarrowPaths(buffer, count), refreshIcon != 0); });
+  });
 }
 
 extern "C" int WINAPI ShredAllItems(const vz::ShredOptions* options) {
   // 1 whatever happened: the caller learns nothing more from the result.
-  GuardOr(false, [&] { return ShredAllForCaller(options).AllDone(); });
+  GuardOr(false, [&] { return RunJob(BoxOwner(), [&] { return ShredAllForCaller(options); }).AllDone(); });
   return 1;
 }
 
