@@ -554,24 +554,24 @@ TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
 // Cancel stops between passes and between files: what no pass reached goes
 // back into the list whole, what a pass reached stays out of it, named.
 TEST_F(BatchTest, CancelStopsBetweenPassesAndFilesAndLeavesWholeItemsListed) {
-  MakeFile(D("VAPORIZE\\D1.txt"), Content(3000, 'a'));
-  MakeFile(D("VAPORIZE\\D2.txt"), Content(100, 'b'));
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\W\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(DS("D1.txt"), Content(3000, 'a'));
+  MakeFile(DS("D2.txt"), Content(100, 'b'));
+  MakeFile(DS("info.shr"), Own("D:\\W\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
   ScopedUi scoped(ui);
   ui.cancel = [this] { return !ui.progressFiles.empty(); };  // pressed while the first file's first pass ran
   ShredOptions o = Options(3, true, 0, true);
-  Report r = VaporizeStoredItems({{"D:\\W\\a.txt", D("VAPORIZE\\D1.txt")}, {"D:\\W\\b.txt", D("VAPORIZE\\D2.txt")}}, &o);
+  Report r = VaporizeStoredItems({{"D:\\W\\a.txt", DS("D1.txt")}, {"D:\\W\\b.txt", DS("D2.txt")}}, &o);
   EXPECT_EQ(ui.progressPasses, (std::vector<int>{1})) << "no second pass";
-  const ItemReport* a = Item(r, D("VAPORIZE\\D1.txt"));
+  const ItemReport* a = Item(r, DS("D1.txt"));
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->outcome, Outcome::Failed);
   std::string told = ProblemText(r, "vaporized");
   EXPECT_NE(told.find("cancelled after pass 1 of 3"), std::string::npos) << told;
   EXPECT_NE(told.find("partly vaporized; what is left of it is D:\\VAPORIZE\\"), std::string::npos) << told;
   EXPECT_EQ(told.find("D2.txt"), std::string::npos) << "the whole one is no problem of the user's";
-  EXPECT_TRUE(Item(r, D("VAPORIZE\\D2.txt"))->declined);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), Content(100, 'b'));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  EXPECT_TRUE(Item(r, DS("D2.txt"))->declined);
+  EXPECT_EQ(Slurp(DS("D2.txt")), Content(100, 'b'));
+  EXPECT_EQ(Slurp(DS("info.shr")), Own("D:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
 }
 
 }  // namespace
