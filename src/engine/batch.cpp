@@ -391,8 +391,7 @@ class Batch {
   // The claim that `path` is or lies in.
   Claimed* ClaimOf(const std::string& path) const {
     if (claimIndex_.empty()) return nullptr;
-    std::string top = ToUpper(path.substr(0, path.find('\\', std::min(path.size(), std::size_t{12}))));
-    auto it = claimIndex_.find(top);
+    auto it = claimIndex_.find(ToUpper(StoredItemOf(path)));
     return it != claimIndex_.end() ? &claims_[it->second] : nullptr;
   }
   void Touch(const std::string& path) {
@@ -720,11 +719,8 @@ struct Listed {
   std::vector<std::optional<CivilTime>> sent;
 };
 
-// A full path of one item directly inside a store: "X:\VAPORIZE\name".
-bool IsStoreItem(const std::string& path) {
-  return path.size() > 12 && EqualsNoCase(path.substr(1, 11), kStoreSuffixSlash) &&
-         path.find('\\', 12) == std::string::npos;
-}
+// A full path of one item directly inside this account's store.
+bool IsStoreItem(const std::string& path) { return !StoredNameOf(path).empty(); }
 
 // Claims the stored items of the list (the rest stays as given); the ones
 // that could not be claimed are left alone and reported.

@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "store/own_store.h"
 
 namespace vz {
 namespace {
@@ -15,7 +16,7 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 std::string StoredNameIn(const std::string& line, char drive) {
   std::string t = Relettered(Trim(IndexLineText(line)), Plat().IndexLetter(drive), drive);
   if (!StoreItemProblem(t, drive).empty()) return {};
-  return t.substr(kStoreDirLength + 1);
+  return FileNamePart(t);
 }
 
 // Cuts the index back to `size` bytes, where a write of ours began.
@@ -29,8 +30,9 @@ bool CutBack(const std::string& index, std::int64_t size) {
 
 }  // namespace
 
-bool RepairIndexTail(char drive) {
-  const std::string index = IndexPathOf(drive);
+bool RepairIndexTail(char drive) { return RepairIndexTailAt(IndexPathOf(drive)); }
+
+bool RepairIndexTailAt(const std::string& index) {
   auto text = Plat().ReadWholeFile(index);
   if (!text) return false;
   std::size_t end = text->size();
@@ -57,6 +59,8 @@ bool RepairIndexTail(char drive) {
 
 bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why) {
   const std::string index = IndexPathOf(drive);
+  *why = StoreProblem(drive);
+  if (!why->empty()) return false;
   if (!RepairIndexTail(drive)) {
     *why = "the index of drive " + DriveName(drive) + " could not be read or repaired";
     return false;
@@ -74,8 +78,11 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
   // Under the letter the index speaks, whatever the drive is called now.
   const char letter = Plat().IndexLetter(drive);
   std::string text;
-  for (const auto& r : records)
-    text += FormatRecord(Relettered(r.originalPath, drive, letter), Relettered(r.storedPath, drive, letter));
+  for (const auto& r : records) {
+    if (r.lines.empty())
+      text += FormatRecord(Relettered(r.originalPath, drive, letter), Relettered(r.storedPath, drive, letter));
+    for (const auto& line : r.lines) text += line + "\r\n";
+  }
   // Flushed before anything is moved: the record must outlive a power cut
   // that the move survives.
   if (file->Append(text) && file->Flush()) return true;
@@ -87,6 +94,7 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
 
 bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
   if (storedPaths.empty()) return true;
+  if (!StoreProblem(drive).empty()) return false;
   const std::string index = IndexPathOf(drive);
   auto text = Plat().ReadWholeFile(index);
   if (!text) return false;
@@ -102,6 +110,7 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
 
 std::set<std::string> RecordedNames(char drive) {
   std::set<std::string> names;
+  if (!StoreProblem(drive).empty()) return names;
   if (auto text = Plat().ReadWholeFile(IndexPathOf(drive)))
     for (const auto& line : SplitLines(*text)) {
       std::string name = StoredNameIn(line, drive);

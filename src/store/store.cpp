@@ -8,8 +8,8 @@
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
-#include "store/clsids.h"
 #include "store/index_edit.h"
+#include "store/own_store.h"
 
 namespace vz {
 
@@ -33,43 +33,53 @@ namespace {
 
 int g_lockWaitMs = 30000;
 
-// Locks this thread holds, and how deeply, by drive.
-struct HeldLocks {
-  std::array<int, 26> depth{};
-  std::array<std::unique_ptr<StoreLock>, 26> locks;
+// Locks this thread holds, and how deeply, by upper-case store folder.
+struct HeldLock {
+  int depth = 0;
+  std::unique_ptr<StoreLock> lock;
 };
-thread_local HeldLocks t_held;
+thread_local std::map<std::string, HeldLock> t_held;
 
 }  // namespace
 
 int StoreLockWait() { return g_lockWaitMs; }
 void SetStoreLockWait(int ms) { g_lockWaitMs = ms; }
 
-StoreGuard::StoreGuard(char drive, int waitMs) : slot_(ToUpperChar(drive) - 'A') {
-  const std::string name = std::string(1, ToUpperChar(drive)) + ":";
-  if (slot_ < 0 || slot_ >= 26) {
-    slot_ = -1;
-    why_ = "there is no drive " + name;
+StoreGuard::StoreGuard(char drive, int waitMs) {
+  if (!IsDriveLetter(drive)) {
+    why_ = std::string("there is no drive ") + drive + ":";
     return;
   }
-  if (t_held.depth[slot_] == 0) {
+  Take(StoreDirOf(drive), waitMs);
+}
+
+StoreGuard::StoreGuard(const std::string& storeDir, int waitMs) { Take(storeDir, waitMs); }
+
+void StoreGuard::Take(const std::string& storeDir, int waitMs) {
+  const std::string name = std::string(1, ToUpperChar(storeDir.empty() ? '?' : storeDir[0])) + ":";
+  key_ = ToUpper(storeDir);
+  HeldLock& held = t_held[key_];
+  if (held.depth == 0) {
     bool busy = false;
-    t_held.locks[slot_] = Plat().LockStore(ToUpperChar(drive), waitMs, &busy);
-    if (!t_held.locks[slot_]) {
+    held.lock = Plat().LockStore(storeDir, waitMs, &busy);
+    if (!held.lock) {
+      t_held.erase(key_);
       why_ = busy ? "the Vaporizer store on " + name + " is busy" : "the Vaporizer store on " + name + " could not be locked";
       return;
     }
   }
-  ++t_held.depth[slot_];
+  ++held.depth;
   held_ = true;
 }
 
 StoreGuard::~StoreGuard() {
   if (!held_) return;
-  if (--t_held.depth[slot_] == 0) t_held.locks[slot_].reset();
+  auto it = t_held.find(key_);
+  if (it != t_held.end() && --it->second.depth == 0) t_held.erase(it);
 }
 
-std::string StoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }
+std::string SharedStoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }
+std::string StoreDirOf(char drive) { return SharedStoreDirOf(drive) + "\\" + Plat().AccountName(); }
 std::string IndexPathOf(char drive) { return StoreDirOf(drive) + "\\" + kIndexName; }
 
 void EnsureStores() {
@@ -77,16 +87,7 @@ void EnsureStores() {
 }
 
 void EnsureStore(char d) {
-  if (!Plat().CarriesStore(d, nullptr)) return;
-  std::string dir = StoreDirOf(d);
-  if (!IsDirectory(dir)) Plat().MakeDirectory(dir);
-  if (!IsDirectory(dir)) return;
-  if (auto a = Plat().GetAttributes(dir)) Plat().SetAttributes(dir, *a | kAttrHidden | kAttrSystem);
-  std::string index = IndexPathOf(d);
-  if (!Exists(index)) Plat().CreateEmptyFile(index);
-  std::string ini = dir + "\\" + kDesktopIniName;
-  Plat().WriteIniString(ini, ".ShellClassInfo", "CLSID", kClsidVaporizerFolderText);
-  Plat().SetAttributes(ini, kAttrHidden | kAttrSystem);
+  if (Plat().CarriesStore(d, nullptr)) EnsureOwnStore(d);
 }
 
 std::int64_t GetItemSize(const std::string& path) {
@@ -96,8 +97,9 @@ std::int64_t GetItemSize(const std::string& path) {
 }
 
 bool IsStoreDir(std::string_view path) {
-  if (path.size() == kStoreDirLength + 1 && path.back() == '\\') path.remove_suffix(1);
-  return path.size() == kStoreDirLength && IsStoreOrInside(path);
+  if (path.size() > kStoreDirLength && path.back() == '\\') path.remove_suffix(1);
+  if (!IsStoreOrInside(path)) return false;
+  return path.size() == kStoreDirLength || EqualsNoCase(path.substr(kStoreDirLength + 1), Plat().AccountName());
 }
 
 bool IsStoreOrInside(std::string_view path) {
@@ -114,11 +116,21 @@ bool SpecialInName(char c) { return IsControlChar(c) || std::string_view(":*?\"<
 
 }  // namespace
 
-std::string StoreItemProblem(std::string_view path, char drive) {
+std::string StoreItemProblem(std::string_view path, char drive, std::string_view storeDir) {
   if (!IsStoreOrInside(path) || path.size() <= kStoreDirLength + 1) return "it is not an item of a store";
   if (drive && ToUpperChar(path[0]) != ToUpperChar(drive))
     return std::string("it lies in the store of drive ") + ToUpperChar(path[0]) + ":, not of this one";
-  std::string_view name = path.substr(kStoreDirLength + 1);
+  std::string own;
+  if (storeDir.empty()) {
+    own = StoreDirOf(path[0]);
+    storeDir = own;
+  }
+  if (path.size() <= storeDir.size() + 1 || !EqualsNoCase(path.substr(0, storeDir.size()), storeDir) ||
+      path[storeDir.size()] != '\\') {
+    if (path.find('\\', kStoreDirLength + 1) == std::string_view::npos) return "it lies outside this account's store";
+    return "it lies in another account's store";
+  }
+  std::string_view name = path.substr(storeDir.size() + 1);
   if (name.find('\\') != std::string_view::npos) return "it lies deeper than one name inside the store";
   if (name == "." || name == ".." || EqualsNoCase(name, kIndexName) || EqualsNoCase(name, kDesktopIniName))
     return "it names the store's own files";
@@ -129,9 +141,22 @@ std::string StoreItemProblem(std::string_view path, char drive) {
   return {};
 }
 
-std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive) {
+std::string StoredNameOf(std::string_view path) {
+  if (!StoreItemProblem(path).empty()) return {};
+  return std::string(path.substr(path.find_last_of('\\') + 1));
+}
+
+std::string StoredItemOf(std::string_view path) {
+  if (!IsStoreOrInside(path)) return {};
+  const std::string own = StoreDirOf(path[0]);
+  if (path.size() <= own.size() + 1 || !StartsWithNoCase(path, own) || path[own.size()] != '\\') return {};
+  return std::string(path.substr(0, path.find('\\', own.size() + 1)));
+}
+
+std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive,
+                          std::string_view storeDir) {
   if (storedPath.empty()) return "it has no stored path";
-  std::string why = StoreItemProblem(storedPath, drive);
+  std::string why = StoreItemProblem(storedPath, drive, storeDir);
   if (!why.empty()) return "the stored path " + storedPath + ": " + why;
   if (originalPath.empty()) return "it has no original path";
   // The system would take the path only up to it.
@@ -170,7 +195,7 @@ std::string Relettered(std::string path, char from, char to) {
   return path;
 }
 
-std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs) {
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs, std::string_view storeDir) {
   struct Line {
     std::string raw;
     std::string text;  // trimmed, as read in its encoding
@@ -190,7 +215,7 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char 
     ShredItemRecord r;
     r.originalPath = lines.front()->text;
     if (lines.size() > 1) r.storedPath = lines[1]->text;
-    r.damage = lines.size() > 1 ? RecordProblem(r.originalPath, r.storedPath, drive) : why;
+    r.damage = lines.size() > 1 ? RecordProblem(r.originalPath, r.storedPath, drive, storeDir) : why;
     push(std::move(r), lines);
   };
   // Lines seen since the last stored path: the last of them is the next
@@ -225,7 +250,7 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char 
     ShredItemRecord r;
     r.originalPath = original.text;
     r.storedPath = trimmed;
-    r.damage = RecordProblem(r.originalPath, r.storedPath, drive);
+    r.damage = RecordProblem(r.originalPath, r.storedPath, drive, storeDir);
     push(std::move(r), {&original, &line});
     pending.clear();
   }
@@ -234,6 +259,8 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char 
 }
 
 std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive) {
+  // What another account could have written is never taken for a record.
+  if (!StoreProblem(drive).empty()) return std::nullopt;
   auto text = Plat().ReadWholeFile(IndexPathOf(drive));
   if (!text) return std::nullopt;
   return ParseIndex(drive, *text, Plat().IndexLetter(drive));
@@ -309,7 +336,7 @@ void PruneIndex() {
     // there yet: the lock keeps the prune away from it. A prune that cannot
     // have the lock is left to the next one.
     StoreGuard guard(d, std::min(StoreLockWait(), 2000));
-    if (!guard.Held()) continue;
+    if (!guard.Held() || !StoreProblem(d).empty()) continue;
     std::string index = IndexPathOf(d);
     auto text = Plat().ReadWholeFile(index);
     if (!text) continue;
@@ -374,6 +401,10 @@ std::string StoredNameAllocator::Allocate(char driveAsWritten, const std::string
   d.taken.insert(upperLetter + std::to_string(n) + upperExt);
   floor = n + 1;
   return std::string(1, driveAsWritten) + std::to_string(n) + extension;
+}
+
+bool StoredNameAllocator::Take(char drive, const std::string& name) {
+  return Load(drive).taken.insert(ToUpper(name)).second;
 }
 
 void StoredNameAllocator::Release(char driveAsWritten, const std::string& name) {

@@ -131,8 +131,8 @@ class FaultPlatform : public Platform {
   bool MoveItem(const std::string& from, const std::string& to) override {
     return !Fail(FaultKind::Move, "MoveItem", from) && real_.MoveItem(from, to);
   }
-  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
-    return real_.LockStore(drive, waitMs, busy);
+  std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
+    return real_.LockStore(storeDir, waitMs, busy);
   }
   bool RemoveFile(const std::string& path) override {
     return !Fail(FaultKind::Delete, "RemoveFile", path) && real_.RemoveFile(path);

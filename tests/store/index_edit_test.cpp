@@ -27,7 +27,7 @@ class IndexEditTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
-  std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
+  std::string Index() { return Slurp(DS("info.shr")); }
   ScriptedUi ui;
 };
 
@@ -46,7 +46,7 @@ class NameThief : public RecordingPlatform {
 
 TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCostsARetry) {
   // The record of an item that vanished by other means still holds D1.txt.
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Gone\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(DS("info.shr"), Own("D:\\Gone\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   MakeFile(D("Work\\a.txt"), "a");
   MakeFile(D("Work\\b.txt"), "b");
   NameThief thief;
@@ -56,18 +56,18 @@ TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCo
     SendResult r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, kSendQuietly);
     EXPECT_TRUE(r.report.AllDone());
   }
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), "") << "what took the name is left alone";
+  EXPECT_EQ(Slurp(DS("D2.txt")), "") << "what took the name is left alone";
   // a.txt lost D2.txt and went under the next free name, after b.txt's.
-  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt",
-                                               "D:\\Work\\a.txt -> D:\\VAPORIZE\\D4.txt"}));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D4.txt")), "a");
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt"),
+                                               Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D4.txt")}));
+  EXPECT_EQ(Slurp(DS("D4.txt")), "a");
   EXPECT_EQ(Index().find("D2.txt"), std::string::npos) << "the record of the lost name was taken back";
 }
 
 TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTakesANewItemForIt) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
-  std::vector<Claim> claims = ClaimStoredItems({D("VAPORIZE\\D1.txt")});
+  MakeFile(DS("D1.txt"), "stored");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
+  std::vector<Claim> claims = ClaimStoredItems({DS("D1.txt")});
   ASSERT_EQ(claims.size(), 1u);
   EXPECT_EQ(claims[0].original, "D:\\Work\\a.txt");
   EXPECT_EQ(Slurp(claims[0].claimed), "stored");
@@ -76,12 +76,12 @@ TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTa
   MakeFile(D("Work\\b.txt"), "new");
   ScopedUi scope(ui);
   SendToStore({D("Work\\b.txt")}, kSendQuietly);
-  ASSERT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "new");
-  Report r = RestoreItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}});
+  ASSERT_EQ(Slurp(DS("D1.txt")), "new");
+  Report r = RestoreItems({{"D:\\Work\\a.txt", DS("D1.txt")}});
   ASSERT_EQ(r.Items().size(), 1u);
   EXPECT_EQ(r.Items()[0].outcome, Outcome::Failed);
   EXPECT_FALSE(PathExists(D("Work\\a.txt")));
-  EXPECT_EQ(ShownItems(), std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt"});
+  EXPECT_EQ(ShownItems(), std::vector<std::string>{Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt")});
 }
 
 TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutNamed) {
@@ -96,26 +96,26 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
     SCOPED_TRACE(c.fail);
     TearDown();
     SetUp();
-    MakeFile(D("VAPORIZE\\D1.txt"), "stored");
-    MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+    MakeFile(DS("D1.txt"), "stored");
+    MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
     RecordingPlatform rec;
     rec.FailOn(c.fail, "VAPORIZE");
     Report r;
     {
       ScopedPlatform use(rec);
       ScopedUi scope(ui);
-      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, BatchEntries::StoredItems, c.keep ? &keep : &kOnePass);
+      r = VaporizeBatch({DS("D1.txt")}, BatchEntries::StoredItems, c.keep ? &keep : &kOnePass);
     }
     EXPECT_EQ(r.AllDone(), c.keep);
     if (c.back) {
-      EXPECT_EQ(ShownItems(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
-      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), c.keep ? "ZZZZZZ" : "stored");
+      EXPECT_EQ(ShownItems(), std::vector<std::string>{Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt")});
+      EXPECT_EQ(Slurp(DS("D1.txt")), c.keep ? "ZZZZZZ" : "stored");
     } else {
       EXPECT_TRUE(ShownItems().empty());
       const ItemReport& last = r.Items().back();
-      EXPECT_EQ(last.path, D("VAPORIZE\\D1.txt"));
-      EXPECT_NE(last.detail.find("what is left of it is D:\\VAPORIZE\\D2.txt"), std::string::npos) << last.detail;
-      EXPECT_TRUE(PathExists(D("VAPORIZE\\D2.txt")));
+      EXPECT_EQ(last.path, DS("D1.txt"));
+      EXPECT_NE(last.detail.find(Own("what is left of it is D:\\VAPORIZE\\D2.txt")), std::string::npos) << last.detail;
+      EXPECT_TRUE(PathExists(DS("D2.txt")));
     }
   }
 }
@@ -135,25 +135,25 @@ class OldNameThief : public RecordingPlatform {
 };
 
 TEST_F(IndexEditTest, ItemsKeptAsAskedGoBackTogetherUnderTheirNamesOrNamesNoOtherOfThemWants) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "one");
-  MakeFile(D("VAPORIZE\\D2.txt"), "two");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
-  OldNameThief thief(D("VAPORIZE\\D1.txt"));
+  MakeFile(DS("D1.txt"), "one");
+  MakeFile(DS("D2.txt"), "two");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
+  OldNameThief thief(DS("D1.txt"));
   const ShredOptions keep{1, 0, 'Z', 0};
   Report r;
   {
     ScopedPlatform use(thief);
     ScopedUi scope(ui);
-    r = VaporizeStoredItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}, {"D:\\Work\\b.txt", D("VAPORIZE\\D2.txt")}},
+    r = VaporizeStoredItems({{"D:\\Work\\a.txt", DS("D1.txt")}, {"D:\\Work\\b.txt", DS("D2.txt")}},
                             &keep);
   }
   EXPECT_TRUE(r.AllDone());
   // D2.txt is the second item's own; the first gets the next name after
   // the ones they were claimed under (D3, D4).
-  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D5.txt",
-                                               "D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt"}));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D5.txt")), "ZZZ");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "") << "what took the name is left alone";
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D5.txt"),
+                                               Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt")}));
+  EXPECT_EQ(Slurp(DS("D5.txt")), "ZZZ");
+  EXPECT_EQ(Slurp(DS("D1.txt")), "") << "what took the name is left alone";
   EXPECT_EQ(thief.Count("Append", "info.shr"), 1u) << "both records go back in one write";
 }
 

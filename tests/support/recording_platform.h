@@ -246,13 +246,13 @@ class RecordingPlatform : public Platform {
         l.path = WithoutTrailingBackslash(to) + l.path.substr(base.size());
     return true;
   }
-  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
-    Record("LockStore", std::string(1, drive) + ":");
-    if (Failing("LockStore", std::string(1, drive) + ":")) {
+  std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
+    Record("LockStore", storeDir);
+    if (Failing("LockStore", storeDir)) {
       if (busy) *busy = true;
       return nullptr;
     }
-    return real_.LockStore(drive, waitMs, busy);
+    return real_.LockStore(storeDir, waitMs, busy);
   }
   bool RemoveFile(const std::string& path) override {
     Record("RemoveFile", path);
