@@ -41,7 +41,7 @@ random_file() { dd if=/dev/urandom of="$1" bs=1M count="$mib" conv=fsync status=
 random_file "$dir/dd.bin"
 random_file "$dir/vol/big.bin"
 "$vaporizer" send --yes "$dir/vol/big.bin" >/dev/null
-stored_native=$dir/vol/.VAPORIZE/B1.bin
+stored_native=$dir/vol/.VAPORIZE/$(id -u)/B1.bin stored_sys='B:\VAPORIZE\'$(id -u)'\B1.bin'
 [ -f "$stored_native" ] || { echo "bench: the file was not stored as B1.bin" >&2; exit 1; }
 
 wine_ok=0
@@ -56,7 +56,10 @@ if command -v wine >/dev/null && [ -f "$build/win64/vaporizer.exe" ] && [ -f "$b
   random_file "$dir/wvol/big.bin"
   wineserver -p >/dev/null 2>&1 || true
   wine 'C:\vaporizer.exe' send --yes 'D:\big.bin' >/dev/null 2>&1 || true
-  [ -f "$dir/wvol/VAPORIZE/D1.bin" ] && wine_ok=1 || echo "bench: the Windows build could not store its file; Wine is left out" >&2
+  # The store of the prefix's account, named by its SID.
+  stored_wine=$(echo "$dir"/wvol/VAPORIZE/S-*/D1.bin)
+  account=${stored_wine#*/VAPORIZE/} account=${account%%/*}
+  [ -f "$stored_wine" ] && wine_ok=1 || echo "bench: the Windows build could not store its file; Wine is left out" >&2
 fi
 
 now() { date +%s.%N; }
@@ -82,10 +85,13 @@ cold() {
 declare -a t_dd t_vz t_wine t_start t_pass t_wpass
 run_dd() { cold "$dir/dd.bin"; timed t_dd dd if=/dev/zero of="$dir/dd.bin" bs=1M count="$mib" conv=notrunc,fsync status=none; }
 run_vz() { cold "$stored_native"; timed t_vz "$vaporizer" vaporize --yes --passes 1 --keep --stored B1.bin; }
-run_wine() { cold "$dir/wvol/VAPORIZE/D1.bin"; timed t_wine wine 'C:\vaporizer.exe' vaporize --yes --passes 1 --keep --stored D1.bin; }
+run_wine() { cold "$stored_wine"; timed t_wine wine 'C:\vaporizer.exe' vaporize --yes --passes 1 --keep --stored D1.bin; }
 run_start() { timed t_start wine 'C:\vaporizer.exe' --version; }
-run_pass() { cold "$stored_native"; t_pass+=("$("$pass_bench" 'B:\VAPORIZE\B1.bin' --runs 1 | pass_time)"); }
-run_wpass() { cold "$dir/wvol/VAPORIZE/D1.bin"; t_wpass+=("$(wine 'C:\overwrite_bench.exe' 'D:\VAPORIZE\D1.bin' --runs 1 2>/dev/null | pass_time)"); }
+run_pass() { cold "$stored_native"; t_pass+=("$("$pass_bench" "$stored_sys" --runs 1 | pass_time)"); }
+run_wpass() {
+  cold "$stored_wine"
+  t_wpass+=("$(wine 'C:\overwrite_bench.exe' "D:\\VAPORIZE\\$account\\D1.bin" --runs 1 2>/dev/null | pass_time)")
+}
 steps=(run_dd run_vz run_pass)
 ((wine_ok)) && steps+=(run_wine run_start run_wpass)
 # Each round runs every step once, starting one further along each time.
@@ -121,5 +127,5 @@ goal "linux, whole process" "$(median "${t_vz[@]}")" 1.10
 if ((blocks)); then
   echo
   echo "linux pass by block size ($runs runs each):"
-  "$pass_bench" 'B:\VAPORIZE\B1.bin' --runs "$runs" --block 1024,16384,65536,262144,1048576,4194304
+  "$pass_bench" "$stored_sys" --runs "$runs" --block 1024,16384,65536,262144,1048576,4194304
 fi

@@ -19,6 +19,7 @@
 #include "store/enum_shred.h"
 #include "store/intake.h"
 #include "store/item_lookup.h"
+#include "store/own_store.h"
 #include "store/send.h"
 #include "store/store.h"
 #include "window/properties.h"
@@ -73,10 +74,10 @@ class Originals {
  public:
   void Add(const std::string& stored, const std::string& original) { map_.emplace(ToUpper(stored), original); }
   std::string Show(const std::string& path) const {
-    if (IsStoreOrInside(path) && path.size() > kStoreDirLength + 1) {
-      std::size_t end = path.find('\\', kStoreDirLength + 1);
-      if (end == std::string::npos) end = path.size();
-      auto it = map_.find(ToUpper(path.substr(0, end)));
+    const std::string item = StoredItemOf(path);
+    if (!item.empty()) {
+      const std::size_t end = item.size();
+      auto it = map_.find(ToUpper(item));
       if (it != map_.end()) return Shown(it->second + path.substr(end)) + " (stored as " + Shown(path) + ")";
     }
     return Shown(path);
@@ -176,7 +177,13 @@ RunOptions MakeRun(const ShredFlags& flags, const char* command) {
   return run;
 }
 
-std::vector<StoredItem> AllItems() { return ListStoredItems(PortableTypeInfo); }
+// Every command that reads the stores first takes over what this account
+// left in the earlier layout.
+std::vector<StoredItem> AllItems() {
+  for (char d : GetFixedDrives())
+    if (Exists(SharedStoreDirOf(d) + "\\" + kIndexName)) EnsureOwnStore(d);
+  return ListStoredItems(PortableTypeInfo);
+}
 
 // Drives whose store was seen, not mounted now: letter and last mount point.
 std::vector<std::pair<char, std::string>> AbsentDrives() {
@@ -447,14 +454,18 @@ int List(bool json_, const RuleFlags& rule) {
     items = AllItems();
     damaged = DamagedRecords();
   }
+  std::vector<std::pair<char, std::string>> refused;
+  for (char d : GetFixedDrives())
+    if (std::string why = StoreRefusal(d); !why.empty()) refused.emplace_back(ToUpperChar(d), why);
   const auto absent = AbsentDrives();
   // Nothing in a store is hidden: what no record names is listed with the
   // reason, and so is a store that may not be used.
   std::vector<Leftover> leftovers = ListLeftovers();
   std::vector<std::string> problems = StoreProblems();
-  const int status = damaged.empty() && leftovers.empty() && problems.empty() ? kExitDone : kExitItems;
+  const int status = damaged.empty() && leftovers.empty() && problems.empty() && refused.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
+    for (const auto& [drive, why] : refused) arr.push_back({{"drive", std::string(1, drive) + ":"}, {"refused", why}});
     for (std::size_t n = 0; n < items.size(); ++n) {
       const StoredItem& it = items[n];
       std::int64_t size = GetItemSize(it.storedPath);
@@ -493,6 +504,8 @@ int List(bool json_, const RuleFlags& rule) {
     std::cout << Dump(arr) << "\n";
     return status;
   }
+  for (const auto& [drive, why] : refused)
+    std::cout << "refused: the store on " << drive << ": " << Printable(why) << "; nothing is read from it\n";
   // Its items are neither listed nor touched until it is mounted again.
   for (const auto& [letter, root] : absent)
     std::cout << letter << ": " << kDriveNotPresent << " (last mounted at " << Printable(root)

@@ -108,19 +108,21 @@ void AddItems(CLI::App* app, vz::cli::ItemArgs& items) {
 // How drives and stores are found, where the program runs.
 #ifdef _WIN32
 constexpr const char* kDrivesHelp =
-    "Drives are the system's: fixed drives keep a store (X:\\VAPORIZE), removable, network and CD\n"
-    "drives none.\n\n";
+    "Drives are the system's: fixed drives keep a store for each user (X:\\VAPORIZE\\<your SID>),\n"
+    "which only that user and the administrators may open; removable, network and CD drives none.\n\n";
 #else
 constexpr const char* kDrivesHelp =
     "Drives: every path lies on a drive with a letter, as on Windows. C: is your home folder; every\n"
     "mounted file system that holds user files is a drive of its own (see 'vaporizer volumes'):\n"
     "fixed (a local disk), removable (a USB stick or disk, an SD card), network (NFS, SMB, sshfs),\n"
     "cdrom or ramdisk (tmpfs).\n\n"
-    "Stores: your home folder keeps your store in .VAPORIZE there; any other fixed drive keeps it in\n"
-    ".VAPORIZE at its top, where you may make it; one that another user owns or others may write to\n"
-    "is none of yours. The rest of the file system your home lies on, and the other drives, have no\n"
-    "store for you: what you send from there is vaporized where it is, after the caution question,\n"
-    "which says why. A store is made when the first item is sent to it.\n\n"
+    "Stores: each user keeps their own, .VAPORIZE/<user id> (mode 0700). Your home folder keeps\n"
+    "yours there; any other fixed drive in .VAPORIZE at its top, where you may make it there or it\n"
+    "was made there for every user (mode 1777). Your own folder there is no store of yours when\n"
+    "another user owns it, others may write to it, or it is a link. The rest of the file system\n"
+    "your home lies on, and the other drives, have no store for you: what you send from there is\n"
+    "vaporized where it is, after the caution question, which says why. A store is made when the\n"
+    "first item is sent to it.\n\n"
     "Letters stay with their drives: a store keeps the letter of its drive, and drives without one\n"
     "take theirs in the order of their mount points. A drive mounted elsewhere is the same drive:\n"
     "its items are listed and restored at its new place. A drive whose store was seen before and\n"
@@ -128,7 +130,7 @@ constexpr const char* kDrivesHelp =
     "touched until it is back.\n\n"
     "VAPORIZER_VOLUMES replaces all of this with a table of its own, for tests and special set-ups,\n"
     "such as VAPORIZER_VOLUMES=\"C=/home/me;D=/data;E=/media/usb:removable\" (types fixed, the\n"
-    "default, removable, network, cdrom); every fixed drive of it keeps its store at its root. The\n"
+    "default, removable, network, cdrom); every fixed drive of it keeps the stores at its root. The\n"
     "settings live in $XDG_CONFIG_HOME/vaporizer/registry.json.\n\n";
 #endif
 

@@ -113,9 +113,9 @@ void RemoveUnregisteredLeftovers() {
   }
 }
 
-// A store that holds nothing but its own two files.
-void RemoveStoreIfEmpty(char drive) {
-  const std::string dir = StoreDirOf(drive);
+// A store folder that holds nothing but its own two files: this account's
+// store, and then the drive's, once no account has a store there.
+void RemoveStoreIfEmpty(const std::string& dir) {
   // A link in the store's place leads elsewhere: leave it.
   auto self = Plat().FindEntry(dir);
   std::vector<DirEntry> entries;
@@ -162,7 +162,10 @@ int CleanUp() {
     DWORD attributes = GetFileAttributesW(link.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(link.c_str());
   }
-  for (char d : GetFixedDrives()) RemoveStoreIfEmpty(d);
+  for (char d : GetFixedDrives()) {
+    RemoveStoreIfEmpty(StoreDirOf(d));
+    RemoveStoreIfEmpty(SharedStoreDirOf(d));
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "engine/medium_verdict.h"
 #include "platform/platform.h"
+#include "store/own_store.h"
 #include "store/store.h"
 
 #ifndef _WIN32
@@ -31,7 +32,10 @@ std::string StoreText(char letter) {
 #endif
     return "no store: items sent from here are vaporized at once";
   }
-  if (!IsDirectory(StoreDirOf(letter))) return "store not created yet";
+  const std::string own = StoreDirOf(letter);
+  if (!Exists(own)) return "store " + Shown(own) + " not created yet";
+  std::string why = StoreProblem(letter);
+  if (!why.empty()) return "store " + Shown(own) + " not used: " + why;
   auto records = ReadIndex(letter);
   std::size_t total = records ? records->size() : 0, damaged = 0;
   if (records)

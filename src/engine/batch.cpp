@@ -14,6 +14,7 @@
 #include "engine/walk.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "store/own_store.h"
 #include "store/store.h"
 
 namespace vz {
@@ -200,9 +201,9 @@ std::vector<std::string> ListStores(Report& trouble) {
     auto store = OpenStore(d, &why);
     std::vector<DirEntry> entries;
     if (!store) {
-      // Most often there is no store on this drive at all.
-      auto root = Plat().OpenFolder(std::string(1, d) + ":\\", &why);
-      if (!root || !ListedAbsent(*root, "VAPORIZE")) trouble.Failed(dir, why + "; what it holds was left");
+      // Most often this account has no store on this drive at all.
+      if (StoreRefusal(d).empty() && ConfirmedAbsent(dir)) continue;
+      trouble.Failed(dir, why + "; what it holds was left");
       continue;
     }
     if (!store->List(entries)) {

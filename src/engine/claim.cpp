@@ -12,11 +12,8 @@
 namespace vz {
 namespace {
 
-// A full path of one item directly inside a store: "X:\VAPORIZE\name".
-bool IsStoreItem(const std::string& path) {
-  return path.size() > 12 && EqualsNoCase(path.substr(1, 11), kStoreSuffixSlash) &&
-         path.find('\\', 12) == std::string::npos;
-}
+// A full path of one item directly inside this account's store.
+bool IsStoreItem(const std::string& path) { return !StoredNameOf(path).empty(); }
 
 }  // namespace
 

@@ -252,6 +252,27 @@ struct KvValue {
   std::string text;
 };
 
+// What a file's or a folder's permissions let other accounts do with it:
+// the thing itself, never what a link points at.
+struct Ownership {
+  bool folder = false;
+  bool link = false;  // a symbolic link, junction or other reparse point
+  // The owner: a SID on Windows ("S-1-5-21-..."), a user id on POSIX.
+  std::string owner;
+  // The owner is this account, or on Windows also SYSTEM or the
+  // Administrators, who may do anything there anyway (an elevated program
+  // makes what it creates theirs).
+  bool ownerTrusted = false;
+  // Why another account could change it: write to it, add to a folder,
+  // change its permissions. Empty when none can.
+  std::string othersMayWrite;
+  // Why another account could read it or list or enter a folder.
+  std::string othersMayRead;
+  // Why another account than the owner could rename or remove what a
+  // folder holds.
+  std::string othersMayRemove;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -380,11 +401,13 @@ class Platform {
   // issue them from a few threads for the files they opened.
   virtual std::vector<bool> FlushFiles(const std::vector<File*>& files);
 
-  // The lock of the store on a drive (every process and both builds of the
-  // module take the same one), waiting at most waitMs. Null when it could
+  // The lock of a store folder ("X:\VAPORIZE\<account>", or the drive's
+  // store folder itself, where the earlier layout kept its items): every
+  // process and both builds of the module take the same one. Waits at most
+  // waitMs. Null when it could
   // not be had; *busy then says whether another holder kept it that long.
   // Platforms without other processes to keep out hand out a lock at once.
-  virtual std::unique_ptr<StoreLock> LockStore(char /*drive*/, int /*waitMs*/, bool* busy) {
+  virtual std::unique_ptr<StoreLock> LockStore(const std::string& /*storeDir*/, int /*waitMs*/, bool* busy) {
     if (busy) *busy = false;
     return std::make_unique<StoreLock>();
   }
@@ -428,6 +451,28 @@ class Platform {
   // system's answers unless a test puts others in.
   virtual MediumFacts MediumOf(const std::string& path);
   virtual FileStorage FileStorageOf(const std::string& path);
+
+  // Accounts. This account's own folder in a drive's store folder is
+  // named by AccountName: its SID on Windows, its user id on POSIX. By
+  // default the real system's answers, as for the medium.
+  virtual std::string AccountName();
+  // The permissions of a path's last name; nullopt when they cannot be read.
+  virtual std::optional<Ownership> OwnershipOf(const std::string& path);
+  // A new folder for this account alone, and everything made in it: on
+  // Windows a protected access list granting full control to this account,
+  // SYSTEM and the Administrators, inherited, and nothing to anybody else;
+  // on POSIX mode 0700. False when the name is taken.
+  virtual bool MakePrivateFolder(const std::string& path);
+  // Takes from other accounts whatever an existing folder of this
+  // account's lets them do, as MakePrivateFolder would have made it.
+  virtual bool MakePrivate(const std::string& path);
+  // A new store folder of a drive, hidden and system, in which every
+  // account may make a folder of its own and nothing more: on Windows
+  // ordinary users may add a folder and pass through, SYSTEM and the
+  // Administrators have full control; on POSIX mode 1777 (sticky, as
+  // /tmp) when root makes it, else 0700, the maker's own. False when the
+  // name is taken.
+  virtual bool MakeSharedFolder(const std::string& path);
 };
 
 // The platform the core talks to: the real one unless a test put another in.

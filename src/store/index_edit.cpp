@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "store/own_store.h"
 
 namespace vz {
 namespace {
@@ -15,7 +16,7 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 std::string StoredNameIn(const std::string& line, char drive) {
   std::string t = Relettered(Trim(IndexLineText(line)), Plat().IndexLetter(drive), drive);
   if (!StoreItemProblem(t, drive).empty()) return {};
-  return t.substr(kStoreDirLength + 1);
+  return FileNamePart(t);
 }
 
 // Cuts the index back to `size` bytes, where a write of ours began.
@@ -59,6 +60,12 @@ bool RepairIndexTail(char drive) {
   return store && RepairTail(*store);
 }
 
+bool RepairIndexTailAt(const std::string& index) {
+  std::string name, why;
+  auto folder = OpenParent(index, &name, &why);
+  return folder && EqualsNoCase(name, kIndexName) && RepairTail(*folder);
+}
+
 bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why) {
   std::string problem;
   auto store = OpenStore(drive, &problem);
@@ -84,8 +91,11 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
   // Under the letter the index speaks, whatever the drive is called now.
   const char letter = Plat().IndexLetter(drive);
   std::string text;
-  for (const auto& r : records)
-    text += FormatRecord(Relettered(r.originalPath, drive, letter), Relettered(r.storedPath, drive, letter));
+  for (const auto& r : records) {
+    if (r.lines.empty())
+      text += FormatRecord(Relettered(r.originalPath, drive, letter), Relettered(r.storedPath, drive, letter));
+    for (const auto& line : r.lines) text += line + "\r\n";
+  }
   // Flushed before anything is moved: the record must outlive a power cut
   // that the move survives.
   if (file->Append(text) && file->Flush()) return true;
@@ -156,7 +166,8 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
         continue;
       }
-      const std::string name = c.given.size() > kStoreDirLength + 1 ? c.given.substr(kStoreDirLength + 1) : "";
+      const std::string own = StoreDirOf(c.given[0]) + "\\";
+      const std::string name = c.given.size() > own.size() && StartsWithNoCase(c.given, own) ? c.given.substr(own.size()) : "";
       auto node = name.empty() ? nullptr : store->OpenNode(name, &why);
       auto info = node ? node->Info() : std::nullopt;
       if (!info) {

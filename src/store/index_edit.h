@@ -20,9 +20,12 @@ namespace vz {
 // on a line of its own instead of extending the torn one. False when the
 // index cannot be read or the repair cannot be written.
 bool RepairIndexTail(char drive);
+// The same for the index file at `path`.
+bool RepairIndexTailAt(const std::string& path);
 
 // Appends the records in one write and flushes them to the device, after
-// repairing the tail. On failure whatever part of them was written is taken
+// repairing the tail. A record that carries its lines is written as they
+// stand; any other in the form FormatRecord gives it. On failure whatever part of them was written is taken
 // back, and *why says what went wrong.
 bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why);
 

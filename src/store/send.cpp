@@ -67,7 +67,7 @@ struct Pending {
 // The next free stored path for an item: its drive letter as written, a
 // number and its extension.
 std::string StoredPathFor(const std::string& entry, StoredNameAllocator& names) {
-  return std::string(1, entry[0]) + kStoreSuffixSlash + names.Allocate(entry[0], StoredExtension(entry));
+  return StoreDirOf(entry[0]) + "\\" + names.Allocate(entry[0], StoredExtension(entry));
 }
 
 // The folders that hold the items of a send, each opened once.

@@ -9,8 +9,8 @@
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
-#include "store/clsids.h"
 #include "store/index_edit.h"
+#include "store/own_store.h"
 
 namespace vz {
 
@@ -34,43 +34,53 @@ namespace {
 
 int g_lockWaitMs = 30000;
 
-// Locks this thread holds, and how deeply, by drive.
-struct HeldLocks {
-  std::array<int, 26> depth{};
-  std::array<std::unique_ptr<StoreLock>, 26> locks;
+// Locks this thread holds, and how deeply, by upper-case store folder.
+struct HeldLock {
+  int depth = 0;
+  std::unique_ptr<StoreLock> lock;
 };
-thread_local HeldLocks t_held;
+thread_local std::map<std::string, HeldLock> t_held;
 
 }  // namespace
 
 int StoreLockWait() { return g_lockWaitMs; }
 void SetStoreLockWait(int ms) { g_lockWaitMs = ms; }
 
-StoreGuard::StoreGuard(char drive, int waitMs) : slot_(ToUpperChar(drive) - 'A') {
-  const std::string name = std::string(1, ToUpperChar(drive)) + ":";
-  if (slot_ < 0 || slot_ >= 26) {
-    slot_ = -1;
-    why_ = "there is no drive " + name;
+StoreGuard::StoreGuard(char drive, int waitMs) {
+  if (!IsDriveLetter(drive)) {
+    why_ = std::string("there is no drive ") + drive + ":";
     return;
   }
-  if (t_held.depth[slot_] == 0) {
+  Take(StoreDirOf(drive), waitMs);
+}
+
+StoreGuard::StoreGuard(const std::string& storeDir, int waitMs) { Take(storeDir, waitMs); }
+
+void StoreGuard::Take(const std::string& storeDir, int waitMs) {
+  const std::string name = std::string(1, ToUpperChar(storeDir.empty() ? '?' : storeDir[0])) + ":";
+  key_ = ToUpper(storeDir);
+  HeldLock& held = t_held[key_];
+  if (held.depth == 0) {
     bool busy = false;
-    t_held.locks[slot_] = Plat().LockStore(ToUpperChar(drive), waitMs, &busy);
-    if (!t_held.locks[slot_]) {
+    held.lock = Plat().LockStore(storeDir, waitMs, &busy);
+    if (!held.lock) {
+      t_held.erase(key_);
       why_ = busy ? "the Vaporizer store on " + name + " is busy" : "the Vaporizer store on " + name + " could not be locked";
       return;
     }
   }
-  ++t_held.depth[slot_];
+  ++held.depth;
   held_ = true;
 }
 
 StoreGuard::~StoreGuard() {
   if (!held_) return;
-  if (--t_held.depth[slot_] == 0) t_held.locks[slot_].reset();
+  auto it = t_held.find(key_);
+  if (it != t_held.end() && --it->second.depth == 0) t_held.erase(it);
 }
 
-std::string StoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }
+std::string SharedStoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }
+std::string StoreDirOf(char drive) { return SharedStoreDirOf(drive) + "\\" + Plat().AccountName(); }
 std::string IndexPathOf(char drive) { return StoreDirOf(drive) + "\\" + kIndexName; }
 
 std::string StoreName(char drive) { return std::string("the Vaporizer store on ") + ToUpperChar(drive) + ":"; }
@@ -103,6 +113,10 @@ std::string StoreProblem(Folder& store, const std::string& where) {
 std::unique_ptr<Folder> OpenStore(char drive, std::string* why) {
   std::string ignored;
   if (!why) why = &ignored;
+  // The drive's store folder and this account's in it, as their owners
+  // and permissions show them; then the folder held, and its own files.
+  *why = StoreProblem(drive);
+  if (!why->empty()) return nullptr;
   auto store = Plat().OpenFolder(StoreDirOf(ToUpperChar(drive)), why);
   if (!store) {
     *why = StoreName(drive) + " cannot be opened: " + *why;
@@ -116,7 +130,9 @@ std::unique_ptr<Folder> OpenStore(char drive, std::string* why) {
 std::vector<std::string> StoreProblems() {
   std::vector<std::string> out;
   for (char d : GetFixedDrives()) {
-    if (!Plat().StatPath(StoreDirOf(d))) continue;  // no store there
+    // A store refused by its owners and permissions is named with them
+    // (StoreRefusal); here what the handles find besides.
+    if (!Plat().StatPath(StoreDirOf(d)) || !StoreRefusal(d).empty()) continue;
     std::string why;
     if (!OpenStore(d, &why)) out.push_back(why);
   }
@@ -139,20 +155,14 @@ void EnsureStores() {
 
 void EnsureStore(char d) {
   if (!Plat().CarriesStore(d, nullptr)) return;
+  // Made and checked as this account's own first; nothing is made in a
+  // store that is not.
+  if (!EnsureOwnStore(d).empty()) return;
   std::string why;
-  auto root = Plat().OpenFolder(std::string(1, d) + ":\\", &why);
-  if (!root) return;
-  // Made where nothing is; whatever is there already is checked first.
-  if (!root->Stat("VAPORIZE")) root->MakeFolder("VAPORIZE", &why);
   auto store = OpenStore(d, &why);
   if (!store) return;
   StoreGuard guard(d, std::min(StoreLockWait(), 2000));
-  if (!guard.Held()) return;
-  RemoveStoreTemporaries(*store);
-  if (auto a = store->Info()) store->SetAttributes(a->attributes | kAttrHidden | kAttrSystem);
-  if (!store->Stat(kIndexName)) store->CreateNew(kIndexName, &why);
-  WriteIniIn(*store, kDesktopIniName, ".ShellClassInfo", "CLSID", kClsidVaporizerFolderText);
-  if (auto ini = store->OpenNode(kDesktopIniName, &why)) ini->SetAttributes(kAttrHidden | kAttrSystem);
+  if (guard.Held()) RemoveStoreTemporaries(*store);
 }
 
 std::int64_t GetItemSize(const std::string& path) {
@@ -162,8 +172,9 @@ std::int64_t GetItemSize(const std::string& path) {
 }
 
 bool IsStoreDir(std::string_view path) {
-  if (path.size() == kStoreDirLength + 1 && path.back() == '\\') path.remove_suffix(1);
-  return path.size() == kStoreDirLength && IsStoreOrInside(path);
+  if (path.size() > kStoreDirLength && path.back() == '\\') path.remove_suffix(1);
+  if (!IsStoreOrInside(path)) return false;
+  return path.size() == kStoreDirLength || EqualsNoCase(path.substr(kStoreDirLength + 1), Plat().AccountName());
 }
 
 bool IsStoreOrInside(std::string_view path) {
@@ -180,11 +191,21 @@ bool SpecialInName(char c) { return IsControlChar(c) || std::string_view(":*?\"<
 
 }  // namespace
 
-std::string StoreItemProblem(std::string_view path, char drive) {
+std::string StoreItemProblem(std::string_view path, char drive, std::string_view storeDir) {
   if (!IsStoreOrInside(path) || path.size() <= kStoreDirLength + 1) return "it is not an item of a store";
   if (drive && ToUpperChar(path[0]) != ToUpperChar(drive))
     return std::string("it lies in the store of drive ") + ToUpperChar(path[0]) + ":, not of this one";
-  std::string_view name = path.substr(kStoreDirLength + 1);
+  std::string own;
+  if (storeDir.empty()) {
+    own = StoreDirOf(path[0]);
+    storeDir = own;
+  }
+  if (path.size() <= storeDir.size() + 1 || !EqualsNoCase(path.substr(0, storeDir.size()), storeDir) ||
+      path[storeDir.size()] != '\\') {
+    if (path.find('\\', kStoreDirLength + 1) == std::string_view::npos) return "it lies outside this account's store";
+    return "it lies in another account's store";
+  }
+  std::string_view name = path.substr(storeDir.size() + 1);
   if (name.find('\\') != std::string_view::npos) return "it lies deeper than one name inside the store";
   if (name == "." || name == ".." || IsStoreOwnFile(name)) return "it names the store's own files";
   for (char c : name)
@@ -194,9 +215,22 @@ std::string StoreItemProblem(std::string_view path, char drive) {
   return {};
 }
 
-std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive) {
+std::string StoredNameOf(std::string_view path) {
+  if (!StoreItemProblem(path).empty()) return {};
+  return std::string(path.substr(path.find_last_of('\\') + 1));
+}
+
+std::string StoredItemOf(std::string_view path) {
+  if (!IsStoreOrInside(path)) return {};
+  const std::string own = StoreDirOf(path[0]);
+  if (path.size() <= own.size() + 1 || !StartsWithNoCase(path, own) || path[own.size()] != '\\') return {};
+  return std::string(path.substr(0, path.find('\\', own.size() + 1)));
+}
+
+std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive,
+                          std::string_view storeDir) {
   if (storedPath.empty()) return "it has no stored path";
-  std::string why = StoreItemProblem(storedPath, drive);
+  std::string why = StoreItemProblem(storedPath, drive, storeDir);
   if (!why.empty()) return "the stored path " + storedPath + ": " + why;
   if (originalPath.empty()) return "it has no original path";
   // The system would take the path only up to it.
@@ -235,7 +269,7 @@ std::string Relettered(std::string path, char from, char to) {
   return path;
 }
 
-std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs) {
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs, std::string_view storeDir) {
   struct Line {
     std::string raw;
     std::string text;  // trimmed, as read in its encoding
@@ -255,7 +289,7 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char 
     ShredItemRecord r;
     r.originalPath = lines.front()->text;
     if (lines.size() > 1) r.storedPath = lines[1]->text;
-    r.damage = lines.size() > 1 ? RecordProblem(r.originalPath, r.storedPath, drive) : why;
+    r.damage = lines.size() > 1 ? RecordProblem(r.originalPath, r.storedPath, drive, storeDir) : why;
     push(std::move(r), lines);
   };
   // Lines seen since the last stored path: the last of them is the next
@@ -290,7 +324,7 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char 
     ShredItemRecord r;
     r.originalPath = original.text;
     r.storedPath = trimmed;
-    r.damage = RecordProblem(r.originalPath, r.storedPath, drive);
+    r.damage = RecordProblem(r.originalPath, r.storedPath, drive, storeDir);
     push(std::move(r), {&original, &line});
     pending.clear();
   }
@@ -344,7 +378,7 @@ void PruneIndex() {
       // A record goes only when its item, a proper item of this store, is
       // gone; any other damaged record stays for the user to see.
       if (StoreItemProblem(r.storedPath, d).empty() &&
-          !present.count(ToUpper(r.storedPath.substr(kStoreDirLength + 1))))
+          !present.count(ToUpper(FileNamePart(r.storedPath))))
         continue;
       for (const auto& line : r.lines) kept += line + "\r\n";
     }
@@ -403,6 +437,10 @@ std::string StoredNameAllocator::Allocate(char driveAsWritten, const std::string
   return std::string(1, driveAsWritten) + std::to_string(n) + extension;
 }
 
+bool StoredNameAllocator::Take(char drive, const std::string& name) {
+  return Load(drive).taken.insert(ToUpper(name)).second;
+}
+
 void StoredNameAllocator::Release(char driveAsWritten, const std::string& name) {
   Drive& d = Load(driveAsWritten);
   d.taken.erase(ToUpper(name));
@@ -422,7 +460,7 @@ std::vector<Leftover> ListLeftovers() {
     std::set<std::string> recorded;
     if (auto text = ReadFileIn(*store, kIndexName, kMaxIndexBytes))
       for (const auto& r : ParseIndex(d, *text, Plat().IndexLetter(d)))
-        if (r.Sound()) recorded.insert(ToUpper(r.storedPath.substr(kStoreDirLength + 1)));
+        if (r.Sound()) recorded.insert(ToUpper(FileNamePart(r.storedPath)));
     for (const auto& e : entries) {
       if (EqualsNoCase(e.name, kIndexName) || EqualsNoCase(e.name, kDesktopIniName) || recorded.count(ToUpper(e.name)))
         continue;

@@ -1,5 +1,8 @@
-// The per-drive stores: d:\VAPORIZE on every fixed drive, its index file
-// "info.shr" and "desktop.ini", and the names that stored items get.
+// The stores: on every fixed drive the store folder d:\VAPORIZE, shared by
+// the drive's accounts, holds one store per account, d:\VAPORIZE\<account>
+// (its SID on Windows, its user id on POSIX), which only that account can
+// use or see; in it the index file "info.shr", "desktop.ini" and the
+// stored items, named as below.
 //
 // The index holds two CR LF lines per record: the original path, then the
 // stored path. A record whose two paths both have an exact form in the
@@ -25,8 +28,8 @@
 
 namespace vz {
 
-constexpr const char* kStoreSuffix = ":\\VAPORIZE";       // after the drive letter
-constexpr const char* kStoreSuffixSlash = ":\\VAPORIZE\\";
+// The drive's store folder, after the drive letter.
+constexpr const char* kStoreSuffix = ":\\VAPORIZE";
 constexpr std::size_t kStoreDirLength = 11;  // "X:\VAPORIZE"
 constexpr const char* kIndexName = "info.shr";
 constexpr const char* kDesktopIniName = "desktop.ini";
@@ -100,7 +103,11 @@ void SetStoreLockWait(int ms);
 // may be taken again inside its scope.
 class StoreGuard {
  public:
+  // This account's store on the drive.
   explicit StoreGuard(char drive, int waitMs = StoreLockWait());
+  // Any store folder: the drive's store folder itself for the earlier
+  // layout.
+  StoreGuard(const std::string& storeDir, int waitMs);
   ~StoreGuard();
   StoreGuard(const StoreGuard&) = delete;
   StoreGuard& operator=(const StoreGuard&) = delete;
@@ -111,7 +118,8 @@ class StoreGuard {
   const std::string& Why() const { return why_; }
 
  private:
-  int slot_;
+  void Take(const std::string& storeDir, int waitMs);
+  std::string key_;
   bool held_ = false;
   std::string why_;
 };
@@ -154,24 +162,36 @@ bool IsStoreEmpty();
 // told.
 std::optional<CivilTime> DateSent(const std::string& storedPath);
 
-// "d:\VAPORIZE" and "d:\VAPORIZE\info.shr" for a drive letter as given.
+// For a drive letter as given: "d:\VAPORIZE", the drive's store folder;
+// "d:\VAPORIZE\<account>", this account's store on it, and its index.
+std::string SharedStoreDirOf(char drive);
 std::string StoreDirOf(char drive);
 std::string IndexPathOf(char drive);
 
-// "X:\VAPORIZE" itself, and the store or anything inside one, in any
-// letter case.
+// "X:\VAPORIZE" itself or this account's store in it; the store folder
+// or anything inside it (every account's store), in any letter case.
 bool IsStoreDir(std::string_view path);
 bool IsStoreOrInside(std::string_view path);
-// Why `path` is not one item of a store ("X:\VAPORIZE\" and one name that
-// no system reads as another: not the index or desktop.ini, no wildcard,
-// stream or separator, no dot or blank at its end); empty when it is. With
-// a drive letter, the store must be that drive's.
-std::string StoreItemProblem(std::string_view path, char drive = 0);
+// Why `path` is not one item of this account's store on its drive (the
+// store's path, "\" and one name that no system reads as another: not the
+// index or desktop.ini, no wildcard, stream or separator, no dot or blank
+// at its end); empty when it is. With a drive letter, the store must be
+// that drive's. storeDir, when given, stands for this account's store (the
+// earlier layout's items lay in the drive's store folder itself).
+std::string StoreItemProblem(std::string_view path, char drive = 0, std::string_view storeDir = {});
+// The stored name of an item of this account's store ("C1.doc" of
+// "C:\VAPORIZE\<account>\C1.doc"); empty for any other path.
+std::string StoredNameOf(std::string_view path);
+// The item of this account's store that a path is or lies in
+// ("C:\VAPORIZE\<account>\C1" of "...\C1\sub\x.txt"); empty for a path
+// outside it.
+std::string StoredItemOf(std::string_view path);
 // Why a record may not be acted on in the index of `drive`: its stored path
 // must be an item of that drive's store, its original path a plain full
 // path on the same drive outside every store, neither longer than
 // kMaxRecordedPath. Empty for a sound record.
-std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive);
+std::string RecordProblem(const std::string& originalPath, const std::string& storedPath, char drive,
+                          std::string_view storeDir = {});
 // Why a path cannot be written into an index as it is: a line break would
 // split it, blanks or control characters at its end would be trimmed away,
 // and on Windows half of a UTF-16 pair has no form in either encoding.
@@ -193,8 +213,9 @@ std::string Relettered(std::string path, char from, char to);
 // gained a line leaves the records after it whole. Every record comes back,
 // in order: the sound ones, and the damaged ones with the reason.
 // writtenAs: the letter the index speaks (Platform::IndexLetter), read as
-// `drive`; 0 when it is the drive's own.
-std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs = 0);
+// `drive`; 0 when it is the drive's own. storeDir: as for StoreItemProblem.
+std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char writtenAs = 0,
+                                        std::string_view storeDir = {});
 // The records of a drive's index; nullopt when it cannot be read.
 std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive);
 // The two lines of a record as appended to an index file, in the encoding
@@ -213,6 +234,8 @@ class StoredNameAllocator {
  public:
   // driveAsWritten: the first character of the original path.
   std::string Allocate(char driveAsWritten, const std::string& extension);
+  // Takes the name itself when it is free (an item keeps its name).
+  bool Take(char drive, const std::string& name);
   // Forgets an allocation whose move did not happen.
   void Release(char driveAsWritten, const std::string& name);
 

@@ -52,7 +52,7 @@ bool ReplaceAndMoveBack(const RestoreEntry& e, Way& way, const FileId& asked, Re
     return false;
   }
   StoredNameAllocator names;
-  const std::string aside = std::string(1, d) + kStoreSuffixSlash + names.Allocate(d, StoredExtension(e.originalPath));
+  const std::string aside = StoreDirOf(d) + "\\" + names.Allocate(d, StoredExtension(e.originalPath));
   if (!AppendRecords(d, {{e.originalPath, aside}}, &why) || !existing->MoveTo(*way.store, FileNamePart(aside))) {
     DropRecords(d, {aside});
     report.Failed(e.originalPath, "the existing file could not be replaced");

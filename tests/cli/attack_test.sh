@@ -36,6 +36,7 @@ fresh() {  # a drive C: with a folder att, and a victim tree outside every item
   vz list </dev/null >/dev/null
   victim=$(sum "$tmp/c/victim")
 }
+own() { echo "$1/.VAPORIZE/$(id -u)"; }  # this user's store on the drive at $1
 intact() { [ "$(sum "$tmp/c/victim")" = "$victim" ] || say "the victim tree changed"; }
 
 # Runs the program on a terminal; when it asks, runs SWAP, then answers y.
@@ -77,7 +78,7 @@ t_swap_during_question() {
   fresh
   out=$(asked "mv '$tmp/c/att' '$tmp/c/att.old' && ln -s '$tmp/c/victim' '$tmp/c/att'" send "$tmp/c/att/doc")
   intact || return 1
-  [ -z "$(ls "$tmp/c/.VAPORIZE" | grep -v -e info.shr -e desktop.ini)" ] || say "send moved something: $out"
+  [ -z "$(ls "$(own "$tmp/c")" | grep -v -e info.shr -e desktop.ini)" ] || say "send moved something: $out"
 }
 
 # restore --replace: the folder of the original path becomes a link to the
@@ -102,10 +103,10 @@ t_folder_holding_a_drive() {
   vz send --yes "$tmp/c/outer/d/Work/x.txt" </dev/null >/dev/null || return 1
   local out; out=$(vz send --yes "$tmp/c/outer" </dev/null); local rc=$?
   [ $rc -eq 1 ] && echo "$out" | grep -q "root of drive D:" || say "the folder was sent: $out" || return 1
-  [ -e "$tmp/c/outer/d/.VAPORIZE/D1.txt" ] || say "drive D:'s item left its store" || return 1
+  [ -e "$(own "$tmp/c/outer/d")/D1.txt" ] || say "drive D:'s item left its store" || return 1
   # Emptying takes D:'s items, and leaves its store, its index and desktop.ini.
   vz empty --yes </dev/null >/dev/null
-  for f in info.shr desktop.ini; do [ -f "$tmp/c/outer/d/.VAPORIZE/$f" ] || say "drive D:'s store lost $f" || return 1; done
+  for f in info.shr desktop.ini; do [ -f "$(own "$tmp/c/outer/d")/$f" ] || say "drive D:'s store lost $f" || return 1; done
 }
 
 # A store that is a link is used for nothing, and an index that is a pipe
@@ -114,7 +115,7 @@ t_store_not_what_it_claims() {
   fresh
   mkdir -p "$tmp/c/target" && printf '[x]\r\nkeep=1\r\n' >"$tmp/c/target/desktop.ini" && chmod 444 "$tmp/c/target/desktop.ini"
   echo "not stored" >"$tmp/c/target/C1.txt"
-  rm -rf "$tmp/c/.VAPORIZE" && ln -s "$tmp/c/target" "$tmp/c/.VAPORIZE"
+  mkdir -p "$tmp/c/.VAPORIZE" && rm -rf "$(own "$tmp/c")" && ln -s "$tmp/c/target" "$(own "$tmp/c")"
   local before; before=$(sum "$tmp/c/target")
   vz send --yes "$tmp/c/att/a.txt" </dev/null >/dev/null
   local out; out=$(vz list </dev/null); local rc=$?
@@ -123,8 +124,8 @@ t_store_not_what_it_claims() {
   [ $rc -eq 1 ] && echo "$out" | grep -q "store on C:.* is a link" && ! echo "$out" | grep -q C1.txt ||
     say "list: $out" || return 1
   for index in fifo zero; do
-    rm -rf "$tmp/c/.VAPORIZE" && mkdir "$tmp/c/.VAPORIZE"
-    if [ $index = fifo ]; then mkfifo "$tmp/c/.VAPORIZE/info.shr"; else ln -s /dev/zero "$tmp/c/.VAPORIZE/info.shr"; fi
+    rm -rf "$(own "$tmp/c")" && mkdir -p "$tmp/c/.VAPORIZE" && mkdir -m 700 "$(own "$tmp/c")"
+    if [ $index = fifo ]; then mkfifo -m 600 "$(own "$tmp/c")/info.shr"; else ln -s /dev/zero "$(own "$tmp/c")/info.shr"; fi
     for cmd in list "send --yes $tmp/c/att/b.txt" "empty --yes"; do
       timeout 20 "$exe" $cmd </dev/null >/dev/null 2>&1
       rc=$?
@@ -144,7 +145,7 @@ t_sparse_larger_than_free_space() {
   vz send --yes "$tmp/f/Work/sparse.bin" </dev/null >/dev/null || return 1
   local out; out=$(vz empty --yes --passes 2 </dev/null); local rc=$?
   [ $rc -eq 0 ] || say "empty ended with $rc: $out" || return 1
-  [ -z "$(ls "$tmp/f/.VAPORIZE" | grep -v -e info.shr -e desktop.ini)" ] || say "left in the store: $(ls -a "$tmp/f/.VAPORIZE")"
+  [ -z "$(ls "$(own "$tmp/f")" | grep -v -e info.shr -e desktop.ini)" ] || say "left in the store: $(ls -a "$(own "$tmp/f")")"
 }
 
 # A file on another file system inside the drive cannot be moved into the
@@ -157,8 +158,9 @@ t_refused_send_keeps_the_stamp() {
   [ -e "$tmp/c/att/mnt/f.txt" ] && [ "$(date -r "$tmp/c/att/mnt/f.txt" +%Y)" = 2001 ] || say "stamped, though not sent"
 }
 
-# Another user swaps a world-writable folder inside a stored folder for a
-# link to a folder of root's while root vaporizes it.
+# Another user swaps a world-writable folder inside a folder for a link to
+# a folder of root's while root vaporizes it where it is (each user's store
+# is that user's alone: nobody else reaches into it).
 t_unprivileged_attacker() {
   fresh
   chmod 755 "$tmp/c"
@@ -169,21 +171,17 @@ t_unprivileged_attacker() {
   victim=$(sum "$tmp/c/victim")
   head -c $((65 * 1024 * 1024)) /dev/urandom >"$tmp/c/att/big.bin"   # a group of its own: a long window
   chmod 644 "$tmp/c/att/big.bin"
-  vz send --yes "$tmp/c/att" </dev/null >/dev/null || return 1
-  chmod 755 "$tmp/c/.VAPORIZE"   # the store as earlier versions made it: others may look in
+  chmod 755 "$tmp/c/att"
   # As soon as the big file is being overwritten, wherever the item is by
   # then, the swap.
   setpriv --reuid=65534 --regid=65534 --clear-groups bash -c '
     for _ in $(seq 1000); do
-      for big in "$1"/*/big.bin; do
-        [ "$(head -c 4 "$big" 2>/dev/null | od -An -tx1 | tr -d " ")" = 00000000 ] && break 2
-      done
+      [ "$(head -c 4 "$1/big.bin" 2>/dev/null | od -An -tx1 | tr -d " ")" = 00000000 ] && break
       sleep 0.005
     done
-    item=${big%/big.bin}
-    mv "$item/ww/inner" "$item/ww/gone" && ln -s "$2" "$item/ww/inner"' attacker "$tmp/c/.VAPORIZE" "$tmp/c/victim" &
+    mv "$1/ww/inner" "$1/ww/gone" && ln -s "$2" "$1/ww/inner"' attacker "$tmp/c/att" "$tmp/c/victim" &
   local attacker=$!
-  vz empty --yes --passes 3 </dev/null >/dev/null
+  vz shred --yes --passes 3 "$tmp/c/att" </dev/null >/dev/null
   wait $attacker || say "the attacker could not swap" || return 1
   intact
 }

@@ -19,7 +19,9 @@ if [ "$mode" = native ]; then
   sys() { echo "$tmp/c/$1"; }     # a file on the fixed drive, as the program is given it
   sys_e() { echo "$tmp/e/$1"; }
   outside=$tmp/outside/x.txt
-  store=$tmp/c/.VAPORIZE store_sys=$store
+  # This account's store on the fixed drive.
+  store_rel=.VAPORIZE/$(id -u)
+  store=$tmp/c/$store_rel store_sys=$store
   L=C      # the letter of the fixed test drive
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
@@ -28,7 +30,9 @@ else
   sys() { echo "D:\\${1//\//\\}"; }
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'
-  store=$host_c/VAPORIZE store_sys='D:\VAPORIZE'
+  account=$(vz volumes </dev/null | sed -n 's/.*VAPORIZE\\\(S-[0-9-]*\).*/\1/p' | head -n1)
+  store_rel=VAPORIZE/$account
+  store=$host_c/$store_rel store_sys="D:\\VAPORIZE\\$account"
   L=D      # the letter of the fixed test drive
   wine reg delete 'HKCU\SOFTWARE\Orvel' /f >/dev/null 2>&1
 fi
@@ -202,12 +206,12 @@ t_stored_names_on_two_drives() (
   else
     host2=$WINEPREFIX/drive_c L2=C path2='C:\two.txt'
   fi
-  local store2=$host2/${store##*/} saved
-  saved=$(mktemp); mkdir -p "$store2"; touch "$store2/info.shr"; cp "$store2/info.shr" "$saved"
+  local store2=$host2/$store_rel saved
+  saved=$(mktemp); mkdir -p "$store2"; chmod 700 "$store2"; touch "$store2/info.shr"; cp "$store2/info.shr" "$saved"
   trap 'cp "$saved" "$store2/info.shr"; rm -f "$saved" "$store2"/[A-Za-z]1.txt "$host2/two.txt"' EXIT
   l=$(echo $L | tr A-Z a-z)
   # The second drive's item takes the first drive's stored name: in another case, then alike.
-  rename2() { mv "$store2/$1" "$store2/$2" && sed -i "s/VAPORIZE\\\\$1/VAPORIZE\\\\$2/" "$store2/info.shr"; }
+  rename2() { mv "$store2/$1" "$store2/$2" && sed -i "s/\\\\$1/\\\\$2/" "$store2/info.shr"; }
   echo one >"$host_c/one.txt"; echo two >"$host2/two.txt"
   vz send --yes "$(sys one.txt)" "$path2" </dev/null >/dev/null && rename2 ${L2}1.txt ${l}1.txt || return 1
   vz vaporize --yes --stored ${L}1.TXT </dev/null >/dev/null 2>&1; rc=$?
@@ -618,6 +622,56 @@ for d in drives:
 PY
 }
 
+# A store made beforehand by another account is refused with its reason,
+# and nothing is sent into it or read from it.
+t_foreign_store_refused() {
+  reset; mkdir -p "$host_c/Work" "$store"; echo mine >"$host_c/Work/a.txt"
+  chmod 700 "$store"; chown 65534:65534 "$store"
+  local out rc
+  out=$(vz send --yes "$(sys Work/a.txt)" </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -f "$host_c/Work/a.txt" ] && echo "$out" | grep -q "belongs to another account" || return 1
+  out=$(vz list </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "^refused: the store on $L: .*belongs to another account (.*): an administrator can remove it"
+}
+
+# Two accounts on a volume whose root both may write, root and nobody,
+# each sending from a folder of its own: neither can read, list, restore
+# or vaporize the other's items or read its index, and each one's empty
+# leaves the other's items whole.
+t_two_accounts() (
+  local v=$tmp/shared w=$tmp/shared2 out rc
+  mkdir -p "$v" "$w" "$tmp/config2"; chmod 1777 "$v" "$w"; chmod o+x "$tmp"; chown 65534 "$tmp/config2"
+  export VAPORIZER_VOLUMES="C=$v"
+  as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups env XDG_CONFIG_HOME="$tmp/config2" "$@"; }
+  mkdir -m 700 "$v/r"; echo "root secret" >"$v/r/s.txt"; echo "root again" >"$v/r/t.txt"
+  as_nobody sh -c "mkdir -m 700 '$v/n' && echo 'nobody secret' >'$v/n/s.txt'" || return 1
+  vz send --yes "$v/r/s.txt" </dev/null >/dev/null && as_nobody "$exe" send --yes "$v/n/s.txt" </dev/null >/dev/null || return 1
+  [ "$(stat -c %a:%u "$v/.VAPORIZE" "$v/.VAPORIZE/0" "$v/.VAPORIZE/65534" | tr '\n' ' ')" = "1777:0 700:0 700:65534 " ] || return 1
+  as_nobody cat "$v/.VAPORIZE/0/C1.txt" 2>/dev/null || as_nobody cat "$v/.VAPORIZE/0/info.shr" 2>/dev/null && return 1
+  out=$(as_nobody "$exe" list </dev/null) && echo "$out" | grep -q "shared/n" && ! echo "$out" | grep -q "shared/r" || return 1
+  out=$(vz list </dev/null) && echo "$out" | grep -q "shared/r" && ! echo "$out" | grep -q "shared/n" || return 1
+  as_nobody "$exe" restore --yes "$v/r/s.txt" </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] && [ ! -e "$v/r/s.txt" ] || return 1
+  as_nobody "$exe" vaporize --yes "$v/.VAPORIZE/0/C1.txt" </dev/null >/dev/null 2>&1; rc=$?
+  [ $rc -eq 1 ] && [ "$(cat "$v/.VAPORIZE/0/C1.txt")" = "root secret" ] || return 1
+  vz empty --yes </dev/null >/dev/null && [ "$(as_nobody cat "$v/.VAPORIZE/65534/C1.txt")" = "nobody secret" ] || return 1
+  vz send --yes "$v/r/t.txt" </dev/null >/dev/null && as_nobody "$exe" empty --yes </dev/null >/dev/null || return 1
+  [ "$(cat "$v/.VAPORIZE/0/C1.txt")" = "root again" ] && [ ! -e "$v/.VAPORIZE/65534/C1.txt" ] || return 1
+  # A store that the other account made beforehand for this one.
+  as_nobody sh -c "mkdir -m 1777 '$w/.VAPORIZE' && mkdir -m 777 '$w/.VAPORIZE/0'" && echo x >"$w/x.txt" || return 1
+  out=$(VAPORIZER_VOLUMES="C=$w" vz send --yes "$w/x.txt" </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -f "$w/x.txt" ] && echo "$out" | grep -q "belongs to another account (65534): an administrator can remove it"
+)
+
+# Checks that need root, to act as or for another account.
+check_as_root() {
+  if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    check "$@"
+  else
+    echo "[ RUN      ] $check_prefix$1"; check_tag=cli check_result "$1" skip "needs root and setpriv"
+  fi
+}
+
 check Help t_help
 check ReceiptOfAThousandItemsAndOneWarningPerVolume t_receipt_and_one_warning
 check ExitStatusIsTheSameForTheSameMistake t_exit_status
@@ -646,5 +700,7 @@ check VolumesGiveAVerdictWithEvidence t_volumes
 check EmptyByAgeAndSize t_empty_by_age_and_size
 check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
 check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
+check_as_root ForeignStoreIsRefused t_foreign_store_refused
+[ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 
 check_summary

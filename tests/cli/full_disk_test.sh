@@ -26,7 +26,8 @@ say() { echo "full_disk: $1"; return 1; }
 
 full_then_room() {
   mount -t tmpfs -o size=256k tmpfs "$mnt" || say "cannot mount a tmpfs" || return 1
-  mkdir "$mnt/Work" "$mnt/.VAPORIZE" && : >"$mnt/.VAPORIZE/info.shr"
+  mkdir -p "$mnt/Work" "$mnt/.VAPORIZE/$(id -u)" && chmod 700 "$mnt/.VAPORIZE/$(id -u)" &&
+    : >"$mnt/.VAPORIZE/$(id -u)/info.shr"
   echo "first item" >"$mnt/Work/a.txt"
   echo "second item" >"$mnt/Work/b.txt"
   dd if=/dev/zero of="$mnt/filler" bs=1k >/dev/null 2>&1  # until the disk is full
@@ -48,7 +49,7 @@ for i in items:
     assert open(i["stored"]).read() == want, i
 PY
   local left
-  left=$(ls -A "$mnt/.VAPORIZE" | grep -v -e '^info.shr$' -e '^desktop.ini$' | wc -l)
+  left=$(ls -A "$mnt/.VAPORIZE/$(id -u)" | grep -v -e '^info.shr$' -e '^desktop.ini$' | wc -l)
   [ "$left" -eq 2 ] || say "the store holds $left items for 2 listed"
 }
 

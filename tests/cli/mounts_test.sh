@@ -4,8 +4,9 @@
 # once; a file on each is sent, listed, restored and vaporized; mounted again
 # elsewhere, each keeps its letter and its items are listed and restored at
 # the new place, and emptying by age while they are away takes none of them;
-# a drive that looks removable has no store; a user who may
-# not write the top of a drive has no store there, and the home still works.
+# a drive that looks removable has no store; a user who may not write the
+# top of a drive has no store there, and the home still works; once root
+# made the drive's store folder, each user keeps a store of their own in it.
 # The program sees this test's mounts only (VAPORIZER_TEST_MOUNTINFO): no
 # store is ever made on the machine's own file systems, which is checked too.
 #   tests/cli/mounts_test.sh PATH/TO/vaporizer   (as root)
@@ -103,7 +104,7 @@ t_each_sends_lists_restores_vaporizes() {
     vz list --json | grep -qF "\"original\": \"$r/doc.txt\"" || { echo "$fs: not listed"; return 1; }
     vz restore --yes "$r/doc.txt" >/dev/null && [ "$(cat "$r/doc.txt")" = "$fs data" ] || { echo "$fs: not restored"; return 1; }
     vz send --yes "$r/doc.txt" >/dev/null && vz vaporize --yes "$r/doc.txt" | grep -q "^vaporized: " || return 1
-    [ -z "$(ls "$r/.VAPORIZE" | grep -v -e desktop.ini -e info.shr)" ] || { echo "$fs: left in the store"; return 1; }
+    [ -z "$(ls "$r/.VAPORIZE/$(id -u)" | grep -v -e desktop.ini -e info.shr)" ] || { echo "$fs: left in the store"; return 1; }
   done
 }
 
@@ -111,7 +112,7 @@ t_remount_keeps_letters_and_places() {
   local fs before after
   for fs in "${fss[@]}"; do echo "kept on $fs" >"$work/m/${point[$fs]}/keep.txt"; done
   vz send --yes "$work/m/"*/keep.txt >/dev/null && before=$(letters "$work/m") || return 1
-  find "$work/m" -maxdepth 3 -path '*/.VAPORIZE/*.txt' -exec touch -d '3 days ago' {} + || return 1
+  find "$work/m" -maxdepth 4 -path '*/.VAPORIZE/*.txt' -exec touch -d '3 days ago' {} + || return 1
   unmount_all && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo"
   [ "$(vz list | grep -c ": drive not present (last mounted at $work/m/")" = "${#fss[@]}" ] || { vz list; return 1; }
   # Emptying by age while they are away chooses none of their items.
@@ -140,7 +141,7 @@ t_removable_has_no_store() {
   VAPORIZER_TEST_SYSFS=$work/sys vz --ask-with "$work/ask" send "$r/usb.txt" | grep -q "vaporized: $r/usb.txt" &&
     grep -q "($r) is a removable drive, which keeps no store" "$work/asked" && grep -q "^Caution: " "$work/asked" &&
     [ ! -e "$r/usb.txt" ] || { cat "$work/asked"; return 1; }
-  [ -z "$(ls "$r/.VAPORIZE" | grep -v -e desktop.ini -e info.shr)" ]
+  [ -z "$(ls "$r/.VAPORIZE/$(id -u)" | grep -v -e desktop.ini -e info.shr)" ]
 }
 
 # Without a store of its own there, the drive's top is root's (0755).
@@ -156,7 +157,14 @@ t_unprivileged_user() {
     grep -q "($r) holds no store for you: you may not make $r/.VAPORIZE" "$work/asked" && [ ! -e "$r/pub/n.txt" ] &&
     [ ! -e "$r/.VAPORIZE" ] || { cat "$work/asked"; return 1; }
   as_nobody send --yes "$work/home/h.txt" </dev/null | grep -q "^sent: " && [ ! -e "$work/home/h.txt" ] &&
-    as_nobody list </dev/null | grep -q "h.txt"
+    as_nobody list </dev/null | grep -q "h.txt" || return 1
+  # Once root's send made the drive's store folder for every user, each
+  # keeps a store of their own there that the other cannot open.
+  echo "root's" >"$r/r.txt" && vz send --yes "$r/r.txt" >/dev/null || return 1
+  local out
+  "${nobody[@]}" sh -c "echo mine >'$r/pub/n.txt'" && as_nobody send --yes "$r/pub/n.txt" </dev/null | grep -q "^sent: " &&
+    out=$(as_nobody list --json </dev/null) && grep -qF "$r/pub/n.txt" <<<"$out" && ! grep -qF "$r/r.txt" <<<"$out" || return 1
+  [ "$(stat -c %a:%u "$r/.VAPORIZE" "$r/.VAPORIZE/0" "$r/.VAPORIZE/65534" | tr '\n' ' ')" = "1777:0 700:0 700:65534 " ]
 }
 
 t_no_store_on_real_drives() {

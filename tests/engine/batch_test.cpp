@@ -89,7 +89,7 @@ TEST_F(BatchTest, TheCautionQuestionIsAskedWordForWordWithTheInputCount) {
 
 TEST_F(BatchTest, AnEmptyListOrTheAnswerNoChangesNothing) {
   MakeFile(D("doc.txt"), "keep me");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n");
+  MakeFile(DS("info.shr"), Own("D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n"));
   ui.answers = {false};
   RecordingPlatform rec;
   ScopedPlatform use(rec);
@@ -99,7 +99,7 @@ TEST_F(BatchTest, AnEmptyListOrTheAnswerNoChangesNothing) {
   Report r = VaporizeBatch({D("doc.txt")}, BatchEntries::Paths);
   EXPECT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(Slurp(D("doc.txt")), "keep me");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n") << "no prune";
+  EXPECT_EQ(Slurp(DS("info.shr")), Own("D:\\old.txt\r\nD:\\VAPORIZE\\D9.txt\r\n")) << "no prune";
   EXPECT_EQ(rec.Count("UpdateIcon"), 0u);
   EXPECT_EQ(rec.Count("KvWriteDword"), 0u) << "settings are not even read";
   EXPECT_EQ(ui.begun, 0);
@@ -110,17 +110,17 @@ TEST_F(BatchTest, AnEmptyListOrTheAnswerNoChangesNothing) {
 }
 
 TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
-  MakeFile(D("VAPORIZE\\D1\\one.txt"), Content(3000, 'a'));
-  MakeFile(D("VAPORIZE\\D1\\inner\\two.txt"), Content(10, 'b'));
-  MakeFile(D("VAPORIZE\\D1\\inner\\three.txt"), "");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\Old\r\nD:\\VAPORIZE\\D1\r\n");
+  MakeFile(DS("D1\\one.txt"), Content(3000, 'a'));
+  MakeFile(DS("D1\\inner\\two.txt"), Content(10, 'b'));
+  MakeFile(DS("D1\\inner\\three.txt"), "");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\Old\r\nD:\\VAPORIZE\\D1\r\n"));
   RecordingPlatform rec;
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, BatchEntries::StoredItems);
+  Report r = VaporizeBatch({DS("D1")}, BatchEntries::StoredItems);
   const std::vector<std::string> ops = rec.Ops("");
   EXPECT_EQ(ui.asked.at(0).text, std::string(kCaution) + "1 item(s) ?");
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  EXPECT_FALSE(PathExists(DS("D1")));
   EXPECT_TRUE(r.AllDone());
   EXPECT_EQ(r.Count(Outcome::Done), 5u) << "three files and two folders";
   // Deepest first, and only once it was empty.
@@ -128,9 +128,9 @@ TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
   for (const auto& c : rec.CallsOf("Delete"))
     if (c.path.find(".txt") == std::string::npos) removed.push_back(c.path);
   // The item was claimed first: out of the list under a name of its own.
-  EXPECT_EQ(removed, (std::vector<std::string>{D("VAPORIZE\\~D1\\inner"), D("VAPORIZE\\~D1")}));
-  EXPECT_EQ(Item(r, D("VAPORIZE\\D1"))->outcome, Outcome::Done) << "reported under the caller's name";
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "") << "the dead record is pruned";
+  EXPECT_EQ(removed, (std::vector<std::string>{DS("~D1\\inner"), DS("~D1")}));
+  EXPECT_EQ(Item(r, DS("D1"))->outcome, Outcome::Done) << "reported under the caller's name";
+  EXPECT_EQ(Slurp(DS("info.shr")), "") << "the dead record is pruned";
   EXPECT_EQ(rec.Count("UpdateIcon"), 1u);
   ASSERT_FALSE(ops.empty());
   EXPECT_EQ(ops.back(), "UpdateIcon") << "the icon is refreshed last, after the prune";
@@ -374,22 +374,22 @@ TEST_F(BatchTest, ReadOnlyFilesAndFoldersAreVaporizedAndKeepTheAttributeWhenLeft
 TEST_F(BatchTest, AStoredFolderHoldingALinkLeavesTheLinkedFolderWhole) {
   MakeFile(D("Documents\\letter.txt"), "Dear reader");
   MakeFile(D("Documents\\sub\\notes.txt"), "notes");
-  MakeFile(D("VAPORIZE\\D1\\mine.txt"), "mine");
+  MakeFile(DS("D1\\mine.txt"), "mine");
   RecordingPlatform rec;
-  rec.AddFakeLink(D("VAPORIZE\\D1\\docs"), D("Documents"), true);
-  rec.AddFakeLink(D("VAPORIZE\\D2.txt"), D("Documents\\letter.txt"), false);
-  rec.AddFakeLink(D("VAPORIZE\\D3"), D("Documents"), true);
+  rec.AddFakeLink(DS("D1\\docs"), D("Documents"), true);
+  rec.AddFakeLink(DS("D2.txt"), D("Documents\\letter.txt"), false);
+  rec.AddFakeLink(DS("D3"), D("Documents"), true);
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, BatchEntries::Paths);
+  Report r = VaporizeBatch({DS("D1"), DS("D2.txt"), DS("D3\\")}, BatchEntries::Paths);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
   EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
-  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1\\docs")));
-  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D2.txt")));
-  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D3")));
+  EXPECT_FALSE(rec.FakeLinkExists(DS("D1\\docs")));
+  EXPECT_FALSE(rec.FakeLinkExists(DS("D2.txt")));
+  EXPECT_FALSE(rec.FakeLinkExists(DS("D3")));
   EXPECT_EQ(rec.Count("List", "Documents"), 0u);
   EXPECT_EQ(rec.Count("List", "D3"), 0u);
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
+  EXPECT_FALSE(PathExists(DS("D1")));
   EXPECT_EQ(rec.Count("OpenExclusive", "Documents"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "docs"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "D2.txt"), 0u);
@@ -401,45 +401,45 @@ TEST_F(BatchTest, HostSymlinksAreRemovedAndTheirTargetsKept) {
   if (!CanMakeSymlinks()) GTEST_SKIP() << "this host makes no symbolic links; the fake-link cases cover it";
   MakeFile(D("Documents\\letter.txt"), "Dear reader");
   MakeFile(D("Documents\\sub\\notes.txt"), "notes");
-  MakeFile(D("VAPORIZE\\D1\\mine.txt"), "mine");
-  ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D1\\docs")));
-  ASSERT_TRUE(MakeSymlink(D("Documents\\letter.txt"), D("VAPORIZE\\D2.txt")));
-  ASSERT_TRUE(MakeSymlink(D("Documents"), D("VAPORIZE\\D3")));
+  MakeFile(DS("D1\\mine.txt"), "mine");
+  ASSERT_TRUE(MakeSymlink(D("Documents"), DS("D1\\docs")));
+  ASSERT_TRUE(MakeSymlink(D("Documents\\letter.txt"), DS("D2.txt")));
+  ASSERT_TRUE(MakeSymlink(D("Documents"), DS("D3")));
   ScopedUi scoped(ui);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1"), D("VAPORIZE\\D2.txt"), D("VAPORIZE\\D3\\")}, BatchEntries::Paths);
+  Report r = VaporizeBatch({DS("D1"), DS("D2.txt"), DS("D3\\")}, BatchEntries::Paths);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
   EXPECT_EQ(Slurp(D("Documents\\sub\\notes.txt")), "notes");
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D2.txt")));
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D3")));
+  EXPECT_FALSE(PathExists(DS("D1")));
+  EXPECT_FALSE(PathExists(DS("D2.txt")));
+  EXPECT_FALSE(PathExists(DS("D3")));
   EXPECT_TRUE(r.AllDone());
 }
 
 TEST_F(BatchTest, AHardLinkedFileLosesOnlyItsNameAndTheOtherNameKeepsTheContent) {
   MakeFile(D("keep\\orig.txt"), "shared content");
-  MakeDir(D("VAPORIZE\\D1"));
-  ASSERT_TRUE(MakeHardLink(D("keep\\orig.txt"), D("VAPORIZE\\D1\\twin.txt")));
+  MakeDir(DS("D1"));
+  ASSERT_TRUE(MakeHardLink(D("keep\\orig.txt"), DS("D1\\twin.txt")));
   ScopedUi scoped(ui);
   ShredOptions o = Options(2, true, 0, false);
-  Report r = VaporizeBatch({D("VAPORIZE\\D1")}, BatchEntries::Paths, &o);
+  Report r = VaporizeBatch({DS("D1")}, BatchEntries::Paths, &o);
   EXPECT_EQ(Slurp(D("keep\\orig.txt")), "shared content");
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1")));
-  const ItemReport* twin = Item(r, D("VAPORIZE\\D1\\twin.txt"));
+  EXPECT_FALSE(PathExists(DS("D1")));
+  const ItemReport* twin = Item(r, DS("D1\\twin.txt"));
   ASSERT_NE(twin, nullptr);
   EXPECT_NE(twin->detail.find("not overwritten because other links"), std::string::npos) << twin->detail;
   EXPECT_NE(twin->outcome, Outcome::Done) << "its content was not vaporized";
 }
 
 TEST_F(BatchTest, TheProgressShowsOriginalPathsInUpperCaseAndOrphansUnderTheirStoredPath) {
-  MakeFile(D("VAPORIZE\\D1.doc"), "report");
-  MakeFile(D("VAPORIZE\\D2.txt"), "orphan");
-  MakeFile(C("VAPORIZE\\C1.txt"), "on c");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
-  MakeFile(C("VAPORIZE\\info.shr"), "c:\\Mixed\\Case.txt\r\nC:\\vaporize\\c1.TXT\r\n");
+  MakeFile(DS("D1.doc"), "report");
+  MakeFile(DS("D2.txt"), "orphan");
+  MakeFile(CS("C1.txt"), "on c");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"));
+  MakeFile(CS("info.shr"), Own("c:\\Mixed\\Case.txt\r\nC:\\vaporize\\c1.TXT\r\n"));
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, true);
-  VaporizeBatch({"d:\\VAPORIZE\\D1.doc", D("VAPORIZE\\D2.txt"), C("VAPORIZE\\C1.txt")}, BatchEntries::StoredItems, &o);
-  EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{"D:\\WORK\\REPORT.DOC", D("VAPORIZE\\D2.txt"),
+  VaporizeBatch({Own("d:\\VAPORIZE\\D1.doc"), DS("D2.txt"), CS("C1.txt")}, BatchEntries::StoredItems, &o);
+  EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{"D:\\WORK\\REPORT.DOC", DS("D2.txt"),
                                                         "C:\\MIXED\\CASE.TXT"}));
   EXPECT_EQ(ui.begun, 1);
   EXPECT_EQ(ui.ended, 1);
@@ -449,17 +449,17 @@ TEST_F(BatchTest, TheProgressShowsOriginalPathsInUpperCaseAndOrphansUnderTheirSt
 }
 
 TEST_F(BatchTest, TheDisplayLookupTakesTheFirstMatchingLineAndNeverTheVeryFirst) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeFile(D("VAPORIZE\\D2.txt"), "2");
+  MakeFile(DS("D1.txt"), "1");
+  MakeFile(DS("D2.txt"), "2");
   // D1.txt heads the combined lines; D2.txt is recorded twice.
-  MakeFile(C("VAPORIZE\\info.shr"), "");
-  MakeFile(D("VAPORIZE\\info.shr"),
-           "D:\\VAPORIZE\\D1.txt\r\nD:\\x\r\nD:\\first.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
-           "D:\\second.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(CS("info.shr"), "");
+  MakeFile(DS("info.shr"),
+           Own("D:\\VAPORIZE\\D1.txt\r\nD:\\x\r\nD:\\first.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
+           "D:\\second.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, true);
-  VaporizeBatch({D("VAPORIZE\\D1.txt"), D("VAPORIZE\\D2.txt")}, BatchEntries::StoredItems, &o);
-  EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{D("VAPORIZE\\D1.txt"), "D:\\FIRST.TXT"}));
+  VaporizeBatch({DS("D1.txt"), DS("D2.txt")}, BatchEntries::StoredItems, &o);
+  EXPECT_EQ(ui.progressFiles, (std::vector<std::string>{DS("D1.txt"), "D:\\FIRST.TXT"}));
 }
 
 TEST_F(BatchTest, MessagesRunBetweenFiles) {
@@ -555,24 +555,24 @@ TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
 // Cancel stops between passes and between files: what no pass reached goes
 // back into the list whole, what a pass reached stays out of it, named.
 TEST_F(BatchTest, CancelStopsBetweenPassesAndFilesAndLeavesWholeItemsListed) {
-  MakeFile(D("VAPORIZE\\D1.txt"), Content(3000, 'a'));
-  MakeFile(D("VAPORIZE\\D2.txt"), Content(100, 'b'));
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\W\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(DS("D1.txt"), Content(3000, 'a'));
+  MakeFile(DS("D2.txt"), Content(100, 'b'));
+  MakeFile(DS("info.shr"), Own("D:\\W\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
   ScopedUi scoped(ui);
   ui.cancel = [this] { return !ui.progressFiles.empty(); };  // pressed while the first file's first pass ran
   ShredOptions o = Options(3, true, 0, true);
-  Report r = VaporizeStoredItems({{"D:\\W\\a.txt", D("VAPORIZE\\D1.txt")}, {"D:\\W\\b.txt", D("VAPORIZE\\D2.txt")}}, &o);
+  Report r = VaporizeStoredItems({{"D:\\W\\a.txt", DS("D1.txt")}, {"D:\\W\\b.txt", DS("D2.txt")}}, &o);
   EXPECT_EQ(ui.progressPasses, (std::vector<int>{1})) << "no second pass";
-  const ItemReport* a = Item(r, D("VAPORIZE\\D1.txt"));
+  const ItemReport* a = Item(r, DS("D1.txt"));
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->outcome, Outcome::Failed);
   std::string told = ProblemText(r, "vaporized");
   EXPECT_NE(told.find("cancelled after pass 1 of 3"), std::string::npos) << told;
   EXPECT_NE(told.find("partly vaporized; what is left of it is D:\\VAPORIZE\\"), std::string::npos) << told;
   EXPECT_EQ(told.find("D2.txt"), std::string::npos) << "the whole one is no problem of the user's";
-  EXPECT_TRUE(Item(r, D("VAPORIZE\\D2.txt"))->declined);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), Content(100, 'b'));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  EXPECT_TRUE(Item(r, DS("D2.txt"))->declined);
+  EXPECT_EQ(Slurp(DS("D2.txt")), Content(100, 'b'));
+  EXPECT_EQ(Slurp(DS("info.shr")), Own("D:\\W\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ TEST_F(EmptyingTest, AnItemWhoseDateSentIsNotKnownIsKeptAndTheStoreSaysSo) {
   EmptyingChoice c = ChooseByRule(RuleOfSettings({1, 1}), now_);
   EXPECT_TRUE(c.chosen.empty());
   ASSERT_EQ(c.problems.Items().size(), 1u);
-  EXPECT_EQ(ToUpper(c.problems.Items()[0].path), "D:\\VAPORIZE");
+  EXPECT_EQ(ToUpper(c.problems.Items()[0].path), ToUpper(DS()));
   EXPECT_NE(c.problems.Items()[0].detail.find("2 MB, over the limit of 1 MB"), std::string::npos);
 }
 

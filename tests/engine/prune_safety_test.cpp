@@ -25,11 +25,11 @@ class PruneSafetyTest : public DrivesTest {
   std::string MakeIndex(int records) {
     std::string text;
     for (int i = 1; i <= records; ++i) {
-      std::string stored = "D:\\VAPORIZE\\D" + std::to_string(i) + ".txt";
+      std::string stored = Own("D:\\VAPORIZE\\D") + std::to_string(i) + ".txt";
       if (i % 2 == 0) MakeFile(stored, "live");
       text += "D:\\Work\\some rather long original name number " + std::to_string(i) + ".txt\r\n" + stored + "\r\n";
     }
-    MakeFile(D("VAPORIZE\\info.shr"), text);
+    MakeFile(DS("info.shr"), text);
     return text;
   }
 };
@@ -43,19 +43,19 @@ TEST_F(PruneSafetyTest, AFailedReplaceLeavesTheIndexWholeAndItIsNeverRewrittenIn
     ScopedPlatform use(rec);
     PruneIndex();
   }
-  EXPECT_EQ(rec.Count("MoveTo", "D:\\VAPORIZE\\info.shr.~"), 1u) << "the prune had work to do";
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), before);
+  EXPECT_EQ(rec.Count("MoveTo", Own("D:\\VAPORIZE\\info.shr.~")), 1u) << "the prune had work to do";
+  EXPECT_EQ(Slurp(DS("info.shr")), before);
   // The index itself is only ever read.
   for (const auto& c : rec.calls)
-    if (c.path == D("VAPORIZE\\info.shr"))
+    if (c.path == DS("info.shr"))
       EXPECT_TRUE(c.op == "Stat" || c.op == "OpenRead" || c.op == "ReadAt" || c.op == "Info") << c.op;
   std::vector<DirEntry> entries;
-  ASSERT_TRUE(Plat().ListDirectory(D("VAPORIZE"), entries));
+  ASSERT_TRUE(Plat().ListDirectory(DS(), entries));
   for (const auto& e : entries) EXPECT_EQ(e.name.find("info.shr."), std::string::npos) << "left behind: " << e.name;
 
   // Once writing works again the dead records go.
   PruneIndex();
-  std::string after = Slurp(D("VAPORIZE\\info.shr"));
+  std::string after = Slurp(DS("info.shr"));
   EXPECT_EQ(after.find("D1.txt"), std::string::npos);
   EXPECT_NE(after.find("D40.txt"), std::string::npos);
 }
@@ -79,9 +79,9 @@ TEST_F(PruneSafetyTest, AWriteThatFailsPartWayOnTheDeviceLeavesTheIndexWhole) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), before);
+  EXPECT_EQ(Slurp(DS("info.shr")), before);
   std::vector<DirEntry> entries;
-  ASSERT_TRUE(Plat().ListDirectory(D("VAPORIZE"), entries));
+  ASSERT_TRUE(Plat().ListDirectory(DS(), entries));
   for (const auto& e : entries) EXPECT_EQ(e.name.find("info.shr."), std::string::npos) << "left behind: " << e.name;
 }
 #endif

@@ -39,25 +39,25 @@ TEST_F(ShredAllTest, EmptyStoresAskNothing) {
 }
 
 TEST_F(ShredAllTest, EveryEntryOfEveryStoreIsListedButTheIndexAndDesktopIni) {
-  MakeFile(C("VAPORIZE\\C1.txt"), "c");
-  MakeFile(D("VAPORIZE\\D1.doc"), "d");
-  MakeFile(D("VAPORIZE\\D2\\inner.txt"), "i");
-  MakeFile(D("VAPORIZE\\orphan.bin"), "o");
+  MakeFile(CS("C1.txt"), "c");
+  MakeFile(DS("D1.doc"), "d");
+  MakeFile(DS("D2\\inner.txt"), "i");
+  MakeFile(DS("orphan.bin"), "o");
   MakeFile(E("VAPORIZE\\E1.txt"), "removable drives carry no store");
   std::vector<std::string> list = ListAllStoreEntries();
-  EXPECT_EQ(Upper(list), Upper({"c:\\VAPORIZE\\C1.txt", "d:\\VAPORIZE\\D1.doc", "d:\\VAPORIZE\\D2",
-                                "d:\\VAPORIZE\\orphan.bin"}));
+  EXPECT_EQ(Upper(list), Upper({Own("c:\\VAPORIZE\\C1.txt"), Own("d:\\VAPORIZE\\D1.doc"), Own("d:\\VAPORIZE\\D2"),
+                                Own("d:\\VAPORIZE\\orphan.bin")}));
   ASSERT_FALSE(list.empty());
-  EXPECT_EQ(ToUpper(list.front()), "C:\\VAPORIZE\\C1.TXT") << "drive order";
+  EXPECT_EQ(ToUpper(list.front()), Own("C:\\VAPORIZE\\C1.TXT")) << "drive order";
 }
 
 TEST_F(ShredAllTest, EverythingStoredIsVaporizedAndTheStoresStay) {
-  MakeFile(C("VAPORIZE\\C1.txt"), "c");
-  MakeFile(D("VAPORIZE\\D1.doc"), "d");
-  MakeFile(D("VAPORIZE\\D2\\inner\\deep.txt"), "i");
-  MakeFile(D("VAPORIZE\\orphan.bin"), "o");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n");
-  MakeFile(C("VAPORIZE\\info.shr"), "C:\\x.txt\r\nC:\\VAPORIZE\\C1.txt\r\n");
+  MakeFile(CS("C1.txt"), "c");
+  MakeFile(DS("D1.doc"), "d");
+  MakeFile(DS("D2\\inner\\deep.txt"), "i");
+  MakeFile(DS("orphan.bin"), "o");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\a.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n"));
+  MakeFile(CS("info.shr"), Own("C:\\x.txt\r\nC:\\VAPORIZE\\C1.txt\r\n"));
   ScopedUi scoped(ui);
   ShredOptions o{1, 1, 0, 1};
   Report r = ShredAllItems(&o);
@@ -65,7 +65,7 @@ TEST_F(ShredAllTest, EverythingStoredIsVaporizedAndTheStoresStay) {
   EXPECT_NE(ui.asked[0].text.find("permanently delete 4 item(s) ?"), std::string::npos) << ui.asked[0].text;
   EXPECT_EQ(r.Count(Outcome::Failed), 0u);
   EXPECT_TRUE(ListAllStoreEntries().empty());
-  for (const char* store : {"C:\\VAPORIZE", "D:\\VAPORIZE"}) {
+  for (const std::string& store : {CS(), DS()}) {
     EXPECT_TRUE(IsDirectory(store));
     EXPECT_EQ(Slurp(std::string(store) + "\\info.shr"), "") << "every record pruned";
     EXPECT_TRUE(PathExists(std::string(store) + "\\desktop.ini"));
@@ -76,18 +76,18 @@ TEST_F(ShredAllTest, EverythingStoredIsVaporizedAndTheStoresStay) {
 
 TEST_F(ShredAllTest, AStoreThatIsALinkIsNotEmptied) {
   MakeFile(D("Documents\\letter.txt"), "Dear reader");
-  MakeFile(C("VAPORIZE\\C1.txt"), "c");
+  MakeFile(CS("C1.txt"), "c");
   // The D: store replaced by a link to the user's documents.
   RecordingPlatform rec;
-  ASSERT_TRUE(Plat().RemoveFile(D("VAPORIZE\\info.shr")));
-  ASSERT_TRUE(Plat().SetAttributes(D("VAPORIZE\\desktop.ini"), 0));
-  ASSERT_TRUE(Plat().RemoveFile(D("VAPORIZE\\desktop.ini")));
-  ASSERT_TRUE(Plat().RemoveEmptyDirectory(D("VAPORIZE")));
-  rec.AddFakeLink(D("VAPORIZE"), D("Documents"), true);
+  ASSERT_TRUE(Plat().RemoveFile(DS("info.shr")));
+  ASSERT_TRUE(Plat().SetAttributes(DS("desktop.ini"), 0));
+  ASSERT_TRUE(Plat().RemoveFile(DS("desktop.ini")));
+  ASSERT_TRUE(Plat().RemoveEmptyDirectory(DS()));
+  rec.AddFakeLink(DS(), D("Documents"), true);
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   std::vector<std::string> list = ListAllStoreEntries();
-  EXPECT_EQ(Upper(list), Upper({"c:\\VAPORIZE\\C1.txt"}));
+  EXPECT_EQ(Upper(list), Upper({Own("c:\\VAPORIZE\\C1.txt")}));
   ShredAllItems(nullptr);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
 }
@@ -95,12 +95,12 @@ TEST_F(ShredAllTest, AStoreThatIsALinkIsNotEmptied) {
 TEST_F(ShredAllTest, ALinkInAStoreIsRemovedAndItsTargetKept) {
   MakeFile(D("Documents\\letter.txt"), "Dear reader");
   RecordingPlatform rec;
-  rec.AddFakeLink(D("VAPORIZE\\D1"), D("Documents"), true);
+  rec.AddFakeLink(DS("D1"), D("Documents"), true);
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredAllItems(nullptr);
   EXPECT_EQ(Slurp(D("Documents\\letter.txt")), "Dear reader");
-  EXPECT_FALSE(rec.FakeLinkExists(D("VAPORIZE\\D1")));
+  EXPECT_FALSE(rec.FakeLinkExists(DS("D1")));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "engine/batch.h"
 #include "fault/fault_fixture.h"
 #include "fault/fault_platform.h"
+#include "store/own_store.h"
 #include "store/send.h"
 #include "support/scripted_ui.h"
 #include "window/restore.h"
@@ -37,7 +38,7 @@ namespace {
 
 const ShredOptions kOnePass{1, 1, 0, 0};
 // Where StoreFixture::StoreReal puts the items of these runs.
-const std::string kStoredA = "D:\\VAPORIZE\\D1.txt", kStoredB = "D:\\VAPORIZE\\D1.doc", kStoredF = "D:\\VAPORIZE\\D1";
+const std::string kStoredA = Own("D:\\VAPORIZE\\D1.txt"), kStoredB = Own("D:\\VAPORIZE\\D1.doc"), kStoredF = Own("D:\\VAPORIZE\\D1");
 
 // The operations on trial; a child process runs one of them by name.
 struct Operation {
@@ -50,6 +51,7 @@ const Operation kOperations[] = {
     {"empty", [] { ShredAllItems(&kOnePass); }},
     {"restore", [] { RestoreItems({{kA.original, kStoredA}, {kF.original, kStoredF}}); }},
     {"replace", [] { RestoreItems({{kB.original, kStoredB}}); }},  // the scripted user says Replace
+    {"migrate", [] { MoveEarlierStore('D'); }},
 };
 
 // A child runs "<operation> <n>": the operation, dying before its n-th
@@ -226,6 +228,52 @@ TEST_F(CrashTest, AKilledReplacingRestoreNeverHidesTheFileItReplaces) {
         MakeFile(kB.original, MarkerContent(kExisting, ""));
       },
       check, [&] { PruneIndex(); }, check);
+}
+
+// The earlier layout's store (items and index in D:\VAPORIZE itself) moving
+// into this account's, where D1.txt is taken: each item stays whole in the
+// old store with its record, or is listed once in the new one; the next
+// run finishes the move.
+TEST_F(CrashTest, AKilledMoveOfTheEarlierStoreLosesNothingAndListsNothingTwice) {
+  const std::string old = "D:\\VAPORIZE\\", own = DS() + "\\";
+  auto inOldStore = [&](const Audit& a, const TestItem& i) {
+    std::vector<FoundMarker> found = a.Of(i.original);
+    if (found.size() != (i.folder ? kFolderParts.size() : 1) || !StartsWithNoCase(found[0].location, old)) return false;
+    const std::string top = found[0].location.substr(0, found[0].location.find('\\', old.size()));
+    for (const auto& m : found)
+      if (!EqualsNoCase(m.location, Join(top, m.part))) return false;
+    return Slurp(old + "info.shr").find(i.original + "\r\n" + top + "\r\n") != std::string::npos;
+  };
+  auto expectOnce = [&](const Audit& a, const TestItem& i, bool orInOldStore) {
+    Located l = Locate(a, i);
+    int shown = 0;
+    for (const auto& s : a.shown) shown += s.original == i.original;
+    EXPECT_LE(shown, 1) << i.original << " is listed twice";
+    if (orInOldStore && inOldStore(a, i)) return;
+    for (const auto& p : l.problems) ADD_FAILURE() << p;
+    EXPECT_EQ(l.place, Place::Stored) << i.original << " is lost";
+  };
+  Sweep(
+      "migrate",
+      [&] {
+        EnsureStores();
+        for (const auto& stored : StoreReal({kA, kB, kF}))
+          ASSERT_TRUE(Plat().MoveItem(stored, old + FileNamePart(stored)));
+        std::string index = Slurp(IndexPathOf('D'));
+        for (std::size_t at; (at = index.find(own)) != std::string::npos;) index.replace(at, own.size(), old);
+        MakeFile(old + "info.shr", index);
+        StoreReal({kOld});
+      },
+      [&](const Audit& a) {
+        for (const auto& i : {kOld, kA, kB, kF}) expectOnce(a, i, i.original != kOld.original);
+        ExpectNoOrphans(a);
+      },
+      [&] { EnsureStores(); },
+      [&](const Audit& a) {
+        for (const auto& i : {kOld, kA, kB, kF}) expectOnce(a, i, false);
+        ExpectNoOrphans(a);
+        EXPECT_FALSE(PathExists(old + "info.shr"));
+      });
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ class StoreFixture : public DrivesTest {
     std::string index;
     for (const auto& i : items) {
       std::string ext = i.folder ? std::string() : ExtensionOf(i.original);
-      std::string path = "D:\\VAPORIZE\\D" + std::to_string(++numbers[ToUpper(ext)]) + ext;
+      std::string path = Own("D:\\VAPORIZE\\D") + std::to_string(++numbers[ToUpper(ext)]) + ext;
       if (!i.folder) MakeFile(path, MarkerContent(i.original, ""));
       for (const auto& p : i.folder ? kFolderParts : std::vector<std::string>{})
         MakeFile(Join(path, p), MarkerContent(i.original, p));

@@ -93,7 +93,7 @@ TEST_F(FaultInjectionTest, SendingNeverHidesAnItemNorRecordsItUnderAnotherName) 
       },
       [&] { return SendToStore({kA.original, kB.original, kF.original, removable}, kSendQuietly).report; },
       [&](const Report& r, const Audit& a) {
-        ExpectStoredAndShown(a, kOld, "D:\\VAPORIZE\\D1.txt");
+        ExpectStoredAndShown(a, kOld, Own("D:\\VAPORIZE\\D1.txt"));
         ExpectUntouched(a, kKeep);
         for (const TestItem& item : {kA, kB, kF}) {
           Located l = Locate(a, item);
@@ -138,7 +138,7 @@ TEST_F(FaultInjectionTest, VaporizingNeverShowsWhatItTornAndNamesWhatItCouldNotD
 
 TEST_F(FaultInjectionTest, VaporizingEverythingKeepsTheRecordsOfWhatStays) {
   std::vector<std::string> stored;
-  const std::string orphan = "D:\\VAPORIZE\\orphan.bin";
+  const std::string orphan = Own("D:\\VAPORIZE\\orphan.bin");
   Sweep(
       [&] {
         EnsureStores();

@@ -89,10 +89,10 @@ TEST_F(FoundFaultTest, AnIndexWriteCutShortIsTakenBackAndTheNextSendRecordsWhole
   ASSERT_TRUE(faults.Hit());
   EXPECT_EQ(Slurp(D("Work\\a.txt")), "a") << "the records come first, so nothing moved";
   EXPECT_EQ(r.report.Count(Outcome::Failed), 2u);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
+  EXPECT_EQ(Slurp(DS("info.shr")), "");
   SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, kSendQuietly);
-  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt",
-                                               "D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt"}));
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"),
+                                               Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt")}));
 }
 
 // A crash or a full disk in the middle of an append, with nothing left to
@@ -100,15 +100,15 @@ TEST_F(FoundFaultTest, AnIndexWriteCutShortIsTakenBackAndTheNextSendRecordsWhole
 // its own record to it.
 TEST_F(FoundFaultTest, AnIndexEndingInHalfARecordIsRepairedBeforeTheNextRecord) {
   MakeFile(D("Work\\a.txt"), "a");
-  MakeFile(D("VAPORIZE\\D1.txt"), "x");
+  MakeFile(DS("D1.txt"), "x");
   for (const char* tail : {"D:\\src\\f197.txt\r\nD:\\VAPO", "D:\\src\\f197.txt\r\n", "D:\\src\\f1"}) {
-    MakeFile(D("VAPORIZE\\info.shr"), std::string("D:\\Work\\x.txt\r\nD:\\VAPORIZE\\D1.txt\r\n") + tail);
+    MakeFile(DS("info.shr"), std::string(Own("D:\\Work\\x.txt\r\nD:\\VAPORIZE\\D1.txt\r\n")) + tail);
     ScopedUi scope(ui);
     SendToStore({D("Work\\a.txt")}, kSendQuietly);
-    EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")),
-              "D:\\Work\\x.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\a.txt\r\nD:\\VAPORIZE\\D2.txt\r\n")
+    EXPECT_EQ(Slurp(DS("info.shr")),
+              Own("D:\\Work\\x.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\a.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"))
         << tail;
-    ASSERT_TRUE(Plat().MoveItem(D("VAPORIZE\\D2.txt"), D("Work\\a.txt")));
+    ASSERT_TRUE(Plat().MoveItem(DS("D2.txt"), D("Work\\a.txt")));
   }
 }
 
@@ -130,7 +130,7 @@ TEST_F(FoundFaultTest, AHalfRecordThatCannotBeTakenBackStopsSendingToThatDrive) 
   EXPECT_EQ(Slurp(D("Work\\a.txt")), "a");
   EXPECT_EQ(Slurp(D("Work\\b.txt")), "b");
   EXPECT_EQ(Slurp(C("Work\\c.txt")), "c");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "") << "the torn half was taken back";
+  EXPECT_EQ(Slurp(DS("info.shr")), "") << "the torn half was taken back";
   EXPECT_EQ(r.report.Count(Outcome::Failed), 3u);
 }
 
@@ -138,7 +138,7 @@ TEST_F(FoundFaultTest, AnIndexThatKeepsTheTornHalfRefusesFurtherRecords) {
   MakeFile(D("Work\\a.txt"), "a");
   MakeFile(D("Work\\b.txt"), "b");
   // Putting it back means writing what it held.
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   // The append fails, and so does every attempt to put the index back.
   FaultPlatform faults(FaultKind::Write, 1, FaultMode::FromThenOn);
   SendResult r;
@@ -157,14 +157,14 @@ TEST_F(FoundFaultTest, AnIndexThatKeepsTheTornHalfRefusesFurtherRecords) {
 // A failed attribute query proves nothing: pruning once took it for a
 // missing item and dropped the record of an item still in the store.
 TEST_F(FoundFaultTest, APruneThatCannotReadAnItemsAttributesKeepsItsRecord) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "live");
-  MakeFile(D("VAPORIZE\\D3\\inner.txt"), "live folder");
+  MakeFile(DS("D1.txt"), "live");
+  MakeFile(DS("D3\\inner.txt"), "live folder");
   const std::string index =
-      "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
+      Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
       "D:\\Work\\gone.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
       "D:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n"
-      "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n";
-  MakeFile(D("VAPORIZE\\info.shr"), index);
+      "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n");
+  MakeFile(DS("info.shr"), index);
   FaultPlatform faults(FaultKind::Search, 1, FaultMode::FromThenOn, "Stat");
   {
     ScopedPlatform use(faults);
@@ -173,18 +173,18 @@ TEST_F(FoundFaultTest, APruneThatCannotReadAnItemsAttributesKeepsItsRecord) {
   ASSERT_TRUE(faults.Hit());
   // The listing still works, so the dead record is known dead and goes;
   // the damaged one stays for the user to see.
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")),
-            "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n"
-            "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n");
+  EXPECT_EQ(Slurp(DS("info.shr")),
+            Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n"
+            "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n"));
 
   // With no way at all to look, nothing is dropped.
-  MakeFile(D("VAPORIZE\\info.shr"), index);
+  MakeFile(DS("info.shr"), index);
   FaultPlatform blind(FaultKind::Search, 1, FaultMode::FromThenOn);
   {
     ScopedPlatform use(blind);
     PruneIndex();
   }
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), index);
+  EXPECT_EQ(Slurp(DS("info.shr")), index);
 }
 
 }  // namespace

@@ -80,17 +80,19 @@ class RaceTest : public DrivesTest {
     if (op == "vaporize") {
       ShredItemRecord item;
       item.originalPath = D("Work\\att");
-      item.storedPath = D("VAPORIZE\\D1");
+      item.storedPath = DS("D1");
       return VaporizeStoredItems({item}, &kOnePass);
     }
-    return RestoreItems({{D("Work\\att\\doc"), D("VAPORIZE\\D1")}});
+    return RestoreItems({{D("Work\\att\\doc"), DS("D1")}});
   }
 
   // The stored item is renamed when it is claimed: wherever it is now.
+  // The table's "VAPORIZE" is this account's store in it.
   std::string Where(std::string path) {
-    for (const char* claimed : {"VAPORIZE\\~D1", "VAPORIZE\\D1"})
-      if (path.rfind("VAPORIZE\\D1", 0) == 0 && PathExists(D(claimed)))
-        return D(claimed + path.substr(11));
+    const std::string own = DS().substr(3), item = own + "\\D1";
+    if (path.rfind("VAPORIZE", 0) == 0) path = own + path.substr(8);
+    for (const std::string& claimed : {own + "\\~D1", item})
+      if (path.rfind(item, 0) == 0 && PathExists(D(claimed))) return D(claimed + path.substr(item.size()));
     return D(path);
   }
 

@@ -48,11 +48,7 @@ const ShownItem* Audit::ShownAt(const std::string& stored) const {
   return nullptr;
 }
 
-std::string StoreTopOf(const std::string& path) {
-  if (path.size() < 13 || !EqualsNoCase(path.substr(1, 11), kStoreSuffixSlash)) return {};
-  std::size_t end = path.find('\\', 12);
-  return end == std::string::npos ? path : path.substr(0, end);
-}
+std::string StoreTopOf(const std::string& path) { return StoredItemOf(path); }
 
 std::vector<std::string> ShownItems() {
   std::vector<std::string> out;

@@ -42,7 +42,8 @@ Audit TakeAudit();
 // The items the Vaporizer shows, as "original -> stored", in list order.
 std::vector<std::string> ShownItems();
 
-// "D:\VAPORIZE\D1.txt" for "D:\VAPORIZE\D1.txt\sub\y.txt"; empty outside a store.
+// "D:\VAPORIZE\<account>\D1.txt" for "D:\VAPORIZE\<account>\D1.txt\sub\y.txt"; empty
+// outside this account's store.
 std::string StoreTopOf(const std::string& path);
 
 }  // namespace vz::test

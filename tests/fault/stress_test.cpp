@@ -124,7 +124,7 @@ TEST_F(StressTest, ProcessesSharingAStoreNeverLoseHideOrDoubleAnItem) {
   }
   ExpectNoOrphans(a);
   std::set<std::string> storedPaths;
-  for (const auto& line : SplitLines(Slurp(D("VAPORIZE\\info.shr"))))
+  for (const auto& line : SplitLines(Slurp(DS("info.shr"))))
     if (line.find("VAPORIZE") != std::string::npos) EXPECT_TRUE(storedPaths.insert(ToUpper(line)).second) << line << " twice";
   std::printf("  %d items: %d back or never sent, %d stored, %d destroyed\n", kItems, places["back or never sent"],
               places["stored"], places["gone"]);

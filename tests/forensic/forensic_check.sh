@@ -178,7 +178,7 @@ native_vaporize() {
   # shellcheck disable=SC2086
   native_env "" vaporize --yes --passes 1 --stored $names
 }
-native_store() { echo "$mnt/.VAPORIZE"; }
+native_store() { echo "$mnt/.VAPORIZE/$(id -u)"; }
 native_original() { echo "C:\\Work\\$1"; }
 
 wine_run() { (cd "$WINEPREFIX/drive_c" && timeout 180 wine "$@" 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); }
@@ -199,8 +199,9 @@ wine_dll_send() {
 }
 wine_dll_send_direct() { wine_run "C:\\vz\\$arch\\dll_driver.exe" send "G:\\Work\\$1"; }
 wine_dll_vaporize() { wine_run "C:\\vz\\$arch\\dll_driver.exe" shredall 1; }
-wine_cli_store() { echo "$mnt/VAPORIZE"; }
-wine_dll_store() { echo "$mnt/VAPORIZE"; }
+# The store of the prefix's account, named by its SID.
+wine_cli_store() { echo "$mnt"/VAPORIZE/S-*; }
+wine_dll_store() { wine_cli_store; }
 wine_cli_original() { echo "F:\\Work\\$1"; }
 wine_dll_original() { echo "F:\\Work\\$1"; }
 # What 'vaporizer volumes' says about overwriting in place on the image's

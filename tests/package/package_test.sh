@@ -329,7 +329,7 @@ t_x64_uninstall_leaves_nothing() {
   win "$pf\\vaporizer.exe" send --yes 'D:\Work\a.txt' >/dev/null && [ -d VAPORIZE ] || return 1
   # The user's scheduled emptying, which would start a program that is gone.
   win "$pf\\vaporizer.exe" retention enable | grep -q "^on: Vaporizer Emptying-S-" || return 1
-  removed "$next-x64" && [ -f "$prefix/drive-d/VAPORIZE/D1.txt" ] || return 1
+  removed "$next-x64" && [ -f "$(echo "$prefix"/drive-d/VAPORIZE/S-*/D1.txt)" ] || return 1
   rm -rf "$prefix/drive-d/VAPORIZE" "$prefix/drive-d/Work"
   nothing_left
 }

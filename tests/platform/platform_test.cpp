@@ -324,15 +324,16 @@ TEST_F(PlatformTest, RecordsKeepTheStoresLetterWhenTheDriveIsCalledOtherwise) {
   MakeFile("F:\\b.txt", "b");
   ASSERT_TRUE(SendToStore({"F:\\b.txt"}, kSendQuietly).report.AllDone());
   PruneIndex();
-  const std::string index = "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nD:\\VAPORIZE\\F1.txt\r\n";
-  EXPECT_EQ(Slurp("F:\\VAPORIZE\\info.shr"), index);
-  EXPECT_NE(Slurp("F:\\VAPORIZE\\desktop.ini").find("[Vaporizer]\r\nDrive=D\r\n"), std::string::npos);
+  const std::string s = "D:\\VAPORIZE\\" + Plat().AccountName() + "\\";
+  const std::string index = "D:\\Work\\a.txt\r\n" + s + "D1.txt\r\nD:\\b.txt\r\n" + s + "F1.txt\r\n";
+  EXPECT_EQ(Slurp(IndexPathOf('F')), index);
+  EXPECT_NE(Slurp(StoreDirOf('F') + "\\desktop.ini").find("[Vaporizer]\r\nDrive=D\r\n"), std::string::npos);
   auto records = ReadIndex('F');
   ASSERT_TRUE(records && records->size() == 2u);
   EXPECT_TRUE((*records)[0].Sound() && (*records)[1].Sound()) << (*records)[0].damage;
   EXPECT_EQ((*records)[0].originalPath, "F:\\Work\\a.txt");
   EXPECT_TRUE(VaporizeStoredItems({(*records)[0]}, nullptr).AllDone());
-  EXPECT_EQ(Slurp("F:\\VAPORIZE\\info.shr"), index.substr(index.find("D:\\b.txt")));
+  EXPECT_EQ(Slurp(IndexPathOf('F')), index.substr(index.find("D:\\b.txt")));
 }
 
 // A drive without a store for this user: what is sent from it is vaporized
@@ -354,7 +355,8 @@ TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
       {DriveType::Fixed, Origin::Mount, false, true, "", "holds no store for you: it is mounted read-only."},
       {DriveType::Fixed, Origin::Mount, false, false, "file", "/.VAPORIZE is not a folder."},
       {DriveType::Fixed, Origin::Mount, false, false, root ? "other" : "", root ? "belongs to another user." : ""},
-      {DriveType::Fixed, Origin::Mount, false, false, root ? "shared" : "", root ? "may be changed by other users." : ""},
+      // The form made for every user (1777, sticky) keeps each user's own store.
+      {DriveType::Fixed, Origin::Mount, false, false, root ? "shared" : "", ""},
       {DriveType::Fixed, Origin::Table, true, true, "", ""},  // a given table is taken as it is
   };
   int n = 0;
@@ -380,7 +382,7 @@ TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
     EXPECT_FALSE(PathExists("M:\\x.txt"));
     if (!*c.why) {
       EXPECT_TRUE(ui.asked.empty());
-      EXPECT_TRUE(PathExists("M:\\VAPORIZE\\M1.txt"));
+      EXPECT_TRUE(PathExists(StoreDirOf('M') + "\\M1.txt"));
       continue;
     }
     ASSERT_EQ(ui.asked.size(), 1u);

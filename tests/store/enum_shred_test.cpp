@@ -28,34 +28,34 @@ TEST_F(EnumShredTest, EmptyStoresListNothing) {
 }
 
 TEST_F(EnumShredTest, LiveRecordsInDriveThenIndexOrderWithFieldsFilled) {
-  MakeFile(C("VAPORIZE\\C1.doc"), "hello");
-  MakeFile(C("VAPORIZE\\info.shr"), "C:\\Work\\report.doc\r\nC:\\VAPORIZE\\C1.doc\r\n");
-  MakeFile(D("VAPORIZE\\D1.txt"), "abc");
-  MakeDir(D("VAPORIZE\\D1"));
-  MakeFile(D("VAPORIZE\\D1\\inner.txt"), "x");
-  MakeFile(D("VAPORIZE\\info.shr"),
-           "D:\\Old\r\nD:\\VAPORIZE\\D1\r\n"
+  MakeFile(CS("C1.doc"), "hello");
+  MakeFile(CS("info.shr"), Own("C:\\Work\\report.doc\r\nC:\\VAPORIZE\\C1.doc\r\n"));
+  MakeFile(DS("D1.txt"), "abc");
+  MakeDir(DS("D1"));
+  MakeFile(DS("D1\\inner.txt"), "x");
+  MakeFile(DS("info.shr"),
+           Own("D:\\Old\r\nD:\\VAPORIZE\\D1\r\n"
            "D:\\dead.txt\r\nD:\\VAPORIZE\\D7.txt\r\n"
-           "D:\\notes.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+           "D:\\notes.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   ShredEnumeration e;
   auto items = All(e);
   ASSERT_EQ(items.size(), 3u);
   EXPECT_EQ(GetField(items[0].originalPath), "C:\\Work\\report.doc");
-  EXPECT_EQ(GetField(items[0].storedPath), "C:\\VAPORIZE\\C1.doc");
+  EXPECT_EQ(GetField(items[0].storedPath), Own("C:\\VAPORIZE\\C1.doc"));
   EXPECT_EQ(GetField(items[0].displayName), "report.doc");
   EXPECT_EQ(items[0].size, 5u);
   EXPECT_FALSE(GetField(items[0].typeName).empty());
 
   EXPECT_EQ(GetField(items[1].displayName), "Old");
   EXPECT_EQ(items[1].size, kFolderSize) << "a folder's size field has every bit set";
-  EXPECT_EQ(GetField(items[2].storedPath), "D:\\VAPORIZE\\D1.txt");
+  EXPECT_EQ(GetField(items[2].storedPath), Own("D:\\VAPORIZE\\D1.txt"));
   EXPECT_EQ(items[2].size, 3u);
 }
 
 TEST_F(EnumShredTest, LineEndingsOfEveryKindAndAnOddLastLine) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeFile(D("VAPORIZE\\D2.txt"), "2");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a.txt\rD:\\VAPORIZE\\D1.txt\rD:\\b.txt\nD:\\VAPORIZE\\D2.txt\nD:\\odd.txt");
+  MakeFile(DS("D1.txt"), "1");
+  MakeFile(DS("D2.txt"), "2");
+  MakeFile(DS("info.shr"), Own("D:\\a.txt\rD:\\VAPORIZE\\D1.txt\rD:\\b.txt\nD:\\VAPORIZE\\D2.txt\nD:\\odd.txt"));
   ShredEnumeration e;
   auto items = All(e);
   ASSERT_EQ(items.size(), 2u);
@@ -63,10 +63,10 @@ TEST_F(EnumShredTest, LineEndingsOfEveryKindAndAnOddLastLine) {
 }
 
 TEST_F(EnumShredTest, DuplicateStoredPathsInAnyCaseGiveOneItemTheFirst) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\first.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\second.txt\r\nd:\\vaporize\\D1.txt\r\n");
+  MakeFile(DS("D1.txt"), "1");
+  MakeFile(DS("info.shr"), Own("D:\\first.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\second.txt\r\nd:\\vaporize\\D1.txt\r\n"));
   // Another index naming the same stored item: not an item of its own store.
-  MakeFile(C("VAPORIZE\\info.shr"), "C:\\zero.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(CS("info.shr"), Own("C:\\zero.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   ShredEnumeration e;
   auto items = All(e);
   ASSERT_EQ(items.size(), 1u);
@@ -74,9 +74,9 @@ TEST_F(EnumShredTest, DuplicateStoredPathsInAnyCaseGiveOneItemTheFirst) {
 }
 
 TEST_F(EnumShredTest, LongPathsAreListedWhole) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(DS("D1.txt"), "1");
   std::string longOriginal = "D:\\" + std::string(300, 'a') + ".txt";
-  MakeFile(D("VAPORIZE\\info.shr"), longOriginal + "\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(DS("info.shr"), longOriginal + Own("\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   ShredEnumeration e;
   auto item = e.Next(PortableTypeInfo);
   ASSERT_TRUE(item.has_value());
@@ -85,19 +85,19 @@ TEST_F(EnumShredTest, LongPathsAreListedWhole) {
 }
 
 TEST_F(EnumShredTest, SizeIsReadAtHandOutAndKeepsTheLow32BitsOfLargeFiles) {
-  MakeSparseFile(D("VAPORIZE\\D1.bin"), (5LL << 30) + 7);
-  MakeFile(D("VAPORIZE\\D2.txt"), "ab");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\big.bin\r\nD:\\VAPORIZE\\D1.bin\r\nD:\\s.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeSparseFile(DS("D1.bin"), (5LL << 30) + 7);
+  MakeFile(DS("D2.txt"), "ab");
+  MakeFile(DS("info.shr"), Own("D:\\big.bin\r\nD:\\VAPORIZE\\D1.bin\r\nD:\\s.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
   ShredEnumeration e;
   auto items = All(e);
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].size, 0x40000007u);
   // A vanished item is still handed out, sized -1, after a Reset.
-  MakeFile(D("VAPORIZE\\D2.txt"), "abcdef");
+  MakeFile(DS("D2.txt"), "abcdef");
   e.Reset();
   items = All(e);
   EXPECT_EQ(items[1].size, 6u);
-  Plat().RemoveFile(D("VAPORIZE\\D2.txt"));
+  Plat().RemoveFile(DS("D2.txt"));
   e.Reset();
   items = All(e);
   ASSERT_EQ(items.size(), 2u);
@@ -105,9 +105,9 @@ TEST_F(EnumShredTest, SizeIsReadAtHandOutAndKeepsTheLow32BitsOfLargeFiles) {
 }
 
 TEST_F(EnumShredTest, SkipPastTheEndStopsThere) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeFile(D("VAPORIZE\\D2.txt"), "2");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(DS("D1.txt"), "1");
+  MakeFile(DS("D2.txt"), "2");
+  MakeFile(DS("info.shr"), Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
   ShredEnumeration e;
   EXPECT_TRUE(e.Skip(1));
   EXPECT_EQ(GetField(e.Next(PortableTypeInfo)->originalPath), "D:\\b.txt");

@@ -179,15 +179,15 @@ TEST_F(ExactNameTest, RecordsThatPointOutsideTheStoreAreNeverActedOn) {
   ScopedUi scope(ui);
   MakeFile(D("docs\\p.txt"), "precious");
   MakeFile(D("t\\a.txt"), "a");
-  MakeFile(D("VAPORIZE\\info.shr"),
-           "D:\\t\\a.txt\r\nD:\\docs\r\n"
+  MakeFile(DS("info.shr"),
+           Own("D:\\t\\a.txt\r\nD:\\docs\r\n"
            "D:\\t\\b.txt\r\nD:\\VAPORIZE\\..\\docs\r\n"
            "D:\\VAPORIZE\\x.\r\nD:\\docs\\p.txt\r\n"
            "D:\\t\r\nD:\\VAPORIZE\\info.shr\r\n"
            "D:\\t\\a.txt\r\nD:\\VAPORIZE\r\n"
-           "D:\\docs\r\n");
+           "D:\\docs\r\n"));
   const auto before = Snapshot({D("docs"), D("t")});
-  const std::string index = Slurp(D("VAPORIZE\\info.shr"));
+  const std::string index = Slurp(DS("info.shr"));
   EXPECT_EQ(ShredEnumeration().Count(), 0u);
   std::vector<std::string> stored;
   std::vector<RestoreEntry> entries;
@@ -203,7 +203,7 @@ TEST_F(ExactNameTest, RecordsThatPointOutsideTheStoreAreNeverActedOn) {
   EXPECT_EQ(RestoreItems(entries).Count(Outcome::Done), 0u);
   PruneIndex();
   EXPECT_EQ(Snapshot({D("docs"), D("t")}), before);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), index) << "damaged records stay for the user to see";
+  EXPECT_EQ(Slurp(DS("info.shr")), index) << "damaged records stay for the user to see";
 }
 
 }  // namespace

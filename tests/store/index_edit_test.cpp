@@ -27,7 +27,7 @@ class IndexEditTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
-  std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
+  std::string Index() { return Slurp(DS("info.shr")); }
   ScriptedUi ui;
 };
 
@@ -38,7 +38,7 @@ class NameThief : public RecordingPlatform {
   bool Refuse(const std::string& op, const std::string& path, std::int64_t offset, std::size_t size) override {
     // D1.txt is held by a record, so the first move is to go to D2.txt.
     if (!stolen_ && op == "MoveTo" && path.find("Work") != std::string::npos)
-      stolen_ = NativePlatform().CreateEmptyFile("D:\\VAPORIZE\\D2.txt");
+      stolen_ = NativePlatform().CreateEmptyFile(StoreDirOf('D') + "\\D2.txt");
     return RecordingPlatform::Refuse(op, path, offset, size);
   }
 
@@ -48,7 +48,7 @@ class NameThief : public RecordingPlatform {
 
 TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCostsARetry) {
   // The record of an item that vanished by other means still holds D1.txt.
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Gone\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(DS("info.shr"), Own("D:\\Gone\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   MakeFile(D("Work\\a.txt"), "a");
   MakeFile(D("Work\\b.txt"), "b");
   NameThief thief;
@@ -58,19 +58,19 @@ TEST_F(IndexEditTest, ANameThatARecordHoldsIsNeverReusedAndANameTakenMeanwhileCo
     SendResult r = SendToStore({D("Work\\a.txt"), D("Work\\b.txt")}, kSendQuietly);
     EXPECT_TRUE(r.report.AllDone());
   }
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.txt")), "") << "what took the name is left alone";
+  EXPECT_EQ(Slurp(DS("D2.txt")), "") << "what took the name is left alone";
   // a.txt lost D2.txt and went under the next free name, after b.txt's.
   // What took the name has no record: it is shown as a leftover.
-  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt",
-                                               "D:\\Work\\a.txt -> D:\\VAPORIZE\\D4.txt", " -> D:\\VAPORIZE\\D2.txt"}));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D4.txt")), "a");
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D3.txt"),
+                                                Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D4.txt"), Own(" -> D:\\VAPORIZE\\D2.txt")}));
+  EXPECT_EQ(Slurp(DS("D4.txt")), "a");
   EXPECT_EQ(Index().find("D2.txt"), std::string::npos) << "the record of the lost name was taken back";
 }
 
 TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTakesANewItemForIt) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
-  std::vector<Claim> claims = ClaimStoredItems({D("VAPORIZE\\D1.txt")});
+  MakeFile(DS("D1.txt"), "stored");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
+  std::vector<Claim> claims = ClaimStoredItems({DS("D1.txt")});
   ASSERT_EQ(claims.size(), 1u);
   EXPECT_EQ(claims[0].original, "D:\\Work\\a.txt");
   EXPECT_EQ(Slurp(claims[0].claimed), "stored");
@@ -79,13 +79,13 @@ TEST_F(IndexEditTest, AClaimedItemLeavesTheListAndARestoreFromAnOlderViewNeverTa
   MakeFile(D("Work\\b.txt"), "new");
   ScopedUi scope(ui);
   SendToStore({D("Work\\b.txt")}, kSendQuietly);
-  ASSERT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "new");
-  Report r = RestoreItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}});
+  ASSERT_EQ(Slurp(DS("D1.txt")), "new");
+  Report r = RestoreItems({{"D:\\Work\\a.txt", DS("D1.txt")}});
   ASSERT_EQ(r.Items().size(), 1u);
   EXPECT_EQ(r.Items()[0].outcome, Outcome::Failed);
   EXPECT_FALSE(PathExists(D("Work\\a.txt")));
-  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt",
-                                               " -> D:\\VAPORIZE\\~D1.txt"}));
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D1.txt"),
+                                                Own(" -> D:\\VAPORIZE\\~D1.txt")}));
 }
 
 TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutNamed) {
@@ -100,27 +100,27 @@ TEST_F(IndexEditTest, AnUntouchedItemGoesBackToTheListAndATouchedOneStaysOutName
     SCOPED_TRACE(c.fail);
     TearDown();
     SetUp();
-    MakeFile(D("VAPORIZE\\D1.txt"), "stored");
-    MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+    MakeFile(DS("D1.txt"), "stored");
+    MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
     RecordingPlatform rec;
     rec.FailOn(c.fail, "VAPORIZE");
     Report r;
     {
       ScopedPlatform use(rec);
       ScopedUi scope(ui);
-      r = VaporizeBatch({D("VAPORIZE\\D1.txt")}, BatchEntries::StoredItems, c.keep ? &keep : &kOnePass);
+      r = VaporizeBatch({DS("D1.txt")}, BatchEntries::StoredItems, c.keep ? &keep : &kOnePass);
     }
     EXPECT_EQ(r.AllDone(), c.keep);
     if (c.back) {
-      EXPECT_EQ(ShownItems(), std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt"});
-      EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), c.keep ? "ZZZZZZ" : "stored");
+      EXPECT_EQ(ShownItems(), std::vector<std::string>{Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D1.txt")});
+      EXPECT_EQ(Slurp(DS("D1.txt")), c.keep ? "ZZZZZZ" : "stored");
     } else {
       // Out of the list of items, shown as a leftover for Vaporize all.
-      EXPECT_EQ(ShownItems(), std::vector<std::string>{" -> D:\\VAPORIZE\\~D1.txt"});
+      EXPECT_EQ(ShownItems(), std::vector<std::string>{Own(" -> D:\\VAPORIZE\\~D1.txt")});
       const ItemReport& last = r.Items().back();
-      EXPECT_EQ(last.path, D("VAPORIZE\\D1.txt"));
-      EXPECT_NE(last.detail.find("what is left of it is D:\\VAPORIZE\\~D1.txt"), std::string::npos) << last.detail;
-      EXPECT_TRUE(PathExists(D("VAPORIZE\\~D1.txt")));
+      EXPECT_EQ(last.path, DS("D1.txt"));
+      EXPECT_NE(last.detail.find(Own("what is left of it is D:\\VAPORIZE\\~D1.txt")), std::string::npos) << last.detail;
+      EXPECT_TRUE(PathExists(DS("~D1.txt")));
     }
   }
 }
@@ -140,24 +140,24 @@ class OldNameThief : public RecordingPlatform {
 };
 
 TEST_F(IndexEditTest, ItemsKeptAsAskedGoBackTogetherUnderTheirNamesOrNamesNoOtherOfThemWants) {
-  MakeFile(D("VAPORIZE\\D1.txt"), "one");
-  MakeFile(D("VAPORIZE\\D2.txt"), "two");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
-  OldNameThief thief(D("VAPORIZE\\D1.txt"));
+  MakeFile(DS("D1.txt"), "one");
+  MakeFile(DS("D2.txt"), "two");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
+  OldNameThief thief(DS("D1.txt"));
   const ShredOptions keep{1, 0, 'Z', 0};
   Report r;
   {
     ScopedPlatform use(thief);
     ScopedUi scope(ui);
-    r = VaporizeStoredItems({{"D:\\Work\\a.txt", D("VAPORIZE\\D1.txt")}, {"D:\\Work\\b.txt", D("VAPORIZE\\D2.txt")}},
+    r = VaporizeStoredItems({{"D:\\Work\\a.txt", DS("D1.txt")}, {"D:\\Work\\b.txt", DS("D2.txt")}},
                             &keep);
   }
   EXPECT_TRUE(r.AllDone());
   // D2.txt is the second item's own; the first gets the next free name.
-  EXPECT_EQ(ShownItems(), (std::vector<std::string>{"D:\\Work\\a.txt -> D:\\VAPORIZE\\D3.txt",
-                                               "D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt", " -> D:\\VAPORIZE\\D1.txt"}));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D3.txt")), "ZZZ");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "") << "what took the name is left alone";
+  EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D3.txt"),
+                                                Own("D:\\Work\\b.txt -> D:\\VAPORIZE\\D2.txt"), Own(" -> D:\\VAPORIZE\\D1.txt")}));
+  EXPECT_EQ(Slurp(DS("D3.txt")), "ZZZ");
+  EXPECT_EQ(Slurp(DS("D1.txt")), "") << "what took the name is left alone";
   EXPECT_EQ(thief.Count("Append", "info.shr"), 1u) << "both records go back in one write";
 }
 

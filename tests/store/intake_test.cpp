@@ -66,7 +66,7 @@ class IntakeTest : public DrivesTest {
 
 TEST_F(IntakeTest, EveryEntryIsResolvedOnceAndCheckedAsItWillBeActedOn) {
   MakeFile(D("x\\a.txt"), "a");
-  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
+  MakeFile(DS("D1.txt"), "stored");
   const std::string kRelative = "not a full path";
   Check({
       {D("a.txt"), 'S', D("a.txt")},
@@ -74,12 +74,12 @@ TEST_F(IntakeTest, EveryEntryIsResolvedOnceAndCheckedAsItWillBeActedOn) {
       {D("x\\..\\a.txt"), 'S', D("a.txt")},
       {E("b.txt"), 'R', E("b.txt")},
       {" " + D("x\\a.txt"), '-', kRelative},
-      {" " + D("VAPORIZE"), '-', kRelative},
+      {" " + DS(), '-', kRelative},
       {" " + D(""), '-', kRelative},
-      {D("VAPORIZE"), '-', "own store"},
+      {DS(), '-', "own store"},
       {E("VAPORIZE"), '-', "own store"},
       {D("x\\..\\VAPORIZE"), '-', "own store"},
-      {"d:\\vaporize\\D1.txt", '-', "already in the Vaporizer"},
+      {Own("d:\\vaporize\\D1.txt"), '-', "already in the Vaporizer"},
       {D(""), '-', "root"},
       {E(""), '-', "root"},
       {D("x\\.."), '-', "root"},
@@ -153,7 +153,7 @@ TEST_F(IntakeTest, PosixNamesAreBytesAndDotDotFollowsTheRealFolder) {
 #endif
 
 TEST_F(IntakeTest, InPlaceSendsEverythingToTheDirectRoadAfterTheSameChecks) {
-  Intake in = TakeIn({D("a.txt"), E("b.txt"), D("VAPORIZE"), D("")}, nullptr, Road::InPlace, PathOrigin::Typed);
+  Intake in = TakeIn({D("a.txt"), E("b.txt"), DS(), D("")}, nullptr, Road::InPlace, PathOrigin::Typed);
   EXPECT_EQ(PathsOf(in.direct), (std::vector<std::string>{D("a.txt"), E("b.txt")}));
   EXPECT_TRUE(in.store.empty());
   EXPECT_EQ(in.refused.Items().size(), 2u);

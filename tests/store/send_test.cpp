@@ -19,7 +19,7 @@ class SendTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
-  std::string Index(char d = 'D') { return Slurp(std::string(1, d) + ":\\VAPORIZE\\info.shr"); }
+  std::string Index(char d = 'D') { return Slurp(IndexPathOf(d)); }
   SendResult Send(std::vector<std::string> paths, bool ask = false) {
     ScopedUi scope(ui);
     return SendToStore(paths, (ask ? kSendAskFirst : kSendQuietly) | kSendRefreshIcon);
@@ -32,11 +32,11 @@ TEST_F(SendTest, MovesIntoTheDrivesStoreAndRecordsTheItem) {
   SendResult r = Send({D("Work\\report.doc")});
   EXPECT_EQ(r.result, 1);
   EXPECT_FALSE(PathExists(D("Work\\report.doc")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "report");
-  EXPECT_EQ(Index(), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  EXPECT_EQ(Slurp(DS("D1.doc")), "report");
+  EXPECT_EQ(Index(), Own("D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"));
   ASSERT_EQ(r.report.Items().size(), 1u);
   EXPECT_EQ(r.report.Items()[0].outcome, Outcome::Done);
-  EXPECT_EQ(r.report.Items()[0].target, "D:\\VAPORIZE\\D1.doc");
+  EXPECT_EQ(r.report.Items()[0].target, Own("D:\\VAPORIZE\\D1.doc"));
   EXPECT_TRUE(ui.asked.empty()) << "the list road asks nothing";
 }
 
@@ -47,34 +47,34 @@ TEST_F(SendTest, TwoFilesOfTheSameNameGetTwoNumbersAndAFolderKeepsItsTree) {
   MakeFile(D("Makefile"), "m");
   Send({D("A\\report.doc"), D("B\\report.doc"), D("Old.v2"), D("Makefile")});
   EXPECT_EQ(Index(),
-            "D:\\A\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"
+            Own("D:\\A\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"
             "D:\\B\\report.doc\r\nD:\\VAPORIZE\\D2.doc\r\n"
             "D:\\Old.v2\r\nD:\\VAPORIZE\\D1.v2\r\n"
-            "D:\\Makefile\r\nD:\\VAPORIZE\\D1\r\n");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D2.doc")), "b");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.v2\\sub\\x.txt")), "x");
+            "D:\\Makefile\r\nD:\\VAPORIZE\\D1\r\n"));
+  EXPECT_EQ(Slurp(DS("D2.doc")), "b");
+  EXPECT_EQ(Slurp(DS("D1.v2\\sub\\x.txt")), "x");
 }
 
 TEST_F(SendTest, TheLetterKeepsItsCaseAsWritten) {
   MakeFile(D("a.txt"), "a");
   Send({"d:\\a.txt"});
-  EXPECT_EQ(Index(), "d:\\a.txt\r\nd:\\VAPORIZE\\d1.txt\r\n");
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\d1.txt")));
+  EXPECT_EQ(Index(), Own("d:\\a.txt\r\nd:\\VAPORIZE\\d1.txt\r\n"));
+  EXPECT_TRUE(PathExists(DS("d1.txt")));
 }
 
 TEST_F(SendTest, ItemsAlreadyInAStoreAndTheStoreItselfStayPut) {
-  MakeFile(D("VAPORIZE\\D1.doc"), "stored");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\r.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
-  SendResult r = Send({D("VAPORIZE\\D1.doc"), "d:\\vaporize\\D1.doc"}, true);
+  MakeFile(DS("D1.doc"), "stored");
+  MakeFile(DS("info.shr"), Own("D:\\r.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"));
+  SendResult r = Send({DS("D1.doc"), Own("d:\\vaporize\\D1.doc")}, true);
   EXPECT_EQ(r.result, 1);
   EXPECT_TRUE(ui.asked.empty()) << "nothing is asked";
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "stored");
-  EXPECT_EQ(Index(), "D:\\r.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  EXPECT_EQ(Slurp(DS("D1.doc")), "stored");
+  EXPECT_EQ(Index(), Own("D:\\r.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"));
   EXPECT_EQ(r.report.Count(Outcome::Skipped), 2u);
 
-  r = Send({D("VAPORIZE")});
-  EXPECT_TRUE(IsDirectory(D("VAPORIZE")));
-  EXPECT_EQ(Index(), "D:\\r.doc\r\nD:\\VAPORIZE\\D1.doc\r\n") << "nothing is recorded";
+  r = Send({DS()});
+  EXPECT_TRUE(IsDirectory(DS()));
+  EXPECT_EQ(Index(), Own("D:\\r.doc\r\nD:\\VAPORIZE\\D1.doc\r\n")) << "nothing is recorded";
   EXPECT_FALSE(r.report.AllDone());
 }
 
@@ -88,8 +88,8 @@ TEST_F(SendTest, MixedDropVaporizesTheRemovableItemFirstThenAsksAndSends) {
   EXPECT_EQ(ui.asked[1].title, "Send to Vaporizer?");
   EXPECT_EQ(ui.asked[1].text, "Are you sure you want to send 'a.txt' to the Vaporizer?");
   EXPECT_FALSE(PathExists(E("b.txt")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "keep me");
-  EXPECT_EQ(Index(), "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  EXPECT_EQ(Slurp(DS("D1.txt")), "keep me");
+  EXPECT_EQ(Index(), Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   EXPECT_EQ(r.report.Count(Outcome::Done), 2u);
 }
 
@@ -129,18 +129,18 @@ TEST_F(SendTest, ReadOnlyFilesAndFoldersAreStampedWithTheDateSentToo) {
   auto lo = TruncateToDos(Plat().LocalNow());
   ASSERT_TRUE(lo.has_value());
   Send({D("ro.txt"), D("rw.txt"), D("dir")});
-  EXPECT_EQ(Index(), "D:\\ro.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\rw.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
-                     "D:\\dir\r\nD:\\VAPORIZE\\D1\r\n");
-  for (const char* stored : {"VAPORIZE\\D1.txt", "VAPORIZE\\D2.txt", "VAPORIZE\\D1"}) {
+  EXPECT_EQ(Index(), Own("D:\\ro.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\rw.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"
+                         "D:\\dir\r\nD:\\VAPORIZE\\D1\r\n"));
+  for (const char* stored : {"D1.txt", "D2.txt", "D1"}) {
     // The local clock as a DOS time, stored without zone.
-    CivilTime stamped = Plat().FindEntry(D(stored))->written;
+    CivilTime stamped = Plat().FindEntry(DS(stored))->written;
     EXPECT_EQ(stamped.second % 2, 0) << stored;
     EXPECT_GE(SecondsBetween(*lo, stamped), 0) << stored;
     EXPECT_LT(SecondsBetween(*lo, stamped), 600) << stored;
   }
-  EXPECT_EQ(Plat().FindEntry(D("VAPORIZE\\D1\\in.txt"))->written, old) << "what a folder holds keeps its times";
-  EXPECT_TRUE(*Plat().GetAttributes(D("VAPORIZE\\D1.txt")) & kAttrReadOnly) << "and its attributes";
-  Plat().SetAttributes(D("VAPORIZE\\D1.txt"), 0);
+  EXPECT_EQ(Plat().FindEntry(DS("D1\\in.txt"))->written, old) << "what a folder holds keeps its times";
+  EXPECT_TRUE(*Plat().GetAttributes(DS("D1.txt")) & kAttrReadOnly) << "and its attributes";
+  Plat().SetAttributes(DS("D1.txt"), 0);
 }
 
 TEST_F(SendTest, PathsTooLongToRecordAreNeverMoved) {
@@ -163,7 +163,7 @@ TEST_F(SendTest, MappedNamesAreRecordedUnderTheDroppedItemsFolder) {
   SendResult r = SendToStore(paths, kSendAskFirst, &names);
   ASSERT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(ui.asked[0].text, "Are you sure you want to send 'Report.doc' to the Vaporizer?");
-  EXPECT_EQ(Index(), "D:\\Temp\\Report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  EXPECT_EQ(Index(), Own("D:\\Temp\\Report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"));
 }
 
 TEST_F(SendTest, ConfirmationTextsForTheThreeCases) {
@@ -203,14 +203,14 @@ TEST(PathBufferTest, SplitStopsAtTheEmptyStringAndNeverReadsPastTheBound) {
 }
 
 TEST_F(SendTest, PrepareWithNoPathsStillEnsuresTheStores) {
-  Plat().RemoveFile(D("VAPORIZE\\info.shr"));
-  Plat().RemoveFile(D("VAPORIZE\\desktop.ini"));
-  Plat().SetAttributes(D("VAPORIZE"), kAttrDirectory);
-  Plat().RemoveEmptyDirectory(D("VAPORIZE"));
-  ASSERT_FALSE(PathExists(D("VAPORIZE")));
+  Plat().RemoveFile(DS("info.shr"));
+  Plat().RemoveFile(DS("desktop.ini"));
+  Plat().SetAttributes(DS(), kAttrDirectory);
+  Plat().RemoveEmptyDirectory(DS());
+  ASSERT_FALSE(PathExists(DS()));
   SendResult r = PrepareAndSend("\0\0", 0, false);
   EXPECT_EQ(r.result, 0);
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\info.shr")));
+  EXPECT_TRUE(PathExists(DS("info.shr")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "platform/platform.h"
 #include "store/clsids.h"
+#include "store/own_store.h"
 #include "store/store.h"
 #include "support/drives.h"
 #include "support/recording_platform.h"
@@ -15,8 +16,8 @@ namespace {
 class StoreTest : public DrivesTest {
  protected:
   // Writes an index file as given, bytes for bytes.
-  void WriteIndex(const std::string& text) { MakeFile(D("VAPORIZE\\info.shr"), text); }
-  std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
+  void WriteIndex(const std::string& text) { MakeFile(DS("info.shr"), text); }
+  std::string Index() { return Slurp(DS("info.shr")); }
 };
 
 TEST_F(StoreTest, StoreLockKeepsOtherHoldersOutUntilReleasedAndNamesTheBusyDrive) {
@@ -57,10 +58,14 @@ TEST_F(StoreTest, FixedDrivesAreLowerCaseAndSorted) {
 TEST_F(StoreTest, EnsureStoresCreatesAndRepairsEveryFixedDrive) {
   EnsureStores();
   for (const char* root : {"C:", "D:"}) {
-    std::string dir = std::string(root) + "\\VAPORIZE";
-    ASSERT_TRUE(IsDirectory(dir)) << dir;
-    auto a = Plat().GetAttributes(dir);
-    EXPECT_EQ(*a & (kAttrHidden | kAttrSystem), kAttrHidden | kAttrSystem);
+    // The drive's store folder, and in it this account's store.
+    const std::string dir = std::string(root) + "\\VAPORIZE\\" + Plat().AccountName();
+    ASSERT_EQ(dir, StoreDirOf(root[0]));
+    for (const std::string& folder : {std::string(root) + "\\VAPORIZE", dir}) {
+      ASSERT_TRUE(IsDirectory(folder)) << folder;
+      EXPECT_EQ(*Plat().GetAttributes(folder) & (kAttrHidden | kAttrSystem), kAttrHidden | kAttrSystem);
+    }
+    EXPECT_EQ(StoreProblem(root[0]), "");
     EXPECT_EQ(GetItemSize(dir + "\\info.shr"), 0);
     std::string ini = Slurp(dir + "\\desktop.ini");
     EXPECT_NE(ini.find("[.ShellClassInfo]"), std::string::npos);
@@ -71,9 +76,9 @@ TEST_F(StoreTest, EnsureStoresCreatesAndRepairsEveryFixedDrive) {
   EXPECT_FALSE(PathExists(E("VAPORIZE")));
 
   // A second run keeps what is recorded.
-  WriteIndex("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  WriteIndex(Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   EnsureStores();
-  EXPECT_EQ(Index(), "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  EXPECT_EQ(Index(), Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
 }
 
 TEST_F(StoreTest, ItemSizes) {
@@ -90,29 +95,29 @@ TEST_F(StoreTest, ItemSizes) {
 
 TEST_F(StoreTest, PruneKeepsLiveRecordsInOrderAndDropsDeadOnesButNotTheOddLine) {
   EnsureStores();
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeDir(D("VAPORIZE\\D2"));
-  MakeFile(D("VAPORIZE\\D3.doc"), "3");
+  MakeFile(DS("D1.txt"), "1");
+  MakeDir(DS("D2"));
+  MakeFile(DS("D3.doc"), "3");
   WriteIndex(
-      "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
+      Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
       "D:\\gone.txt\r\nD:\\VAPORIZE\\D9.txt\r\n"
       "D:\\Old\r\nD:\\VAPORIZE\\D2\r\n"
       "D:\\b.doc\nD:\\VAPORIZE\\D3.doc\r"
-      "D:\\odd.txt");
+      "D:\\odd.txt"));
   PruneIndex();
   EXPECT_EQ(Index(),
-            "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
+            Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"
             "D:\\Old\r\nD:\\VAPORIZE\\D2\r\n"
             "D:\\b.doc\r\nD:\\VAPORIZE\\D3.doc\r\n"
-            "D:\\odd.txt\r\n") << "a line without its stored path is a damaged record, kept for the user to see";
+            "D:\\odd.txt\r\n")) << "a line without its stored path is a damaged record, kept for the user to see";
 }
 
 TEST_F(StoreTest, PruneKeepsDuplicateRecordsAndLeavesAnAllLiveIndexAlone) {
   EnsureStores();
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(DS("D1.txt"), "1");
   // Both records name a live item (paths are matched without regard to
   // case), so both stay, and the index is not even written.
-  std::string text = "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nd:\\vaporize\\D1.txt\r\n";
+  std::string text = Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\b.txt\r\nd:\\vaporize\\D1.txt\r\n");
   WriteIndex(text);
   RecordingPlatform rec;
   {
@@ -125,7 +130,7 @@ TEST_F(StoreTest, PruneKeepsDuplicateRecordsAndLeavesAnAllLiveIndexAlone) {
 
 TEST_F(StoreTest, PruneEmptiesAnIndexWhoseItemsAreAllGone) {
   EnsureStores();
-  WriteIndex("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  WriteIndex(Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   EXPECT_FALSE(IsStoreEmpty());
   PruneIndex();
   EXPECT_EQ(Index(), "");
@@ -136,26 +141,26 @@ TEST_F(StoreTest, StoreIsFullWhenAnyIndexHoldsAnything) {
   EXPECT_TRUE(IsStoreEmpty()) << "no store at all";
   EnsureStores();
   EXPECT_TRUE(IsStoreEmpty());
-  MakeFile(C("VAPORIZE\\info.shr"), "\r\n");
+  MakeFile(CS("info.shr"), "\r\n");
   EXPECT_FALSE(IsStoreEmpty()) << "a single empty line counts as full";
 }
 
 TEST_F(StoreTest, StoredNamesTakeTheSmallestFreeNumberPerFullName) {
   EnsureStores();
   EXPECT_EQ(AllocateStoredName('D', ".doc"), "D1.doc");
-  MakeFile(D("VAPORIZE\\D1.doc"), "");
+  MakeFile(DS("D1.doc"), "");
   EXPECT_EQ(AllocateStoredName('D', ".doc"), "D2.doc");
   EXPECT_EQ(AllocateStoredName('D', ""), "D1") << "only the full name counts";
   EXPECT_EQ(AllocateStoredName('d', ".DOC"), "d2.DOC") << "the letter keeps its case; the search ignores case";
-  MakeDir(D("VAPORIZE\\D2.doc"));
+  MakeDir(DS("D2.doc"));
   EXPECT_EQ(AllocateStoredName('D', ".doc"), "D3.doc") << "a folder takes the name too";
-  Plat().RemoveFile(D("VAPORIZE\\D1.doc"));
+  Plat().RemoveFile(DS("D1.doc"));
   EXPECT_EQ(AllocateStoredName('D', ".doc"), "D1.doc") << "numbers are reused once free";
 }
 
 TEST_F(StoreTest, AllocatorRemembersWhatItHandedOutAndWhatWasReleased) {
   EnsureStores();
-  MakeFile(D("VAPORIZE\\D2.txt"), "");
+  MakeFile(DS("D2.txt"), "");
   StoredNameAllocator a;
   EXPECT_EQ(a.Allocate('D', ".txt"), "D1.txt");
   EXPECT_EQ(a.Allocate('D', ".txt"), "D3.txt");
@@ -180,28 +185,28 @@ std::vector<std::string> Summary(const std::string& text) {
 
 TEST(IndexReaderTest, DamageStaysInItsRecordAndEveryReasonIsGiven) {
   struct Case {
-    const char* text;
+    std::string text;
     std::vector<std::string> expected;  // "line:S", or "line:D:" and a part of the reason
   };
   const Case cases[] = {
-      {"D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n", {"1:S"}},
-      {"\r\nD:\\a.txt\r\n \r\nD:\\VAPORIZE\\D1.txt", {"2:S"}},
+      {Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"), {"1:S"}},
+      {Own("\r\nD:\\a.txt\r\n \r\nD:\\VAPORIZE\\D1.txt"), {"2:S"}},
       // A stored path edited by hand to name a live folder.
-      {"D:\\a.txt\r\nD:\\docs\r\nD:\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n",
+      {Own("D:\\a.txt\r\nD:\\docs\r\nD:\\b.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"),
        {"1:D:the stored path D:\\docs: it is not an item of a store", "3:S"}},
       // A line break in an original path, written by an older version.
-      {"D:\\a\nb.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\c.txt\r\nD:\\VAPORIZE\\D2.txt\r\nD:\\odd",
+      {Own("D:\\a\nb.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\c.txt\r\nD:\\VAPORIZE\\D2.txt\r\nD:\\odd"),
        {"1:D:without the stored path", "2:D:the original path b.txt is not a full path", "4:S",
         "6:D:without the stored path"}},
-      {"D:\\VAPORIZE\\D1.txt\r\nD:\\VAPORIZE\\D2.txt", {"1:D:without the original path", "2:D:without the original"}},
-      {"D:\\a\r\nC:\\VAPORIZE\\C1.txt\r\nD:\\b\r\nd:\\vaporize\\d1", {"1:D:store of drive C:", "3:S"}},
-      {"D:\\a\r\nD:\\VAPORIZE\\INFO.SHR\r\nD:\\b\r\nD:\\VAPORIZE\\x\\y\r\nD:\\c\r\nD:\\VAPORIZE\\D*.txt\r\n"
+      {Own("D:\\VAPORIZE\\D1.txt\r\nD:\\VAPORIZE\\D2.txt"), {"1:D:without the original path", "2:D:without the original"}},
+      {Own("D:\\a\r\nC:\\VAPORIZE\\C1.txt\r\nD:\\b\r\nd:\\vaporize\\d1"), {"1:D:store of drive C:", "3:S"}},
+      {Own("D:\\a\r\nD:\\VAPORIZE\\INFO.SHR\r\nD:\\b\r\nD:\\VAPORIZE\\x\\y\r\nD:\\c\r\nD:\\VAPORIZE\\D*.txt\r\n"
        "D:\\e\r\nD:\\VAPORIZE\\D1.txt.\r\nD:\\f\r\nD:\\VAPORIZE\r\nD:\\g\r\nD:\\VAPORIZE\\desktop.ini\r\n"
-       "D:\\h\r\nD:\\VAPORIZE\\D1:s",
+       "D:\\h\r\nD:\\VAPORIZE\\D1:s"),
        {"1:D:the store's own files", "3:D:deeper than one name", "5:D:a character", "7:D:ends in a dot",
         "9:D:not an item of a store", "11:D:the store's own files", "13:D:a character"}},
-      {"D:\\x\\..\\y\r\nD:\\VAPORIZE\\D1\r\nC:\\x\r\nD:\\VAPORIZE\\D2\r\nD:\\\r\nD:\\VAPORIZE\\D3\r\n"
-       "D:\\VAPORIZE.\\x\r\nD:\\VAPORIZE\\D4",
+      {Own("D:\\x\\..\\y\r\nD:\\VAPORIZE\\D1\r\nC:\\x\r\nD:\\VAPORIZE\\D2\r\nD:\\\r\nD:\\VAPORIZE\\D3\r\n"
+       "D:\\VAPORIZE.\\x\r\nD:\\VAPORIZE\\D4"),
        {"1:D:not a full path", "3:D:not on this store's drive", "5:D:not a full path", "7:S"}},
   };
   for (const auto& c : cases) {
@@ -220,21 +225,21 @@ TEST(IndexReaderTest, DamageStaysInItsRecordAndEveryReasonIsGiven) {
 
 TEST_F(StoreTest, PruneKeepsDamagedRecordsUnlessTheirStoredItemIsGone) {
   EnsureStores();
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
+  MakeFile(DS("D1.txt"), "1");
   MakeDir(D("docs"));
   // A record edited to point at a live folder, a torn original path whose
   // item lives, one whose item is gone, and an unpaired line.
   const std::string keep =
-      "D:\\a.txt\r\nD:\\docs\r\n"
-      "b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n";
-  WriteIndex(keep + "c.txt\r\nD:\\VAPORIZE\\D7.txt\r\nD:\\odd");
+      Own("D:\\a.txt\r\nD:\\docs\r\n"
+      "b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  WriteIndex(keep + Own("c.txt\r\nD:\\VAPORIZE\\D7.txt\r\nD:\\odd"));
   PruneIndex();
   EXPECT_EQ(Index(), keep + "D:\\odd\r\n");
   EXPECT_TRUE(IsDirectory(D("docs")));
 }
 
 TEST_F(StoreTest, FormatRecord) {
-  EXPECT_EQ(FormatRecord(" D:\\a b.txt\t", "D:\\VAPORIZE\\D1.txt "), "D:\\a b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  EXPECT_EQ(FormatRecord(" D:\\a b.txt\t", Own("D:\\VAPORIZE\\D1.txt ")), Own("D:\\a b.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class UnicodeNamesTest : public DrivesTest {
     DrivesTest::SetUp();
     EnsureStores();
   }
-  static std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
+  static std::string Index() { return Slurp(DS("info.shr")); }
   // Whether this system keeps index lines in the Windows-1252 code page,
   // as the Windows suites run.
   static bool Ansi1252() {
@@ -112,20 +112,20 @@ TEST_F(UnicodeNamesTest, EveryNameIsSentListedRestoredAndVaporizedAsItIs) {
   for (const auto& i : sent.report.Items()) stored.push_back(i.target);
   EXPECT_TRUE(VaporizeBatch(stored, BatchEntries::StoredItems).AllDone());
   EXPECT_TRUE(ListStoredItems(nullptr).empty());
-  EXPECT_EQ(Snapshot({D("Work"), D("VAPORIZE")}), (std::map<std::string, std::string>{
+  EXPECT_EQ(Snapshot({D("Work"), DS()}), (std::map<std::string, std::string>{
                                                       {D("Work\\A.txt"), "plain twin"},
-                                                      {D("VAPORIZE\\desktop.ini"), Slurp(D("VAPORIZE\\desktop.ini"))},
-                                                      {D("VAPORIZE\\info.shr"), ""}}));
+                                                      {DS("desktop.ini"), Slurp(DS("desktop.ini"))},
+                                                      {DS("info.shr"), ""}}));
 }
 
 // An index as earlier versions wrote it, in the ANSI code page (here
 // Windows-1252; on POSIX names are bytes and read as they are).
 TEST_F(UnicodeNamesTest, AnIndexOfEarlierVersionsReadsListsAndRestoresAsBefore) {
   ScopedUi scope(ui);
-  const std::string old = "D:\\Work\\caf\xE9\r\nD:\\VAPORIZE\\D1\r\nD:\\Work\\\xDCn\xEF" "c\xF6" "d\xE9.txt\r\nD:\\VAPORIZE\\D2.txt\r\n";
-  MakeFile(D("VAPORIZE\\D1\\x.txt"), "in the folder");
-  MakeFile(D("VAPORIZE\\D2.txt"), "unicode");
-  MakeFile(D("VAPORIZE\\info.shr"), old);
+  const std::string old = Own("D:\\Work\\caf\xE9\r\nD:\\VAPORIZE\\D1\r\nD:\\Work\\\xDCn\xEF" "c\xF6" "d\xE9.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(DS("D1\\x.txt"), "in the folder");
+  MakeFile(DS("D2.txt"), "unicode");
+  MakeFile(DS("info.shr"), old);
 #ifdef _WIN32
   if (!Ansi1252()) GTEST_SKIP() << "the ANSI code page is not Windows-1252";
   const std::string cafe = D("Work\\caf\xC3\xA9"), unicode = D("Work\\\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9.txt");
@@ -145,13 +145,13 @@ TEST_F(UnicodeNamesTest, AnIndexOfEarlierVersionsReadsListsAndRestoresAsBefore) 
   EXPECT_TRUE(SendToStore({D("Work\\na\xC3\xAFve.txt"), D("Work\\\xD0\x96.txt")}, kSendQuietly).report.AllDone());
   const std::string naive = Ansi1252() ? "na\xEFve.txt" : "na\xC3\xAFve.txt";
   const std::string mark = Ansi1252() ? kMark : "";
-  const std::string added = "D:\\Work\\" + naive + "\r\nD:\\VAPORIZE\\D1.txt\r\n" + mark + "D:\\Work\\\xD0\x96.txt\r\n" +
-                            mark + "D:\\VAPORIZE\\D3.txt\r\n";
+  const std::string added = "D:\\Work\\" + naive + Own("\r\nD:\\VAPORIZE\\D1.txt\r\n") + mark + "D:\\Work\\\xD0\x96.txt\r\n" +
+                            mark + Own("D:\\VAPORIZE\\D3.txt\r\n");
   EXPECT_EQ(Index(), old + added);
 
   EXPECT_TRUE(RestoreItems({{listed[1].originalPath, listed[1].storedPath}}).AllDone());
   EXPECT_EQ(Slurp(unicode), "unicode");
-  EXPECT_EQ(Index(), "D:\\Work\\caf\xE9\r\nD:\\VAPORIZE\\D1\r\n" + added);
+  EXPECT_EQ(Index(), Own("D:\\Work\\caf\xE9\r\nD:\\VAPORIZE\\D1\r\n") + added);
   EXPECT_TRUE(VaporizeBatch({listed[0].storedPath}, BatchEntries::StoredItems).AllDone());
   EXPECT_EQ(Index(), added);
 }
@@ -159,10 +159,10 @@ TEST_F(UnicodeNamesTest, AnIndexOfEarlierVersionsReadsListsAndRestoresAsBefore) 
 // Lines cut short or damaged in either encoding: the tail repair, the
 // reader and the claims tell the encodings apart by each line's start.
 TEST_F(UnicodeNamesTest, RepairsDropsAndDamageWorkInBothEncodings) {
-  const std::string wide = kMark + "D:\\\xD0\x96.txt\r\n" + kMark + "D:\\VAPORIZE\\D1.txt\r\n";
-  const std::string plain = "D:\\a.txt\r\nD:\\VAPORIZE\\D2.txt\r\n";
-  MakeFile(D("VAPORIZE\\D1.txt"), "1");
-  MakeFile(D("VAPORIZE\\D2.txt"), "2");
+  const std::string wide = kMark + "D:\\\xD0\x96.txt\r\n" + kMark + Own("D:\\VAPORIZE\\D1.txt\r\n");
+  const std::string plain = Own("D:\\a.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(DS("D1.txt"), "1");
+  MakeFile(DS("D2.txt"), "2");
   struct Case {
     std::string index, repaired;
   } cases[] = {
@@ -172,20 +172,20 @@ TEST_F(UnicodeNamesTest, RepairsDropsAndDamageWorkInBothEncodings) {
       {wide + plain, wide + plain},
   };
   for (const auto& c : cases) {
-    MakeFile(D("VAPORIZE\\info.shr"), c.index);
+    MakeFile(DS("info.shr"), c.index);
     EXPECT_TRUE(RepairIndexTail('D'));
     EXPECT_EQ(Index(), c.repaired);
   }
-  EXPECT_TRUE(DropRecords('D', {D("VAPORIZE\\d2.TXT")}));
+  EXPECT_TRUE(DropRecords('D', {DS("d2.TXT")}));
   EXPECT_EQ(Index(), wide);
-  auto claims = ClaimStoredItems({D("VAPORIZE\\D1.txt")}, nullptr);
+  auto claims = ClaimStoredItems({DS("D1.txt")}, nullptr);
   EXPECT_FALSE(claims[0].claimed.empty());
   EXPECT_EQ(claims[0].original, D("\xD0\x96.txt"));
   EXPECT_EQ(Index(), "");
 
   // A marked line that is no UTF-8 is damaged and stays, whatever else it
   // names; its pairing still holds.
-  const std::string broken = kMark + "D:\\\xFF.txt\r\nD:\\VAPORIZE\\D2.txt\r\n";
+  const std::string broken = kMark + Own("D:\\\xFF.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
   auto records = ParseIndex('D', broken + wide);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_NE(records[0].damage.find("not UTF-8"), std::string::npos);
@@ -193,7 +193,7 @@ TEST_F(UnicodeNamesTest, RepairsDropsAndDamageWorkInBothEncodings) {
   EXPECT_EQ(records[1].originalPath, D("\xD0\x96.txt"));
   // Nor is a path that the system would read only up to a NUL in it.
   const char nul[] = "\xEF\xBB\xBF" "D:\\a\0\\..\\b\r\nD:\\VAPORIZE\\D2.txt\r\n";
-  records = ParseIndex('D', std::string(nul, sizeof nul - 1));
+  records = ParseIndex('D', Own(std::string(nul, sizeof nul - 1)));
   ASSERT_EQ(records.size(), 1u);
   EXPECT_NE(records[0].damage.find("NUL"), std::string::npos);
 }

@@ -5,8 +5,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "store/store.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -172,12 +174,29 @@ std::string DrivesTest::Slurp(const std::string& path) {
 }
 #endif
 
+std::string DrivesTest::DS(const std::string& rel) { return StoreDirOf('D') + (rel.empty() ? "" : "\\" + rel); }
+std::string DrivesTest::CS(const std::string& rel) { return StoreDirOf('C') + (rel.empty() ? "" : "\\" + rel); }
+
+std::string Own(std::string text) {
+  const std::string folder = kStoreSuffix;
+  for (std::size_t at = 0; (at = ToUpper(text).find(folder + "\\", at)) != std::string::npos;) {
+    at += folder.size() + 1;
+    if (at < folder.size() + 2 || !IsDriveLetter(text[at - folder.size() - 2])) continue;
+    const std::string account = Plat().AccountName() + "\\";
+    if (!StartsWithNoCase(std::string_view(text).substr(at), account)) text.insert(at, account);
+  }
+  return text;
+}
+
 void DrivesTest::MakeDir(const std::string& path) {
   std::string p = WithoutTrailingBackslash(path);
   for (std::size_t pos = 3; pos <= p.size(); ++pos) {
     if (pos == p.size() || p[pos] == '\\') {
       std::string partial = p.substr(0, pos);
-      if (!PathExists(partial)) Plat().MakeDirectory(partial);
+      if (PathExists(partial)) continue;
+      if (EqualsNoCase(partial, SharedStoreDirOf(partial[0]))) Plat().MakeSharedFolder(partial);
+      else if (EqualsNoCase(partial, StoreDirOf(partial[0]))) Plat().MakePrivateFolder(partial);
+      else Plat().MakeDirectory(partial);
     }
   }
   ASSERT_TRUE(DirectoryExists(p)) << "cannot create " << path;

@@ -22,10 +22,15 @@ class DrivesTest : public ::testing::Test {
   static std::string D(const std::string& rel = "") { return "D:\\" + rel; }
   static std::string E(const std::string& rel = "") { return "E:\\" + rel; }
   static std::string C(const std::string& rel = "") { return "C:\\" + rel; }
+  // This account's store on D: or C:, "D:\VAPORIZE\<account>", and a path
+  // in it when `rel` is given.
+  static std::string DS(const std::string& rel = "");
+  static std::string CS(const std::string& rel = "");
 
   // Direct file helpers that do not go through the code under test.
   static void MakeFile(const std::string& path, const std::string& content);
-  static void MakeDir(const std::string& path);  // with missing parents
+  // With missing parents; store folders are made as the Vaporizer makes them.
+  static void MakeDir(const std::string& path);
   static std::string Slurp(const std::string& path);
   static bool PathExists(const std::string& path);
   static std::string HostPath(const std::string& path);  // for links and sparse files
@@ -38,6 +43,10 @@ class DrivesTest : public ::testing::Test {
  private:
   std::string tempRoot_;
 };
+
+// `text` with every path in a drive's store folder, "X:\VAPORIZE\name",
+// moved into this account's store there, "X:\VAPORIZE\<account>\name".
+std::string Own(std::string text);
 
 #ifdef _WIN32
 // What GetFullPathNameW makes of a path: the item Win32 opens for it.

@@ -58,12 +58,12 @@ class ForwardingPlatform : public Platform {
   }
   std::vector<std::pair<char, FileId>> VolumeRoots() override { return real_.VolumeRoots(); }
   std::vector<bool> FlushFiles(const std::vector<File*>& files) override;
-  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
-    if (Refuse("LockStore", std::string(1, drive) + ":")) {
+  std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
+    if (Refuse("LockStore", storeDir)) {
       if (busy) *busy = true;
       return nullptr;
     }
-    return real_.LockStore(drive, waitMs, busy);
+    return real_.LockStore(storeDir, waitMs, busy);
   }
   CivilTime LocalNow() override { return real_.LocalNow(); }
   CivilTime ToLocal(const CivilTime& raw) override { return real_.ToLocal(raw); }

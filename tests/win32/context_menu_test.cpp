@@ -66,8 +66,8 @@ class ContextMenuTest : public DrivesTest {
   static const char* Verb(UINT n) { return MAKEINTRESOURCEA(n); }
   // One stored file on D:, recorded in its index.
   void StoreOneItem() {
-    MakeFile(D("VAPORIZE\\D1.txt"), "secret");
-    MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+    MakeFile(DS("D1.txt"), "secret");
+    MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   }
 
   std::unique_ptr<Module> module_;
@@ -117,7 +117,7 @@ TEST_F(VaporizerMenuTest, AddsSeparatorAndItemWhereTheShellAsks) {
 
 TEST_F(VaporizerMenuTest, CommandOneVaporizesEveryStoreAfterTheCaution) {
   StoreOneItem();
-  MakeFile(C("VAPORIZE\\orphan.bin"), "left behind");
+  MakeFile(CS("orphan.bin"), "left behind");
   com::ComPtr<IContextMenu> menu;
   ASSERT_EQ(module_->Create(Guid(kMenuId), menu), S_OK);
   std::vector<std::string> titles;
@@ -127,8 +127,8 @@ TEST_F(VaporizerMenuTest, CommandOneVaporizesEveryStoreAfterTheCaution) {
   });
   EXPECT_EQ(Invoke(menu.Get(), Verb(1)), S_OK);
   ExpectCautionThenWarnings(titles);
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.txt")));
-  EXPECT_FALSE(PathExists(C("VAPORIZE\\orphan.bin")));
+  EXPECT_FALSE(PathExists(DS("D1.txt")));
+  EXPECT_FALSE(PathExists(CS("orphan.bin")));
   EXPECT_TRUE(IsStoreEmpty());
 }
 
@@ -151,7 +151,7 @@ TEST_F(VaporizerMenuTest, OtherCommandsAndVerbTextsFailAndDoNothing) {
   EXPECT_EQ(Invoke(menu.Get(), odd), E_FAIL);
   EXPECT_EQ(Invoke(menu.Get(), "properties"), E_FAIL);
   EXPECT_EQ(driver.Count(), 0) << "no question, nothing vaporized";
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\D1.txt")));
+  EXPECT_TRUE(PathExists(DS("D1.txt")));
 }
 
 using ShredFileMenuTest = ContextMenuTest;
@@ -231,8 +231,8 @@ TEST_F(ShredFileMenuTest, SendsTheSelectionAfterYes) {
   EXPECT_EQ(title, "Send to Vaporizer?");
   EXPECT_NE(message.find("Are you sure you want to send 'report.doc' to the Vaporizer?"), std::string::npos) << message;
   EXPECT_FALSE(PathExists(D("Work\\report.doc")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "draft");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n");
+  EXPECT_EQ(Slurp(DS("D1.doc")), "draft");
+  EXPECT_EQ(Slurp(DS("info.shr")), Own("D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\n"));
 }
 
 TEST_F(ShredFileMenuTest, NoLeavesEverythingInPlace) {
@@ -252,7 +252,7 @@ TEST_F(ShredFileMenuTest, NoLeavesEverythingInPlace) {
   EXPECT_EQ(title, "Send multiple items to Vaporizer?");
   EXPECT_TRUE(PathExists(D("a.txt")));
   EXPECT_TRUE(PathExists(D("b.txt")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
+  EXPECT_EQ(Slurp(DS("info.shr")), "");
 }
 
 TEST_F(ShredFileMenuTest, ALaterInitializeReplacesTheSelection) {
@@ -289,7 +289,7 @@ TEST_F(ShredFileMenuTest, PathLongerThanABufferArrivesWhole) {
 
 TEST_F(ShredFileMenuTest, MakesAMissingStoreAndTellsWhatItCouldNotSendInABoxOfTheCallersWindow) {
   // D: came after the folder last looked: it has no store yet.
-  ASSERT_TRUE(Plat().DeleteItem(D("VAPORIZE")));
+  ASSERT_TRUE(Plat().DeleteItem(DS()));
   MakeFile(D("Work\\report.doc"), "draft");
   com::ComPtr<IShellExtInit> init;
   ASSERT_EQ(module_->Create(Guid(kFileMenuId), init), S_OK);
@@ -313,7 +313,7 @@ TEST_F(ShredFileMenuTest, MakesAMissingStoreAndTellsWhatItCouldNotSendInABoxOfTh
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
   EXPECT_TRUE(WaitForJobs());
   DestroyWindow(top);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.doc")), "draft") << "the store was made first";
+  EXPECT_EQ(Slurp(DS("D1.doc")), "draft") << "the store was made first";
   ASSERT_EQ(texts.size(), 2u) << "the question, then the box";
   EXPECT_EQ(texts[1], "1 item could not be sent to the Vaporizer:\n\nfailed: D:\\Work\\gone.txt: it does not exist");
   EXPECT_EQ(owners, (std::vector<HWND>{top, top}));

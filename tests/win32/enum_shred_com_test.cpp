@@ -16,9 +16,9 @@ class EnumShredComTest : public DrivesTest {
   void SetUp() override {
     DrivesTest::SetUp();
     EnsureStores();
-    MakeFile(D("VAPORIZE\\D1.txt"), "12345");
-    MakeDir(D("VAPORIZE\\D2"));
-    MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n");
+    MakeFile(DS("D1.txt"), "12345");
+    MakeDir(DS("D2"));
+    MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n"));
     ASSERT_HRESULT_SUCCEEDED(SHGetMalloc(malloc_.Put()));
   }
   com::ComPtr<IMalloc> malloc_;

@@ -13,6 +13,7 @@
 #include "namespace/folder_win.h"
 #include "platform/win32/com.h"
 #include "platform/win32/shell_support_win.h"
+#include "platform/win32/wide.h"
 #include "settings/registry_win.h"
 #include "store/clsids.h"
 #include "store/item_id_win.h"
@@ -75,7 +76,7 @@ TEST_F(ShellFolderTest, RefusedMethodsAnswerNotImplementedAndLeaveOutParametersA
   EXPECT_EQ(folder_->BindToStorage(nullptr, nullptr, IID_IStream, &out), E_NOTIMPL);
   EXPECT_EQ(out, reinterpret_cast<void*>(0x5a5a));
 
-  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"), BytesAsText());
+  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", Own("D:\\VAPORIZE\\D1.txt")), BytesAsText());
   auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
 
   PITEMID_CHILD renamed = reinterpret_cast<PITEMID_CHILD>(kSentinel);
@@ -138,15 +139,18 @@ TEST_F(ShellFolderTest, ClassIdAndInitializeCreatingMissingStores) {
   EXPECT_EQ(persist->GetClassID(nullptr), E_POINTER);
 
   // Take D:'s store away entirely: Initialize(NULL) builds it again.
-  SetFileAttributesA("D:\\VAPORIZE\\desktop.ini", FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA("D:\\VAPORIZE\\desktop.ini");
-  DeleteFileA("D:\\VAPORIZE\\info.shr");
-  SetFileAttributesA("D:\\VAPORIZE", FILE_ATTRIBUTE_NORMAL);
-  ASSERT_TRUE(RemoveDirectoryA("D:\\VAPORIZE"));
+  for (const std::string& f : {DS("desktop.ini"), DS("info.shr")}) {
+    SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(f.c_str());
+  }
+  for (const std::string& dir : {DS(), D("VAPORIZE")}) {
+    SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(RemoveDirectoryA(dir.c_str()));
+  }
   EXPECT_EQ(persist->Initialize(nullptr), S_OK);
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\info.shr")));
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\desktop.ini")));
-  EXPECT_TRUE(PathExists(C("VAPORIZE\\info.shr")));
+  EXPECT_TRUE(PathExists(DS("info.shr")));
+  EXPECT_TRUE(PathExists(DS("desktop.ini")));
+  EXPECT_TRUE(PathExists(CS("info.shr")));
   EXPECT_FALSE(PathExists(E("VAPORIZE"))) << "no store on a removable drive";
 
   // Where the shell put it, as IPersistFolder2 tells: a copy each time.
@@ -167,8 +171,8 @@ TEST_F(ShellFolderTest, ClassIdAndInitializeCreatingMissingStores) {
 
 TEST_F(ShellFolderTest, EnumObjectsListsEveryItemWhateverTheFlags) {
   StoreFile("D:\\Docs\\a.txt", "D1.txt", "aaa");
-  MakeDir(D("VAPORIZE\\D2"));
-  AppendRecord("D:\\Docs\\Old", D("VAPORIZE\\D2"));
+  MakeDir(DS("D2"));
+  AppendRecord("D:\\Docs\\Old", DS("D2"));
   StoreFile("D:\\b.doc", "D3.doc", "b");
   const SHCONTF kFlags[] = {SHCONTF_FOLDERS, SHCONTF_NONFOLDERS,
                             static_cast<SHCONTF>(SHCONTF_FOLDERS | SHCONTF_NONFOLDERS), static_cast<SHCONTF>(0)};
@@ -210,14 +214,14 @@ TEST_F(ShellFolderTest, DisplayNamesComeWholeFromEitherLayout) {
                {SHGDN_FORPARSING, true, false},
                {SHGDN_FORPARSING | SHGDN_INFOLDER, true, true}};
   for (const auto& i : items) {
-    std::vector<unsigned char> id = EncodeItemIdList(MakeId(i.original, "D:\\VAPORIZE\\D7.txt"), win32::AnsiItemText());
+    std::vector<unsigned char> id = EncodeItemIdList(MakeId(i.original, Own("D:\\VAPORIZE\\D7.txt")), win32::AnsiItemText());
     ASSERT_FALSE(id.empty());
     for (const auto& a : asked) {
       STRRET name{};
       auto child = reinterpret_cast<PCUITEMID_CHILD>(id.data());
       ASSERT_EQ(folder_->GetDisplayNameOf(child, a.flags, &name), S_OK);
       EXPECT_EQ(name.uType, static_cast<UINT>(STRRET_WSTR));
-      std::wstring expected = !a.parsing ? i.name : a.inFolder ? L"D7.txt" : L"D:\\VAPORIZE\\D7.txt";
+      std::wstring expected = !a.parsing ? i.name : a.inFolder ? L"D7.txt" : win32::Widen(DS("D7.txt"));
       EXPECT_EQ(win32::TakeStrRet(name, child), expected) << a.flags;
     }
   }
@@ -251,7 +255,7 @@ TEST_F(ShellFolderTest, ViewObjectsAreNewEachTimeAndOnlyViewsAndDropTargets) {
 }
 
 TEST_F(ShellFolderTest, UiObjectsAreTheMenuAndNothingElse) {
-  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", "D:\\VAPORIZE\\D1.txt"), BytesAsText());
+  std::vector<unsigned char> one = EncodeItemIdList(MakeId("D:\\a.txt", Own("D:\\VAPORIZE\\D1.txt")), BytesAsText());
   auto item = reinterpret_cast<PCUITEMID_CHILD>(one.data());
   com::ComPtr<IContextMenu> menu;
   EXPECT_EQ(folder_->GetUIObjectOf(nullptr, 1, &item, IID_IContextMenu, nullptr, menu.PutVoid()), S_OK);
@@ -422,8 +426,8 @@ TEST_F(ShellDropTest, DroppedFilesAreSentAfterTheQuestionAndTheSourceIsToldNotTo
   EXPECT_TRUE(WaitForJobs());
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "the move was done here";
   EXPECT_FALSE(PathExists(D("Work\\send.txt")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "send");
-  EXPECT_TRUE(HasRecord("D:\\Work\\send.txt", "D:\\VAPORIZE\\D1.txt"));
+  EXPECT_EQ(Slurp(DS("D1.txt")), "send");
+  EXPECT_TRUE(HasRecord("D:\\Work\\send.txt", Own("D:\\VAPORIZE\\D1.txt")));
   ASSERT_EQ(ui.asked.size(), 2u);
   EXPECT_EQ(ui.asked[1].kind, Question::ConfirmSend);
 }

@@ -43,11 +43,11 @@ TEST_F(IconTest, UserIconLocationFollowsTheIndexFiles) {
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
 
   // Any content counts, even a line that names nothing.
-  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  MakeFile(DS("info.shr"), "\r\n");
   module_->UpdateIcon();
   EXPECT_EQ(UserIcon(), Prepared("FULL"));
 
-  MakeFile(D("VAPORIZE\\info.shr"), "");
+  MakeFile(DS("info.shr"), "");
   module_->UpdateIcon();
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
   // The machine-wide location that every user shares is never rewritten.
@@ -77,7 +77,7 @@ TEST_F(IconTest, TheUsersIconStaysOutOfTheClassesWhereItWouldHideTheFolder) {
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) EXPECT_FALSE(UserClassKeyIn(view, false)) << view;
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
   ASSERT_TRUE(UserClassKeyIn(0, true));
-  MakeFile(D("VAPORIZE\\info.shr"), "\r\n");
+  MakeFile(DS("info.shr"), "\r\n");
   module_->UpdateIcon();
   EXPECT_FALSE(UserClassKeyIn(0, false));
   EXPECT_EQ(UserIcon(), Prepared("FULL"));
@@ -112,7 +112,7 @@ TEST_F(IconTest, SendingTurnsTheIconFullAndVaporizingEmpty) {
   EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
   EXPECT_TRUE(WaitForJobs());
   ExpectCautionThenWarnings(titles);
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.doc")));
+  EXPECT_FALSE(PathExists(DS("D1.doc")));
   EXPECT_EQ(UserIcon(), Prepared("EMPTY"));
 }
 
@@ -126,7 +126,7 @@ TEST_F(IconTest, RegistryIsWrittenEvenWhenTheRunStopsEarly) {
   // The prepared values exist but the folder is not on the desktop.
   RegPutString(HKEY_CLASSES_ROOT, kIconKey, "EMPTY", "C:\\nowhere.dll,-101");
   RegPutString(HKEY_CLASSES_ROOT, kIconKey, "FULL", "C:\\nowhere.dll,-102");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a\r\nD:\\VAPORIZE\\D1\r\n");
+  MakeFile(DS("info.shr"), Own("D:\\a\r\nD:\\VAPORIZE\\D1\r\n"));
   EXPECT_FALSE(win32::UpdateIconNow());
   EXPECT_EQ(UserIcon(), "C:\\nowhere.dll,-102");
 }

@@ -124,9 +124,9 @@ TEST_F(ItemWindowTest, VaporizeAnsweredNoChangesNothingAndAnEmptyListAsksNothing
 
 TEST_F(ItemWindowTest, VaporizeAllTakesEveryListedItemSelectedOrNot) {
   std::string a = StoreFile("D:\\a.txt", "D1.txt", "a");
-  MakeFile(D("VAPORIZE\\D2\\inner.txt"), "inner");
-  AppendRecord("D:\\Folder", D("VAPORIZE\\D2"));
-  MakeFile(D("VAPORIZE\\D9.txt"), "orphan");  // in the store, but not listed
+  MakeFile(DS("D2\\inner.txt"), "inner");
+  AppendRecord("D:\\Folder", DS("D2"));
+  MakeFile(DS("D9.txt"), "orphan");  // in the store, but not listed
   Open();
   ASSERT_EQ(Count(), 2);
   ScriptedUi ui;
@@ -135,16 +135,16 @@ TEST_F(ItemWindowTest, VaporizeAllTakesEveryListedItemSelectedOrNot) {
   Command(11);  // the alias of 18
   ASSERT_EQ(ui.asked.size(), 1u);
   EXPECT_FALSE(PathExists(a));
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D2")));
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\D9.txt"))) << "what the list does not show is left alone";
+  EXPECT_FALSE(PathExists(DS("D2")));
+  EXPECT_TRUE(PathExists(DS("D9.txt"))) << "what the list does not show is left alone";
   EXPECT_EQ(Index(), "");
 }
 
 TEST_F(ItemWindowTest, PropertiesShowTheGeneralTabForOneFileAFolderAndAGroup) {
   StoreFile("D:\\Docs\\report.doc", "D1.doc", std::string(3500, 'r'));
-  MakeFile(D("VAPORIZE\\D2\\one.bin"), std::string(100, '1'));
-  MakeFile(D("VAPORIZE\\D2\\sub\\two.bin"), std::string(200, '2'));
-  AppendRecord("D:\\Docs\\Album", D("VAPORIZE\\D2"));
+  MakeFile(DS("D2\\one.bin"), std::string(100, '1'));
+  MakeFile(DS("D2\\sub\\two.bin"), std::string(200, '2'));
+  AppendRecord("D:\\Docs\\Album", DS("D2"));
   Open();
   ASSERT_EQ(Count(), 2);
 
@@ -271,7 +271,7 @@ TEST_F(ItemWindowTest, PruneTimerWaitsOnlyWhileOneOfTheModulesOwnBoxesShows) {
   EXPECT_TRUE(heldWhileShown);
   waitForPrune();
   EXPECT_FALSE(HasRecord("D:\\c.txt", c));
-  EXPECT_TRUE(HasRecord("D:\\b.txt", D("VAPORIZE\\D2.txt")));
+  EXPECT_TRUE(HasRecord("D:\\b.txt", DS("D2.txt")));
   Pump();
   EXPECT_EQ(Count(), 1);
 }

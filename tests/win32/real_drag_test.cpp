@@ -23,9 +23,9 @@ class RealDragTest : public DrivesTest {};
 TEST_F(RealDragTest, DroppedItemsLeaveTheStoreUnderTheirOwnNamesAndThePruneDropsTheirRecords) {
   ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
   EnsureStores();
-  MakeFile(D("VAPORIZE\\D1.doc"), "report");
-  MakeFile(D("VAPORIZE\\D2.txt"), "notes");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Old\\notes.txt\r\nD:\\VAPORIZE\\D2.txt\r\n");
+  MakeFile(DS("D1.doc"), "report");
+  MakeFile(DS("D2.txt"), "notes");
+  MakeFile(DS("info.shr"), Own("D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Old\\notes.txt\r\nD:\\VAPORIZE\\D2.txt\r\n"));
   MakeDir(D("Target"));
 
   DropFolderWindow target(win32::Widen(D("Target")));
@@ -35,8 +35,8 @@ TEST_F(RealDragTest, DroppedItemsLeaveTheStoreUnderTheirOwnNamesAndThePruneDrops
   auto app = std::make_shared<win32::TDragInterface>(
       nullptr,
       [] {
-        return std::vector<ShredItemId>{PathsItem("D:\\Work\\report.doc", "D:\\VAPORIZE\\D1.doc"),
-                                        PathsItem("D:\\Old\\notes.txt", "D:\\VAPORIZE\\D2.txt")};
+        return std::vector<ShredItemId>{PathsItem("D:\\Work\\report.doc", Own("D:\\VAPORIZE\\D1.doc")),
+                                        PathsItem("D:\\Old\\notes.txt", Own("D:\\VAPORIZE\\D2.txt"))};
       },
       [&dropped] { ++dropped; });
   DWORD effect = 0;
@@ -47,9 +47,9 @@ TEST_F(RealDragTest, DroppedItemsLeaveTheStoreUnderTheirOwnNamesAndThePruneDrops
   EXPECT_EQ(dropped, 1);
   EXPECT_EQ(Slurp(D("Target\\report.doc")), "report");
   EXPECT_EQ(Slurp(D("Target\\notes.txt")), "notes");
-  EXPECT_FALSE(PathExists(D("VAPORIZE\\D1.doc")));
+  EXPECT_FALSE(PathExists(DS("D1.doc")));
   PruneIndex();
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
+  EXPECT_EQ(Slurp(DS("info.shr")), "");
   OleUninitialize();
 }
 

@@ -254,10 +254,10 @@ class RestoreThroughDialogTest : public vz::test::DrivesTest {};
 
 TEST_F(RestoreThroughDialogTest, YesInTheRealDialogReplacesTheFile) {
   EnsureStores();
-  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
+  MakeFile(DS("D1.txt"), "stored");
   {
-    std::ofstream index(D("VAPORIZE\\info.shr"), std::ios::binary | std::ios::app);
-    index << D("Work\\a.txt") << "\r\n" << D("VAPORIZE\\D1.txt") << "\r\n";
+    std::ofstream index(DS("info.shr"), std::ios::binary | std::ios::app);
+    index << D("Work\\a.txt") << "\r\n" << DS("D1.txt") << "\r\n";
   }
   MakeFile(D("Work\\a.txt"), "old");
   g_seen = Seen{};
@@ -267,7 +267,7 @@ TEST_F(RestoreThroughDialogTest, YesInTheRealDialogReplacesTheFile) {
   DialogUi dialogs;
   ScopedUi scoped(dialogs);
 
-  Report r = RestoreItems({{D("Work\\a.txt"), D("VAPORIZE\\D1.txt"), 0}});
+  Report r = RestoreItems({{D("Work\\a.txt"), DS("D1.txt"), 0}});
 
   UnhookWindowsHookEx(g_hook);
   g_hook = nullptr;

@@ -89,8 +89,8 @@ TEST_F(RewrittenNameTest, EveryRoadActsOnTheNamedFileOrRefusesItAndTheTwinKeepsE
         const bool sent = road.listed && (drive == 'E' || std::string(n.name).back() != ' ');
         EXPECT_EQ(PathExists(named), !sent);
         if (sent && drive == 'D') {
-          EXPECT_EQ(Slurp(D("VAPORIZE\\D1")) + Slurp(D("VAPORIZE\\D1.c")), "named file");
-          EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")).substr(0, named.size() + 2), named + "\r\n");
+          EXPECT_EQ(Slurp(DS("D1")) + Slurp(DS("D1.c")), "named file");
+          EXPECT_EQ(Slurp(IndexPathOf('D')).substr(0, named.size() + 2), named + "\r\n");
         }
         if (!sent) {
           EXPECT_EQ(Slurp(named), "named file");

@@ -71,8 +71,8 @@ TEST_F(SendWinTest, DropWithANameMapRecordsTheMappedNameAfterTheRealDialog) {
   ASSERT_EQ(answer.Seen().size(), 1u);
   EXPECT_EQ(answer.Seen()[0].title, "Send to Vaporizer?");
   EXPECT_EQ(answer.Seen()[0].Text(101), "Are you sure you want to send 'Letter.doc' to the Vaporizer?");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "D:\\Temp\\Letter.doc\r\nD:\\VAPORIZE\\D1.tmp\r\n");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.tmp")), "draft");
+  EXPECT_EQ(Slurp(DS("info.shr")), Own("D:\\Temp\\Letter.doc\r\nD:\\VAPORIZE\\D1.tmp\r\n"));
+  EXPECT_EQ(Slurp(DS("D1.tmp")), "draft");
 }
 
 TEST_F(SendWinTest, DropAnsweredNoMovesNothingAndEmptyDropReportsNothing) {
@@ -88,7 +88,7 @@ TEST_F(SendWinTest, DropAnsweredNoMovesNothingAndEmptyDropReportsNothing) {
     EXPECT_EQ(answer.Seen()[0].Text(101), "Send 2 selected items to the Vaporizer?");
   }
   EXPECT_TRUE(PathExists(D("a.txt")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
+  EXPECT_EQ(Slurp(DS("info.shr")), "");
   EXPECT_EQ(win32::SendDataObject(Drop({}).Get(), false).result, 0);
 }
 
@@ -99,13 +99,13 @@ TEST_F(SendWinTest, ExtPreparateDataIsExportedByItsPlainName) {
   MakeFile(D("Work\\Notes"), "n");
   const char buf[] = "D:\\Work\\report.doc\0D:\\Work\\Notes\0\0";
   EXPECT_EQ(fn(buf, 2, 0), 1);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")),
-            "D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Work\\Notes\r\nD:\\VAPORIZE\\D1\r\n");
+  EXPECT_EQ(Slurp(DS("info.shr")),
+            Own("D:\\Work\\report.doc\r\nD:\\VAPORIZE\\D1.doc\r\nD:\\Work\\Notes\r\nD:\\VAPORIZE\\D1\r\n"));
   // Count 0 reads nothing but still makes the stores.
-  SetFileAttributesA("D:\\VAPORIZE\\desktop.ini", FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA("D:\\VAPORIZE\\desktop.ini");
+  SetFileAttributesA(DS("desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(DS("desktop.ini").c_str());
   EXPECT_EQ(fn(buf, 0, 0), 0);
-  EXPECT_NE(GetFileAttributesA("D:\\VAPORIZE\\desktop.ini"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesA(DS("desktop.ini").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // What the exported function is handed goes through the same intake as
@@ -115,13 +115,13 @@ TEST_F(SendWinTest, ExtPreparateDataTouchesNothingThatIsNoItemAndSaysWhy) {
   auto fn = Export();
   ASSERT_NE(fn, nullptr);
   MakeFile(D("Work\\b.txt"), "b");
-  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
-  MakeFile(D("VAPORIZE\\info.shr"), "D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n");
+  MakeFile(DS("D1.txt"), "stored");
+  MakeFile(DS("info.shr"), Own("D:\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   MakeFile(E("e.txt"), "e");
   const auto before = Snapshot({D(), E()});
   // A caution question would mean that something was about to be destroyed.
   DialogAnswerer answer({}, IDYES);
-  for (const char* entry : {" D:\\Work\\b.txt", "D:\\VAPORIZE", " D:\\VAPORIZE", "D:\\VAPORIZE. ", "d:\\vaporize\\D1.txt",
+  for (const std::string& entry : std::vector<std::string>{" D:\\Work\\b.txt", "D:\\VAPORIZE", " D:\\VAPORIZE", "D:\\VAPORIZE. ", Own("d:\\vaporize\\D1.txt"),
                             "D:\\", " D:\\", "D:\\Work\\..", "E:\\", " E:\\e.txt", "D:", "D:Work\\b.txt", "Work\\b.txt",
                             "b.txt", "\\Work\\b.txt", "\\\\server\\share\\b.txt"}) {
     SCOPED_TRACE(entry);

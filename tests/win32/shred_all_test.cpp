@@ -132,14 +132,14 @@ class ShredAllExportTest : public DrivesTest {
     DrivesTest::TearDown();
   }
   void Fill() {
-    MakeFile(D("VAPORIZE\\D1.txt"), "first");
-    MakeFile(D("VAPORIZE\\D2\\inner\\deep.txt"), "deep");
-    MakeFile(C("VAPORIZE\\C1.doc"), "on c");
-    MakeFile(D("VAPORIZE\\info.shr"), "D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n");
-    MakeFile(C("VAPORIZE\\info.shr"), "C:\\Work\\Report.doc\r\nC:\\VAPORIZE\\C1.doc\r\n");
+    MakeFile(DS("D1.txt"), "first");
+    MakeFile(DS("D2\\inner\\deep.txt"), "deep");
+    MakeFile(CS("C1.doc"), "on c");
+    MakeFile(DS("info.shr"), Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Old\r\nD:\\VAPORIZE\\D2\r\n"));
+    MakeFile(CS("info.shr"), Own("C:\\Work\\Report.doc\r\nC:\\VAPORIZE\\C1.doc\r\n"));
   }
   bool StoresEmpty() {
-    return !PathExists(D("VAPORIZE\\D1.txt")) && !PathExists(D("VAPORIZE\\D2")) && !PathExists(C("VAPORIZE\\C1.doc"));
+    return !PathExists(DS("D1.txt")) && !PathExists(DS("D2")) && !PathExists(CS("C1.doc"));
   }
   const Created* Find(const std::string& text) {
     for (const auto& c : g_watch.created)
@@ -175,9 +175,9 @@ TEST_F(ShredAllExportTest, WithARecordTheCautionBoxIsAskedAndEverythingGoes) {
   EXPECT_EQ(c.defaultButton, IDNO) << "No is the default";
   EXPECT_TRUE(c.topmost) << "system-modal";
   EXPECT_TRUE(StoresEmpty());
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), "");
-  EXPECT_EQ(Slurp(C("VAPORIZE\\info.shr")), "");
-  EXPECT_TRUE(PathExists(D("VAPORIZE\\desktop.ini")));
+  EXPECT_EQ(Slurp(DS("info.shr")), "");
+  EXPECT_EQ(Slurp(CS("info.shr")), "");
+  EXPECT_TRUE(PathExists(DS("desktop.ini")));
 }
 
 TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
@@ -215,7 +215,7 @@ TEST_F(ShredAllExportTest, TheProgressWindowHasItsLayoutAndFollowsTheBatch) {
 
   // Three files, pass by pass over the group: their original paths in upper
   // case where a record names them.
-  const std::vector<std::string> files{"C:\\WORK\\REPORT.DOC", "D:\\WORK\\A.TXT", "d:\\VAPORIZE\\D2\\inner\\deep.txt"};
+  const std::vector<std::string> files{"C:\\WORK\\REPORT.DOC", "D:\\WORK\\A.TXT", Own("d:\\VAPORIZE\\D2\\inner\\deep.txt")};
   std::vector<std::string> shown = files;
   shown.insert(shown.end(), files.begin(), files.end());
   EXPECT_EQ(g_watch.fileTexts, shown);
@@ -247,9 +247,9 @@ TEST_F(ShredAllExportTest, NoKeepsEverythingAndProgressOffShowsNoWindow) {
   g_watch.answer = IDNO;
   EXPECT_EQ(shred_(nullptr), 1);
   EXPECT_EQ(g_watch.cautions.size(), 1u);
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "first");
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D2\\inner\\deep.txt")), "deep");
-  EXPECT_EQ(Slurp(C("VAPORIZE\\C1.doc")), "on c");
+  EXPECT_EQ(Slurp(DS("D1.txt")), "first");
+  EXPECT_EQ(Slurp(DS("D2\\inner\\deep.txt")), "deep");
+  EXPECT_EQ(Slurp(CS("C1.doc")), "on c");
   EXPECT_EQ(Find("Shredding ..."), nullptr);
 
   g_watch.answer = IDYES;

@@ -143,8 +143,8 @@ TEST_F(FolderViewTest, EmptyStoreShowsZeroObjectsAndGraysTheVaporizeEntries) {
 TEST_F(FolderViewTest, SelectionShowsCountAndSizeAndEnablesTheFileEntries) {
   StoreFile("D:\\Work\\big.txt", "D1.txt", std::string(1000, 'b'));
   StoreFile("D:\\Work\\small.txt", "D2.txt", std::string(600, 's'));
-  MakeDir(D("VAPORIZE\\D3"));
-  AppendRecord("D:\\Work\\Album", D("VAPORIZE\\D3"));
+  MakeDir(DS("D3"));
+  AppendRecord("D:\\Work\\Album", DS("D3"));
   Open();
   ASSERT_EQ(ListView_GetItemCount(list_), 3);
   EXPECT_EQ(recorder_->StatusText(0), "Objects: 3");

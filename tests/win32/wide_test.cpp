@@ -145,7 +145,7 @@ TEST_F(WideExportTest, ExtPreparateDataWSendsWhatTheAnsiBufferCouldNeverName) {
     index += "\xEF\xBB\xBF" + names[i] + "\r\n\xEF\xBB\xBF" + listed[i].storedPath + "\r\n";
   }
   EXPECT_EQ(listed.back().originalPath, D("caf\xC3\xA9.txt"));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\info.shr")), index + "D:\\caf\xE9.txt\r\nD:\\VAPORIZE\\D4.txt\r\n");
+  EXPECT_EQ(Slurp(DS("info.shr")), index + Own("D:\\caf\xE9.txt\r\nD:\\VAPORIZE\\D4.txt\r\n"));
   EXPECT_EQ(Slurp(D("A.txt")), "plain twin");
 }
 

@@ -114,7 +114,7 @@ TEST_F(PropertiesTest, FileOf3500Bytes) {
 }
 
 TEST_F(PropertiesTest, VanishedFileShowsNoSizeAndNoTimes) {
-  PropertiesModel m = BuildPropertiesModel({MakeId(D("Work\\gone.txt"), D("VAPORIZE\\D1.txt"))});
+  PropertiesModel m = BuildPropertiesModel({MakeId(D("Work\\gone.txt"), DS("D1.txt"))});
   EXPECT_EQ(m.kind, PropertiesCase::File);
   EXPECT_EQ(m.size, "(not available)");
   EXPECT_EQ(m.changed, "(not defined)");
@@ -124,12 +124,12 @@ TEST_F(PropertiesTest, VanishedFileShowsNoSizeAndNoTimes) {
 }
 
 TEST_F(PropertiesTest, FolderWithTwoFilesAndASubfolderWithOne) {
-  MakeFile(D("VAPORIZE\\D1\\a.txt"), std::string(1000, 'a'));
-  MakeFile(D("VAPORIZE\\D1\\b.txt"), std::string(1000, 'b'));
-  MakeFile(D("VAPORIZE\\D1\\sub\\c.txt"), std::string(1500, 'c'));
-  AppendRecord(D("Work\\Project"), D("VAPORIZE\\D1"));
+  MakeFile(DS("D1\\a.txt"), std::string(1000, 'a'));
+  MakeFile(DS("D1\\b.txt"), std::string(1000, 'b'));
+  MakeFile(DS("D1\\sub\\c.txt"), std::string(1500, 'c'));
+  AppendRecord(D("Work\\Project"), DS("D1"));
 
-  PropertiesModel m = BuildPropertiesModel({MakeId(D("Work\\Project"), "  " + D("VAPORIZE\\D1") + " ", "File Folder")});
+  PropertiesModel m = BuildPropertiesModel({MakeId(D("Work\\Project"), "  " + DS("D1") + " ", "File Folder")});
 
   EXPECT_EQ(m.kind, PropertiesCase::Folder);
   EXPECT_EQ(m.caption, "Properties: Project");
@@ -167,12 +167,12 @@ TEST_F(PropertiesTest, GroupOfTwoFiles) {
 
 TEST_F(PropertiesTest, GroupAddsFolderContentsAndNothingForAVanishedFile) {
   std::string a = StoreFile(D("Work\\a.txt"), "D1.txt", std::string(100, 'a'));
-  MakeFile(D("VAPORIZE\\D2\\x.txt"), std::string(50, 'x'));
-  MakeFile(D("VAPORIZE\\D2\\in\\y.txt"), std::string(50, 'y'));
-  AppendRecord(D("Work\\Dir"), D("VAPORIZE\\D2"));
+  MakeFile(DS("D2\\x.txt"), std::string(50, 'x'));
+  MakeFile(DS("D2\\in\\y.txt"), std::string(50, 'y'));
+  AppendRecord(D("Work\\Dir"), DS("D2"));
 
-  PropertiesModel m = BuildPropertiesModel({MakeId(D("Work\\a.txt"), a), MakeId(D("Work\\Dir"), D("VAPORIZE\\D2")),
-                                            MakeId(D("Work\\gone.txt"), D("VAPORIZE\\D3.txt"))});
+  PropertiesModel m = BuildPropertiesModel({MakeId(D("Work\\a.txt"), a), MakeId(D("Work\\Dir"), DS("D2")),
+                                            MakeId(D("Work\\gone.txt"), DS("D3.txt"))});
 
   EXPECT_EQ(m.size, "1 KB (200 bytes)");
   EXPECT_EQ(m.contents, "1 folder(s), 2 file(s)");

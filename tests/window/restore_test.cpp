@@ -106,12 +106,12 @@ TEST_F(RestoreTest, FileGoesBackAndItsRecordIsDropped) {
 
 TEST_F(RestoreTest, DeletedFolderChainIsCreatedAgain) {
   std::string fileStored = StoreFile(D("Gone\\deeper\\still\\a.txt"), "D1.txt", "file");
-  MakeFile(D("VAPORIZE\\D1\\inner\\x.bin"), "tree");
-  AppendRecord(D("Lost\\Project"), D("VAPORIZE\\D1"));
+  MakeFile(DS("D1\\inner\\x.bin"), "tree");
+  AppendRecord(D("Lost\\Project"), DS("D1"));
   ASSERT_FALSE(PathExists(D("Gone")));
 
   Report r = RestoreItems({Entry(D("Gone\\deeper\\still\\a.txt"), fileStored),
-                           Entry(D("Lost\\Project"), D("VAPORIZE\\D1"))});
+                           Entry(D("Lost\\Project"), DS("D1"))});
 
   EXPECT_TRUE(r.AllDone());
   EXPECT_EQ(Slurp(D("Gone\\deeper\\still\\a.txt")), "file");
@@ -214,12 +214,12 @@ TEST_F(RestoreTest, FolderAtTheOriginalPathStopsTheItemWithoutAQuestion) {
 }
 
 TEST_F(RestoreTest, StoredFolderOverAnExistingFileAsksWithFolderWords) {
-  MakeFile(D("VAPORIZE\\D1\\x.txt"), "x");
-  AppendRecord(D("Work\\Old"), D("VAPORIZE\\D1"));
+  MakeFile(DS("D1\\x.txt"), "x");
+  AppendRecord(D("Work\\Old"), DS("D1"));
   MakeFile(D("Work\\Old"), "a file now");
   ui.replaceAnswers = {true};
 
-  Report r = RestoreItems({Entry(D("Work\\Old"), D("VAPORIZE\\D1"))});
+  Report r = RestoreItems({Entry(D("Work\\Old"), DS("D1"))});
 
   ASSERT_EQ(ui.replaceAsked.size(), 1u);
   EXPECT_EQ(ui.replaceAsked[0].storedBytes, "(folder)");
@@ -284,14 +284,14 @@ TEST_F(RestoreTest, RecycledFolderDeeperDownAsksNothing) {
 TEST_F(RestoreTest, EmptyListDoesNothingAtAll) {
   // A dead record and an index without CR LF endings: any prune would
   // rewrite the file.
-  std::ofstream(HostPath(D("VAPORIZE\\info.shr")), std::ios::binary) << "D:\\gone.txt\nD:\\VAPORIZE\\D9.txt";
+  std::ofstream(HostPath(DS("info.shr")), std::ios::binary) << Own("D:\\gone.txt\nD:\\VAPORIZE\\D9.txt");
   ui.answers = {true};
 
   Report r = RestoreItems({});
 
   EXPECT_TRUE(r.Items().empty());
   EXPECT_TRUE(ui.asked.empty());
-  EXPECT_EQ(Index(), "D:\\gone.txt\nD:\\VAPORIZE\\D9.txt");
+  EXPECT_EQ(Index(), Own("D:\\gone.txt\nD:\\VAPORIZE\\D9.txt"));
   if (kIconsObservable) {
     EXPECT_EQ(g_iconUpdates, 0);
   }
@@ -318,23 +318,23 @@ TEST_F(RestoreTest, StoredFileRemovedByOtherMeansIsReportedAndPruned) {
 TEST_F(RestoreTest, StoredPathOutsideAStoreIsNeverMoved) {
   MakeFile(D("Work\\victim.txt"), "not stored");
   AppendRecord(D("Elsewhere\\victim.txt"), D("Work\\victim.txt"));
-  MakeFile(D("VAPORIZE\\D1.txt"), "stored");
+  MakeFile(DS("D1.txt"), "stored");
 
   Report r = RestoreItems({Entry(D("Elsewhere\\victim.txt"), D("Work\\victim.txt")),
-                           Entry(D("Elsewhere\\up.txt"), D("VAPORIZE\\..\\Work\\victim.txt")),
-                           Entry("relative.txt", D("VAPORIZE\\D1.txt"))});
+                           Entry(D("Elsewhere\\up.txt"), DS("..\\Work\\victim.txt")),
+                           Entry("relative.txt", DS("D1.txt"))});
 
   EXPECT_EQ(Slurp(D("Work\\victim.txt")), "not stored");
   EXPECT_FALSE(PathExists(D("Elsewhere")));
-  EXPECT_EQ(Slurp(D("VAPORIZE\\D1.txt")), "stored");
+  EXPECT_EQ(Slurp(DS("D1.txt")), "stored");
   EXPECT_EQ(r.Count(Outcome::Failed), 3u);
 }
 
 TEST_F(RestoreTest, EntriesAreTrimmedFromIdentifiers) {
-  ShredItemId id = MakeId("  " + D("Work\\a.txt") + "\t", " " + D("VAPORIZE\\D1.txt") + "\r\n", "Text", 9);
+  ShredItemId id = MakeId("  " + D("Work\\a.txt") + "\t", " " + DS("D1.txt") + "\r\n", "Text", 9);
   RestoreEntry e = MakeRestoreEntry(id);
   EXPECT_EQ(e.originalPath, D("Work\\a.txt"));
-  EXPECT_EQ(e.storedPath, D("VAPORIZE\\D1.txt"));
+  EXPECT_EQ(e.storedPath, DS("D1.txt"));
   EXPECT_EQ(e.iconIndex, 9);
 }
 

@@ -1,6 +1,6 @@
-// Stored items made by hand: the item is put into D:\VAPORIZE under its
-// stored name and its two lines are appended to D:\VAPORIZE\info.shr, so
-// these tests do not depend on the send operation.
+// Stored items made by hand: the item is put into this account's store on
+// D: under its stored name and its two lines are appended to the store's
+// info.shr, so these tests do not depend on the send operation.
 #pragma once
 
 #include <fstream>
@@ -19,13 +19,13 @@ class StoreTest : public DrivesTest {
   void SetUp() override {
     DrivesTest::SetUp();
     EnsureStores();
-    ASSERT_TRUE(PathExists(D("VAPORIZE\\info.shr")));
+    ASSERT_TRUE(PathExists(DS("info.shr")));
   }
 
-  static std::string Index() { return Slurp(D("VAPORIZE\\info.shr")); }
+  static std::string Index() { return Slurp(DS("info.shr")); }
 
   static void AppendRecord(const std::string& original, const std::string& stored) {
-    std::ofstream out(HostPath(D("VAPORIZE\\info.shr")), std::ios::binary | std::ios::app);
+    std::ofstream out(HostPath(DS("info.shr")), std::ios::binary | std::ios::app);
     out << original << "\r\n" << stored << "\r\n";
   }
 
@@ -36,7 +36,7 @@ class StoreTest : public DrivesTest {
   // A stored file with content; returns its stored path.
   static std::string StoreFile(const std::string& original, const std::string& storedName,
                                const std::string& content) {
-    std::string stored = D("VAPORIZE\\" + storedName);
+    std::string stored = DS(storedName);
     MakeFile(stored, content);
     AppendRecord(original, stored);
     return stored;

@@ -142,6 +142,21 @@ bool IsStoreFolder(const std::string& dir) {
   return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// This user's store in a drive's store folder: named by the user id, as
+// Platform::AccountName names it.
+std::string OwnStoreIn(const std::string& shared) { return Join(shared, std::to_string(::geteuid())); }
+
+// The letter of the store this user keeps on a drive: in the user's own
+// store, else in a store of the earlier layout (one store for the drive,
+// the records directly in its store folder) that is still to move into it.
+char UserStoreLetter(const std::string& root, bool* said) {
+  const std::string shared = Join(root, kStoreHostName), own = OwnStoreIn(shared);
+  *said = false;
+  if (IsStoreFolder(own)) return StoreLetter(own, said);
+  bool earlierSaid = false;
+  return IsStoreFolder(shared) ? StoreLetter(shared, &earlierSaid) : 0;
+}
+
 // A test's stand-in for /proc/self/mountinfo or /sys, named by the
 // environment: taken only from a program run without extra privileges, and
 // only where it is root's or the user's own and nobody else may change it.
@@ -165,25 +180,24 @@ std::map<char, std::string> RememberedDrives() {
 }  // namespace
 
 std::optional<std::string> UserStoreOf(const Volume& v, std::string* why) {
-  const std::string dir = Join(v.root, kStoreHostName);
+  const std::string shared = Join(v.root, kStoreHostName), own = OwnStoreIn(shared);
   auto none = [&](std::string reason) -> std::optional<std::string> {
     if (why) *why = std::move(reason);
     return std::nullopt;
   };
-  if (v.origin != Origin::Mount) return dir;
+  if (v.origin != Origin::Mount) return own;
   if (v.holdsHome) return none("your store on its file system is the one in your home folder (C:)");
   if (v.readOnly) return none("it is mounted read-only");
   struct stat st {};
-  if (::lstat(dir.c_str(), &st) == 0) {
-    if (!S_ISDIR(st.st_mode)) return none(dir + " is not a folder");
-    // The user's own only: in a folder that others may write to, they could
-    // put in what this user's runs then take for stored items or index.
-    if (st.st_mode & (S_IWGRP | S_IWOTH)) return none(dir + " may be changed by other users");
-    if (st.st_uid != ::geteuid()) return none(dir + " belongs to another user");
-    return dir;
+  if (::lstat(shared.c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) return none(shared + " is not a folder");
+    // The user's own, or the shared form in which every user may make a
+    // store of their own and nobody may take away another's.
+    if (st.st_uid == ::geteuid() || ((st.st_mode & S_ISVTX) && (st.st_mode & 0777) == 0777)) return own;
+    return none(shared + " belongs to another user");
   }
-  if (::faccessat(AT_FDCWD, v.root.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return dir;
-  return none("you may not make " + dir + ", as its top folder is not writable for you");
+  if (::faccessat(AT_FDCWD, v.root.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return own;
+  return none("you may not make " + shared + ", as its top folder is not writable for you");
 }
 
 MountTable ReadMountTable() {
@@ -229,8 +243,8 @@ MountTable ReadMountTable() {
   // Drives with a store take the letter it keeps.
   for (auto& v : found) {
     bool said = false;
-    if (v.type != DriveType::Fixed || !IsStoreFolder(Join(v.root, kStoreHostName))) continue;
-    char l = StoreLetter(Join(v.root, kStoreHostName), &said);
+    if (v.type != DriveType::Fixed) continue;
+    char l = UserStoreLetter(v.root, &said);
     if (l && !taken[l - 'A']) {
       v.letter = l;
       taken[l - 'A'] = true;
@@ -276,10 +290,14 @@ void LearnStores(std::vector<Volume>& volumes) {
     auto dir = UserStoreOf(v, &v.noStore);
     if (!dir) continue;
     v.noStore.clear();
-    if (!IsStoreFolder(*dir)) continue;
     bool said = false;
-    char l = StoreLetter(*dir, &said);
+    const std::string shared = Join(v.root, kStoreHostName);
+    if (!IsStoreFolder(shared)) continue;
+    char l = UserStoreLetter(v.root, &said);
     v.indexLetter = l ? l : v.letter;
+    // A store of the earlier layout is read under its letter until it has
+    // moved into the user's own.
+    if (!IsStoreFolder(*dir)) continue;
     if (!said) RecordLetter(*dir, v.indexLetter);
     if (v.origin == Origin::Mount && KvRead(kDrivesKey, std::string(1, v.letter)).text != v.root)
       KvWriteString(kDrivesKey, std::string(1, v.letter), v.root);

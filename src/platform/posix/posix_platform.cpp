@@ -961,9 +961,9 @@ class PosixPlatform : public Platform {
     return FolderIgnoresCase(h);
   }
 
-  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
+  std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
     if (busy) *busy = false;
-    auto host = Host(std::string(1, drive) + ":\\VAPORIZE");
+    auto host = Host(storeDir);
     if (!host) return nullptr;
     int fd = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return nullptr;

@@ -71,11 +71,12 @@ const std::vector<AbsentDrive>& AbsentDrives();
 const std::vector<std::string>& UnletteredMounts();
 
 // Where this user's store on a fixed drive lies (a host path), or nullopt
-// with the reason in *why: the one place that decides it. The home folder
-// keeps it there; a drive of a given table at its root; another mounted
-// drive at its top when the user may make it there or it exists in the
-// shared, sticky form, but none on the mount that holds the home folder,
-// whose store is the home's.
+// with the reason in *why: the one place that decides it. Every drive's
+// store folder .VAPORIZE holds one store per user, .VAPORIZE/<user id>:
+// the home folder's and a given table's drive's at their root; another
+// mounted drive's at its top when the user may make the store folder there
+// or it is the user's own or the shared, sticky form (1777), but none on
+// the mount that holds the home folder, whose store is the home's.
 std::optional<std::string> UserStoreOf(const Volume& v, std::string* why);
 
 // Whether the drive keeps the items sent from it in a store for this user

@@ -324,9 +324,9 @@ class Win32Platform : public Platform {
     return !exact;
   }
 
-  std::unique_ptr<StoreLock> LockStore(char drive, int waitMs, bool* busy) override {
+  std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
     if (busy) *busy = false;
-    std::wstring name = StoreMutexName(std::string(1, drive) + ":\\VAPORIZE");
+    std::wstring name = StoreMutexName(storeDir);
     if (name.empty()) return nullptr;
     HANDLE h = OpenStoreMutex(name);
     if (!h) return nullptr;
