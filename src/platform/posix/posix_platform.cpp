@@ -155,6 +155,19 @@ void WriteOver(int fd, off_t size) {
 #endif
 }
 
+// Whether a file replaced by a rename can still be written through a handle
+// held on it without touching other files: not on FUSE file systems, which
+// may free its blocks when its name goes.
+bool KeepsReplacedFiles(int fd) {
+#ifdef __linux__
+  struct statfs fs {};
+  return ::fstatfs(fd, &fs) == 0 && fs.f_type != 0x65735546;  // FUSE_SUPER_MAGIC
+#else
+  (void)fd;
+  return true;
+#endif
+}
+
 #ifdef __linux__
 // Whether the file system on a device passes freed blocks on to it at once
 // (mounted with discard, or btrfs's discard=sync), asked of the mount table
@@ -555,7 +568,16 @@ class PosixPlatform : public Platform {
       ::close(was);
       was = -1;
     }
-    if (!ok || ::rename(tmp.c_str(), host->c_str()) != 0) {
+    // Exchanged rather than renamed over where the file system can: the old
+    // content then keeps its name until it has been written over. Some file
+    // systems (FUSE ones among them) free a replaced file's blocks at once
+    // and reuse them, so writing through a handle to it would land in other
+    // files' blocks.
+    bool exchanged = false;
+#ifdef RENAME_EXCHANGE
+    exchanged = ok && was >= 0 && ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, host->c_str(), RENAME_EXCHANGE) == 0;
+#endif
+    if (!ok || (!exchanged && ::rename(tmp.c_str(), host->c_str()) != 0)) {
       if (was >= 0) ::close(was);
       ::unlink(tmp.c_str());
       return false;
@@ -567,9 +589,10 @@ class PosixPlatform : public Platform {
       ::close(dfd);
     }
     if (was >= 0) {
-      WriteOver(was, old.st_size);
+      if (exchanged || KeepsReplacedFiles(was)) WriteOver(was, old.st_size);
       ::close(was);
     }
+    if (exchanged) ::unlink(tmp.c_str());
     return true;
   }
 
