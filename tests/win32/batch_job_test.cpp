@@ -38,8 +38,8 @@ HWND ProgressWindow(HWND after = nullptr) { return FindWindowExW(nullptr, after,
 TEST_F(BatchJobTest, TheWindowAnswersThroughThePassesAndCancelStopsBetweenThem) {
   const char* mb = std::getenv("VZ_BIG_FILE_MB");
   const std::int64_t size = (mb ? std::atoll(mb) : 128) << 20;
-  MakeSparseFile(D("VAPORIZE\\D1.bin"), size);
-  AppendRecord("D:\\Big\\disk.img", D("VAPORIZE\\D1.bin"));
+  MakeSparseFile(DS("D1.bin"), size);
+  AppendRecord("D:\\Big\\disk.img", DS("D1.bin"));
   RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShredCount", 3);
   RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShowIndicator", 1);
   Open();
@@ -63,13 +63,14 @@ TEST_F(BatchJobTest, TheWindowAnswersThroughThePassesAndCancelStopsBetweenThem) 
   HWND progress = nullptr;
   for (DWORD start = GetTickCount(); !progress && GetTickCount() - start < 60000; Pump(10))
     if (!ui.progressFiles.empty()) progress = ProgressWindow();
-  ASSERT_NE(progress, nullptr) << "the batch's progress window, showing the file";
-  SendMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_NE(progress, nullptr) << "the batch's progress window, showing the file";
+  if (progress) SendMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitForJobs());
   stop = true;
   watcher.join();
   EXPECT_EQ(late, 0) << answered << " answered in time";
   EXPECT_GT(answered, 0);
+  if (!progress) return;
   RecordProperty("answered", answered.load());
   RecordProperty("slowest_ms", static_cast<int>(slowest.load()));
   const std::size_t passes = ui.progressPasses.size();
