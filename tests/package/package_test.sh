@@ -113,9 +113,9 @@ import configparser, importlib.util, os, shlex, subprocess, sys
 kind, file, section, choice, deb, fm, *paths = sys.argv[1:]
 if kind == "nautilus":
     sys.path.insert(0, fm)
-    spec = importlib.util.spec_from_file_location("ext", file)
-    ext = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(ext)
+    found = importlib.util.spec_from_file_location("ext", file)
+    ext = importlib.util.module_from_spec(found)
+    found.loader.exec_module(ext)
     ext.ACTION = deb + ext.ACTION
     class File:
         def __init__(self, p): self.p = p
