@@ -224,6 +224,7 @@ check_road() {  # fs road (the prefix of its functions) [label]
   local stored=("report-$tag.doc") direct=("stick-$tag.txt")
   if [ "$fs" = fat ]; then direct+=("Folder-$tag" "Many-$tag"); else stored=("Folder-$tag" "Many-$tag" "${stored[@]}" "$(wide_name "$tag")"); fi
   echo "[ RUN      ] Forensic.$name"
+  local started=$SECONDS
   if ! make_fs "$fs"; then
     echo "forensic: the $fs image could not be made or mounted"
     echo "[  FAILED  ] Forensic.$name"; failed=$((failed + 1)); return
@@ -318,9 +319,9 @@ check_road() {  # fs road (the prefix of its functions) [label]
        "stored items; visible by design: names, $entries copies in directory entries and $journal in the journal" \
        "[$visible]; overwrite in place per 'vaporizer volumes': $medium"
   if [ "$ok" -eq 1 ]; then
-    echo "[       OK ] Forensic.$name"; passed=$((passed + 1))
+    echo "[       OK ] Forensic.$name ($((SECONDS - started)) s)"; passed=$((passed + 1))
   else
-    echo "[  FAILED  ] Forensic.$name"; failed=$((failed + 1))
+    echo "[  FAILED  ] Forensic.$name ($((SECONDS - started)) s)"; failed=$((failed + 1))
   fi
 }
 

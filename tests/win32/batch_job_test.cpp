@@ -124,5 +124,26 @@ TEST_F(BatchJobTest, EveryBatchHasAProgressWindowOfItsOwn) {
   EXPECT_EQ(ProgressWindow(), nullptr);
 }
 
+// An outside program calls an export, which runs a job, and may then free
+// the module or end: "a thread that is still running in a DLL as it
+// unloads" is undefined (FreeLibrary, learn.microsoft.com/windows/win32/api/
+// libloaderapi/nf-libloaderapi-freelibrary), and under Wine a process that
+// exited so hung at times. So the work's thread has ended when RunJob returns.
+TEST_F(BatchJobTest, RunJobReturnsOnceTheWorksThreadIsGone) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  for (int round = 0; round < 20; ++round) {
+    DWORD worker = 0;
+    win32::RunJob(nullptr, [&] {
+      worker = GetCurrentThreadId();
+      return Report{};
+    });
+    ASSERT_NE(worker, GetCurrentThreadId());
+    HANDLE h = OpenThread(SYNCHRONIZE, FALSE, worker);  // none once the thread and its handles are gone
+    EXPECT_TRUE(!h || WaitForSingleObject(h, 0) == WAIT_OBJECT_0) << "round " << round;
+    if (h) CloseHandle(h);
+  }
+}
+
 }  // namespace
 }  // namespace vz::test
