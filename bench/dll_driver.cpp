@@ -29,17 +29,26 @@ int g_answered = 0;
 void CALLBACK PressYes(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (!g_box || !IsWindow(g_box)) return;
+  if (!IsWindowVisible(g_box)) {  // made, not yet shown
+    SetTimer(nullptr, 0, 5, PressYes);
+    return;
+  }
   char title[256] = {};
   GetWindowTextA(g_box, title, sizeof title);
   std::printf("answered Yes to \"%s\"\n", title);
   ++g_answered;
-  PostMessageA(g_box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(g_box, IDYES)));
+  // A box with OK alone (warnings after the batch) is acknowledged.
+  const int button = GetDlgItem(g_box, IDYES) || !GetDlgItem(g_box, IDOK) ? IDYES : IDOK;
+  PostMessageA(g_box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(g_box, button)));
 }
 
 // A message box fills in its texts after it is activated, so it is
 // answered from a timer that its own message loop runs.
 LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
-  if (code == HCBT_ACTIVATE) {
+  // Taken from its creation on too: under Wine a box is at times never
+  // activated, and would wait for ever.
+  const bool made = code == HCBT_CREATEWND && !(reinterpret_cast<CBT_CREATEWNDA*>(lp)->lpcs->style & WS_CHILD);
+  if ((code == HCBT_ACTIVATE || made) && reinterpret_cast<HWND>(wp) != g_box) {
     char cls[64] = {};
     GetClassNameA(reinterpret_cast<HWND>(wp), cls, sizeof cls);
     if (std::string(cls) == "#32770") {

@@ -41,7 +41,7 @@ fresh() {  # count
 }
 gone() { [ -z "$(ls -A "$scratch/vol/src" 2>/dev/null)" ] || { echo "bench: $1 left files behind" >&2; exit 1; }; }
 store_empty() {
-  [ -z "$(ls "$scratch/vol/.VAPORIZE" | grep -v -e '^info.shr$' -e '^desktop.ini$')" ] ||
+  [ -z "$(ls "$scratch/vol/.VAPORIZE/$(id -u)" | grep -v -e '^info.shr$' -e '^desktop.ini$')" ] ||
     { echo "bench: the store is not empty" >&2; exit 1; }
 }
 

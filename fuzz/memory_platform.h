@@ -81,6 +81,15 @@ class MemoryPlatform : public Platform {
   }
   std::uint32_t LinkCount(const std::string& path) override { return GetAttributes(path) ? 1 : 0; }
   bool IgnoresCase(const std::string&) override { return true; }  // names are kept in upper case
+  // Everything here is this account's, and nobody else's.
+  std::optional<Ownership> OwnershipOf(const std::string& path) override {
+    Ownership o;
+    o.folder = IsFolder(path);
+    if (!o.folder && !Content(path)) return std::nullopt;
+    o.owner = AccountName();
+    o.ownerTrusted = true;
+    return o;
+  }
   std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) override {
     std::string p = WithoutTrailingBackslash(path);
     if (IsDriveRoot(path)) p = std::string(1, path[0]) + ":\\";

@@ -20,10 +20,12 @@ if ! command -v clang++ >/dev/null; then
   exit 1
 fi
 if [ ! -f "$out/build.ninja" ]; then
-  cmake -S "$root/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >"$out.log" 2>&1 ||
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$root/fuzz" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >"$out.log" 2>&1 ||
     { tail -n 20 "$out.log" >&2; exit 1; }
 fi
-cmake --build "$out" -- -j"$(nproc)" >>"$out.log" 2>&1 || { tail -n 40 "$out.log" >&2; echo "fuzz: build failed" >&2; exit 1; }
+CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1 cmake --build "$out" -- -j"$(nproc)" >>"$out.log" 2>&1 || { tail -n 40 "$out.log" >&2; echo "fuzz: build failed" >&2; exit 1; }
 
 run_one() {
   local t=$1 corpus="$out/corpus/$t" log="$out/$t.log" found="$out/found/$t"

@@ -156,6 +156,9 @@ int CleanUp() {
   RegDeleteTreeA(HKEY_CURRENT_USER,
                  (std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CLSID\\") + kClsidVaporizerFolderText)
                      .c_str());
+  // Made by the first icon state written, where the system had none.
+  RemoveEmptyChain(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CLSID",
+                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer");
   wchar_t sendTo[MAX_PATH] = {};
   if (SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
     std::wstring link = std::wstring(sendTo) + L"\\Vaporizer.lnk";

@@ -266,7 +266,8 @@ Report RunWork(const JobWork& work) {
 
 // The job, or null when there was no port to talk through: the work then
 // ran here with this thread's own interface, and `done` has run.
-std::shared_ptr<Job> Start(HWND owner, JobWork work, JobDone done, bool& threaded) {
+// `ended`, when given, receives the work's thread.
+std::shared_ptr<Job> Start(HWND owner, JobWork work, JobDone done, bool& threaded, Handle* ended = nullptr) {
   threaded = false;
   auto job = std::make_shared<Job>(owner, Ui(), nullptr);
   if (!Job::OpenPort(job)) {
@@ -281,7 +282,7 @@ std::shared_ptr<Job> Start(HWND owner, JobWork work, JobDone done, bool& threade
     ScopedUi scope(ui);
     job->Finish(RunWork(work));
   };
-  threaded = StartShellThread(run, [job] { job->WaitHandled(); });
+  threaded = StartShellThread(run, [job] { job->WaitHandled(); }, ended);
   if (!threaded) run();  // here and now; the end comes through this thread's messages
   return job;
 }
@@ -298,10 +299,11 @@ Report RunJob(HWND owner, JobWork work) {
   Report result;
   bool over = false;
   bool threaded = false;
+  Handle thread;
   std::shared_ptr<Job> job = Start(owner, std::move(work), [&](const Report& r) {
     result = r;
     over = true;
-  }, threaded);
+  }, threaded, &thread);
   int quit = -1;
   while (!over) {
     MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -317,6 +319,17 @@ Report RunJob(HWND owner, JobWork work) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
+  }
+  // The work's thread is let go before the caller goes on: an outside
+  // program may free this module or exit next, and a thread still ending
+  // in it then races the unload for the loader's and the runtime's locks.
+  // Meanwhile only messages sent from other threads are handled; what is
+  // posted stays for the caller's own loop.
+  while (thread) {
+    HANDLE h = thread.get();
+    if (MsgWaitForMultipleObjectsEx(1, &h, INFINITE, QS_SENDMESSAGE, 0) != WAIT_OBJECT_0 + 1) break;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
   if (quit >= 0) PostQuitMessage(quit);
   return result;

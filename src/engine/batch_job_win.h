@@ -27,7 +27,8 @@ bool StartJob(HWND owner, JobWork work, JobDone done);
 
 // The same, waiting for the end while this thread's messages run; the
 // report. A WM_QUIT that arrives meanwhile cancels the work between its
-// passes and files, and is posted again once it is over.
+// passes and files, and is posted again once it is over. It returns once
+// the work's thread is gone, so that its caller may unload the module.
 Report RunJob(HWND owner, JobWork work);
 
 // Work started and not over, in this module.

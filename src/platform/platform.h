@@ -257,6 +257,9 @@ struct KvValue {
 struct Ownership {
   bool folder = false;
   bool link = false;  // a symbolic link, junction or other reparse point
+  // Neither a folder nor a regular file: a device, a pipe, a socket. Reading
+  // one may never end.
+  bool special = false;
   // The owner: a SID on Windows ("S-1-5-21-..."), a user id on POSIX.
   std::string owner;
   // The owner is this account, or on Windows also SYSTEM or the

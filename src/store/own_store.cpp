@@ -23,7 +23,7 @@ std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + 
 std::string Standing(const std::string& path, bool folder, const std::optional<Ownership>& o, const std::string& missing) {
   if (!o) return Exists(path) ? path + " cannot be checked" : missing;
   if (o->link) return path + " is a link, not a " + (folder ? "folder" : "file") + " of its own" + kRemoveIt;
-  if (o->folder != folder) return path + (folder ? " is not a folder" : " is not a regular file") + kRemoveIt;
+  if (o->folder != folder || o->special) return path + (folder ? " is not a folder" : " is not a regular file") + kRemoveIt;
   return {};
 }
 

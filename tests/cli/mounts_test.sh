@@ -44,10 +44,14 @@ done
 unmount_all() {
   awk -v w="$work/" 'index($5, w) == 1 { print $5 }' /proc/self/mountinfo | tac | while read -r m; do
     m=$(printf '%b' "${m//\\/\\0}")  # \040 is a blank
-    fusermount -u "$m" 2>/dev/null || umount "$m"
+    fusermount -u "$m" 2>/dev/null || umount "$m" 2>/dev/null || {
+      # A FUSE driver that no longer answers would leave every later stat
+      # of the mount table (Wine's included) waiting on it.
+      pkill -9 -f "fusefat .*$work/" ; umount -l "$m"; }
   done
 }
 trap 'unmount_all; rm -rf "$work"' EXIT
+trap 'exit 124' TERM INT
 
 # The machine's own mounts, and whether each has a store, before the tests.
 real_stores() {

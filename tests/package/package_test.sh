@@ -78,9 +78,10 @@ t_deb_systemd_units() {
   in_c() { VAPORIZER_VOLUMES="C=$c" XDG_CONFIG_HOME=$tmp/units-config "$@"; }
   echo old >"$c/old.txt"; echo new >"$c/new.txt"
   in_c "$exe" send --yes "$c/old.txt" "$c/new.txt" >/dev/null && in_c "$exe" settings --empty-after 7 >/dev/null || return 1
-  touch -d '8 days ago' "$c/.VAPORIZE/C1.txt"
+  local own=$c/.VAPORIZE/$(id -u)
+  touch -d '8 days ago' "$own/C1.txt"
   in_c $command </dev/null | tail -n1 | grep -q "^Emptied by the settings (older than 7 days): 1 of 2 items chosen" &&
-    [ ! -e "$c/.VAPORIZE/C1.txt" ] && [ "$(cat "$c/.VAPORIZE/C2.txt")" = new ]
+    [ ! -e "$own/C1.txt" ] && [ "$(cat "$own/C2.txt")" = new ]
 }
 
 # The file managers' actions, run as each file manager runs them, on a drive
@@ -112,9 +113,9 @@ import configparser, importlib.util, os, shlex, subprocess, sys
 kind, file, section, choice, deb, fm, *paths = sys.argv[1:]
 if kind == "nautilus":
     sys.path.insert(0, fm)
-    spec = importlib.util.spec_from_file_location("ext", file)
-    ext = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(ext)
+    found = importlib.util.spec_from_file_location("ext", file)
+    ext = importlib.util.module_from_spec(found)
+    found.loader.exec_module(ext)
     ext.ACTION = deb + ext.ACTION
     class File:
         def __init__(self, p): self.p = p

@@ -8,10 +8,11 @@ passed=0 failed=0 skipped=0 failed_names=()
 check() {  # name, then a command that must succeed
   local name=${check_prefix:-}$1; shift
   echo "[ RUN      ] $name"
+  local started=$SECONDS
   if "$@"; then
-    echo "[       OK ] $name"; passed=$((passed + 1))
+    echo "[       OK ] $name ($((SECONDS - started)) s)"; passed=$((passed + 1))
   else
-    echo "[  FAILED  ] $name"; failed=$((failed + 1)); failed_names+=("$name")
+    echo "[  FAILED  ] $name ($((SECONDS - started)) s)"; failed=$((failed + 1)); failed_names+=("$name")
   fi
 }
 

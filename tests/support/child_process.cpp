@@ -21,12 +21,12 @@ std::map<std::string, ChildRole>& Roles() {
   return roles;
 }
 
-[[noreturn]] void RunRole(const std::string& spec) {
-  std::size_t space = spec.find(' ');
-  auto it = Roles().find(spec.substr(0, space));
+[[noreturn]] void RunRole(const std::string& request) {
+  std::size_t space = request.find(' ');
+  auto it = Roles().find(request.substr(0, space));
   int code = 99;
   if (it != Roles().end()) {
-    it->second(space == std::string::npos ? std::string() : spec.substr(space + 1));
+    it->second(space == std::string::npos ? std::string() : request.substr(space + 1));
     code = 0;
   }
   std::fflush(nullptr);
@@ -61,9 +61,9 @@ bool RegisterChildRole(const std::string& name, ChildRole role) {
 }
 
 int RunChildRoleIfAsked() {
-  const char* spec = std::getenv(kVariable);
-  if (!spec || !*spec) return -1;
-  RunRole(spec);
+  const char* request = std::getenv(kVariable);
+  if (!request || !*request) return -1;
+  RunRole(request);
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
@@ -95,8 +95,8 @@ ChildProcess StartChild(const std::string& role, const std::string& arg, bool ot
   std::string program = otherBuild ? OtherBuildPath() : std::string();
   if (program.empty()) program = SelfPath();
   // The child takes a copy of the environment as it is at its start.
-  std::string spec = role + " " + arg;
-  SetEnvironmentVariableA(kVariable, spec.c_str());
+  std::string request = role + " " + arg;
+  SetEnvironmentVariableA(kVariable, request.c_str());
   std::string cmd = "\"" + program + "\" --gtest_filter=-*";
   STARTUPINFOA si{};
   si.cb = sizeof si;

@@ -15,9 +15,9 @@ namespace vz::test {
 // (statfs below that point), "n:NODE=maj:min" (a device node).
 class Recorded : public LinuxSources {
  public:
-  Recorded(const std::string& mountinfo, const std::string& spec) {
+  Recorded(const std::string& mountinfo, const std::string& entries) {
     files_["/proc/self/mountinfo"] = mountinfo;
-    for (const auto& line : SplitLines(spec)) {
+    for (const auto& line : SplitLines(entries)) {
       auto eq = line.find('=');
       if (line.size() < 3 || eq == std::string::npos) continue;
       std::string key = line.substr(2, eq - 2), value = line.substr(eq + 1);

@@ -38,8 +38,8 @@ HWND ProgressWindow(HWND after = nullptr) { return FindWindowExW(nullptr, after,
 TEST_F(BatchJobTest, TheWindowAnswersThroughThePassesAndCancelStopsBetweenThem) {
   const char* mb = std::getenv("VZ_BIG_FILE_MB");
   const std::int64_t size = (mb ? std::atoll(mb) : 128) << 20;
-  MakeSparseFile(D("VAPORIZE\\D1.bin"), size);
-  AppendRecord("D:\\Big\\disk.img", D("VAPORIZE\\D1.bin"));
+  MakeSparseFile(DS("D1.bin"), size);
+  AppendRecord("D:\\Big\\disk.img", DS("D1.bin"));
   RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShredCount", 3);
   RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShowIndicator", 1);
   Open();
@@ -63,13 +63,14 @@ TEST_F(BatchJobTest, TheWindowAnswersThroughThePassesAndCancelStopsBetweenThem) 
   HWND progress = nullptr;
   for (DWORD start = GetTickCount(); !progress && GetTickCount() - start < 60000; Pump(10))
     if (!ui.progressFiles.empty()) progress = ProgressWindow();
-  ASSERT_NE(progress, nullptr) << "the batch's progress window, showing the file";
-  SendMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_NE(progress, nullptr) << "the batch's progress window, showing the file";
+  if (progress) SendMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitForJobs());
   stop = true;
   watcher.join();
   EXPECT_EQ(late, 0) << answered << " answered in time";
   EXPECT_GT(answered, 0);
+  if (!progress) return;
   RecordProperty("answered", answered.load());
   RecordProperty("slowest_ms", static_cast<int>(slowest.load()));
   const std::size_t passes = ui.progressPasses.size();
@@ -121,6 +122,27 @@ TEST_F(BatchJobTest, EveryBatchHasAProgressWindowOfItsOwn) {
   EXPECT_TRUE(WaitForJobs());
   EXPECT_EQ(done, 2);
   EXPECT_EQ(ProgressWindow(), nullptr);
+}
+
+// An outside program calls an export, which runs a job, and may then free
+// the module or end: "a thread that is still running in a DLL as it
+// unloads" is undefined (FreeLibrary, learn.microsoft.com/windows/win32/api/
+// libloaderapi/nf-libloaderapi-freelibrary), and under Wine a process that
+// exited so hung at times. So the work's thread has ended when RunJob returns.
+TEST_F(BatchJobTest, RunJobReturnsOnceTheWorksThreadIsGone) {
+  ScriptedUi ui;
+  ScopedUi scope(ui);
+  for (int round = 0; round < 20; ++round) {
+    DWORD worker = 0;
+    win32::RunJob(nullptr, [&] {
+      worker = GetCurrentThreadId();
+      return Report{};
+    });
+    ASSERT_NE(worker, GetCurrentThreadId());
+    HANDLE h = OpenThread(SYNCHRONIZE, FALSE, worker);  // none once the thread and its handles are gone
+    EXPECT_TRUE(!h || WaitForSingleObject(h, 0) == WAIT_OBJECT_0) << "round " << round;
+    if (h) CloseHandle(h);
+  }
 }
 
 }  // namespace

@@ -44,10 +44,17 @@ class RewrittenNameTest : public ModuleTest {
     ASSERT_EQ(init->Initialize(nullptr, DropData(Offer::Files, {path}).Get(), nullptr), S_OK);
     com::ComPtr<IContextMenu> menu;
     ASSERT_EQ(init.As(menu), S_OK);
-    DialogAnswerer yes({}, IDYES);
+    ScopedUi shell(win32::ShellUserInterface());
+    // Yes to the questions; where no store takes it, the box of warnings
+    // after the batch is acknowledged too.
+    DialogDriver yes([](HWND dialog) {
+      Answer(dialog, true);
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
     CMINVOKECOMMANDINFO info{sizeof info};
     info.lpVerb = MAKEINTRESOURCEA(0);
     EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+    EXPECT_TRUE(WaitForJobs());  // the command's work runs off this thread, and may ask
   }
   // The exported functions, which take paths as their caller typed them.
   void Export(const std::string& path) {

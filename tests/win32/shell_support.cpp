@@ -311,8 +311,11 @@ DialogAnswerer::DialogAnswerer(std::deque<int> buttons, int fallback)
       }) {}
 
 void Answer(HWND dialog, bool yes) {
-  if (!ClickButton(dialog, yes ? "Yes" : "No"))
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(yes ? IDYES : IDNO, BN_CLICKED), 0);
+  if (ClickButton(dialog, yes ? "Yes" : "No")) return;
+  // A box with OK alone (the warnings after a batch) is acknowledged.
+  int id = yes ? IDYES : IDNO;
+  if (!GetDlgItem(dialog, id) && GetDlgItem(dialog, IDOK)) id = IDOK;
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
 void ModuleTest::SetUp() {

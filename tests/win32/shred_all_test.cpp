@@ -63,6 +63,10 @@ void CALLBACK AnswerBox(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   HWND w = g_box;
   if (!w || !IsWindow(w)) return;
+  if (!IsWindowVisible(w)) {  // made, not yet shown: its texts come later
+    SetTimer(nullptr, 0, 5, AnswerBox);
+    return;
+  }
   CautionSeen s;
   s.title = Text(w);
   s.text = Text(GetDlgItem(w, 0xFFFF));
@@ -88,9 +92,11 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wp, LPARAM lp) {
     c.style = cw->lpcs->style;
     c.child = (cw->lpcs->style & WS_CHILD) != 0;
     g_watch.created.push_back(c);
-  } else if (code == HCBT_ACTIVATE) {
+    // A box is answered from its creation on: one that is never activated
+    // (under Wine a box may never be, while another thread's window holds
+    // the activation) would otherwise wait for ever.
     HWND w = reinterpret_cast<HWND>(wp);
-    if (ClassOf(w) == "#32770") {
+    if (!c.child && ClassOf(w) == "#32770") {
       g_box = w;
       SetTimer(nullptr, 0, 1, AnswerBox);
     }

@@ -54,6 +54,7 @@ std::optional<Ownership> Platform::OwnershipOf(const std::string& path) {
   Ownership o;
   o.folder = S_ISDIR(st.st_mode);
   o.link = S_ISLNK(st.st_mode);
+  o.special = !o.folder && !o.link && !S_ISREG(st.st_mode);
   o.owner = std::to_string(st.st_uid);
   o.ownerTrusted = st.st_uid == ::geteuid();
   const mode_t m = st.st_mode;

@@ -290,6 +290,19 @@ void WriteOver(int fd, off_t size) {
 #endif
 }
 
+// Whether a file replaced by a rename can still be written through a handle
+// held on it without touching other files: not on FUSE file systems, which
+// may free its blocks when its name goes.
+bool KeepsReplacedFiles(int fd) {
+#ifdef __linux__
+  struct statfs fs {};
+  return ::fstatfs(fd, &fs) == 0 && fs.f_type != 0x65735546;  // FUSE_SUPER_MAGIC
+#else
+  (void)fd;
+  return true;
+#endif
+}
+
 #ifdef __linux__
 // Whether the file system on a device passes freed blocks on to it at once
 // (mounted with discard, or btrfs's discard=sync), asked of the mount table
@@ -414,7 +427,7 @@ class PosixFile : public File {
   // The magic link of /proc reaches the very inode, named or not.
   bool ZeroAndRelease() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || !KeepsReplacedFiles(fd_)) return false;
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     int w = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (w < 0) return false;

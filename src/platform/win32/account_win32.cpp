@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/wide.h"
 
 namespace vz {
 namespace {
 
+using win32::Handle;
 using win32::Narrow;
 using win32::SystemPath;
 using win32::Widen;
@@ -24,11 +26,6 @@ struct LocalFreer {
   void operator()(void* p) const { LocalFree(p); }
 };
 using LocalMemory = std::unique_ptr<void, LocalFreer>;
-
-struct HandleCloser {
-  void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
 
 // The path's last name itself, a link as the link.
 Handle OpenItself(const std::string& path, DWORD access) {

@@ -43,7 +43,7 @@ DWORD WINAPI ThreadProc(void* parameter) {
 
 }  // namespace
 
-bool StartShellThread(std::function<void()> work, std::function<void()> holdCaller) {
+bool StartShellThread(std::function<void()> work, std::function<void()> holdCaller, Handle* ended) {
   static const char marker = 0;
   auto start = std::make_unique<Start>();
   start->work = std::move(work);
@@ -60,7 +60,11 @@ bool StartShellThread(std::function<void()> work, std::function<void()> holdCall
     return false;
   }
   start.release();
-  CloseHandle(thread);
+  if (ended) {
+    ended->reset(thread);
+  } else {
+    CloseHandle(thread);
+  }
   return true;
 }
 

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "platform/win32/handle.h"
+
 namespace vz::win32 {
 
 // Runs `work` on a new thread with COM (an apartment) initialized. The
@@ -16,7 +18,12 @@ namespace vz::win32 {
 // message loop although its window was closed). `holdCaller`, when given,
 // runs on the new thread after `work` and before the calling thread's
 // reference goes: it waits for what the calling thread still has to do.
+// `ended`, when given, receives the thread's handle, which is signaled once
+// the thread is gone: a caller that must not return while code of this
+// module still runs (an export whose caller may unload it or exit next)
+// waits for it.
 // False when no thread could be started; nothing ran then.
-bool StartShellThread(std::function<void()> work, std::function<void()> holdCaller = nullptr);
+bool StartShellThread(std::function<void()> work, std::function<void()> holdCaller = nullptr,
+                      Handle* ended = nullptr);
 
 }  // namespace vz::win32
