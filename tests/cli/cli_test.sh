@@ -7,6 +7,7 @@ set -u
 mode=$1 exe=$2
 check_prefix=Cli.
 source "$(dirname "$0")/../support/check.sh"
+exec 9>&2
 
 if [ "$mode" = native ]; then
   tmp=$(mktemp -d /tmp/vz-cli-XXXXXX)
@@ -26,7 +27,14 @@ if [ "$mode" = native ]; then
 else
   host_c=$WINEPREFIX/drive-d host_e=$WINEPREFIX/drive-e
   # Run from inside the prefix: the host's folders have no drive letter there.
-  vz() { (cd "$WINEPREFIX/drive_c" && wine "$exe" "$@" 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); }
+  # A run that takes long is named on the log whatever the test does with
+  # its output.
+  vz() {
+    local started=$SECONDS rc
+    (cd "$WINEPREFIX/drive_c" && wine "$exe" "$@" 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); rc=$?
+    ((SECONDS - started < 20)) || echo "cli: slow: $((SECONDS - started)) s, exit $rc: $*" >&9
+    return $rc
+  }
   sys() { echo "D:\\${1//\//\\}"; }
   sys_e() { echo "E:\\${1//\//\\}"; }
   outside='\\server\share\x.txt'
