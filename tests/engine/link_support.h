@@ -56,10 +56,11 @@ inline bool RunOnHost(const std::wstring& program, const std::vector<std::string
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return true;
+  // Wine starts a host program without a process or thread object and
+  // leaves in `pi` whatever values its stack held: closing them would close
+  // handles of this process (the folder of named objects among them, after
+  // which no named mutex can be made). Nothing in `pi` is ours to close.
+  return CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
 }
 
 // The host's path of a path under Wine; empty elsewhere.
