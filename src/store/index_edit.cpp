@@ -143,6 +143,13 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
   }
   for (const auto& [drive, indexes] : byDrive) {
     StoreGuard guard(drive);
+    // The dates sent are read before the store is held open: Wine opens a
+    // folder to list it without sharing its deletion, which the store's own
+    // handle (it may delete) refuses while it is held.
+    std::map<std::size_t, std::optional<CivilTime>> dated;
+    if (sentDates && guard.Held())
+      for (std::size_t i : indexes)
+        if ((*sentDates)[i]) dated[i] = DateSent(claims[i].given);
     std::string why;
     auto store = guard.Held() ? OpenStore(drive, &why) : nullptr;
     if (!store) {
@@ -160,8 +167,8 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
       const std::string* expected = originals && !(*originals)[i].empty() ? &(*originals)[i] : nullptr;
       for (auto r = from; r != to; ++r)
         if (c.original.empty() || (expected && r->second == *expected)) c.original = r->second;
-      const std::optional<CivilTime>* sent = sentDates && (*sentDates)[i] ? &(*sentDates)[i] : nullptr;
-      if ((expected && c.original != *expected) || (sent && DateSent(c.given) != **sent)) {
+      auto sent = dated.find(i);
+      if ((expected && c.original != *expected) || (sent != dated.end() && sent->second != (*sentDates)[i])) {
         c.original.clear();
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
         continue;
