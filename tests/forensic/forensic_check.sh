@@ -362,7 +362,6 @@ prepare_wine() {
   wineserver -k; wineserver -w
   ln -sfn "$mnt" "$WINEPREFIX/dosdevices/f:"
   ln -sfn "$mnt" "$WINEPREFIX/dosdevices/g:"
-  wineserver -p  # one server for every road, not one per program run
   local a b
   for a in x86_64 i686; do
     b="$build/win${a/x86_64/64}"; b=${b/i686/32}
