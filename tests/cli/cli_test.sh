@@ -30,9 +30,9 @@ else
   # A run that takes long is named on the log whatever the test does with
   # its output.
   vz() {
-    local started=$SECONDS rc
+    local started=$SECONDS rc args="$*"
     (cd "$WINEPREFIX/drive_c" && wine "$exe" "$@" 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); rc=$?
-    ((SECONDS - started < 20)) || echo "cli: slow: $((SECONDS - started)) s, exit $rc: $*" >&9
+    ((SECONDS - started < ${VZ_SLOW_RUN:-20})) || echo "cli: slow: $((SECONDS - started)) s, exit $rc: ${args:0:160}" >&9
     return $rc
   }
   sys() { echo "D:\\${1//\//\\}"; }

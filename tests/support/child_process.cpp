@@ -102,8 +102,12 @@ ChildProcess StartChild(const std::string& role, const std::string& arg, bool ot
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  const DWORD error = GetLastError();
   SetEnvironmentVariableA(kVariable, nullptr);
-  if (!ok) return child;
+  if (!ok) {
+    std::printf("  %s could not be started (error %lu)\n", cmd.c_str(), error);
+    return child;
+  }
   CloseHandle(pi.hThread);
   child.handle_ = pi.hProcess;
   return child;
