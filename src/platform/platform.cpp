@@ -271,6 +271,106 @@ std::optional<std::string> ReadFileIn(Folder& folder, const std::string& name, s
   return text;
 }
 
+namespace {
+
+// Zeros over a file's whole content, to the device.
+bool WriteZerosOver(File& file) {
+  const std::int64_t size = file.Size();
+  if (size < 0) return false;
+  static const char zeros[65536] = {};
+  for (std::int64_t at = 0; at < size; at += static_cast<std::int64_t>(sizeof zeros))
+    if (!file.WriteAt(at, zeros, static_cast<std::size_t>(std::min<std::int64_t>(size - at, sizeof zeros))))
+      return false;
+  return file.Flush();
+}
+
+// Where a replace of `name` keeps the old file for a moment on a volume
+// without second names; also the form that earlier versions left.
+bool IsAsideName(const std::string& entry, const std::string& name) {
+  const std::string aside = name + ".old";
+  return entry.size() >= aside.size() && StartsWithNoCase(entry, aside) &&
+         (entry.size() == aside.size() || StartsWithNoCase(entry.substr(aside.size()), ".~"));
+}
+
+// The old content of a replaced file, which `temp` alone holds now: written
+// over and deleted, once the name is seen to hold that very file. Anything
+// else there is left to FinishReplaceIn.
+void DestroyReplaced(Folder& folder, const std::string& temp, const FileId& id) {
+  std::string why;
+  auto old = folder.OpenFile(temp, FileAccess::Exclusive, &why);
+  auto info = old ? old->Info() : std::nullopt;
+  if (!info || info->id != id) return;
+  // Another name given meanwhile keeps showing it. What could not be
+  // written over stays for FinishReplaceIn to try again.
+  if (info->links > 1 || WriteZerosOver(*old)) DeleteNode(*old);
+}
+
+enum class Road { Done, Failed, Untried };
+
+// Puts `fresh`, written and flushed under `temp`, in the place of `name`,
+// a file of one name whose identity is `oldId`, so that the old content can
+// be written over before its blocks are freed. Untried: nothing changed,
+// and the caller renames over the name as before.
+Road ReplaceWritingOver(Folder& folder, const std::string& name, File& fresh, const std::string& temp,
+                        const FileId& oldId) {
+  // Exchanged in one step where the system can: the temporary name then
+  // holds the old content.
+  if (fresh.ExchangeWith(name)) {
+    DestroyReplaced(folder, temp, oldId);
+    return Road::Done;
+  }
+#ifdef _WIN32
+  // Windows renames over no file held open, so the old file is reached
+  // afterwards through a second name given by its handle before.
+  std::string why;
+  auto held = folder.OpenNode(name, &why);
+  auto info = held ? held->Info() : std::nullopt;
+  if (!info || info->id != oldId) return Road::Untried;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string second = TemporaryName(name, attempt);
+    if (!held->LinkAs(folder, second)) {
+      if (folder.Stat(second)) continue;  // the name was taken
+      break;
+    }
+    held.reset();
+    if (fresh.MoveTo(folder, name, true)) {
+      DestroyReplaced(folder, second, oldId);
+      return Road::Done;
+    }
+    // The old file keeps its name; only the second one goes.
+    auto extra = folder.OpenNode(second, &why);
+    auto got = extra ? extra->Info() : std::nullopt;
+    if (got && got->id == oldId) extra->Delete();
+    return Road::Failed;
+  }
+  held.reset();
+  // A volume without second names (FAT): the old file goes aside by its
+  // handle until the new one has its name, and back when that fails. Cut
+  // short in between, FinishReplaceIn puts it back.
+  auto old = folder.OpenFile(name, FileAccess::Exclusive, &why);
+  info = old ? old->Info() : std::nullopt;
+  if (!info || info->id != oldId) return Road::Untried;
+  bool aside = false;
+  for (int attempt = 0; attempt < 16 && !aside; ++attempt) {
+    const std::string to = TemporaryName(name + ".old", attempt);
+    aside = old->MoveTo(folder, to);
+    if (!aside && !folder.Stat(to)) return Road::Untried;
+  }
+  if (!aside) return Road::Untried;
+  if (!fresh.MoveTo(folder, name)) {
+    old->MoveTo(folder, name);
+    return Road::Failed;
+  }
+  if (WriteZerosOver(*old)) DeleteNode(*old);
+  return Road::Done;
+#else
+  (void)temp;
+  return Road::Untried;
+#endif
+}
+
+}  // namespace
+
 bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& content) {
   std::string why;
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -281,13 +381,22 @@ bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& c
       return false;
     }
     bool ok = (content.empty() || file->WriteAt(0, content.data(), content.size())) && file->Flush();
-    // Where the system lets the old file be held through the replace
-    // (POSIX), what it said is written over in its own blocks before the
-    // file system frees them. Only read here: the name is never written in
-    // place. A file with other names keeps its content.
+    // The name itself is never written in place. A file with other names
+    // keeps its content: they still show it.
+    auto info = ok ? folder.Stat(name) : std::nullopt;
+    if (info && info->kind == NodeKind::File && info->links == 1) {
+      const Road road = ReplaceWritingOver(folder, name, *file, temp, info->id);
+      if (road == Road::Done) return true;
+      if (road == Road::Failed) {
+        file->Delete();
+        return false;
+      }
+    }
+    // Else, where the system lets the old file be held through the replace
+    // (POSIX), it is written over through that handle.
     std::unique_ptr<File> old;
 #ifndef _WIN32
-    if (auto info = ok ? folder.Stat(name) : std::nullopt; info && info->kind == NodeKind::File && info->links == 1) {
+    if (info && info->kind == NodeKind::File && info->links == 1) {
       old = folder.OpenFile(name, FileAccess::Read, &why);
       auto held = old ? old->Info() : std::nullopt;
       if (!held || held->id != info->id) old.reset();
@@ -302,6 +411,25 @@ bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& c
     return true;
   }
   return false;
+}
+
+void FinishReplaceIn(Folder& folder, const std::string& name) {
+  std::vector<DirEntry> entries;
+  if (!folder.List(entries)) return;
+  bool missing = std::none_of(entries.begin(), entries.end(), [&](const DirEntry& e) { return e.name == name; });
+  for (const auto& e : entries) {
+    if (e.kind != NodeKind::File || e.name.size() <= name.size() + 1 || !StartsWithNoCase(e.name, name + ".")) continue;
+    std::string why;
+    auto file = folder.OpenFile(e.name, FileAccess::Exclusive, &why);
+    if (!file) continue;
+    if (missing && IsAsideName(e.name, name) && file->MoveTo(folder, name)) {
+      missing = false;
+      continue;
+    }
+    auto info = file->Info();
+    if (info && info->links == 1) WriteZerosOver(*file);
+    DeleteNode(*file);
+  }
 }
 
 bool WriteIniIn(Folder& folder, const std::string& name, const std::string& section, const std::string& key,

@@ -106,6 +106,15 @@ class Node {
   // moment before. False, and nothing changed, on failure or when its name
   // no longer holds it.
   virtual bool MoveTo(Folder& /*to*/, const std::string& /*name*/, bool /*replace*/ = false) { return false; }
+  // Swaps names with `name`, a file in the folder it lies in, in one step:
+  // it goes by that name from then on, and what the name held goes by its
+  // old one. False, and nothing changed, where the system cannot or when
+  // its own name no longer holds it.
+  virtual bool ExchangeWith(const std::string& /*name*/) { return false; }
+  // Gives it a second name, `name` in `to` (a folder on the same volume),
+  // never replacing anything. False where the volume keeps no second names
+  // (FAT) or the system refuses.
+  virtual bool LinkAs(Folder& /*to*/, const std::string& /*name*/) { return false; }
   // Deletes it: a file or a link (never what the link points at), a folder
   // only when it is empty.
   virtual bool Delete() { return false; }
@@ -503,7 +512,18 @@ std::vector<bool> FlushTogether(std::size_t n, const std::function<bool(std::siz
 // without ever waiting for a writer, and refuses one past `limit` bytes.
 std::optional<std::string> ReadFileIn(Folder& folder, const std::string& name, std::size_t limit,
                                       std::string* why = nullptr);
+// Replaces a file as Platform::ReplaceFileContents does. The old file's
+// content is written over in its own blocks before the file system frees
+// them, unless another name still shows it. At every step the name holds
+// the old content or the new one, except on a volume that can neither
+// exchange two names nor give a file a second name (FAT on Windows): there
+// the old file goes aside under the name and ".old.~" for a moment.
 bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& content);
+// Tidies what replaces of `name` cut short left in the folder: a file left
+// aside goes back where the name is missing; the other temporary files of
+// the name are written over and deleted. Only where no replace of the name
+// is running.
+void FinishReplaceIn(Folder& folder, const std::string& name);
 bool WriteIniIn(Folder& folder, const std::string& name, const std::string& section, const std::string& key,
                 const std::string& value);
 

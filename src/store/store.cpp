@@ -140,6 +140,8 @@ std::vector<std::string> StoreProblems() {
 }
 
 void RemoveStoreTemporaries(Folder& store) {
+  // An index left aside by a replace cut short goes back first.
+  for (const char* own : {kIndexName, kDesktopIniName}) FinishReplaceIn(store, own);
   std::vector<DirEntry> entries;
   if (!store.List(entries)) return;
   for (const auto& e : entries) {

@@ -170,6 +170,10 @@ class Forwarded : public Base {
   }
   bool SetAttributes(std::uint32_t a) override { return !owner_.Refuse("SetAttributes", Path()) && real_->SetAttributes(a); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override;
+  bool ExchangeWith(const std::string& name) override {
+    return !owner_.Refuse("ExchangeWith", Path()) && real_->ExchangeWith(name);
+  }
+  bool LinkAs(Folder& to, const std::string& name) override;
   bool Delete() override { return !owner_.Refuse("Delete", Path()) && real_->Delete(); }
   std::string Path() const override { return real_->Path(); }
 
@@ -314,6 +318,12 @@ bool Forwarded<Base>::MoveTo(Folder& to, const std::string& name, bool replace) 
   if (!real_->MoveTo(dest ? dest->Real() : to, name, replace)) return false;
   owner_.Moved(from, Path());
   return true;
+}
+
+template <class Base>
+bool Forwarded<Base>::LinkAs(Folder& to, const std::string& name) {
+  auto* dest = dynamic_cast<ForwardedFolder*>(&to);
+  return !owner_.Refuse("LinkAs", Path()) && real_->LinkAs(dest ? dest->Real() : to, name);
 }
 
 inline std::unique_ptr<Folder> ForwardingPlatform::Wrap(std::unique_ptr<Folder> f) {

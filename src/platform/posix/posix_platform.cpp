@@ -240,6 +240,7 @@ struct Place {
     return ::unlinkat(dir->fd, name.c_str(), folder ? AT_REMOVEDIR : 0) == 0;
   }
   bool MoveTo(int own, Folder& to, const std::string& newName, bool replace);
+  bool ExchangeWith(int own, const std::string& other);
 };
 
 std::optional<std::uint32_t> StoredBitsOf(int fd) {
@@ -492,6 +493,7 @@ class PosixFile : public File {
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(fd_, to, name, replace);
   }
+  bool ExchangeWith(const std::string& name) override { return place_.ExchangeWith(fd_, name); }
   bool Delete() override { return place_.Delete(fd_, false); }
   std::string Path() const override { return place_.path; }
 
@@ -744,6 +746,24 @@ bool Place::MoveTo(int own, Folder& to, const std::string& newName, bool replace
   dir = dest->Shared();
   name = target;
   path = Joined(dest->Path(), newName);
+  return true;
+}
+
+bool Place::ExchangeWith(int own, const std::string& other) {
+  struct stat there {};
+  // Files alone, and never the store's own name at a drive's root.
+  if (!dir || !BadNodeName(other).empty() || EqualsNoCase(other, kStoreName) || EqualsNoCase(other, kStoreHostName) ||
+      ::fstatat(dir->fd, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(there.st_mode))
+    return false;
+  if (!StillHolds(dir->fd, name, own)) return false;
+  RaceStep("move", path);
+  // What takes a file's place takes over its permissions too.
+  const std::string self = "/proc/self/fd/" + std::to_string(own);
+  ::chmod(self.c_str(), there.st_mode & 07777);
+  if (::renameat2(dir->fd, name.c_str(), dir->fd, other.c_str(), RENAME_EXCHANGE) != 0) return false;
+  ::fsync(dir->fd);
+  name = other;
+  path = path.substr(0, path.find_last_of('\\') + 1) + other;
   return true;
 }
 

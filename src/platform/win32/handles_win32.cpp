@@ -47,6 +47,7 @@ using vz::win32::Widen;
 #define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
 #endif
 constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kFileLinkInformation = 11;
 
 CivilTime FromFileTime(const FILETIME& ft) {
   SYSTEMTIME st{};
@@ -176,6 +177,28 @@ bool RenameByHandle(HANDLE h, Folder& toFolder, const std::string& name, bool re
   NTSTATUS st = NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
                                      static_cast<FILE_INFORMATION_CLASS>(kFileRenameInformation));
   return NT_SUCCESS(st);
+}
+
+// Gives the very file the handle holds a second name in the folder `to`:
+// FileLinkInformation, laid out as FILE_RENAME_INFORMATION, with the
+// folder's handle as the root of the name (ZwSetInformationFile,
+// https://learn.microsoft.com/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_file_link_information).
+// Never replaces. FAT and other volumes without hard links refuse it.
+bool LinkByHandle(HANDLE h, Folder& toFolder, const std::string& name, const std::string& path) {
+  if (!BadNodeName(name).empty()) return false;
+  RaceStep("link", path);
+  HANDLE to = FolderHandle(toFolder);
+  if (!to || !StillThere(h, path) || !StillThere(to, toFolder.Path())) return false;
+  std::wstring w = Widen(name);
+  std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
+  info->ReplaceIfExists = FALSE;
+  info->RootDirectory = to;
+  info->FileNameLength = static_cast<ULONG>(w.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, w.data(), info->FileNameLength);
+  IO_STATUS_BLOCK io{};
+  return NT_SUCCESS(NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
+                                         static_cast<FILE_INFORMATION_CLASS>(kFileLinkInformation)));
 }
 
 std::string Joined(const std::string& folder, const std::string& name) {
@@ -387,6 +410,7 @@ class WinFile : public File {
     path_ = Joined(to.Path(), name);
     return true;
   }
+  bool LinkAs(Folder& to, const std::string& name) override { return LinkByHandle(h_, to, name, path_); }
   bool Delete() override { return DeleteByHandle(h_, path_); }
   std::string Path() const override { return path_; }
   std::optional<std::vector<std::string>> StreamNames() override { return StreamNamesOf(h_); }
@@ -447,6 +471,7 @@ class WinNode : public Node {
     path_ = Joined(to.Path(), name);
     return true;
   }
+  bool LinkAs(Folder& to, const std::string& name) override { return LinkByHandle(h_, to, name, path_); }
   bool Delete() override { return DeleteByHandle(h_, path_); }
   std::string Path() const override { return path_; }
 
