@@ -20,6 +20,8 @@
 #include "support/scripted_ui.h"
 
 #include "platform/posix/volumes.h"
+#else
+#include <windows.h>
 #endif
 
 namespace vz::test {
@@ -89,6 +91,25 @@ TEST_F(PlatformTest, MovesRacingForOneDestinationHaveExactlyOneWinner) {
       if (m != winner) EXPECT_EQ(Slurp(from(m)), std::to_string(m)) << "round " << round;
   }
 }
+
+#ifdef _WIN32
+// Another program may hold a folder open without sharing the right to
+// delete it (Wine's FindFirstFileW does, while it lists): a second open that
+// asks for that right then fails with a sharing violation (CreateFileW,
+// dwShareMode: https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-createfilew).
+// What lies in the folder can still be read and moved all the same.
+TEST_F(PlatformTest, AFolderHeldOpenElsewhereStillLetsItsItemsBeReadAndMoved) {
+  MakeFile(D("busy\\a.txt"), "a");
+  HANDLE held = CreateFileW(L"D:\\busy", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::string why;
+  EXPECT_TRUE(Plat().OpenFolder(D("busy"), &why)) << why;
+  EXPECT_TRUE(Plat().MoveItem(D("busy\\a.txt"), D("busy\\b.txt")));
+  CloseHandle(held);
+  EXPECT_EQ(Slurp(D("busy\\b.txt")), "a");
+}
+#endif
 
 // The answer is what the system itself does with names, for a folder and
 // for the missing folders below it: natively on ext4 or tmpfs Report.txt and

@@ -555,7 +555,10 @@ class WinFolder : public Folder {
     if (!Checked(name, path, why)) return nullptr;
     HANDLE h = nullptr;
     NTSTATUS st = RelOpen(self_->h, name, kFolderAccess | kFolderChange, kShareAll, FILE_OPEN, kFolderOptions, &h);
-    if (st == STATUS_ACCESS_DENIED)
+    // Without the right to delete it where that is not granted, or where
+    // another program holds it open without sharing that right (Wine lists
+    // a folder so): what lies in it can still be reached and changed.
+    if (st == STATUS_ACCESS_DENIED || st == STATUS_SHARING_VIOLATION)
       st = RelOpen(self_->h, name, kFolderAccess, kShareAll, FILE_OPEN, kFolderOptions, &h);
     if (!NT_SUCCESS(st)) return Fail<Folder>(why, path, StatusText(st));
     auto info = InfoOf(h);
