@@ -45,12 +45,9 @@ class RewrittenNameTest : public ModuleTest {
     com::ComPtr<IContextMenu> menu;
     ASSERT_EQ(init.As(menu), S_OK);
     ScopedUi shell(win32::ShellUserInterface());
-    // Yes to the questions; where no store takes it, the box of warnings
-    // after the batch is acknowledged too.
-    DialogDriver yes([](HWND dialog) {
-      Answer(dialog, true);
-      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    });
+    // Yes to the questions; where no store takes it, Answer acknowledges
+    // the box of warnings after the batch.
+    DialogDriver yes([](HWND dialog) { Answer(dialog, true); });
     CMINVOKECOMMANDINFO info{sizeof info};
     info.lpVerb = MAKEINTRESOURCEA(0);
     EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
