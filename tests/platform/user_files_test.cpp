@@ -89,16 +89,19 @@ std::map<std::string, std::int64_t> IndexNames(const std::string& folder) {
   return out;
 }
 
+void Tidy(const std::string& folder) {
+  std::string why;
+  auto f = Plat().OpenFolder(folder, &why);
+  ASSERT_TRUE(f) << why;
+  FinishReplaceIn(*f, "info.shr");
+}
+
 // At every step of a replace, and whichever step fails, the name holds the
 // old content or the new one; only where the old file had to go aside
 // (Windows without second names) may it stand there alone for a moment,
 // and tidying puts it back. Once tidied, no other name is left.
 TEST_F(UserFilesTest, AReplaceCutShortOrFailingAtAnyStepKeepsTheOldContentOrTheNew) {
-  struct Fault {
-    const char* op;
-    const char* path;
-    int skip;
-  };
+  struct Fault { const char* op; const char* path; int skip; };
   const std::vector<std::vector<Fault>> rows = {
       {},
       {{"CreateNew", "info.shr.~", 0}},
@@ -134,10 +137,7 @@ TEST_F(UserFilesTest, AReplaceCutShortOrFailingAtAnyStepKeepsTheOldContentOrTheN
     EXPECT_TRUE(sound()) << "row " << r;
     EXPECT_EQ(torn, 0) << "row " << r << ": torn at " << torn << " of " << steps << " steps";
     if (rows[r].empty()) EXPECT_EQ(IndexNames(D()).size(), 1u) << "a name was left behind";
-    std::string why;
-    auto folder = Plat().OpenFolder(D(), &why);
-    ASSERT_TRUE(folder) << why;
-    FinishReplaceIn(*folder, "info.shr");
+    Tidy(D());
     EXPECT_EQ(Slurp(D("info.shr")), ok ? kNew : kOld) << "row " << r;
     EXPECT_EQ(IndexNames(D()).size(), 1u) << "row " << r;
   }
@@ -151,13 +151,9 @@ TEST_F(UserFilesTest, TidyingPutsBackAFileLeftAsideAndRemovesTheRest) {
       if (!missing) MakeFile(D("info.shr"), kNew);
       MakeFile(D(aside), kOld);
       MakeFile(D("info.shr.~a1b2c3"), kNew);
-      std::string why;
-      auto folder = Plat().OpenFolder(D(), &why);
-      ASSERT_TRUE(folder) << why;
-      FinishReplaceIn(*folder, "info.shr");
+      Tidy(D());
       EXPECT_EQ(Slurp(D("info.shr")), missing ? kOld : kNew) << aside;
       EXPECT_EQ(IndexNames(D()).size(), 1u) << aside;
-      folder.reset();
       ASSERT_TRUE(Plat().RemoveFile(D("info.shr")));
     }
   }
