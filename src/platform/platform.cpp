@@ -319,12 +319,23 @@ Road ReplaceWritingOver(Folder& folder, const std::string& name, File& fresh, co
     DestroyReplaced(folder, temp, oldId);
     return Road::Done;
   }
-#ifdef _WIN32
+  // Where the system lets the old file be held through the rename (POSIX
+  // but FUSE), it is written over through that handle. Only read here: the
+  // name is never written in place.
+  std::string why;
+  auto read = folder.OpenFile(name, FileAccess::Read, &why);
+  auto info = read ? read->Info() : std::nullopt;
+  if (!info || info->id != oldId) return Road::Untried;
+  if (read->KeptWhenReplaced()) {
+    if (!fresh.MoveTo(folder, name, true)) return Road::Failed;
+    read->ZeroAndRelease();
+    return Road::Done;
+  }
+  read.reset();
   // Windows renames over no file held open, so the old file is reached
   // afterwards through a second name given by its handle before.
-  std::string why;
   auto held = folder.OpenNode(name, &why);
-  auto info = held ? held->Info() : std::nullopt;
+  info = held ? held->Info() : std::nullopt;
   if (!info || info->id != oldId) return Road::Untried;
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string second = TemporaryName(name, attempt);
@@ -363,10 +374,6 @@ Road ReplaceWritingOver(Folder& folder, const std::string& name, File& fresh, co
   }
   if (WriteZerosOver(*old)) DeleteNode(*old);
   return Road::Done;
-#else
-  (void)temp;
-  return Road::Untried;
-#endif
 }
 
 }  // namespace
@@ -392,23 +399,9 @@ bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& c
         return false;
       }
     }
-    // Else, where the system lets the old file be held through the replace
-    // (POSIX), it is written over through that handle.
-    std::unique_ptr<File> old;
-#ifndef _WIN32
-    if (info && info->kind == NodeKind::File && info->links == 1) {
-      old = folder.OpenFile(name, FileAccess::Read, &why);
-      auto held = old ? old->Info() : std::nullopt;
-      if (!held || held->id != info->id) old.reset();
-    }
-#endif
     ok = ok && file->MoveTo(folder, name, true);
-    if (!ok) {
-      file->Delete();
-      return false;
-    }
-    if (old) old->ZeroAndRelease();
-    return true;
+    if (!ok) file->Delete();
+    return ok;
   }
   return false;
 }

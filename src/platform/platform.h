@@ -159,6 +159,11 @@ class File : public Node {
   // blocks back, through this very file even where it was opened only for
   // reading (a file no name holds any more). False where it cannot.
   virtual bool ZeroAndRelease() { return false; }
+  // Whether ZeroAndRelease still reaches its own blocks once a rename has
+  // put another file in its place: not on Windows, which renames over no
+  // file held open, nor on FUSE file systems, which may free its blocks
+  // when its name goes.
+  virtual bool KeptWhenReplaced() { return false; }
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;

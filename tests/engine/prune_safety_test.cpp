@@ -51,7 +51,7 @@ TEST_F(PruneSafetyTest, AFailedReplaceLeavesTheIndexWholeAndItIsNeverRewrittenIn
   for (const auto& c : rec.calls)
     if (c.path == DS("info.shr"))
       EXPECT_TRUE(c.op == "Stat" || c.op == "OpenRead" || c.op == "ReadAt" || c.op == "Info" || c.op == "OpenNode" ||
-                  c.op == "LinkAs")
+                  c.op == "LinkAs" || c.op == "KeptWhenReplaced")
           << c.op;
   std::vector<DirEntry> entries;
   ASSERT_TRUE(Plat().ListDirectory(DS(), entries));

@@ -108,8 +108,10 @@ TEST_F(UserFilesTest, AReplaceCutShortOrFailingAtAnyStepKeepsTheOldContentOrTheN
       {{"Flush", "info.shr.~", 0}},
       {{"ExchangeWith", "", 0}},  // POSIX: the old file is held through a rename instead
       {{"ExchangeWith", "", 0}, {"MoveTo", "info.shr.~", 0}},
-      {{"LinkAs", "", 0}},  // Windows on FAT: the old file goes aside
-      {{"LinkAs", "", 0}, {"MoveTo", "", 1}},  // ... and neither move after that works
+      // Neither held through a rename nor given a second name (FUSE, FAT
+      // on Windows): the old file goes aside, and then neither move works.
+      {{"ExchangeWith", "", 0}, {"KeptWhenReplaced", "", 0}, {"LinkAs", "", 0}},
+      {{"ExchangeWith", "", 0}, {"KeptWhenReplaced", "", 0}, {"LinkAs", "", 0}, {"MoveTo", "", 1}},
       {{"MoveTo", "info.shr.~", 0}},
       {{"OpenExclusive", "info.shr.~", 0}},  // the old content cannot be reached again
       {{"WriteAt", "info.shr.~", 1}},

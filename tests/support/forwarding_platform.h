@@ -287,6 +287,7 @@ class ForwardedFile : public Forwarded<File> {
   std::vector<ByteRange> Extents() override { return real_->Extents(); }
   std::string Discard() override { return owner_.DiscardOf(Path(), *real_); }
   bool ZeroAndRelease() override { return real_->ZeroAndRelease(); }
+  bool KeptWhenReplaced() override { return !owner_.Refuse("KeptWhenReplaced", Path()) && real_->KeptWhenReplaced(); }
   std::optional<std::vector<std::string>> StreamNames() override { return owner_.StreamNamesOf(Path(), real_.get()); }
   std::unique_ptr<File> OpenStream(const std::string& name) override {
     return owner_.OpenStreamOf(Path(), name, real_.get());

@@ -425,6 +425,7 @@ class PosixFile : public File {
     }
   }
 
+  bool KeptWhenReplaced() override { return KeepsReplacedFiles(fd_); }
   // The magic link of /proc reaches the very inode, named or not.
   bool ZeroAndRelease() override {
     struct stat st {};
