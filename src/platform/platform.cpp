@@ -361,18 +361,24 @@ Road ReplaceWritingOver(Folder& folder, const std::string& name, File& fresh, co
   auto old = folder.OpenFile(name, FileAccess::Exclusive, &why);
   info = old ? old->Info() : std::nullopt;
   if (!info || info->id != oldId) return Road::Untried;
-  bool aside = false;
-  for (int attempt = 0; attempt < 16 && !aside; ++attempt) {
+  std::string aside;
+  for (int attempt = 0; attempt < 16 && aside.empty(); ++attempt) {
     const std::string to = TemporaryName(name + ".old", attempt);
-    aside = old->MoveTo(folder, to);
-    if (!aside && !folder.Stat(to)) return Road::Untried;
+    if (old->MoveTo(folder, to)) aside = to;
+    else if (!folder.Stat(to)) return Road::Untried;
   }
-  if (!aside) return Road::Untried;
+  if (aside.empty()) return Road::Untried;
+  // Let go before the names change again, and reached anew by its own
+  // name: a FUSE file system reached through Wine writes through a handle
+  // held across renames into whatever holds its first name by then.
+  old.reset();
   if (!fresh.MoveTo(folder, name)) {
-    old->MoveTo(folder, name);
+    auto back = folder.OpenNode(aside, &why);
+    info = back ? back->Info() : std::nullopt;
+    if (info && info->id == oldId) back->MoveTo(folder, name);
     return Road::Failed;
   }
-  if (WriteZerosOver(*old)) DeleteNode(*old);
+  DestroyReplaced(folder, aside, oldId);
   return Road::Done;
 }
 
