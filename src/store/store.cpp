@@ -39,7 +39,27 @@ struct HeldLock {
   int depth = 0;
   std::unique_ptr<StoreLock> lock;
 };
-thread_local std::map<std::string, HeldLock> t_held;
+using HeldLocks = std::map<std::string, HeldLock>;
+// Only a pointer, made with the first lock and freed with the last: a
+// thread-local with a destructor has the runtime keep the module loaded
+// until the thread ends and free it from inside the thread's exit, where
+// the module's unload then waits on the very lock that exit holds, with
+// the loader's lock held (every other thread that loads or frees a module
+// hangs behind it).
+thread_local HeldLocks* t_held = nullptr;
+
+HeldLocks& ThreadsLocks() {
+  if (!t_held) t_held = new HeldLocks;
+  return *t_held;
+}
+
+void Release(HeldLocks::iterator it) {
+  t_held->erase(it);
+  if (t_held->empty()) {
+    delete t_held;
+    t_held = nullptr;
+  }
+}
 
 }  // namespace
 
@@ -59,12 +79,13 @@ StoreGuard::StoreGuard(const std::string& storeDir, int waitMs) { Take(storeDir,
 void StoreGuard::Take(const std::string& storeDir, int waitMs) {
   const std::string name = std::string(1, ToUpperChar(storeDir.empty() ? '?' : storeDir[0])) + ":";
   key_ = ToUpper(storeDir);
-  HeldLock& held = t_held[key_];
+  auto it = ThreadsLocks().try_emplace(key_).first;
+  HeldLock& held = it->second;
   if (held.depth == 0) {
     bool busy = false;
     held.lock = Plat().LockStore(storeDir, waitMs, &busy);
     if (!held.lock) {
-      t_held.erase(key_);
+      Release(it);
       why_ = busy ? "the Vaporizer store on " + name + " is busy" : "the Vaporizer store on " + name + " could not be locked";
       return;
     }
@@ -74,9 +95,9 @@ void StoreGuard::Take(const std::string& storeDir, int waitMs) {
 }
 
 StoreGuard::~StoreGuard() {
-  if (!held_) return;
-  auto it = t_held.find(key_);
-  if (it != t_held.end() && --it->second.depth == 0) t_held.erase(it);
+  if (!held_ || !t_held) return;
+  auto it = t_held->find(key_);
+  if (it != t_held->end() && --it->second.depth == 0) Release(it);
 }
 
 std::string SharedStoreDirOf(char drive) { return std::string(1, drive) + kStoreSuffix; }
