@@ -5,15 +5,26 @@
 # reason is printed after $check_tag.
 passed=0 failed=0 skipped=0 failed_names=()
 
-check() {  # name, then a command that must succeed
+check() {  # name, then a command that must succeed; VZ_CHECK picks by pattern
   local name=${check_prefix:-}$1; shift
+  [[ -n ${VZ_CHECK:-} && ! $name =~ $VZ_CHECK ]] && return 0
   echo "[ RUN      ] $name"
-  local started=$SECONDS
-  if "$@"; then
+  local started=$SECONDS trace ok=0
+  # The steps are traced aside, so that a failure names the step it failed at.
+  trace=$(mktemp)
+  exec {BASH_XTRACEFD}>"$trace"
+  set -x
+  "$@" && ok=1
+  { set +x; } 2>/dev/null
+  unset BASH_XTRACEFD
+  if [ "$ok" = 1 ]; then
     echo "[       OK ] $name ($((SECONDS - started)) s)"; passed=$((passed + 1))
   else
+    echo "${check_tag:-check}: $name: failed after:"
+    grep -v '^+* set +x$' "$trace" | tail -n 5 | cut -c1-240 | sed 's/^/  /'
     echo "[  FAILED  ] $name ($((SECONDS - started)) s)"; failed=$((failed + 1)); failed_names+=("$name")
   fi
+  rm -f "$trace"
 }
 
 check_result() {  # name, ok|fail|skip, reason (after the name's RUN line)
