@@ -12,8 +12,9 @@
 # vaporizer shred hands each file's blocks back and trims what did not
 # reach the device (the settings' default).
 # Goals: vaporizer shred at most 2x the floor, 0.3x srm -llz and 0.1x
-# shred -n1 -z -u, and at most 1.2x the earlier build; vaporizer empty of
-# 2N files at most 2.2x that of N.
+# shred -n1 -z -u, and at most 1.1x the earlier build's shred (--before,
+# or --baseline: another build of the companion program, taken into every
+# round, side by side); vaporizer empty of 2N files at most 2.2x that of N.
 #   bench/vaporize_peers.sh [--files N] [--runs R] [--size BYTES] [--before PATH]   (defaults 10000, 5, 1000)
 set -euo pipefail
 source "$(dirname "$0")/timing.sh"
@@ -23,7 +24,7 @@ while (($#)); do
     --files) n=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --size) size=$2; shift 2 ;;
-    --before) before=$(realpath "$2"); shift 2 ;;
+    --before|--baseline) before=$(realpath "$2"); shift 2 ;;
     *) echo "usage: bench/vaporize_peers.sh [--files N] [--runs R] [--size BYTES] [--before PATH]" >&2; exit 2 ;;
   esac
 done

@@ -458,7 +458,11 @@ int List(bool json_, const RuleFlags& rule) {
   for (char d : GetFixedDrives())
     if (std::string why = StoreRefusal(d); !why.empty()) refused.emplace_back(ToUpperChar(d), why);
   const auto absent = AbsentDrives();
-  const int status = damaged.empty() && refused.empty() ? kExitDone : kExitItems;
+  // Nothing in a store is hidden: what no record names is listed with the
+  // reason, and so is a store that may not be used.
+  std::vector<Leftover> leftovers = ListLeftovers();
+  std::vector<std::string> problems = StoreProblems();
+  const int status = damaged.empty() && leftovers.empty() && problems.empty() && refused.empty() ? kExitDone : kExitItems;
   if (json_) {
     json arr = json::array();
     for (const auto& [drive, why] : refused) arr.push_back({{"drive", std::string(1, drive) + ":"}, {"refused", why}});
@@ -485,6 +489,13 @@ int List(bool json_, const RuleFlags& rule) {
       PutName(j, "stored", d.record.storedPath);
       arr.push_back(j);
     }
+    for (const auto& l : leftovers) {
+      json j = json::object();
+      j["leftover"] = l.reason;
+      PutName(j, "stored", HostForm(l.storedPath));
+      arr.push_back(j);
+    }
+    for (const auto& p : problems) arr.push_back(json{{"store_problem", p}});
     for (const auto& [letter, root] : absent) {
       json j = {{"drive", std::string(1, letter) + ":"}, {"absent", kDriveNotPresent}};
       PutName(j, "root", root);
@@ -505,7 +516,7 @@ int List(bool json_, const RuleFlags& rule) {
               << "\n";
     return status;
   }
-  if (items.empty() && damaged.empty()) {
+  if (items.empty() && damaged.empty() && leftovers.empty() && problems.empty()) {
     if (absent.empty()) std::cout << "The Vaporizer is empty.\n";
     return status;
   }
@@ -526,6 +537,8 @@ int List(bool json_, const RuleFlags& rule) {
               << Printable(d.record.damage) << "; nothing is done with it\n";
     for (const auto& line : d.record.lines) std::cout << "    " << Printable(line) << "\n";
   }
+  for (const auto& l : leftovers) std::cout << "leftover " << Shown(l.storedPath) << ": " << l.reason << "\n";
+  for (const auto& p : problems) std::cout << "not used: " << p << "\n";
   return status;
 }
 
@@ -594,8 +607,7 @@ int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool y
   Intake in = TakeIn(sys, nullptr, Road::InPlace, PathOrigin::Typed);
   Report report = in.refused;
   const RunOptions run = MakeRun(flags, "shred");
-  if (!in.direct.empty())
-    report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, hasOptions ? &options : nullptr, &run));
+  if (!in.direct.empty()) report.Append(VaporizeItems(in.direct, hasOptions ? &options : nullptr, &run));
   return PrintDestruction(report, flags, nullptr);
 }
 

@@ -7,7 +7,9 @@
 #include "cli/desktop.h"
 #include "cli/register.h"
 #include "cli/terminal.h"
+#include "engine/batch.h"
 #include "settings/settings.h"
+#include "store/send.h"
 
 #ifdef _WIN32
 #include "platform/win32/wide.h"
@@ -116,9 +118,11 @@ constexpr const char* kDrivesHelp =
     "cdrom or ramdisk (tmpfs).\n\n"
     "Stores: each user keeps their own, .VAPORIZE/<user id> (mode 0700). Your home folder keeps\n"
     "yours there; any other fixed drive in .VAPORIZE at its top, where you may make it there or it\n"
-    "was made there for every user (mode 1777). The rest of the file system your home lies on, and\n"
-    "the other drives, have no store for you: what you send from there is vaporized where it is,\n"
-    "after the caution question, which says why. A store is made when the first item is sent to it.\n\n"
+    "was made there for every user (mode 1777). Your own folder there is no store of yours when\n"
+    "another user owns it, others may write to it, or it is a link. The rest of the file system\n"
+    "your home lies on, and the other drives, have no store for you: what you send from there is\n"
+    "vaporized where it is, after the caution question, which says why. A store is made when the\n"
+    "first item is sent to it.\n\n"
     "Letters stay with their drives: a store keeps the letter of its drive, and drives without one\n"
     "take theirs in the order of their mount points. A drive mounted elsewhere is the same drive:\n"
     "its items are listed and restored at its new place. A drive whose store was seen before and\n"
@@ -131,6 +135,7 @@ constexpr const char* kDrivesHelp =
 #endif
 
 int Run(int argc, char** argv) {
+  vz::SetDirectVaporizer(&vz::VaporizeDirectItems);
   CLI::App app{
       "vaporizer - the Vaporizer secure-deletion bin from the command line.\n\n"
       "Items sent to the Vaporizer move into a hidden store on their own drive and are recorded in\n"

@@ -9,6 +9,8 @@
 
 #include "common/dostime.h"
 #include "common/report.h"
+#include "platform/platform.h"
+#include "store/intake.h"
 #include "store/store.h"
 
 namespace vz {
@@ -53,6 +55,12 @@ enum class BatchEntries {
 // failed item of the report, under the receipt's own path.
 Report VaporizeBatch(std::vector<std::string> list, BatchEntries entries, const ShredOptions* options = nullptr,
                      const RunOptions* run = nullptr);
+// Items as the intake checked them (Road::InPlace, or the items of a send
+// that go to no store): one that was replaced since is left alone.
+Report VaporizeItems(const std::vector<IntakeItem>& items, const ShredOptions* options, const RunOptions* run = nullptr);
+// The same with the settings' values: the way sending destroys what it
+// cannot store (SetDirectVaporizer). why: said before the caution question.
+Report VaporizeDirectItems(const std::vector<IntakeItem>& items, const std::string& why);
 
 // Stored items as a list showed them (original and stored path of each):
 // each is vaporized only while its record still pairs the two, so that an
@@ -64,8 +72,8 @@ Report VaporizeStoredItems(const std::vector<ShredItemRecord>& items, const Shre
                            const RunOptions* run = nullptr,
                            const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
-// Every entry of every store directory except "info.shr" and "desktop.ini"
-// (orphans included), in drive order.
+// Every entry of every store but its own files (orphans and leftovers
+// included), in drive order.
 std::vector<std::string> ListAllStoreEntries();
 
 // Vaporizes every store completely.

@@ -21,27 +21,34 @@ Overwriter::Overwriter(std::uint8_t fillByte, std::size_t blockSize)
 }
 
 std::unique_ptr<File> Overwriter::Open(const std::string& path, std::string* why, bool readBack) {
-  auto entry = Plat().FindEntry(path);
-  if (!entry) {
+  std::string name;
+  auto folder = OpenParent(path, &name, why);
+  if (!folder) return nullptr;
+  auto info = folder->Stat(name);
+  if (!info) {
     *why = "not found";
     return nullptr;
   }
   // Opening a link by name would write over whatever it points at.
-  if (entry->attributes & kAttrReparsePoint) {
+  if (info->kind == NodeKind::Link) {
     *why = "is a link";
     return nullptr;
   }
-  if (entry->attributes & kAttrDirectory) {
-    *why = "is a folder";
+  if (info->kind != NodeKind::File) {
+    *why = info->kind == NodeKind::Folder ? "is a folder" : "is not a regular file";
     return nullptr;
   }
-  if (Plat().LinkCount(path) > 1) {
+  if (info->links > 1) {
     *why = "other hard links to its content exist";
     return nullptr;
   }
-  auto file = readBack ? Plat().OpenExclusiveReadBack(path) : Plat().OpenExclusive(path);
+  std::string refusal;
+  auto file = folder->OpenFile(name, readBack ? FileAccess::ExclusiveReadBack : FileAccess::Exclusive, &refusal);
+  auto now = file ? file->Info() : std::nullopt;
   if (!file) *why = "cannot be opened for exclusive writing";
-  return file;
+  else if (!now || now->id != info->id) *why = "was replaced while it was opened";
+  else return file;
+  return nullptr;
 }
 
 Overwriter::Check Overwriter::Verify(File& file) {
@@ -90,30 +97,39 @@ Overwriter::Check Overwriter::Verify(File& file) {
 PassResult Overwriter::Write(File& file) {
   PassResult r;
   r.opened = true;
-  std::int64_t pos = 0;
-  std::int64_t handedOver = 0;  // bytes already given to the device's queue
   bool direct = false;
-  for (;;) {
-    // Read per block so that the pass never writes past the end, whatever
-    // the file does meanwhile.
-    std::int64_t size = file.Size();
-    if (size < 0) {
-      r.error = "its size cannot be read";
-      return r;
-    }
-    if (pos >= size) break;
-    if (pos == 0) direct = size >= kDirectFrom && file.BypassCache();
-    std::size_t n =
-        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize_), size - pos));
-    if (!file.WriteAt(pos, block_, n)) {
-      r.error = "writing failed at byte " + std::to_string(pos);
-      return r;
-    }
-    pos += static_cast<std::int64_t>(n);
-    r.bytesWritten = pos;
-    if (!direct && pos - handedOver >= kWriteBackChunk) {
-      file.StartWriteBack(handedOver, pos - handedOver);
-      handedOver = pos;
+  bool first = true;
+  // Only the ranges that hold data: writing a hole would give it blocks,
+  // and a sparse file larger than the free space would fill the disk.
+  for (const auto& [from, length] : file.DataRanges()) {
+    std::int64_t pos = from;
+    std::int64_t handedOver = from;  // where the range not yet given to the device's queue begins
+    const std::int64_t end = from + length;
+    for (;;) {
+      // Read per block so that the pass never writes past the end, whatever
+      // the file does meanwhile.
+      std::int64_t size = file.Size();
+      if (size < 0) {
+        r.error = "its size cannot be read";
+        return r;
+      }
+      std::int64_t stop = std::min(end, size);
+      if (pos >= stop) break;
+      if (first) direct = size >= kDirectFrom && file.BypassCache();
+      first = false;
+      std::size_t n =
+          static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(blockSize_), stop - pos));
+      if (!file.WriteAt(pos, block_, n)) {
+        std::string why = file.LastError();
+        r.error = "writing failed at byte " + std::to_string(pos) + (why.empty() ? "" : " (" + why + ")");
+        return r;
+      }
+      pos += static_cast<std::int64_t>(n);
+      r.bytesWritten += static_cast<std::int64_t>(n);
+      if (!direct && pos - handedOver >= kWriteBackChunk) {
+        file.StartWriteBack(handedOver, pos - handedOver);
+        handedOver = pos;
+      }
     }
   }
   r.ok = true;
@@ -140,8 +156,8 @@ PassResult Overwriter::Pass(const std::string& path) {
   return r;
 }
 
-std::string Overwriter::FolderStreams(const std::string& folder, int passes) {
-  auto handle = passes > 0 ? Plat().OpenFolder(folder) : nullptr;
+std::string Overwriter::FolderStreams(Folder& folder, int passes) {
+  auto handle = passes > 0 ? folder.OwnStreams() : nullptr;
   if (!handle) return {};
   NamedStreams streams;
   streams.Open(*handle);

@@ -11,6 +11,7 @@
 namespace vz {
 
 class File;
+class Folder;
 
 // Bytes written per call. Chosen by measurement (bench/overwrite.sh --blocks):
 // from about 256 KiB up a pass runs at the device's limit, also where each
@@ -90,9 +91,10 @@ class Overwriter {
   // was never given. Null, with *why, on failure.
   std::unique_ptr<File> Open(const std::string& path, std::string* why, bool readBack = false);
 
-  // Writes the fill byte over an open file from offset 0 to its end (never
-  // beyond it), without the flush that makes it a pass: the caller flushes
-  // before the next pass and before the file is cut or deleted.
+  // Writes the fill byte over every range of an open file that holds data
+  // (never beyond its end, never into a hole of a sparse file), without
+  // the flush that makes it a pass: the caller flushes before the next pass
+  // and before the file is cut or deleted.
   PassResult Write(File& file);
 
   // A whole pass: opens, writes and flushes, the named streams too; a pass
@@ -110,7 +112,8 @@ class Overwriter {
 
   // `passes` passes over the named streams of a folder before it goes; the
   // warning that names those it could not overwrite.
-  std::string FolderStreams(const std::string& folder, int passes);
+  // The folder held open is the one whose streams these are.
+  std::string FolderStreams(Folder& folder, int passes);
 
  private:
   std::vector<std::uint8_t> storage_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/ui.h"
+#include "engine/batch.h"
 #include "engine/batch_job_win.h"
 #include "engine/shred_all_win.h"
 #include "handlers/props_dialog_win.h"
@@ -71,6 +72,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     // Only pointers are set here, under the loader lock: OLE, clipboard
     // formats and window classes wait for the thread that first needs them.
     vz::SetDefaultUi(&ShellUserInterface());
+    vz::SetDirectVaporizer(&vz::VaporizeDirectItems);
     InstallUpdateIconHook();
   }
   return TRUE;

@@ -50,20 +50,81 @@ enum class DriveType { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Rem
 // "fixed", "removable", "network", "cdrom", "ramdisk", "missing" or "unknown".
 std::string DriveTypeName(DriveType t);
 
+// What a file or a folder is, whatever names it has: on POSIX its device
+// and inode, on Windows its volume's serial number and its file index. A
+// name that holds another identity now holds something else.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  friend bool operator==(const FileId& a, const FileId& b) { return a.volume == b.volume && a.file == b.file; }
+  friend bool operator!=(const FileId& a, const FileId& b) { return !(a == b); }
+};
+
+// Links are junctions, symbolic links and every other reparse point;
+// Other is what is neither file, folder nor link (a pipe, a device).
+enum class NodeKind { File, Folder, Link, Other };
+
 struct DirEntry {
   std::string name;
   std::uint32_t attributes = 0;
   std::int64_t size = 0;
+  NodeKind kind = NodeKind::File;
+  FileId id;  // where the listing tells it; zero otherwise
   // Calendar fields of the file times: on Windows those of the raw file
   // time, without zone conversion; on POSIX, where a file time is an
   // instant, its local time.
   CivilTime created, accessed, written;
 };
 
-// An open file. Closed when destroyed.
-class File {
+// One name in a folder as it is, never followed.
+struct NodeInfo {
+  NodeKind kind = NodeKind::Other;
+  FileId id;
+  std::uint32_t attributes = 0;  // links carry kAttrReparsePoint
+  std::int64_t size = 0;         // of a file; 0 otherwise
+  std::uint32_t links = 1;       // names of a file
+  // Why another user could change it (on POSIX: it belongs to another
+  // user, or others may write to it); empty where nobody else can, or
+  // where the system does not tell.
+  std::string sharedWith;
+};
+
+class Folder;
+
+// Something held open: a file, a folder, or a link itself. Its operations
+// act on the very thing that was opened and checked, never on whatever its
+// name holds by then: on Windows through the handle itself, on POSIX on
+// its name in the folder it was opened from, held open too, once the name
+// is seen to hold it still.
+class Node {
  public:
-  virtual ~File() = default;
+  virtual ~Node() = default;
+  virtual std::optional<NodeInfo> Info() { return std::nullopt; }
+  virtual bool SetAttributes(std::uint32_t /*attributes*/) { return false; }
+  // Renames it into `to`, a folder on the same volume, as `name`. Never
+  // replaces unless `replace` (the store's own files), even what appeared a
+  // moment before. False, and nothing changed, on failure or when its name
+  // no longer holds it.
+  virtual bool MoveTo(Folder& /*to*/, const std::string& /*name*/, bool /*replace*/ = false) { return false; }
+  // Swaps names with `name`, a file in the folder it lies in, in one step:
+  // it goes by that name from then on, and what the name held goes by its
+  // old one. False, and nothing changed, where the system cannot or when
+  // its own name no longer holds it.
+  virtual bool ExchangeWith(const std::string& /*name*/) { return false; }
+  // Gives it a second name, `name` in `to` (a folder on the same volume),
+  // never replacing anything. False where the volume keeps no second names
+  // (FAT) or the system refuses.
+  virtual bool LinkAs(Folder& /*to*/, const std::string& /*name*/) { return false; }
+  // Deletes it: a file or a link (never what the link points at), a folder
+  // only when it is empty.
+  virtual bool Delete() { return false; }
+  // The path it was opened by, in the system's form, for messages.
+  virtual std::string Path() const { return {}; }
+};
+
+// An open file. Closed when destroyed.
+class File : public Node {
+ public:
   virtual std::int64_t Size() = 0;                 // -1 on failure
   virtual bool WriteAt(std::int64_t offset, const void* data, std::size_t n) = 0;
   virtual bool Append(const std::string& data) = 0;  // one write, at the end
@@ -94,9 +155,29 @@ class File {
   // it is mounted with discard), on Windows FSCTL_FILE_LEVEL_TRIM over it.
   // Empty when done; else why not.
   virtual std::string Discard() { return "the system takes no such request here"; }
+  // Writes zeros over its whole content to the device, then hands its
+  // blocks back, through this very file even where it was opened only for
+  // reading (a file no name holds any more). False where it cannot.
+  virtual bool ZeroAndRelease() { return false; }
+  // Whether ZeroAndRelease still reaches its own blocks once a rename has
+  // put another file in its place: not on Windows, which renames over no
+  // file held open, nor on FUSE file systems, which may free its blocks
+  // when its name goes.
+  virtual bool KeptWhenReplaced() { return false; }
   // Null leaves that time alone. Fields in the form of a DirEntry's times.
   virtual bool SetTimes(const CivilTime* created, const CivilTime* accessed,
                         const CivilTime* written) = 0;
+  // Bytes read at an offset; -1 on failure, fewer at the end of the file.
+  virtual std::int64_t ReadAt(std::int64_t /*offset*/, void* /*data*/, std::size_t /*n*/) { return -1; }
+  // Cuts the file (or extends it with a hole) to `size` bytes.
+  virtual bool Truncate(std::int64_t /*size*/) { return false; }
+  // The ranges (offset, length), in order, that hold the file's data: the
+  // holes of a sparse file, which hold none, are left out. The whole file
+  // where the system cannot tell.
+  virtual std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges();
+  // Why the last operation on it failed, in the system's words; empty
+  // where it does not say.
+  virtual std::string LastError() { return {}; }
 
   // Named data streams: content that a file or a folder keeps beside its
   // own (on Windows a download's "Zone.Identifier" with the addresses it
@@ -108,6 +189,66 @@ class File {
   // that it is the stream of the file that was checked. Null on failure.
   virtual std::unique_ptr<File> OpenStream(const std::string& /*name*/) { return nullptr; }
 };
+
+// What an open file may do. Read: read, shared with readers and writers.
+// Write: write, shared with other writers. Exclusive: read and write, no
+// sharing (nobody else may read or write it meanwhile). Append: write at
+// the end only, shared. ExclusiveReadBack: as Exclusive, for passes that
+// are then read back past the caches (File::ReadBack); on Windows other
+// readers are let in beside it, as only a handle of their own bypasses
+// the caches there.
+enum class FileAccess { Read, Write, Exclusive, Append, ExclusiveReadBack };
+
+// An open folder, and the one way to what lies in it: every operation
+// takes one name in it (never a path, "." or ".."), and none follows a
+// link.
+class Folder : public Node {
+ public:
+  // Every entry, hidden ones included, without "." and "..": names as the
+  // system holds them (on POSIX any bytes, a backslash included).
+  virtual bool List(std::vector<DirEntry>& out) = 0;
+  virtual std::optional<NodeInfo> Stat(const std::string& name) = 0;
+  // A folder in it; a link or anything else than a folder is refused.
+  virtual std::unique_ptr<Folder> OpenFolder(const std::string& name, std::string* why) = 0;
+  // A regular file in it, never through a link; a read-only one (the
+  // attribute on Windows, no write permission for its owner on POSIX) is
+  // refused for writing, as Windows refuses it even to an administrator.
+  virtual std::unique_ptr<File> OpenFile(const std::string& name, FileAccess access, std::string* why) = 0;
+  // Whatever the name holds, a link as itself.
+  virtual std::unique_ptr<Node> OpenNode(const std::string& name, std::string* why) = 0;
+  // New ones; refused when the name is taken.
+  virtual std::unique_ptr<File> CreateNew(const std::string& name, std::string* why) = 0;
+  virtual std::unique_ptr<Folder> MakeFolder(const std::string& name, std::string* why) = 0;
+  // The folder itself, only to reach its named streams (File::StreamNames,
+  // File::OpenStream) relative to this very handle: its size and writes
+  // fail. Here one without any; null when it cannot be had.
+  virtual std::unique_ptr<File> OwnStreams();
+};
+
+// True only when a listing of the folder could be had and lacks the name:
+// a failed question proves nothing (access denied, a passing device
+// error), and taking a thing for gone when it is not would hide it.
+bool ListedAbsent(Folder& folder, const std::string& name);
+// The same for a full path: the nearest folder above it that can be opened
+// is listed.
+bool ConfirmedAbsent(const std::string& path);
+
+// Deletes what a node holds, clearing a read-only attribute that would
+// refuse it (Windows refuses to delete a read-only file); a link never
+// loses an attribute of what it points at.
+bool DeleteNode(Node& n);
+
+// Why a name cannot be one name in a folder ("", ".", "..", a separator,
+// on Windows a colon, which names a stream); empty when it can.
+std::string BadNodeName(const std::string& name);
+
+// Test hook: between each check and the act that relies on it, the core
+// and the platform layers name the step here (with the path concerned).
+// A test puts in a callback that changes the files at a chosen step, as
+// another program could; nothing is called without one.
+using RaceHook = std::function<void(const char* step, const std::string& path)>;
+void SetRaceHook(RaceHook hook);
+void RaceStep(const char* step, const std::string& path);
 
 // Held while one process reads, changes or moves things into or out of a
 // store. The system lets go of it when its holder dies, so a crash never
@@ -195,9 +336,9 @@ class Platform {
   // Text of that code page as the core's text (UTF-8 on Windows).
   virtual std::string FromCodePage(const std::string& bytes) { return bytes; }
 
-  // Attributes and directory search.
+  // What a path shows: attributes, directory entries. Nothing here acts on
+  // what it finds; every change goes through the handles below.
   virtual std::optional<std::uint32_t> GetAttributes(const std::string& path) = 0;
-  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   // The entry of the path itself (no wildcard); links are not followed.
   virtual std::optional<DirEntry> FindEntry(const std::string& path) = 0;
   // Every entry of a directory, hidden and system ones included, without
@@ -205,7 +346,9 @@ class Platform {
   virtual bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) = 0;
   // Number of names the file has; 0 when unknown.
   virtual std::uint32_t LinkCount(const std::string& path) = 0;
-  virtual bool MakeDirectory(const std::string& path) = 0;
+  // What the path's last name holds now, never followed; nullopt when
+  // nothing is there or it cannot be asked. By default through OpenFolder.
+  virtual std::optional<NodeInfo> StatPath(const std::string& path);
   // Sets the last-write time of a file or a folder itself (its contents
   // keep theirs), read-only or not, in the form of a DirEntry's times. A
   // link is left alone: false.
@@ -217,42 +360,63 @@ class Platform {
   // be told: a name is then matched only as it is.
   virtual bool IgnoresCase(const std::string& dir) = 0;
 
-  // Whole files.
-  virtual bool CreateEmptyFile(const std::string& path) = 0;  // fails when it exists
-  virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
-  // Writes a new file beside the old one, flushes it and puts it in the old
-  // one's place in one step: on failure the old file stays whole.
-  virtual bool ReplaceFileContents(const std::string& path, const std::string& content) = 0;
-  virtual bool WriteIniString(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& value) = 0;
+  // The folder at a full path on a drive ("X:\..."), opened from the
+  // drive's root one name at a time, never through a link: a link, or
+  // anything but a folder, on the way refuses it, and *why says which.
+  virtual std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) = 0;
+  // The identity of every drive's root folder, by drive letter: a folder
+  // that holds one holds another drive, and is never taken whole.
+  virtual std::vector<std::pair<char, FileId>> VolumeRoots() { return {}; }
 
-  // Handles. Exclusive: read-write, no sharing, existing file only.
-  virtual std::unique_ptr<File> OpenExclusive(const std::string& path) = 0;
+  // Whole files and single changes, built on the handles: each walks to
+  // the folder that holds the path's last name and acts there.
+  bool SetAttributes(const std::string& path, std::uint32_t attributes);
+  bool MakeDirectory(const std::string& path);
+  bool CreateEmptyFile(const std::string& path);  // fails when it exists
+  // A regular file's content, read without waiting for a writer (a pipe is
+  // refused, never waited on); nullopt past `limit` bytes.
+  std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit = kReadLimit);
+  // Writes a new file beside the old one, flushes it and puts it in the old
+  // one's place in one step: on failure the old file stays whole. The new
+  // file's name while it is written begins with the old one's and ".~".
+  bool ReplaceFileContents(const std::string& path, const std::string& content);
+  bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                      const std::string& value);
+  // Exclusive: read-write, no sharing, existing file only.
+  std::unique_ptr<File> OpenExclusive(const std::string& path);
   // As OpenExclusive, for passes that are then read back (File::ReadBack).
   // On Windows, where the caches are bypassed only by a handle of its own,
   // other readers are let in beside that handle.
-  virtual std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path) { return OpenExclusive(path); }
+  std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path);
   // Write access shared with other writers, existing file only; optionally
   // cut to zero length.
-  virtual std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) = 0;
+  std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate);
   // Existing file, for appending only.
-  virtual std::unique_ptr<File> OpenAppend(const std::string& path) = 0;
-  // A folder (not a link), opened only to reach its named streams: its
-  // size and writes fail. Here one without any; the systems' layers open
-  // the folder itself. Null when it cannot be opened.
-  virtual std::unique_ptr<File> OpenFolder(const std::string& path);
+  std::unique_ptr<File> OpenAppend(const std::string& path);
+  // Moves a file or a folder tree to a full destination path on the same
+  // volume, creating missing parent folders; asks nothing. Never replaces:
+  // when the destination exists, even if it appeared a moment before, the
+  // move fails and both stay as they were.
+  bool MoveItem(const std::string& from, const std::string& to);
+  bool RemoveFile(const std::string& path);
+  // Deletes a file, or a folder with everything inside it, asking nothing;
+  // links inside are removed as themselves, never followed.
+  bool DeleteItem(const std::string& path);
+  // Removes an empty folder, or a link (to a file or a folder) without
+  // touching its target.
+  bool RemoveEmptyDirectory(const std::string& path);
+  bool RemoveLink(const std::string& path);
+
+  // A folder (not a link), opened as OpenFolder opens it, only to reach
+  // its named streams (Folder::OwnStreams); null when it cannot be opened.
+  std::unique_ptr<File> OpenFolderStreams(const std::string& path);
+
   // Flushes many open files to the device at once: ok[i] tells whether
   // files[i] got there. Flushes issued together share the device's
   // write-back and the file system's journal, so a batch of them costs
   // about as much as one. Here one after another; the systems' own layers
   // issue them from a few threads for the files they opened.
   virtual std::vector<bool> FlushFiles(const std::vector<File*>& files);
-
-  // Moves a file or a folder tree to a full destination path on the same
-  // volume, creating missing parent folders; asks nothing. Never replaces:
-  // when the destination exists, even if it appeared a moment before, the
-  // move fails and both stay as they were.
-  virtual bool MoveItem(const std::string& from, const std::string& to) = 0;
 
   // The lock of a store folder ("X:\VAPORIZE\<account>", or the drive's
   // store folder itself, where the earlier layout kept its items): every
@@ -264,13 +428,9 @@ class Platform {
     if (busy) *busy = false;
     return std::make_unique<StoreLock>();
   }
-  virtual bool RemoveFile(const std::string& path) = 0;
-  // Deletes a file, or a folder with everything inside it, asking nothing.
-  virtual bool DeleteItem(const std::string& path) = 0;
-  // Removes an empty folder, or a link (to a file or a folder) without
-  // touching its target.
-  virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
-  virtual bool RemoveLink(const std::string& path) = 0;
+
+  // The most ReadWholeFile reads by default.
+  static constexpr std::size_t kReadLimit = std::size_t{256} << 20;
 
   // Clock. Local wall-clock time; ToLocal turns the file-time fields of a
   // DirEntry into the local time they stand for.
@@ -351,6 +511,43 @@ class ScopedPlatform {
 // Runs flush(i) for i from 0 to n - 1 from a few threads at once and says
 // which returned true; for the systems' layers.
 std::vector<bool> FlushTogether(std::size_t n, const std::function<bool(std::size_t)>& flush);
+
+// Whole files in a folder held open, as the path forms of Platform do them
+// once they have walked to the folder. ReadFileIn reads a regular file
+// without ever waiting for a writer, and refuses one past `limit` bytes.
+std::optional<std::string> ReadFileIn(Folder& folder, const std::string& name, std::size_t limit,
+                                      std::string* why = nullptr);
+// Replaces a file as Platform::ReplaceFileContents does. The old file's
+// content is written over in its own blocks before the file system frees
+// them, unless another name still shows it. At every step the name holds
+// the old content or the new one, except on a volume that can neither
+// exchange two names nor give a file a second name (FAT on Windows): there
+// the old file goes aside under the name and ".old.~" for a moment.
+bool ReplaceFileIn(Folder& folder, const std::string& name, const std::string& content);
+// Tidies what replaces of `name` cut short left in the folder: a file left
+// aside goes back where the name is missing; the other temporary files of
+// the name are written over and deleted. Only where no replace of the name
+// is running.
+void FinishReplaceIn(Folder& folder, const std::string& name);
+bool WriteIniIn(Folder& folder, const std::string& name, const std::string& section, const std::string& key,
+                const std::string& value);
+
+// The folder at a path as OpenFolder opens it, with the missing folders on
+// the way made where nothing else is in the way.
+std::unique_ptr<Folder> OpenFolderMaking(const std::string& path, std::string* why);
+
+// The folder that holds a path's last name, opened as OpenFolder opens
+// it, and that name; null, with *why, when the path has no such folder.
+std::unique_ptr<Folder> OpenParent(const std::string& path, std::string* name, std::string* why);
+
+// Why a folder found at `found` inside an item whose own identity is
+// `top` may not be taken with it: it is the root of a drive, or of another
+// file system mounted there. Empty when it may. `roots` as VolumeRoots
+// gives them.
+std::string ForeignFolder(const FileId& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots);
+// The same for everything beneath a folder held open, walked by handles
+// (never through a link): the first reason found, or empty.
+std::string ForeignInside(Folder& folder);
 
 // The system's cryptography (libcrypto on Linux, BCrypt on Windows).
 using Digest = std::array<std::uint8_t, 32>;

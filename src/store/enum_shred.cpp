@@ -80,15 +80,24 @@ ShredEnumeration::ShredEnumeration() {
     ShredItemId item{};
     if (SetField(item.originalPath, r.originalPath) && SetField(item.storedPath, r.storedPath)) items_.push_back(item);
   }
+  // What a vaporize did not finish, and what lost its record, is shown too
+  // (without an original path, which it no longer has), so that nothing in
+  // a store is hidden and Vaporize selected can finish it.
+  for (const auto& l : ListLeftovers()) {
+    ShredItemId item{};
+    if (!l.temporary && SetField(item.storedPath, l.storedPath)) items_.push_back(item);
+  }
 }
 
 void FillItemFields(ShredItemId& item, const TypeInfoProvider& info) {
   std::string stored = GetField(item.storedPath);
   std::uint32_t attributes = Plat().GetAttributes(stored).value_or(0);
   TypeInfo t = info ? info(stored, attributes) : PortableTypeInfo(stored, attributes);
+  const std::string original = GetField(item.originalPath);
+  if (original.empty()) t.typeName = LeftoverType(FileNamePart(stored));  // a leftover
   SetField(item.typeName, CutToCharacters(t.typeName, kTypeNameMax - 1));
   item.iconIndex = t.iconIndex;
-  SetField(item.displayName, FileNamePart(GetField(item.originalPath)));
+  SetField(item.displayName, FileNamePart(original.empty() ? stored : original));
   std::int64_t size = GetItemSize(stored);
   item.size = size < 0 ? kFolderSize : static_cast<std::uint32_t>(static_cast<std::uint64_t>(size) & 0xFFFFFFFFu);
 }

@@ -1,6 +1,7 @@
 // The list of stored items as the Vaporizer folder shows it: one item per
 // live sound record of every store, duplicates (by stored path, in any letter
-// case) dropped, in drive order and then index order. The list is a
+// case) dropped, in drive order and then index order; then the leftovers
+// (ListLeftovers), without an original path, of the type LeftoverType. The list is a
 // snapshot; an item's name, type, size and icon are read when it is handed
 // out, so a second walk after Reset reports current sizes.
 #pragma once

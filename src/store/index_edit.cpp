@@ -20,20 +20,16 @@ std::string StoredNameIn(const std::string& line, char drive) {
 }
 
 // Cuts the index back to `size` bytes, where a write of ours began.
-bool CutBack(const std::string& index, std::int64_t size) {
-  auto text = Plat().ReadWholeFile(index);
+bool CutBack(Folder& store, std::int64_t size) {
+  auto text = ReadFileIn(store, kIndexName, kMaxIndexBytes);
   if (!text) return false;
   const auto before = static_cast<std::size_t>(size);
   if (text->size() <= before) return text->size() == before;
-  return Plat().ReplaceFileContents(index, text->substr(0, before));
+  return ReplaceFileIn(store, kIndexName, text->substr(0, before));
 }
 
-}  // namespace
-
-bool RepairIndexTail(char drive) { return RepairIndexTailAt(IndexPathOf(drive)); }
-
-bool RepairIndexTailAt(const std::string& index) {
-  auto text = Plat().ReadWholeFile(index);
+bool RepairTail(Folder& store) {
+  auto text = ReadFileIn(store, kIndexName, kMaxIndexBytes);
   if (!text) return false;
   std::size_t end = text->size();
   // A last line without its end was cut short.
@@ -54,18 +50,35 @@ bool RepairIndexTailAt(const std::string& index) {
     end = lineStart;  // blank lines at the end go with it
   }
   if (end == text->size()) return true;
-  return Plat().ReplaceFileContents(index, text->substr(0, end));
+  return ReplaceFileIn(store, kIndexName, text->substr(0, end));
+}
+
+}  // namespace
+
+bool RepairIndexTail(char drive) {
+  auto store = OpenStore(drive);
+  return store && RepairTail(*store);
+}
+
+bool RepairIndexTailAt(const std::string& index) {
+  std::string name, why;
+  auto folder = OpenParent(index, &name, &why);
+  return folder && EqualsNoCase(name, kIndexName) && RepairTail(*folder);
 }
 
 bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std::string* why) {
-  const std::string index = IndexPathOf(drive);
-  *why = StoreProblem(drive);
-  if (!why->empty()) return false;
-  if (!RepairIndexTail(drive)) {
+  std::string problem;
+  auto store = OpenStore(drive, &problem);
+  if (!store) {
+    // No store at all, or one that may not be used: nothing is written.
+    *why = Plat().StatPath(StoreDirOf(drive)) ? problem : "no store on drive " + DriveName(drive);
+    return false;
+  }
+  if (!RepairTail(*store)) {
     *why = "the index of drive " + DriveName(drive) + " could not be read or repaired";
     return false;
   }
-  auto file = Plat().OpenAppend(index);
+  auto file = store->OpenFile(kIndexName, FileAccess::Append, &problem);
   if (!file) {
     *why = "no store on drive " + DriveName(drive);
     return false;
@@ -88,15 +101,14 @@ bool AppendRecords(char drive, const std::vector<ShredItemRecord>& records, std:
   if (file->Append(text) && file->Flush()) return true;
   file.reset();
   *why = "the index of drive " + DriveName(drive) + " could not be written";
-  if (!CutBack(index, size)) *why += ", and it now ends in half a record";
+  if (!CutBack(*store, size)) *why += ", and it now ends in half a record";
   return false;
 }
 
 bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
   if (storedPaths.empty()) return true;
-  if (!StoreProblem(drive).empty()) return false;
-  const std::string index = IndexPathOf(drive);
-  auto text = Plat().ReadWholeFile(index);
+  auto store = OpenStore(drive);
+  auto text = store ? ReadFileIn(*store, kIndexName, kMaxIndexBytes) : std::nullopt;
   if (!text) return false;
   std::unordered_set<std::string> drop;
   for (const auto& p : storedPaths) drop.insert(ToUpper(Trim(p)));
@@ -105,13 +117,13 @@ bool DropRecords(char drive, const std::vector<std::string>& storedPaths) {
     if (!r.storedPath.empty() && drop.count(ToUpper(r.storedPath))) continue;
     for (const auto& line : r.lines) kept += line + "\r\n";
   }
-  return kept == *text || Plat().ReplaceFileContents(index, kept);
+  return kept == *text || ReplaceFileIn(*store, kIndexName, kept);
 }
 
 std::set<std::string> RecordedNames(char drive) {
   std::set<std::string> names;
-  if (!StoreProblem(drive).empty()) return names;
-  if (auto text = Plat().ReadWholeFile(IndexPathOf(drive)))
+  auto store = OpenStore(drive);
+  if (auto text = store ? ReadFileIn(*store, kIndexName, kMaxIndexBytes) : std::nullopt)
     for (const auto& line : SplitLines(*text)) {
       std::string name = StoredNameIn(line, drive);
       if (!name.empty()) names.insert(ToUpper(name));
@@ -121,6 +133,7 @@ std::set<std::string> RecordedNames(char drive) {
 
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
                                     const std::vector<std::string>* originals,
+                                    const std::vector<std::optional<FileId>>* ids,
                                     const std::vector<std::optional<CivilTime>>* sentDates) {
   std::vector<Claim> claims(storedPaths.size());
   std::map<char, std::vector<std::size_t>> byDrive;
@@ -130,15 +143,23 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
   }
   for (const auto& [drive, indexes] : byDrive) {
     StoreGuard guard(drive);
-    if (!guard.Held()) {
-      for (std::size_t i : indexes) claims[i].why = guard.Why();
+    // The dates sent are read before the store is held open: Wine opens a
+    // folder to list it without sharing its deletion, which the store's own
+    // handle (it may delete) refuses while it is held.
+    std::map<std::size_t, std::optional<CivilTime>> dated;
+    if (sentDates && guard.Held())
+      for (std::size_t i : indexes)
+        if ((*sentDates)[i]) dated[i] = DateSent(claims[i].given);
+    std::string why;
+    auto store = guard.Held() ? OpenStore(drive, &why) : nullptr;
+    if (!store) {
+      for (std::size_t i : indexes) claims[i].why = guard.Held() ? why : guard.Why();
       continue;
     }
     std::multimap<std::string, std::string> recorded;  // upper-case stored path -> original paths
-    if (auto records = ReadIndex(drive))
-      for (const auto& r : *records)
+    if (auto text = ReadFileIn(*store, kIndexName, kMaxIndexBytes))
+      for (const auto& r : ParseIndex(drive, *text, Plat().IndexLetter(drive)))
         if (r.Sound()) recorded.emplace(ToUpper(r.storedPath), r.originalPath);
-    StoredNameAllocator names;
     std::vector<std::string> claimed;
     for (std::size_t i : indexes) {
       Claim& c = claims[i];
@@ -146,24 +167,41 @@ std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
       const std::string* expected = originals && !(*originals)[i].empty() ? &(*originals)[i] : nullptr;
       for (auto r = from; r != to; ++r)
         if (c.original.empty() || (expected && r->second == *expected)) c.original = r->second;
-      const std::optional<CivilTime>* sent = sentDates && (*sentDates)[i] ? &(*sentDates)[i] : nullptr;
-      if ((expected && c.original != *expected) || (sent && DateSent(c.given) != **sent)) {
+      auto sent = dated.find(i);
+      if ((expected && c.original != *expected) || (sent != dated.end() && sent->second != (*sentDates)[i])) {
         c.original.clear();
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
         continue;
       }
-      const std::string ext = ExtensionOf(FileNamePart(c.given));
-      for (int attempt = 0; attempt < 8; ++attempt) {
-        std::string to = StoreDirOf(c.given[0]) + "\\" + names.Allocate(c.given[0], ext);
-        if (Plat().MoveItem(c.given, to)) {
-          c.claimed = to;
-          break;
-        }
-        if (!Exists(to)) break;  // not a name taken meanwhile: the item itself is held
-      }
-      if (c.claimed.empty() && !Exists(c.given))
+      const std::string own = StoreDirOf(c.given[0]) + "\\";
+      const std::string name = c.given.size() > own.size() && StartsWithNoCase(c.given, own) ? c.given.substr(own.size()) : "";
+      auto node = name.empty() ? nullptr : store->OpenNode(name, &why);
+      auto info = node ? node->Info() : std::nullopt;
+      if (!info) {
         c.why = "it is no longer in the Vaporizer (restored or vaporized meanwhile)";
-      else if (c.claimed.empty())
+        continue;
+      }
+      const std::optional<FileId>* chosen = ids ? &(*ids)[i] : nullptr;
+      if (chosen && *chosen && **chosen != info->id) {
+        c.why = "what is stored under its name now is not what was chosen (it was replaced meanwhile)";
+        continue;
+      }
+      c.id = info->id;
+      // What a vaporize took out of the list before is out of it already.
+      const std::string dir = StoreDirOf(c.given[0]) + "\\";
+      const bool clean = StoreItemProblem(dir + kClaimMark + name, drive).empty();
+      if (name[0] == kClaimMark && c.original.empty() && clean) {
+        c.claimed = c.given;
+        continue;
+      }
+      // A name that no path can carry gets one that a path can.
+      const std::string base = clean ? name : std::string(1, ToUpperChar(drive));
+      for (int attempt = 1; attempt <= 8 && c.claimed.empty(); ++attempt) {
+        std::string to = kClaimMark + base + (attempt > 1 ? "~" + std::to_string(attempt) : "");
+        if (node->MoveTo(*store, to)) c.claimed = dir + to;
+        else if (!store->Stat(to)) break;  // not a name taken meanwhile: the item itself is held
+      }
+      if (c.claimed.empty())
         c.why = "it could not be taken out of the list before vaporizing (is it open in another program?)";
       else
         claimed.push_back(c.given);

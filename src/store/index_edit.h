@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "common/dostime.h"
 #include "store/store.h"
 
@@ -47,15 +48,19 @@ struct Claim {
   std::string claimed;   // where it is now; empty when it was not claimed
   std::string original;  // the original path of its record; empty for an orphan
   std::string why;       // why it was not claimed
+  std::optional<FileId> id;  // what was claimed
 };
 // originals, when given, is parallel to storedPaths: an item whose
 // original path is given is claimed only while its record still pairs the
-// two, so that an item which took the name since is never touched. So are
-// sentDates: an item whose date sent is given (its last-write time as a
-// DOS time) is claimed only while it still carries it, which tells an item
-// restored and sent again from the same place from the one that was listed.
+// two, so that an item which took the name since is never touched. ids,
+// when given, is parallel too: an item is claimed only while its name holds
+// what was there when the user chose it. So are sentDates: an item whose
+// date sent is given (its last-write time as a DOS time) is claimed only
+// while it still carries it, which tells an item restored and sent again
+// from the same place from the one that was listed.
 std::vector<Claim> ClaimStoredItems(const std::vector<std::string>& storedPaths,
                                     const std::vector<std::string>* originals = nullptr,
+                                    const std::vector<std::optional<FileId>>* ids = nullptr,
                                     const std::vector<std::optional<CivilTime>>* sentDates = nullptr);
 
 }  // namespace vz

@@ -57,7 +57,8 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       in.refused.Skipped(given, why);
       continue;
     }
-    IntakeItem item{given, *resolved, *resolved, {}};
+    IntakeItem item{given, *resolved, *resolved, std::nullopt, {}};
+    if (auto info = Plat().StatPath(item.path)) item.id = info->id;
     if (road == Road::InPlace || !Plat().CarriesStore(item.path[0], &item.noStore)) {
       in.direct.push_back(std::move(item));
       continue;

@@ -17,6 +17,10 @@ struct IntakeItem {
   std::string given;         // the entry as the caller named it
   std::string path;          // as the system resolves it: what was checked and what is acted on
   std::string recordedPath;  // the original path its record will carry (store road)
+  // What the path held when it was checked: whatever is found there later
+  // is acted on only while it is still the same. nullopt when nothing was
+  // there.
+  std::optional<FileId> id;
   std::string noStore;       // on the store road, why its drive keeps no store, where the system says
 };
 

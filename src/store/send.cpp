@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include <map>
+#include <memory>
+
 #include "common/text.h"
 #include "common/ui.h"
-#include "engine/batch.h"
 #include "platform/platform.h"
 #include "store/index_edit.h"
 #include "store/intake.h"
@@ -12,6 +14,8 @@
 
 namespace vz {
 namespace {
+
+DirectVaporizer g_vaporizeDirect = nullptr;
 
 // The name the stamp and the record carry: the local clock, kept as a DOS
 // time would keep it.
@@ -21,6 +25,8 @@ CivilTime SendingStamp() {
 }
 
 }  // namespace
+
+void SetDirectVaporizer(DirectVaporizer vaporize) { g_vaporizeDirect = vaporize; }
 
 void ConfirmSendTexts(const std::vector<std::string>& paths, const std::vector<std::string>* mappedNames,
                       std::string* title, std::string* message) {
@@ -64,6 +70,40 @@ std::string StoredPathFor(const std::string& entry, StoredNameAllocator& names) 
   return StoreDirOf(entry[0]) + "\\" + names.Allocate(entry[0], StoredExtension(entry));
 }
 
+// The folders that hold the items of a send, each opened once.
+class Sources {
+ public:
+  Folder* Of(const std::string& path, std::string* name, std::string* why) {
+    std::string p = WithoutTrailingBackslash(path);
+    std::size_t cut = p.find_last_of('\\');
+    *name = p.substr(cut + 1);
+    std::string folder = cut <= 2 ? p.substr(0, 3) : p.substr(0, cut);
+    auto it = open_.find(folder);
+    if (it == open_.end()) it = open_.emplace(folder, Plat().OpenFolder(folder, why)).first;
+    if (!it->second) *why = "its folder cannot be opened: " + (why->empty() ? folder : *why);
+    return it->second.get();
+  }
+
+ private:
+  std::map<std::string, std::unique_ptr<Folder>> open_;
+};
+
+// What may not be sent of what an item's name holds now; empty when it may.
+std::string Unsendable(Folder& from, const std::string& name, const IntakeItem& item, Node& node,
+                       std::optional<NodeInfo>& info) {
+  info = node.Info();
+  if (!info) return "it cannot be read";
+  if (!item.id || info->id != *item.id) return "it was replaced after it was checked; it was not sent";
+  if (info->kind != NodeKind::Folder) return {};
+  // A folder that holds another drive's root would take that drive's store
+  // into this one's.
+  std::string why;
+  auto folder = from.OpenFolder(name, &why);
+  if (!folder) return "it cannot be opened (" + why + ")";
+  why = ForeignInside(*folder);
+  return why.empty() ? why : why + "; it was not sent";
+}
+
 // Sends the items of one drive into its store. Under the store's lock the
 // records of all of them are written and flushed first, then the items
 // moved, then the records of moves that failed taken back: at no moment
@@ -76,39 +116,72 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
   };
   StoreGuard guard(d);
   if (!guard.Held()) return failAll(guard.Why() + "; nothing was sent from it");
+  std::string why;
+  auto store = OpenStore(d, &why);
+  if (!store) return failAll(why + "; nothing was sent to it");
+  RemoveStoreTemporaries(*store);
   StoredNameAllocator names;
   std::vector<ShredItemRecord> records;
   for (auto& p : items) {
     p.stored = StoredPathFor(p.item->path, names);
     records.push_back({p.item->recordedPath, p.stored});
   }
-  std::string why;
   if (!AppendRecords(d, records, &why)) return failAll(why);
 
+  Sources sources;
   std::vector<std::string> unused;
   for (auto& p : items) {
     const std::string& entry = p.item->path;
-    // The stamp marks the day of sending, which the folder shows and the
-    // emptying by age counts from: on files, read-only ones included, and
-    // on folders (not on what they hold). Links keep their times.
-    Plat().SetWriteTime(entry, stamp);
     auto tooLong = [](const std::string& stored) { return SystemLength(stored) > kMaxRecordedPath; };
-    bool moved = !tooLong(p.stored) && Plat().MoveItem(entry, p.stored);
-    // A name taken by something outside the Vaporizer meanwhile: the item
-    // goes under the next free one, with a record of its own first.
-    for (int attempt = 0; !moved && attempt < 8 && Exists(p.stored) && Exists(entry); ++attempt) {
-      unused.push_back(p.stored);
-      p.stored = StoredPathFor(entry, names);
-      if (tooLong(p.stored) || !AppendRecords(d, {{p.item->recordedPath, p.stored}}, &why)) break;
-      moved = Plat().MoveItem(entry, p.stored);
+    std::string name, refusal;
+    Folder* from = sources.Of(entry, &name, &refusal);
+    auto node = from ? from->OpenNode(name, &refusal) : nullptr;
+    std::optional<NodeInfo> info;
+    if (node) refusal = Unsendable(*from, name, *p.item, *node, info);
+    else if (from && refusal.empty()) refusal = "it cannot be opened";
+    bool moved = false;
+    if (refusal.empty() && !tooLong(p.stored)) {
+      RaceStep("send", entry);
+      moved = node->MoveTo(*store, FileNamePart(p.stored));
+      // A name taken by something outside the Vaporizer meanwhile: the item
+      // goes under the next free one, with a record of its own first.
+      for (int attempt = 0; !moved && attempt < 8 && store->Stat(FileNamePart(p.stored)); ++attempt) {
+        unused.push_back(p.stored);
+        p.stored = StoredPathFor(entry, names);
+        if (tooLong(p.stored) || !AppendRecords(d, {{p.item->recordedPath, p.stored}}, &why)) break;
+        moved = node->MoveTo(*store, FileNamePart(p.stored));
+      }
+    }
+    // What went in must be what was checked: a thing swapped in at the last
+    // moment (the name then held it) goes back where it came from.
+    if (moved) {
+      auto there = store->Stat(FileNamePart(p.stored));
+      if (!there || there->id != info->id) {
+        auto stranger = store->OpenNode(FileNamePart(p.stored), &why);
+        const bool back = stranger && stranger->MoveTo(*from, name);
+        unused.push_back(p.stored);
+        slots[p.slot].Failed(entry, "it was replaced while it was sent; what took its place was " +
+                                        std::string(back ? "put back" : "left in the store, as a leftover"));
+        continue;
+      }
     }
     if (moved) {
+      // The stamp marks the day of sending, which the folder shows and the
+      // emptying by age counts from, on what went in: files, read-only ones
+      // included, and folders (not what they hold); links keep their times.
+      // The handle that moved it is let go first: on Windows it would share
+      // the file with no writer.
+      node.reset();
+      if (info->kind != NodeKind::Link)
+        if (auto now = store->Stat(FileNamePart(p.stored)); now && now->id == info->id)
+          Plat().SetWriteTime(p.stored, stamp);
       slots[p.slot].Done(entry, "sent", p.stored);
       continue;
     }
     unused.push_back(p.stored);
-    slots[p.slot].Failed(entry, tooLong(p.stored) ? "the stored path would be too long"
-                                                            : "the move into the store was refused");
+    slots[p.slot].Failed(entry, !refusal.empty()     ? refusal
+                                : tooLong(p.stored) ? "the stored path would be too long"
+                                                    : "the move into the store was refused");
   }
   // Records of items that did not come: dropped now, or by the next prune,
   // which finds their items absent.
@@ -137,17 +210,22 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   // No store on those drives: what is sent there is destroyed at once, after
   // the caution question, which says why where the system tells it.
   if (!in.direct.empty()) {
-    RunOptions run;
-    std::string& why = run.cautionWhy;
+    std::string why;
     for (const auto& i : in.direct)
       if (!i.noStore.empty() && why.find(i.noStore) == std::string::npos) why += (why.empty() ? "" : "\r") + i.noStore;
-    out.report.Append(VaporizeBatch(PathsOf(in.direct), BatchEntries::Paths, nullptr, &run));
+    if (g_vaporizeDirect) {
+      out.report.Append(g_vaporizeDirect(in.direct, why));
+    } else {
+      for (const auto& i : in.direct)
+        out.report.Failed(i.path, "it lies on a drive without a store, and nothing here can vaporize it");
+    }
   }
 
   if (!in.store.empty() && (flags & kSendAskFirst) && !AskToSend(in.store, mappedNames != nullptr)) {
     for (const auto& i : in.store) out.report.Declined(i.path, "the user said No");
     in.store.clear();
   }
+  for (const auto& i : in.store) RaceStep("question", i.path);
   // Every item's outcome goes to its own slot, so the report keeps the
   // order of the list however the drives are taken.
   const CivilTime stamp = SendingStamp();
@@ -156,7 +234,7 @@ SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
   std::vector<std::vector<Pending>> byDrive;
   for (std::size_t i = 0; i < in.store.size(); ++i) {
     const IntakeItem& item = in.store[i];
-    if (!Plat().GetAttributes(item.path)) {
+    if (!item.id) {
       slots[i].Failed(item.path, "it does not exist");
       continue;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/report.h"
+#include "store/intake.h"
 
 namespace vz {
 
@@ -32,8 +33,19 @@ enum SendFlag : unsigned {
   kSendListed = 1u << 2,
 };
 
+// How items sent from drives without a store are destroyed at once. The
+// store does not reach up into the engine: each program puts the engine's
+// batch in here when it starts (VaporizeDirectItems of engine/batch.h). Without
+// one such items stay where they are, and the report says so. why: said
+// before the caution question (why the drives keep no store).
+using DirectVaporizer = Report (*)(const std::vector<IntakeItem>& items, const std::string& why);
+void SetDirectVaporizer(DirectVaporizer vaporize);
+
 // paths: full paths of files and folders, in order, taken in through
-// TakeIn. mappedNames: when not null, parallel to paths: the name each item
+// TakeIn. Each is moved through the folder that holds it, opened from its
+// drive's root without following a link, and only while it is what TakeIn
+// found there; a folder that holds another drive's root is not sent. The
+// stamp of the day of sending goes on the stored item once it is there. mappedNames: when not null, parallel to paths: the name each item
 // is to be recorded under (a drop whose source hands out temporary names).
 SendResult SendToStore(const std::vector<std::string>& paths, unsigned flags,
                        const std::vector<std::string>* mappedNames = nullptr);

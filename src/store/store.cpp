@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "common/drive_path.h"
 #include "common/text.h"
@@ -103,12 +104,88 @@ std::string SharedStoreDirOf(char drive) { return std::string(1, drive) + kStore
 std::string StoreDirOf(char drive) { return SharedStoreDirOf(drive) + "\\" + Plat().AccountName(); }
 std::string IndexPathOf(char drive) { return StoreDirOf(drive) + "\\" + kIndexName; }
 
+std::string StoreName(char drive) { return std::string("the Vaporizer store on ") + ToUpperChar(drive) + ":"; }
+
+bool IsStoreTemporary(std::string_view name) {
+  for (std::string_view own : {std::string_view(kIndexName), std::string_view(kDesktopIniName)})
+    if (name.size() > own.size() + 1 && StartsWithNoCase(name, own) && name[own.size()] == '.') return true;
+  return false;
+}
+
+bool IsStoreOwnFile(std::string_view name) {
+  return EqualsNoCase(name, kIndexName) || EqualsNoCase(name, kDesktopIniName) || IsStoreTemporary(name);
+}
+
+std::string StoreProblem(Folder& store, const std::string& where) {
+  auto self = store.Info();
+  if (!self) return where + " cannot be read";
+  if (self->kind != NodeKind::Folder) return where + " is a link, not a folder of its own";
+  if (!self->sharedWith.empty()) return where + " may be changed by others: " + self->sharedWith;
+  for (const char* name : {kIndexName, kDesktopIniName}) {
+    auto info = store.Stat(name);
+    if (!info) continue;
+    const std::string what = where + "'s " + name;
+    if (info->kind != NodeKind::File) return what + " is not a regular file";
+    if (!info->sharedWith.empty()) return what + " may be changed by others: " + info->sharedWith;
+  }
+  return {};
+}
+
+std::unique_ptr<Folder> OpenStore(char drive, std::string* why) {
+  std::string ignored;
+  if (!why) why = &ignored;
+  // The drive's store folder and this account's in it, as their owners
+  // and permissions show them; then the folder held, and its own files.
+  *why = StoreProblem(drive);
+  if (!why->empty()) return nullptr;
+  auto store = Plat().OpenFolder(StoreDirOf(ToUpperChar(drive)), why);
+  if (!store) {
+    *why = StoreName(drive) + " cannot be opened: " + *why;
+    return nullptr;
+  }
+  *why = StoreProblem(*store, StoreName(drive));
+  if (!why->empty()) return nullptr;
+  return store;
+}
+
+std::vector<std::string> StoreProblems() {
+  std::vector<std::string> out;
+  for (char d : GetFixedDrives()) {
+    // A store refused by its owners and permissions is named with them
+    // (StoreRefusal); here what the handles find besides.
+    if (!Plat().StatPath(StoreDirOf(d)) || !StoreRefusal(d).empty()) continue;
+    std::string why;
+    if (!OpenStore(d, &why)) out.push_back(why);
+  }
+  return out;
+}
+
+void RemoveStoreTemporaries(Folder& store) {
+  // An index left aside by a replace cut short goes back first.
+  for (const char* own : {kIndexName, kDesktopIniName}) FinishReplaceIn(store, own);
+  std::vector<DirEntry> entries;
+  if (!store.List(entries)) return;
+  for (const auto& e : entries) {
+    if (!IsStoreTemporary(e.name) || e.kind != NodeKind::File) continue;
+    std::string why;
+    if (auto n = store.OpenNode(e.name, &why)) n->Delete();
+  }
+}
+
 void EnsureStores() {
   for (char d : GetFixedDrives()) EnsureStore(d);
 }
 
 void EnsureStore(char d) {
-  if (Plat().CarriesStore(d, nullptr)) EnsureOwnStore(d);
+  if (!Plat().CarriesStore(d, nullptr)) return;
+  // Made and checked as this account's own first; nothing is made in a
+  // store that is not.
+  if (!EnsureOwnStore(d).empty()) return;
+  std::string why;
+  auto store = OpenStore(d, &why);
+  if (!store) return;
+  StoreGuard guard(d, std::min(StoreLockWait(), 2000));
+  if (guard.Held()) RemoveStoreTemporaries(*store);
 }
 
 std::int64_t GetItemSize(const std::string& path) {
@@ -153,8 +230,7 @@ std::string StoreItemProblem(std::string_view path, char drive, std::string_view
   }
   std::string_view name = path.substr(storeDir.size() + 1);
   if (name.find('\\') != std::string_view::npos) return "it lies deeper than one name inside the store";
-  if (name == "." || name == ".." || EqualsNoCase(name, kIndexName) || EqualsNoCase(name, kDesktopIniName))
-    return "it names the store's own files";
+  if (name == "." || name == ".." || IsStoreOwnFile(name)) return "it names the store's own files";
   for (char c : name)
     if (SpecialInName(c)) return "its name holds a character that a stored name never has";
   if (name.back() == '.' || name.back() == ' ') return "its name ends in a dot or a blank";
@@ -280,9 +356,8 @@ std::vector<ShredItemRecord> ParseIndex(char drive, std::string_view text, char 
 }
 
 std::optional<std::vector<ShredItemRecord>> ReadIndex(char drive) {
-  // What another account could have written is never taken for a record.
-  if (!StoreProblem(drive).empty()) return std::nullopt;
-  auto text = Plat().ReadWholeFile(IndexPathOf(drive));
+  auto store = OpenStore(drive);
+  auto text = store ? ReadFileIn(*store, kIndexName, kMaxIndexBytes) : std::nullopt;
   if (!text) return std::nullopt;
   return ParseIndex(drive, *text, Plat().IndexLetter(drive));
 }
@@ -302,76 +377,37 @@ std::string StoredExtension(std::string_view originalPath) {
   return ext;
 }
 
-namespace {
-
-// Answers whether a path is known to be absent. A failed attribute query
-// alone proves nothing (access denied, a passing device error), and
-// dropping the record of an item that is still there would hide it from
-// the user for good: absence is believed only when a listing of the
-// nearest folder that can be listed lacks the name. Listings are kept for
-// the whole prune, so a store costs one listing however many records die.
-class AbsenceCheck {
- public:
-  bool Missing(const std::string& path) {
-    if (path.empty()) return true;
-    if (Exists(path)) return false;
-    // Only full drive paths can be confirmed; anything else was never a
-    // stored path that this system wrote.
-    if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return true;
-    return ConfirmedMissing(WithoutTrailingBackslash(path));
-  }
-
- private:
-  bool ConfirmedMissing(const std::string& path) {
-    std::string folder = FolderPart(path);
-    if (folder.size() < 3) return false;  // a drive root is never missing
-    const std::set<std::string>* names = Listing(folder);
-    if (names) return names->count(ToUpper(FileNamePart(path))) == 0;
-    // The folder itself may be gone; its own folder can tell.
-    return folder.size() > 3 && ConfirmedMissing(WithoutTrailingBackslash(folder));
-  }
-
-  const std::set<std::string>* Listing(const std::string& folder) {
-    std::string key = ToUpper(folder);
-    auto it = listings_.find(key);
-    if (it == listings_.end()) {
-      std::vector<DirEntry> entries;
-      std::optional<std::set<std::string>> names;
-      if (Plat().ListDirectory(folder, entries)) {
-        names.emplace();
-        for (const auto& e : entries) names->insert(ToUpper(e.name));
-      }
-      it = listings_.emplace(key, std::move(names)).first;
-    }
-    return it->second ? &*it->second : nullptr;
-  }
-
-  std::map<std::string, std::optional<std::set<std::string>>> listings_;
-};
-
-}  // namespace
-
 void PruneIndex() {
   for (char d : GetFixedDrives()) {
     // A record whose move is under way elsewhere names an item that is not
     // there yet: the lock keeps the prune away from it. A prune that cannot
     // have the lock is left to the next one.
     StoreGuard guard(d, std::min(StoreLockWait(), 2000));
-    if (!guard.Held() || !StoreProblem(d).empty()) continue;
-    std::string index = IndexPathOf(d);
-    auto text = Plat().ReadWholeFile(index);
-    if (!text) continue;
+    if (!guard.Held()) continue;
+    auto store = OpenStore(d);
+    if (!store) continue;
+    RemoveStoreTemporaries(*store);
+    auto text = ReadFileIn(*store, kIndexName, kMaxIndexBytes);
+    // A failed question proves nothing (access denied, a passing device
+    // error), and dropping the record of an item that is still there would
+    // hide it from the user for good: absence is believed only when a
+    // listing of the store lacks the name.
+    std::vector<DirEntry> entries;
+    if (!text || !store->List(entries)) continue;
+    std::set<std::string> present;
+    for (const auto& e : entries) present.insert(ToUpper(e.name));
     std::string kept;
-    AbsenceCheck absence;
     for (const auto& r : ParseIndex(d, *text, Plat().IndexLetter(d))) {
       // A record goes only when its item, a proper item of this store, is
       // gone; any other damaged record stays for the user to see.
-      if (StoreItemProblem(r.storedPath, d).empty() && absence.Missing(r.storedPath)) continue;
+      if (StoreItemProblem(r.storedPath, d).empty() &&
+          !present.count(ToUpper(FileNamePart(r.storedPath))))
+        continue;
       for (const auto& line : r.lines) kept += line + "\r\n";
     }
     // Rewriting identical bytes would change nothing; the file is replaced
     // in one step otherwise, so a failed write never cuts records off.
-    if (kept != *text) Plat().ReplaceFileContents(index, kept);
+    if (kept != *text) ReplaceFileIn(*store, kIndexName, kept);
   }
 }
 
@@ -396,7 +432,7 @@ StoredNameAllocator::Drive& StoredNameAllocator::Load(char drive) {
   if (!d.loaded) {
     d.loaded = true;
     std::vector<DirEntry> entries;
-    Plat().ListDirectory(StoreDirOf(drive), entries);
+    if (auto store = OpenStore(drive)) store->List(entries);
     for (const auto& e : entries) d.taken.insert(ToUpper(e.name));
     // A name that a record still holds stays taken after its item has gone:
     // a new item under it would be listed and restored as the old one.
@@ -432,6 +468,38 @@ void StoredNameAllocator::Release(char driveAsWritten, const std::string& name) 
   Drive& d = Load(driveAsWritten);
   d.taken.erase(ToUpper(name));
   d.floors.clear();  // the freed number may lie below a floor
+}
+
+std::string LeftoverType(std::string_view name) {
+  return !name.empty() && name[0] == kClaimMark ? "Partly vaporized" : "Not in the index";
+}
+
+std::vector<Leftover> ListLeftovers() {
+  std::vector<Leftover> out;
+  for (char d : GetFixedDrives()) {
+    auto store = OpenStore(d);
+    std::vector<DirEntry> entries;
+    if (!store || !store->List(entries)) continue;
+    std::set<std::string> recorded;
+    if (auto text = ReadFileIn(*store, kIndexName, kMaxIndexBytes))
+      for (const auto& r : ParseIndex(d, *text, Plat().IndexLetter(d)))
+        if (r.Sound()) recorded.insert(ToUpper(FileNamePart(r.storedPath)));
+    for (const auto& e : entries) {
+      if (EqualsNoCase(e.name, kIndexName) || EqualsNoCase(e.name, kDesktopIniName) || recorded.count(ToUpper(e.name)))
+        continue;
+      Leftover l;
+      l.drive = d;
+      l.name = e.name;
+      l.storedPath = StoreDirOf(ToUpperChar(d)) + "\\" + e.name;
+      l.temporary = IsStoreTemporary(e.name);
+      l.reason = l.temporary ? "a temporary file of a run that was cut short; the next change of the store removes it"
+                 : e.name[0] == kClaimMark
+                     ? "partly vaporized: a vaporize did not finish it (or is running now); Vaporize all finishes it"
+                     : "no record of the index names it; Vaporize all destroys it";
+      out.push_back(std::move(l));
+    }
+  }
+  return out;
 }
 
 std::string AllocateStoredName(char driveAsWritten, const std::string& extension) {

@@ -42,6 +42,56 @@ constexpr const char* kUtf8LineMark = "\xEF\xBB\xBF";
 constexpr std::size_t kMaxRecordedPath = 1023;
 
 class StoreLock;
+class Folder;
+
+// The most an index file may hold; a larger one is refused unread.
+constexpr std::size_t kMaxIndexBytes = std::size_t{128} << 20;
+// Items taken out of the list to be vaporized are renamed to a name that
+// begins with this mark, which no sent item's name has; an item that a
+// vaporize did not finish keeps it until Vaporize all does.
+constexpr char kClaimMark = '~';
+
+// The store's own files: "info.shr", "desktop.ini", and the temporary
+// files they are rewritten through (their name, a dot and more:
+// info.shr.~k2v9xz, and the forms earlier versions left). None of them is
+// ever an item.
+bool IsStoreOwnFile(std::string_view name);
+// One of those temporary files.
+bool IsStoreTemporary(std::string_view name);
+
+// Why a store folder held open may not be used, with its own files: it
+// must be a folder of its own (no link, no reparse point) that nobody but
+// this user can change (on POSIX: owned by this user or the administrator
+// and writable by no other), and its index and desktop.ini, where present,
+// regular files of the same kind. `where` names it in the text ("the
+// Vaporizer store on C:"). Empty when it may be used.
+std::string StoreProblem(Folder& store, const std::string& where);
+// The store of a drive, opened by handles from the drive's root and
+// checked as above; null, with *why naming the drive and what is wrong
+// (or that there is no store), otherwise.
+std::unique_ptr<Folder> OpenStore(char drive, std::string* why = nullptr);
+// Removes what runs cut short left of the store's own temporary files.
+// Only under the store's lock, where no run of ours is writing one.
+void RemoveStoreTemporaries(Folder& store);
+// "the Vaporizer store on C:"
+std::string StoreName(char drive);
+
+// An entry of a store that no sound record names: what a vaporize did not
+// finish, an item whose record was lost, a temporary file of a run that
+// was cut short. Vaporize all destroys the first two; the next change of
+// the store removes the third.
+struct Leftover {
+  char drive = 0;
+  std::string name;        // in the store, as the system holds it
+  std::string storedPath;  // d:\VAPORIZE\ + name
+  std::string reason;
+  bool temporary = false;  // one of the store's own temporary files
+};
+std::vector<Leftover> ListLeftovers();
+// The type under which the item window shows a leftover.
+std::string LeftoverType(std::string_view name);
+// Why each fixed drive's store, where there is one, cannot be used.
+std::vector<std::string> StoreProblems();
 
 // How long a guard waits for another holder by default (milliseconds).
 int StoreLockWait();
@@ -90,7 +140,10 @@ struct ShredItemRecord {
 std::string GetFixedDrives();
 // True when the path's attributes can be read and say directory.
 bool IsDirectory(const std::string& path);
-// Creates or repairs every fixed drive's store; failures are silent.
+// Creates or repairs every fixed drive's store; failures are silent. A
+// store that is not what it should be (StoreProblem) is left untouched,
+// and nothing is written through it. Temporary files that a run cut short
+// left behind are removed.
 void EnsureStores();
 // The same for one drive, when it carries a store.
 void EnsureStore(char drive);

@@ -15,23 +15,19 @@ namespace {
 
 std::optional<CivilTime> LocalDosTime(const DirEntry& e) { return TruncateToDos(Plat().ToLocal(e.written)); }
 
-// A free name beside the file, to keep it until the stored item is in its
-// place.
-std::string AsideName(const std::string& path) {
-  for (int n = 1; n < 1000; ++n) {
-    std::string candidate = path + ".~vz" + std::to_string(n);
-    if (!Exists(candidate)) return candidate;
-  }
-  return {};
-}
+// The item's way back: its store and its node there, and the folder of its
+// original path, opened from the drive's root (made where it is missing),
+// never through a link.
+struct Way {
+  std::unique_ptr<Folder> store, place;
+  std::unique_ptr<Node> item;
+  std::string name;  // at the original place
+};
 
-void ClearReadOnly(const std::string& path) {
-  auto e = Plat().FindEntry(path);
-  if (e && (e->attributes & kAttrReadOnly)) Plat().SetAttributes(path, e->attributes & ~std::uint32_t{kAttrReadOnly});
-}
-
-bool MoveBack(const RestoreEntry& e, Report& report) {
-  if (Plat().MoveItem(e.storedPath, e.originalPath)) {
+// Goes back into its place; never onto something that appeared there.
+bool MoveBack(const RestoreEntry& e, Way& way, Report& report) {
+  RaceStep("restore", e.originalPath);
+  if (way.item->MoveTo(*way.place, way.name)) {
     report.Done(e.originalPath, "restored", e.originalPath);
     return true;
   }
@@ -39,27 +35,43 @@ bool MoveBack(const RestoreEntry& e, Report& report) {
   return false;
 }
 
-// The user agreed to replace the file at the original path. It is set aside
-// first and deleted only once the stored item is in its place, so a move
-// that fails never costs the user the file they kept.
-bool ReplaceAndMoveBack(const RestoreEntry& e, Report& report) {
-  if (!Exists(e.originalPath)) return MoveBack(e, report);  // gone while the question was open
-  std::string aside = AsideName(e.originalPath);
-  if (aside.empty() || !Plat().MoveItem(e.originalPath, aside)) {
+// The user agreed to replace the file at the original path, the one that
+// was there when the question was asked. It is sent to the Vaporizer first,
+// with a record of its own, and deleted only once the stored item is in
+// its place: a move that fails, or a run cut short, never costs the user
+// the file they kept, and never hides it either (it is listed).
+bool ReplaceAndMoveBack(const RestoreEntry& e, Way& way, const FileId& asked, Report& report) {
+  const char d = e.storedPath[0];
+  std::string why;
+  auto existing = way.place->OpenNode(way.name, &why);
+  auto info = existing ? existing->Info() : std::nullopt;
+  if (!existing && !way.place->Stat(way.name)) return MoveBack(e, way, report);  // gone while the question was open
+  if (!info || info->id != asked || info->kind == NodeKind::Folder) {
+    report.Failed(e.originalPath, "the file at the original path changed while the question was open; it was kept, "
+                                  "and the item stays in the Vaporizer");
+    return false;
+  }
+  StoredNameAllocator names;
+  const std::string aside = StoreDirOf(d) + "\\" + names.Allocate(d, StoredExtension(e.originalPath));
+  if (!AppendRecords(d, {{e.originalPath, aside}}, &why) || !existing->MoveTo(*way.store, FileNamePart(aside))) {
+    DropRecords(d, {aside});
     report.Failed(e.originalPath, "the existing file could not be replaced");
     return false;
   }
-  if (!Plat().MoveItem(e.storedPath, e.originalPath)) {
-    if (Plat().MoveItem(aside, e.originalPath))
+  RaceStep("restore", e.originalPath);
+  if (!way.item->MoveTo(*way.place, way.name)) {
+    if (existing->MoveTo(*way.place, way.name)) {
+      DropRecords(d, {aside});
       report.Failed(e.originalPath, "the stored item could not be moved to its original path");
-    else
-      report.Failed(e.originalPath,
-                    "the stored item could not be moved to its original path; the existing file is now " + aside);
+    } else {
+      report.Failed(e.originalPath, "the stored item could not be moved to its original path; the existing file is "
+                                    "now in the Vaporizer as " + aside);
+    }
     return false;
   }
-  ClearReadOnly(aside);
   report.Done(e.originalPath, "restored", e.originalPath);
-  if (!Plat().RemoveFile(aside)) report.Failed(aside, "the replaced file could not be deleted");
+  if (DeleteNode(*existing)) DropRecords(d, {aside});
+  else report.Failed(e.originalPath, "the replaced file could not be deleted; it is kept in the Vaporizer as " + aside);
   return true;
 }
 
@@ -126,34 +138,55 @@ void RestoreOne(const RestoreEntry& e, Report& report, HeldStore& held) {
     report.Failed(e.originalPath, "not restored: " + why);
     return;
   }
-  if (!Exists(e.storedPath)) {
+  // What is restored is what was stored when the user chose it.
+  auto stored = Plat().StatPath(e.storedPath);
+  if (!stored) {
     report.Failed(e.originalPath, "the stored item " + e.storedPath + " no longer exists");
     return;
   }
-  auto attrs = Plat().GetAttributes(e.originalPath);
-  if (attrs && (*attrs & kAttrDirectory)) {
+  auto there = Plat().StatPath(e.originalPath);
+  if (there && there->kind == NodeKind::Folder) {
     // Moving into it would merge the item into someone else's folder.
     report.Failed(e.originalPath, "a folder of that name is at the original path");
     return;
   }
-  const bool replace = attrs.has_value();
-  if (replace) held.Release();
-  if (replace && !Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
+  // The lock that a run of items holds is let go for the question.
+  if (there) held.Release();
+  if (there && !Ui().ConfirmReplace(MakeReplaceQuestion(e))) {
     report.Declined(e.originalPath, "the existing file at the original path was kept");
     return;
   }
+  RaceStep("question", e.originalPath);
   // The question is asked without the lock; the move and the record go
   // under it, once the record shows that the item is still the user's to
   // restore (a vaporize or another restore may have taken it meanwhile).
-  if (!held.Take(e.storedPath[0], &why)) {
+  const char d = e.storedPath[0];
+  if (!held.Take(d, &why)) {
     report.Failed(e.originalPath, why + "; the item stays in the Vaporizer");
     return;
   }
-  if (!held.HasRecord(e) || !Exists(e.storedPath)) {
-    report.Failed(e.originalPath, "the item is gone from the Vaporizer (vaporized or restored meanwhile)");
+  Way way;
+  way.store = OpenStore(d, &why);
+  way.item = way.store ? way.store->OpenNode(FileNamePart(e.storedPath), &why) : nullptr;
+  if (!way.store || !way.item || !held.HasRecord(e)) {
+    report.Failed(e.originalPath, way.store ? "the item is gone from the Vaporizer (vaporized or restored meanwhile)"
+                                            : why + "; the item stays in it");
     return;
   }
-  if (replace ? ReplaceAndMoveBack(e, report) : MoveBack(e, report)) held.MovedOut(e);
+  auto now = way.item->Info();
+  if (!now || now->id != stored->id) {
+    report.Failed(e.originalPath, "the stored item was replaced while the question was open; it was left alone");
+    return;
+  }
+  // Split at the last backslash only: on POSIX a name may hold a colon.
+  const std::size_t cut = e.originalPath.find_last_of('\\');
+  way.name = e.originalPath.substr(cut + 1);
+  way.place = OpenFolderMaking(e.originalPath.substr(0, cut > 2 ? cut : 3), &why);
+  if (!way.place) {
+    report.Failed(e.originalPath, "its folder cannot be reached (" + why + "); the item stays in the Vaporizer");
+    return;
+  }
+  if (there ? ReplaceAndMoveBack(e, way, there->id, report) : MoveBack(e, way, report)) held.MovedOut(e);
 }
 
 }  // namespace

@@ -96,6 +96,38 @@ t_vaporize_and_empty() {
   [ ! -e "$store/${L}1" ] && [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ]
 }
 
+# Nothing in a store is hidden, and nothing is left there for ever: what no
+# path can reach (a name with a backslash on Linux, a folder 25 levels and
+# over 5,000 bytes deep) is reached all the same, the store's own temporary
+# files that killed runs left are never taken for items and go with the next
+# run, and what a vaporize could not finish is listed as a leftover.
+t_nothing_hidden() {
+  reset; local i levels=25
+  # Wine reaches each file through a host path, which stops at 4,096 bytes.
+  [ "$mode" = native ] || levels=15
+  mkdir -p "$host_c/Work/tree"
+  # Folder by folder: past 4,096 bytes no path reaches it from here either.
+  (cd "$host_c/Work/tree" && for i in $(seq "$levels"); do mkdir "$(printf 'level%02d%0190d' "$i" 0)" && cd "$_" || exit 1; done &&
+    echo deep >bottom.txt) || return 1
+  [ "$mode" = native ] && echo odd >"$host_c/Work/tree/a\\b.txt"
+  vz send --yes "$(sys Work/tree)" </dev/null >/dev/null || return 1
+  echo "old index" >"$store/info.shr.Ab12Cd"; echo "old ini" >"$store/desktop.ini.x1y2z3"
+  vz list </dev/null | grep -q "^leftover .*info.shr.Ab12Cd: a temporary file" || return 1
+  local out; out=$(vz empty --yes </dev/null) || return 1
+  ! echo "$out" | grep -q -e "info.shr.Ab12Cd" -e desktop.ini.x || return 1
+  [ "$(ls -A "$store" | grep -v -e '^info.shr$' -e '^desktop.ini$')" = "" ] || return 1
+  [ "$mode" = native ] || return 0
+  # A file held by another program stops its folder: shown, then finished.
+  mkdir -p "$host_c/Work/held" && echo held >"$host_c/Work/held/h.txt" && echo free >"$host_c/Work/held/f.txt"
+  vz send --yes "$(sys Work/held)" </dev/null >/dev/null || return 1
+  flock "$store/${L}1/h.txt" sleep 3 & local holder=$!
+  sleep 0.5
+  vz vaporize --yes "$(sys Work/held)" </dev/null >/dev/null; [ $? -eq 1 ] || return 1
+  wait $holder
+  out=$(vz list </dev/null); [ $? -eq 1 ] && echo "$out" | grep -q "^leftover .*~${L}1: partly vaporized" || return 1
+  vz empty --yes </dev/null >/dev/null && [ "$(vz list --json </dev/null | tr -d ' \n')" = "[]" ]
+}
+
 t_removable_is_vaporized_at_once() {
   reset; echo gone >"$host_e/b.txt"
   vz send --yes "$(sys_e b.txt)" </dev/null | grep -q "vaporized" && [ ! -e "$host_e/b.txt" ]
@@ -670,6 +702,7 @@ check TypedNamesThatWin32ReadsOtherwiseAreRefused t_typed_names_win32_reads_othe
 check RefusesWithoutYesOnANonTerminal t_refuses_without_yes
 check SendListRestore t_send_list_restore
 check VaporizeAndEmpty t_vaporize_and_empty
+check NothingInAStoreIsHidden t_nothing_hidden
 check RemovableDriveIsVaporizedAtOnce t_removable_is_vaporized_at_once
 check RefusalsAndUsageErrors t_refusals
 check ShredInPlace t_shred_in_place

@@ -125,16 +125,16 @@ TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
   EXPECT_EQ(r.Count(Outcome::Done), 5u) << "three files and two folders";
   // Deepest first, and only once it was empty.
   std::vector<std::string> removed;
-  for (const auto& c : rec.CallsOf("RemoveEmptyDirectory")) removed.push_back(c.path);
-  // The item was claimed first: out of the list under the next free name.
-  EXPECT_EQ(removed, (std::vector<std::string>{DS("D2\\inner"), DS("D2")}));
-  EXPECT_EQ(rec.Count("DeleteItem"), 0u) << "nothing is deleted wholesale";
+  for (const auto& c : rec.CallsOf("Delete"))
+    if (c.path.find(".txt") == std::string::npos && c.path.find("info.shr") == std::string::npos) removed.push_back(c.path);
+  // The item was claimed first: out of the list under a name of its own.
+  EXPECT_EQ(removed, (std::vector<std::string>{DS("~D1\\inner"), DS("~D1")}));
   EXPECT_EQ(Item(r, DS("D1"))->outcome, Outcome::Done) << "reported under the caller's name";
   EXPECT_EQ(Slurp(DS("info.shr")), "") << "the dead record is pruned";
   EXPECT_EQ(rec.Count("UpdateIcon"), 1u);
   ASSERT_FALSE(ops.empty());
   EXPECT_EQ(ops.back(), "UpdateIcon") << "the icon is refreshed last, after the prune";
-  EXPECT_NE(std::find(ops.begin(), ops.end(), "ReplaceFileContents"), ops.end());
+  EXPECT_EQ(rec.Count("CreateNew", "info.shr.~"), 1u) << "the index replaced once, by a new file";
 }
 
 // The calls that open, write, flush, cut and delete files whose path holds
@@ -143,9 +143,9 @@ TEST_F(BatchTest, AFolderOfThreeFilesInTwoLevelsGoesCompletely) {
 std::vector<std::string> Steps(const RecordingPlatform& rec, const std::string& part, bool outline = false) {
   std::vector<std::string> seq;
   for (std::string op : rec.Ops(part)) {
-    if (outline && (op == "OpenSharedWrite+truncate" || op == "SetTimes" || op == "RemoveFile")) op = "Cut";
-    if ((op != "OpenExclusive" || outline) && op != "WriteAt" && op != "Flush" && op != "OpenSharedWrite+truncate" &&
-        op != "SetTimes" && op != "RemoveFile" && op != "Cut")
+    if (outline && (op == "Truncate" || op == "SetTimes" || op == "Delete")) op = "Cut";
+    if ((op != "OpenExclusive" || outline) && op != "WriteAt" && op != "Flush" && op != "Truncate" &&
+        op != "SetTimes" && op != "Delete" && op != "Cut")
       continue;
     if (seq.empty() || seq.back() != op || (op != "WriteAt" && !outline)) seq.push_back(op);
   }
@@ -173,7 +173,7 @@ TEST_F(BatchTest, EveryPassOfEveryFileIsFlushedBeforeItsNextPassAndBeforeAnythin
     const int passes = name == "c.bin" ? 2 : 3;
     std::vector<std::string> expected{"OpenExclusive"};
     for (int k = 0; k < passes; ++k) expected.insert(expected.end(), {"WriteAt", "Flush"});
-    if (name != "c.bin") expected.insert(expected.end(), {"OpenSharedWrite+truncate", "SetTimes", "RemoveFile"});
+    if (name != "c.bin") expected.insert(expected.end(), {"Truncate", "SetTimes", "Delete"});
     EXPECT_EQ(Steps(rec, name), expected) << name << ": held open from its first pass to its last flush";
   }
   // Pass k of all of them, then their flushes, then pass k + 1; nothing is
@@ -213,10 +213,10 @@ TEST_F(BatchTest, AGroupIsBoundedByFilesAndByBytesSoNoFileWaitsForManyOthers) {
   ShredOptions o = Options(1, true, 0, false);
   EXPECT_TRUE(VaporizeBatch(list, BatchEntries::Paths, &o).AllDone());
   const std::string beyond = "\\f" + std::to_string(kFlushGroupFiles) + ".txt";
-  EXPECT_GT(At(rec, "RemoveFile", ""), At(rec, "Flush", "", kFlushGroupFiles - 1));
-  EXPECT_LT(At(rec, "RemoveFile", ""), At(rec, "WriteAt", beyond)) << "a full group goes before the next starts";
-  EXPECT_LT(At(rec, "RemoveFile", beyond), At(rec, "WriteAt", "big.bin")) << "a large file has a group of its own";
-  EXPECT_LT(At(rec, "RemoveFile", "big.bin"), At(rec, "WriteAt", "last.txt"));
+  EXPECT_GT(At(rec, "Delete", ""), At(rec, "Flush", "", kFlushGroupFiles - 1));
+  EXPECT_LT(At(rec, "Delete", ""), At(rec, "WriteAt", beyond)) << "a full group goes before the next starts";
+  EXPECT_LT(At(rec, "Delete", beyond), At(rec, "WriteAt", "big.bin")) << "a large file has a group of its own";
+  EXPECT_LT(At(rec, "Delete", "big.bin"), At(rec, "WriteAt", "last.txt"));
   EXPECT_EQ(rec.Count("Flush"), kFlushGroupFiles + 3);
 }
 
@@ -231,7 +231,7 @@ TEST_F(BatchTest, APassWhoseFlushFailsLeavesTheFileAndItsFolder) {
   Report r = VaporizeBatch({D("Work\\F")}, BatchEntries::Paths, &o);
   EXPECT_TRUE(PathExists(D("Work\\F\\bad.bin")));
   EXPECT_EQ(GetItemSize(D("Work\\F\\bad.bin")), 4000) << "not truncated";
-  EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "bad.bin"), 0u);
+  EXPECT_EQ(rec.Count("Truncate", "bad.bin"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "bad.bin"), 1u) << "no second pass after a failed one";
   EXPECT_FALSE(PathExists(D("Work\\F\\good.bin")));
   EXPECT_TRUE(PathExists(D("Work\\F")));
@@ -310,8 +310,9 @@ TEST_F(BatchTest, NamedStreamsGetEveryPassAndFlushBeforeTheCutAndAFailureIsNamed
     for (const char* stream : {"a.bin:one", "a.bin:two", "G:own"}) {
       const bool spared = *c.on && std::string(stream).find(c.on) != std::string::npos;
       EXPECT_EQ(Steps(rec, stream) == full, !spared) << stream;
-      const std::size_t cut = stream[0] == 'G' ? At(rec, "RemoveEmptyDirectory", D("G"))
-                                                : At(rec, "OpenSharedWrite+truncate", "a.bin");
+      // The folder goes last of all it held.
+      const std::size_t cut = stream[0] == 'G' ? At(rec, "Delete", D("G"), rec.Count("Delete", D("G")) - 1)
+                                                : At(rec, "Truncate", "a.bin");
       if (!spared) {
         EXPECT_LT(At(rec, "Flush", stream, 1), cut) << stream << ": flushed before the cut";
       }
@@ -329,8 +330,8 @@ TEST_F(BatchTest, ZeroPassesStillStampCutAndDelete) {
   ShredOptions o = Options(0, true, 0, false);
   Report r = VaporizeBatch({D("f.txt")}, BatchEntries::Paths, &o);
   EXPECT_TRUE(r.AllDone());
-  EXPECT_EQ(rec.Count("OpenExclusive"), 0u);
-  EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "f.txt"), 1u);
+  EXPECT_EQ(rec.Count("WriteAt"), 0u);
+  EXPECT_EQ(rec.Count("Truncate", "f.txt"), 1u);
   EXPECT_EQ(rec.Count("SetTimes", "f.txt"), 1u);
   EXPECT_FALSE(PathExists(D("f.txt")));
 }
@@ -386,13 +387,13 @@ TEST_F(BatchTest, AStoredFolderHoldingALinkLeavesTheLinkedFolderWhole) {
   EXPECT_FALSE(rec.FakeLinkExists(DS("D1\\docs")));
   EXPECT_FALSE(rec.FakeLinkExists(DS("D2.txt")));
   EXPECT_FALSE(rec.FakeLinkExists(DS("D3")));
-  EXPECT_EQ(rec.Count("ListDirectory", "Documents"), 0u);
-  EXPECT_EQ(rec.Count("ListDirectory", "D3"), 0u);
+  EXPECT_EQ(rec.Count("List", "Documents"), 0u);
+  EXPECT_EQ(rec.Count("List", "D3"), 0u);
   EXPECT_FALSE(PathExists(DS("D1")));
   EXPECT_EQ(rec.Count("OpenExclusive", "Documents"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "docs"), 0u);
   EXPECT_EQ(rec.Count("OpenExclusive", "D2.txt"), 0u);
-  EXPECT_EQ(rec.Count("OpenSharedWrite+truncate", "D2.txt"), 0u);
+  EXPECT_EQ(rec.Count("Truncate", "D2.txt"), 0u);
   EXPECT_TRUE(r.AllDone());
 }
 
@@ -539,7 +540,7 @@ TEST_F(BatchTest, AFileThatCannotBeDeletedKeepsItsFolderAndTheLoopGoesOn) {
   MakeFile(D("A\\free.txt"), "f");
   MakeFile(D("later.txt"), "l");
   RecordingPlatform rec;
-  rec.FailOn("RemoveFile", "stuck.txt");
+  rec.FailOn("Delete", "stuck.txt");
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   ShredOptions o = Options(1, true, 0, false);

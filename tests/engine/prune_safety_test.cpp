@@ -38,16 +38,21 @@ TEST_F(PruneSafetyTest, AFailedReplaceLeavesTheIndexWholeAndItIsNeverRewrittenIn
   EnsureStores();
   const std::string before = MakeIndex(40);
   RecordingPlatform rec;
-  rec.FailOn("ReplaceFileContents", "info.shr");
+  // The new index cannot take the old one's place.
+  rec.FailOn("MoveTo", "info.shr.~");
+  rec.FailOn("ExchangeWith", "info.shr.~");
   {
     ScopedPlatform use(rec);
     PruneIndex();
   }
-  EXPECT_EQ(rec.Count("ReplaceFileContents", Own("D:\\VAPORIZE\\info.shr")), 1u) << "the prune had work to do";
+  EXPECT_EQ(rec.Count("MoveTo", Own("D:\\VAPORIZE\\info.shr.~")), 1u) << "the prune had work to do";
   EXPECT_EQ(Slurp(DS("info.shr")), before);
-  for (const char* op : {"OpenSharedWrite", "OpenSharedWrite+truncate", "OpenAppend", "OpenExclusive",
-                         "RemoveFile", "DeleteItem", "CreateEmptyFile"})
-    EXPECT_EQ(rec.Count(op, "info.shr"), 0u) << op;
+  // The index itself is only ever read, or given a second name (Windows).
+  for (const auto& c : rec.calls)
+    if (c.path == DS("info.shr"))
+      EXPECT_TRUE(c.op == "Stat" || c.op == "OpenRead" || c.op == "ReadAt" || c.op == "Info" || c.op == "OpenNode" ||
+                  c.op == "LinkAs" || c.op == "KeptWhenReplaced")
+          << c.op;
   std::vector<DirEntry> entries;
   ASSERT_TRUE(Plat().ListDirectory(DS(), entries));
   for (const auto& e : entries) EXPECT_EQ(e.name.find("info.shr."), std::string::npos) << "left behind: " << e.name;

@@ -50,6 +50,7 @@ const Operation kOperations[] = {
     {"vaporize", [] { VaporizeBatch({kStoredA, kStoredF}, BatchEntries::StoredItems, &kOnePass); }},
     {"empty", [] { ShredAllItems(&kOnePass); }},
     {"restore", [] { RestoreItems({{kA.original, kStoredA}, {kF.original, kStoredF}}); }},
+    {"replace", [] { RestoreItems({{kB.original, kStoredB}}); }},  // the scripted user says Replace
     {"migrate", [] { MoveEarlierStore('D'); }},
 };
 
@@ -90,6 +91,9 @@ class CrashTest : public StoreFixture {
       Audit after = TakeAudit();
       SCOPED_TRACE("after recovering:\n" + Dump(after));
       recovered(after);
+      // A killed run's own temporary files are never items, and the next
+      // run removes them.
+      for (const auto& t : after.temporaries) ADD_FAILURE() << t << " was left behind";
       if (HasFailure() || code == 0) break;
       ++deaths;
     }
@@ -114,6 +118,20 @@ class CrashTest : public StoreFixture {
     Located l = Locate(a, item);
     for (const auto& p : l.problems) ADD_FAILURE() << p;
     EXPECT_TRUE(l.place == Place::Original || l.place == Place::Stored) << item.original << " is lost or torn";
+  }
+  // The newer file that a restore replaces: at its place, or listed in the
+  // Vaporizer under its path; gone only once the restored item took its
+  // place. Never left somewhere nobody is told of.
+  static void ExpectNewerFileKeptOrReplaced(const Audit& a) {
+    std::vector<FoundMarker> newer = a.Of(kExisting);
+    if (newer.empty()) {
+      EXPECT_EQ(Locate(a, kB).place, Place::Original) << "the newer file vanished, and b.doc did not take its place";
+      return;
+    }
+    const std::string& at = newer[0].location;
+    const ShownItem* shown = a.ShownAt(StoreTopOf(at));
+    EXPECT_TRUE(EqualsNoCase(at, kB.original) || (shown && shown->original == kB.original))
+        << "the newer file is at " << at << ", and nothing shows it";
   }
   static void ExpectNothingOf(const Audit& a, const std::vector<TestItem>& items) {
     for (const auto& i : items) EXPECT_TRUE(a.Of(i.original).empty()) << i.original << " was not finished";
@@ -194,6 +212,22 @@ TEST_F(CrashTest, AKilledRestoreLeavesEveryItemBackOrStoredAndShown) {
         for (const auto& i : {kA, kF}) ExpectBackOrStored(a, i);
         ExpectNoOrphans(a);
       });
+}
+
+TEST_F(CrashTest, AKilledReplacingRestoreNeverHidesTheFileItReplaces) {
+  auto check = [&](const Audit& a) {
+    ExpectBackOrStored(a, kB);
+    ExpectNewerFileKeptOrReplaced(a);
+    ExpectNoOrphans(a);
+  };
+  Sweep(
+      "replace",
+      [&] {
+        EnsureStores();
+        StoreReal({kB});
+        MakeFile(kB.original, MarkerContent(kExisting, ""));
+      },
+      check, [&] { PruneIndex(); }, check);
 }
 
 // The earlier layout's store (items and index in D:\VAPORIZE itself) moving

@@ -16,10 +16,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/forwarding_platform.h"
 
 namespace vz::test {
 
@@ -41,196 +44,65 @@ const char* ModeName(FaultMode m);
 constexpr FaultKind kAllKinds[] = {FaultKind::Open, FaultKind::Write,  FaultKind::Flush,
                                    FaultKind::Move, FaultKind::Delete, FaultKind::Search};
 
-class FaultPlatform : public Platform {
+class FaultPlatform : public ForwardingPlatform {
  public:
-  // `onlyOp`, when given, narrows the kind to calls of that one method
+  // `onlyOp`, when given, narrows the kind to calls of that one operation
   // ("Append", "GetAttributes").
   FaultPlatform(FaultKind kind, int n, FaultMode mode, std::string onlyOp = {}, Platform& real = NativePlatform())
-      : kind_(kind), n_(n), mode_(mode), onlyOp_(std::move(onlyOp)), real_(real) {}
+      : ForwardingPlatform(real), kind_(kind), n_(n), mode_(mode), onlyOp_(std::move(onlyOp)) {}
 
   static FaultPlatform CrashAt(int n) { return FaultPlatform(FaultKind::Write, n, FaultMode::Crash); }
 
   // Calls of the chosen kind seen so far, failed ones included.
   int Calls() const { return calls_; }
   bool Hit() const { return !failed_.empty(); }
-  // "MoveItem D:\Work\a.txt" for every call that was made to fail.
+  // "MoveTo D:\Work\a.txt" for every call that was made to fail.
   const std::vector<std::string>& Failed() const { return failed_; }
 
-  std::uint32_t LogicalDriveMask() override { return real_.LogicalDriveMask(); }
-  DriveType DriveTypeOf(char letter) override { return real_.DriveTypeOf(letter); }
-
-  std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) override {
-    return real_.ResolvePath(path, origin, why);
+  // The settings, the lock and the icon are not what is on trial here.
+  bool Refuse(const std::string& op, const std::string& path, std::int64_t = 0, std::size_t = 0) override {
+    auto kind = KindOf(op);
+    return kind && Fail(*kind, op, path);
   }
-  std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
-    if (Fail(FaultKind::Search, "GetAttributes", path)) return std::nullopt;
-    return real_.GetAttributes(path);
-  }
-  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
-    return !Fail(FaultKind::Write, "SetAttributes", path) && real_.SetAttributes(path, attributes);
-  }
-  std::optional<DirEntry> FindEntry(const std::string& path) override {
-    if (Fail(FaultKind::Search, "FindEntry", path)) return std::nullopt;
-    return real_.FindEntry(path);
-  }
-  bool ListDirectory(const std::string& dir, std::vector<DirEntry>& out) override {
-    return !Fail(FaultKind::Search, "ListDirectory", dir) && real_.ListDirectory(dir, out);
-  }
-  std::uint32_t LinkCount(const std::string& path) override {
-    return Fail(FaultKind::Search, "LinkCount", path) ? 0 : real_.LinkCount(path);
-  }
-  bool MakeDirectory(const std::string& path) override {
-    return !Fail(FaultKind::Write, "MakeDirectory", path) && real_.MakeDirectory(path);
-  }
-  bool SetWriteTime(const std::string& path, const CivilTime& written) override {
-    return !Fail(FaultKind::Write, "SetWriteTime", path) && real_.SetWriteTime(path, written);
-  }
-  bool IgnoresCase(const std::string& dir) override { return real_.IgnoresCase(dir); }
-
-  bool CreateEmptyFile(const std::string& path) override {
-    return !Fail(FaultKind::Open, "CreateEmptyFile", path) && real_.CreateEmptyFile(path);
-  }
-  std::optional<std::string> ReadWholeFile(const std::string& path) override {
-    if (Fail(FaultKind::Open, "ReadWholeFile", path)) return std::nullopt;
-    return real_.ReadWholeFile(path);
-  }
-  // Promised to be all or nothing, so a failure changes nothing.
-  bool ReplaceFileContents(const std::string& path, const std::string& content) override {
-    return !Fail(FaultKind::Write, "ReplaceFileContents", path) && real_.ReplaceFileContents(path, content);
-  }
-  bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
-                      const std::string& value) override {
-    return !Fail(FaultKind::Write, "WriteIniString", path) && real_.WriteIniString(path, section, key, value);
-  }
-
-  std::unique_ptr<File> OpenExclusive(const std::string& path) override {
-    if (Fail(FaultKind::Open, "OpenExclusive", path)) return nullptr;
-    return Wrap(real_.OpenExclusive(path), path);
-  }
-  std::unique_ptr<File> OpenExclusiveReadBack(const std::string& path) override {
-    if (Fail(FaultKind::Open, "OpenExclusive", path)) return nullptr;
-    return Wrap(real_.OpenExclusiveReadBack(path), path);
-  }
-  std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
-    return real_.TrimVolume(path, ranges);
-  }
-  std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
-    if (Fail(FaultKind::Open, "OpenSharedWrite", path)) return nullptr;
-    if (truncate && Fail(FaultKind::Write, "OpenSharedWrite+truncate", path)) return nullptr;
-    return Wrap(real_.OpenSharedWrite(path, truncate), path);
-  }
-  std::unique_ptr<File> OpenAppend(const std::string& path) override {
-    if (Fail(FaultKind::Open, "OpenAppend", path)) return nullptr;
-    return Wrap(real_.OpenAppend(path), path);
-  }
-  std::unique_ptr<File> OpenFolder(const std::string& path) override {
-    if (Fail(FaultKind::Open, "OpenFolder", path)) return nullptr;
-    return Wrap(real_.OpenFolder(path), path);
-  }
-
-  bool MoveItem(const std::string& from, const std::string& to) override {
-    return !Fail(FaultKind::Move, "MoveItem", from) && real_.MoveItem(from, to);
-  }
-  std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
-    return real_.LockStore(storeDir, waitMs, busy);
-  }
-  bool RemoveFile(const std::string& path) override {
-    return !Fail(FaultKind::Delete, "RemoveFile", path) && real_.RemoveFile(path);
-  }
-  bool DeleteItem(const std::string& path) override {
-    return !Fail(FaultKind::Delete, "DeleteItem", path) && real_.DeleteItem(path);
-  }
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    return !Fail(FaultKind::Delete, "RemoveEmptyDirectory", path) && real_.RemoveEmptyDirectory(path);
-  }
-  bool RemoveLink(const std::string& path) override {
-    return !Fail(FaultKind::Delete, "RemoveLink", path) && real_.RemoveLink(path);
-  }
-
-  CivilTime LocalNow() override { return real_.LocalNow(); }
-  CivilTime ToLocal(const CivilTime& raw) override { return real_.ToLocal(raw); }
-  std::optional<std::string> FormatDateTime(const CivilTime& t, DateStyle style) override {
-    return real_.FormatDateTime(t, style);
-  }
-
-  // The settings are not what is on trial here.
-  bool KvOpenKey(const std::string& key, bool create) override { return real_.KvOpenKey(key, create); }
-  KvValue KvRead(const std::string& key, const std::string& name) override { return real_.KvRead(key, name); }
-  bool KvWriteDword(const std::string& key, const std::string& name, std::uint32_t value) override {
-    return real_.KvWriteDword(key, name, value);
-  }
-  bool KvWriteString(const std::string& key, const std::string& name, const std::string& value) override {
-    return real_.KvWriteString(key, name, value);
-  }
-  void UpdateIcon() override {}
-
- private:
-  class FaultFile : public File {
-   public:
-    FaultFile(FaultPlatform& owner, std::string path, std::unique_ptr<File> real)
-        : owner_(owner), path_(std::move(path)), real_(std::move(real)) {}
-    std::int64_t Size() override { return owner_.Fail(FaultKind::Search, "Size", path_) ? -1 : real_->Size(); }
-    bool WriteAt(std::int64_t offset, const void* data, std::size_t n) override {
-      if (owner_.Fail(FaultKind::Write, "WriteAt", path_, true)) {
-        real_->WriteAt(offset, data, n / 2);
-        owner_.DieIfCrashing();
-        return false;
-      }
-      return real_->WriteAt(offset, data, n);
-    }
-    bool Append(const std::string& data) override {
-      if (owner_.Fail(FaultKind::Write, "Append", path_, true)) {
-        real_->Append(data.substr(0, data.size() / 2));
-        owner_.DieIfCrashing();
-        return false;
-      }
-      return real_->Append(data);
-    }
-    bool Flush() override { return !owner_.Fail(FaultKind::Flush, "Flush", path_) && real_->Flush(); }
-    std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
-      return real_->ReadBack(offset, buffer, n, why);
-    }
-    std::vector<ByteRange> Extents() override { return real_->Extents(); }
-    std::string Discard() override { return real_->Discard(); }
-    bool SetTimes(const CivilTime* c, const CivilTime* a, const CivilTime* w) override {
-      return !owner_.Fail(FaultKind::Write, "SetTimes", path_) && real_->SetTimes(c, a, w);
-    }
-    std::optional<std::vector<std::string>> StreamNames() override {
-      if (owner_.Fail(FaultKind::Search, "StreamNames", path_)) return std::nullopt;
-      return real_->StreamNames();
-    }
-    std::unique_ptr<File> OpenStream(const std::string& name) override {
-      if (owner_.Fail(FaultKind::Open, "OpenStream", path_ + ":" + name)) return nullptr;
-      return owner_.Wrap(real_->OpenStream(name), path_ + ":" + name);
-    }
-
-   private:
-    FaultPlatform& owner_;
-    std::string path_;
-    std::unique_ptr<File> real_;
-  };
-
-  std::unique_ptr<File> Wrap(std::unique_ptr<File> f, const std::string& path) {
-    if (!f) return nullptr;
-    return std::make_unique<FaultFile>(*this, path, std::move(f));
-  }
-
-  void DieIfCrashing() {
+  // A data write that fails writes its first half, as a write cut short by
+  // a full disk or a kill does.
+  void RefusedWrite(File& real, std::int64_t offset, const void* data, std::size_t n) override {
+    if (offset < 0) real.Append(std::string(static_cast<const char*>(data), n / 2));
+    else real.WriteAt(offset, data, n / 2);
     if (mode_ == FaultMode::Crash) DieNow();
   }
 
-  bool Fail(FaultKind kind, const char* op, const std::string& path, bool dataWrite = false) {
+ private:
+  static std::optional<FaultKind> KindOf(const std::string& op) {
+    static const std::pair<const char*, FaultKind> kKinds[] = {
+        {"OpenFolderPath", FaultKind::Open}, {"OpenFolder", FaultKind::Open},     {"OpenRead", FaultKind::Open},
+        {"OpenSharedWrite", FaultKind::Open}, {"OpenExclusive", FaultKind::Open}, {"OpenAppend", FaultKind::Open},
+        {"OpenNode", FaultKind::Open},       {"CreateNew", FaultKind::Open},     {"ReadAt", FaultKind::Open},
+        {"SetAttributes", FaultKind::Write}, {"MakeFolder", FaultKind::Write},    {"WriteAt", FaultKind::Write},
+        {"Append", FaultKind::Write},        {"SetTimes", FaultKind::Write},      {"Truncate", FaultKind::Write},
+        {"Flush", FaultKind::Flush},         {"MoveTo", FaultKind::Move},         {"Delete", FaultKind::Delete},
+        {"GetAttributes", FaultKind::Search}, {"FindEntry", FaultKind::Search},   {"ListDirectory", FaultKind::Search},
+        {"LinkCount", FaultKind::Search},    {"StatPath", FaultKind::Search},     {"List", FaultKind::Search},
+        {"Stat", FaultKind::Search},         {"Info", FaultKind::Search},         {"Size", FaultKind::Search},
+        {"StreamNames", FaultKind::Search},  {"OpenStream", FaultKind::Open},     {"OpenFolderStreams", FaultKind::Open},
+    };
+    for (const auto& [name, kind] : kKinds)
+      if (op == name) return kind;
+    return std::nullopt;
+  }
+
+  bool Fail(FaultKind kind, const std::string& op, const std::string& path) {
     if (mode_ == FaultMode::Crash) {
       bool change = kind == FaultKind::Write || kind == FaultKind::Flush || kind == FaultKind::Move ||
-                    kind == FaultKind::Delete || std::string(op) == "CreateEmptyFile";
+                    kind == FaultKind::Delete || op == "CreateNew";
       if (!change || ++calls_ != n_) return false;
-      if (!dataWrite) DieNow();
-      return true;
+      if (op != "WriteAt" && op != "Append") DieNow();
+      return true;  // the write leaves half, then dies
     }
     if (kind != kind_ || (!onlyOp_.empty() && onlyOp_ != op)) return false;
     int call = ++calls_;
     bool fail = mode_ == FaultMode::Once ? call == n_ : call >= n_;
-    if (fail) failed_.push_back(std::string(op) + " " + path);
+    if (fail) failed_.push_back(op + " " + path);
     return fail;
   }
 
@@ -238,7 +110,6 @@ class FaultPlatform : public Platform {
   int n_;
   FaultMode mode_;
   std::string onlyOp_;
-  Platform& real_;
   int calls_ = 0;
   std::vector<std::string> failed_;
 };

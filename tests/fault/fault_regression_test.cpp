@@ -137,6 +137,8 @@ TEST_F(FoundFaultTest, AHalfRecordThatCannotBeTakenBackStopsSendingToThatDrive) 
 TEST_F(FoundFaultTest, AnIndexThatKeepsTheTornHalfRefusesFurtherRecords) {
   MakeFile(D("Work\\a.txt"), "a");
   MakeFile(D("Work\\b.txt"), "b");
+  // Putting it back means writing what it held.
+  MakeFile(DS("info.shr"), Own("D:\\Work\\old.txt\r\nD:\\VAPORIZE\\D1.txt\r\n"));
   // The append fails, and so does every attempt to put the index back.
   FaultPlatform faults(FaultKind::Write, 1, FaultMode::FromThenOn);
   SendResult r;
@@ -163,14 +165,14 @@ TEST_F(FoundFaultTest, APruneThatCannotReadAnItemsAttributesKeepsItsRecord) {
       "D:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n"
       "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n");
   MakeFile(DS("info.shr"), index);
-  FaultPlatform faults(FaultKind::Search, 1, FaultMode::FromThenOn, "GetAttributes");
+  FaultPlatform faults(FaultKind::Search, 1, FaultMode::FromThenOn, "Stat");
   {
     ScopedPlatform use(faults);
     PruneIndex();
   }
   ASSERT_TRUE(faults.Hit());
-  // Listings still work, so the dead record is known dead and goes; the
-  // damaged one stays for the user to see.
+  // The listing still works, so the dead record is known dead and goes;
+  // the damaged one stays for the user to see.
   EXPECT_EQ(Slurp(DS("info.shr")),
             Own("D:\\Work\\a.txt\r\nD:\\VAPORIZE\\D1.txt\r\nD:\\Work\\Dir\r\nD:\\VAPORIZE\\D3\r\n"
             "D:\\Work\\far.txt\r\nD:\\Nowhere\\Deeper\\x.txt\r\n"));

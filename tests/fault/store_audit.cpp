@@ -71,6 +71,10 @@ Audit TakeAudit() {
     for (const auto& e : entries) {
       if (e.name == kIndexName || e.name == kDesktopIniName) continue;
       std::string path = StoreDirOf(d) + "\\" + e.name;
+      if (IsStoreTemporary(e.name)) {
+        a.temporaries.push_back(path);
+        continue;
+      }
       a.storeEntries.push_back(path);
       if (!a.ShownAt(path)) a.unshownStoreEntries.push_back(path);
     }

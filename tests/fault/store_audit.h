@@ -28,6 +28,7 @@ struct Audit {
   std::vector<ShownItem> shown;                    // the item list, as the Vaporizer folder shows it
   std::vector<std::string> storeEntries;           // every entry of every store but the index and desktop.ini
   std::vector<std::string> unshownStoreEntries;    // entries no shown item names (orphans)
+  std::vector<std::string> temporaries;            // the stores' own temporary files
 
   // Markers of one item.
   std::vector<FoundMarker> Of(const std::string& original) const;

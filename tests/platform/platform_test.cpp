@@ -20,6 +20,8 @@
 #include "support/scripted_ui.h"
 
 #include "platform/posix/volumes.h"
+#else
+#include <windows.h>
 #endif
 
 namespace vz::test {
@@ -89,6 +91,25 @@ TEST_F(PlatformTest, MovesRacingForOneDestinationHaveExactlyOneWinner) {
       if (m != winner) EXPECT_EQ(Slurp(from(m)), std::to_string(m)) << "round " << round;
   }
 }
+
+#ifdef _WIN32
+// Another program may hold a folder open without sharing the right to
+// delete it (Wine's FindFirstFileW does, while it lists): a second open that
+// asks for that right then fails with a sharing violation (CreateFileW,
+// dwShareMode: https://learn.microsoft.com/en-us/windows/win32/api/fileapi/nf-fileapi-createfilew).
+// What lies in the folder can still be read and moved all the same.
+TEST_F(PlatformTest, AFolderHeldOpenElsewhereStillLetsItsItemsBeReadAndMoved) {
+  MakeFile(D("busy\\a.txt"), "a");
+  HANDLE held = CreateFileW(L"D:\\busy", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::string why;
+  EXPECT_TRUE(Plat().OpenFolder(D("busy"), &why)) << why;
+  EXPECT_TRUE(Plat().MoveItem(D("busy\\a.txt"), D("busy\\b.txt")));
+  CloseHandle(held);
+  EXPECT_EQ(Slurp(D("busy\\b.txt")), "a");
+}
+#endif
 
 // The answer is what the system itself does with names, for a folder and
 // for the missing folders below it: natively on ext4 or tmpfs Report.txt and
@@ -214,10 +235,10 @@ TEST_F(PlatformTest, WithoutNamedStreamsAFileAndAFolderListNone) {
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->StreamNames(), none);
   EXPECT_EQ(file->OpenStream("Zone.Identifier"), nullptr);
-  auto folder = Plat().OpenFolder(D("f"));
+  auto folder = Plat().OpenFolderStreams(D("f"));
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(folder->StreamNames(), none);
-  EXPECT_EQ(Plat().OpenFolder(D("a.txt")), nullptr);
+  EXPECT_EQ(Plat().OpenFolderStreams(D("a.txt")), nullptr);
 }
 
 TEST_F(PlatformTest, AppendNeedsAnExistingFileAndReplaceIsWhole) {
@@ -355,6 +376,7 @@ TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
       {DriveType::Fixed, Origin::Mount, false, true, "", "holds no store for you: it is mounted read-only."},
       {DriveType::Fixed, Origin::Mount, false, false, "file", "/.VAPORIZE is not a folder."},
       {DriveType::Fixed, Origin::Mount, false, false, root ? "other" : "", root ? "belongs to another user." : ""},
+      // The form made for every user (1777, sticky) keeps each user's own store.
       {DriveType::Fixed, Origin::Mount, false, false, root ? "shared" : "", ""},
       {DriveType::Fixed, Origin::Table, true, true, "", ""},  // a given table is taken as it is
   };

@@ -104,7 +104,9 @@ TEST_F(OwnStoreTest, TheEarlierLayoutMovesIntoItsOwnersStoreEveryItemListedAndRe
   EXPECT_EQ(ShownItems(), (std::vector<std::string>{Own("D:\\Work\\new.txt -> D:\\VAPORIZE\\D1.txt"),
                                                     Own("D:\\Work\\a.txt -> D:\\VAPORIZE\\D3.txt"),
                                                     Own("D:\\\xD0\x96\\\xD0\xB1.txt -> D:\\VAPORIZE\\D2.txt"),
-                                                    Own("D:\\Work\\Dir -> D:\\VAPORIZE\\D1")}));
+                                                    Own("D:\\Work\\Dir -> D:\\VAPORIZE\\D1"),
+                                                    Own(" -> D:\\VAPORIZE\\D7.bin")}))
+      << "the unrecorded remain is listed, for Vaporize all";
   EXPECT_EQ(Slurp(DS("D7.bin")), "remains") << "for this account's Vaporize all";
   EXPECT_FALSE(PathExists(D("VAPORIZE\\info.shr")));
   std::vector<DirEntry> left;

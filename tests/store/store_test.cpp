@@ -125,7 +125,7 @@ TEST_F(StoreTest, PruneKeepsDuplicateRecordsAndLeavesAnAllLiveIndexAlone) {
     PruneIndex();
   }
   EXPECT_EQ(Index(), text);
-  EXPECT_EQ(rec.Count("ReplaceFileContents"), 0u);
+  EXPECT_EQ(rec.Count("CreateNew"), 0u) << "no new index";
 }
 
 TEST_F(StoreTest, PruneEmptiesAnIndexWhoseItemsAreAllGone) {

@@ -4,22 +4,24 @@
 // of this layer honours.
 #include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/types.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <ctime>
 #include <fstream>
 #include <map>
@@ -28,6 +30,7 @@
 #include <string>
 #include <thread>
 
+#include "common/drive_path.h"
 #ifdef __linux__
 #include <linux/falloc.h>
 #include <linux/fiemap.h>
@@ -118,15 +121,6 @@ DirEntry EntryOf(const std::string& host, const std::string& name, const struct 
 
 std::optional<std::string> Host(const std::string& systemPath) { return posix::ToHostPath(systemPath); }
 
-bool MakeParents(const std::string& host) {
-  std::size_t pos = 0;
-  while ((pos = host.find('/', pos + 1)) != std::string::npos) {
-    std::string partial = host.substr(0, pos);
-    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 bool WriteAll(int fd, const char* data, std::size_t n) {
   while (n > 0) {
     ssize_t w = ::write(fd, data, n);
@@ -136,6 +130,148 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
     n -= static_cast<std::size_t>(w);
   }
   return true;
+}
+
+// A descriptor shared by a folder and by what was opened from it, which
+// acts by its name in that folder.
+struct Fd {
+  explicit Fd(int f) : fd(f) {}
+  ~Fd() { ::close(fd); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int fd;
+};
+using FdRef = std::shared_ptr<Fd>;
+
+FileId IdOf(const struct stat& st) {
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+NodeKind KindOf(const struct stat& st) {
+  if (S_ISREG(st.st_mode)) return NodeKind::File;
+  if (S_ISDIR(st.st_mode)) return NodeKind::Folder;
+  if (S_ISLNK(st.st_mode)) return NodeKind::Link;
+  return NodeKind::Other;
+}
+
+// Whether someone other than this user (or the administrator) could change
+// it: its owner, or write permission for others.
+std::string SharedWith(const struct stat& st) {
+  const uid_t me = ::geteuid();
+  if (st.st_uid != me && st.st_uid != 0) return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
+  if (S_ISLNK(st.st_mode)) return {};
+  if (st.st_mode & S_IWOTH) return "every user may write to it";
+  if ((st.st_mode & S_IWGRP) && st.st_gid != ::getegid() && st.st_gid != 0)
+    return "the users of group " + std::to_string(st.st_gid) + " may write to it";
+  return {};
+}
+
+NodeInfo InfoOf(const struct stat& st, std::optional<std::uint32_t> storedBits) {
+  NodeInfo i;
+  i.kind = KindOf(st);
+  i.id = IdOf(st);
+  i.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+  i.links = static_cast<std::uint32_t>(st.st_nlink);
+  i.sharedWith = SharedWith(st);
+  if (i.kind == NodeKind::Link) {
+    i.attributes = kAttrReparsePoint;
+    return i;
+  }
+  if (i.kind == NodeKind::Folder) i.attributes |= kAttrDirectory;
+  if (!(st.st_mode & S_IWUSR)) i.attributes |= kAttrReadOnly;
+  if (storedBits) i.attributes |= *storedBits;
+  else if (i.kind != NodeKind::Folder) i.attributes |= kAttrArchive;
+  return i;
+}
+
+std::string ErrorText(int err) {
+  switch (err) {
+    case ELOOP: return "is a link";
+    case ENOTDIR: return "is not a folder";
+    case ENOENT: return "does not exist";
+    case EEXIST: return "exists already";
+    default: return std::string("cannot be opened (") + std::strerror(err) + ")";
+  }
+}
+
+void Say(std::string* why, const std::string& text) {
+  if (why) *why = text;
+}
+
+// The system path of a name in a folder, for messages.
+std::string Joined(const std::string& folder, const std::string& name) {
+  return folder.empty() ? name : WithTrailingBackslash(folder) + name;
+}
+
+// Whether the name still holds what `own` (a descriptor of ours) holds.
+bool StillHolds(int dir, const std::string& name, int own) {
+  struct stat there {}, mine {};
+  return ::fstatat(dir, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(own, &mine) == 0 &&
+         there.st_dev == mine.st_dev && there.st_ino == mine.st_ino;
+}
+
+// rename without replacing. File systems that cannot promise it (older
+// FUSE ones) get a check first; the store lock keeps our own writers apart
+// there.
+bool RenameAt(int fromDir, const std::string& from, int toDir, const std::string& to, bool replace) {
+  if (replace) return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0;
+  if (::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  struct stat st {};
+  if (::fstatat(toDir, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0;
+}
+
+// What every handle of this layer shares: its own descriptor, and the
+// folder and name it was opened by, through which it is renamed and
+// deleted once the name is seen to hold it still.
+struct Place {
+  FdRef dir;         // the folder it lies in; null for a volume's root
+  std::string name;  // its name there, as the system holds it
+  std::string path;  // in the system's form, for messages
+
+  bool Delete(int own, bool folder) {
+    if (!dir) return false;
+    if (!StillHolds(dir->fd, name, own)) return false;
+    RaceStep("delete", path);
+    return ::unlinkat(dir->fd, name.c_str(), folder ? AT_REMOVEDIR : 0) == 0;
+  }
+  bool MoveTo(int own, Folder& to, const std::string& newName, bool replace);
+  bool ExchangeWith(int own, const std::string& other);
+};
+
+std::optional<std::uint32_t> StoredBitsOf(int fd) {
+  char buf[16] = {};
+  ssize_t n = ::fgetxattr(fd, kAttrXattr, buf, sizeof buf - 1);
+  if (n <= 0) return std::nullopt;
+  return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
+}
+
+// Attributes through a descriptor that may only name the item (O_PATH):
+// the magic link of /proc reaches the same inode without a path.
+bool SetAttributesOf(int fd, std::uint32_t attributes) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISLNK(st.st_mode)) return false;
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  int rd = ::open(self.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (rd < 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+  bool ok = ::fchmod(rd, mode) == 0;
+  std::string bits = std::to_string(attributes & kStoredBits);
+  // File systems without extended attributes keep only the read-only bit.
+  if (ok) ::fsetxattr(rd, kAttrXattr, bits.data(), bits.size(), 0);
+  ::close(rd);
+  return ok;
+}
+
+std::optional<NodeInfo> InfoOfFd(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBitsOf(fd));
 }
 
 std::string ErrnoText() { return std::strerror(errno); }
@@ -199,7 +335,7 @@ bool DiscardsOnFree(dev_t dev) {
 
 class PosixFile : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, Place place) : fd_(fd), place_(std::move(place)) {}
   ~PosixFile() override { ::close(fd_); }
 
   std::int64_t Size() override {
@@ -217,19 +353,27 @@ class PosixFile : public File {
         bypass_ = false;  // the file system takes no direct writes after all
         continue;
       }
-      if (w <= 0) return false;
+      if (w <= 0) return Failed(w < 0 ? errno : ENOSPC);
       p += w;
       offset += w;
       n -= static_cast<std::size_t>(w);
     }
     return true;
   }
+  std::int64_t ReadAt(std::int64_t offset, void* data, std::size_t n) override {
+    for (;;) {
+      ssize_t r = ::pread(fd_, data, n, static_cast<off_t>(offset));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) Failed(errno);
+      return r;
+    }
+  }
   bool BypassCache() override {
     bypass_ = Direct(true) && Direct(false);
     return bypass_;
   }
-  bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()); }
-  bool Flush() override { return ::fdatasync(fd_) == 0; }
+  bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()) || Failed(errno); }
+  bool Flush() override { return ::fdatasync(fd_) == 0 || Failed(errno); }
   int Descriptor() const { return fd_; }
 
   // O_DIRECT reads come from the device: the kernel first writes back what
@@ -281,6 +425,18 @@ class PosixFile : public File {
     }
   }
 
+  bool KeptWhenReplaced() override { return KeepsReplacedFiles(fd_); }
+  // The magic link of /proc reaches the very inode, named or not.
+  bool ZeroAndRelease() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || !KeepsReplacedFiles(fd_)) return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    int w = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (w < 0) return false;
+    WriteOver(w, st.st_size);
+    ::close(w);
+    return true;
+  }
   std::string Discard() override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return "its size cannot be read (" + ErrnoText() + ")";
@@ -311,8 +467,42 @@ class PosixFile : public File {
     if (written) ts[1] = ToTimespec(*written);
     return ::futimens(fd_, ts) == 0;
   }
+  bool Truncate(std::int64_t size) override { return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 || Failed(errno); }
+  // SEEK_DATA and SEEK_HOLE walk the ranges that hold blocks; a file system
+  // that cannot tell answers with the whole file as one range.
+  std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges() override {
+    std::vector<std::pair<std::int64_t, std::int64_t>> out;
+    const std::int64_t size = Size();
+    off_t pos = 0;
+    while (pos < size) {
+      off_t data = ::lseek(fd_, pos, SEEK_DATA);
+      if (data < 0) {
+        if (errno == ENXIO) break;  // only a hole is left
+        return File::DataRanges();
+      }
+      off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+      if (hole < 0) return File::DataRanges();
+      if (hole > size) hole = static_cast<off_t>(size);
+      if (hole > data) out.emplace_back(data, hole - data);
+      pos = hole;
+    }
+    return out;
+  }
+  std::string LastError() override { return error_; }
+  std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
+  bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  bool MoveTo(Folder& to, const std::string& name, bool replace) override {
+    return place_.MoveTo(fd_, to, name, replace);
+  }
+  bool ExchangeWith(const std::string& name) override { return place_.ExchangeWith(fd_, name); }
+  bool Delete() override { return place_.Delete(fd_, false); }
+  std::string Path() const override { return place_.path; }
 
  private:
+  bool Failed(int err) {
+    error_ = err == ENOSPC ? "no space left on the device" : std::strerror(err);
+    return false;
+  }
   // Direct writes want whole pages at page offsets from page-aligned memory.
   static bool DirectFits(std::int64_t offset, const char* p, std::size_t n) {
     constexpr std::uintptr_t kPage = 4096;
@@ -328,27 +518,254 @@ class PosixFile : public File {
   }
 
   int fd_;
+  Place place_;
   bool bypass_ = false;    // direct writes were asked for and the file system takes them
   bool directOn_ = false;  // O_DIRECT is set on the descriptor
+  std::string error_;
 };
 
-// Opens an existing regular file the way the Windows sharing rules allow:
-// exclusive opens refuse when anyone else has it, shared ones refuse while
-// an exclusive holder has it. The read-only attribute refuses writing even
-// to root, as it does on Windows.
-std::unique_ptr<File> OpenHost(const std::string& systemPath, int flags, int lockOp) {
-  auto host = Host(systemPath);
-  if (!host) return nullptr;
-  struct stat st {};
-  if (::lstat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-  if (!(st.st_mode & S_IWUSR)) return nullptr;
-  int fd = ::open(host->c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  if (::flock(fd, lockOp | LOCK_NB) != 0) {
-    ::close(fd);
-    return nullptr;
+// Anything held as itself, a link included (O_PATH): it can be asked
+// about, renamed and deleted, nothing more.
+class PosixNode : public Node {
+ public:
+  PosixNode(int fd, Place place) : fd_(fd), place_(std::move(place)) {}
+  ~PosixNode() override { ::close(fd_); }
+  std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
+  bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  bool MoveTo(Folder& to, const std::string& name, bool replace) override {
+    return place_.MoveTo(fd_, to, name, replace);
   }
-  return std::make_unique<PosixFile>(fd);
+  bool Delete() override {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && place_.Delete(fd_, S_ISDIR(st.st_mode));
+  }
+  std::string Path() const override { return place_.path; }
+
+ private:
+  int fd_;
+  Place place_;
+};
+
+constexpr const char* kStoreName = "VAPORIZE";
+constexpr const char* kStoreHostName = ".VAPORIZE";
+
+class PosixFolder : public Folder {
+ public:
+  // volumeRoot: the root of a drive, where the store's name in the
+  // system's form (VAPORIZE, any case) is its dot name on the host.
+  PosixFolder(FdRef self, Place place, bool volumeRoot)
+      : self_(std::move(self)), place_(std::move(place)), root_(volumeRoot) {}
+
+  std::optional<NodeInfo> Info() override { return InfoOfFd(self_->fd); }
+  bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(self_->fd, attributes); }
+  bool MoveTo(Folder& to, const std::string& name, bool replace) override {
+    return place_.MoveTo(self_->fd, to, name, replace);
+  }
+  bool Delete() override { return place_.Delete(self_->fd, true); }
+  std::string Path() const override { return place_.path; }
+  int Descriptor() const { return self_->fd; }
+  const FdRef& Shared() const { return self_; }
+  bool IsVolumeRoot() const { return root_; }
+
+  bool List(std::vector<DirEntry>& out) override {
+    int dup = ::openat(self_->fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dup < 0) return false;
+    DIR* d = ::fdopendir(dup);
+    if (!d) {
+      ::close(dup);
+      return false;
+    }
+    while (struct dirent* de = ::readdir(d)) {
+      std::string name = de->d_name;
+      if (name == "." || name == "..") continue;
+      if (root_) {
+        // At a drive's root the store shows under its own name, and a
+        // folder that would be taken for it not at all.
+        if (name == kStoreHostName) name = kStoreName;
+        else if (EqualsNoCase(name, kStoreName)) continue;
+      }
+      struct stat st {};
+      if (::fstatat(self_->fd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      DirEntry e;
+      e.name = name;
+      e.kind = KindOf(st);
+      e.id = IdOf(st);
+      e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
+      e.attributes = InfoOf(st, std::nullopt).attributes;
+      out.push_back(std::move(e));
+    }
+    ::closedir(d);
+    return true;
+  }
+
+  std::optional<NodeInfo> Stat(const std::string& name) override {
+    std::string host;
+    if (!HostName(name, &host, nullptr)) return std::nullopt;
+    struct stat st {};
+    if (::fstatat(self_->fd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    if (S_ISLNK(st.st_mode)) return InfoOf(st, std::nullopt);
+    // The stored attribute bits need the item itself, opened as itself.
+    int fd = ::openat(self_->fd, host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    std::optional<std::uint32_t> bits;
+    if (fd >= 0) {
+      std::string self = "/proc/self/fd/" + std::to_string(fd);
+      char buf[16] = {};
+      ssize_t n = ::getxattr(self.c_str(), kAttrXattr, buf, sizeof buf - 1);
+      if (n > 0) bits = static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
+      ::close(fd);
+    }
+    return InfoOf(st, bits);
+  }
+
+  std::unique_ptr<Folder> OpenFolder(const std::string& name, std::string* why) override {
+    std::string host;
+    if (!HostName(name, &host, why)) return nullptr;
+    int fd = ::openat(self_->fd, host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      int err = errno;
+      Say(why, Joined(place_.path, name) + " " + (err == ELOOP || err == ENOTDIR ? LinkOrNot(host) : ErrorText(err)));
+      return nullptr;
+    }
+    return std::make_unique<PosixFolder>(std::make_shared<Fd>(fd), Child(host, name), false);
+  }
+
+  std::unique_ptr<File> OpenFile(const std::string& name, FileAccess access, std::string* why) override {
+    // The read back toggles O_DIRECT on the very descriptor that wrote.
+    if (access == FileAccess::ExclusiveReadBack) access = FileAccess::Exclusive;
+    std::string host;
+    if (!HostName(name, &host, why)) return nullptr;
+    int flags = access == FileAccess::Read        ? O_RDONLY
+                : access == FileAccess::Exclusive ? O_RDWR
+                : access == FileAccess::Append    ? O_WRONLY | O_APPEND
+                                                  : O_WRONLY;
+    // Without waiting: a pipe put where a file was expected would hang an
+    // open for reading until somebody writes to it.
+    int fd = ::openat(self_->fd, host.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const std::string path = Joined(place_.path, name);
+    if (fd < 0) {
+      Say(why, path + " " + ErrorText(errno));
+      return nullptr;
+    }
+    struct stat st {};
+    std::string refusal;
+    if (::fstat(fd, &st) != 0) refusal = ErrorText(errno);
+    else if (!S_ISREG(st.st_mode)) refusal = "is not a regular file";
+    else if (access != FileAccess::Read && !(st.st_mode & S_IWUSR)) refusal = "is read-only";
+    // The sharing rules of Windows, as an advisory lock that every opener
+    // of this layer honours: exclusive opens refuse when anyone else has
+    // it, shared ones while an exclusive holder has it.
+    else if (::flock(fd, (access == FileAccess::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
+      refusal = "is in use";
+    if (!refusal.empty()) {
+      ::close(fd);
+      Say(why, path + " " + refusal);
+      return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return std::make_unique<PosixFile>(fd, Child(host, name));
+  }
+
+  std::unique_ptr<Node> OpenNode(const std::string& name, std::string* why) override {
+    std::string host;
+    if (!HostName(name, &host, why)) return nullptr;
+    int fd = ::openat(self_->fd, host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      return nullptr;
+    }
+    return std::make_unique<PosixNode>(fd, Child(host, name));
+  }
+
+  std::unique_ptr<File> CreateNew(const std::string& name, std::string* why) override {
+    std::string host;
+    if (!HostName(name, &host, why)) return nullptr;
+    int fd = ::openat(self_->fd, host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd, Child(host, name));
+  }
+
+  std::unique_ptr<Folder> MakeFolder(const std::string& name, std::string* why) override {
+    std::string host;
+    if (!HostName(name, &host, why)) return nullptr;
+    // The store is its user's alone.
+    const mode_t mode = root_ && host == kStoreHostName ? 0700 : 0777;
+    if (::mkdirat(self_->fd, host.c_str(), mode) != 0) {
+      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      return nullptr;
+    }
+    return OpenFolder(name, why);
+  }
+
+ private:
+  // The host's name for a name in the system's form.
+  bool HostName(const std::string& name, std::string* host, std::string* why) const {
+    std::string bad = BadNodeName(name);
+    if (!bad.empty()) {
+      Say(why, Joined(place_.path, name) + ": " + bad);
+      return false;
+    }
+    *host = name;
+    if (root_ && EqualsNoCase(name, kStoreName)) *host = kStoreHostName;
+    return true;
+  }
+  std::string LinkOrNot(const std::string& host) const {
+    struct stat st {};
+    if (::fstatat(self_->fd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+      return "is a link, not a folder";
+    return "is not a folder";
+  }
+  Place Child(const std::string& host, const std::string& name) const {
+    return Place{self_, host, Joined(place_.path, name)};
+  }
+
+  FdRef self_;
+  Place place_;
+  bool root_;
+};
+
+bool Place::MoveTo(int own, Folder& to, const std::string& newName, bool replace) {
+  auto* dest = dynamic_cast<PosixFolder*>(&to);
+  if (!dir || !dest || !BadNodeName(newName).empty()) return false;
+  if (!StillHolds(dir->fd, name, own)) return false;
+  RaceStep("move", path);
+  std::string target = newName;
+  if (dest->IsVolumeRoot() && EqualsNoCase(newName, kStoreName)) target = kStoreHostName;
+  if (replace) {
+    // What replaces a file takes over its permissions too.
+    struct stat old {};
+    if (::fstatat(dest->Descriptor(), target.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode)) {
+      std::string self = "/proc/self/fd/" + std::to_string(own);
+      ::chmod(self.c_str(), old.st_mode & 07777);
+    }
+  }
+  if (!RenameAt(dir->fd, name, dest->Descriptor(), target, replace)) return false;
+  if (replace) ::fsync(dest->Descriptor());
+  // It is known by its new name from now on.
+  dir = dest->Shared();
+  name = target;
+  path = Joined(dest->Path(), newName);
+  return true;
+}
+
+bool Place::ExchangeWith(int own, const std::string& other) {
+  struct stat there {};
+  // Files alone, and never the store's own name at a drive's root.
+  if (!dir || !BadNodeName(other).empty() || EqualsNoCase(other, kStoreName) || EqualsNoCase(other, kStoreHostName) ||
+      ::fstatat(dir->fd, other.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(there.st_mode))
+    return false;
+  if (!StillHolds(dir->fd, name, own)) return false;
+  RaceStep("move", path);
+  // What takes a file's place takes over its permissions too.
+  const std::string self = "/proc/self/fd/" + std::to_string(own);
+  ::chmod(self.c_str(), there.st_mode & 07777);
+  if (::renameat2(dir->fd, name.c_str(), dir->fd, other.c_str(), RENAME_EXCHANGE) != 0) return false;
+  ::fsync(dir->fd);
+  name = other;
+  path = path.substr(0, path.find_last_of('\\') + 1) + other;
+  return true;
 }
 
 // flock on the store folder itself: the store keeps its layout, and the
@@ -361,17 +778,6 @@ class PosixStoreLock : public StoreLock {
  private:
   int fd_;
 };
-
-// rename without replacing. File systems that cannot promise it (older
-// FUSE ones) get a check first; the store lock keeps our own writers apart
-// there.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-  struct stat st {};
-  if (::lstat(to.c_str(), &st) == 0) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
 
 #ifndef FS_CASEFOLD_FL
 #define FS_CASEFOLD_FL 0x40000000
@@ -406,10 +812,6 @@ bool FolderIgnoresCase(const std::string& host) {
   bool folded = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL);
   ::close(fd);
   return folded;
-}
-
-int RemoveOne(const char* path, const struct stat*, int type, struct FTW*) {
-  return type == FTW_DP ? ::rmdir(path) : ::unlink(path);
 }
 
 class PosixPlatform : public Platform {
@@ -448,19 +850,6 @@ class PosixPlatform : public Platform {
     struct stat st {};
     if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
     return AttributesOf(*host, st);
-  }
-
-  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
-    auto host = Host(path);
-    struct stat st {};
-    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
-    mode_t mode = st.st_mode & 07777;
-    mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-    if (::chmod(host->c_str(), mode) != 0) return false;
-    std::string bits = std::to_string(attributes & kStoredBits);
-    // File systems without extended attributes keep only the read-only bit.
-    ::setxattr(host->c_str(), kAttrXattr, bits.data(), bits.size(), 0);
-    return true;
   }
 
   bool SetWriteTime(const std::string& path, const CivilTime& written) override {
@@ -504,143 +893,54 @@ class PosixPlatform : public Platform {
     return true;
   }
 
+  std::optional<NodeInfo> StatPath(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
+    return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBits(*host));
+  }
+
+  std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) override {
+    std::string checked;
+    if (!posix::ToHostPath(path)) {
+      // The rules of the system's paths: no "." or "..", no other drive's volume.
+      posix::ResolveSystemPath(path, &checked);
+      Say(why, path + ": " + (checked.empty() ? std::string("not a path on a drive") : checked));
+      return nullptr;
+    }
+    const posix::Volume* volume = nullptr;
+    for (const auto& v : posix::Volumes())
+      if (v.letter == ToUpperChar(path[0])) volume = &v;
+    if (!volume) return nullptr;
+    // The volume's root is where the table says; from there on, nothing is followed.
+    int fd = ::open(volume->root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      Say(why, std::string(1, ToUpperChar(path[0])) + ":\\ " + ErrorText(errno));
+      return nullptr;
+    }
+    std::string root = std::string(1, path[0]) + ":\\";
+    std::unique_ptr<Folder> at = std::make_unique<PosixFolder>(std::make_shared<Fd>(fd), Place{nullptr, {}, root}, true);
+    for (std::string_view name : PathNames(path)) {
+      at = at->OpenFolder(std::string(name), why);
+      if (!at) return nullptr;
+    }
+    return at;
+  }
+
+  std::vector<std::pair<char, FileId>> VolumeRoots() override {
+    std::vector<std::pair<char, FileId>> ids;
+    for (const auto& v : posix::Volumes()) {
+      struct stat st {};
+      if (::stat(v.root.c_str(), &st) == 0) ids.emplace_back(v.letter, IdOf(st));
+    }
+    return ids;
+  }
+
   std::uint32_t LinkCount(const std::string& path) override {
     auto host = Host(path);
     struct stat st {};
     if (!host || ::lstat(host->c_str(), &st) != 0) return 0;
     return static_cast<std::uint32_t>(st.st_nlink);
-  }
-
-  bool MakeDirectory(const std::string& path) override {
-    auto host = Host(path);
-    return host && ::mkdir(host->c_str(), 0777) == 0;
-  }
-
-  bool CreateEmptyFile(const std::string& path) override {
-    auto host = Host(path);
-    if (!host) return false;
-    int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-  }
-
-  std::optional<std::string> ReadWholeFile(const std::string& path) override {
-    auto host = Host(path);
-    if (!host) return std::nullopt;
-    int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    char buf[65536];
-    for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) { ::close(fd); return std::nullopt; }
-      if (n == 0) break;
-      text.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return text;
-  }
-
-  bool ReplaceFileContents(const std::string& path, const std::string& content) override {
-    auto host = Host(path);
-    if (!host) return false;
-    std::string tmp = *host + ".XXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd < 0) return false;
-    struct stat old {};
-    if (::stat(host->c_str(), &old) == 0) {
-      ::fchmod(fd, old.st_mode & 07777);
-    } else {
-      // A new file gets the usual permissions, not mkstemp's private ones.
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      ::fchmod(fd, 0666 & ~mask);
-    }
-    bool ok = WriteAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    // Held through the replace, so that what the old file said is written
-    // over in its own blocks before the file system frees them.
-    int was = ok ? ::open(host->c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK) : -1;
-    // A file with other names keeps showing the content under them.
-    if (was >= 0 && (::fstat(was, &old) != 0 || !S_ISREG(old.st_mode) || old.st_nlink != 1)) {
-      ::close(was);
-      was = -1;
-    }
-    // Exchanged rather than renamed over where the file system can: the old
-    // content then keeps its name until it has been written over. Some file
-    // systems (FUSE ones among them) free a replaced file's blocks at once
-    // and reuse them, so writing through a handle to it would land in other
-    // files' blocks.
-    bool exchanged = false;
-#ifdef RENAME_EXCHANGE
-    exchanged = ok && was >= 0 && ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, host->c_str(), RENAME_EXCHANGE) == 0;
-#endif
-    if (!ok || (!exchanged && ::rename(tmp.c_str(), host->c_str()) != 0)) {
-      if (was >= 0) ::close(was);
-      ::unlink(tmp.c_str());
-      return false;
-    }
-    std::string dir = host->substr(0, host->find_last_of('/') + 1);
-    int dfd = ::open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-      ::fsync(dfd);
-      ::close(dfd);
-    }
-    if (was >= 0) {
-      if (exchanged || KeepsReplacedFiles(was)) WriteOver(was, old.st_size);
-      ::close(was);
-    }
-    if (exchanged) ::unlink(tmp.c_str());
-    return true;
-  }
-
-  bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
-                      const std::string& value) override {
-    std::string text = ReadWholeFile(path).value_or("");
-    std::vector<std::string> lines = SplitLines(text);
-    std::string header = "[" + section + "]";
-    std::size_t sec = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i)
-      if (EqualsNoCase(Trim(lines[i]), header)) { sec = i; break; }
-    std::string entry = key + "=" + value;
-    if (sec == lines.size()) {
-      lines.push_back(header);
-      lines.push_back(entry);
-    } else {
-      std::size_t i = sec + 1;
-      bool done = false;
-      for (; i < lines.size() && !(Trim(lines[i]).size() && Trim(lines[i])[0] == '['); ++i) {
-        std::string l = Trim(lines[i]);
-        auto eq = l.find('=');
-        if (eq != std::string::npos && EqualsNoCase(Trim(l.substr(0, eq)), key)) {
-          lines[i] = entry;
-          done = true;
-          break;
-        }
-      }
-      if (!done) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i), entry);
-    }
-    std::string out;
-    for (const auto& l : lines) out += l + "\r\n";
-    auto attrs = GetAttributes(path);
-    if (attrs && (*attrs & kAttrReadOnly)) SetAttributes(path, *attrs & ~kAttrReadOnly);
-    bool ok = ReplaceFileContents(path, out);
-    if (!ok && !Exists(path)) {
-      auto host = Host(path);
-      int fd = host ? ::open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666) : -1;
-      if (fd >= 0) {
-        ok = WriteAll(fd, out.data(), out.size());
-        ::close(fd);
-      }
-    }
-    if (attrs) SetAttributes(path, *attrs);
-    return ok;
-  }
-
-  std::unique_ptr<File> OpenExclusive(const std::string& path) override {
-    return OpenHost(path, O_RDWR, LOCK_EX);
   }
 
 #ifdef __linux__
@@ -669,12 +969,6 @@ class PosixPlatform : public Platform {
     return why;
   }
 #endif
-  std::unique_ptr<File> OpenSharedWrite(const std::string& path, bool truncate) override {
-    return OpenHost(path, O_WRONLY | (truncate ? O_TRUNC : 0), LOCK_SH);
-  }
-  std::unique_ptr<File> OpenAppend(const std::string& path) override {
-    return OpenHost(path, O_WRONLY | O_APPEND, LOCK_SH);
-  }
   // fdatasync from several threads rather than one syncfs: measured alike,
   // but a syncfs also waits for everything else that is being written to
   // the volume, and it cannot tell which file failed.
@@ -701,20 +995,6 @@ class PosixPlatform : public Platform {
     return FolderIgnoresCase(h);
   }
 
-  bool MoveItem(const std::string& from, const std::string& to) override {
-    auto src = Host(from), dst = Host(to);
-    if (!src || !dst) return false;
-    struct stat st {};
-    if (::lstat(src->c_str(), &st) != 0) return false;
-    if (::lstat(dst->c_str(), &st) == 0) return false;
-    // A rename keeps the item on its file system; across file systems it
-    // fails rather than leave a copy behind. The folders above the
-    // destination are made only when missing (a restore to a folder that is
-    // gone), not before every move.
-    if (RenameNoReplace(*src, *dst)) return true;
-    return errno == ENOENT && MakeParents(*dst) && RenameNoReplace(*src, *dst);
-  }
-
   std::unique_ptr<StoreLock> LockStore(const std::string& storeDir, int waitMs, bool* busy) override {
     if (busy) *busy = false;
     auto host = Host(storeDir);
@@ -733,36 +1013,6 @@ class PosixPlatform : public Platform {
       if (pause < std::chrono::milliseconds(20)) pause *= 2;
     }
     return std::make_unique<PosixStoreLock>(fd);
-  }
-
-  bool RemoveFile(const std::string& path) override {
-    auto host = Host(path);
-    struct stat st {};
-    if (!host || ::lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    return ::unlink(host->c_str()) == 0;
-  }
-
-  bool DeleteItem(const std::string& path) override {
-    auto host = Host(path);
-    struct stat st {};
-    if (!host || ::lstat(host->c_str(), &st) != 0) return false;
-    if (!S_ISDIR(st.st_mode)) return ::unlink(host->c_str()) == 0;
-    return ::nftw(host->c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS) == 0;
-  }
-
-  bool RemoveEmptyDirectory(const std::string& path) override {
-    auto host = Host(path);
-    struct stat st {};
-    if (!host || ::lstat(host->c_str(), &st) != 0) return false;
-    if (S_ISLNK(st.st_mode)) return ::unlink(host->c_str()) == 0;
-    return ::rmdir(host->c_str()) == 0;
-  }
-
-  bool RemoveLink(const std::string& path) override {
-    auto host = Host(path);
-    struct stat st {};
-    if (!host || ::lstat(host->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
-    return ::unlink(host->c_str()) == 0;
   }
 
   CivilTime LocalNow() override {

@@ -1,19 +1,23 @@
 // Windows-only switches of the platform layer.
 #pragma once
 
+#include <memory>
 #include <string>
 
-namespace vz::win32 {
+#include "platform/platform.h"
 
-// Whether moves and deletes may show the shell's own error boxes. Off by
-// default (tests, the companion program); the shell extension turns it on.
-void SetShellErrorUi(bool on);
-bool ShellErrorUi();
+namespace vz::win32 {
 
 // The body of UpdateIcon lives with the shell code; the platform layer calls
 // whatever the module installed here.
 using UpdateIconHook = void (*)();
 void SetUpdateIconHook(UpdateIconHook hook);
+
+// The handle walk (handles_win32.cpp): the folder at a full path, opened
+// from its drive's root one name at a time through no reparse point.
+std::unique_ptr<Folder> OpenFolderByHandles(const std::string& path, std::string* why);
+// The system handle of a file that walk opened; null for any other file.
+void* HandleOfFile(File* f);
 
 // The volume's retrim (Optimize-Volume -ReTrim) for the volume of a path;
 // empty when done, else why not.
