@@ -103,7 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (StoreItemProblem(r.storedPath, 'D').empty() && !Exists(r.storedPath)) continue;
     expected.insert(expected.end(), r.lines.begin(), r.lines.end());
   }
-  FUZZ_CHECK(SplitLines(pruned) == expected);
+  // A store that fails its checks is never written through: its index
+  // stays exactly as it was.
+  const bool sound = OpenStore('D') != nullptr;
+  FUZZ_CHECK(sound ? SplitLines(pruned) == expected : pruned == text);
 
   // A second prune finds nothing more to drop.
   PruneIndex();
