@@ -142,14 +142,14 @@ bool EmptyFolder(Folder& f) {
 // A temporary name beside `name`, never one a stored item gets.
 std::string TemporaryName(const std::string& name, int attempt) {
   static std::atomic<unsigned> counter{0};
-  unsigned long long seed = static_cast<unsigned long long>(
+  unsigned long long bits = static_cast<unsigned long long>(
                                 std::chrono::steady_clock::now().time_since_epoch().count()) ^
                             (static_cast<unsigned long long>(counter++) << 32) ^ static_cast<unsigned>(attempt);
   static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::string suffix;
   for (int i = 0; i < 6; ++i) {
-    suffix += kChars[seed % 36];
-    seed /= 36;
+    suffix += kChars[bits % 36];
+    bits /= 36;
   }
   return name + ".~" + suffix;
 }
