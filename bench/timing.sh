@@ -4,6 +4,8 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${VZ_BUILD_ROOT:-$root/build}
 vaporizer=$build/native/vaporizer
+# The peers each benchmark compares with.
+"$root/scripts/setup" bench >&2 || exit 1
 
 # Builds the companion program (Release) unless VZ_BENCH_NO_BUILD is set.
 bench_build() {

@@ -15,6 +15,7 @@
 
 #include "common/text.h"
 #include "engine/batch.h"
+#include "engine/link_support.h"
 #include "fault/fault_fixture.h"
 #include "fault/fault_platform.h"
 #include "fault/store_audit.h"
@@ -40,9 +41,14 @@ class FaultInjectionTest : public StoreFixture {
              const std::function<void(const Report&, const Audit&)>& verify, std::vector<FaultKind> kinds) {
     int faultedRuns = 0;
     std::map<FaultKind, int> callsOfKind;
+    // Under Wine, where every call is a round trip to its server, each n
+    // fails in one of the two modes: odd ones once, even ones from then on,
+    // so every call of every kind still fails in some run.
+    const int stride = UnderWine() ? 2 : 1;
     for (FaultKind kind : kAllKinds) {
       for (FaultMode mode : {FaultMode::Once, FaultMode::FromThenOn}) {
-        for (int n = 1; n <= kMaxCalls; ++n) {
+        const int first = stride == 1 || mode == FaultMode::Once ? 1 : 2;
+        for (int n = first; n <= kMaxCalls; n += stride) {
           Fresh();
           prepare();
           if (HasFatalFailure()) return;
