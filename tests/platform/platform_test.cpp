@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "engine/link_support.h"
 #include "platform/platform.h"
 #include "support/drives.h"
 
@@ -205,6 +206,25 @@ TEST_F(PlatformTest, WriteTimeIsSetOnReadOnlyFilesAndFoldersButNeverThroughALink
   EXPECT_FALSE(Plat().SetWriteTime(D("link"), other));
   EXPECT_EQ(Plat().FindEntry(D("dir"))->written, stamp) << "the target keeps its time";
 #endif
+}
+
+// A folder is opened from its parent one name at a time, none through a
+// link: as the last name, in the middle of a path, or from a held folder.
+TEST_F(PlatformTest, AFolderIsNeverOpenedThroughALink) {
+  if (!CanMakeSymlinks()) GTEST_SKIP() << "no symbolic links here";
+  MakeFile(D("real\\sub\\in.txt"), "x");
+  ASSERT_TRUE(MakeSymlink(D("real"), D("link")));
+  std::string why;
+  ASSERT_NE(Plat().OpenFolder(D("real\\sub"), &why), nullptr) << why;
+  for (const char* path : {"link", "link\\sub"}) {
+    why.clear();
+    EXPECT_EQ(Plat().OpenFolder(D(path), &why), nullptr) << path;
+    EXPECT_NE(why, "") << path;
+  }
+  auto top = Plat().OpenFolder(D(), &why);
+  ASSERT_NE(top, nullptr) << why;
+  EXPECT_EQ(top->OpenFolder("link", &why), nullptr);
+  EXPECT_NE(top->OpenFolder("real", &why), nullptr) << why;
 }
 
 TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
