@@ -28,7 +28,7 @@ std::string StoreText(char letter) {
 #ifndef _WIN32
     for (const auto& v : posix::Volumes())
       if (v.letter == letter && !v.noStore.empty())
-        return "no store for you: " + Printable(v.noStore) + "; items sent from here are vaporized at once";
+        return "no store for you: " + Printable(v.noStore) + "; items sent from here stay where they are";
 #endif
     return "no store: items sent from here are vaporized at once";
   }

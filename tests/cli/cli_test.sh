@@ -677,6 +677,51 @@ t_two_accounts() (
   [ $rc -eq 1 ] && [ -f "$w/x.txt" ] && echo "$out" | grep -q "belongs to another account (65534): an administrator can remove it"
 )
 
+# A drive's store folder that another account made or blocked, as root and
+# two unprivileged accounts meet it: it is trusted only when root made it for
+# every user (or it is the user's own on the user's own drive); else the
+# user has no store there, and what is sent stays where it is, with the
+# reason. Nothing of the one who sends is hidden, destroyed or moved.
+t_shared_store_folders() (
+  local d=$tmp/sh out rc who plant
+  chmod o+x "$tmp"; mkdir -p "$tmp/cfg1" "$tmp/cfg2"; chown 65534 "$tmp/cfg1"; chown 65533 "$tmp/cfg2"
+  as() {  # uid command...
+    local u=$1; shift
+    setpriv --reuid="$u" --regid="$u" --clear-groups env VAPORIZER_VOLUMES="C=$d" \
+      XDG_CONFIG_HOME="$tmp/cfg$((u == 65534 ? 1 : u == 65533 ? 2 : 0))" "$@" </dev/null
+  }
+  fresh() { rm -rf "$d"; mkdir -m 1777 "$d"; for u in 0 65533; do as $u sh -c "echo $u >'$d/$u.txt'"; done; }
+  # How nobody plants the drive's store folder, and what each sender is told.
+  for plant in "mkdir -m 1777 .VAPORIZE|belongs to another account (65534)" "touch .VAPORIZE|is not a folder" \
+      "mkdir -m 1777 x && ln -s x .VAPORIZE|is a link, not a folder" ":|must be made by root for every user"; do
+    fresh; as 65534 sh -c "cd '$d' && ${plant%%|*}" || return 1
+    for who in $([ "${plant%%|*}" = : ] || echo 0) 65533; do  # root may make it
+      out=$(as $who "$exe" send --yes "$d/$who.txt" 2>&1); rc=$?
+      [ $rc -eq 1 ] && [ "$(cat "$d/$who.txt")" = $who ] && grep -qF "${plant#*|}" <<<"$out" &&
+        grep -q "Nothing was sent from there" <<<"$out" || { echo "$plant, $who: $rc $out"; return 1; }
+      out=$(as $who "$exe" volumes 2>&1) && grep -qF "${plant#*|}" <<<"$out" || { echo "$out"; return 1; }
+      # A store folder that is there but not trusted is named, with its cause.
+      for c in list "empty --yes"; do
+        [ "${plant%%|*}" = : ] && continue
+        out=$(as $who "$exe" $c 2>&1); rc=$?
+        [ $rc = 1 ] && grep "^refused: the store on C: " <<<"$out" | grep -qF "${plant#*|}" || { echo "$c: $out"; return 1; }
+      done
+    done
+    # Nothing was made there: the plant is as it was.
+    [ "$(find "$d" -path "$d/.VAPORIZE/*" | wc -l)" = 0 ] || return 1
+  done
+  # Root made it for every user: each keeps a store there that nobody, who
+  # owns no part of it, can move away or replace.
+  fresh; as 0 "$exe" send --yes "$d/0.txt" >/dev/null && as 65533 "$exe" send --yes "$d/65533.txt" | grep -q "^sent: " || return 1
+  for s in 0 65533; do as 65534 mv "$d/.VAPORIZE/$s" "$d/.VAPORIZE/x" 2>/dev/null && return 1; done
+  as 65534 mv "$d/.VAPORIZE" "$d/x" 2>/dev/null && return 1
+  [ "$(as 65533 "$exe" list)" != "The Vaporizer is empty." ] && as 65533 "$exe" restore --yes "$d/65533.txt" >/dev/null &&
+    [ "$(cat "$d/65533.txt")" = 65533 ] || return 1
+  # On a drive of the user's own, the user's own store folder is fine.
+  fresh; chown 65533 "$d" && chmod 755 "$d" && as 65533 "$exe" send --yes "$d/65533.txt" | grep -q "^sent: " &&
+    [ "$(stat -c %a:%u "$d/.VAPORIZE")" = 700:65533 ]
+)
+
 # Checks that need root, to act as or for another account.
 check_as_root() {
   if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
@@ -716,5 +761,6 @@ check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
 check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
+[ "$mode" = native ] && check_as_root SharedStoreFoldersOfOtherAccountsAreNotTrusted t_shared_store_folders
 
 check_summary
