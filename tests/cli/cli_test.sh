@@ -722,6 +722,29 @@ t_shared_store_folders() (
     [ "$(stat -c %a:%u "$d/.VAPORIZE")" = 700:65533 ]
 )
 
+# An account's own files and folders that it may not write, read or enter
+# (000, 0444, 0555) are made usable through their handles and vaporized,
+# sent first or shredded where they are; another's file is refused.
+t_own_unwritable() (
+  local d=$tmp/own out
+  chmod o+x "$tmp"; rm -rf "$d"; mkdir -p "$d" "$tmp/cfg3"; chown 65534 "$d" "$tmp/cfg3"
+  as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups env VAPORIZER_VOLUMES="C=$d" \
+    XDG_CONFIG_HOME="$tmp/cfg3" "$@" </dev/null; }
+  for road in sent shred; do
+    as_nobody sh -c "cd '$d' && mkdir -p t/locked t/ro && echo a >t/none && echo b >t/ro/r && echo c >t/locked/c &&
+      chmod 000 t/none t/locked && chmod 444 t/ro/r && chmod 555 t/ro" || return 1
+    if [ $road = sent ]; then
+      as_nobody "$exe" send --yes "$d/t" >/dev/null && out=$(as_nobody "$exe" empty --yes) || { echo "$out"; return 1; }
+    else
+      out=$(as_nobody "$exe" shred --yes "$d/t") || { echo "$out"; return 1; }
+    fi
+    [ ! -e "$d/t" ] && [ -z "$(find "$d" -path "$d/.VAPORIZE/*" ! -name info.shr ! -name desktop.ini ! -name 65534)" ] ||
+      { echo "$road: $out"; ls -laR "$d"; return 1; }
+  done
+  echo root >"$d/root.txt" && chmod 444 "$d/root.txt" && ! as_nobody "$exe" shred --yes "$d/root.txt" >/dev/null 2>&1 &&
+    [ "$(cat "$d/root.txt")" = root ]
+)
+
 # Checks that need root, to act as or for another account.
 check_as_root() {
   if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
@@ -762,5 +785,6 @@ check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 [ "$mode" = native ] && check_as_root SharedStoreFoldersOfOtherAccountsAreNotTrusted t_shared_store_folders
+[ "$mode" = native ] && check_as_root OwnUnwritableItemsAreMadeWritableByHandle t_own_unwritable
 
 check_summary

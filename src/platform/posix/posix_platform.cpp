@@ -251,21 +251,22 @@ std::optional<std::uint32_t> StoredBitsOf(int fd) {
 }
 
 // Attributes through a descriptor that may only name the item (O_PATH):
-// the magic link of /proc reaches the same inode without a path.
+// the magic link of /proc reaches the same inode without a path, and
+// without the right to open it, which its owner's own 000 file denies.
+// Taking off read-only gives its owner what a pass or a walk needs: to
+// read and write a file, to list, enter and change a folder.
 bool SetAttributesOf(int fd, std::uint32_t attributes) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISLNK(st.st_mode)) return false;
-  std::string self = "/proc/self/fd/" + std::to_string(fd);
-  int rd = ::open(self.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (rd < 0) return false;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
   mode_t mode = st.st_mode & 07777;
-  mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-  bool ok = ::fchmod(rd, mode) == 0;
+  const mode_t usable = S_IRUSR | S_IWUSR | (S_ISDIR(st.st_mode) ? S_IXUSR : 0);
+  mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | usable);
+  if (mode != (st.st_mode & 07777) && ::chmod(self.c_str(), mode) != 0) return false;
   std::string bits = std::to_string(attributes & kStoredBits);
   // File systems without extended attributes keep only the read-only bit.
-  if (ok) ::fsetxattr(rd, kAttrXattr, bits.data(), bits.size(), 0);
-  ::close(rd);
-  return ok;
+  ::setxattr(self.c_str(), kAttrXattr, bits.data(), bits.size(), 0);
+  return true;
 }
 
 std::optional<NodeInfo> InfoOfFd(int fd) {
