@@ -120,6 +120,14 @@ class Node {
   virtual bool Delete() { return false; }
   // The path it was opened by, in the system's form, for messages.
   virtual std::string Path() const { return {}; }
+  // Keeps its own access and write times beside it, where nothing else
+  // reads them (on POSIX an extended attribute that earlier versions never
+  // look at), for TakeBackOwnTimes. False where the system keeps no such
+  // place, or it is a link.
+  virtual bool KeepOwnTimes() { return false; }
+  // Sets the times KeepOwnTimes kept and forgets them. False when none
+  // were kept: its times stay as they are.
+  virtual bool TakeBackOwnTimes() { return false; }
 };
 
 // An open file. Closed when destroyed.

@@ -171,6 +171,8 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
       // included, and folders (not what they hold); links keep their times.
       // The handle that moved it is let go first: on Windows it would share
       // the file with no writer.
+      // Its own times are kept beside it first, for its restore.
+      if (info->kind != NodeKind::Link) node->KeepOwnTimes();
       node.reset();
       if (info->kind != NodeKind::Link)
         if (auto now = store->Stat(FileNamePart(p.stored)); now && now->id == info->id)

@@ -745,6 +745,25 @@ t_own_unwritable() (
     [ "$(cat "$d/root.txt")" = root ]
 )
 
+# Restore brings back the times a file, a read-only file and a folder had
+# when they were sent; an item stored without them (as earlier versions
+# stored every item) comes back with the day it was sent.
+t_restore_keeps_own_times() {
+  reset; mkdir -p "$host_c/W/dir" && echo a >"$host_c/W/a.txt" && echo r >"$host_c/W/r.txt" && chmod 444 "$host_c/W/r.txt" &&
+    echo e >"$host_c/W/e.txt" || return 1
+  touch -m -d '2015-03-04 05:06:07' "$host_c/W/a.txt" "$host_c/W/r.txt" "$host_c/W/dir" "$host_c/W/e.txt"
+  touch -a -d '2016-01-02 03:04:05' "$host_c/W/a.txt"
+  vz send --yes "$host_c"/W/{a.txt,r.txt,dir,e.txt} >/dev/null || return 1
+  [ "$(date -r "$store/C1.txt" +%Y)" = "$(date +%Y)" ] || return 1  # the stored item shows the day it was sent
+  python3 -c 'import os,sys; os.removexattr(sys.argv[1], "user.vaporizer.times")' "$(grep -lx e "$store"/*.txt)" ||
+    return 1
+  vz restore --yes "$host_c"/W/{a.txt,r.txt,dir,e.txt} >/dev/null || return 1
+  [ "$(stat -c %y "$host_c/W/a.txt" "$host_c/W/r.txt" "$host_c/W/dir" | cut -c1-19 | sort -u)" = "2015-03-04 05:06:07" ] &&
+    [ "$(stat -c %x "$host_c/W/a.txt" | cut -c1-19)" = "2016-01-02 03:04:05" ] &&
+    [ "$(date -r "$host_c/W/e.txt" +%Y)" = "$(date +%Y)" ] && [ "$(stat -c %a "$host_c/W/r.txt")" = 444 ] || {
+      stat "$host_c"/W/*; return 1; }
+}
+
 # Checks that need root, to act as or for another account.
 check_as_root() {
   if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
@@ -784,6 +803,7 @@ check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
 check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
+[ "$mode" = native ] && check RestoreBringsBackTheItemsOwnTimes t_restore_keeps_own_times
 [ "$mode" = native ] && check_as_root SharedStoreFoldersOfOtherAccountsAreNotTrusted t_shared_store_folders
 [ "$mode" = native ] && check_as_root OwnUnwritableItemsAreMadeWritableByHandle t_own_unwritable
 

@@ -41,14 +41,19 @@
 #include "common/text.h"
 #include "platform/medium.h"
 #include "platform/platform.h"
+#include "platform/posix/item_meta.h"
 #include "platform/posix/kvstore.h"
 #include "platform/posix/volumes.h"
 
 namespace vz {
 namespace {
 
-constexpr const char* kAttrXattr = "user.vaporizer.attributes";
-constexpr std::uint32_t kStoredBits = kAttrHidden | kAttrSystem | kAttrArchive;
+using posix::kAttrXattr;
+using posix::kStoredBits;
+using posix::KeepTimesOf;
+using posix::SetAttributesOf;
+using posix::StoredBitsOf;
+using posix::TakeBackTimesOf;
 
 // A file time here is an instant; the layer hands it out, and takes it, as
 // the local time it is, so a local clock time written on a file is that
@@ -242,32 +247,6 @@ struct Place {
   bool MoveTo(int own, Folder& to, const std::string& newName, bool replace);
   bool ExchangeWith(int own, const std::string& other);
 };
-
-std::optional<std::uint32_t> StoredBitsOf(int fd) {
-  char buf[16] = {};
-  ssize_t n = ::fgetxattr(fd, kAttrXattr, buf, sizeof buf - 1);
-  if (n <= 0) return std::nullopt;
-  return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
-}
-
-// Attributes through a descriptor that may only name the item (O_PATH):
-// the magic link of /proc reaches the same inode without a path, and
-// without the right to open it, which its owner's own 000 file denies.
-// Taking off read-only gives its owner what a pass or a walk needs: to
-// read and write a file, to list, enter and change a folder.
-bool SetAttributesOf(int fd, std::uint32_t attributes) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISLNK(st.st_mode)) return false;
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  mode_t mode = st.st_mode & 07777;
-  const mode_t usable = S_IRUSR | S_IWUSR | (S_ISDIR(st.st_mode) ? S_IXUSR : 0);
-  mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | usable);
-  if (mode != (st.st_mode & 07777) && ::chmod(self.c_str(), mode) != 0) return false;
-  std::string bits = std::to_string(attributes & kStoredBits);
-  // File systems without extended attributes keep only the read-only bit.
-  ::setxattr(self.c_str(), kAttrXattr, bits.data(), bits.size(), 0);
-  return true;
-}
 
 std::optional<NodeInfo> InfoOfFd(int fd) {
   struct stat st {};
@@ -492,6 +471,8 @@ class PosixFile : public File {
   std::string LastError() override { return error_; }
   std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  bool KeepOwnTimes() override { return KeepTimesOf(fd_); }
+  bool TakeBackOwnTimes() override { return TakeBackTimesOf(fd_); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(fd_, to, name, replace);
   }
@@ -533,6 +514,8 @@ class PosixNode : public Node {
   ~PosixNode() override { ::close(fd_); }
   std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  bool KeepOwnTimes() override { return KeepTimesOf(fd_); }
+  bool TakeBackOwnTimes() override { return TakeBackTimesOf(fd_); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(fd_, to, name, replace);
   }
@@ -559,6 +542,8 @@ class PosixFolder : public Folder {
 
   std::optional<NodeInfo> Info() override { return InfoOfFd(self_->fd); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(self_->fd, attributes); }
+  bool KeepOwnTimes() override { return KeepTimesOf(self_->fd); }
+  bool TakeBackOwnTimes() override { return TakeBackTimesOf(self_->fd); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(self_->fd, to, name, replace);
   }
