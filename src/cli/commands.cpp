@@ -539,7 +539,7 @@ int List(bool json_, const RuleFlags& rule) {
     return status;
   }
   if (items.empty() && damaged.empty() && leftovers.empty() && problems.empty()) {
-    if (absent.empty()) std::cout << "The Vaporizer is empty.\n";
+    if (absent.empty() && refused.empty()) std::cout << "The Vaporizer is empty.\n";
     return status;
   }
   if (!items.empty())

@@ -231,6 +231,12 @@ std::unique_ptr<File> OpenPathFile(Platform& p, const std::string& path, FileAcc
 
 }  // namespace
 
+std::string Platform::ShownPath(const std::string& path) {
+  std::string shown = path;
+  if (shown.size() >= 2 && shown[1] == ':') shown[0] = ToUpperChar(shown[0]);
+  return shown;
+}
+
 bool Platform::SetAttributes(const std::string& path, std::uint32_t attributes) {
   auto n = OpenPathNode(*this, path);
   return n && n->SetAttributes(attributes);

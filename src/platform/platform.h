@@ -302,6 +302,11 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
+  // A path in the system's form as the user knows it, for messages: on
+  // POSIX its real path where it has one; elsewhere the path itself, its
+  // drive letter in upper case.
+  virtual std::string ShownPath(const std::string& path);
+
   // Volumes: bit n of the mask stands for drive letter 'A' + n.
   virtual std::uint32_t LogicalDriveMask() = 0;
   virtual DriveType DriveTypeOf(char letter) = 0;

@@ -717,6 +717,14 @@ t_shared_store_folders() (
   as 65534 mv "$d/.VAPORIZE" "$d/x" 2>/dev/null && return 1
   [ "$(as 65533 "$exe" list)" != "The Vaporizer is empty." ] && as 65533 "$exe" restore --yes "$d/65533.txt" >/dev/null &&
     [ "$(cat "$d/65533.txt")" = 65533 ] || return 1
+  # A store that another account made for this one: every command names
+  # the cause, none says the Vaporizer is empty.
+  fresh; as 0 "$exe" send --yes "$d/0.txt" >/dev/null && as 65534 mkdir -m 700 "$d/.VAPORIZE/65533" || return 1
+  for c in "send --yes $d/65533.txt" list "empty --yes"; do
+    out=$(as 65533 "$exe" $c 2>&1); rc=$?
+    [ $rc = 1 ] && grep -qF "$d/.VAPORIZE/65533 belongs to another account (65534)" <<<"$out" &&
+      ! grep -q "is empty" <<<"$out" && [ -f "$d/65533.txt" ] || { echo "$c: $out"; return 1; }
+  done
   # On a drive of the user's own, the user's own store folder is fine.
   fresh; chown 65533 "$d" && chmod 755 "$d" && as 65533 "$exe" send --yes "$d/65533.txt" | grep -q "^sent: " &&
     [ "$(stat -c %a:%u "$d/.VAPORIZE")" = 700:65533 ]

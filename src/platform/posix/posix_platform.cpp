@@ -203,9 +203,17 @@ void Say(std::string* why, const std::string& text) {
   if (why) *why = text;
 }
 
-// The system path of a name in a folder, for messages.
+// The system path of a name in a folder.
 std::string Joined(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : WithTrailingBackslash(folder) + name;
+}
+
+// A name in a folder, for messages: its real path, as the user knows it
+// here, where it has one; else its path in the system's form.
+std::string Shown(const std::string& folder, const std::string& name) {
+  const std::string system = Joined(folder, name);
+  auto host = posix::ToHostPath(system);
+  return host ? *host : system;
 }
 
 // Whether the name still holds what `own` (a descriptor of ours) holds.
@@ -609,7 +617,7 @@ class PosixFolder : public Folder {
     int fd = ::openat(self_->fd, host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
       int err = errno;
-      Say(why, Joined(place_.path, name) + " " + (err == ELOOP || err == ENOTDIR ? LinkOrNot(host) : ErrorText(err)));
+      Say(why, Shown(place_.path, name) + " " + (err == ELOOP || err == ENOTDIR ? LinkOrNot(host) : ErrorText(err)));
       return nullptr;
     }
     return std::make_unique<PosixFolder>(std::make_shared<Fd>(fd), Child(host, name), false);
@@ -627,7 +635,7 @@ class PosixFolder : public Folder {
     // Without waiting: a pipe put where a file was expected would hang an
     // open for reading until somebody writes to it.
     int fd = ::openat(self_->fd, host.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    const std::string path = Joined(place_.path, name);
+    const std::string path = Shown(place_.path, name);
     if (fd < 0) {
       Say(why, path + " " + ErrorText(errno));
       return nullptr;
@@ -656,7 +664,7 @@ class PosixFolder : public Folder {
     if (!HostName(name, &host, why)) return nullptr;
     int fd = ::openat(self_->fd, host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
     return std::make_unique<PosixNode>(fd, Child(host, name));
@@ -667,7 +675,7 @@ class PosixFolder : public Folder {
     if (!HostName(name, &host, why)) return nullptr;
     int fd = ::openat(self_->fd, host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
     return std::make_unique<PosixFile>(fd, Child(host, name));
@@ -679,7 +687,7 @@ class PosixFolder : public Folder {
     // The store is its user's alone.
     const mode_t mode = root_ && host == kStoreHostName ? 0700 : 0777;
     if (::mkdirat(self_->fd, host.c_str(), mode) != 0) {
-      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
     return OpenFolder(name, why);
@@ -690,7 +698,7 @@ class PosixFolder : public Folder {
   bool HostName(const std::string& name, std::string* host, std::string* why) const {
     std::string bad = BadNodeName(name);
     if (!bad.empty()) {
-      Say(why, Joined(place_.path, name) + ": " + bad);
+      Say(why, Shown(place_.path, name) + ": " + bad);
       return false;
     }
     *host = name;
@@ -820,6 +828,10 @@ class PosixPlatform : public Platform {
   }
 
   bool CarriesStore(char letter, std::string* why) override { return posix::CarriesStore(letter, why); }
+  std::string ShownPath(const std::string& path) override {
+    auto host = posix::ToHostPath(path);
+    return host ? *host : Platform::ShownPath(path);
+  }
 
   char IndexLetter(char drive) override {
     for (const auto& v : posix::Volumes())
@@ -901,7 +913,7 @@ class PosixPlatform : public Platform {
     // The volume's root is where the table says; from there on, nothing is followed.
     int fd = ::open(volume->root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-      Say(why, std::string(1, ToUpperChar(path[0])) + ":\\ " + ErrorText(errno));
+      Say(why, volume->root + " " + ErrorText(errno));
       return nullptr;
     }
     std::string root = std::string(1, path[0]) + ":\\";
