@@ -279,7 +279,7 @@ class Walker {
       }
       DirEntry d = std::move(at.folders.back());
       at.folders.pop_back();
-      why = ForeignFolder(d.id, topId, roots_);
+      why = ForeignFolder(d, topId, roots_);
       if (!why.empty()) return why + " (" + Child(entries_[at.entry].path, d.name) + ")";
       Entry e;
       e.item = entries_[top].item;

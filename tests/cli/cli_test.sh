@@ -772,6 +772,27 @@ t_restore_keeps_own_times() {
       stat "$host_c"/W/*; return 1; }
 }
 
+# A bind mount of another folder inside an item that is sent, shredded or
+# emptied: the drive table (VAPORIZER_VOLUMES) knows nothing of it, and the
+# item is refused whole all the same; what the mount shows stays.
+t_bind_mount_inside() (
+  local v=$tmp/bm out rc c
+  rm -rf "$v"; mkdir -p "$v/item/sub" "$v/other" && echo keep >"$v/other/k.txt" && echo x >"$v/item/x.txt" || return 1
+  export VAPORIZER_VOLUMES="C=$v"
+  mount --bind "$v/other" "$v/item/sub" || return 1
+  trap 'umount "$v/item/sub" "$v/.VAPORIZE/0/C1/sub" 2>/dev/null' EXIT
+  for c in send shred; do
+    out=$("$exe" $c --yes "$v/item" </dev/null 2>&1); rc=$?
+    [ $rc = 1 ] && grep -q "another file system is mounted inside it" <<<"$out" && [ -f "$v/item/x.txt" ] &&
+      [ "$(cat "$v/other/k.txt")" = keep ] || { echo "$c: $out"; return 1; }
+  done
+  umount "$v/item/sub" && "$exe" send --yes "$v/item" </dev/null >/dev/null && mount --bind "$v/other" "$v/.VAPORIZE/0/C1/sub" ||
+    return 1
+  out=$("$exe" empty --yes </dev/null 2>&1); rc=$?
+  [ $rc = 1 ] && grep -q "another file system is mounted inside it" <<<"$out" && [ "$(cat "$v/other/k.txt")" = keep ] &&
+    [ -f "$v/.VAPORIZE/0/C1/x.txt" ] || { echo "$out"; return 1; }
+)
+
 # Checks that need root, to act as or for another account.
 check_as_root() {
   if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
@@ -812,6 +833,7 @@ check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 [ "$mode" = native ] && check RestoreBringsBackTheItemsOwnTimes t_restore_keeps_own_times
+[ "$mode" = native ] && check_as_root BindMountInsideAnItemIsNeverWalked t_bind_mount_inside
 [ "$mode" = native ] && check_as_root SharedStoreFoldersOfOtherAccountsAreNotTrusted t_shared_store_folders
 [ "$mode" = native ] && check_as_root OwnUnwritableItemsAreMadeWritableByHandle t_own_unwritable
 

@@ -586,6 +586,12 @@ class PosixFolder : public Folder {
       e.id = IdOf(st);
       e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
       e.attributes = InfoOf(st, std::nullopt).attributes;
+      // A mount is told by the kernel's own mark, not by the device: a bind
+      // mount shows the same one as the folder around it.
+      struct statx sx {};
+      if (S_ISDIR(st.st_mode) &&
+          ::statx(self_->fd, de->d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0)
+        e.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
       out.push_back(std::move(e));
     }
     ::closedir(d);
