@@ -14,7 +14,7 @@ set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/support/check.sh"
 check_prefix=Mounts. check_tag=mounts
-tests=(DrivesAtOnce EachSendsListsRestoresVaporizes RemountKeepsLettersAndPlaces RemovableHasNoStore
+tests=(DrivesAtOnce EachSendsListsRestoresVaporizes RemountKeepsLettersAndPlaces BindMountedDriveIsOneDrive RemovableHasNoStore
        UnprivilegedUserHasNoStoreButHisHome NoStoreOnTheMachinesDrives)
 why=""
 if [ "$(id -u)" -ne 0 ]; then why="needs root to mount loop devices"
@@ -139,6 +139,19 @@ t_remount_keeps_letters_and_places() {
   done
 }
 
+# A drive bind-mounted elsewhere too is one drive: its letter stays, each
+# item is listed once, and volumes names the other mount point.
+t_bind_mounted_drive_is_one_drive() {
+  local r="$work/n/${point[${fss[0]}]}" b="$work/bind" before out
+  echo once >"$r/once.txt" && vz send --yes "$r/once.txt" >/dev/null && before=$(letters "$work/n") || return 1
+  mkdir -p "$b" && mount --bind "$r" "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  out=$(vz volumes)
+  [ "$(letters "$work/n")" = "$before" ] && [ "$(vz list --json | grep -c '"original": ".*/once.txt"')" = 1 ] &&
+    grep -q "also mounted at: *$b " <<<"$out" && vz restore --yes "$r/once.txt" >/dev/null && [ "$(cat "$b/once.txt")" = once ] ||
+    { echo "$before / $(letters "$work/n")"; echo "$out"; vz list; umount "$b"; return 1; }
+  umount "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo"
+}
+
 # sysfs as the test shows it: the ext4 image's loop device sits on a USB bus.
 t_removable_has_no_store() {
   local r="$work/n/ext 4" dev
@@ -183,6 +196,7 @@ t_no_store_on_real_drives() {
 check DrivesAtOnce t_drives_at_once
 check EachSendsListsRestoresVaporizes t_each_sends_lists_restores_vaporizes
 check RemountKeepsLettersAndPlaces t_remount_keeps_letters_and_places
+check BindMountedDriveIsOneDrive t_bind_mounted_drive_is_one_drive
 check RemovableHasNoStore t_removable_has_no_store
 check UnprivilegedUserHasNoStoreButHisHome t_unprivileged_user
 check NoStoreOnTheMachinesDrives t_no_store_on_real_drives

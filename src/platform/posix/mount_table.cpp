@@ -223,12 +223,33 @@ MountTable ReadMountTable() {
   const std::string file = TestPath("VAPORIZER_TEST_MOUNTINFO");
   RealSources sys(TestPath("VAPORIZER_TEST_SYSFS"));
   std::vector<Volume> found;
+  std::vector<MountEntry> shown;  // the mount of each drive found
   for (const auto& m : ParseMountInfo(ReadSmall(file.empty() ? "/proc/self/mountinfo" : file, 16 << 20).value_or(""))) {
     if (!Visible(m)) continue;
     if (!NotADrive(m).empty()) {
       t.holes.push_back(m.mountPoint);
       continue;
     }
+    // One file system is one drive, however often it is mounted: a mount
+    // that shows part of what another one shows (a bind mount, the same
+    // device twice) is that drive's, at the mount that shows more of it
+    // (the first where they show the same).
+    auto same = std::find_if(shown.begin(), shown.end(), [&](const MountEntry& o) {
+      return o.major == m.major && o.minor == m.minor && (Inside(m.root, o.root) || Inside(o.root, m.root));
+    });
+    if (same != shown.end()) {
+      Volume& kept = found[static_cast<std::size_t>(same - shown.begin())];
+      if (same->root != m.root && Inside(same->root, m.root)) {
+        kept.alsoAt.push_back(kept.root);
+        kept.root = m.mountPoint;
+        kept.readOnly = HasOption(m.options, "ro");
+        *same = m;
+      } else {
+        kept.alsoAt.push_back(m.mountPoint);
+      }
+      continue;
+    }
+    shown.push_back(m);
     MountKind kind = KindOfMount(m, sys);
     Volume v;
     v.letter = 0;
@@ -239,6 +260,9 @@ MountTable ReadMountTable() {
     v.readOnly = HasOption(m.options, "ro");
     found.push_back(std::move(v));
   }
+  // What the other mount points show is the drive's, under its own place:
+  // none of it is another drive's, nor the drive's twice.
+  for (const auto& v : found) t.holes.insert(t.holes.end(), v.alsoAt.begin(), v.alsoAt.end());
   std::sort(found.begin(), found.end(), [](const Volume& a, const Volume& b) { return a.root < b.root; });
 
   bool taken[26] = {};
