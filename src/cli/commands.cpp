@@ -194,6 +194,26 @@ std::vector<std::pair<char, std::string>> AbsentDrives() {
   return out;
 }
 
+// Fixed drives whose store folder is there but not to be trusted: their
+// stores, if any, are neither read nor used. Letter and why.
+std::vector<std::pair<char, std::string>> UntrustedStoreFolders() {
+  std::vector<std::pair<char, std::string>> out;
+#ifndef _WIN32
+  for (const auto& v : posix::Volumes())
+    if (v.type == DriveType::Fixed && !v.noStore.empty() && Plat().OwnershipOf(SharedStoreDirOf(v.letter)))
+      out.emplace_back(v.letter, v.noStore);
+#endif
+  return out;
+}
+
+// What stays on drives that are away, said after a run that took every item.
+int SayAbsentKept(int status) {
+  for (const auto& [letter, root] : AbsentDrives())
+    std::cout << letter << ": " << kDriveNotPresent << " (last mounted at " << Printable(root)
+              << "): its stored items are kept until it is mounted again\n";
+  return AbsentDrives().empty() ? status : kExitItems;
+}
+
 struct Damaged {
   char drive;
   ShredItemRecord record;
@@ -359,6 +379,7 @@ int EmptyByRule(const RuleFlags& flags, const ShredFlags& shred, bool yes, bool 
   for (const auto& [letter, root] : AbsentDrives())
     report.Note(std::string(1, letter) + ": " + kDriveNotPresent + " (last mounted at " + root +
                 "): its stored items are kept until it is mounted again");
+  const int away = AbsentDrives().empty() ? kExitDone : kExitItems;
   // The run's whole report: what a receipt of the run would record.
   const std::string summary = what + ": " + (rule.Any() ? Summary(choice, report) : "nothing to do");
   if (flags.bySettings) AppendEmptyingLog(FormatIso(Plat().LocalNow()) + " " + summary);
@@ -366,12 +387,12 @@ int EmptyByRule(const RuleFlags& flags, const ShredFlags& shred, bool yes, bool 
     json j = {{"rule", DescribeRule(rule)}, {"chosen", choice.chosen.size()}, {"kept", choice.kept},
               {"report", ReportJson(report, originals)}};
     std::cout << Dump(j) << "\n";
-    return report.AllDone() ? kExitDone : kExitItems;
+    return report.AllDone() ? away : kExitItems;
   }
   if (!rule.Any()) std::cout << NothingBySettings() << "\n";
   int status = PrintReport(report, &originals);
   std::cout << summary << ".\n";
-  return status;
+  return status == kExitDone ? away : status;
 }
 
 }  // namespace
@@ -457,6 +478,7 @@ int List(bool json_, const RuleFlags& rule) {
   std::vector<std::pair<char, std::string>> refused;
   for (char d : GetFixedDrives())
     if (std::string why = StoreRefusal(d); !why.empty()) refused.emplace_back(ToUpperChar(d), why);
+  for (auto& u : UntrustedStoreFolders()) refused.push_back(std::move(u));
   const auto absent = AbsentDrives();
   // Nothing in a store is hidden: what no record names is listed with the
   // reason, and so is a store that may not be used.
@@ -517,7 +539,7 @@ int List(bool json_, const RuleFlags& rule) {
     return status;
   }
   if (items.empty() && damaged.empty() && leftovers.empty() && problems.empty()) {
-    if (absent.empty()) std::cout << "The Vaporizer is empty.\n";
+    if (absent.empty() && refused.empty()) std::cout << "The Vaporizer is empty.\n";
     return status;
   }
   if (!items.empty())
@@ -589,12 +611,23 @@ int Empty(const ShredFlags& flags, bool yes, bool json_, const RuleFlags& rule) 
   ScopedUi scope(ui);
   const RunOptions run = MakeRun(flags, "empty");
   Report r = ShredAllItems(hasOptions ? &options : nullptr, &run);
+  const auto absent = AbsentDrives();
   if (json_) {
-    std::cout << Dump(json{{"report", ReportJson(r, originals)}}) << "\n";
-    return r.AllDone() ? kExitDone : kExitItems;
+    json j = {{"report", ReportJson(r, originals)}};
+    for (const auto& [letter, root] : absent) {
+      json a = {{"drive", std::string(1, letter) + ":"}, {"absent", kDriveNotPresent}};
+      PutName(a, "root", root);
+      j["absent"].push_back(a);
+    }
+    std::cout << Dump(j) << "\n";
+    return r.AllDone() && absent.empty() ? kExitDone : kExitItems;
   }
-  if (r.Items().empty()) std::cout << "The Vaporizer is empty.\n";
-  return PrintDestruction(r, flags, &originals);
+  const auto untrusted = UntrustedStoreFolders();
+  if (r.Items().empty() && absent.empty() && untrusted.empty()) std::cout << "The Vaporizer is empty.\n";
+  for (const auto& [letter, why] : untrusted)
+    std::cout << "refused: the store on " << letter << ": " << Printable(why) << "; nothing is read from it\n";
+  const int status = SayAbsentKept(PrintDestruction(r, flags, &originals));
+  return untrusted.empty() ? status : kExitItems;
 }
 
 int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool yes) {

@@ -28,7 +28,7 @@ std::string StoreText(char letter) {
 #ifndef _WIN32
     for (const auto& v : posix::Volumes())
       if (v.letter == letter && !v.noStore.empty())
-        return "no store for you: " + Printable(v.noStore) + "; items sent from here are vaporized at once";
+        return "no store for you: " + Printable(v.noStore) + "; items sent from here stay where they are";
 #endif
     return "no store: items sent from here are vaporized at once";
   }
@@ -149,6 +149,11 @@ int Volumes(bool asJson) {
     }
     std::cout << "  " << letter << ":  " << Column(Shown(root), 28) << Column(type, 11) << store << "\n";
     if (!kind.empty()) std::cout << "      kind:               " << Printable(kind) << "\n";
+#ifndef _WIN32
+    for (const auto& v : posix::Volumes())
+      for (const auto& at : v.letter == letter ? v.alsoAt : std::vector<std::string>{})
+        std::cout << "      also mounted at:    " << Printable(at) << " (the same file system, no drive of its own)\n";
+#endif
     std::cout << "      medium:             " << Summary(medium) << "\n"
               << "      overwrite in place: " << ReachText(verdict.reach)
               << (verdict.reach == Reach::Reaches ? " (" : ": ") << verdict.why

@@ -22,12 +22,14 @@ std::string AgeText(std::int64_t seconds) {
   return Plural(seconds / 60, "minute");
 }
 
-// 500 MB, 1.5 MB, 300 KB: sizes as the limits are given.
+// 500 MB, 1.5 MB, 300 KB, 700 bytes: sizes as the limits are given, never
+// a size that is not nothing shown as 0.
 std::string SizeText(std::uint64_t bytes) {
-  if (bytes < kMb) return ToDecimal(static_cast<std::int64_t>(bytes / 1024)) + " KB";
-  std::string whole = ToDecimal(static_cast<std::int64_t>(bytes / kMb));
-  const std::uint64_t tenth = bytes % kMb * 10 / kMb;
-  return whole + (tenth ? "." + ToDecimal(static_cast<std::int64_t>(tenth)) : "") + " MB";
+  if (bytes < 1024) return ToDecimal(static_cast<std::int64_t>(bytes)) + (bytes == 1 ? " byte" : " bytes");
+  const std::uint64_t unit = bytes < kMb ? 1024 : kMb;
+  std::string whole = ToDecimal(static_cast<std::int64_t>(bytes / unit));
+  const std::uint64_t tenth = bytes % unit * 10 / unit;
+  return whole + (tenth ? "." + ToDecimal(static_cast<std::int64_t>(tenth)) : "") + (unit == kMb ? " MB" : " KB");
 }
 
 // What a stored item takes on its drive: a file's size, or the sizes of

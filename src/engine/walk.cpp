@@ -214,12 +214,27 @@ class Walker {
     entries_.push_back(std::move(e));
   }
 
+  // A folder in `in`; one that its owner may not even list or enter (mode
+  // 000 on POSIX) is made usable first, through a handle on the very folder
+  // that was read.
+  static std::unique_ptr<Folder> OpenUsable(Folder& in, const std::string& name, const NodeInfo& read,
+                                            std::string* why) {
+    auto f = in.OpenFolder(name, why);
+    if (f || !(read.attributes & kAttrReadOnly)) return f;
+    auto node = in.OpenNode(name, why);
+    auto seen = node ? node->Info() : std::nullopt;
+    if (seen && seen->id == read.id && seen->kind == NodeKind::Folder &&
+        node->SetAttributes(seen->attributes & ~std::uint32_t{kAttrReadOnly}))
+      f = in.OpenFolder(name, why);
+    return f;
+  }
+
   // Depth first, one open folder per level; in each folder its files come
   // first, then each of its folders with what that holds. Why the item may
   // not be taken whole, or empty.
   std::string CollectTree(std::size_t top, Folder& holder) {
     std::string why;
-    std::unique_ptr<Folder> first = holder.OpenFolder(entries_[top].name, &why);
+    std::unique_ptr<Folder> first = OpenUsable(holder, entries_[top].name, entries_[top].info, &why);
     if (!first) return "it could not be opened (" + why + ")";
     auto self = first->Info();
     if (!self || self->id != entries_[top].info.id) return "it was replaced while it was read";
@@ -264,7 +279,7 @@ class Walker {
       }
       DirEntry d = std::move(at.folders.back());
       at.folders.pop_back();
-      why = ForeignFolder(d.id, topId, roots_);
+      why = ForeignFolder(d, topId, roots_);
       if (!why.empty()) return why + " (" + Child(entries_[at.entry].path, d.name) + ")";
       Entry e;
       e.item = entries_[top].item;
@@ -277,7 +292,7 @@ class Walker {
       e.info.attributes = d.attributes;
       const std::size_t index = entries_.size();
       Add(std::move(e));
-      auto sub = at.folder->OpenFolder(d.name, &why);
+      auto sub = OpenUsable(*at.folder, d.name, entries_[index].info, &why);
       if (!sub) continue;  // the act tries again, and says why it stays
       auto info = sub->Info();
       if (!info || info->id != d.id) return "it changed while it was read (" + entries_[index].path + ")";
@@ -330,7 +345,7 @@ class Walker {
     Entry& e = entries_[k];
     std::string why;
     RaceStep("open", e.path);
-    auto f = in.OpenFolder(e.name, &why);
+    auto f = OpenUsable(in, e.name, e.info, &why);
     auto info = f ? f->Info() : std::nullopt;
     if (!f || !info || info->id != e.info.id) {
       e.dead = true;

@@ -231,6 +231,12 @@ std::unique_ptr<File> OpenPathFile(Platform& p, const std::string& path, FileAcc
 
 }  // namespace
 
+std::string Platform::ShownPath(const std::string& path) {
+  std::string shown = path;
+  if (shown.size() >= 2 && shown[1] == ':') shown[0] = ToUpperChar(shown[0]);
+  return shown;
+}
+
 bool Platform::SetAttributes(const std::string& path, std::uint32_t attributes) {
   auto n = OpenPathNode(*this, path);
   return n && n->SetAttributes(attributes);
@@ -567,10 +573,10 @@ bool Platform::RemoveLink(const std::string& path) {
   return info && info->kind == NodeKind::Link && n->Delete();
 }
 
-std::string ForeignFolder(const FileId& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots) {
+std::string ForeignFolder(const DirEntry& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots) {
   for (const auto& [letter, id] : roots)
-    if (id == found) return std::string("it holds the root of drive ") + letter + ": and its Vaporizer store";
-  if (found.volume != top.volume) return "another file system is mounted inside it";
+    if (id == found.id) return std::string("it holds the root of drive ") + letter + ": and its Vaporizer store";
+  if (found.id.volume != top.volume || found.mountRoot) return "another file system is mounted inside it";
   return {};
 }
 
@@ -593,7 +599,7 @@ std::string ForeignInside(Folder& folder) {
     DirEntry e = std::move(pending.back().back());
     pending.back().pop_back();
     if (e.kind != NodeKind::Folder) continue;
-    std::string why = ForeignFolder(e.id, top->id, roots);
+    std::string why = ForeignFolder(e, top->id, roots);
     if (!why.empty()) return why;
     auto sub = at->OpenFolder(e.name, &why);
     if (!sub) continue;  // what cannot be opened is not walked; the move takes it as it is

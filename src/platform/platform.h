@@ -74,6 +74,9 @@ struct DirEntry {
   // time, without zone conversion; on POSIX, where a file time is an
   // instant, its local time.
   CivilTime created, accessed, written;
+  // A folder on which a file system is mounted (on POSIX a bind mount of a
+  // folder of the same file system too), whatever any drive table says.
+  bool mountRoot = false;
 };
 
 // One name in a folder as it is, never followed.
@@ -120,6 +123,14 @@ class Node {
   virtual bool Delete() { return false; }
   // The path it was opened by, in the system's form, for messages.
   virtual std::string Path() const { return {}; }
+  // Keeps its own access and write times beside it, where nothing else
+  // reads them (on POSIX an extended attribute that earlier versions never
+  // look at), for TakeBackOwnTimes. False where the system keeps no such
+  // place, or it is a link.
+  virtual bool KeepOwnTimes() { return false; }
+  // Sets the times KeepOwnTimes kept and forgets them. False when none
+  // were kept: its times stay as they are.
+  virtual bool TakeBackOwnTimes() { return false; }
 };
 
 // An open file. Closed when destroyed.
@@ -293,6 +304,11 @@ struct Ownership {
 class Platform {
  public:
   virtual ~Platform() = default;
+
+  // A path in the system's form as the user knows it, for messages: on
+  // POSIX its real path where it has one; elsewhere the path itself, its
+  // drive letter in upper case.
+  virtual std::string ShownPath(const std::string& path);
 
   // Volumes: bit n of the mask stands for drive letter 'A' + n.
   virtual std::uint32_t LogicalDriveMask() = 0;
@@ -541,10 +557,10 @@ std::unique_ptr<Folder> OpenFolderMaking(const std::string& path, std::string* w
 std::unique_ptr<Folder> OpenParent(const std::string& path, std::string* name, std::string* why);
 
 // Why a folder found at `found` inside an item whose own identity is
-// `top` may not be taken with it: it is the root of a drive, or of another
-// file system mounted there. Empty when it may. `roots` as VolumeRoots
-// gives them.
-std::string ForeignFolder(const FileId& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots);
+// `top` may not be taken with it: it is the root of a drive, or a mount
+// (another file system, or a bind mount of any folder). Empty when it may.
+// `roots` as VolumeRoots gives them.
+std::string ForeignFolder(const DirEntry& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots);
 // The same for everything beneath a folder held open, walked by handles
 // (never through a link): the first reason found, or empty.
 std::string ForeignInside(Folder& folder);

@@ -31,7 +31,7 @@ NumberRead ReadNumber(const NumberSetting& setting) {
   auto v = ReadDword(setting.name);
   if (v && *v >= setting.low && *v <= setting.high) r.value = v;
   else if (v)
-    r.problem = std::string(setting.name) + " in the settings is " + std::to_string(static_cast<std::int32_t>(*v)) +
+    r.problem = std::string(setting.name) + " in the settings is " + std::to_string(*v) +
                 ", outside " + std::to_string(setting.low) + " to " + std::to_string(setting.high);
   return r;
 }

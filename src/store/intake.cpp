@@ -60,6 +60,12 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
     IntakeItem item{given, *resolved, *resolved, std::nullopt, {}};
     if (auto info = Plat().StatPath(item.path)) item.id = info->id;
     if (road == Road::InPlace || !Plat().CarriesStore(item.path[0], &item.noStore)) {
+      // Only drives that keep no store by their kind vaporize what is sent:
+      // a fixed drive whose store cannot be used keeps the item.
+      if (road == Road::ByDrive && Plat().DriveTypeOf(item.path[0]) == DriveType::Fixed) {
+        in.refused.Skipped(given, item.noStore.empty() ? "its drive holds no store for you; it was not sent" : item.noStore);
+        continue;
+      }
       in.direct.push_back(std::move(item));
       continue;
     }

@@ -16,14 +16,16 @@ namespace {
 constexpr const char* kRemoveIt = ": an administrator can remove it";
 
 std::string DriveName(char drive) { return std::string(1, ToUpperChar(drive)) + ":"; }
+// A path of the stores in a message: as the user knows it.
+std::string Shown(const std::string& path) { return Plat().ShownPath(path); }
 
 // What stands at a path of the stores, and why it may not be used as the
 // folder (or file) it should be: empty when it may. `missing` is the
 // answer when nothing is there.
 std::string Standing(const std::string& path, bool folder, const std::optional<Ownership>& o, const std::string& missing) {
-  if (!o) return Exists(path) ? path + " cannot be checked" : missing;
-  if (o->link) return path + " is a link, not a " + (folder ? "folder" : "file") + " of its own" + kRemoveIt;
-  if (o->folder != folder || o->special) return path + (folder ? " is not a folder" : " is not a regular file") + kRemoveIt;
+  if (!o) return Exists(path) ? Shown(path) + " cannot be checked" : missing;
+  if (o->link) return Shown(path) + " is a link, not a " + (folder ? "folder" : "file") + " of its own" + kRemoveIt;
+  if (o->folder != folder || o->special) return Shown(path) + (folder ? " is not a folder" : " is not a regular file") + kRemoveIt;
   return {};
 }
 
@@ -35,7 +37,7 @@ std::string SharedProblem(char drive) {
   auto o = Plat().OwnershipOf(shared);
   std::string why = Standing(shared, true, o, "there is no Vaporizer store on drive " + DriveName(drive));
   if (why.empty() && !o->othersMayRemove.empty())
-    why = "other accounts may take away what " + shared + " holds (" + o->othersMayRemove + ")" + kRemoveIt +
+    why = "other accounts may take away what " + Shown(shared) + " holds (" + o->othersMayRemove + ")" + kRemoveIt +
           ", or let only its owner do that";
   return why;
 }
@@ -46,9 +48,9 @@ std::string OwnProblem(const std::string& path, bool folder, const std::optional
                        const std::string& missing) {
   std::string why = Standing(path, folder, o, missing);
   if (!why.empty()) return why;
-  if (!o->ownerTrusted) return path + " belongs to another account (" + o->owner + ")" + kRemoveIt;
+  if (!o->ownerTrusted) return Shown(path) + " belongs to another account (" + o->owner + ")" + kRemoveIt;
   const std::string& change = o->othersMayWrite.empty() ? o->othersMayRemove : o->othersMayWrite;
-  if (!change.empty()) return "other accounts may change " + path + " (" + change + ")" + kRemoveIt;
+  if (!change.empty()) return "other accounts may change " + Shown(path) + " (" + change + ")" + kRemoveIt;
   return {};
 }
 
@@ -58,7 +60,7 @@ std::string AccountStoreProblem(char drive) {
   std::string missing = "there is no Vaporizer store of this account on drive " + DriveName(drive);
   if (!o)
     if (auto shared = Plat().OwnershipOf(SharedStoreDirOf(drive)); shared && !shared->ownerTrusted)
-      missing += " (" + SharedStoreDirOf(drive) + " belongs to another account (" + shared->owner +
+      missing += " (" + Shown(SharedStoreDirOf(drive)) + " belongs to another account (" + shared->owner +
                  "), which may not let this one make its store there)";
   std::string why = OwnProblem(own, true, o, missing);
   if (!why.empty()) return why;
@@ -66,7 +68,7 @@ std::string AccountStoreProblem(char drive) {
     Plat().MakePrivate(own);
     o = Plat().OwnershipOf(own);
     if (!o || !o->othersMayRead.empty())
-      return "other accounts may read " + own + " (" + (o ? o->othersMayRead : "") + "), and it could not be made private";
+      return "other accounts may read " + Shown(own) + " (" + (o ? o->othersMayRead : "") + "), and it could not be made private";
   }
   for (const char* name : {kIndexName, kDesktopIniName}) {
     const std::string path = own + "\\" + name;

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "store/index_edit.h"
 #include "store/intake.h"
+#include "store/own_store.h"
 #include "store/store.h"
 
 namespace vz {
@@ -114,6 +115,9 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
   auto failAll = [&](const std::string& why) {
     for (auto& p : items) slots[p.slot].Failed(p.item->path, why);
   };
+  // A store that may not be used says why, rather than only that it could
+  // not be locked.
+  if (std::string refused = StoreRefusal(d); !refused.empty()) return failAll(refused + "; nothing was sent to it");
   StoreGuard guard(d);
   if (!guard.Held()) return failAll(guard.Why() + "; nothing was sent from it");
   std::string why;
@@ -171,6 +175,8 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
       // included, and folders (not what they hold); links keep their times.
       // The handle that moved it is let go first: on Windows it would share
       // the file with no writer.
+      // Its own times are kept beside it first, for its restore.
+      if (info->kind != NodeKind::Link) node->KeepOwnTimes();
       node.reset();
       if (info->kind != NodeKind::Link)
         if (auto now = store->Stat(FileNamePart(p.stored)); now && now->id == info->id)

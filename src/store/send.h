@@ -1,6 +1,7 @@
 // Sending items to the store: the one road by which files and folders enter
 // the Vaporizer. Items on fixed drives move into their own drive's store and
-// are recorded; items on other drives are vaporized at once.
+// are recorded (or stay, refused, where their store cannot be used); items on
+// drives that keep no store by their kind are vaporized at once.
 #pragma once
 
 #include <cstdint>

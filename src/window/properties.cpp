@@ -73,28 +73,43 @@ void FillGroup(const std::vector<ShredItemId>& selected, PropertiesModel& m) {
 
 FolderContents CountFolderContents(const std::string& folder) {
   FolderContents c;
-  // A stored link to a folder is not walked either: it would count
-  // whatever it points at, perhaps a whole drive.
-  auto start = Plat().FindEntry(folder);
-  if (start && IsLink(start->attributes)) return c;
-
-  std::vector<std::string> folders{WithTrailingBackslash(folder)};
-  for (std::size_t i = 0; i < folders.size(); ++i) {
+  // Each folder is opened from the one above it, never through a link: a
+  // stored link to a folder is not walked either (it would count whatever
+  // it points at, perhaps a whole drive), and no path grows with the depth.
+  std::string why;
+  auto top = Plat().OpenFolder(WithoutTrailingBackslash(folder), &why);
+  if (!top) return c;
+  struct Level {
+    std::unique_ptr<Folder> at;
+    std::vector<std::string> folders;  // still to enter
+  };
+  std::vector<Level> path;
+  auto enter = [&](std::unique_ptr<Folder> f) {
+    Level level{std::move(f), {}};
     std::vector<DirEntry> entries;
-    if (!Plat().ListDirectory(folders[i], entries)) continue;
-    for (const auto& e : entries) {
-      if (e.name == "." || e.name == "..") continue;
-      if (IsLink(e.attributes)) {
+    if (level.at->List(entries))
+      for (auto& e : entries) {
+        if (e.kind == NodeKind::Folder) {
+          ++c.folders;
+          level.folders.push_back(std::move(e.name));
+          continue;
+        }
         ++c.files;
-      } else if (e.attributes & kAttrDirectory) {
-        folders.push_back(folders[i] + e.name + "\\");
-      } else {
-        ++c.files;
-        if (e.size > 0) c.bytes += e.size;
+        if (e.kind == NodeKind::File && e.size > 0) c.bytes += e.size;
       }
+    path.push_back(std::move(level));
+  };
+  enter(std::move(top));
+  while (!path.empty()) {
+    Level& level = path.back();
+    if (level.folders.empty()) {
+      path.pop_back();
+      continue;
     }
+    const std::string name = std::move(level.folders.back());
+    level.folders.pop_back();
+    if (auto sub = level.at->OpenFolder(name, &why)) enter(std::move(sub));
   }
-  c.folders = static_cast<std::int64_t>(folders.size()) - 1;
   return c;
 }
 

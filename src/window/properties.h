@@ -25,8 +25,9 @@ struct FolderContents {
   std::int64_t folders = 0;  // below the start folder, which is not counted
 };
 
-// Walks a folder breadth-first. Links are counted as files of size 0 and
-// never followed; a folder that cannot be listed counts as empty.
+// Walks a folder through held handles, every level however deep. Links are
+// counted as files of size 0 and never followed; a folder that cannot be
+// listed counts as empty.
 FolderContents CountFolderContents(const std::string& folder);
 
 // "3 KB (3500 bytes)": kilobytes truncated, and 1 instead of 0.

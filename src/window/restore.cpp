@@ -28,6 +28,7 @@ struct Way {
 bool MoveBack(const RestoreEntry& e, Way& way, Report& report) {
   RaceStep("restore", e.originalPath);
   if (way.item->MoveTo(*way.place, way.name)) {
+    way.item->TakeBackOwnTimes();  // where they were kept when it was sent
     report.Done(e.originalPath, "restored", e.originalPath);
     return true;
   }
@@ -69,6 +70,7 @@ bool ReplaceAndMoveBack(const RestoreEntry& e, Way& way, const FileId& asked, Re
     }
     return false;
   }
+  way.item->TakeBackOwnTimes();
   report.Done(e.originalPath, "restored", e.originalPath);
   if (DeleteNode(*existing)) DropRecords(d, {aside});
   else report.Failed(e.originalPath, "the replaced file could not be deleted; it is kept in the Vaporizer as " + aside);

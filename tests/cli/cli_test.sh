@@ -677,6 +677,122 @@ t_two_accounts() (
   [ $rc -eq 1 ] && [ -f "$w/x.txt" ] && echo "$out" | grep -q "belongs to another account (65534): an administrator can remove it"
 )
 
+# A drive's store folder that another account made or blocked, as root and
+# two unprivileged accounts meet it: it is trusted only when root made it for
+# every user (or it is the user's own on the user's own drive); else the
+# user has no store there, and what is sent stays where it is, with the
+# reason. Nothing of the one who sends is hidden, destroyed or moved.
+t_shared_store_folders() (
+  local d=$tmp/sh out rc who plant
+  chmod o+x "$tmp"; mkdir -p "$tmp/cfg1" "$tmp/cfg2"; chown 65534 "$tmp/cfg1"; chown 65533 "$tmp/cfg2"
+  as() {  # uid command...
+    local u=$1; shift
+    setpriv --reuid="$u" --regid="$u" --clear-groups env VAPORIZER_VOLUMES="C=$d" \
+      XDG_CONFIG_HOME="$tmp/cfg$((u == 65534 ? 1 : u == 65533 ? 2 : 0))" "$@" </dev/null
+  }
+  fresh() { rm -rf "$d"; mkdir -m 1777 "$d"; for u in 0 65533; do as $u sh -c "echo $u >'$d/$u.txt'"; done; }
+  # How nobody plants the drive's store folder, and what each sender is told.
+  for plant in "mkdir -m 1777 .VAPORIZE|belongs to another account (65534)" "touch .VAPORIZE|is not a folder" \
+      "mkdir -m 1777 x && ln -s x .VAPORIZE|is a link, not a folder" ":|must be made by root for every user"; do
+    fresh; as 65534 sh -c "cd '$d' && ${plant%%|*}" || return 1
+    for who in $([ "${plant%%|*}" = : ] || echo 0) 65533; do  # root may make it
+      out=$(as $who "$exe" send --yes "$d/$who.txt" 2>&1); rc=$?
+      [ $rc -eq 1 ] && [ "$(cat "$d/$who.txt")" = $who ] && grep -qF "${plant#*|}" <<<"$out" &&
+        grep -q "Nothing was sent from there" <<<"$out" || { echo "$plant, $who: $rc $out"; return 1; }
+      out=$(as $who "$exe" volumes 2>&1) && grep -qF "${plant#*|}" <<<"$out" || { echo "$out"; return 1; }
+      # A store folder that is there but not trusted is named, with its cause.
+      for c in list "empty --yes"; do
+        [ "${plant%%|*}" = : ] && continue
+        out=$(as $who "$exe" $c 2>&1); rc=$?
+        [ $rc = 1 ] && grep "^refused: the store on C: " <<<"$out" | grep -qF "${plant#*|}" || { echo "$c: $out"; return 1; }
+      done
+    done
+    # Nothing was made there: the plant is as it was.
+    [ "$(find "$d" -path "$d/.VAPORIZE/*" | wc -l)" = 0 ] || return 1
+  done
+  # Root made it for every user: each keeps a store there that nobody, who
+  # owns no part of it, can move away or replace.
+  fresh; as 0 "$exe" send --yes "$d/0.txt" >/dev/null && as 65533 "$exe" send --yes "$d/65533.txt" | grep -q "^sent: " || return 1
+  for s in 0 65533; do as 65534 mv "$d/.VAPORIZE/$s" "$d/.VAPORIZE/x" 2>/dev/null && return 1; done
+  as 65534 mv "$d/.VAPORIZE" "$d/x" 2>/dev/null && return 1
+  [ "$(as 65533 "$exe" list)" != "The Vaporizer is empty." ] && as 65533 "$exe" restore --yes "$d/65533.txt" >/dev/null &&
+    [ "$(cat "$d/65533.txt")" = 65533 ] || return 1
+  # A store that another account made for this one: every command names
+  # the cause, none says the Vaporizer is empty.
+  fresh; as 0 "$exe" send --yes "$d/0.txt" >/dev/null && as 65534 mkdir -m 700 "$d/.VAPORIZE/65533" || return 1
+  for c in "send --yes $d/65533.txt" list "empty --yes"; do
+    out=$(as 65533 "$exe" $c 2>&1); rc=$?
+    [ $rc = 1 ] && grep -qF "$d/.VAPORIZE/65533 belongs to another account (65534)" <<<"$out" &&
+      ! grep -q "is empty" <<<"$out" && [ -f "$d/65533.txt" ] || { echo "$c: $out"; return 1; }
+  done
+  # On a drive of the user's own, the user's own store folder is fine.
+  fresh; chown 65533 "$d" && chmod 755 "$d" && as 65533 "$exe" send --yes "$d/65533.txt" | grep -q "^sent: " &&
+    [ "$(stat -c %a:%u "$d/.VAPORIZE")" = 700:65533 ]
+)
+
+# An account's own files and folders that it may not write, read or enter
+# (000, 0444, 0555) are made usable through their handles and vaporized,
+# sent first or shredded where they are; another's file is refused.
+t_own_unwritable() (
+  local d=$tmp/own out
+  chmod o+x "$tmp"; rm -rf "$d"; mkdir -p "$d" "$tmp/cfg3"; chown 65534 "$d" "$tmp/cfg3"
+  as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups env VAPORIZER_VOLUMES="C=$d" \
+    XDG_CONFIG_HOME="$tmp/cfg3" "$@" </dev/null; }
+  for road in sent shred; do
+    as_nobody sh -c "cd '$d' && mkdir -p t/locked t/ro && echo a >t/none && echo b >t/ro/r && echo c >t/locked/c &&
+      chmod 000 t/none t/locked && chmod 444 t/ro/r && chmod 555 t/ro" || return 1
+    if [ $road = sent ]; then
+      as_nobody "$exe" send --yes "$d/t" >/dev/null && out=$(as_nobody "$exe" empty --yes) || { echo "$out"; return 1; }
+    else
+      out=$(as_nobody "$exe" shred --yes "$d/t") || { echo "$out"; return 1; }
+    fi
+    [ ! -e "$d/t" ] && [ -z "$(find "$d" -path "$d/.VAPORIZE/*" ! -name info.shr ! -name desktop.ini ! -name 65534)" ] ||
+      { echo "$road: $out"; ls -laR "$d"; return 1; }
+  done
+  echo root >"$d/root.txt" && chmod 444 "$d/root.txt" && ! as_nobody "$exe" shred --yes "$d/root.txt" >/dev/null 2>&1 &&
+    [ "$(cat "$d/root.txt")" = root ]
+)
+
+# Restore brings back the times a file, a read-only file and a folder had
+# when they were sent; an item stored without them (as earlier versions
+# stored every item) comes back with the day it was sent.
+t_restore_keeps_own_times() {
+  reset; mkdir -p "$host_c/W/dir" && echo a >"$host_c/W/a.txt" && echo r >"$host_c/W/r.txt" && chmod 444 "$host_c/W/r.txt" &&
+    echo e >"$host_c/W/e.txt" || return 1
+  touch -m -d '2015-03-04 05:06:07' "$host_c/W/a.txt" "$host_c/W/r.txt" "$host_c/W/dir" "$host_c/W/e.txt"
+  touch -a -d '2016-01-02 03:04:05' "$host_c/W/a.txt"
+  vz send --yes "$host_c"/W/{a.txt,r.txt,dir,e.txt} >/dev/null || return 1
+  [ "$(date -r "$store/C1.txt" +%Y)" = "$(date +%Y)" ] || return 1  # the stored item shows the day it was sent
+  python3 -c 'import os,sys; os.removexattr(sys.argv[1], "user.vaporizer.times")' "$(grep -lx e "$store"/*.txt)" ||
+    return 1
+  vz restore --yes "$host_c"/W/{a.txt,r.txt,dir,e.txt} >/dev/null || return 1
+  [ "$(stat -c %y "$host_c/W/a.txt" "$host_c/W/r.txt" "$host_c/W/dir" | cut -c1-19 | sort -u)" = "2015-03-04 05:06:07" ] &&
+    [ "$(stat -c %x "$host_c/W/a.txt" | cut -c1-19)" = "2016-01-02 03:04:05" ] &&
+    [ "$(date -r "$host_c/W/e.txt" +%Y)" = "$(date +%Y)" ] && [ "$(stat -c %a "$host_c/W/r.txt")" = 444 ] || {
+      stat "$host_c"/W/*; return 1; }
+}
+
+# A bind mount of another folder inside an item that is sent, shredded or
+# emptied: the drive table (VAPORIZER_VOLUMES) knows nothing of it, and the
+# item is refused whole all the same; what the mount shows stays.
+t_bind_mount_inside() (
+  local v=$tmp/bm out rc c
+  rm -rf "$v"; mkdir -p "$v/item/sub" "$v/other" && echo keep >"$v/other/k.txt" && echo x >"$v/item/x.txt" || return 1
+  export VAPORIZER_VOLUMES="C=$v"
+  mount --bind "$v/other" "$v/item/sub" || return 1
+  trap 'umount "$v/item/sub" "$v/.VAPORIZE/0/C1/sub" 2>/dev/null' EXIT
+  for c in send shred; do
+    out=$("$exe" $c --yes "$v/item" </dev/null 2>&1); rc=$?
+    [ $rc = 1 ] && grep -q "another file system is mounted inside it" <<<"$out" && [ -f "$v/item/x.txt" ] &&
+      [ "$(cat "$v/other/k.txt")" = keep ] || { echo "$c: $out"; return 1; }
+  done
+  umount "$v/item/sub" && "$exe" send --yes "$v/item" </dev/null >/dev/null && mount --bind "$v/other" "$v/.VAPORIZE/0/C1/sub" ||
+    return 1
+  out=$("$exe" empty --yes </dev/null 2>&1); rc=$?
+  [ $rc = 1 ] && grep -q "another file system is mounted inside it" <<<"$out" && [ "$(cat "$v/other/k.txt")" = keep ] &&
+    [ -f "$v/.VAPORIZE/0/C1/x.txt" ] || { echo "$out"; return 1; }
+)
+
 # Checks that need root, to act as or for another account.
 check_as_root() {
   if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
@@ -716,5 +832,9 @@ check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
 check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
+[ "$mode" = native ] && check RestoreBringsBackTheItemsOwnTimes t_restore_keeps_own_times
+[ "$mode" = native ] && check_as_root BindMountInsideAnItemIsNeverWalked t_bind_mount_inside
+[ "$mode" = native ] && check_as_root SharedStoreFoldersOfOtherAccountsAreNotTrusted t_shared_store_folders
+[ "$mode" = native ] && check_as_root OwnUnwritableItemsAreMadeWritableByHandle t_own_unwritable
 
 check_summary

@@ -111,6 +111,19 @@ TEST_F(EmptyingTest, AnItemWhoseDateSentIsNotKnownIsKeptAndTheStoreSaysSo) {
   ASSERT_EQ(c.problems.Items().size(), 1u);
   EXPECT_EQ(ToUpper(c.problems.Items()[0].path), ToUpper(DS()));
   EXPECT_NE(c.problems.Items()[0].detail.find("2 MB, over the limit of 1 MB"), std::string::npos);
+  // Small sizes read as what they are, never 0 KB over 0 KB.
+  const struct {
+    std::uint64_t limit;
+    const char* says;
+  } small[] = {{1000, "2 MB, over the limit of 1000 bytes"}, {1, "over the limit of 1 byte"},
+               {1536, "over the limit of 1.5 KB"}};
+  for (const auto& t : small) {
+    EmptyingRule rule;
+    rule.storeLimitBytes = t.limit;
+    c = ChooseByRule(rule, now_);
+    ASSERT_EQ(c.problems.Items().size(), 1u);
+    EXPECT_NE(c.problems.Items()[0].detail.find(t.says), std::string::npos) << c.problems.Items()[0].detail;
+  }
 }
 
 // Restored and sent again from the same place while the run went on, an

@@ -103,6 +103,15 @@ inline bool RemoveLinksBeneath(const std::string& folder) {
 // Whether this runs under Wine, where each host link costs a host program.
 inline bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
+// Moves `other` in where `path` is, the thing itself moved aside to
+// `path` + "~away"; PutBack returns it to where it came from.
+inline bool SwapByRename(const std::string& path, const std::string& other) {
+  return MoveFileA(path.c_str(), (path + "~away").c_str()) && MoveFileA(other.c_str(), path.c_str());
+}
+inline bool PutBack(const std::string& path, const std::string& other) {
+  return MoveFileA(path.c_str(), other.c_str()) != 0;
+}
+
 inline bool SwapForLink(const std::string& path, const std::string& target) {
   if (!MoveFileA(path.c_str(), (path + "~away").c_str())) return false;
   return MakeSymlink(target, path) || MakeHostSymlink(target, path);
@@ -125,6 +134,15 @@ inline bool MakeHardLink(const std::string& existing, const std::string& link) {
 inline bool SwapForLink(const std::string& path, const std::string& target) {
   auto p = posix::ToHostPath(path);
   return p && ::rename(p->c_str(), (*p + "~away").c_str()) == 0 && MakeSymlink(target, path);
+}
+
+inline bool SwapByRename(const std::string& path, const std::string& other) {
+  auto p = posix::ToHostPath(path), o = posix::ToHostPath(other);
+  return p && o && ::rename(p->c_str(), (*p + "~away").c_str()) == 0 && ::rename(o->c_str(), p->c_str()) == 0;
+}
+inline bool PutBack(const std::string& path, const std::string& other) {
+  auto p = posix::ToHostPath(path), o = posix::ToHostPath(other);
+  return p && o && ::rename(p->c_str(), o->c_str()) == 0;
 }
 
 inline bool UnderWine() { return false; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "engine/link_support.h"
 #include "platform/platform.h"
 #include "support/drives.h"
 
@@ -207,6 +208,25 @@ TEST_F(PlatformTest, WriteTimeIsSetOnReadOnlyFilesAndFoldersButNeverThroughALink
 #endif
 }
 
+// A folder is opened from its parent one name at a time, none through a
+// link: as the last name, in the middle of a path, or from a held folder.
+TEST_F(PlatformTest, AFolderIsNeverOpenedThroughALink) {
+  if (!CanMakeSymlinks()) GTEST_SKIP() << "no symbolic links here";
+  MakeFile(D("real\\sub\\in.txt"), "x");
+  ASSERT_TRUE(MakeSymlink(D("real"), D("link")));
+  std::string why;
+  ASSERT_NE(Plat().OpenFolder(D("real\\sub"), &why), nullptr) << why;
+  for (const char* path : {"link", "link\\sub"}) {
+    why.clear();
+    EXPECT_EQ(Plat().OpenFolder(D(path), &why), nullptr) << path;
+    EXPECT_NE(why, "") << path;
+  }
+  auto top = Plat().OpenFolder(D(), &why);
+  ASSERT_NE(top, nullptr) << why;
+  EXPECT_EQ(top->OpenFolder("link", &why), nullptr);
+  EXPECT_NE(top->OpenFolder("real", &why), nullptr) << why;
+}
+
 TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
   MakeFile(D("e.bin"), "abcdef");
   {
@@ -357,8 +377,10 @@ TEST_F(PlatformTest, RecordsKeepTheStoresLetterWhenTheDriveIsCalledOtherwise) {
   EXPECT_EQ(Slurp(IndexPathOf('F')), index.substr(index.find("D:\\b.txt")));
 }
 
-// A drive without a store for this user: what is sent from it is vaporized
-// where it is, after the caution, which says why.
+// A drive without a store for this user. What is sent from a drive that
+// keeps no store by its kind is vaporized where it is, after the caution,
+// which says why; from a fixed drive whose store cannot be used it stays
+// where it is, refused with the reason.
 TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
   using posix::Origin;
   const bool root = ::geteuid() == 0;
@@ -366,7 +388,7 @@ TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
     DriveType type;
     Origin origin;
     bool holdsHome, readOnly;
-    const char* store;  // how its .VAPORIZE stands: "", "file", "other", "shared"
+    const char* store;  // how its .VAPORIZE stands: "", "file", "link", "other", "shared", "root0755"
     const char* why;    // empty: it keeps a store
   } cases[] = {
       {DriveType::Removable, Origin::Table, false, false, "", "is a removable drive, which keeps no store."},
@@ -374,22 +396,29 @@ TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
       {DriveType::Fixed, Origin::Mount, true, false, "",
        "holds no store for you: your store on its file system is the one in your home folder (C:)."},
       {DriveType::Fixed, Origin::Mount, false, true, "", "holds no store for you: it is mounted read-only."},
-      {DriveType::Fixed, Origin::Mount, false, false, "file", "/.VAPORIZE is not a folder."},
-      {DriveType::Fixed, Origin::Mount, false, false, root ? "other" : "", root ? "belongs to another user." : ""},
+      {DriveType::Fixed, Origin::Mount, false, false, "file", "/.VAPORIZE is not a folder: an administrator can remove it."},
+      {DriveType::Fixed, Origin::Table, false, false, "link", "/.VAPORIZE is a link, not a folder: an administrator can remove it."},
+      {DriveType::Fixed, Origin::Mount, false, false, root ? "other" : "",
+       root ? "belongs to another account (65534): an administrator can remove it." : ""},
+      {DriveType::Fixed, Origin::Table, false, false, root ? "root0755" : "",
+       ""},  // root's own, on a drive of root's
       // The form made for every user (1777, sticky) keeps each user's own store.
       {DriveType::Fixed, Origin::Mount, false, false, root ? "shared" : "", ""},
-      {DriveType::Fixed, Origin::Table, true, true, "", ""},  // a given table is taken as it is
+      {DriveType::Fixed, Origin::Table, true, true, "", ""},  // a given table's kinds are taken as they are
   };
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(++n);
-    const std::string top = HostPath(C()) + "/" + std::to_string(n), store = top + "/.VAPORIZE";
+    const std::string top = HostPath(C()) + "/" + std::to_string(n), store = top + "/.VAPORIZE", how = c.store;
     ::mkdir(top.c_str(), 0755);
-    if (std::string(c.store) == "file") ::close(::creat(store.c_str(), 0644));
-    if (std::string(c.store) == "other" || std::string(c.store) == "shared") {
+    if (how == "file") ::close(::creat(store.c_str(), 0644));
+    if (how == "link") {
+      ASSERT_EQ(::symlink(top.c_str(), store.c_str()), 0);
+    }
+    if (how == "other" || how == "shared" || how == "root0755") {
       ::mkdir(store.c_str(), 0777);
-      ASSERT_EQ(::chmod(store.c_str(), std::string(c.store) == "shared" ? 01777 : 0755), 0);
-      ASSERT_EQ(::chown(store.c_str(), 65534, 65534), 0);
+      ASSERT_EQ(::chmod(store.c_str(), how == "other" || how == "shared" ? 01777 : 0755), 0);
+      ASSERT_EQ(::chown(store.c_str(), how == "other" ? 65534 : 0, how == "other" ? 65534 : 0), 0);
     }
     posix::Volume v{'M', top, c.type, c.origin};
     v.holdsHome = c.holdsHome;
@@ -399,16 +428,30 @@ TEST_F(PlatformTest, TheCautionSaysWhyADriveKeepsNoStore) {
     MakeFile("M:\\x.txt", "x");
     ScriptedUi ui;
     ScopedUi scope(ui);
-    EXPECT_TRUE(SendToStore({"M:\\x.txt"}, kSendQuietly).report.AllDone());
-    EXPECT_FALSE(PathExists("M:\\x.txt"));
+    Report r = SendToStore({"M:\\x.txt"}, kSendQuietly).report;
     if (!*c.why) {
+      EXPECT_TRUE(r.AllDone());
       EXPECT_TRUE(ui.asked.empty());
       EXPECT_TRUE(PathExists(StoreDirOf('M') + "\\M1.txt"));
       continue;
     }
+    const std::string head = "M: (" + top + ") ";
+    if (c.type == DriveType::Fixed) {
+      // Nothing asked, nothing touched, and the reason given.
+      ASSERT_EQ(r.Items().size(), 1u);
+      EXPECT_EQ(r.Items()[0].outcome, Outcome::Skipped);
+      EXPECT_EQ(r.Items()[0].detail.rfind(head, 0), 0u) << r.Items()[0].detail;
+      EXPECT_NE(r.Items()[0].detail.find(std::string(c.why) + " Nothing was sent from there"), std::string::npos)
+          << r.Items()[0].detail;
+      EXPECT_TRUE(ui.asked.empty());
+      EXPECT_EQ(Slurp("M:\\x.txt"), "x");
+      continue;
+    }
+    EXPECT_TRUE(r.AllDone());
+    EXPECT_FALSE(PathExists("M:\\x.txt"));
     ASSERT_EQ(ui.asked.size(), 1u);
     const std::string& text = ui.asked[0].text;
-    EXPECT_EQ(text.rfind("M: (" + top + ") ", 0), 0u) << text;
+    EXPECT_EQ(text.rfind(head, 0), 0u) << text;
     EXPECT_NE(text.find(std::string(c.why) + " What is sent from there is vaporized where it is.\r\rCaution: "),
               std::string::npos) << text;
   }

@@ -67,7 +67,9 @@ TEST_F(SettingsTest, ANumberOutsideItsRangeIsReportedAndItsDefaultUsed) {
       Put(n.name, v);
       NumberRead r = ReadNumber(n);
       EXPECT_FALSE(r.value) << v;
-      EXPECT_EQ(r.problem.rfind(std::string(n.name) + " in the settings is ", 0), 0u) << r.problem;
+      // The stored DWORD as it is stored: 4294967294, never -2.
+      EXPECT_EQ(r.problem.rfind(std::string(n.name) + " in the settings is " + std::to_string(v) + ", ", 0), 0u)
+          << r.problem;
     }
     for (std::uint32_t v : {n.low, n.high}) {
       Put(n.name, v);

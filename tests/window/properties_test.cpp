@@ -7,6 +7,7 @@
 #include "window/store_fixture.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -37,7 +38,7 @@ TEST(PropertyTextTest, TimesAreShownAsTheyStandOrNotDefined) {
 
 class PropertiesTest : public StoreTest {};
 
-TEST_F(PropertiesTest, FolderContentsAreCountedBreadthFirstBelowTheStart) {
+TEST_F(PropertiesTest, FolderContentsAreCountedBelowTheStart) {
   MakeFile(D("Tree\\a.bin"), std::string(100, 'a'));
   MakeFile(D("Tree\\b.bin"), std::string(200, 'b'));
   MakeFile(D("Tree\\sub\\c.bin"), std::string(300, 'c'));
@@ -73,6 +74,32 @@ TEST_F(PropertiesTest, LinksCountAsEmptyFilesAndAreNeverWalked) {
   EXPECT_EQ(c.folders, 0);
   FolderContents start = CountFolderContents(D("LinkAsStart"));
   EXPECT_EQ(start.files, 0) << "a link given as the start is not followed either";
+}
+#endif
+
+#ifndef _WIN32
+// 300 levels, a path of 12,000 bytes below the start, far past what the
+// system takes as one path: every one is counted.
+TEST_F(PropertiesTest, EveryLevelIsCountedHoweverDeep) {
+  const char* kLevel = "a-folder-name-of-forty-bytes-0123456789";
+  int at = ::open(HostPath(D()).c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < 300 && at >= 0; ++level) {
+    ASSERT_EQ(::mkdirat(at, kLevel, 0755), 0);
+    if (level % 75 == 74) {
+      int f = ::openat(at, "f.bin", O_WRONLY | O_CREAT, 0644);
+      ASSERT_EQ(::write(f, "0123456789", 10), 10);
+      ::close(f);
+    }
+    int next = ::openat(at, kLevel, O_RDONLY | O_DIRECTORY);
+    ::close(at);
+    at = next;
+  }
+  ASSERT_GE(at, 0);
+  ::close(at);
+  FolderContents c = CountFolderContents(D(kLevel));
+  EXPECT_EQ(c.folders, 299);
+  EXPECT_EQ(c.files, 4);
+  EXPECT_EQ(c.bytes, 40);
 }
 #endif
 

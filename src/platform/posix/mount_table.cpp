@@ -185,19 +185,37 @@ std::optional<std::string> UserStoreOf(const Volume& v, std::string* why) {
     if (why) *why = std::move(reason);
     return std::nullopt;
   };
-  if (v.origin != Origin::Mount) return own;
-  if (v.holdsHome) return none("your store on its file system is the one in your home folder (C:)");
-  if (v.readOnly) return none("it is mounted read-only");
-  struct stat st {};
-  if (::lstat(shared.c_str(), &st) == 0) {
-    if (!S_ISDIR(st.st_mode)) return none(shared + " is not a folder");
-    // The user's own, or the shared form in which every user may make a
-    // store of their own and nobody may take away another's.
-    if (st.st_uid == ::geteuid() || ((st.st_mode & S_ISVTX) && (st.st_mode & 0777) == 0777)) return own;
-    return none(shared + " belongs to another user");
+  if (v.origin == Origin::Mount) {
+    if (v.holdsHome) return none("your store on its file system is the one in your home folder (C:)");
+    if (v.readOnly) return none("it is mounted read-only");
   }
-  if (::faccessat(AT_FDCWD, v.root.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return own;
-  return none("you may not make " + shared + ", as its top folder is not writable for you");
+  const uid_t me = ::geteuid();
+  struct stat top {}, st {};
+  // Nothing there yet: the store cannot be made, whoever asks.
+  if (::stat(v.root.c_str(), &top) != 0) return own;
+  // Whoever owns the store folder may move the stores in it away (even in a
+  // sticky one) and put others in their place: it is trusted when root made
+  // it for every user, or when it is this user's own on a drive (or home)
+  // of this user's own.
+  const bool driveIsMine = me == 0 || top.st_uid == me;
+  if (::lstat(shared.c_str(), &st) == 0) {
+    const std::string remove = ": an administrator can remove it";
+    if (S_ISLNK(st.st_mode)) return none(shared + " is a link, not a folder" + remove);
+    if (!S_ISDIR(st.st_mode)) return none(shared + " is not a folder" + remove);
+    if (st.st_uid == 0 && (st.st_mode & S_ISVTX) && (st.st_mode & 0777) == 0777) return own;
+    if (st.st_uid == me && driveIsMine) return own;
+    if (st.st_uid == me)
+      return none(shared + " is your own, but the drive is not: only one that root made for every user (mode 1777) " +
+                  "keeps stores there; an administrator can move it away and make that one");
+    if (st.st_uid == 0) return none(shared + " is root's but not made for every user (mode 1777)" + remove);
+    return none(shared + " belongs to another account (" + std::to_string(st.st_uid) + ")" + remove);
+  }
+  if (::faccessat(AT_FDCWD, v.root.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return none("you may not make " + shared + ", as its top folder is not writable for you");
+  if (!driveIsMine)
+    return none("the drive is not yours, so " + shared + " must be made by root for every user: an administrator " +
+                "can make it (mkdir -m 1777 " + shared + ")");
+  return own;
 }
 
 MountTable ReadMountTable() {
@@ -205,12 +223,33 @@ MountTable ReadMountTable() {
   const std::string file = TestPath("VAPORIZER_TEST_MOUNTINFO");
   RealSources sys(TestPath("VAPORIZER_TEST_SYSFS"));
   std::vector<Volume> found;
+  std::vector<MountEntry> shown;  // the mount of each drive found
   for (const auto& m : ParseMountInfo(ReadSmall(file.empty() ? "/proc/self/mountinfo" : file, 16 << 20).value_or(""))) {
     if (!Visible(m)) continue;
     if (!NotADrive(m).empty()) {
       t.holes.push_back(m.mountPoint);
       continue;
     }
+    // One file system is one drive, however often it is mounted: a mount
+    // that shows part of what another one shows (a bind mount, the same
+    // device twice) is that drive's, at the mount that shows more of it
+    // (the first where they show the same).
+    auto same = std::find_if(shown.begin(), shown.end(), [&](const MountEntry& o) {
+      return o.major == m.major && o.minor == m.minor && (Inside(m.root, o.root) || Inside(o.root, m.root));
+    });
+    if (same != shown.end()) {
+      Volume& kept = found[static_cast<std::size_t>(same - shown.begin())];
+      if (same->root != m.root && Inside(same->root, m.root)) {
+        kept.alsoAt.push_back(kept.root);
+        kept.root = m.mountPoint;
+        kept.readOnly = HasOption(m.options, "ro");
+        *same = m;
+      } else {
+        kept.alsoAt.push_back(m.mountPoint);
+      }
+      continue;
+    }
+    shown.push_back(m);
     MountKind kind = KindOfMount(m, sys);
     Volume v;
     v.letter = 0;
@@ -221,6 +260,9 @@ MountTable ReadMountTable() {
     v.readOnly = HasOption(m.options, "ro");
     found.push_back(std::move(v));
   }
+  // What the other mount points show is the drive's, under its own place:
+  // none of it is another drive's, nor the drive's twice.
+  for (const auto& v : found) t.holes.insert(t.holes.end(), v.alsoAt.begin(), v.alsoAt.end());
   std::sort(found.begin(), found.end(), [](const Volume& a, const Volume& b) { return a.root < b.root; });
 
   bool taken[26] = {};

@@ -41,14 +41,19 @@
 #include "common/text.h"
 #include "platform/medium.h"
 #include "platform/platform.h"
+#include "platform/posix/item_meta.h"
 #include "platform/posix/kvstore.h"
 #include "platform/posix/volumes.h"
 
 namespace vz {
 namespace {
 
-constexpr const char* kAttrXattr = "user.vaporizer.attributes";
-constexpr std::uint32_t kStoredBits = kAttrHidden | kAttrSystem | kAttrArchive;
+using posix::kAttrXattr;
+using posix::kStoredBits;
+using posix::KeepTimesOf;
+using posix::SetAttributesOf;
+using posix::StoredBitsOf;
+using posix::TakeBackTimesOf;
 
 // A file time here is an instant; the layer hands it out, and takes it, as
 // the local time it is, so a local clock time written on a file is that
@@ -198,9 +203,17 @@ void Say(std::string* why, const std::string& text) {
   if (why) *why = text;
 }
 
-// The system path of a name in a folder, for messages.
+// The system path of a name in a folder.
 std::string Joined(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : WithTrailingBackslash(folder) + name;
+}
+
+// A name in a folder, for messages: its real path, as the user knows it
+// here, where it has one; else its path in the system's form.
+std::string Shown(const std::string& folder, const std::string& name) {
+  const std::string system = Joined(folder, name);
+  auto host = posix::ToHostPath(system);
+  return host ? *host : system;
 }
 
 // Whether the name still holds what `own` (a descriptor of ours) holds.
@@ -242,31 +255,6 @@ struct Place {
   bool MoveTo(int own, Folder& to, const std::string& newName, bool replace);
   bool ExchangeWith(int own, const std::string& other);
 };
-
-std::optional<std::uint32_t> StoredBitsOf(int fd) {
-  char buf[16] = {};
-  ssize_t n = ::fgetxattr(fd, kAttrXattr, buf, sizeof buf - 1);
-  if (n <= 0) return std::nullopt;
-  return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
-}
-
-// Attributes through a descriptor that may only name the item (O_PATH):
-// the magic link of /proc reaches the same inode without a path.
-bool SetAttributesOf(int fd, std::uint32_t attributes) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISLNK(st.st_mode)) return false;
-  std::string self = "/proc/self/fd/" + std::to_string(fd);
-  int rd = ::open(self.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (rd < 0) return false;
-  mode_t mode = st.st_mode & 07777;
-  mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-  bool ok = ::fchmod(rd, mode) == 0;
-  std::string bits = std::to_string(attributes & kStoredBits);
-  // File systems without extended attributes keep only the read-only bit.
-  if (ok) ::fsetxattr(rd, kAttrXattr, bits.data(), bits.size(), 0);
-  ::close(rd);
-  return ok;
-}
 
 std::optional<NodeInfo> InfoOfFd(int fd) {
   struct stat st {};
@@ -491,6 +479,8 @@ class PosixFile : public File {
   std::string LastError() override { return error_; }
   std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  bool KeepOwnTimes() override { return KeepTimesOf(fd_); }
+  bool TakeBackOwnTimes() override { return TakeBackTimesOf(fd_); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(fd_, to, name, replace);
   }
@@ -532,6 +522,8 @@ class PosixNode : public Node {
   ~PosixNode() override { ::close(fd_); }
   std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  bool KeepOwnTimes() override { return KeepTimesOf(fd_); }
+  bool TakeBackOwnTimes() override { return TakeBackTimesOf(fd_); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(fd_, to, name, replace);
   }
@@ -558,6 +550,8 @@ class PosixFolder : public Folder {
 
   std::optional<NodeInfo> Info() override { return InfoOfFd(self_->fd); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(self_->fd, attributes); }
+  bool KeepOwnTimes() override { return KeepTimesOf(self_->fd); }
+  bool TakeBackOwnTimes() override { return TakeBackTimesOf(self_->fd); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
     return place_.MoveTo(self_->fd, to, name, replace);
   }
@@ -592,6 +586,12 @@ class PosixFolder : public Folder {
       e.id = IdOf(st);
       e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
       e.attributes = InfoOf(st, std::nullopt).attributes;
+      // A mount is told by the kernel's own mark, not by the device: a bind
+      // mount shows the same one as the folder around it.
+      struct statx sx {};
+      if (S_ISDIR(st.st_mode) &&
+          ::statx(self_->fd, de->d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0)
+        e.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
       out.push_back(std::move(e));
     }
     ::closedir(d);
@@ -623,7 +623,7 @@ class PosixFolder : public Folder {
     int fd = ::openat(self_->fd, host.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
       int err = errno;
-      Say(why, Joined(place_.path, name) + " " + (err == ELOOP || err == ENOTDIR ? LinkOrNot(host) : ErrorText(err)));
+      Say(why, Shown(place_.path, name) + " " + (err == ELOOP || err == ENOTDIR ? LinkOrNot(host) : ErrorText(err)));
       return nullptr;
     }
     return std::make_unique<PosixFolder>(std::make_shared<Fd>(fd), Child(host, name), false);
@@ -641,7 +641,7 @@ class PosixFolder : public Folder {
     // Without waiting: a pipe put where a file was expected would hang an
     // open for reading until somebody writes to it.
     int fd = ::openat(self_->fd, host.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    const std::string path = Joined(place_.path, name);
+    const std::string path = Shown(place_.path, name);
     if (fd < 0) {
       Say(why, path + " " + ErrorText(errno));
       return nullptr;
@@ -670,7 +670,7 @@ class PosixFolder : public Folder {
     if (!HostName(name, &host, why)) return nullptr;
     int fd = ::openat(self_->fd, host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
     return std::make_unique<PosixNode>(fd, Child(host, name));
@@ -681,7 +681,7 @@ class PosixFolder : public Folder {
     if (!HostName(name, &host, why)) return nullptr;
     int fd = ::openat(self_->fd, host.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
     return std::make_unique<PosixFile>(fd, Child(host, name));
@@ -693,7 +693,7 @@ class PosixFolder : public Folder {
     // The store is its user's alone.
     const mode_t mode = root_ && host == kStoreHostName ? 0700 : 0777;
     if (::mkdirat(self_->fd, host.c_str(), mode) != 0) {
-      Say(why, Joined(place_.path, name) + " " + ErrorText(errno));
+      Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
     return OpenFolder(name, why);
@@ -704,7 +704,7 @@ class PosixFolder : public Folder {
   bool HostName(const std::string& name, std::string* host, std::string* why) const {
     std::string bad = BadNodeName(name);
     if (!bad.empty()) {
-      Say(why, Joined(place_.path, name) + ": " + bad);
+      Say(why, Shown(place_.path, name) + ": " + bad);
       return false;
     }
     *host = name;
@@ -834,6 +834,10 @@ class PosixPlatform : public Platform {
   }
 
   bool CarriesStore(char letter, std::string* why) override { return posix::CarriesStore(letter, why); }
+  std::string ShownPath(const std::string& path) override {
+    auto host = posix::ToHostPath(path);
+    return host ? *host : Platform::ShownPath(path);
+  }
 
   char IndexLetter(char drive) override {
     for (const auto& v : posix::Volumes())
@@ -915,7 +919,7 @@ class PosixPlatform : public Platform {
     // The volume's root is where the table says; from there on, nothing is followed.
     int fd = ::open(volume->root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-      Say(why, std::string(1, ToUpperChar(path[0])) + ":\\ " + ErrorText(errno));
+      Say(why, volume->root + " " + ErrorText(errno));
       return nullptr;
     }
     std::string root = std::string(1, path[0]) + ":\\";

@@ -127,8 +127,12 @@ bool CarriesStore(char letter, std::string* why) {
   switch (v->type) {
     case DriveType::Fixed:
       if (v->noStore.empty()) return true;
-      says = name + " holds no store for you: " + v->noStore;
-      break;
+      // A drive that keeps stores by its kind never destroys what is sent
+      // because its store cannot be used.
+      if (why)
+        *why = name + " holds no store for you: " + v->noStore +
+               ". Nothing was sent from there; shred destroys an item where it is.";
+      return false;
     case DriveType::Removable: says = name + " is a removable drive, which keeps no store"; break;
     case DriveType::Remote: says = name + " is a network drive, which keeps no store"; break;
     case DriveType::CdRom: says = name + " is a CD drive, which keeps no store"; break;

@@ -40,6 +40,9 @@ struct Volume {
   std::string kindWhy;   // what told its type: "your home folder", "ext4 from /dev/sda1: on sda1, ..."
   bool readOnly = false;
   bool holdsHome = false;  // the mount that the home folder lies on
+  // Where else the same file system is mounted (bind mounts, the same
+  // device twice): no drive of their own.
+  std::vector<std::string> alsoAt;
   // Filled when the table is made: why this user keeps no store on this
   // fixed drive (empty when a store is there or may be made), and the letter
   // its store's records are written under (0: its own).
