@@ -564,9 +564,12 @@ inline std::string HexOf(const Digest& d) { return HexOf(d.data(), d.size()); }
 // The user's secret of 32 bytes, made at first use and readable by the user
 // alone: $XDG_CONFIG_HOME/vaporizer/receipt.key with mode 0600 on Linux;
 // on Windows %APPDATA%\Vaporizer\receipt.key, sealed for the user by DPAPI.
-// nullopt, with *why, when it can be neither read nor made, or when others
-// could read it.
-std::optional<std::string> UserSecretKey(std::string* why);
+// nullopt, with *why, when it can be neither read nor made (with `make`
+// false, when it is not there), or when others could read it.
+std::optional<std::string> UserSecretKey(std::string* why, bool make = true);
+// The folder that holds that key (made when missing): what is kept beside
+// the key is the user's alone as the key is.
+std::optional<std::string> UserKeyFolder(std::string* why);
 // The folder where the program keeps the user's data (made when missing):
 // $XDG_DATA_HOME/vaporizer on Linux, %APPDATA%\Vaporizer on Windows.
 std::optional<std::string> UserDataFolder(std::string* why);

@@ -520,12 +520,12 @@ t_receipt_and_one_warning() {
     # Under Wine its own messages share the output: the array alone is read.
     vz shred --yes --json "$(sys again.txt)" </dev/null | sed -n '/^\[/,/^\]/p' | python3 -c 'import json,sys; assert all(i["warning"] for i in json.load(sys.stdin))' || return 1
   fi
-  vz receipt verify "$r_sys" </dev/null | grep -q ": 1001 lines" || return 1
+  vz receipt verify "$r_sys" </dev/null | grep -q ": 1002 lines in 1 run, each as it was written.*last run written" || return 1
   ! grep -q -i secret "$r_host" || return 1
   vz receipt find "$r_sys" "$(sys Many/secret-7.txt)" </dev/null | grep -q "vaporized (done)" || return 1
   vz receipt find "$r_sys" "$(sys Many/never.txt)" </dev/null >/dev/null; [ $? -eq 1 ] || return 1
   cp "$r_host" "$r_host.whole"
-  for line in 1 2 500 1000 1001; do
+  for line in 1 2 500 1000 1002; do
     python3 - "$r_host" "$line" <<'PY'
 import random, sys
 path, n = sys.argv[1], int(sys.argv[2])
@@ -537,6 +537,66 @@ PY
     cp "$r_host.whole" "$r_host"
     [ $rc -eq 1 ] && echo "$out" | grep -q "line $line is broken" || { echo "line $line: $out"; return 1; }
   done
+}
+
+# Receipts that hold: each way of tampering with a receipt of three runs
+# names the broken line or run and exits 1; one of the earlier form says
+# that it predates keyed chains; without the key, what could not be checked
+# is said.
+t_receipt_tampering() {
+  reset
+  local r_host=$host_c/t.jsonl r_sys out rc i; r_sys=$(sys t.jsonl)
+  for i in 1 2 3; do
+    echo "x$i" >"$host_c/f$i.txt"
+    vz shred --yes --receipt "$r_sys" "$(sys f$i.txt)" </dev/null >/dev/null || return 1
+    cp "$r_host" "$r_host.$i"
+  done
+  vz receipt verify "$r_sys" </dev/null | grep -q ": 9 lines in 3 runs, each as it was written" || return 1
+  local rows=(
+    "cut inside a run|head -n 4 R.3|line 4 is broken (run 2): run 2 (from line 4) was cut short"
+    "cut at a run's end|cat R.2|run 3 is missing: .*cut short, or replaced by an older copy"
+    "an older copy|cat R.1|run 2 is missing"
+    "a run removed|sed 4,6d R.3|line 4 is broken (run 2): run 2 was removed"
+    "reordered|{ sed -n 2p R.3; sed -n 1p R.3; sed 1,2d R.3; }|line 1 is broken (run 1)"
+    "edited, hash recomputed|forge R.3 7|line 7 is broken (run 3): it was changed"
+  )
+  local row what cmd want
+  for row in "${rows[@]}"; do
+    IFS='|' read -r what cmd want <<<"$row"
+    (cd "$host_c" && eval "${cmd//R./t.jsonl.}") >"$r_host" || return 1
+    out=$(vz receipt verify "$r_sys" </dev/null); rc=$?
+    [ $rc -eq 1 ] && echo "$out" | grep -q "$want" || { echo "$what: $rc: $out"; return 1; }
+  done
+  # The earlier form: plain hashes only.
+  python3 - "$r_host" <<'PY'
+import hashlib, json, sys
+prev, out = "0" * 64, ""
+for j in ({"receipt": "item", "passes": 1}, {"receipt": "run", "items": 1}):
+    j["prev"] = prev
+    body = json.dumps(j, separators=(",", ":"))[:-1]
+    line = body + ',"hash":"' + hashlib.sha256(body.encode()).hexdigest() + '"}'
+    prev, out = hashlib.sha256(line.encode()).hexdigest(), out + line + "\n"
+open(sys.argv[1], "w").write(out)
+PY
+  out=$(vz receipt verify "$r_sys" </dev/null) && echo "$out" | grep -q "2 lines in 1 run.*predates keyed chains" || { echo "$out"; return 1; }
+  # Without the key.
+  cp "$r_host.3" "$r_host"
+  if [ "$mode" = native ]; then
+    out=$(XDG_CONFIG_HOME=$tmp/nokey vz receipt verify "$r_sys" </dev/null); rc=$?
+    [ $rc -eq 1 ] && echo "$out" | grep -q "9 lines could not be checked: the key that made them (.*) is not on this machine" || { echo "$out"; return 1; }
+  fi
+}
+# A receipt line changed and its chain value made again with plain SHA-256.
+forge() {
+  python3 - "$1" "$2" <<'PY'
+import hashlib, json, sys
+lines = open(sys.argv[1]).read().split("\n")
+n = int(sys.argv[2]) - 1
+j = json.loads(lines[n]); j["passes"] = 35; del j["chain"]
+body = json.dumps(j, separators=(",", ":"))[:-1]
+lines[n] = body + ',"chain":"' + hashlib.sha256(body.encode()).hexdigest() + '"}'
+sys.stdout.write("\n".join(lines))
+PY
 }
 
 # Emptying by rule: the dates sent are set back on the stored items, as the
@@ -688,6 +748,7 @@ check_as_root() {
 
 check Help t_help
 check ReceiptOfAThousandItemsAndOneWarningPerVolume t_receipt_and_one_warning
+check ReceiptTamperingIsNamedByLineOrRun t_receipt_tampering
 check ExitStatusIsTheSameForTheSameMistake t_exit_status
 check FillIsDecimalOrHexadecimal t_fill_is_decimal_or_hex
 check RestoreNeverReplacesUnasked t_restore_never_replaces_unasked
