@@ -599,6 +599,71 @@ sys.stdout.write("\n".join(lines))
 PY
 }
 
+# Machine policy: what it sets changes what settings shows and what a
+# vaporize and a send do, and the user cannot change it. Natively the
+# policy is a root-owned file (VAPORIZER_TEST_POLICY, under the same rules
+# as /etc/vaporizer/policy.json); under Wine the machine's and the user's
+# policy keys, one value in each.
+set_policy() {  # NAME=VALUE...; a name after "user:" goes into the user's key under Wine
+  if [ "$mode" = native ]; then
+    local json="" kv
+    for kv in "$@"; do json+="${json:+,}\"${kv%%=*}\":${kv#*=}"; json=${json/\"user:/\"}; done
+    mkdir -p -m 755 "$tmp/policy" && echo "{$json}" >"$tmp/policy/policy.json" && chmod 644 "$tmp/policy/policy.json"
+  else
+    wine reg delete 'HKLM\Software\Policies\Vaporizer' /f /reg:64 >/dev/null 2>&1
+    wine reg delete 'HKCU\Software\Policies\Vaporizer' /f >/dev/null 2>&1
+    local kv name hive
+    for kv in "$@"; do
+      name=${kv%%=*} hive='HKLM\Software\Policies\Vaporizer'
+      [ "${name#user:}" != "$name" ] && name=${name#user:} hive='HKCU\Software\Policies\Vaporizer'
+      wine reg add "$hive" /v "$name" /t REG_DWORD /d "${kv#*=}" /f /reg:64 >/dev/null 2>&1 || return 1
+    done
+  fi
+}
+t_policy() {
+  reset
+  local out rc r_host=$host_c/p.jsonl
+  [ "$mode" = native ] && export VAPORIZER_TEST_POLICY=$tmp/policy/policy.json
+  vz settings --passes 1 --verify off </dev/null >/dev/null || return 1
+  set_policy MinimumPasses=3 FillByte=170 user:Verify=1 user:Sending=2 || return 1
+  out=$(vz settings </dev/null)
+  echo "$out" | grep -q "^passes *3 *(policy) (overwrite passes per file; at least 3 by the policy in .* (MinimumPasses))" &&
+    echo "$out" | grep -q "^verify *on *(policy) (.*; set by the policy in .* (Verify))" &&
+    echo "$out" | grep -q "^fill *170 *(policy)" && echo "$out" | grep -q "^sending *at once *(policy)" || { echo "$out"; return 1; }
+  out=$(vz settings --passes 2 </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "passes cannot be set below 3, the lowest allowed by the policy in" || { echo "$out"; return 1; }
+  out=$(vz settings --verify off --progress off </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "set by the policy in .* (Verify) and cannot be changed" || { echo "$out"; return 1; }
+  vz settings </dev/null | grep -q "^progress *on" || return 1   # nothing was written
+  vz settings --passes 5 </dev/null | grep -q "^passes *5 *(policy)" || return 1
+  # A vaporize makes at least the policy's passes with its fill, and reads back.
+  echo data >"$host_c/a.txt"
+  vz shred --yes --passes 1 --fill 0 --receipt "$(sys p.jsonl)" "$(sys a.txt)" </dev/null >/dev/null || return 1
+  grep -q '"receipt":"run".*"passes":3,"fill":170,"verify":true' "$r_host" || { cat "$r_host"; return 1; }
+  # Sending vaporizes at once: nothing goes into the store.
+  echo data >"$host_c/b.txt"
+  vz send --yes "$(sys b.txt)" </dev/null >/dev/null; [ ! -e "$host_c/b.txt" ] && vz list </dev/null | grep -q "is empty" || return 1
+  set_policy Sending=0
+  echo data >"$host_c/b.txt"
+  out=$(vz send --yes "$(sys b.txt)" </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && [ -f "$host_c/b.txt" ] && echo "$out" | grep -q "sending is turned off by the policy in" || { echo "$out"; return 1; }
+  if [ "$mode" = native ]; then
+    # A policy that another account may change is ignored, and says why.
+    set_policy MinimumPasses=3
+    chmod 666 "$tmp/policy/policy.json"
+    out=$(vz settings </dev/null)
+    echo "$out" | grep -q "^warning: the policy .* is ignored: others may write to it (mode 0666)" &&
+      echo "$out" | grep -q "^passes *5 *(overw" || { echo "$out"; return 1; }
+    chmod 644 "$tmp/policy/policy.json"; chown 65534 "$tmp/policy/policy.json"
+    vz settings </dev/null | grep -q "ignored: it belongs to user 65534, not to root" || return 1
+    chown 0 "$tmp/policy/policy.json"; chmod 777 "$tmp/policy"
+    vz settings </dev/null | grep -q "ignored: others may write to the folder $tmp/policy (mode 0777)" || return 1
+    rm -rf "$tmp/policy"; unset VAPORIZER_TEST_POLICY
+  else
+    set_policy
+  fi
+}
+
 # Emptying by rule: the dates sent are set back on the stored items, as the
 # list shows them. What the rule takes goes, oldest first; nothing else.
 names() { vz list --json </dev/null | python3 -c 'import json,sys; print(" ".join(i["name"] for i in json.load(sys.stdin)))'; }
@@ -776,6 +841,7 @@ check EmptyByAgeAndSize t_empty_by_age_and_size
 check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
 check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
+if [ "$mode" = native ]; then check_as_root MachinePolicyWinsAndIsRootsAlone t_policy; else check MachinePolicyWinsAndIsRootsAlone t_policy; fi
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 
 check_summary
