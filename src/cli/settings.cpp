@@ -1,6 +1,7 @@
 // `vaporizer settings`: what the next vaporize uses, changed where the
 // machine policy lets the user change it.
 #include <iostream>
+#include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
 #include "cli/paths.h"
@@ -124,6 +125,36 @@ int Settings(const SettingsFlags& flags) {
         sending->value == kSendingRefused ? "off" : sending->value == kSendingToStore ? "on" : "at once",
         sending->value == kSendingVaporizeAtOnce ? "what is sent is vaporized at once" : "sending into the Vaporizer",
         true, setBy(PolicyOrigin("Sending", *sending)));
+  return kExitDone;
+}
+
+int PolicyRules(bool json) {
+  const Policy policy = ReadMachinePolicy();
+  const char* kinds[] = {"switch", "number", "floor"};
+  if (json) {
+    nlohmann::ordered_json rules = nlohmann::ordered_json::array();
+    for (const PolicyKey& k : kPolicyKeys) {
+      const PolicyValue* v = policy.Find(k.name);
+      rules.push_back({{"name", k.name},
+                       {"kind", kinds[static_cast<int>(k.kind)]},
+                       {"low", k.low},
+                       {"high", k.high},
+                       {"setting", k.setting},
+                       {"meaning", k.meaning},
+                       {"value", v ? nlohmann::ordered_json(v->value) : nlohmann::ordered_json(nullptr)},
+                       {"source", v ? nlohmann::ordered_json(v->source) : nlohmann::ordered_json(nullptr)}});
+    }
+    nlohmann::ordered_json out = {{"rules", rules}, {"warnings", policy.warnings}};
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    return kExitDone;
+  }
+  for (const auto& w : policy.warnings) std::cout << "warning: " << Printable(w) << "\n";
+  for (const PolicyKey& k : kPolicyKeys) {
+    const PolicyValue* v = policy.Find(k.name);
+    std::cout << Pad(k.name, 16) << Pad(v ? std::to_string(v->value) : "-", 9) << "(" << k.meaning << "; "
+              << (k.kind == PolicyKind::Switch ? "0 or 1" : std::to_string(k.low) + " to " + std::to_string(k.high))
+              << (v ? "; set by " + Printable(v->source) : "; not set") << ")\n";
+  }
   return kExitDone;
 }
 

@@ -664,6 +664,44 @@ t_policy() {
   fi
 }
 
+# The administrative templates name exactly the rules the program reads:
+# each policy's value, its key, its range or its two values, and every text
+# and presentation they refer to.
+t_policy_templates() {
+  local rules; rules=$(vz policy --json </dev/null | sed -n '/^{/,/^}/p')
+  python3 - "$rules" "$(dirname "$0")/../../packaging/windows/policy" <<'PY'
+import json, re, sys, xml.etree.ElementTree as E
+rules = {r["name"]: r for r in json.loads(sys.argv[1])["rules"]}
+ns = {"p": "http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions"}
+admx = E.parse(sys.argv[2] + "/vaporizer.admx").getroot()
+adml = E.parse(sys.argv[2] + "/en-US/vaporizer.adml").getroot()
+strings = {s.get("id") for s in adml.iterfind(".//p:stringTable/p:string", ns)}
+shown = {p.get("id"): {c.get("refId") for c in p} for p in adml.iterfind(".//p:presentationTable/p:presentation", ns)}
+policies = admx.findall(".//p:policies/p:policy", ns)
+assert sorted(p.get("name") for p in policies) == sorted(rules), ([p.get("name") for p in policies], sorted(rules))
+for p in policies:
+    r = rules[p.get("name")]
+    assert p.get("key") == "Software\\Policies\\Vaporizer" and p.get("class") == "Both", p.attrib
+    for ref in re.findall(r"\$\(string\.([^)]*)\)", E.tostring(p, encoding="unicode")):
+        assert ref in strings, ref
+    if r["kind"] == "switch":
+        assert p.get("valueName") == r["name"], p.attrib
+        assert p.find("p:enabledValue/p:decimal", ns).get("value") == "1"
+        assert p.find("p:disabledValue/p:decimal", ns).get("value") == "0"
+        continue
+    elements = list(p.find("p:elements", ns))
+    assert len(elements) == 1 and elements[0].get("valueName") == r["name"], r["name"]
+    e = elements[0]
+    if e.tag.endswith("decimal"):
+        assert (int(e.get("minValue")), int(e.get("maxValue"))) == (r["low"], r["high"]), (e.attrib, r)
+    else:
+        values = [int(v.get("value")) for v in e.iterfind("p:item/p:value/p:decimal", ns)]
+        assert values == list(range(r["low"], r["high"] + 1)), (values, r)
+    presentation = p.get("presentation")[len("$(presentation."):-1]
+    assert shown.get(presentation) == {e.get("id")}, (presentation, shown.get(presentation))
+PY
+}
+
 # Emptying by rule: the dates sent are set back on the stored items, as the
 # list shows them. What the rule takes goes, oldest first; nothing else.
 names() { vz list --json </dev/null | python3 -c 'import json,sys; print(" ".join(i["name"] for i in json.load(sys.stdin)))'; }
@@ -814,6 +852,7 @@ check_as_root() {
 check Help t_help
 check ReceiptOfAThousandItemsAndOneWarningPerVolume t_receipt_and_one_warning
 check ReceiptTamperingIsNamedByLineOrRun t_receipt_tampering
+check PolicyTemplatesNameTheProgramsRules t_policy_templates
 check ExitStatusIsTheSameForTheSameMistake t_exit_status
 check FillIsDecimalOrHexadecimal t_fill_is_decimal_or_hex
 check RestoreNeverReplacesUnasked t_restore_never_replaces_unasked

@@ -14,7 +14,8 @@ namespace {
 
 void ReadKey(HKEY hive, const char* name, PolicyRead& out) {
   HKEY h = nullptr;
-  LONG r = RegOpenKeyExW(hive, L"Software\\Policies\\Vaporizer", 0, KEY_READ, &h);
+  // The 64-bit view, where the policy tools write, also for the 32-bit build.
+  LONG r = RegOpenKeyExW(hive, L"Software\\Policies\\Vaporizer", 0, KEY_READ | KEY_WOW64_64KEY, &h);
   if (r == ERROR_FILE_NOT_FOUND) return;
   if (r != ERROR_SUCCESS) {
     out.warnings.push_back(std::string("the policy key ") + name + " cannot be read (error " + std::to_string(r) +
