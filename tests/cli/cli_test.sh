@@ -648,6 +648,12 @@ t_policy() {
   out=$(vz send --yes "$(sys b.txt)" </dev/null 2>&1); rc=$?
   [ $rc -eq 1 ] && [ -f "$host_c/b.txt" ] && echo "$out" | grep -q "sending is turned off by the policy in" || { echo "$out"; return 1; }
   if [ "$mode" = native ]; then
+    # The file managers' "Send to Vaporizer" says no where the policy takes the file menu away.
+    set_policy FileMenu=0
+    mkdir -p "$tmp/bin" && ln -sf "$exe" "$tmp/bin/vaporizer"
+    out=$(PATH=$tmp/bin:$PATH sh "$(dirname "$0")/../../packaging/linux/file-managers/file-manager-action" send \
+      "$host_c/b.txt" 2>&1 </dev/null); rc=$?
+    [ $rc -eq 1 ] && [ -f "$host_c/b.txt" ] && echo "$out" | grep -q "turned off by the machine policy (FileMenu)" || { echo "$out"; return 1; }
     # A policy that another account may change is ignored, and says why.
     set_policy MinimumPasses=3
     chmod 666 "$tmp/policy/policy.json"
