@@ -36,6 +36,10 @@ int ReceiptVerify(const std::string& file) {
     std::cout << name << ": run " << c.missingRun << " is missing: " << Printable(c.why) << "\n";
     return kExitItems;
   }
+  if (c.lines == 0) {
+    std::cout << name << ": it holds no line: nothing in it can be verified\n";
+    return kExitItems;
+  }
   auto lines = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); };
   std::cout << name << ": " << lines(c.lines) << " in " << c.runs << (c.runs == 1 ? " run" : " runs");
   if (c.legacyLines == c.lines) {

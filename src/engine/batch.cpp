@@ -60,7 +60,7 @@ WalkSettings EffectiveSettings(const ShredOptions* options, const RunOptions* ru
     e.deleteAfter = options->DeleteAfter != 0;
     e.fillByte = options->FillByte;
     e.showProgress = options->ShowProgress != 0;
-    if (const PolicyValue* floor = policy.Find("MinimumPasses"); floor && e.passes < floor->value)
+    if (const PolicyValue* floor = policy.Find("MinimumPasses"); floor && static_cast<std::uint32_t>(e.passes) < floor->value)
       e.passes = static_cast<decltype(e.passes)>(floor->value);
     problems = policy.warnings;
   } else {
