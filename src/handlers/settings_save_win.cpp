@@ -42,36 +42,62 @@ bool SaveSettingsShowingErrors(const VaporizerSettings& settings, HWND owner) {
   return false;
 }
 
+namespace {
+
+// "Set by your administrator" on the row of the screen's title, where every
+// screen has room, in the font of the controls it is about.
+void ShowPolicyNote(HWND sheet, HWND about) {
+  HWND title = GetDlgItem(sheet, IDC_SETTINGS_TITLE);
+  if (!title || GetDlgItem(sheet, IDC_POLICY_NOTE)) return;
+  RECT t{}, client{};
+  GetWindowRect(title, &t);
+  MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&t), 2);
+  GetClientRect(sheet, &client);
+  // A page may be wider than the tab that shows it: the note ends where the
+  // screen's group box does.
+  for (int group : {IDC_SETTINGS_GROUP, IDC_EMPTYING_GROUP}) {
+    RECT g{};
+    if (HWND box = GetDlgItem(sheet, group); box && GetWindowRect(box, &g)) {
+      MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&g), 2);
+      client.right = g.right + 8;
+    }
+  }
+  const int left = t.right + 8, height = t.bottom - t.top < 16 ? 16 : t.bottom - t.top;
+  HWND note = CreateWindowExW(0, L"STATIC", L"Set by your administrator", WS_CHILD | WS_VISIBLE | SS_RIGHT, left, t.top,
+                              client.right - 8 - left, height, sheet,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_POLICY_NOTE)), nullptr, nullptr);
+  if (note) SendMessageW(note, WM_SETFONT, SendMessageW(about, WM_GETFONT, 0, 0), TRUE);
+}
+
+}  // namespace
+
 void ShowPolicy(HWND sheet) {
   const Policy policy = ReadMachinePolicy();
   const std::pair<int, const char*> ruled[] = {{IDC_CONTEXT_MENU, "FileMenu"},
                                                {IDC_KEEP_RECEIPTS, "KeepReceipts"},
                                                {IDC_EMPTY_AFTER, "EmptyAfterDays"},
                                                {IDC_STORE_LIMIT, "StoreLimitMB"}};
+  HWND about = nullptr;
   for (const auto& [id, name] : ruled) {
     HWND control = GetDlgItem(sheet, id);
     if (!control || !policy.Find(name)) continue;
     EnableWindow(control, FALSE);
-    const bool edit = id == IDC_EMPTY_AFTER || id == IDC_STORE_LIMIT;
-    if (edit) EnableWindow(GetDlgItem(sheet, id == IDC_EMPTY_AFTER ? IDC_EMPTY_AFTER_SPIN : IDC_STORE_LIMIT_SPIN), FALSE);
-    // An edit box shows its value: the note goes on the label before it.
-    HWND labelled = edit ? GetWindow(control, GW_HWNDPREV) : control;
-    if (!labelled) continue;
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(labelled)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(labelled, &text[0], static_cast<int>(text.size()))));
-    if (text.find(L"Set by your administrator") == std::wstring::npos)
-      SetWindowTextW(labelled, (text + L" (Set by your administrator)").c_str());
+    if (id == IDC_EMPTY_AFTER || id == IDC_STORE_LIMIT)
+      EnableWindow(GetDlgItem(sheet, id == IDC_EMPTY_AFTER ? IDC_EMPTY_AFTER_SPIN : IDC_STORE_LIMIT_SPIN), FALSE);
+    if (!about) about = control;
   }
   if (const PolicyValue* floor = policy.Find("MinimumPasses")) {
-    HWND bar = GetDlgItem(sheet, IDC_PASSES);
-    if (!bar) return;
-    if (floor->value >= kShredCount.offeredHigh) {
-      SendMessageW(bar, TBM_SETPOS, TRUE, kShredCount.offeredHigh);
-      EnableWindow(bar, FALSE);
-    } else {
-      SendMessageW(bar, TBM_SETRANGEMIN, TRUE, static_cast<LPARAM>(floor->value));
+    if (HWND bar = GetDlgItem(sheet, IDC_PASSES)) {
+      if (floor->value >= kShredCount.offeredHigh) {
+        SendMessageW(bar, TBM_SETPOS, TRUE, kShredCount.offeredHigh);
+        EnableWindow(bar, FALSE);
+      } else {
+        SendMessageW(bar, TBM_SETRANGEMIN, TRUE, static_cast<LPARAM>(floor->value));
+      }
+      if (!about) about = GetDlgItem(sheet, IDC_PASSES_LABEL);
     }
   }
+  if (about) ShowPolicyNote(sheet, about);
 }
 
 void KeepUsersOwnWherePolicyRules(VaporizerSettings& s, DestructionSettings& d) {

@@ -22,9 +22,10 @@ MenuSwitches ShellMenuSwitches(HWND owner);
 bool SaveSettingsShowingErrors(const VaporizerSettings& settings, HWND owner);
 
 // The controls of a settings screen (the settings page or tab, the Emptying
-// page) whose value the machine policy sets are greyed, their text followed
-// by "Set by your administrator"; the slider starts at the policy's lowest
-// number of passes. Controls the screen does not hold are left alone.
+// page) whose value the machine policy sets are greyed, and the screen says
+// "Set by your administrator" beside its title; the slider starts at the
+// policy's lowest number of passes. Controls the screen does not hold are
+// left alone.
 void ShowPolicy(HWND sheet);
 
 // What a screen saves where the policy sets a value: the user's own, as

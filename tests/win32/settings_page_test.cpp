@@ -187,10 +187,11 @@ TEST_F(SettingsPageTest, PolicyValuesAreGreyedAndLeaveTheUsersOwn) {
   RegPutDword(HKEY_CURRENT_USER, policy, "MinimumPasses", 4);
   RegPutDword(HKEY_CURRENT_USER, kSettings, "ShredCount", 6);
   Open();
-  for (int id : {1050, 1052}) {
-    EXPECT_FALSE(IsWindowEnabled(Ctl(id))) << id;
-    EXPECT_NE(WindowText(Ctl(id)).find("(Set by your administrator)"), std::string::npos) << id;
-  }
+  for (int id : {1050, 1052}) EXPECT_FALSE(IsWindowEnabled(Ctl(id))) << id;
+  EXPECT_EQ(WindowText(Ctl(1052)), "keep a receipt of every vaporize");
+  ASSERT_TRUE(Ctl(1067));
+  EXPECT_EQ(WindowText(Ctl(1067)), "Set by your administrator");
+  EXPECT_TRUE(IsWindowVisible(Ctl(1067)));
   EXPECT_TRUE(IsWindowEnabled(Ctl(1004)));
   EXPECT_TRUE(Checked(1052));
   EXPECT_FALSE(Checked(1050));
