@@ -65,6 +65,8 @@ int Vaporize(const ItemArgs& items, const ShredFlags& flags, bool yes);
 int Empty(const ShredFlags& flags, bool yes, bool json = false, const RuleFlags& rule = {});
 int Shred(const std::vector<std::string>& paths, const ShredFlags& flags, bool yes);
 int Settings(const SettingsFlags& flags);
+// Every rule of the machine policy, its range, and its value where one is set.
+int PolicyRules(bool json);
 int Properties(const ItemArgs& items, bool json);
 int Volumes(bool json);
 // `receipt verify FILE` and `receipt find FILE PATH`.

@@ -222,6 +222,10 @@ int Run(int argc, char** argv) {
             "after vaporizing, trim the volume's freed space where the device takes discards");
   AddSwitch(settingsCmd, "--receipts", settings.receipts, "keep a receipt of every vaporize in your data folder");
 
+  auto* policyCmd = app.add_subcommand(
+      "policy", "the rules an administrator may set for every user of the machine, and those in force");
+  policyCmd->add_flag("--json", json, "as one JSON object: rules (name, kind, low, high, setting, value, source), warnings");
+
   std::string receiptFile, receiptPath;
   auto* receipt = app.add_subcommand("receipt", "check a receipt, or find a path in it");
   receipt->require_subcommand(1);
@@ -286,6 +290,7 @@ int Run(int argc, char** argv) {
   if (empty->parsed()) return Empty(shred, yes, json, rule);
   if (shredCmd->parsed()) return Shred(args, shred, yes);
   if (settingsCmd->parsed()) return Settings(settings);
+  if (policyCmd->parsed()) return PolicyRules(json);
   if (props->parsed()) return Properties(items, json);
   if (volumes->parsed()) return Volumes(json);
   if (receiptVerify->parsed()) return ReceiptVerify(receiptFile);

@@ -11,6 +11,7 @@
 #include "common/ui.h"
 #include "engine/claim.h"
 #include "engine/receipt.h"
+#include "settings/policy.h"
 #include "engine/walk.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -42,8 +43,10 @@ struct ReceiptSettings {
 WalkSettings EffectiveSettings(const ShredOptions* options, const RunOptions* run, std::vector<std::string>& problems,
                                ReceiptSettings& receipts) {
   WalkSettings e;
-  const DestructionSettings d = ReadDestructionSettings().values;
-  e.verify = run && run->verify ? *run->verify : d.verify;
+  const DestructionView view = ReadDestructionSettings();
+  const DestructionSettings& d = view.values;
+  // The machine policy wins over the run's own choice as over the settings.
+  e.verify = run && run->verify && view.policy[0].empty() ? *run->verify : d.verify;
   e.trimVolume = d.trimVolume;
   receipts.command = run ? run->command : "vaporize";
   if (run) receipts.files = run->receipts;
@@ -51,17 +54,22 @@ WalkSettings EffectiveSettings(const ShredOptions* options, const RunOptions* ru
     std::string own = DefaultReceiptPath(&receipts.trouble);
     if (!own.empty()) receipts.files.push_back(own);
   }
+  const Policy policy = ReadMachinePolicy();
   if (options) {
     e.passes = options->Passes;
     e.deleteAfter = options->DeleteAfter != 0;
     e.fillByte = options->FillByte;
     e.showProgress = options->ShowProgress != 0;
-    return e;
+    if (const PolicyValue* floor = policy.Find("MinimumPasses"); floor && static_cast<std::uint32_t>(e.passes) < floor->value)
+      e.passes = static_cast<decltype(e.passes)>(floor->value);
+    problems = policy.warnings;
+  } else {
+    BatchSettings b = ReadBatchSettings();
+    e.passes = b.passes;
+    e.showProgress = b.showProgress;
+    problems = std::move(b.problems);
   }
-  BatchSettings b = ReadBatchSettings();
-  e.passes = b.passes;
-  e.showProgress = b.showProgress;
-  problems = std::move(b.problems);
+  if (const PolicyValue* fill = policy.Find("FillByte")) e.fillByte = static_cast<decltype(e.fillByte)>(fill->value);
   return e;
 }
 

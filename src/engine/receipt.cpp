@@ -2,31 +2,14 @@
 
 #include <chrono>
 #include <cstdio>
-#include <nlohmann/json.hpp>
-
 #include "common/text.h"
+#include "engine/receipt_format.h"
 #include "platform/platform.h"
 
 namespace vz {
 namespace {
 
-using json = nlohmann::ordered_json;
-
-const std::string kNoLine(64, '0');  // "prev" of a file's first line
-constexpr const char* kHashMember = ",\"hash\":\"";
-constexpr std::size_t kHashTail = 9 + 64 + 2;  // ,"hash":"<64 hex>"}
-
-std::string Hex(const std::optional<Digest>& d) { return d ? HexOf(*d) : std::string(); }
-
-// The line's own hash, put at its end.
-std::string Sealed(const json& j) {
-  std::string body = j.dump(-1, ' ', false, json::error_handler_t::replace);
-  body.pop_back();  // the closing brace
-  return body + kHashMember + Hex(Sha256(body)) + "\"}";
-}
-
-// Which key made a line, without telling anything of the key.
-std::string KeyId(const std::string& key) { return Hex(HmacSha256(key, "vaporizer receipt key id")).substr(0, 16); }
+using namespace receipt_form;
 
 // Texts that might name the item lose the name.
 std::string Unnamed(std::string text, const std::string& original, const std::string& given) {
@@ -38,17 +21,12 @@ std::string Unnamed(std::string text, const std::string& original, const std::st
   return text;
 }
 
-std::string Str(const json& j, const char* key) {
-  auto it = j.find(key);
-  return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
 const char* OutcomeName(Outcome o) { return o == Outcome::Done ? "done" : o == Outcome::Skipped ? "skipped" : "failed"; }
 
 json ItemLine(const ItemReport& i, const std::string& key) {
   const Destruction* d = i.destruction ? &*i.destruction : nullptr;
   const std::string original = d && !d->original.empty() ? d->original : i.path;
-  json j = {{"receipt", "item"}, {"path_hmac", PathHmac(key, original)}, {"key", KeyId(key)},
+  json j = {{"receipt", "item"}, {"path_hmac", PathHmac(key, original)}, {"key", ReceiptKeyId(key)},
             {"outcome", OutcomeName(i.outcome)}, {"action", i.action}};
   if (!i.detail.empty()) j["detail"] = Unnamed(i.detail, original, i.path);
   if (d) {
@@ -98,18 +76,51 @@ std::string UtcNow() {
 
 std::string PathHmac(const std::string& key, const std::string& path) { return Hex(HmacSha256(key, path)); }
 
-std::string ReceiptLines(const Report& report, const ReceiptRun& run, const std::string& key,
-                         const std::string& previous) {
+std::string ReceiptKeyId(const std::string& key) {
+  return Hex(HmacSha256(key, "vaporizer receipt key id")).substr(0, 16);
+}
+
+ReceiptTail TailOf(const std::string& contents) {
+  ReceiptTail t;
+  t.prev = kNoLine;
+  std::string last;
+  for (std::size_t start = 0; start < contents.size();) {
+    std::size_t end = contents.find('\n', start);
+    if (end == std::string::npos) end = contents.size();
+    last = contents.substr(start, end - start);
+    if (t.lines++ == 0) t.firstLine = last;
+    if (last.rfind("{\"receipt\":\"run\"", 0) == 0) ++t.runs;
+    start = end + 1;
+  }
+  if (t.lines == 0) return t;
+  // A keyed line hands on its chain value; a line of the earlier form, or
+  // one cut short, the plain hash of itself (the check names it broken).
+  json j = json::parse(last, nullptr, false);
+  const std::string chain = j.is_object() ? Str(j, "chain") : std::string();
+  const bool keyed = chain.size() == 64 && last.size() > kTail &&
+                     last.compare(last.size() - kTail, 10, kChainMember) == 0;
+  t.prev = keyed ? chain : PlainValue(last);
+  return t;
+}
+
+std::string ReceiptLines(const Report& report, const ReceiptRun& run, const std::string& key, const ReceiptTail& tail,
+                         ReceiptAnchor* anchor) {
   unsigned char id[8] = {};
   RandomBytes(id, sizeof id);
-  const std::string runId = HexOf(id, sizeof id);
-  std::string out, prev = previous.empty() ? kNoLine : Hex(Sha256(previous));
+  const std::string runId = HexOf(id, sizeof id), chainKey = ChainKey(key), keyId = ReceiptKeyId(key);
+  std::string out, prev = tail.prev, first, firstLine = tail.firstLine;
+  std::size_t lines = tail.lines;
   auto add = [&](json j) {
+    j["key"] = keyId;
     j["run"] = runId;
     j["version"] = VZ_VERSION;
     j["prev"] = prev;
-    std::string line = Sealed(j);
-    prev = Hex(Sha256(line));
+    std::string body = j.dump(-1, ' ', false, json::error_handler_t::replace);
+    body.pop_back();  // the closing brace
+    prev = ChainValue(chainKey, body);
+    if (first.empty()) first = prev;
+    std::string line = body + kChainMember + prev + "\"}";
+    if (lines++ == 0) firstLine = line;
     out += line + "\n";
   };
   for (const auto& i : report.Items()) add(ItemLine(i, key));
@@ -123,28 +134,46 @@ std::string ReceiptLines(const Report& report, const ReceiptRun& run, const std:
        {"fill", run.fill},
        {"verify", run.verify},
        {"volume_trims", run.volumeTrims},
-       {"key", KeyId(key)},
        {"started", run.started},
        {"finished", run.finished}});
+  add({{"receipt", "seal"},
+       {"number", tail.runs + 1},
+       {"items", report.Items().size()},
+       {"first", first},
+       {"last", prev}});
+  if (anchor) *anchor = {ReceiptIdOf(firstLine), tail.runs + 1, lines, prev};
   return out;
 }
 
 bool WriteReceipt(const std::string& hostPath, const Report& report, const ReceiptRun& run, std::string* why) {
   auto key = UserSecretKey(why);
   if (!key) return false;
-  return AppendLocked(
+  auto folder = UserKeyFolder(why);
+  if (!folder) return false;
+  ReceiptAnchor anchor;
+  bool written = AppendLocked(
       hostPath,
       [&](const std::string& contents) {
-        // The last line, ended or cut short; what follows starts a line of
-        // its own, and a cut line stays for the check to find.
-        std::size_t end = contents.size();
-        const bool ended = end == 0 || contents[end - 1] == '\n';
-        if (ended && end > 0) --end;
-        std::size_t start = end == 0 ? std::string::npos : contents.rfind('\n', end - 1);
-        start = start == std::string::npos ? 0 : start + 1;
-        return (ended ? "" : "\n") + ReceiptLines(report, run, *key, contents.substr(start, end - start));
+        // What follows a line cut short starts a line of its own; the cut
+        // line stays for the check to find.
+        const bool ended = contents.empty() || contents.back() == '\n';
+        return (ended ? "" : "\n") + ReceiptLines(report, run, *key, TailOf(contents), &anchor);
       },
       why);
+  if (!written) return false;
+  // Runs of one receipt that end at once may record their ends in either
+  // order: the check takes the anchor with the most runs.
+  json a = {{"receipt", anchor.receipt}, {"runs", anchor.runs}, {"lines", anchor.lines}, {"last", anchor.last},
+            {"at", UtcNow()}};
+#ifdef _WIN32
+  const std::string anchors = *folder + "\\" + kAnchorsName;
+#else
+  const std::string anchors = *folder + "/" + kAnchorsName;
+#endif
+  std::string trouble;
+  if (AppendLocked(anchors, [&](const std::string&) { return a.dump() + "\n"; }, &trouble)) return true;
+  *why = "the receipt was written, but its end could not be recorded beside the key: " + trouble;
+  return false;
 }
 
 std::string DefaultReceiptPath(std::string* why) {
@@ -155,60 +184,6 @@ std::string DefaultReceiptPath(std::string* why) {
 #else
   return *folder + "/receipts.jsonl";
 #endif
-}
-
-ReceiptCheck VerifyReceipt(const std::string& text) {
-  ReceiptCheck c;
-  std::string prev = kNoLine;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const bool ended = end != std::string::npos;
-    if (!ended) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    ++c.lines;
-    auto broken = [&](std::string why) {
-      c.broken = c.lines;
-      c.why = std::move(why);
-      return c;
-    };
-    json j = json::parse(line, nullptr, false);
-    if (j.is_discarded() || !j.is_object()) return broken("it is not a JSON object");
-    if (line.size() < kHashTail || line.compare(line.size() - kHashTail, 9, kHashMember) != 0 || Str(j, "hash").empty())
-      return broken("it does not end with a hash of its own");
-    if (Hex(Sha256(line.substr(0, line.size() - kHashTail))) != Str(j, "hash"))
-      return broken("it was changed: its content does not match its hash");
-    if (Str(j, "prev") != prev)
-      return broken(c.lines == 1 ? "it does not start a receipt: the line before it is missing"
-                                 : "it does not follow line " + std::to_string(c.lines - 1) +
-                                       ": a line before it was changed, removed or put in");
-    if (!ended) return broken("it was cut short: it has no line end");
-    prev = Hex(Sha256(line));
-  }
-  return c;
-}
-
-std::vector<ReceiptHit> FindInReceipt(const std::string& text, const std::string& path, const std::string& key,
-                                      std::size_t* otherKeys) {
-  std::vector<ReceiptHit> hits;
-  const std::string want = PathHmac(key, path), id = KeyId(key);
-  std::size_t number = 0, others = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    ++number;
-    json j = json::parse(text.substr(start, end - start), nullptr, false);
-    start = end + 1;
-    if (!j.is_object() || Str(j, "receipt") != "item") continue;
-    if (Str(j, "key") != id) {
-      ++others;
-      continue;
-    }
-    if (Str(j, "path_hmac") == want) hits.push_back({number, Str(j, "finished"), Str(j, "outcome"), Str(j, "action")});
-  }
-  if (otherKeys) *otherKeys = others;
-  return hits;
 }
 
 }  // namespace vz

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "handlers/settings_save_win.h"
 #include "platform/schedule.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
@@ -80,6 +81,7 @@ void Init(HWND page) {
   std::string why;
   if (auto schedule = ReadEmptyingSchedule(&why)) state->scheduled = schedule->on;
   ShowSchedule(page, why);
+  ShowPolicy(page);
 }
 
 void Apply(HWND page) {
@@ -91,6 +93,7 @@ void Apply(HWND page) {
   SetDlgItemInt(page, IDC_EMPTY_AFTER, s.afterDays, FALSE);  // as saved
   SetDlgItemInt(page, IDC_STORE_LIMIT, s.storeLimitMb, FALSE);
   state->loading = false;
+  KeepUsersOwnWherePolicyRules(s);
   SaveEmptyingSettings(s);
   if (!state->scheduled || Checked(page) == *state->scheduled) return;
   std::string why, launcher = LauncherPath();

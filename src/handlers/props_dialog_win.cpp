@@ -195,6 +195,7 @@ void TFMProps::PCChange() {
   SendMessageW(bar, TBM_SETPOS, TRUE, s.passCount);  // the slider keeps it within 1 to 10
   if (SendMessageW(bar, TBM_GETPOS, 0, 0) != before) TBarChange();
   SetText(GetDlgItem(sheet, IDC_PASSES_LABEL), PassesLabelText(s.passCount));
+  ShowPolicy(sheet);
 }
 
 void TFMProps::TBarChange() {
@@ -226,9 +227,10 @@ void TFMProps::Save() {
   s.showProgress = Checked(sheet, IDC_SHOW_PROGRESS);
   s.insertContextMenu = Checked(sheet, IDC_CONTEXT_MENU);
   s.insertSendTo = Checked(sheet, IDC_SEND_TO);
-  SaveSettingsShowingErrors(s, hwnd_);
-  DestructionSettings d = ReadDestructionSettings().values;
+  DestructionSettings d = ReadDestructionSettings(false).values;
   d.keepReceipts = Checked(sheet, IDC_KEEP_RECEIPTS);
+  KeepUsersOwnWherePolicyRules(s, d);
+  SaveSettingsShowingErrors(s, hwnd_);
   SaveDestructionSettings(d);
 }
 

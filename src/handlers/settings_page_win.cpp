@@ -36,6 +36,7 @@ void Init(HWND page) {
   SendDlgItemMessageW(page, IDC_PASSES, TBM_SETRANGE, TRUE, MAKELONG(kShredCount.offeredLow, kShredCount.offeredHigh));
   SetLabel(page, s.passCount);
   g_lastShownPasses = s.passCount;
+  ShowPolicy(page);
 }
 
 void SliderMoved(HWND page) {
@@ -53,9 +54,10 @@ void Apply(HWND page) {
   s.showProgress = Checked(page, IDC_SHOW_PROGRESS);
   s.insertContextMenu = Checked(page, IDC_CONTEXT_MENU);
   s.insertSendTo = Checked(page, IDC_SEND_TO);
-  SaveSettingsShowingErrors(s, page);
-  DestructionSettings d = ReadDestructionSettings().values;
+  DestructionSettings d = ReadDestructionSettings(false).values;
   d.keepReceipts = Checked(page, IDC_KEEP_RECEIPTS);
+  KeepUsersOwnWherePolicyRules(s, d);
+  SaveSettingsShowingErrors(s, page);
   SaveDestructionSettings(d);
   if (SUCCEEDED(com)) CoUninitialize();
 }

@@ -21,4 +21,16 @@ MenuSwitches ShellMenuSwitches(HWND owner);
 // shown in a message box owned by owner. False when the save did not finish.
 bool SaveSettingsShowingErrors(const VaporizerSettings& settings, HWND owner);
 
+// The controls of a settings screen (the settings page or tab, the Emptying
+// page) whose value the machine policy sets are greyed, and the screen says
+// "Set by your administrator" beside its title; the slider starts at the
+// policy's lowest number of passes. Controls the screen does not hold are
+// left alone.
+void ShowPolicy(HWND sheet);
+
+// What a screen saves where the policy sets a value: the user's own, as
+// stored, so that it counts again once the policy goes.
+void KeepUsersOwnWherePolicyRules(VaporizerSettings& s, DestructionSettings& d);
+void KeepUsersOwnWherePolicyRules(EmptyingSettings& e);
+
 }  // namespace vz::win32

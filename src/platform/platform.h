@@ -301,6 +301,18 @@ struct Ownership {
   std::string othersMayRemove;
 };
 
+// Machine policy as the system keeps it: named values with the registry's
+// semantics, from the places an administrator sets them, strongest first.
+// Which names mean what is the core's (settings/policy.h).
+struct PolicySource {
+  std::string name;  // where they were set: "HKLM\Software\Policies\Vaporizer", "/etc/vaporizer/policy.json"
+  std::vector<std::pair<std::string, KvValue>> values;
+};
+struct PolicyRead {
+  std::vector<PolicySource> sources;
+  std::vector<std::string> warnings;  // places ignored, and why
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -467,6 +479,16 @@ class Platform {
   virtual bool KvWriteDword(const std::string& key, const std::string& name, std::uint32_t value) = 0;
   virtual bool KvWriteString(const std::string& key, const std::string& name, const std::string& value) = 0;
 
+  // Machine policy, read afresh. Windows: HKLM\Software\Policies\Vaporizer,
+  // then HKCU\Software\Policies\Vaporizer (both writable by administrators
+  // alone). Linux: /etc/vaporizer/policy.json, a JSON object, honoured only
+  // when it and every folder above it belong to root and nobody else may
+  // change them (a sticky folder of root's, as /tmp, counts as safe); else
+  // ignored with a warning that says why. VAPORIZER_TEST_POLICY may name
+  // one more file under the same rules, weaker than /etc's: it can add rules,
+  // never take one away. By default the real system's answers.
+  virtual PolicyRead ReadPolicy();
+
   // Tells the desktop that the stores changed (folder icon and open windows).
   virtual void UpdateIcon() = 0;
 
@@ -580,9 +602,12 @@ inline std::string HexOf(const Digest& d) { return HexOf(d.data(), d.size()); }
 // The user's secret of 32 bytes, made at first use and readable by the user
 // alone: $XDG_CONFIG_HOME/vaporizer/receipt.key with mode 0600 on Linux;
 // on Windows %APPDATA%\Vaporizer\receipt.key, sealed for the user by DPAPI.
-// nullopt, with *why, when it can be neither read nor made, or when others
-// could read it.
-std::optional<std::string> UserSecretKey(std::string* why);
+// nullopt, with *why, when it can be neither read nor made (with `make`
+// false, when it is not there), or when others could read it.
+std::optional<std::string> UserSecretKey(std::string* why, bool make = true);
+// The folder that holds that key (made when missing): what is kept beside
+// the key is the user's alone as the key is.
+std::optional<std::string> UserKeyFolder(std::string* why);
 // The folder where the program keeps the user's data (made when missing):
 // $XDG_DATA_HOME/vaporizer on Linux, %APPDATA%\Vaporizer on Windows.
 std::optional<std::string> UserDataFolder(std::string* why);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "settings/policy.h"
 
 namespace vz {
 namespace {
@@ -22,6 +23,23 @@ std::uint32_t AsDword(bool b) { return b ? 1u : 0u; }
 // Why a number setting is not used as stored, and what is used instead.
 void Replaced(std::vector<std::string>& problems, const NumberRead& r, std::uint32_t fallback) {
   if (!r.problem.empty()) problems.push_back(r.problem + "; " + std::to_string(fallback) + " is used instead");
+}
+
+// The pass count raised to the policy's lowest; *origin tells the policy.
+std::int32_t Floored(std::int32_t passes, const Policy& p, std::string* origin = nullptr) {
+  const PolicyValue* v = p.Find("MinimumPasses");
+  if (!v) return passes;
+  if (origin) *origin = PolicyOrigin("MinimumPasses", *v);
+  return passes < static_cast<std::int32_t>(v->value) ? static_cast<std::int32_t>(v->value) : passes;
+}
+
+// A switch or number the policy sets replaces the user's.
+template <class T>
+void Ruled(const Policy& p, const char* name, T& value, std::string* origin) {
+  if (const PolicyValue* v = p.Find(name)) {
+    value = static_cast<T>(v->value);
+    if (origin) *origin = PolicyOrigin(name, *v);
+  }
 }
 
 }  // namespace
@@ -44,6 +62,9 @@ VaporizerSettings LoadSettings() {
   if (auto v = ReadDword("ShowIndicator")) s.showProgress = *v != 0;
   if (auto v = ReadDword("InsertContext")) s.insertContextMenu = *v != 0;
   if (auto v = ReadDword("InsertSendTo")) s.insertSendTo = *v != 0;
+  const Policy p = ReadMachinePolicy();
+  s.passCount = Floored(s.passCount, p);
+  Ruled(p, "FileMenu", s.insertContextMenu, nullptr);
   return s;
 }
 
@@ -62,10 +83,13 @@ BatchSettings ReadBatchSettings() {
     b.showProgress = true;
     Plat().KvWriteDword(kSettingsKey, "ShowIndicator", 1);
   }
+  const Policy p = ReadMachinePolicy();
+  b.passes = Floored(b.passes, p);
+  for (const auto& w : p.warnings) b.problems.push_back(w);
   return b;
 }
 
-SettingsView PeekSettings() {
+SettingsView PeekSettings(bool withPolicy) {
   SettingsView v;
   BatchSettings batch;
   v.values.passCount = batch.passes;
@@ -87,13 +111,19 @@ SettingsView PeekSettings() {
       default: v.values.insertSendTo = *d != 0; break;
     }
   }
+  if (!withPolicy) return v;
+  const Policy p = ReadMachinePolicy();
+  v.values.passCount = Floored(v.values.passCount, p, &v.policy[0]);
+  if (const PolicyValue* floor = p.Find("MinimumPasses")) v.minimumPasses = floor->value;
+  Ruled(p, "FileMenu", v.values.insertContextMenu, &v.policy[2]);
+  for (const auto& w : p.warnings) v.problems.push_back(w);
   return v;
 }
 
 namespace {
 
 struct DestructionValue {
-  const char* name;
+  const char* name;  // also the name of the policy that rules it
   bool DestructionSettings::*member;
 };
 constexpr DestructionValue kDestruction[] = {
@@ -104,7 +134,7 @@ constexpr DestructionValue kDestruction[] = {
 
 }  // namespace
 
-DestructionView ReadDestructionSettings() {
+DestructionView ReadDestructionSettings(bool withPolicy) {
   DestructionView v;
   for (std::size_t i = 0; i < std::size(kDestruction); ++i) {
     if (auto d = ReadDword(kDestruction[i].name)) {
@@ -112,6 +142,10 @@ DestructionView ReadDestructionSettings() {
       v.written[i] = true;
     }
   }
+  if (!withPolicy) return v;
+  const Policy p = ReadMachinePolicy();
+  for (std::size_t i = 0; i < std::size(kDestruction); ++i)
+    Ruled(p, kDestruction[i].name, v.values.*kDestruction[i].member, &v.policy[i]);
   return v;
 }
 
@@ -142,13 +176,17 @@ void SilenceWarning(const std::string& volumeId, const std::string& text) {
   if (!volumeId.empty()) Plat().KvWriteString(kQuietKey, volumeId, Fingerprint(text));
 }
 
-EmptyingSettings LoadEmptyingSettings() {
+EmptyingSettings LoadEmptyingSettings(bool withPolicy) {
   EmptyingSettings s;
   NumberRead days = ReadNumber(kEmptyAfterDays), mb = ReadNumber(kStoreLimitMb);
   s.afterDays = days.value.value_or(0);
   s.storeLimitMb = mb.value.value_or(0);
   Replaced(s.problems, days, 0);
   Replaced(s.problems, mb, 0);
+  if (!withPolicy) return s;
+  const Policy p = ReadMachinePolicy();
+  Ruled(p, kEmptyAfterDays.name, s.afterDays, &s.policy[0]);
+  Ruled(p, kStoreLimitMb.name, s.storeLimitMb, &s.policy[1]);
   return s;
 }
 

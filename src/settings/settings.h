@@ -1,6 +1,7 @@
 // The four per-user settings, read afresh at every use from
 // HKEY_CURRENT_USER\SOFTWARE\Orvel\Gearloft\Vaporizer\ (on POSIX the
-// per-user key-value store).
+// per-user key-value store). Every reader here gives the machine policy's
+// values (settings/policy.h) where it sets them: the user's stay stored.
 #pragma once
 
 #include <cstdint>
@@ -75,8 +76,13 @@ struct SettingsView {
   VaporizerSettings values;
   bool written[4] = {false, false, false, false};
   std::vector<std::string> problems;  // as in BatchSettings
+  // Values the machine policy rules, in the same order: where it was set
+  // (PolicyOrigin); for the passes, the lowest it allows is minimumPasses.
+  std::string policy[4];
+  std::uint32_t minimumPasses = 0;
 };
-SettingsView PeekSettings();
+// withPolicy false: the user's own values, as they are to be saved again.
+SettingsView PeekSettings(bool withPolicy = true);
 
 // How destruction goes beyond the passes. Kept beside the four settings as
 // REG_DWORD 0 or 1 (any other number is true); a missing or mistyped value
@@ -90,8 +96,9 @@ struct DestructionSettings {
 struct DestructionView {
   DestructionSettings values;
   bool written[3] = {false, false, false};
+  std::string policy[3];  // where the machine policy set a value, as in SettingsView
 };
-DestructionView ReadDestructionSettings();
+DestructionView ReadDestructionSettings(bool withPolicy = true);
 // Writes the three values; false when the key cannot be opened or created.
 bool SaveDestructionSettings(const DestructionSettings& s);
 
@@ -105,9 +112,10 @@ struct EmptyingSettings {
   std::uint32_t afterDays = 0;
   std::uint32_t storeLimitMb = 0;
   std::vector<std::string> problems;  // as in BatchSettings
+  std::string policy[2];              // where the machine policy set each, as in SettingsView
   bool Any() const { return afterDays || storeLimitMb; }
 };
-EmptyingSettings LoadEmptyingSettings();
+EmptyingSettings LoadEmptyingSettings(bool withPolicy = true);
 // Writes both; false when the key cannot be opened or a value is out of
 // its range (then nothing is written).
 bool SaveEmptyingSettings(const EmptyingSettings& s);

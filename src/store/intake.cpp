@@ -3,6 +3,7 @@
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "settings/policy.h"
 #include "store/store.h"
 
 namespace vz {
@@ -48,6 +49,17 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
               PathOrigin origin) {
   Intake in;
   if (mappedNames && mappedNames->size() != entries.size()) mappedNames = nullptr;
+  // The machine policy may refuse sending, or have what is sent vaporized
+  // where it is (after the caution question, which says why).
+  std::uint32_t sending = kSendingToStore;
+  std::string sendingOrigin;
+  if (road != Road::InPlace) {
+    const Policy policy = ReadMachinePolicy();
+    if (const PolicyValue* v = policy.Find("Sending")) {
+      sending = v->value;
+      sendingOrigin = PolicyOrigin("Sending", *v);
+    }
+  }
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::string& given = entries[i];
     std::string why;
@@ -57,12 +69,19 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       in.refused.Skipped(given, why);
       continue;
     }
+    if (sending == kSendingRefused) {
+      in.refused.Skipped(given, "sending is turned off by " + sendingOrigin);
+      continue;
+    }
     IntakeItem item{given, *resolved, *resolved, std::nullopt, {}};
     if (auto info = Plat().StatPath(item.path)) item.id = info->id;
-    if (road == Road::InPlace || !Plat().CarriesStore(item.path[0], &item.noStore)) {
-      // Only drives that keep no store by their kind vaporize what is sent:
-      // a fixed drive whose store cannot be used keeps the item.
-      if (road == Road::ByDrive && Plat().DriveTypeOf(item.path[0]) == DriveType::Fixed) {
+    if (sending == kSendingVaporizeAtOnce) item.noStore = "Items are vaporized at once by " + sendingOrigin + ".";
+    if (road == Road::InPlace || sending == kSendingVaporizeAtOnce || !Plat().CarriesStore(item.path[0], &item.noStore)) {
+      // Only drives that keep no store by their kind vaporize what is sent
+      // (and a policy that says so): a fixed drive whose store cannot be
+      // used keeps the item.
+      if (road == Road::ByDrive && sending != kSendingVaporizeAtOnce &&
+          Plat().DriveTypeOf(item.path[0]) == DriveType::Fixed) {
         in.refused.Skipped(given, item.noStore.empty() ? "its drive holds no store for you; it was not sent" : item.noStore);
         continue;
       }

@@ -520,12 +520,12 @@ t_receipt_and_one_warning() {
     # Under Wine its own messages share the output: the array alone is read.
     vz shred --yes --json "$(sys again.txt)" </dev/null | sed -n '/^\[/,/^\]/p' | python3 -c 'import json,sys; assert all(i["warning"] for i in json.load(sys.stdin))' || return 1
   fi
-  vz receipt verify "$r_sys" </dev/null | grep -q ": 1001 lines" || return 1
+  vz receipt verify "$r_sys" </dev/null | grep -q ": 1002 lines in 1 run, each as it was written.*last run written" || return 1
   ! grep -q -i secret "$r_host" || return 1
   vz receipt find "$r_sys" "$(sys Many/secret-7.txt)" </dev/null | grep -q "vaporized (done)" || return 1
   vz receipt find "$r_sys" "$(sys Many/never.txt)" </dev/null >/dev/null; [ $? -eq 1 ] || return 1
   cp "$r_host" "$r_host.whole"
-  for line in 1 2 500 1000 1001; do
+  for line in 1 2 500 1000 1002; do
     python3 - "$r_host" "$line" <<'PY'
 import random, sys
 path, n = sys.argv[1], int(sys.argv[2])
@@ -802,8 +802,12 @@ check_as_root() {
   fi
 }
 
+source "$(dirname "$0")/proof_and_policy.sh"
+
 check Help t_help
 check ReceiptOfAThousandItemsAndOneWarningPerVolume t_receipt_and_one_warning
+check ReceiptTamperingIsNamedByLineOrRun t_receipt_tampering
+check PolicyTemplatesNameTheProgramsRules t_policy_templates
 check ExitStatusIsTheSameForTheSameMistake t_exit_status
 check FillIsDecimalOrHexadecimal t_fill_is_decimal_or_hex
 check RestoreNeverReplacesUnasked t_restore_never_replaces_unasked
@@ -831,6 +835,13 @@ check EmptyByAgeAndSize t_empty_by_age_and_size
 check EmptyBySettingsAsksNothingAndLeavesASummary t_empty_by_settings
 check RetentionIsSwitchedAsTheSystemKeepsIt t_retention
 check_as_root ForeignStoreIsRefused t_foreign_store_refused
+if [ "$mode" = native ]; then
+  check_as_root MachinePolicyWinsAndIsRootsAlone t_policy
+  rm -rf "$tmp/policy"
+else
+  check MachinePolicyWinsAndIsRootsAlone t_policy
+  set_policy   # no policy left for the checks after it
+fi
 [ "$mode" = native ] && check_as_root TwoAccountsOnOneVolume t_two_accounts
 [ "$mode" = native ] && check RestoreBringsBackTheItemsOwnTimes t_restore_keeps_own_times
 [ "$mode" = native ] && check_as_root BindMountInsideAnItemIsNeverWalked t_bind_mount_inside

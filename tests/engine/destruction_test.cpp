@@ -124,7 +124,10 @@ TEST_F(DestructionTest, TheReceiptOfARunFindsTheOriginalPath) {
   for (int i = 0; i < 2; ++i) {
     auto text = ReadUserFile(files[i], &why);
     ASSERT_TRUE(text) << why;
-    EXPECT_EQ(VerifyReceipt(*text).broken, 0u);
+    ReceiptCheck c = VerifyReceipt(*text, &key, UserAnchors(&why));
+    EXPECT_FALSE(c.Broken()) << c.why;
+    EXPECT_TRUE(c.anchored);
+    EXPECT_EQ(c.uncheckedLines, 0u);
     EXPECT_EQ(text->find("plan"), std::string::npos);
     EXPECT_EQ(FindInReceipt(*text, D("Work\\plan.doc"), key, nullptr).size(), before[i] + 1);
     EXPECT_TRUE(FindInReceipt(*text, D("VAPORIZE\\D1.doc"), key, nullptr).empty());

@@ -51,6 +51,7 @@ class SettingsPageTest : public DrivesTest {
   }
   void TearDown() override {
     if (sheet_) DestroyWindow(sheet_);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Policies\\Vaporizer");
     std::string why;
     SwitchEmptyingSchedule(false, {}, &why);
     module_->Unregister();
@@ -175,6 +176,32 @@ TEST_F(SettingsPageTest, TheReceiptBoxKeepsItsSetting) {
   PressApply();
   EXPECT_EQ(Stored("KeepReceipts"), 1u);
   EXPECT_EQ(Stored("TrimVolume"), 1u) << "the other two keep their values";
+}
+
+// What the machine policy sets is greyed and named as the administrator's,
+// the slider starts at its lowest passes, and Apply keeps the user's own.
+TEST_F(SettingsPageTest, PolicyValuesAreGreyedAndLeaveTheUsersOwn) {
+  const std::string policy = "Software\\Policies\\Vaporizer";
+  RegPutDword(HKEY_CURRENT_USER, policy, "KeepReceipts", 1);
+  RegPutDword(HKEY_CURRENT_USER, policy, "FileMenu", 0);
+  RegPutDword(HKEY_CURRENT_USER, policy, "MinimumPasses", 4);
+  RegPutDword(HKEY_CURRENT_USER, kSettings, "ShredCount", 6);
+  Open();
+  for (int id : {1050, 1052}) EXPECT_FALSE(IsWindowEnabled(Ctl(id))) << id;
+  EXPECT_EQ(WindowText(Ctl(1052)), "keep a receipt of every vaporize");
+  ASSERT_TRUE(Ctl(1067));
+  EXPECT_EQ(WindowText(Ctl(1067)), "Set by your administrator");
+  EXPECT_TRUE(IsWindowVisible(Ctl(1067)));
+  EXPECT_TRUE(IsWindowEnabled(Ctl(1004)));
+  EXPECT_TRUE(Checked(1052));
+  EXPECT_FALSE(Checked(1050));
+  EXPECT_EQ(SendMessageA(Ctl(1002), TBM_GETRANGEMIN, 0, 0), 4);
+  Click(1004);
+  PressApply();
+  RegDeleteKeyA(HKEY_CURRENT_USER, policy.c_str());
+  EXPECT_EQ(Stored("KeepReceipts"), 0u) << "the user's own, not the policy's";
+  EXPECT_EQ(Stored("InsertContext"), 1u);
+  EXPECT_EQ(Stored("ShredCount"), 6u);
 }
 
 TEST_F(SettingsPageTest, SliderMovesRelabelAndEnableApply) {

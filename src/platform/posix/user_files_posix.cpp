@@ -65,11 +65,15 @@ std::optional<std::string> ReadKey(const std::string& path, std::string* why) {
 
 }  // namespace
 
-std::optional<std::string> UserSecretKey(std::string* why) {
+std::optional<std::string> UserSecretKey(std::string* why, bool make) {
   std::string ignored;
   if (!why) why = &ignored;
   const std::string dir = posix::ConfigDir(), path = dir + "/receipt.key";
   if (::access(path.c_str(), F_OK) == 0 || errno != ENOENT) return ReadKey(path, why);
+  if (!make) {
+    *why = "there is no key " + path;
+    return std::nullopt;
+  }
   if (!posix::MakeDirs(dir)) {
     *why = Errno("the folder " + dir + " cannot be made");
     return std::nullopt;
@@ -93,6 +97,13 @@ std::optional<std::string> UserSecretKey(std::string* why) {
     return std::nullopt;
   }
   return ReadKey(path, why);
+}
+
+std::optional<std::string> UserKeyFolder(std::string* why) {
+  const std::string dir = posix::ConfigDir();
+  if (posix::MakeDirs(dir)) return dir;
+  if (why) *why = Errno("the folder " + dir + " cannot be made");
+  return std::nullopt;
 }
 
 std::optional<std::string> UserDataFolder(std::string* why) {

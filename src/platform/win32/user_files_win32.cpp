@@ -86,13 +86,17 @@ std::optional<std::string> Unseal(const std::string& sealed, const std::string& 
 
 }  // namespace
 
-std::optional<std::string> UserSecretKey(std::string* why) {
+std::optional<std::string> UserSecretKey(std::string* why, bool make) {
   std::string ignored;
   if (!why) why = &ignored;
   auto dir = AppData(why);
   if (!dir) return std::nullopt;
   const std::string path = *dir + "\\receipt.key";
   if (auto sealed = ReadUserFile(path, nullptr)) return Unseal(*sealed, path, why);
+  if (!make) {
+    *why = "there is no key " + path;
+    return std::nullopt;
+  }
   char raw[kKeyBytes];
   DATA_BLOB in{sizeof raw, reinterpret_cast<BYTE*>(raw)}, out{};
   if (!RandomBytes(raw, sizeof raw) ||
@@ -117,6 +121,11 @@ std::optional<std::string> UserSecretKey(std::string* why) {
   auto stored = ReadUserFile(path, why);
   if (!stored) return std::nullopt;
   return Unseal(*stored, path, why);
+}
+
+std::optional<std::string> UserKeyFolder(std::string* why) {
+  std::string ignored;
+  return AppData(why ? why : &ignored);
 }
 
 std::optional<std::string> UserDataFolder(std::string* why) {
