@@ -18,7 +18,9 @@
 # the bare names in directory entries and in the ext4 journal, is counted
 # and reported apart.
 #
-#   tests/forensic/forensic_check.sh            (as root; uses $VZ_BUILD_ROOT)
+#   tests/forensic/forensic_check.sh [ext4|fat]...   (as root; uses $VZ_BUILD_ROOT)
+# The file systems named, both by default; each run keeps its own images,
+# mounts and Wine prefix, so two can run side by side.
 # Needs root and loop devices for ext4, fusefat for FAT, the native-asan (or
 # native) build, and the win64/win32 builds for the Wine roads; whatever is
 # missing is skipped with a line that says why. Prints GoogleTest-style
@@ -393,7 +395,10 @@ roads_wine() {  # fs
 }
 
 prepare_wine >/dev/null 2>&1 || true
-for fs in ext4 fat; do
+filesystems=("$@")
+((${#filesystems[@]})) || filesystems=(ext4 fat)
+for fs in "${filesystems[@]}"; do
+  case "$fs" in ext4|fat) ;; *) echo "forensic: unknown file system '$fs' (ext4, fat)" >&2; exit 2 ;; esac
   if [ "$fs" = ext4 ] && ! can_ext4; then
     for r in native wine_cli_x86_64 wine_dll_x86_64 wine_cli_i686 wine_dll_i686; do
       skip "ext4_$r" "needs root and loop devices (and mkfs.ext4)"
