@@ -284,7 +284,10 @@ class ForwardedFile : public Forwarded<File> {
   std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
     return owner_.ReadBackOf(Path(), *real_, offset, buffer, n, why);
   }
-  std::vector<ByteRange> Extents() override { return real_->Extents(); }
+  std::vector<ByteRange> Extents() override {
+    owner_.Refuse("Extents", Path());  // noted: asking may write the file's pages out first
+    return real_->Extents();
+  }
   std::string Discard() override { return owner_.DiscardOf(Path(), *real_); }
   bool ZeroAndRelease() override { return real_->ZeroAndRelease(); }
   bool KeptWhenReplaced() override { return !owner_.Refuse("KeptWhenReplaced", Path()) && real_->KeptWhenReplaced(); }

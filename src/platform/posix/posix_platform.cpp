@@ -287,7 +287,10 @@ void WriteOver(int fd, off_t size) {
   }
   ::fdatasync(fd);
 #ifdef __linux__
-  if (size > 0) ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, size);
+  // Over whole blocks, or the last one stays the file's.
+  struct stat st {};
+  const off_t block = ::fstat(fd, &st) == 0 && st.st_blksize > 0 ? st.st_blksize : 4096;
+  if (size > 0) ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, (size + block - 1) / block * block);
 #endif
 }
 
@@ -440,8 +443,11 @@ class PosixFile : public File {
   std::string Discard() override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return "its size cannot be read (" + ErrnoText() + ")";
-    if (st.st_size > 0 &&
-        ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(st.st_size)) != 0)
+    // Over whole blocks: a hole that ends inside the last block only zeros
+    // that block's tail in place, and the block stays the file's.
+    const off_t block = st.st_blksize > 0 ? st.st_blksize : 4096;
+    const off_t span = (st.st_size + block - 1) / block * block;
+    if (st.st_size > 0 && ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, span) != 0)
       return errno == EOPNOTSUPP ? "the file system cannot hand a file's blocks back (no hole punching)"
                                  : "punching a hole over it failed (" + ErrnoText() + ")";
     if (!DiscardsOnFree(st.st_dev))
