@@ -417,6 +417,12 @@ class Platform {
   // about as much as one. Here one after another; the systems' own layers
   // issue them from a few threads for the files they opened.
   virtual std::vector<bool> FlushFiles(const std::vector<File*>& files);
+  // How many files a batch holds open at most to flush them together. Where
+  // one flush of a volume reaches every file on it (the POSIX layer), as
+  // many as the process may keep open, so that a pass costs one flush per
+  // volume; elsewhere a few hundred, past which a larger group saves little
+  // (bench/vaporize_peers.sh).
+  virtual std::size_t FlushGroupFiles() { return 256; }
 
   // The lock of a store folder ("X:\VAPORIZE\<account>", or the drive's
   // store folder itself, where the earlier layout kept its items): every
