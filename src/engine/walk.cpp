@@ -482,7 +482,7 @@ class Walker {
     o.entry = k;
     o.size = info->size;
     o.remove = remove;
-    o.judged = warnings_.Judge(e.path, s_.passes);  // before the passes touch it
+    o.judged = warnings_.Judge(e.path, s_.passes, file.get());  // before the passes touch it
     o.warning = o.judged.warning;
     o.started = UtcNow();
     o.file = std::move(file);

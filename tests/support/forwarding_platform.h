@@ -88,6 +88,7 @@ class ForwardingPlatform : public Platform {
   }
   MediumFacts MediumOf(const std::string& path) override;
   FileStorage FileStorageOf(const std::string& path) override;
+  FileStorage OpenFileStorageOf(File& file, const std::string& path) override;
 
   // True to make the operation `op` on `path` fail (or, for a test that
   // records, only to note it). Handles' operations come here with the path
@@ -342,6 +343,10 @@ inline std::unique_ptr<Node> ForwardingPlatform::Wrap(std::unique_ptr<Node> n) {
 
 inline MediumFacts ForwardingPlatform::MediumOf(const std::string& path) { return real_.MediumOf(path); }
 inline FileStorage ForwardingPlatform::FileStorageOf(const std::string& path) { return real_.FileStorageOf(path); }
+inline FileStorage ForwardingPlatform::OpenFileStorageOf(File& file, const std::string& path) {
+  auto* f = dynamic_cast<ForwardedFile*>(&file);
+  return f ? real_.OpenFileStorageOf(f->Real(), path) : FileStorageOf(path);
+}
 
 inline std::vector<bool> ForwardingPlatform::FlushFiles(const std::vector<File*>& files) {
   // Each file's flush passes through Refuse on its own; the real platform

@@ -27,6 +27,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -61,7 +62,26 @@ CivilTime FromTimespec(const struct timespec& ts) {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
+struct timespec ToTimespecOnce(const CivilTime& c);
+
+// The same local time is turned into the same instant many times in a
+// batch (the stamp before every delete); the zone's rules are read once
+// for it, not twice per file.
 struct timespec ToTimespec(const CivilTime& c) {
+  struct Last {
+    CivilTime civil;
+    std::string zone;
+    struct timespec ts;
+  };
+  static thread_local std::optional<Last> last;
+  const char* tz = std::getenv("TZ");
+  std::string zone = tz ? std::string("=") + tz : std::string();
+  if (last && last->civil == c && last->zone == zone) return last->ts;
+  last = Last{c, zone, ToTimespecOnce(c)};
+  return last->ts;
+}
+
+struct timespec ToTimespecOnce(const CivilTime& c) {
   struct tm tm {};
   tm.tm_year = c.year - 1900;
   tm.tm_mon = c.month - 1;
@@ -80,11 +100,42 @@ std::string LastComponent(const std::string& host) {
   return p == std::string::npos ? host : host.substr(p + 1);
 }
 
-std::optional<std::uint32_t> StoredBits(const std::string& host) {
-  char buf[16] = {};
-  ssize_t n = ::getxattr(host.c_str(), kAttrXattr, buf, sizeof buf - 1);
+// Volumes whose file system keeps no extended attributes: once one said
+// so, nothing more is asked of their files.
+class NoXattrVolumes {
+ public:
+  bool Lacks(dev_t volume) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return none_.count(volume) != 0;
+  }
+  void Note(dev_t volume, int err) {
+    if (err != ENOTSUP && err != EOPNOTSUPP) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    none_.insert(volume);
+  }
+
+ private:
+  std::mutex lock_;
+  std::set<dev_t> none_;
+};
+NoXattrVolumes& XattrVolumes() {
+  static NoXattrVolumes v;
+  return v;
+}
+
+std::optional<std::uint32_t> BitsFrom(const char* buf, ssize_t n) {
   if (n <= 0) return std::nullopt;
   return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
+}
+
+// The attribute bits kept on a file of `volume`, asked by its host path;
+// a link at the path's end is not followed.
+std::optional<std::uint32_t> StoredBits(const std::string& host, dev_t volume) {
+  if (XattrVolumes().Lacks(volume)) return std::nullopt;
+  char buf[16] = {};
+  ssize_t n = ::lgetxattr(host.c_str(), kAttrXattr, buf, sizeof buf - 1);
+  if (n < 0) XattrVolumes().Note(volume, errno);
+  return BitsFrom(buf, n);
 }
 
 std::uint32_t AttributesOf(const std::string& host, const struct stat& st) {
@@ -96,7 +147,7 @@ std::uint32_t AttributesOf(const std::string& host, const struct stat& st) {
   std::uint32_t a = 0;
   if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
   if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
-  if (auto bits = StoredBits(host)) a |= *bits;
+  if (auto bits = StoredBits(host, st.st_dev)) a |= *bits;
   else if (!S_ISDIR(st.st_mode)) a |= kAttrArchive;
   std::string name = LastComponent(host);
   if (!name.empty() && name[0] == '.') a |= kAttrHidden;
@@ -158,11 +209,13 @@ NodeKind KindOf(const struct stat& st) {
 // Whether someone other than this user (or the administrator) could change
 // it: its owner, or write permission for others.
 std::string SharedWith(const struct stat& st) {
-  const uid_t me = ::geteuid();
+  // The program never changes its identity: asked once.
+  static const uid_t me = ::geteuid();
+  static const gid_t group = ::getegid();
   if (st.st_uid != me && st.st_uid != 0) return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
   if (S_ISLNK(st.st_mode)) return {};
   if (st.st_mode & S_IWOTH) return "every user may write to it";
-  if ((st.st_mode & S_IWGRP) && st.st_gid != ::getegid() && st.st_gid != 0)
+  if ((st.st_mode & S_IWGRP) && st.st_gid != group && st.st_gid != 0)
     return "the users of group " + std::to_string(st.st_gid) + " may write to it";
   return {};
 }
@@ -205,10 +258,13 @@ std::string Joined(const std::string& folder, const std::string& name) {
 }
 
 // Whether the name still holds what `own` (a descriptor of ours) holds.
-bool StillHolds(int dir, const std::string& name, int own) {
+// `known`: the identity of `own`, where the holder keeps it from its open.
+bool StillHolds(int dir, const std::string& name, int own, const struct stat* known = nullptr) {
   struct stat there {}, mine {};
-  return ::fstatat(dir, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(own, &mine) == 0 &&
-         there.st_dev == mine.st_dev && there.st_ino == mine.st_ino;
+  if (known) mine = *known;
+  else if (::fstat(own, &mine) != 0) return false;
+  return ::fstatat(dir, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && there.st_dev == mine.st_dev &&
+         there.st_ino == mine.st_ino;
 }
 
 // rename without replacing. File systems that cannot promise it (older
@@ -234,9 +290,9 @@ struct Place {
   std::string name;  // its name there, as the system holds it
   std::string path;  // in the system's form, for messages
 
-  bool Delete(int own, bool folder) {
+  bool Delete(int own, bool folder, const struct stat* known = nullptr) {
     if (!dir) return false;
-    if (!StillHolds(dir->fd, name, own)) return false;
+    if (!StillHolds(dir->fd, name, own, known)) return false;
     RaceStep("delete", path);
     return ::unlinkat(dir->fd, name.c_str(), folder ? AT_REMOVEDIR : 0) == 0;
   }
@@ -244,11 +300,12 @@ struct Place {
   bool ExchangeWith(int own, const std::string& other);
 };
 
-std::optional<std::uint32_t> StoredBitsOf(int fd) {
+std::optional<std::uint32_t> StoredBitsOf(int fd, dev_t volume) {
+  if (XattrVolumes().Lacks(volume)) return std::nullopt;
   char buf[16] = {};
   ssize_t n = ::fgetxattr(fd, kAttrXattr, buf, sizeof buf - 1);
-  if (n <= 0) return std::nullopt;
-  return static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
+  if (n < 0) XattrVolumes().Note(volume, errno);
+  return BitsFrom(buf, n);
 }
 
 // Attributes through a descriptor that may only name the item (O_PATH):
@@ -272,7 +329,7 @@ bool SetAttributesOf(int fd, std::uint32_t attributes) {
 std::optional<NodeInfo> InfoOfFd(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return std::nullopt;
-  return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBitsOf(fd));
+  return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBitsOf(fd, st.st_dev));
 }
 
 std::string ErrnoText() { return std::strerror(errno); }
@@ -398,10 +455,9 @@ class PosixFile : public File {
  public:
   // `opened`: what the opener found the descriptor to be, where it asked.
   PosixFile(int fd, Place place, const struct stat* opened = nullptr) : fd_(fd), place_(std::move(place)) {
-    struct stat st {};
-    if (opened) st = *opened;
-    else if (::fstat(fd_, &st) != 0) st.st_dev = 0;
-    volume_ = st.st_dev;
+    if (opened) opened_ = *opened;
+    else if (::fstat(fd_, &opened_) != 0) opened_ = {};
+    fresh_ = opened != nullptr;
   }
   ~PosixFile() override { ::close(fd_); }
 
@@ -410,6 +466,7 @@ class PosixFile : public File {
     return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
   }
   bool WriteAt(std::int64_t offset, const void* data, std::size_t n) override {
+    Changed();
     const char* p = static_cast<const char*>(data);
     while (n > 0) {
       const bool direct = bypass_ && DirectFits(offset, p, n) && Direct(true);
@@ -439,11 +496,11 @@ class PosixFile : public File {
     bypass_ = Direct(true) && Direct(false);
     return bypass_;
   }
-  bool Append(const std::string& data) override { return WriteAll(fd_, data.data(), data.size()) || Failed(errno); }
+  bool Append(const std::string& data) override { Changed(); return WriteAll(fd_, data.data(), data.size()) || Failed(errno); }
   bool Flush() override { return ::fdatasync(fd_) == 0 || Failed(errno); }
   int Descriptor() const { return fd_; }
   // The device of the file system it lies on; 0 when unknown.
-  dev_t Volume() const { return volume_; }
+  dev_t Volume() const { return opened_.st_dev; }
 
   // O_DIRECT reads come from the device: the kernel first writes back what
   // the cache holds of the range, then reads around the cache.
@@ -497,6 +554,7 @@ class PosixFile : public File {
   bool KeptWhenReplaced() override { return KeepsReplacedFiles(fd_); }
   // The magic link of /proc reaches the very inode, named or not.
   bool ZeroAndRelease() override {
+    Changed();
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || !KeepsReplacedFiles(fd_)) return false;
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
@@ -507,6 +565,7 @@ class PosixFile : public File {
     return true;
   }
   std::string Discard() override {
+    Changed();
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return "its size cannot be read (" + ErrnoText() + ")";
     // Over whole blocks: a hole that ends inside the last block only zeros
@@ -531,6 +590,7 @@ class PosixFile : public File {
 #endif
   }
   bool SetTimes(const CivilTime*, const CivilTime* accessed, const CivilTime* written) override {
+    Changed();
     // POSIX keeps no settable creation time; the other two are set.
     struct timespec ts[2];
     ts[0].tv_nsec = UTIME_OMIT;
@@ -539,7 +599,7 @@ class PosixFile : public File {
     if (written) ts[1] = ToTimespec(*written);
     return ::futimens(fd_, ts) == 0;
   }
-  bool Truncate(std::int64_t size) override { return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 || Failed(errno); }
+  bool Truncate(std::int64_t size) override { Changed(); return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 || Failed(errno); }
   // SEEK_DATA and SEEK_HOLE walk the ranges that hold blocks; a file system
   // that cannot tell answers with the whole file as one range.
   std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges() override {
@@ -561,13 +621,27 @@ class PosixFile : public File {
     return out;
   }
   std::string LastError() override { return error_; }
-  std::optional<NodeInfo> Info() override { return InfoOfFd(fd_); }
-  bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(fd_, attributes); }
+  std::optional<NodeInfo> Info() override {
+    if (!fresh_) return InfoOfFd(fd_);
+    fresh_ = false;
+    return InfoOf(opened_, StoredBitsOf(fd_, opened_.st_dev));
+  }
+  bool SetAttributes(std::uint32_t attributes) override {
+    Changed();
+    return SetAttributesOf(fd_, attributes);
+  }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
+    Changed();
     return place_.MoveTo(fd_, to, name, replace);
   }
-  bool ExchangeWith(const std::string& name) override { return place_.ExchangeWith(fd_, name); }
-  bool Delete() override { return place_.Delete(fd_, false); }
+  bool ExchangeWith(const std::string& name) override {
+    Changed();
+    return place_.ExchangeWith(fd_, name);
+  }
+  bool Delete() override {
+    Changed();
+    return place_.Delete(fd_, false, opened_.st_ino != 0 ? &opened_ : nullptr);
+  }
   std::string Path() const override { return place_.path; }
 
  private:
@@ -589,9 +663,14 @@ class PosixFile : public File {
     return true;
   }
 
+  // What the descriptor was when it was opened: its identity for as long as
+  // it is held, and the whole answer to the first Info() until anything
+  // changes through it.
+  void Changed() { fresh_ = false; }
   int fd_;
   Place place_;
-  dev_t volume_ = 0;
+  struct stat opened_ {};
+  bool fresh_ = false;
   bool bypass_ = false;    // direct writes were asked for and the file system takes them
   bool directOn_ = false;  // O_DIRECT is set on the descriptor
   std::string error_;
@@ -677,17 +756,9 @@ class PosixFolder : public Folder {
     struct stat st {};
     if (::fstatat(self_->fd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
     if (S_ISLNK(st.st_mode)) return InfoOf(st, std::nullopt);
-    // The stored attribute bits need the item itself, opened as itself.
-    int fd = ::openat(self_->fd, host.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    std::optional<std::uint32_t> bits;
-    if (fd >= 0) {
-      std::string self = "/proc/self/fd/" + std::to_string(fd);
-      char buf[16] = {};
-      ssize_t n = ::getxattr(self.c_str(), kAttrXattr, buf, sizeof buf - 1);
-      if (n > 0) bits = static_cast<std::uint32_t>(std::strtoul(buf, nullptr, 10)) & kStoredBits;
-      ::close(fd);
-    }
-    return InfoOf(st, bits);
+    // The stored attribute bits of the name in this very folder: through
+    // the folder's magic link in /proc, the name itself never followed.
+    return InfoOf(st, StoredBits("/proc/self/fd/" + std::to_string(self_->fd) + "/" + host, st.st_dev));
   }
 
   std::unique_ptr<Folder> OpenFolder(const std::string& name, std::string* why) override {
@@ -734,7 +805,8 @@ class PosixFolder : public Folder {
       Say(why, path + " " + refusal);
       return nullptr;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // F_SETFL takes the status flags alone, which are the ones it was opened with.
+    ::fcntl(fd, F_SETFL, flags);
     return std::make_unique<PosixFile>(fd, Child(host, name), &st);
   }
 
@@ -917,6 +989,11 @@ class PosixPlatform : public Platform {
   std::optional<std::string> ResolvePath(const std::string& path, PathOrigin, std::string* why) override {
     return posix::ResolveSystemPath(path, why);
   }
+  std::vector<std::optional<std::string>> ResolvePaths(const std::vector<std::string>& paths, PathOrigin origin,
+                                                       std::vector<std::string>& whys) override {
+    posix::ResolveOnce once;
+    return Platform::ResolvePaths(paths, origin, whys);
+  }
 
   std::optional<std::uint32_t> GetAttributes(const std::string& path) override {
     auto host = Host(path);
@@ -966,11 +1043,24 @@ class PosixPlatform : public Platform {
     return true;
   }
 
+  FileStorage OpenFileStorageOf(File& file, const std::string& path) override {
+    auto* own = dynamic_cast<PosixFile*>(&file);
+    if (!own) return Platform::OpenFileStorageOf(file, path);
+    return NativeFileStorageOfOpen(own->Descriptor(), own->Size());
+  }
+
+  std::optional<FileId> IdentityOf(const std::string& path) override {
+    auto host = Host(path);
+    struct stat st {};
+    if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
+    return IdOf(st);
+  }
+
   std::optional<NodeInfo> StatPath(const std::string& path) override {
     auto host = Host(path);
     struct stat st {};
     if (!host || ::lstat(host->c_str(), &st) != 0) return std::nullopt;
-    return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBits(*host));
+    return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBits(*host, st.st_dev));
   }
 
   std::unique_ptr<Folder> OpenFolder(const std::string& path, std::string* why) override {
