@@ -2,8 +2,9 @@
 # One overwrite pass over a stored 256 MiB file, the whole process
 # ('vaporizer vaporize --yes --passes 1 --keep --stored' of the stored
 # item, natively and the Windows build under Wine) side by side with dd
-# writing zeros over a file of the same size and flushing it, medians of
-# interleaved rounds.
+# writing zeros over a file of the same size and flushing it, through the
+# cache (conv=fsync) and around it (oflag=direct), medians of interleaved
+# rounds. Goal: at most 1.0x dd oflag=direct.
 # Under Wine a program's start costs more than the pass; its own line shows
 # it, and the pass alone is timed inside the process as well
 # (overwrite_bench, both builds).
@@ -82,8 +83,12 @@ cold() {
   for f in "$@"; do dd if=/dev/null of="$f" oflag=nocache conv=notrunc,fdatasync count=0 status=none; done
 }
 
-declare -a t_dd t_vz t_wine t_start t_pass t_wpass
+declare -a t_dd t_direct t_vz t_wine t_start t_pass t_wpass
 run_dd() { cold "$dir/dd.bin"; timed t_dd dd if=/dev/zero of="$dir/dd.bin" bs=1M count="$mib" conv=notrunc,fsync status=none; }
+run_direct() {
+  cold "$dir/dd.bin"
+  timed t_direct dd if=/dev/zero of="$dir/dd.bin" bs=1M count="$mib" oflag=direct conv=notrunc,fsync status=none
+}
 run_vz() { cold "$stored_native"; timed t_vz "$vaporizer" vaporize --yes --passes 1 --keep --stored B1.bin; }
 run_wine() { cold "$stored_wine"; timed t_wine wine 'C:\vaporizer.exe' vaporize --yes --passes 1 --keep --stored D1.bin; }
 run_start() { timed t_start wine 'C:\vaporizer.exe' --version; }
@@ -92,7 +97,7 @@ run_wpass() {
   cold "$stored_wine"
   t_wpass+=("$(wine 'C:\overwrite_bench.exe' "D:\\VAPORIZE\\$account\\D1.bin" --runs 1 2>/dev/null | pass_time)")
 }
-steps=(run_dd run_vz run_pass)
+steps=(run_dd run_direct run_vz run_pass)
 ((wine_ok)) && steps+=(run_wine run_start run_wpass)
 # Each round runs every step once, starting one further along each time.
 for ((r = 0; r < runs; r++)); do
@@ -110,6 +115,7 @@ row() {
 echo "one pass over $mib MiB in $dir, median of $runs rounds, each run from a cold page cache"
 printf '%-52s %8s %7s   %s\n' "what" "seconds" "x dd" "runs"
 row "dd bs=1M conv=notrunc,fsync" "${t_dd[@]}"
+row "dd bs=1M oflag=direct conv=notrunc,fsync" "${t_direct[@]}"
 row "vaporizer vaporize --passes 1 --keep (linux)" "${t_vz[@]}"
 row "  the pass alone, in process (linux)" "${t_pass[@]}"
 if ((wine_ok)); then
@@ -122,6 +128,8 @@ goal() {  # what, seconds, limit
     'BEGIN { r = a / d; printf "%s: %.2fx dd (goal at most %.2fx): %s\n", w, r, l, (r <= l ? "met" : "NOT met") }'
 }
 goal "linux, whole process" "$(median "${t_vz[@]}")" 1.10
+awk -v a="$(median "${t_vz[@]}")" -v d="$(median "${t_direct[@]}")" \
+  'BEGIN { r = a / d; printf "linux, whole process: %.2fx dd oflag=direct (goal at most 1.00x): %s\n", r, (r <= 1.0 ? "met" : "NOT met") }'
 ((wine_ok)) && goal "wine, the pass in process" "$(median "${t_wpass[@]}")" 1.10
 
 if ((blocks)); then

@@ -54,6 +54,7 @@ bool CanAsk(bool yes) {
 // Converts every argument first, so one that cannot be a path stops the
 // command before anything is touched.
 bool ConvertAll(const std::vector<std::string>& args, std::vector<std::string>& out) {
+  ResolvingMany together;
   bool ok = true;
   for (const auto& a : args) {
     std::string why;

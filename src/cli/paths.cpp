@@ -69,6 +69,10 @@ std::optional<std::string> ToSystem(const std::string& arg, std::string* why) {
 
 std::string HostForm(const std::string& systemPath) { return systemPath; }
 
+struct ResolvingMany::Scope {};
+ResolvingMany::ResolvingMany() = default;
+ResolvingMany::~ResolvingMany() = default;
+
 #else
 
 std::optional<std::string> ToSystem(const std::string& arg, std::string* why) {
@@ -95,6 +99,12 @@ std::string HostForm(const std::string& systemPath) {
   auto host = posix::ToHostPath(systemPath);
   return host ? *host : systemPath;
 }
+
+struct ResolvingMany::Scope {
+  posix::ResolveOnce once;
+};
+ResolvingMany::ResolvingMany() : scope_(std::make_unique<Scope>()) {}
+ResolvingMany::~ResolvingMany() = default;
 
 #endif
 

@@ -2,6 +2,7 @@
 // they are shown.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,19 @@ namespace vz::cli {
 // on Windows made full against the current folder and read as text, every
 // name as typed (the intake then refuses one that Win32 reads otherwise).
 std::optional<std::string> ToSystem(const std::string& arg, std::string* why);
+// While one lives, ToSystem resolves each folder that several arguments
+// share once for all of them (on POSIX; nothing to share on Windows).
+class ResolvingMany {
+ public:
+  ResolvingMany();
+  ~ResolvingMany();
+  ResolvingMany(const ResolvingMany&) = delete;
+  ResolvingMany& operator=(const ResolvingMany&) = delete;
+
+ private:
+  struct Scope;
+  std::unique_ptr<Scope> scope_;
+};
 // A path of the system's form as the user knows it (a POSIX path on POSIX),
 // byte for byte.
 std::string HostForm(const std::string& systemPath);

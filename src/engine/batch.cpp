@@ -119,7 +119,7 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   // something else once the answer comes is left alone.
   for (auto& e : accepted)
     if (!e.expected)
-      if (auto info = Plat().StatPath(e.path)) e.expected = info->id;
+      e.expected = Plat().IdentityOf(e.path);
   if (!Ui().Ask(Question::Caution, kCautionTitle, CautionText(accepted.size(), run ? run->cautionWhy : std::string()))) {
     for (const auto& e : accepted) report.Declined(e.path, "left in place: the caution question was answered No");
     return report;

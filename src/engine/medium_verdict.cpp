@@ -222,7 +222,7 @@ std::string ReachText(Reach r) {
 
 Verdict JudgeMedium(const MediumFacts& medium, const FileStorage* file) { return Judge().Run(medium, file); }
 
-FileJudgement OverwriteWarnings::Judge(const std::string& path, int passes) {
+FileJudgement OverwriteWarnings::Judge(const std::string& path, int passes, File* open) {
   FileJudgement j;
   if (passes <= 0) {
     // Nothing is written, so nothing about the medium matters.
@@ -232,7 +232,7 @@ FileJudgement OverwriteWarnings::Judge(const std::string& path, int passes) {
   std::string folder = FolderPart(path);
   auto it = byFolder_.find(folder);
   if (it == byFolder_.end()) it = byFolder_.emplace(folder, Plat().MediumOf(folder.empty() ? path : folder)).first;
-  FileStorage storage = Plat().FileStorageOf(path);
+  FileStorage storage = open ? Plat().OpenFileStorageOf(*open, path) : Plat().FileStorageOf(path);
   j.verdict = JudgeMedium(it->second, &storage);
   j.volumeId = it->second.volumeId;
   j.discards = it->second.discards.answer;

@@ -47,7 +47,8 @@ struct FileJudgement {
 // is asked once per folder.
 class OverwriteWarnings {
  public:
-  FileJudgement Judge(const std::string& path, int passes);
+  // `open`: the file itself, held open, asked through its handle.
+  FileJudgement Judge(const std::string& path, int passes, File* open = nullptr);
   // The warning a vaporize report carries for one file.
   std::string For(const std::string& path, int passes) { return Judge(path, passes).warning; }
 

@@ -105,7 +105,7 @@ PassResult Overwriter::Write(File& file) {
     std::int64_t pos = from;
     std::int64_t handedOver = from;  // where the range not yet given to the device's queue begins
     const std::int64_t end = from + length;
-    for (;;) {
+    while (pos < end) {
       // Read per block so that the pass never writes past the end, whatever
       // the file does meanwhile.
       std::int64_t size = file.Size();

@@ -31,12 +31,10 @@ constexpr std::int64_t kDirectFrom = std::int64_t{8} << 20;
 // overlap.
 constexpr std::int64_t kWriteBackChunk = std::int64_t{8} << 20;
 
-// A batch overwrites files in groups of at most this many files and about
-// this many bytes: pass k of every file of a group, then one flush of them
-// all, then pass k + 1. Past a few hundred files a larger group saves
-// little (bench/vaporize_peers.sh), and each file of a group holds a
-// handle until the group's last flush.
-constexpr std::size_t kFlushGroupFiles = 256;
+// A batch overwrites files in groups of at most Platform::FlushGroupFiles
+// files (each holds a handle until the group's last flush) and about this
+// many bytes: pass k of every file of a group, then one flush of them all,
+// then pass k + 1.
 constexpr std::int64_t kFlushGroupBytes = std::int64_t{64} << 20;
 
 struct PassResult {

@@ -89,7 +89,8 @@ std::string Child(const std::string& folder, const std::string& name) { return W
 class Walker {
  public:
   Walker(const std::vector<WalkItem>& items, const WalkSettings& s, Report& report)
-      : items_(items), s_(s), report_(report), overwriter_(s.fillByte), outcomes_(items.size()) {}
+      : items_(items), s_(s), report_(report), overwriter_(s.fillByte), outcomes_(items.size()),
+        groupFiles_(std::max<std::size_t>(Plat().FlushGroupFiles(), 1)) {}
 
   std::vector<WalkOutcome> Run() {
     roots_ = Plat().VolumeRoots();
@@ -496,12 +497,12 @@ class Walker {
     o.entry = k;
     o.size = info->size;
     o.remove = remove;
-    o.judged = warnings_.Judge(e.path, s_.passes);  // before the passes touch it
+    o.judged = warnings_.Judge(e.path, s_.passes, file.get());  // before the passes touch it
     o.warning = o.judged.warning;
     o.started = UtcNow();
     o.file = std::move(file);
     if (readOnly) e.readOnly = readOnly;
-    if (!group_.empty() && (group_.size() >= kFlushGroupFiles || groupBytes_ + o.size > kFlushGroupBytes)) RunGroup();
+    if (!group_.empty() && (group_.size() >= groupFiles_ || groupBytes_ + o.size > kFlushGroupBytes)) RunGroup();
     groupBytes_ += o.size;
     group_.push_back(std::move(o));
   }
@@ -778,6 +779,7 @@ class Walker {
   std::vector<Entry> entries_;
   std::map<std::string, std::shared_ptr<Folder>> holders_;
   std::size_t files_ = 0, filesDone_ = 0;
+  const std::size_t groupFiles_;
   std::vector<Overwrite> group_;
   std::int64_t groupBytes_ = 0;
   std::vector<WaitingTrim> waiting_;

@@ -122,5 +122,9 @@ MediumFacts WindowsMediumFacts(const WindowsVolumeAnswers& answers);
 // puts others in.
 MediumFacts NativeMediumOf(const std::string& path);
 FileStorage NativeFileStorageOf(const std::string& path);
+#ifndef _WIN32
+// One file held open, of `size` bytes: asked through its descriptor.
+FileStorage NativeFileStorageOfOpen(int fd, std::int64_t size);
+#endif
 
 }  // namespace vz

@@ -10,6 +10,7 @@ namespace vz {
 
 MediumFacts Platform::MediumOf(const std::string& path) { return NativeMediumOf(path); }
 FileStorage Platform::FileStorageOf(const std::string& path) { return NativeFileStorageOf(path); }
+FileStorage Platform::OpenFileStorageOf(File&, const std::string& path) { return FileStorageOf(path); }
 
 namespace {
 

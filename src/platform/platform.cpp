@@ -201,6 +201,14 @@ std::unique_ptr<Folder> OpenParent(const std::string& path, std::string* name, s
   return Plat().OpenFolder(parent, why);
 }
 
+std::vector<std::optional<std::string>> Platform::ResolvePaths(const std::vector<std::string>& paths,
+                                                                PathOrigin origin, std::vector<std::string>& whys) {
+  std::vector<std::optional<std::string>> out;
+  whys.assign(paths.size(), std::string());
+  for (std::size_t i = 0; i < paths.size(); ++i) out.push_back(ResolvePath(paths[i], origin, &whys[i]));
+  return out;
+}
+
 std::optional<NodeInfo> Platform::StatPath(const std::string& path) {
   std::string parent, name, why;
   if (!SplitPath(path, &parent, &name)) {

@@ -354,6 +354,11 @@ class Platform {
   // text that is no UTF-8 and a path past the system's own limit of 32767
   // characters).
   virtual std::optional<std::string> ResolvePath(const std::string& path, PathOrigin origin, std::string* why) = 0;
+  // Many paths at once, as ResolvePath resolves each (whys[i] says why
+  // paths[i] has none): a folder that several of them pass through is
+  // resolved once for all of them.
+  virtual std::vector<std::optional<std::string>> ResolvePaths(const std::vector<std::string>& paths, PathOrigin origin,
+                                                               std::vector<std::string>& whys);
 
   // Index lines are written in the system's own single-byte code page
   // wherever that holds them: the ANSI code page on Windows, in which
@@ -377,6 +382,12 @@ class Platform {
   // What the path's last name holds now, never followed; nullopt when
   // nothing is there or it cannot be asked. By default through OpenFolder.
   virtual std::optional<NodeInfo> StatPath(const std::string& path);
+  // Only what StatPath says of the identity of what the path's last name
+  // holds, never followed; the one question where nothing else is needed.
+  virtual std::optional<FileId> IdentityOf(const std::string& path) {
+    auto info = StatPath(path);
+    return info ? std::optional<FileId>(info->id) : std::nullopt;
+  }
   // Sets the last-write time of a file or a folder itself (its contents
   // keep theirs), read-only or not, in the form of a DirEntry's times. A
   // link is left alone: false.
@@ -445,6 +456,12 @@ class Platform {
   // about as much as one. Here one after another; the systems' own layers
   // issue them from a few threads for the files they opened.
   virtual std::vector<bool> FlushFiles(const std::vector<File*>& files);
+  // How many files a batch holds open at most to flush them together. Where
+  // one flush of a volume reaches every file on it (the POSIX layer), as
+  // many as the process may keep open, so that a pass costs one flush per
+  // volume; elsewhere a few hundred, past which a larger group saves little
+  // (bench/vaporize_peers.sh).
+  virtual std::size_t FlushGroupFiles() { return 256; }
 
   // The lock of a store folder ("X:\VAPORIZE\<account>", or the drive's
   // store folder itself, where the earlier layout kept its items): every
@@ -506,6 +523,9 @@ class Platform {
   // system's answers unless a test puts others in.
   virtual MediumFacts MediumOf(const std::string& path);
   virtual FileStorage FileStorageOf(const std::string& path);
+  // The same for a file held open, asked through it where the system can;
+  // `path` is what it was opened by.
+  virtual FileStorage OpenFileStorageOf(File& file, const std::string& path);
 
   // Accounts. This account's own folder in a drive's store folder is
   // named by AccountName: its SID on Windows, its user id on POSIX. By

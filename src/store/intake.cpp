@@ -1,5 +1,7 @@
 #include "store/intake.h"
 
+#include <map>
+
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
@@ -32,14 +34,17 @@ std::string MappedPath(const std::string& path, const std::string& mapped, PathO
   return {};
 }
 
-// Why an entry resolved to `path` is not taken; empty when it is.
-std::string Refusal(const std::string& path) {
+// Why an entry resolved to `path` is not taken; empty when it is. The
+// drives' types are asked once per letter.
+std::string Refusal(const std::string& path, std::map<char, DriveType>& types) {
   if (IsDriveRoot(path)) return "a drive's root is never sent or vaporized";
   if (!IsPlainFullPath(path)) return "not a plain full path on a drive";
   if (IsStoreDir(path)) return "it is the Vaporizer's own store";
   if (IsStoreOrInside(path)) return "it is already in the Vaporizer";
-  if (Plat().DriveTypeOf(path[0]) == DriveType::NoRootDir)
-    return std::string("there is no drive ") + ToUpperChar(path[0]) + ":";
+  const char letter = ToUpperChar(path[0]);
+  auto type = types.find(letter);
+  if (type == types.end()) type = types.emplace(letter, Plat().DriveTypeOf(letter)).first;
+  if (type->second == DriveType::NoRootDir) return std::string("there is no drive ") + letter + ":";
   return {};
 }
 
@@ -60,11 +65,14 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       sendingOrigin = PolicyOrigin("Sending", *v);
     }
   }
+  std::vector<std::string> whys;
+  const std::vector<std::optional<std::string>> resolvedAll = Plat().ResolvePaths(entries, origin, whys);
+  std::map<char, DriveType> types;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::string& given = entries[i];
-    std::string why;
-    auto resolved = Plat().ResolvePath(given, origin, &why);
-    if (resolved) why = Refusal(*resolved);
+    const std::optional<std::string>& resolved = resolvedAll[i];
+    std::string why = whys[i];
+    if (resolved) why = Refusal(*resolved, types);
     if (!why.empty()) {
       in.refused.Skipped(given, why);
       continue;
@@ -74,7 +82,7 @@ Intake TakeIn(const std::vector<std::string>& entries, const std::vector<std::st
       continue;
     }
     IntakeItem item{given, *resolved, *resolved, std::nullopt, {}};
-    if (auto info = Plat().StatPath(item.path)) item.id = info->id;
+    item.id = Plat().IdentityOf(item.path);
     if (sending == kSendingVaporizeAtOnce) item.noStore = "Items are vaporized at once by " + sendingOrigin + ".";
     if (road == Road::InPlace || sending == kSendingVaporizeAtOnce || !Plat().CarriesStore(item.path[0], &item.noStore)) {
       // Only drives that keep no store by their kind vaporize what is sent

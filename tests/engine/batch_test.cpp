@@ -200,24 +200,25 @@ TEST_F(BatchTest, EveryPassOfEveryFileIsFlushedBeforeItsNextPassAndBeforeAnythin
 
 TEST_F(BatchTest, AGroupIsBoundedByFilesAndByBytesSoNoFileWaitsForManyOthers) {
   std::vector<std::string> list;
-  for (std::size_t i = 0; i <= kFlushGroupFiles; ++i) {
+  RecordingPlatform rec;  // groups of the size where each file is flushed on its own
+  const std::size_t group = rec.FlushGroupFiles();
+  for (std::size_t i = 0; i <= group; ++i) {
     list.push_back(D("s\\f" + std::to_string(i) + ".txt"));
     MakeFile(list.back(), "x");
   }
   MakeFile(D("s\\last.txt"), "y");
-  RecordingPlatform rec;
   rec.AddVirtualFile(D("big.bin"), kFlushGroupBytes + 1);
   ScopedPlatform use(rec);
   ScopedUi scoped(ui);
   list.insert(list.end(), {D("big.bin"), D("s\\last.txt")});
   ShredOptions o = Options(1, true, 0, false);
   EXPECT_TRUE(VaporizeBatch(list, BatchEntries::Paths, &o).AllDone());
-  const std::string beyond = "\\f" + std::to_string(kFlushGroupFiles) + ".txt";
-  EXPECT_GT(At(rec, "Delete", ""), At(rec, "Flush", "", kFlushGroupFiles - 1));
+  const std::string beyond = "\\f" + std::to_string(group) + ".txt";
+  EXPECT_GT(At(rec, "Delete", ""), At(rec, "Flush", "", group - 1));
   EXPECT_LT(At(rec, "Delete", ""), At(rec, "WriteAt", beyond)) << "a full group goes before the next starts";
   EXPECT_LT(At(rec, "Delete", beyond), At(rec, "WriteAt", "big.bin")) << "a large file has a group of its own";
   EXPECT_LT(At(rec, "Delete", "big.bin"), At(rec, "WriteAt", "last.txt"));
-  EXPECT_EQ(rec.Count("Flush"), kFlushGroupFiles + 3);
+  EXPECT_EQ(rec.Count("Flush"), group + 3);
 }
 
 TEST_F(BatchTest, APassWhoseFlushFailsLeavesTheFileAndItsFolder) {

@@ -22,6 +22,7 @@ class DescribedMedium : public RecordingPlatform {
     return medium;
   }
   FileStorage FileStorageOf(const std::string&) override { return {fileFlags, "recorded"}; }
+  FileStorage OpenFileStorageOf(File&, const std::string&) override { return {fileFlags, "recorded"}; }
 };
 
 MediumFacts Medium(const char* fileSystem, Answer spinning) {

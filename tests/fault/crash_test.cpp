@@ -12,6 +12,7 @@
 
 #include "engine/batch.h"
 #include "fault/fault_fixture.h"
+#include "store/intake.h"
 #include "fault/fault_platform.h"
 #include "store/own_store.h"
 #include "store/send.h"
@@ -64,6 +65,31 @@ const bool kRegistered = RegisterChildRole("crash", [](const std::string& arg) {
   ScopedUi scope(ui);
   for (const auto& op : kOperations)
     if (arg.compare(0, space, op.name) == 0) op.run();
+});
+
+// Shredding where they are: two passes of 0xFF over files in two folders
+// and files given directly.
+const ShredOptions kTwoPassesOfOnes{2, 1, 0xFF, 0};
+std::vector<std::string> ShreddedFiles() {
+  std::vector<std::string> files;
+  for (int t = 0; t < 2; ++t)
+    for (int i = 0; i < 12; ++i) files.push_back("D:\\Work\\w\\t" + std::to_string(t) + "\\f" + std::to_string(i) + ".txt");
+  for (int i = 0; i < 6; ++i) files.push_back("D:\\Work\\s" + std::to_string(i) + ".txt");
+  return files;
+}
+std::vector<std::string> ShredGiven() {
+  std::vector<std::string> given{"D:\\Work\\w\\t0", "D:\\Work\\w\\t1"};
+  for (int i = 0; i < 6; ++i) given.push_back("D:\\Work\\s" + std::to_string(i) + ".txt");
+  return given;
+}
+
+// A child runs "<n>": the shred, dying before its n-th flush.
+const bool kFlushRegistered = RegisterChildRole("crash-flush", [](const std::string& arg) {
+  FaultPlatform crash = FaultPlatform::CrashBefore(FaultKind::Flush, std::atoi(arg.c_str()));
+  ScriptedUi ui;
+  ScopedPlatform use(crash);
+  ScopedUi scope(ui);
+  VaporizeItems(TakeIn(ShredGiven(), nullptr, Road::InPlace, PathOrigin::Listed).direct, &kTwoPassesOfOnes);
 });
 
 class CrashTest : public StoreFixture {
@@ -194,6 +220,41 @@ TEST_F(CrashTest, AKilledVaporizeNeverShowsAPartlyDestroyedItemAndVaporizeAllFin
           ExpectUntouched(a, kKeep);
         });
   }
+}
+
+// Killed after a pass was written over every file and before its flush:
+// every file is still there, at its length, untouched or overwritten
+// whole, never cut or deleted before its passes reached the device; the
+// next shred finishes them.
+TEST_F(CrashTest, AShredKilledBeforeAFlushHasDeletedNothingItDidNotFlush) {
+  const std::vector<std::string> files = ShreddedFiles();
+  int deaths = 0;
+  for (int n = 1; n < 200; ++n) {
+    Fresh();
+    for (std::size_t i = 0; i < files.size(); ++i) MakeFile(files[i], std::string(1000 + i, static_cast<char>('a' + i % 26)));
+    int code = StartChild("crash-flush", std::to_string(n)).Wait();
+    ASSERT_TRUE(code == 0 || code == 86) << "the child ended with " << code;
+    SCOPED_TRACE("killed before flush " + std::to_string(n));
+    if (code == 0) {
+      for (const auto& f : files) EXPECT_FALSE(PathExists(f)) << f << " was left by a run that got through";
+      break;
+    }
+    ++deaths;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      ASSERT_TRUE(PathExists(files[i])) << files[i] << " was deleted before its passes were flushed";
+      const std::string now = Slurp(files[i]);
+      EXPECT_TRUE(now == std::string(1000 + i, static_cast<char>('a' + i % 26)) || now == std::string(1000 + i, '\xFF'))
+          << files[i] << " is neither untouched nor overwritten whole (" << now.size() << " bytes)";
+    }
+    ScriptedUi ui;
+    ScopedUi scope(ui);
+    EXPECT_TRUE(VaporizeItems(TakeIn(ShredGiven(), nullptr, Road::InPlace, PathOrigin::Listed).direct, &kTwoPassesOfOnes)
+                    .AllDone());
+    for (const auto& f : files) EXPECT_FALSE(PathExists(f)) << f << " was not finished by the next shred";
+    if (HasFailure()) break;
+  }
+  // Each pass ends with one flush request per file.
+  EXPECT_EQ(deaths, 2 * static_cast<int>(files.size()));
 }
 
 TEST_F(CrashTest, AKilledRestoreLeavesEveryItemBackOrStoredAndShown) {

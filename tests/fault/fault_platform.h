@@ -8,10 +8,12 @@
 //   faults.Hit()  ->  whether the third move was reached
 //
 // In crash mode the process dies, as if killed, just before its n-th change
-// (a write, flush, move, delete, creation or truncation); a data write it
-// dies in leaves its first half, as a write cut off by the kill would.
+// (a write, flush, move, delete, creation or truncation), or its n-th change
+// of one kind; a data write it dies in leaves its first half, as a write cut
+// off by the kill would.
 //
 //   FaultPlatform crash = FaultPlatform::CrashAt(5);
+//   FaultPlatform crash = FaultPlatform::CrashBefore(FaultKind::Flush, 2);
 #pragma once
 
 #include <cstdint>
@@ -51,7 +53,14 @@ class FaultPlatform : public ForwardingPlatform {
   FaultPlatform(FaultKind kind, int n, FaultMode mode, std::string onlyOp = {}, Platform& real = NativePlatform())
       : ForwardingPlatform(real), kind_(kind), n_(n), mode_(mode), onlyOp_(std::move(onlyOp)) {}
 
-  static FaultPlatform CrashAt(int n) { return FaultPlatform(FaultKind::Write, n, FaultMode::Crash); }
+  static FaultPlatform CrashAt(int n) {
+    FaultPlatform p(FaultKind::Write, n, FaultMode::Crash);
+    p.anyChange_ = true;
+    return p;
+  }
+  // Dies just before the n-th call of one kind of change only ("the third
+  // flush"), whatever else it changed before.
+  static FaultPlatform CrashBefore(FaultKind kind, int n) { return FaultPlatform(kind, n, FaultMode::Crash); }
 
   // Calls of the chosen kind seen so far, failed ones included.
   int Calls() const { return calls_; }
@@ -95,7 +104,7 @@ class FaultPlatform : public ForwardingPlatform {
     if (mode_ == FaultMode::Crash) {
       bool change = kind == FaultKind::Write || kind == FaultKind::Flush || kind == FaultKind::Move ||
                     kind == FaultKind::Delete || op == "CreateNew";
-      if (!change || ++calls_ != n_) return false;
+      if (!change || (!anyChange_ && kind != kind_) || ++calls_ != n_) return false;
       if (op != "WriteAt" && op != "Append") DieNow();
       return true;  // the write leaves half, then dies
     }
@@ -109,6 +118,7 @@ class FaultPlatform : public ForwardingPlatform {
   FaultKind kind_;
   int n_;
   FaultMode mode_;
+  bool anyChange_ = false;  // in crash mode: counts every kind of change
   std::string onlyOp_;
   int calls_ = 0;
   std::vector<std::string> failed_;

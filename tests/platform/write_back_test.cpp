@@ -10,6 +10,10 @@
 #include "support/drives.h"
 #include "support/recording_platform.h"
 
+#ifdef __linux__
+#include <sys/stat.h>
+#endif
+
 namespace vz::test {
 namespace {
 
@@ -92,6 +96,28 @@ TEST_F(WriteBackTest, FilesFlushedTogetherKeepWhatWasWrittenAndForeignFilesAreFl
   EXPECT_EQ(NativePlatform().FlushFiles(files), (std::vector<bool>{true, false, true}));
   EXPECT_EQ(rec.Count("Flush"), 3u);
 }
+
+#ifdef __linux__
+// A discard that answers it handed the blocks back has: the file keeps its
+// length and holds no block any more.
+TEST_F(WriteBackTest, ADiscardedFileKeepsItsLengthAndHoldsNoBlock) {
+  for (std::int64_t size : {std::int64_t{1}, std::int64_t{4096}, std::int64_t{(1 << 20) + 1}}) {
+    SCOPED_TRACE(size);
+    MakeFile(D("x.bin"), std::string(static_cast<std::size_t>(size), 'x'));
+    auto f = Plat().OpenExclusive(D("x.bin"));
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->Flush());
+    struct stat st {};
+    ASSERT_EQ(::stat(HostPath(D("x.bin")).c_str(), &st), 0);
+    ASSERT_GT(st.st_blocks, 0) << "the file had blocks to hand back";
+    const std::string why = f->Discard();
+    ASSERT_EQ(why.find("cannot hand"), std::string::npos) << "this file system punches holes: " << why;
+    EXPECT_EQ(f->Size(), size);
+    ASSERT_EQ(::stat(HostPath(D("x.bin")).c_str(), &st), 0);
+    EXPECT_EQ(st.st_blocks, 0) << "the discard answered \"" << why << "\" and left blocks behind";
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vz::test

@@ -88,6 +88,7 @@ class ForwardingPlatform : public Platform {
   }
   MediumFacts MediumOf(const std::string& path) override;
   FileStorage FileStorageOf(const std::string& path) override;
+  FileStorage OpenFileStorageOf(File& file, const std::string& path) override;
 
   // True to make the operation `op` on `path` fail (or, for a test that
   // records, only to note it). Handles' operations come here with the path
@@ -284,7 +285,10 @@ class ForwardedFile : public Forwarded<File> {
   std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
     return owner_.ReadBackOf(Path(), *real_, offset, buffer, n, why);
   }
-  std::vector<ByteRange> Extents() override { return real_->Extents(); }
+  std::vector<ByteRange> Extents() override {
+    owner_.Refuse("Extents", Path());  // noted: asking may write the file's pages out first
+    return real_->Extents();
+  }
   std::string Discard() override { return owner_.DiscardOf(Path(), *real_); }
   bool ZeroAndRelease() override { return real_->ZeroAndRelease(); }
   bool KeptWhenReplaced() override { return !owner_.Refuse("KeptWhenReplaced", Path()) && real_->KeptWhenReplaced(); }
@@ -339,6 +343,10 @@ inline std::unique_ptr<Node> ForwardingPlatform::Wrap(std::unique_ptr<Node> n) {
 
 inline MediumFacts ForwardingPlatform::MediumOf(const std::string& path) { return real_.MediumOf(path); }
 inline FileStorage ForwardingPlatform::FileStorageOf(const std::string& path) { return real_.FileStorageOf(path); }
+inline FileStorage ForwardingPlatform::OpenFileStorageOf(File& file, const std::string& path) {
+  auto* f = dynamic_cast<ForwardedFile*>(&file);
+  return f ? real_.OpenFileStorageOf(f->Real(), path) : FileStorageOf(path);
+}
 
 inline std::vector<bool> ForwardingPlatform::FlushFiles(const std::vector<File*>& files) {
   // Each file's flush passes through Refuse on its own; the real platform

@@ -109,10 +109,16 @@ FileStorage NativeFileStorageOf(const std::string& path) {
     ::close(fd);
     return {std::nullopt, "the file changed while it was looked at"};
   }
+  FileStorage storage = NativeFileStorageOfOpen(fd, st.st_size);
+  ::close(fd);
+  return storage;
+}
+
+FileStorage NativeFileStorageOfOpen(int fd, std::int64_t size) {
   bool holes = false;
-  if (st.st_size > 0) {
+  if (size > 0) {
     off_t hole = ::lseek(fd, 0, SEEK_HOLE);
-    holes = hole >= 0 && hole < st.st_size;
+    holes = hole >= 0 && hole < size;
   }
   std::optional<std::uint32_t> flags;
   std::string why;
@@ -123,7 +129,6 @@ FileStorage NativeFileStorageOf(const std::string& path) {
 #else
   why = "not asked on this system";
 #endif
-  ::close(fd);
   return FileStorageFromInodeFlags(flags, why, holes);
 }
 

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "common/text.h"
@@ -209,6 +210,34 @@ std::optional<std::string> HostOf(const std::string& systemPath, std::string* wh
 
 std::string Join(const std::string& folder, const std::string& name) { return (folder == "/" ? "" : folder) + "/" + name; }
 
+// The folders resolved while a ResolveOnce lives: the real path, or the
+// errno of the failure.
+struct Resolved {
+  std::string real;
+  int error = 0;
+};
+thread_local std::map<std::string, Resolved>* resolvedOnce = nullptr;
+thread_local ResolveOnce* innermostScope = nullptr;
+
+// realpath, or its answer of earlier in the same ResolveOnce.
+bool RealPath(const std::string& path, std::string* real) {
+  if (resolvedOnce) {
+    auto it = resolvedOnce->find(path);
+    if (it != resolvedOnce->end()) {
+      errno = it->second.error;
+      *real = it->second.real;
+      return it->second.error == 0;
+    }
+  }
+  char buf[PATH_MAX];
+  const bool ok = ::realpath(path.c_str(), buf) != nullptr;
+  const int err = ok ? 0 : errno;
+  *real = ok ? std::string(buf) : std::string();
+  if (resolvedOnce) resolvedOnce->emplace(path, Resolved{*real, err});
+  errno = err;
+  return ok;
+}
+
 std::string ParentOf(const std::string& path) {
   std::size_t slash = path.find_last_of('/');
   return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
@@ -264,9 +293,7 @@ std::optional<std::string> ResolveHostPath(const std::string& hostPath, std::str
     return std::string(buf);
   }
   std::string real;
-  if (::realpath(parent.c_str(), buf)) {
-    real = buf;
-  } else {
+  if (!RealPath(parent, &real)) {
     // A folder that does not exist holds nothing to resolve, unless the way
     // to it climbs with "..", which only real folders can tell.
     bool dots = ("/" + parent + "/").find("/../") != std::string::npos ||
@@ -275,6 +302,19 @@ std::optional<std::string> ResolveHostPath(const std::string& hostPath, std::str
     real = parent;
   }
   return (real == "/" ? "" : real) + "/" + last;
+}
+
+ResolveOnce::ResolveOnce() : outer_(innermostScope) {
+  innermostScope = this;
+  if (!outer_) resolvedOnce = new std::map<std::string, Resolved>();
+}
+
+ResolveOnce::~ResolveOnce() {
+  innermostScope = outer_;
+  if (!outer_) {
+    delete resolvedOnce;
+    resolvedOnce = nullptr;
+  }
 }
 
 std::optional<std::string> ResolveSystemPath(const std::string& systemPath, std::string* why) {
@@ -310,9 +350,9 @@ std::optional<std::string> ResolveSystemPath(const std::string& systemPath, std:
       at = next;
       break;
     }
-    char buf[PATH_MAX];
-    if (::realpath(next.c_str(), buf)) {
-      at = buf;
+    std::string real;
+    if (RealPath(next, &real)) {
+      at = real;
       continue;
     }
     // A folder that does not exist holds nothing to resolve, unless the way

@@ -109,4 +109,20 @@ std::optional<std::string> ResolveHostPath(const std::string& hostPath, std::str
 // The same for a full path in the system's form.
 std::optional<std::string> ResolveSystemPath(const std::string& systemPath, std::string* why);
 
+// While one lives (on this thread), every folder that paths are resolved
+// through is resolved once: many arguments in one folder cost one
+// resolution of it. For paths resolved together, at one moment; what is
+// acted on is then opened name by name without following a link, so a
+// folder that changed meanwhile is refused there.
+class ResolveOnce {
+ public:
+  ResolveOnce();
+  ~ResolveOnce();
+  ResolveOnce(const ResolveOnce&) = delete;
+  ResolveOnce& operator=(const ResolveOnce&) = delete;
+
+ private:
+  ResolveOnce* outer_;
+};
+
 }  // namespace vz::posix
