@@ -17,6 +17,7 @@
 #include "support/drives.h"
 #include "support/recording_platform.h"
 #include "support/scripted_ui.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
@@ -52,10 +53,6 @@ std::string Content(std::size_t n, char first) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(first + i % 23);
   return s;
-}
-
-bool AllBytesAre(const std::string& s, unsigned char b) {
-  return std::all_of(s.begin(), s.end(), [b](char c) { return static_cast<unsigned char>(c) == b; });
 }
 
 class BatchTest : public DrivesTest {

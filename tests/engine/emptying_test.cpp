@@ -13,13 +13,13 @@
 #include "support/drives.h"
 #include "support/scripted_ui.h"
 #include "window/restore.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
 
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kMiB = 1024 * 1024;
-const ShredOptions kOnePass{1, 1, 0, 0};
 
 class EmptyingTest : public DrivesTest {
  protected:

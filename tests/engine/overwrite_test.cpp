@@ -9,6 +9,7 @@
 #include "support/drives.h"
 #include "engine/link_support.h"
 #include "support/recording_platform.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
@@ -18,12 +19,6 @@ std::string Pattern(std::size_t n) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(0x30 + (i * 7) % 61);
   return s;
-}
-
-bool AllBytesAre(const std::string& s, unsigned char b) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) != b) return false;
-  return true;
 }
 
 class OverwriteTest : public DrivesTest {};

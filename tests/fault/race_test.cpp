@@ -23,11 +23,11 @@
 #include "support/drives.h"
 #include "support/scripted_ui.h"
 #include "window/restore.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
 
-const ShredOptions kOnePass{1, 1, 0, 0};
 
 struct Race {
   const char* op;

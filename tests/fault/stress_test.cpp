@@ -19,12 +19,12 @@
 #include "support/child_process.h"
 #include "support/scripted_ui.h"
 #include "window/restore.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
 
 constexpr int kItems = 240;  // every tenth one a folder
-const ShredOptions kOnePass{1, 1, 0, 0};
 
 TestItem Item(int i) {
   return {"D:\\Work\\f" + std::to_string(i) + (i % 10 ? ".txt" : ""), i % 10 == 0};

@@ -15,11 +15,11 @@
 #include "support/recording_platform.h"
 #include "support/scripted_ui.h"
 #include "window/restore.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
 
-const ShredOptions kOnePass{1, 1, 0, 0};
 
 class IndexEditTest : public DrivesTest {
  protected:
