@@ -74,6 +74,17 @@ int ShowWarnings(HMODULE module, UINT milliseconds) {
   info.lpVerb = MAKEINTRESOURCEA(1);  // "Vaporize all"
   info.nShow = SW_SHOWNORMAL;
   HRESULT hr = menu->InvokeCommand(&info);
+  // The command runs as a job and its box comes later: the program stays,
+  // its messages running, until the timer has closed the box.
+  DWORD end = GetTickCount() + milliseconds + 1000;
+  MSG msg;
+  while (GetTickCount() < end) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(20);
+  }
   UnhookWindowsHookEx(hook);
   menu->Release();
   return SUCCEEDED(hr) ? 0 : 6;

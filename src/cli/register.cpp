@@ -65,6 +65,18 @@ int CallServerExport(const std::string& given, const char* name, const char* don
     return 1;
   }
   HRESULT hr = call();
+  // What the run noted (a warning, a step it could not do), one line each;
+  // a module of an earlier version has no notes to give.
+  using ReportExport = INT32(WINAPI*)(wchar_t*, INT32);
+  if (auto report = reinterpret_cast<ReportExport>(reinterpret_cast<void*>(GetProcAddress(module, "RegistrationReportW")))) {
+    INT32 length = report(nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+    if (length > 0 && report(&text[0], length + 1) == length) {
+      text.resize(static_cast<std::size_t>(length));
+      for (std::size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+        std::cerr << "vaporizer: " << win32::Narrow(text.substr(at, end - at)) << "\n";
+    }
+  }
   if (FAILED(hr)) {
     std::cerr << "vaporizer: " << name << " of " << full << " failed (" << HexCode(static_cast<unsigned long>(hr))
               << "): " << why << "\n";
@@ -98,15 +110,37 @@ bool KeyExists(HKEY root, const std::string& path) {
   return true;
 }
 
+// The approval list under the key the shell reads, and under the
+// "WindowsNT" spelling that earlier releases wrote theirs to, with the key
+// each stops at when emptied.
+struct ApprovalKey {
+  const char* path;
+  const char* keep;
+};
+constexpr ApprovalKey kApprovalKeys[] = {
+    {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"},
+    {"SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved", "SOFTWARE\\Microsoft"},
+};
+
 // What unregistration leaves by design: the folder's class key keeps the
 // subkeys that a plain key deletion cannot take, and the approval key and
 // the handler keys' parents stay. Removed only once no server is
 // registered for the class, and only where they hold nothing else.
 void RemoveUnregisteredLeftovers() {
-  if (!KeyExists(HKEY_LOCAL_MACHINE, kFolderClassKey + "\\InprocServer32"))
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFolderClassKey.c_str());
-  RemoveEmptyChain(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved",
-                   "SOFTWARE\\Microsoft");
+  const bool registered = KeyExists(HKEY_LOCAL_MACHINE, kFolderClassKey + "\\InprocServer32");
+  if (!registered) RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFolderClassKey.c_str());
+  for (const ApprovalKey& approval : kApprovalKeys) {
+    HKEY h = nullptr;
+    if (!registered &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, approval.path, 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+      for (const char* id : {kClsidVaporizerFolderText, kClsidVaporizerMenuText, kClsidShredFileMenuText,
+                             kClsidVaporizerPropText})
+        RegDeleteValueA(h, id);
+      RegCloseKey(h);
+    }
+    RemoveEmptyChain(HKEY_LOCAL_MACHINE, approval.path, approval.keep);
+  }
   for (const char* type : {"*", "Folder"}) {
     RemoveEmptyChain(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + type + "\\ShellEx\\ContextMenuHandlers",
                      "Software\\Classes");

@@ -2,10 +2,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "handlers/emptying_page_win.h"
 #include "handlers/settings_save_win.h"
+#include "platform/win32/dpi.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
 #include "resources/resource.h"
@@ -25,6 +27,11 @@ constexpr const char* kOptionsText =
     "before truncating and deleting them.  The greater the value the more secure (but slower) the process.";
 constexpr const char* kNoteText =
     "Note:  7 or more overwrites qualifies for government and military class security.";
+constexpr const char* kShowProgressText = "Show progress indicator while vaporizing";
+constexpr const char* kContextMenuText = "Add \"Send to Vaporizer\" option to right-click context menus";
+constexpr const char* kSendToText = "Add Vaporizer option under \"Send To...\" context menu";
+constexpr const char* kReceiptsText = "keep a receipt of every vaporize";
+constexpr int kCheckBoxWidth = 322;
 
 TFMProps* From(HWND hwnd) { return reinterpret_cast<TFMProps*>(GetWindowLongPtrW(hwnd, DWLP_USER)); }
 
@@ -35,9 +42,7 @@ bool Checked(HWND sheet, int id) { return SendDlgItemMessageW(sheet, id, BM_GETC
 TFMProps::~TFMProps() { Cleanup(); }
 
 void TFMProps::Cleanup() {
-  if (boldFont_) DeleteObject(boldFont_);
   if (icon_) DestroyIcon(icon_);
-  boldFont_ = nullptr;
   icon_ = nullptr;
   hwnd_ = tabs_ = apply_ = nullptr;
   for (HWND& sheet : sheets_) sheet = nullptr;
@@ -54,36 +59,54 @@ int TFMProps::ShowModal() {
   INT_PTR result =
       ModalDialog(ModuleInstance(), dialog.Get(), owner_, &TFMProps::DialogProc, reinterpret_cast<LPARAM>(this));
   Cleanup();
+  // The windows that used the fonts are gone now.
+  font_.Reset();
+  boldFont_.Reset();
   return result == IDOK ? IDOK : result == IDCANCEL ? IDCANCEL : 0;
 }
 
 void TFMProps::Build() {
   // The caption names the item: shown whole, whatever its script.
   SetText(hwnd_, caption_);
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+  // Laid out in pixels at 96 DPI, scaled to the DPI of the monitor the
+  // dialog opens on (its owner's), in the shell's message font at that DPI.
+  dpi_ = MonitorDpiOf(owner_ ? owner_ : hwnd_);
+  font_ = MessageFont(dpi_);
+  boldFont_ = MessageFont(dpi_, FW_BOLD, 13);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+  HFONT font = font_.Get();
+  auto px = [this](int v) { return Scaled(v, dpi_); };
+  // The message font may be wider than the one the layout was drawn for:
+  // the dialog, its tabs and the settings' wide controls grow by what the
+  // widest check box needs beyond its width (its box about a line wide).
+  int widest = 0;
+  for (const char* text : {kShowProgressText, kContextMenuText, kSendToText, kReceiptsText}) {
+    SIZE size = TextExtent(hwnd_, font, text);
+    widest = std::max<int>(widest, size.cx + size.cy + px(8));
+  }
+  extra_ = std::max(0, widest - px(kCheckBoxWidth));
 
-  // Client area of 362 x 397 pixels, centred on the screen.
-  RECT frame = {0, 0, kClientWidth, kClientHeight};
+  // Client area of 362 x 397 pixels at 96 DPI (and the growth), centred on
+  // the work area of the owner's monitor.
+  RECT frame = {0, 0, px(kClientWidth) + extra_, px(kClientHeight)};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-  int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - w) / 2, work.top + (work.bottom - work.top - h) / 2,
-               w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  CentreOnMonitorOf(hwnd_, owner_, frame.right - frame.left, frame.bottom - frame.top);
 
   // The bottom panel's buttons.
   int buttonTop = kClientHeight - kPanelHeight + (kPanelHeight - kButtonHeight) / 2;
-  CreateControl(hwnd_, L"BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 117, buttonTop, kButtonWidth, kButtonHeight, IDOK, font);
-  CreateControl(hwnd_, L"BUTTON", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, 198, buttonTop, kButtonWidth, kButtonHeight, IDCANCEL,
-          font);
-  apply_ = CreateControl(hwnd_, L"BUTTON", "&Apply", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, 279, buttonTop, kButtonWidth,
-                   kButtonHeight, kPropsApplyId, font);
+  CreateControl(hwnd_, L"BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, px(117) + extra_, px(buttonTop),
+                px(kButtonWidth), px(kButtonHeight), IDOK, font);
+  CreateControl(hwnd_, L"BUTTON", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, px(198) + extra_, px(buttonTop),
+                px(kButtonWidth), px(kButtonHeight), IDCANCEL, font);
+  apply_ = CreateControl(hwnd_, L"BUTTON", "&Apply", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, px(279) + extra_,
+                         px(buttonTop), px(kButtonWidth), px(kButtonHeight), kPropsApplyId, font);
 
   // The page control: one tab per visible sheet, each sheet a child dialog
   // laid over the tab control's display area.
-  tabs_ = CreateControl(hwnd_, WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP, kTabsRect.left, kTabsRect.top,
-                  kTabsRect.right - kTabsRect.left, kTabsRect.bottom - kTabsRect.top, kPropsTabsId, font);
+  const RECT tabsRect = {px(kTabsRect.left), px(kTabsRect.top), px(kTabsRect.right) + extra_, px(kTabsRect.bottom)};
+  tabs_ = CreateControl(hwnd_, WC_TABCONTROLW, "", WS_CLIPSIBLINGS | WS_TABSTOP, tabsRect.left, tabsRect.top,
+                        tabsRect.right - tabsRect.left, tabsRect.bottom - tabsRect.top, kPropsTabsId, font);
   DialogTemplate sheet(WS_CHILD | DS_CONTROL, 10, 10);
   const int emptying = static_cast<int>(Tab::Emptying);
   visible_[emptying] = visible_[static_cast<int>(Tab::Vaporizer)];
@@ -102,10 +125,12 @@ void TFMProps::Build() {
     item.lParam = i;
     SendMessageW(tabs_, TCM_INSERTITEMW, SendMessageW(tabs_, TCM_GETITEMCOUNT, 0, 0), reinterpret_cast<LPARAM>(&item));
   }
-  RECT display = {0, 0, kTabsRect.right - kTabsRect.left, kTabsRect.bottom - kTabsRect.top};
+  RECT display = {0, 0, tabsRect.right - tabsRect.left, tabsRect.bottom - tabsRect.top};
   SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   for (HWND s : sheets_) {
-    if (s) SetWindowPos(s, HWND_TOP, kTabsRect.left + display.left, kTabsRect.top + display.top, display.right - display.left,
+    if (!s) continue;
+    SendMessageW(s, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowPos(s, HWND_TOP, tabsRect.left + display.left, tabsRect.top + display.top, display.right - display.left,
                  display.bottom - display.top, SWP_NOACTIVATE);
   }
   BuildSettingsTab(sheets_[static_cast<int>(Tab::Vaporizer)]);
@@ -116,47 +141,47 @@ void TFMProps::Build() {
 }
 
 void TFMProps::BuildSettingsTab(HWND sheet) {
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0));
-  HDC dc = GetDC(nullptr);
-  int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
-  boldFont_ = CreateFontW(-MulDiv(10, dpi, 72), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
+  HFONT font = font_.Get();
+  auto px = [this](int v) { return Scaled(v, dpi_); };
+  // A control of the tab at its 96-DPI place and size; a wide one grows
+  // with the dialog.
+  auto control = [&](const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h, int id,
+                     HFONT f, bool grows = false) {
+    return CreateControl(sheet, cls, text, style, px(x), px(y), px(w) + (grows ? extra_ : 0), px(h), id, f);
+  };
 
-  HWND image = CreateControl(sheet, L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 8, 9, 34, 34, -1, font);
+  HWND image = control(L"STATIC", "", SS_ICON | SS_CENTERIMAGE, 8, 9, 34, 34, -1, font);
+  const int iconSize = px(32);
   icon_ = static_cast<HICON>(
-      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_VAPORIZER_SETTINGS), IMAGE_ICON, 32, 32, 0));
+      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_VAPORIZER_SETTINGS), IMAGE_ICON, iconSize, iconSize, 0));
   if (image && icon_) SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-  CreateControl(sheet, L"STATIC", "Vaporizer", SS_LEFTNOWORDWRAP, 48, 8, 120, 18, IDC_SETTINGS_TITLE,
-          boldFont_ ? boldFont_ : font);
+  control(L"STATIC", "Vaporizer", SS_LEFTNOWORDWRAP, 48, 8, 120, 18, IDC_SETTINGS_TITLE,
+          boldFont_.Get() ? boldFont_.Get() : font);
 
   // The group box and what it holds (positions inside the group).
   const int gx = 8, gy = 48;
-  CreateControl(sheet, L"BUTTON", "Vaporization Options ", BS_GROUPBOX, gx, gy, 322, 181, IDC_SETTINGS_GROUP, font);
-  CreateControl(sheet, L"STATIC", kOptionsText, SS_LEFT, gx + 8, gy + 18, 306, 56, -1, font);
-  CreateControl(sheet, L"STATIC", "Faster", SS_CENTER, gx + 4, gy + 88, 44, 13, -1, font);
-  CreateControl(sheet, L"STATIC", "More secure", SS_CENTER, gx + 244, gy + 88, 72, 13, -1, font);
-  HWND bar = CreateControl(sheet, TRACKBAR_CLASSW, "",
-                     TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH | WS_TABSTOP, gx + 50, gy + 81, 192, 31,
-                     IDC_PASSES, font);
+  control(L"BUTTON", "Vaporization Options ", BS_GROUPBOX, gx, gy, 322, 181, IDC_SETTINGS_GROUP, font, true);
+  control(L"STATIC", kOptionsText, SS_LEFT, gx + 8, gy + 18, 306, 56, -1, font, true);
+  control(L"STATIC", "Faster", SS_CENTER, gx + 4, gy + 88, 44, 13, -1, font);
+  control(L"STATIC", "More secure", SS_CENTER, gx + 244, gy + 88, 72, 13, -1, font);
+  HWND bar = control(TRACKBAR_CLASSW, "", TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | TBS_FIXEDLENGTH | WS_TABSTOP, gx + 50,
+                     gy + 81, 192, 31, IDC_PASSES, font);
   SendMessageW(bar, TBM_SETRANGE, FALSE, MAKELONG(kShredCount.offeredLow, kShredCount.offeredHigh));
   SendMessageW(bar, TBM_SETPOS, TRUE, 1);
   SendMessageW(bar, TBM_SETLINESIZE, 0, 0);
   SendMessageW(bar, TBM_SETPAGESIZE, 0, 1);
   SendMessageW(bar, TBM_SETTICFREQ, 1, 0);
-  SendMessageW(bar, TBM_SETTHUMBLENGTH, 20, 0);
-  CreateControl(sheet, L"STATIC", PassesLabelText(1), SS_LEFTNOWORDWRAP, gx + 54, gy + 113, 260, 13,
-          IDC_PASSES_LABEL, font);
-  CreateControl(sheet, L"STATIC", kNoteText, SS_LEFT, gx + 8, gy + 138, 306, 30, -1, font);
+  SendMessageW(bar, TBM_SETTHUMBLENGTH, px(20), 0);
+  control(L"STATIC", PassesLabelText(1), SS_LEFTNOWORDWRAP, gx + 54, gy + 113, 260, 13, IDC_PASSES_LABEL, font);
+  control(L"STATIC", kNoteText, SS_LEFT, gx + 8, gy + 138, 306, 30, -1, font, true);
 
-  CreateControl(sheet, L"BUTTON", "Show progress indicator while vaporizing", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 240, 322, 17,
-          IDC_SHOW_PROGRESS, font);
-  CreateControl(sheet, L"BUTTON", "Add \"Send to Vaporizer\" option to right-click context menus",
-          BS_AUTOCHECKBOX | WS_TABSTOP, 8, 261, 322, 17, IDC_CONTEXT_MENU, font);
-  CreateControl(sheet, L"BUTTON", "Add Vaporizer option under \"Send To...\" context menu", BS_AUTOCHECKBOX | WS_TABSTOP, 8,
-          282, 322, 17, IDC_SEND_TO, font);
-  CreateControl(sheet, L"BUTTON", "keep a receipt of every vaporize", BS_AUTOCHECKBOX | WS_TABSTOP, 8, 303, 322, 17,
-          IDC_KEEP_RECEIPTS, font);
+  control(L"BUTTON", kShowProgressText, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 240, kCheckBoxWidth, 17, IDC_SHOW_PROGRESS,
+          font, true);
+  control(L"BUTTON", kContextMenuText, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 261, kCheckBoxWidth, 17, IDC_CONTEXT_MENU, font,
+          true);
+  control(L"BUTTON", kSendToText, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 282, kCheckBoxWidth, 17, IDC_SEND_TO, font, true);
+  control(L"BUTTON", kReceiptsText, BS_AUTOCHECKBOX | WS_TABSTOP, 8, 303, kCheckBoxWidth, 17, IDC_KEEP_RECEIPTS, font,
+          true);
 }
 
 void TFMProps::ShowActiveSheet() {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/win32/dpi.h"
+
 namespace vz::win32 {
 
 // Control ids of the dialog; the settings tab uses the settings page's ids.
@@ -21,7 +23,8 @@ class TFMProps {
   enum class Tab { General = 0, Vaporizer = 1, Emptying = 2 };
   static constexpr int kTabs = 3;
 
-  // The client area in pixels at 96 dots per inch, and the tab sheets' size.
+  // The client area in pixels at 96 dots per inch (wider where the message
+  // font needs it), and the tab sheets' size.
   static constexpr int kClientWidth = 362, kClientHeight = 397;
 
   explicit TFMProps(HWND owner = nullptr) : owner_(owner) {}
@@ -78,7 +81,10 @@ class TFMProps {
   HWND tabs_ = nullptr;
   HWND sheets_[kTabs] = {};
   HWND apply_ = nullptr;
-  HFONT boldFont_ = nullptr;
+  // The shell's message font at the dialog's DPI, and its bold title.
+  Font font_, boldFont_;
+  UINT dpi_ = 96;
+  int extra_ = 0;  // pixels the layout grew by for the font's width
   HICON icon_ = nullptr;
 };
 

@@ -1,7 +1,8 @@
-// The module: its entry point, its class table and its nine exports. Each
+// The module: its entry point, its class table and its exports. Each
 // export is a guard around one call into the code that does the work.
 #include <windows.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -87,6 +88,19 @@ STDAPI DllCanUnloadNow() { return Guard([] { return CanUnloadNow(); }); }
 STDAPI DllRegisterServer() { return Guard([] { return RegisterServer(kClasses, std::size(kClasses)); }); }
 
 STDAPI DllUnregisterServer() { return Guard([] { return UnregisterServer(kClasses, std::size(kClasses)); }); }
+
+// The notes of the last registration or unregistration in this process,
+// one line each, for the companion program to show: the length of the text
+// in characters; the text with its NUL when `size` holds it.
+extern "C" INT32 WINAPI RegistrationReportW(wchar_t* buffer, INT32 size) {
+  return GuardOr<INT32>(0, [&] {
+    std::wstring text;
+    for (const std::string& line : RegistrationNotes()) text += Widen(line) + L"\n";
+    const auto length = static_cast<INT32>(text.size());
+    if (buffer && size > length) std::copy(text.c_str(), text.c_str() + length + 1, buffer);
+    return length;
+  });
+}
 
 // The exports run their work off the calling thread and wait for it while
 // that thread's messages run, so that a caller with windows stays

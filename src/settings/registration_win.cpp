@@ -1,5 +1,7 @@
 #include "settings/registration_win.h"
 
+#include <vector>
+
 #include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/registry_win.h"
@@ -16,7 +18,13 @@ void WriteApproval(RegKey& key, const ClassId& id, const char* text) {
   CheckApproval(key.SetString(ClsidText(id), text));
 }
 
+std::vector<std::string> g_notes;
+
 }  // namespace
+
+void ClearRegistrationNotes() { g_notes.clear(); }
+void AddRegistrationNote(const std::string& line) { g_notes.push_back(line); }
+const std::vector<std::string>& RegistrationNotes() { return g_notes; }
 
 std::string FileMenuHandlerKey(const char* root) {
   return std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + ClsidText(kClsidShredFileMenu);
@@ -93,18 +101,29 @@ void RegisterNamespaceFolder() {
 
   SetFileMenuRegistration(true);
   SetSendToShortcut(true);
-  if (!UpdateIconNow()) throw ShellError("The Vaporizer folder is not on the desktop");
+  // A desktop that hides its icons by policy, or a system without one
+  // (Server Core), lists no folder: everything is registered all the same,
+  // and the folder shows wherever the desktop shows it.
+  if (!UpdateIconNow()) AddRegistrationNote(kNotOnDesktopWarning);
 }
 
 void UnregisterNamespaceFolder() {
+  // Every step is tried, whatever an earlier one found; what stays is named.
+  bool kept = false;
   LONG rc = RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(kNamespaceKeyPrefix + ClsidText(kClsidVaporizerFolder)).c_str());
-  if (rc != ERROR_SUCCESS) throw ShellError(SystemMessage(static_cast<DWORD>(rc)));
+  if (rc == ERROR_FILE_NOT_FOUND) {
+    AddRegistrationNote("not registered: the folder's desktop key was not there");
+    kept = true;
+  } else if (rc != ERROR_SUCCESS) {
+    AddRegistrationNote("not removed: the folder's desktop key (" + SystemMessage(static_cast<DWORD>(rc)) + ")");
+    kept = true;
+  }
 
   try {
     SetFileMenuRegistration(false);
-  } catch (const MachineWideKept&) {
-    // Whoever may not change the machine's classes could not have removed
-    // the namespace key above either; nothing to add.
+  } catch (const MachineWideKept& e) {
+    AddRegistrationNote(std::string("not removed: ") + e.what());
+    kept = true;
   }
   SetSendToShortcut(false);
   // The icon location that this user's refreshes wrote, and the class key
@@ -114,12 +133,24 @@ void UnregisterNamespaceFolder() {
   RemoveUserClassKey();
 
   RegKey approval;
-  CheckApproval(approval.Open(HKEY_LOCAL_MACHINE, kApprovalKey, KEY_SET_VALUE));
-  for (const ClassId* id : {&kClsidVaporizerFolder, &kClsidVaporizerMenu, &kClsidShredFileMenu, &kClsidVaporizerProp})
-    CheckApproval(RegDeleteValueW(approval.Get(), Widen(ClsidText(*id)).c_str()));
+  rc = approval.Open(HKEY_LOCAL_MACHINE, kApprovalKey, KEY_SET_VALUE);
+  if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+    AddRegistrationNote("not removed: the shell's approvals (" + SystemMessage(static_cast<DWORD>(rc)) + ")");
+    kept = true;
+  }
+  for (const ClassId* id : {&kClsidVaporizerFolder, &kClsidVaporizerMenu, &kClsidShredFileMenu, &kClsidVaporizerProp}) {
+    if (!approval) break;
+    rc = RegDeleteValueW(approval.Get(), Widen(ClsidText(*id)).c_str());
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+      AddRegistrationNote("not removed: the shell's approval of " + ClsidText(*id) + " (" +
+                          SystemMessage(static_cast<DWORD>(rc)) + ")");
+      kept = true;
+    }
+  }
   approval.Close();
 
   RefreshShellWindows();
+  if (kept) throw ShellError("the folder's unregistration left what is named above");
 }
 
 }  // namespace vz::win32

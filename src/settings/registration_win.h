@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "settings/registry_win.h"
 #include "store/clsids.h"
@@ -34,10 +35,22 @@ void RegisterClassCommon(const ServerClass& c);
 void UnregisterClassCommon(const ServerClass& c);
 
 // The namespace folder's rows after its class key, ending with the file
-// handler, the Send To shortcut and the icon refresh (an early stop of the
-// refresh counts as a failure), and their undoing.
+// handler, the Send To shortcut and the icon refresh, and their undoing.
+// A folder that the desktop does not list is a warning in the run's notes,
+// not a failure. Unregistration tries every step and notes each that it
+// could not do; it throws at its end when something stays or nothing was
+// registered.
 void RegisterNamespaceFolder();
 void UnregisterNamespaceFolder();
+
+// The notes of the registration or unregistration run in progress, or of
+// the last one in this process: warnings, and steps that were not done.
+void ClearRegistrationNotes();
+void AddRegistrationNote(const std::string& line);
+const std::vector<std::string>& RegistrationNotes();
+constexpr const char* kNotOnDesktopWarning =
+    "warning: the desktop does not list the Vaporizer folder (its icons hidden by a policy, or no desktop on this "
+    "system): the folder is registered, and shows wherever the desktop shows it";
 
 // The shell's approval list under HKEY_LOCAL_MACHINE: the key the shell
 // reads on every platform of the NT line.

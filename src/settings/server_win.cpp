@@ -4,8 +4,12 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <exception>
+#include <string>
+#include <vector>
 
 #include "platform/win32/com.h"
+#include "platform/win32/wide.h"
 #include "settings/registry_win.h"
 
 namespace vz::win32 {
@@ -56,6 +60,21 @@ class ComScope {
   bool ok_;
 };
 
+// The run's notes go to the Application event log as well, where an
+// administrator finds what a silent installer's registration said.
+void LogNotes(WORD type) {
+  const auto& notes = RegistrationNotes();
+  if (notes.empty()) return;
+  HANDLE log = RegisterEventSourceW(nullptr, L"Vaporizer");
+  if (!log) return;
+  std::vector<std::wstring> lines;
+  for (const std::string& n : notes) lines.push_back(Widen(n));
+  std::vector<LPCWSTR> texts;
+  for (const std::wstring& l : lines) texts.push_back(l.c_str());
+  ReportEventW(log, type, 0, 1, nullptr, static_cast<WORD>(texts.size()), 0, texts.data(), nullptr);
+  DeregisterEventSource(log);
+}
+
 }  // namespace
 
 long ServerLocks() { return g_locks; }
@@ -79,28 +98,39 @@ HRESULT CanUnloadNow() {
 
 HRESULT RegisterServer(const ServerClass* classes, std::size_t count) {
   ComScope com;
+  ClearRegistrationNotes();
+  HRESULT hr = S_OK;
   try {
     for (std::size_t i = 0; i < count; ++i) {
       RegisterClassCommon(classes[i]);
       if (classes[i].registerExtras) classes[i].registerExtras();
     }
-    return S_OK;
+  } catch (const std::exception& e) {
+    AddRegistrationNote(std::string("failed: ") + e.what());
+    hr = E_FAIL;
   } catch (...) {
-    return E_FAIL;
+    hr = E_FAIL;
   }
+  LogNotes(FAILED(hr) ? EVENTLOG_ERROR_TYPE : EVENTLOG_WARNING_TYPE);
+  return hr;
 }
 
 HRESULT UnregisterServer(const ServerClass* classes, std::size_t count) {
   ComScope com;
-  try {
-    for (std::size_t i = 0; i < count; ++i) {
+  ClearRegistrationNotes();
+  // Every class is unregistered whatever another left: an uninstall takes
+  // all it can.
+  HRESULT hr = S_OK;
+  for (std::size_t i = 0; i < count; ++i) {
+    try {
       UnregisterClassCommon(classes[i]);
       if (classes[i].unregisterExtras) classes[i].unregisterExtras();
+    } catch (...) {
+      hr = E_FAIL;
     }
-    return S_OK;
-  } catch (...) {
-    return E_FAIL;
   }
+  LogNotes(EVENTLOG_WARNING_TYPE);
+  return hr;
 }
 
 }  // namespace vz::win32

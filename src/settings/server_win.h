@@ -19,8 +19,10 @@ HRESULT GetClassObject(const ServerClass* classes, std::size_t count, REFCLSID c
 // or a factory is locked; else S_OK.
 HRESULT CanUnloadNow();
 
-// Every class in table order; at the first failure E_FAIL, with what was
-// written or removed so far left as it is.
+// Every class in table order. Registration stops at the first failure with
+// E_FAIL, what was written so far left as it is; unregistration goes on
+// through every class and answers E_FAIL when something stayed. Either run
+// leaves its notes (RegistrationNotes) and sends them to the event log.
 HRESULT RegisterServer(const ServerClass* classes, std::size_t count);
 HRESULT UnregisterServer(const ServerClass* classes, std::size_t count);
 

@@ -22,5 +22,8 @@ constexpr ClassId kClsidVaporizerProp = {0x5B7C1E2D, 0x8F43, 0x4D6B, {0x9A, 0x21
 // Registry text form with braces and upper-case digits, as the platform's
 // GUID-to-string conversion gives it.
 const char* const kClsidVaporizerFolderText = "{5B7C1E2A-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kClsidVaporizerMenuText = "{5B7C1E2B-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kClsidShredFileMenuText = "{5B7C1E2C-8F43-4D6B-9A21-3C7E5F90D1A4}";
+const char* const kClsidVaporizerPropText = "{5B7C1E2D-8F43-4D6B-9A21-3C7E5F90D1A4}";
 
 }  // namespace vz

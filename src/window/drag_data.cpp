@@ -47,14 +47,15 @@ std::string NameMapBlock(const std::vector<std::string>& names) { return NameLis
 std::u16string WideNameMapBlock(const std::vector<std::u16string>& names) { return NameList(names); }
 
 void DragGesture::MouseDown(bool leftButton, bool overItem, int x, int y) {
-  pressSkipped_ = skipNextPress_;
-  started_ = moved_ = false;
-  if (skipNextPress_)
-    skipNextPress_ = false;
-  else
-    armed_ = leftButton && overItem;
+  pressIsDoubleClick_ = started_ = moved_ = false;
+  armed_ = leftButton && overItem;
   x_ = x;
   y_ = y;
+}
+
+void DragGesture::DoubleClickDown(int x, int y) {
+  MouseDown(false, false, x, y);
+  pressIsDoubleClick_ = true;
 }
 
 bool DragGesture::MouseMove(int x, int y, bool leftDown) {
@@ -70,7 +71,7 @@ bool DragGesture::MouseMove(int x, int y, bool leftDown) {
 }
 
 bool DragGesture::ListBeganDrag() {
-  bool start = !pressSkipped_ && !started_ && (!moved_ || armed_);
+  bool start = !pressIsDoubleClick_ && !started_ && (!moved_ || armed_);
   armed_ = false;
   started_ = started_ || start;
   return start;

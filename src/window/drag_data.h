@@ -35,28 +35,33 @@ std::u16string WideNameMapBlock(const std::vector<std::u16string>& names);
 // of more than 3 pixels from the press, horizontally or vertically, with
 // the left button still down, starts it; a release, a lost capture or a
 // move with the button up disarms, and a report after moves counts only
-// while armed. Either way one press starts one drag at most, and the press
-// that follows a double click starts none.
+// while armed. Either way one press starts one drag at most.
+// A double click comes as Windows sends it (WM_LBUTTONDOWN, WM_LBUTTONUP,
+// WM_LBUTTONDBLCLK, WM_LBUTTONUP: "Double Clicks", learn.microsoft.com/
+// windows/win32/learnwin32/mouse-clicks): its second press starts no drag,
+// and the next real press is a press like any other.
 class DragGesture {
  public:
   void MouseDown(bool leftButton, bool overItem, int x, int y);
+  // The second press of a double click (WM_LBUTTONDBLCLK).
+  void DoubleClickDown(int x, int y);
   // True when the drag is to start now (the gesture disarms itself).
   bool MouseMove(int x, int y, bool leftDown);
   // The list reported the drag of an item; true when it is to start now.
   bool ListBeganDrag();
   void MouseUp() { armed_ = false; }
+  // The list reported the double click (inside its second press).
   void DoubleClick() {
     armed_ = false;
-    skipNextPress_ = true;
+    pressIsDoubleClick_ = true;
   }
   bool Armed() const { return armed_; }
 
  private:
   bool armed_ = false;
-  bool skipNextPress_ = false;
-  bool pressSkipped_ = false;  // the current press follows a double click
-  bool started_ = false;       // the current press started its drag
-  bool moved_ = false;         // a move came since the press
+  bool pressIsDoubleClick_ = false;  // the current press is a double click's second
+  bool started_ = false;             // the current press started its drag
+  bool moved_ = false;               // a move came since the press
   int x_ = 0, y_ = 0;
 };
 

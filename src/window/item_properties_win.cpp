@@ -1,6 +1,7 @@
 #include "window/item_properties_win.h"
 
 #include "handlers/props_dialog_win.h"
+#include "platform/win32/dpi.h"
 #include "platform/win32/shell_support_win.h"
 
 namespace vz::win32 {
@@ -8,11 +9,14 @@ namespace vz::win32 {
 
 namespace {
 
-// Names and paths are shown whole, whatever their script.
+// Names and paths are shown whole, whatever their script. Places and sizes
+// are pixels at 96 DPI, scaled as the dialog scales its own.
 HWND Control(HWND sheet, const wchar_t* cls, const std::string& text, DWORD style, int x, int y, int w, int h, int id) {
   HWND dialog = GetParent(sheet);
   auto font = reinterpret_cast<HFONT>(SendMessageW(dialog ? dialog : sheet, WM_GETFONT, 0, 0));
-  return CreateControl(sheet, cls, text, style, x, y, w, h, id, font);
+  const UINT dpi = MonitorDpiOf(dialog ? dialog : sheet);
+  return CreateControl(sheet, cls, text, style, Scaled(x, dpi), Scaled(y, dpi), Scaled(w, dpi), Scaled(h, dpi), id,
+                       font);
 }
 
 HWND Label(HWND sheet, const std::string& text, int x, int y, int id = -1, int width = 0, DWORD ellipsis = 0) {

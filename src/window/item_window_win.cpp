@@ -251,6 +251,11 @@ void TView::OnListMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RBUTTONDOWN:
       gesture_.MouseDown(message == WM_LBUTTONDOWN, list_.ItemAt(x, y), x, y);
       break;
+    case WM_LBUTTONDBLCLK:
+      // The second press of a double click: Windows sends it in place of
+      // a WM_LBUTTONDOWN. It starts no drag.
+      gesture_.DoubleClickDown(x, y);
+      break;
     case WM_MOUSEMOVE:
       // Windows' list follows the mouse itself after a press and keeps the
       // release: a move with the button up ends the gesture, never a drag.
@@ -292,9 +297,10 @@ LRESULT TView::OnNotify(NMHDR* header) {
         gesture_.MouseUp();
         break;
       case NM_DBLCLK:
-        Properties1Click();
-        // The press that follows a double click starts no drag.
+        // The double click's own press starts no drag, whatever comes
+        // while its properties are open.
         gesture_.DoubleClick();
+        Properties1Click();
         break;
       case LVN_BEGINDRAG:
         // Windows' list tracks the first moves inside the press, gives the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/dpi.h"
 #include "platform/win32/modal.h"
 #include "platform/win32/shell_support_win.h"
 #include "platform/win32/wide.h"
@@ -17,32 +18,33 @@ constexpr int kIconId = 99;
 constexpr int kWidth = 480, kMargin = 12, kTextLeft = 56, kBoxHeight = 20, kButtonWidth = 88, kButtonHeight = 26;
 
 struct BoxState {
+  HWND owner;
   std::string problems;
   std::vector<std::string> warnings;
   std::vector<bool> ticked;
+  Font font;  // the shell's message font at the box's DPI
+  HICON icon = nullptr;
 };
 
 // The height that text takes when it wraps at the given width.
 int WrappedHeight(HWND dlg, HFONT font, const std::string& text, int width) {
-  HDC dc = GetDC(dlg);
-  HGDIOBJ old = SelectObject(dc, font);
-  RECT r{0, 0, width, 0};
-  std::wstring w = Widen(text);
-  DrawTextW(dc, w.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-  SelectObject(dc, old);
-  ReleaseDC(dlg, dc);
-  return r.bottom - r.top;
+  return TextExtent(dlg, font, text, width).cy;
 }
 
-void Layout(HWND dlg, const BoxState& state) {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  auto px = [dpi](int v) { return MulDiv(v, dpi, 96); };
-  auto font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
+void Layout(HWND dlg, BoxState& state) {
+  // The DPI of the monitor the box opens on: its owner's, whose work area
+  // it is centred in.
+  const UINT dpi = MonitorDpiOf(state.owner ? state.owner : dlg);
+  auto px = [dpi](int v) { return Scaled(v, dpi); };
+  state.font = MessageFont(dpi);
+  HFONT font = state.font.Get();
+  SendMessageW(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   const int textWidth = px(kWidth - kTextLeft - kMargin);
-  HWND icon = CreateControl(dlg, L"STATIC", "", SS_ICON, px(kMargin), px(kMargin), px(32), px(32), kIconId, font);
-  SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, MAKEINTRESOURCEW(32515))), 0);  // IDI_WARNING
+  HWND icon = CreateControl(dlg, L"STATIC", "", SS_ICON | SS_REALSIZEIMAGE, px(kMargin), px(kMargin), px(32), px(32),
+                            kIconId, font);
+  // The system's warning picture (OIC_WARNING) at the box's size.
+  state.icon = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32515), IMAGE_ICON, px(32), px(32), 0));
+  SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(state.icon), 0);
   int y = px(kMargin);
   auto text = [&](const std::string& t) {
     int h = WrappedHeight(dlg, font, t, textWidth);
@@ -66,9 +68,7 @@ void Layout(HWND dlg, const BoxState& state) {
   RECT frame{0, 0, px(kWidth), y + px(kButtonHeight + kMargin)};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(dlg, GWL_EXSTYLE)));
-  const int fw = frame.right - frame.left, fh = frame.bottom - frame.top;
-  SetWindowPos(dlg, nullptr, (GetSystemMetrics(SM_CXSCREEN) - fw) / 2, (GetSystemMetrics(SM_CYSCREEN) - fh) / 2, fw,
-               fh, SWP_NOZORDER | SWP_NOACTIVATE);
+  CentreOnMonitorOf(dlg, state.owner, frame.right - frame.left, frame.bottom - frame.top);
   SetFocus(ok);
 }
 
@@ -101,10 +101,11 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 std::vector<bool> ShowWarningsBox(HWND owner, const std::string& problems, const std::vector<std::string>& warnings) {
-  BoxState state{problems, warnings, std::vector<bool>(warnings.size(), false)};
+  BoxState state{owner, problems, warnings, std::vector<bool>(warnings.size(), false), {}, nullptr};
   // No controls in the template: they are placed in pixels when it opens.
   DialogTemplate tmpl(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 300, 100, kTitle);
   ModalDialog(ModuleInstance(), tmpl.Get(), owner, BoxProc, reinterpret_cast<LPARAM>(&state));
+  if (state.icon) DestroyIcon(state.icon);
   return state.ticked;
 }
 

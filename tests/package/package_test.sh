@@ -335,6 +335,26 @@ t_x64_uninstall_leaves_nothing() {
   nothing_left
 }
 
+# Where the desktop does not list the folder (a policy that hides desktop
+# icons, a system without a desktop), the install completes: registration
+# says so as a warning, in the event log (which Wine writes to its debug
+# channel "eventlog"), and the uninstall leaves nothing. The Wine server is
+# kept for the test's length: the access list that hides the folder lives
+# only as long as it does.
+t_x64_installs_where_the_desktop_does_not_list_the_folder() {
+  local log=$tmp/hidden-install.log
+  wineserver -k; timeout 120 wineserver -w
+  wineserver -p </dev/null >/dev/null 2>&1 && win "C:\\pkgtest\\probe64.exe" --hide && [ -z "$(desktop_item 64)" ] &&
+    [ -z "$(desktop_item 32)" ] || return 1
+  WINEDEBUG=warn+eventlog wine msiexec /i "C:\\pkgtest\\Vaporizer-$version-x64.msi" /qn </dev/null >"$log" 2>&1 || return 1
+  [ "$(grep -c 'warn:eventlog:.*warning: the desktop does not list the Vaporizer folder' "$log")" = 2 ] &&
+    registered 64 && registered 32 && [ -z "$(desktop_item 64)" ] &&
+    [ "$(products)" = "$(product "$version" "Program Files/Vaporizer")" ] || return 1
+  removed "$version-x64" || return 1
+  wineserver -k
+  nothing_left
+}
+
 t_x86_installs_and_uninstalls() {
   installed "$version-x86" && registered 32 && [ "$(desktop_item 32)" = "Vaporizer	$pf\\Vaporizer.dll" ] &&
     [ "$(win cmd /c vaporizer --version)" = "vaporizer $version" ] &&
@@ -352,6 +372,7 @@ check Msi.X64UpgradeInPlace t_x64_upgrade_in_place
 check Msi.X64DowngradeRefused t_x64_downgrade_refused
 check Msi.X64RemovalForUpgradeKeepsSettings t_x64_removal_for_upgrade_keeps_settings
 check Msi.X64UninstallLeavesNothing t_x64_uninstall_leaves_nothing
+check Msi.X64InstallsWhereTheDesktopDoesNotListTheFolder t_x64_installs_where_the_desktop_does_not_list_the_folder
 new_prefix win32
 check Msi.X86InstallsAndUninstalls t_x86_installs_and_uninstalls
 check_summary

@@ -358,6 +358,36 @@ TEST_F(ItemWindowTest, TheListsOwnDragReportStartsTheDragInWindowsOrder) {
   EXPECT_EQ(Slurp(stored), "again") << "a click drags nothing";
 }
 
+// A double click as Windows sends it: WM_LBUTTONDOWN, WM_LBUTTONUP,
+// WM_LBUTTONDBLCLK (the second press, in place of a button-down), then
+// WM_LBUTTONUP ("Double Clicks", learn.microsoft.com/windows/win32/
+// learnwin32/mouse-clicks). Its second press drags nothing; the next real
+// press drags as any other.
+TEST_F(ItemWindowTest, ADoubleClickInWindowsOrderLeavesTheNextPressItsDrag) {
+  std::string stored = StoreFile("D:\\Work\\report.doc", "D1.doc", "report");
+  MakeDir(D("Target"));
+  Open();
+  Select(0);
+  DropFolderWindow target(win32::Widen(D("Target")));
+  RECT r{};
+  ASSERT_TRUE(ListView_GetItemRect(list_, 0, &r, LVIR_LABEL));
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  const LPARAM at = MAKELPARAM(x, y), moved = MAKELPARAM(x + 10, y);
+  {
+    DialogAnswerer answer({IDCANCEL});
+    SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(list_, WM_LBUTTONUP, 0, at);
+    SendMessageA(list_, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(list_, WM_MOUSEMOVE, MK_LBUTTON, moved);
+    SendMessageA(list_, WM_LBUTTONUP, 0, moved);
+    EXPECT_EQ(answer.Seen().size(), 1u) << "the double click opens the properties";
+  }
+  EXPECT_TRUE(PathExists(stored)) << "the double click's second press dragged";
+  SendMessageA(list_, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list_, WM_MOUSEMOVE, MK_LBUTTON, moved);
+  EXPECT_EQ(Slurp(D("Target\\report.doc")), "report") << "the next press drags";
+}
+
 TEST_F(ItemWindowTest, AClickAsWindowsListReportsItStartsNoDrag) {
   std::string stored = StoreFile("D:\\a.txt", "D1.txt", "a");
   Open();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "handlers/props_dialog_win.h"
+#include "resources/resource.h"
 #include "support/drives.h"
 #include "win32/shell_support.h"
 
@@ -61,10 +62,6 @@ TEST_F(PropsDialogTest, ExportShowsTheSettingsTabAloneAndCancelSavesNothing) {
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
     EXPECT_EQ(Text(sheet, 1001), "Vaporization Options ");
     EXPECT_EQ(Text(sheet, 1050), "Add \"Send to Vaporizer\" option to right-click context menus");
-    RECT client{};
-    GetClientRect(dialog, &client);
-    EXPECT_EQ(client.right, 362);
-    EXPECT_EQ(client.bottom, 397);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(module_->ShowVaporizerProps(nullptr), IDCANCEL);
@@ -133,6 +130,52 @@ TEST_F(PropsDialogTest, TheEmptyingTabSavesItsRulesOnOk) {
   EXPECT_EQ(module_->ShowVaporizerProps(nullptr), IDOK);
   EXPECT_EQ(Stored("EmptyAfterDays"), 45u);
   EXPECT_EQ(Stored("StoreLimitMB"), 500u);
+}
+
+// The settings in the shell's message font at the DPI of the monitor the
+// dialog opens on, laid out for that DPI: the client area of 362 x 397
+// pixels at 96 DPI scaled (wider where the font needs it), every text of the
+// settings tab within its control, every control within the dialog.
+TEST_F(PropsDialogTest, TheSettingsSpeakTheMessageFontAtTheMonitorsDpi) {
+  bool seen = false;
+  DialogDriver driver([&](HWND dialog) {
+    seen = true;
+    const UINT dpi = MonitorDpiFor(dialog);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_GE(client.right, MulDiv(362, static_cast<int>(dpi), 96));
+    EXPECT_EQ(client.bottom, MulDiv(397, static_cast<int>(dpi), 96));
+    EXPECT_TRUE(HasMessageFontAt(GetDlgItem(dialog, IDOK), dpi));
+    RECT apply{};
+    GetWindowRect(GetDlgItem(dialog, kApply), &apply);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&apply), 2);
+    EXPECT_LE(apply.right, client.right);
+    HWND sheet = VisibleSheet(dialog);
+    for (int id : {IDC_SHOW_PROGRESS, IDC_CONTEXT_MENU, IDC_SEND_TO, IDC_KEEP_RECEIPTS, IDC_PASSES_LABEL}) {
+      HWND c = GetDlgItem(sheet, id);
+      SCOPED_TRACE(WindowText(c));
+      EXPECT_TRUE(HasMessageFontAt(c, dpi));
+      RECT box{};
+      GetClientRect(c, &box);
+      HDC dc = GetDC(c);
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+      SIZE text{};
+      std::string t = WindowText(c);
+      GetTextExtentPoint32A(dc, t.c_str(), static_cast<int>(t.size()), &text);
+      SelectObject(dc, old);
+      ReleaseDC(c, dc);
+      // A check box's text starts after its box, about a text line in.
+      EXPECT_LE(text.cx + (id == IDC_PASSES_LABEL ? 0 : text.cy + 4), box.right);
+      EXPECT_LE(text.cy, box.bottom);
+      RECT placed{};
+      GetWindowRect(c, &placed);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&placed), 2);
+      EXPECT_LE(placed.right, client.right);
+    }
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  module_->ShowVaporizerProps(nullptr);
+  EXPECT_TRUE(seen);
 }
 
 TEST_F(PropsDialogTest, ClosingByTheSystemMenuIsCancel) {

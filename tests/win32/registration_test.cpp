@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/wide.h"
+#include "settings/registration_win.h"
 #include "support/drives.h"
 #include "win32/recording_browser.h"
 #include "win32/shell_support.h"
@@ -183,19 +185,118 @@ TEST_F(RegistrationTest, UnregistrationRemovesItsRowsAndLeavesTheRest) {
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, f + "\\DefaultIcon"));
 }
 
-TEST_F(RegistrationTest, SecondUnregistrationFailsAndChangesNothing) {
+DWORD RunProgram(std::string command);
+
+// The notes the module gives of its last run, one line each.
+std::string Notes(const Module& module) {
+  auto report = module.Proc<INT32(WINAPI*)(wchar_t*, INT32)>("RegistrationReportW");
+  if (!report) return "<no RegistrationReportW>";
+  wchar_t text[4096] = {};
+  INT32 n = report(text, 4096);
+  return n < 4096 ? win32::Narrow(std::wstring(text, static_cast<std::size_t>(n))) : "<too long>";
+}
+
+// Unregistration tries every step: a second one says that nothing was
+// registered, fails, and still removes what an earlier run left.
+TEST_F(RegistrationTest, SecondUnregistrationSaysSoAndStillTakesEveryStep) {
   ASSERT_EQ(module_->Register(), S_OK);
   ASSERT_EQ(module_->Unregister(), S_OK);
-  // Marks that a run going further than the namespace key would remove.
+  EXPECT_EQ(Notes(*module_), "");
   const std::string handler = std::string("*\\ShellEx\\ContextMenuHandlers\\") + kFileMenuId;
   RegPutString(HKEY_CLASSES_ROOT, handler, "", kFileMenuId);
   RegPutString(HKEY_LOCAL_MACHINE, kApprovalKey, kFolderId, "Vaporizer");
   RegPutString(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId, "", "Orvel Vaporizer Context Menu");
 
   EXPECT_EQ(module_->Unregister(), E_FAIL);
-  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, handler));
-  EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kApprovalKey, kFolderId).value_or(""), "Vaporizer");
-  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId)) << "later classes are not handled";
+  EXPECT_EQ(Notes(*module_), "not registered: the folder's desktop key was not there\n");
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, handler));
+  EXPECT_FALSE(RegString(HKEY_LOCAL_MACHINE, kApprovalKey, kFolderId).has_value());
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId)) << "later classes are handled too";
+}
+
+// The desktop's list kept from the folder: Windows hides it by the desktop
+// icons' policy ("HideDesktopIcons\NewStartPanel", a value of 1 under the
+// class id); Wine reads no such policy but does check a key's access list,
+// so the Namespace key is also closed to enumeration (a DENY entry for
+// Everyone, "How DACLs Control Access to an Object",
+// learn.microsoft.com/windows/win32/secauthz/how-dacls-control-access-to-an-object).
+class HiddenDesktop {
+ public:
+  HiddenDesktop() {
+    RegPutDword(HKEY_CURRENT_USER, kHideKey, kFolderId, 1);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kNamespaceParent, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS) return;
+    PACL dacl = nullptr, denied = nullptr;
+    GetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &saved_);
+    EXPLICIT_ACCESSA deny{};
+    deny.grfAccessPermissions = KEY_ENUMERATE_SUB_KEYS;
+    deny.grfAccessMode = DENY_ACCESS;
+    deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    deny.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    deny.Trustee.ptstrName = const_cast<char*>("Everyone");
+    if (SetEntriesInAclA(1, &deny, dacl, &denied) == ERROR_SUCCESS) {
+      SetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, denied, nullptr);
+      LocalFree(denied);
+    }
+  }
+  ~HiddenDesktop() {
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (saved_ && GetSecurityDescriptorDacl(saved_, &present, &dacl, &defaulted))
+      SetSecurityInfo(key_, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
+    if (saved_) LocalFree(saved_);
+    if (key_) RegCloseKey(key_);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kHideKey);
+  }
+  HiddenDesktop(const HiddenDesktop&) = delete;
+  HiddenDesktop& operator=(const HiddenDesktop&) = delete;
+
+ private:
+  static constexpr const char* kHideKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\HideDesktopIcons\\NewStartPanel";
+  static constexpr const char* kNamespaceParent = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace";
+  HKEY key_ = nullptr;
+  PSECURITY_DESCRIPTOR saved_ = nullptr;
+};
+
+TEST_F(RegistrationTest, AFolderTheDesktopDoesNotListIsAWarningNotAFailure) {
+  {
+    HiddenDesktop hidden;
+    ASSERT_EQ(module_->Register(), S_OK);
+    EXPECT_EQ(DesktopItemNamed("Vaporizer"), nullptr) << "the desktop must not list the folder here";
+    EXPECT_EQ(Notes(*module_), std::string(win32::kNotOnDesktopWarning) + "\n");
+    // Every row is written: the handler classes after the folder too.
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kNamespaceKey).value_or(""), "Vaporizer");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kApprovalKey, kPropId).value_or(""), "Orvel Vaporizer Properties");
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kMenuId + "\\InprocServer32"));
+    ASSERT_EQ(module_->Unregister(), S_OK);
+    EXPECT_EQ(Notes(*module_), "");
+  }
+  // Shown again, the folder is listed at the next registration, without a word.
+  ASSERT_EQ(module_->Register(), S_OK);
+  EXPECT_EQ(Notes(*module_), "");
+  LPITEMIDLIST listed = DesktopItemNamed("Vaporizer");
+  EXPECT_NE(listed, nullptr);
+  CoTaskMemFree(listed);
+}
+
+// The program's unregistration also takes the approvals that earlier
+// releases wrote under the "WindowsNT" spelling, and that key once empty.
+TEST_F(RegistrationTest, TheProgramRemovesTheApprovalsUnderBothSpellings) {
+  const std::string oldKey = "SOFTWARE\\Microsoft\\WindowsNT\\CurrentVersion\\Shell Extensions\\Approved";
+  const char* other = "{00000000-0000-0000-0000-0000000000AA}";
+  ASSERT_EQ(module_->Register(), S_OK);
+  for (const char* id : {kFolderId, kMenuId, kFileMenuId, kPropId}) RegPutString(HKEY_LOCAL_MACHINE, oldKey, id, "x");
+  RegPutString(HKEY_LOCAL_MACHINE, kApprovalKey, other, "another program's");
+  std::string exe = module_->Path();
+  exe = exe.substr(0, exe.rfind('\\') + 1) + "vaporizer.exe";
+  ASSERT_NE(GetFileAttributesA(exe.c_str()), INVALID_FILE_ATTRIBUTES) << exe;
+  EXPECT_EQ(RunProgram("\"" + exe + "\" unregister \"" + module_->Path() + "\""), 0u);
+  for (const char* id : {kFolderId, kMenuId, kFileMenuId, kPropId})
+    EXPECT_FALSE(RegString(HKEY_LOCAL_MACHINE, kApprovalKey, id).has_value()) << id;
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\WindowsNT")) << "emptied, the old key goes";
+  EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kApprovalKey, other).value_or(""), "another program's");
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovalKey.c_str(), 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS)
+    RegDeleteValueA(h, other), RegCloseKey(h);
 }
 
 TEST_F(RegistrationTest, SettingsSurviveRegistrationAndUnregistration) {

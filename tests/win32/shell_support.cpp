@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <cwchar>
 #include <stdexcept>
 
 #include "platform/win32/wide.h"
@@ -353,6 +354,49 @@ bool WaitForJobs() {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   return false;
+}
+
+}  // namespace vz::test
+
+namespace vz::test {
+
+UINT MonitorDpiFor(HWND window) {
+  using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  HMODULE shcore = LoadLibraryA("shcore.dll");
+  auto forMonitor = shcore ? reinterpret_cast<ForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                           : nullptr;
+  UINT x = 0, y = 0;
+  if (forMonitor && SUCCEEDED(forMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), 0, &x, &y)) && x) return x;
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return static_cast<UINT>(dpi);
+}
+
+RECT MonitorWorkArea(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+  return info.rcWork;
+}
+
+bool HasMessageFontAt(HWND control, UINT dpi) {
+  using ForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  auto forDpi = reinterpret_cast<ForDpi>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (forDpi) {
+    if (!forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) return false;
+  } else {
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return false;
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
+  }
+  LOGFONTW font{};
+  auto handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  return handle && GetObjectW(handle, sizeof font, &font) &&
+         std::wcscmp(font.lfFaceName, metrics.lfMessageFont.lfFaceName) == 0 &&
+         font.lfHeight == metrics.lfMessageFont.lfHeight;
 }
 
 }  // namespace vz::test

@@ -146,6 +146,17 @@ class DialogAnswerer {
 // Texts of a dialog in the core's text, read whole: its title and the text
 // of every static control.
 std::string WindowText(HWND hwnd);
+
+// Windows' own metrics for a window: the effective DPI of the monitor it is
+// on ("GetDpiForMonitor", learn.microsoft.com/windows/win32/api/
+// shellscalingapi/nf-shellscalingapi-getdpiformonitor; the screen's
+// LOGPIXELSX where the system lacks it), the work area of that monitor
+// ("MONITORINFO", rcWork), and whether a control speaks the shell's message
+// font as the system gives it for a DPI ("SystemParametersInfoForDpi",
+// SPI_GETNONCLIENTMETRICS, lfMessageFont).
+UINT MonitorDpiFor(HWND window);
+RECT MonitorWorkArea(HWND window);
+bool HasMessageFontAt(HWND control, UINT dpi);
 std::string DialogMessage(HWND dialog);
 // Clicks the button whose text, without '&', is label; false when none.
 bool ClickButton(HWND dialog, const std::string& label);

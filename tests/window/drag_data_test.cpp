@@ -63,9 +63,11 @@ TEST(DragDataTest, TheListsReportStartsOneDragPerPress) {
   g.MouseDown(true, true, 10, 10);
   EXPECT_TRUE(g.MouseMove(20, 10, true));
   EXPECT_FALSE(g.ListBeganDrag()) << "the moves started it already";
+  g.MouseUp();
+  g.DoubleClickDown(10, 10);
   g.DoubleClick();
-  g.MouseDown(true, true, 10, 10);
-  EXPECT_FALSE(g.ListBeganDrag()) << "the press after a double click";
+  EXPECT_FALSE(g.ListBeganDrag()) << "the double click's own press";
+  g.MouseUp();
   // A list that passed the moves on reports after them: only while armed.
   g.MouseDown(true, true, 10, 10);
   g.MouseUp();
@@ -76,15 +78,26 @@ TEST(DragDataTest, TheListsReportStartsOneDragPerPress) {
   EXPECT_TRUE(g.ListBeganDrag());
 }
 
-TEST(DragDataTest, ThePressAfterADoubleClickArmsNothing) {
+// Windows' order of a double click: down, up, double-click down (with the
+// list's report inside it), up. Its second press drags nothing; the next
+// real press drags.
+TEST(DragDataTest, TheDoubleClicksSecondPressDragsNothingAndTheNextPressDoes) {
   DragGesture g;
   g.MouseDown(true, true, 10, 10);
+  g.MouseUp();
+  g.DoubleClickDown(10, 10);
   g.DoubleClick();
   EXPECT_FALSE(g.Armed());
-  g.MouseDown(true, true, 10, 10);
   EXPECT_FALSE(g.MouseMove(40, 40, true));
+  EXPECT_FALSE(g.ListBeganDrag());
+  g.MouseUp();
   g.MouseDown(true, true, 10, 10);
-  EXPECT_TRUE(g.MouseMove(40, 40, true)) << "only the one press is skipped";
+  EXPECT_TRUE(g.MouseMove(40, 40, true)) << "the next real press drags";
+  // A report of a double click whose press came as a plain button-down.
+  g.MouseDown(true, true, 10, 10);
+  g.DoubleClick();
+  EXPECT_FALSE(g.MouseMove(40, 40, true));
+  EXPECT_FALSE(g.ListBeganDrag());
 }
 
 }  // namespace

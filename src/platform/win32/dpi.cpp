@@ -21,6 +21,21 @@ UINT ScreenDpi(HWND window) {
 
 }  // namespace
 
+UINT MonitorDpiOf(HWND window) {
+  // shcore.dll, of Windows 8.1 and later; MDT_EFFECTIVE_DPI is 0.
+  using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const ForMonitor forMonitor = [] {
+    HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return shcore ? reinterpret_cast<ForMonitor>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                  : nullptr;
+  }();
+  HMONITOR monitor = window ? MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                            : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  UINT x = 0, y = 0;
+  if (forMonitor && monitor && SUCCEEDED(forMonitor(monitor, 0, &x, &y)) && x) return x;
+  return WindowDpi(window);
+}
+
 UINT WindowDpi(HWND window) {
   static const auto forWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
   if (window && forWindow)

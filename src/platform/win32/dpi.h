@@ -12,6 +12,11 @@ namespace vz::win32 {
 // Without a window, the system's.
 UINT WindowDpi(HWND window);
 
+// The DPI of the monitor a window is on (or nearest to): the monitor's
+// effective DPI where the system tells it (GetDpiForMonitor), else the
+// window's own (WindowDpi). A window not shown yet takes its owner's.
+UINT MonitorDpiOf(HWND window);
+
 // v pixels at 96 DPI, at dpi.
 inline int Scaled(int v, UINT dpi) { return MulDiv(v, static_cast<int>(dpi), 96); }
 
