@@ -14,7 +14,8 @@ set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/support/check.sh"
 check_prefix=Mounts. check_tag=mounts
-tests=(DrivesAtOnce EachSendsListsRestoresVaporizes RemountKeepsLettersAndPlaces BindMountedDriveIsOneDrive RemovableHasNoStore
+tests=(DrivesAtOnce EachSendsListsRestoresVaporizes RemountKeepsLettersAndPlaces BindMountedDriveIsOneDrive
+       MountsInsideItemsAreNeverWalked RemovableHasNoStore
        UnprivilegedUserHasNoStoreButHisHome NoStoreOnTheMachinesDrives)
 why=""
 if [ "$(id -u)" -ne 0 ]; then why="needs root to mount loop devices"
@@ -152,6 +153,37 @@ t_bind_mounted_drive_is_one_drive() {
   umount "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo"
 }
 
+# A mount inside an item (a bind mount of a folder or of a file of the same
+# drive) or on the item itself: sending, shredding and emptying refuse it
+# whole, whether the drives come from the mount table or from
+# VAPORIZER_VOLUMES, and what the mount shows stays.
+t_mounts_inside_items() {
+  local r="$work/n/${point[${fss[0]}]}" how shape c out rc
+  local -A on=([folder]=item/sub [file]=item/f.txt [item]=item) from=([folder]=other [file]=other/k.txt [item]=other)
+  vzt() { VAPORIZER_VOLUMES="C=$work/home;D=$r" HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$work/vaporizer" "$@" </dev/null; }
+  for how in vz vzt; do
+    for shape in folder file item; do
+      rm -rf "$r/item" "$r/other" && mkdir -p "$r/item/sub" "$r/other" && echo keep >"$r/other/k.txt" &&
+        echo x >"$r/item/x.txt" && echo f >"$r/item/f.txt" && mount --bind "$r/${from[$shape]}" "$r/${on[$shape]}" || return 1
+      for c in send shred; do
+        out=$($how $c --yes "$r/item" 2>&1); rc=$?
+        [ $rc = 1 ] && grep -q "a bind mount is mounted \(inside\|on\) it" <<<"$out" && [ "$(cat "$r/other/k.txt")" = keep ] ||
+          { echo "$how $shape $c: $rc $out"; umount "$r/${on[$shape]}"; return 1; }
+      done
+      umount "$r/${on[$shape]}" && [ "$(cat "$r/item/x.txt" "$r/item/f.txt")" = "$(printf 'x\nf')" ] || return 1
+    done
+    # A mount put inside an item after it was sent: emptying leaves it.
+    local stored
+    $how send --yes "$r/item" >/dev/null && stored=$(dirname "$(find "$r/.VAPORIZE/0" -name x.txt)") &&
+      mount --bind "$r/other" "$stored/sub" || return 1
+    out=$($how empty --yes 2>&1); rc=$?
+    umount "$stored/sub"
+    [ $rc = 1 ] && grep -q "a bind mount is mounted inside it" <<<"$out" && [ "$(cat "$r/other/k.txt")" = keep ] &&
+      [ -f "$stored/x.txt" ] && $how empty --yes >/dev/null && [ ! -e "$stored" ] || { echo "$how: $out"; return 1; }
+  done
+  rm -rf "$r/other"
+}
+
 # sysfs as the test shows it: the ext4 image's loop device sits on a USB bus.
 t_removable_has_no_store() {
   local r="$work/n/ext 4" dev
@@ -197,6 +229,7 @@ check DrivesAtOnce t_drives_at_once
 check EachSendsListsRestoresVaporizes t_each_sends_lists_restores_vaporizes
 check RemountKeepsLettersAndPlaces t_remount_keeps_letters_and_places
 check BindMountedDriveIsOneDrive t_bind_mounted_drive_is_one_drive
+check MountsInsideItemsAreNeverWalked t_mounts_inside_items
 check RemovableHasNoStore t_removable_has_no_store
 check UnprivilegedUserHasNoStoreButHisHome t_unprivileged_user
 check NoStoreOnTheMachinesDrives t_no_store_on_real_drives
