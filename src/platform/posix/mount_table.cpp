@@ -13,6 +13,7 @@
 
 #include "common/text.h"
 #include "platform/mount_drives.h"
+#include "platform/posix/in_place.h"
 #include "platform/posix/kvstore.h"
 #include "platform/posix/real_sources.h"
 
@@ -341,6 +342,13 @@ void LearnStores(std::vector<Volume>& volumes) {
     // moved into the user's own.
     if (!IsStoreFolder(*dir)) continue;
     if (!said) RecordLetter(*dir, v.indexLetter);
+    // A store made by an earlier version: its next index is written in
+    // place from now on.
+    if (int fd = ::open(dir->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); fd >= 0) {
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) MarkFolderInPlace(fd);
+      ::close(fd);
+    }
     if (v.origin == Origin::Mount && KvRead(kDrivesKey, std::string(1, v.letter)).text != v.root)
       KvWriteString(kDrivesKey, std::string(1, v.letter), v.root);
   }

@@ -43,6 +43,7 @@
 #include "common/text.h"
 #include "platform/medium.h"
 #include "platform/platform.h"
+#include "platform/posix/in_place.h"
 #include "platform/posix/item_meta.h"
 #include "platform/posix/kvstore.h"
 #include "platform/posix/node_stat.h"
@@ -806,6 +807,7 @@ class PosixFolder : public Folder {
       Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
+    posix::ReserveInPlace(fd);
     return std::make_unique<PosixFile>(fd, Child(host, name));
   }
 

@@ -82,6 +82,12 @@ const std::vector<std::string>& UnletteredMounts();
 // the mount that holds the home folder, whose store is the home's.
 std::optional<std::string> UserStoreOf(const Volume& v, std::string* why);
 
+// Why the original paths that this user's store on a drive records may
+// stay readable in freed blocks after the index is written over (the file
+// system writes new versions elsewhere); empty where it writes them over in
+// place, and for drives without a store.
+std::string RecordedNamesMayRemain(char letter);
+
 // Whether the drive keeps the items sent from it in a store for this user
 // (Platform::CarriesStore); when not, *why says so with the drive's name
 // and root.
