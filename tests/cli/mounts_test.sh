@@ -150,7 +150,32 @@ t_bind_mounted_drive_is_one_drive() {
   [ "$(letters "$work/n")" = "$before" ] && [ "$(vz list --json | grep -c '"original": ".*/once.txt"')" = 1 ] &&
     grep -q "also mounted at: *$b " <<<"$out" && vz restore --yes "$r/once.txt" >/dev/null && [ "$(cat "$b/once.txt")" = once ] ||
     { echo "$before / $(letters "$work/n")"; echo "$out"; vz list; umount "$b"; return 1; }
-  umount "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo"
+  # Emptying while it is mounted twice does each item once, and says nothing is gone.
+  vz send --yes "$r/once.txt" >/dev/null && out=$(vz empty --yes) && [ "$(grep -c "^vaporized: " <<<"$out")" = 1 ] &&
+    ! grep -q "no longer" <<<"$out" || { echo "empty: $out"; umount "$b"; return 1; }
+  umount "$b" || return 1
+  # Two folders of it bound elsewhere, the drive's own mount gone and back:
+  # one drive at the first of them meanwhile (its store, at the top, is not
+  # seen there), its letter kept throughout.
+  local dev letter; dev=$(findmnt -n -o SOURCE --target "$r") && letter=$(grep -o "${point[${fss[0]}]}=." <<<"$before") || return 1
+  letter=${letter: -1}
+  echo twice >"$r/twice.txt" && vz send --yes "$r/twice.txt" >/dev/null && mkdir -p "$r/s1" "$r/s2" "$b" "$b.2" &&
+    mount --bind "$r/s1" "$b" && mount --bind "$r/s2" "$b.2" && umount "$r" &&
+    grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  out=$(vz volumes)
+  grep -q "^  $letter:  $b  " <<<"$out" && grep -q "also mounted at: *$b.2 " <<<"$out" || { echo "$out"; return 1; }
+  mount "$dev" "$r" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" && [ "$(letters "$work/n")" = "$before" ] &&
+    [ "$(vz list --json | grep -c "\"original\": \"$r/twice.txt\"")" = 1 ] && vz restore --yes "$r/twice.txt" >/dev/null ||
+    { vz volumes; vz list; return 1; }
+  umount "$b" "$b.2" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  # The subvolumes of one btrfs share its number in the mount table, yet
+  # each is a file system (and a drive) of its own.
+  [[ " ${fss[*]} " == *" btrfs "* ]] || return 0
+  btrfs -q subvolume create "$work/n/btrfs/sv" && mount -o subvol=sv "$(findmnt -n -o SOURCE --target "$work/n/btrfs")" "$b" &&
+    grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  out=$(vz volumes)
+  umount "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" && btrfs -q subvolume delete "$work/n/btrfs/sv" || return 1
+  grep -q "^  [D-Z]:  $b  " <<<"$out" && ! grep -q "also mounted at" <<<"$out" || { echo "$out"; return 1; }
 }
 
 # A mount inside an item (a bind mount of a folder or of a file of the same

@@ -43,6 +43,9 @@ struct Volume {
   // Where else the same file system is mounted (bind mounts, the same
   // device twice): no drive of their own.
   std::vector<std::string> alsoAt;
+  // The file system's device as the mount table names it ("7:1"): a drive
+  // whose store no mount shows keeps the letter remembered for it.
+  std::string device;
   // Filled when the table is made: why this user keeps no store on this
   // fixed drive (empty when a store is there or may be made), and the letter
   // its store's records are written under (0: its own).
