@@ -7,6 +7,9 @@
 # a drive that looks removable has no store; a user who may not write the
 # top of a drive has no store there (what is sent stays), and the home still works; once root
 # made the drive's store folder, each user keeps a store of their own in it.
+# A drive bound elsewhere, whole or by folders, stays one drive with its
+# letter (btrfs subvolumes stay drives of their own); a mount inside an item
+# or on it keeps the item from being sent, shredded or emptied.
 # The program sees this test's mounts only (VAPORIZER_TEST_MOUNTINFO): no
 # store is ever made on the machine's own file systems, which is checked too.
 #   tests/cli/mounts_test.sh PATH/TO/vaporizer   (as root)
