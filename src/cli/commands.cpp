@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <tuple>
 #include <unordered_map>
@@ -163,6 +164,17 @@ int PrintDestruction(const Report& report, const ShredFlags& flags, const Origin
     std::cout << kind << " (" << n << (n == 1 ? " item" : " items") << (volume.empty() ? "" : " on " + volume)
               << "): " << text << "\n";
   }
+#ifndef _WIN32
+  // Stored items leave their original paths in the index's old versions
+  // wherever the file system writes a new version elsewhere.
+  std::set<std::string> said;
+  for (const auto& i : report.Items()) {
+    const std::string volume = i.destruction ? i.destruction->volume : std::string();
+    if (!originals || volume.size() != 2 || !said.insert(volume).second) continue;
+    if (std::string names = posix::RecordedNamesMayRemain(volume[0]); !names.empty())
+      std::cout << "recorded names (on " << volume << "): " << names << "\n";
+  }
+#endif
   return report.AllDone() ? kExitDone : kExitItems;
 }
 

@@ -144,6 +144,9 @@ int Volumes(bool asJson) {
       v["root"] = Shown(root);
       if (!IsUtf8(Shown(root))) v["root_percent"] = PercentEncoded(Shown(root));
       if (!kind.empty()) v["kind"] = kind;
+#ifndef _WIN32
+      if (std::string names = posix::RecordedNamesMayRemain(letter); !names.empty()) v["recordedNames"] = names;
+#endif
       all.push_back(std::move(v));
       continue;
     }
@@ -160,6 +163,10 @@ int Volumes(bool asJson) {
               << (verdict.reach == Reach::Reaches ? ")" : "") << "\n";
     std::cout << "      accepts discards:   " << DiscardText(medium) << "\n";
     for (const auto& a : verdict.advice) std::cout << "      advice:             " << a << "\n";
+#ifndef _WIN32
+    if (std::string names = posix::RecordedNamesMayRemain(letter); !names.empty())
+      std::cout << "      recorded names:     " << names << "\n";
+#endif
   }
 #ifndef _WIN32
   // Drives known by their stores that are not mounted now, and mounts past

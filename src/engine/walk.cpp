@@ -184,6 +184,11 @@ class Walker {
                                  "left alone");
       return;
     }
+    // What is mounted on it is another place's, whatever it holds.
+    if (std::string mounted = MountedItem(*info); !mounted.empty()) {
+      report_.Failed(item.label, mounted + "; nothing in it was touched");
+      return;
+    }
     const std::size_t top = entries_.size();
     Entry e;
     e.item = i;
@@ -239,13 +244,14 @@ class Walker {
     if (!first) return "it could not be opened (" + why + ")";
     auto self = first->Info();
     if (!self || self->id != entries_[top].info.id) return "it was replaced while it was read";
-    const FileId topId = self->id;
+    const NodeInfo topInfo = *self;
     struct Level {
       std::unique_ptr<Folder> folder;
       std::size_t entry;
       std::vector<DirEntry> folders;  // still to walk
     };
     std::vector<Level> stack;
+    std::string foreign;  // a mount met among the files of a folder
     auto enter = [&](std::unique_ptr<Folder> f, std::size_t entry) {
       std::vector<DirEntry> listed, folders;
       // A folder that cannot be listed keeps what it holds, and so stays.
@@ -254,6 +260,11 @@ class Walker {
         if (d.kind == NodeKind::Folder) {
           folders.push_back(std::move(d));
           continue;
+        }
+        // A file bind-mounted here is another place's file.
+        if (std::string mounted = ForeignEntry(d, topInfo, roots_); !mounted.empty()) {
+          foreign = mounted + " (" + Child(entries_[entry].path, d.name) + ")";
+          return;
         }
         Entry e;
         e.item = entries_[top].item;
@@ -272,7 +283,7 @@ class Walker {
       stack.push_back({std::move(f), entry, std::move(folders)});
     };
     enter(std::move(first), top);
-    while (!stack.empty()) {
+    while (!stack.empty() && foreign.empty()) {
       Level& at = stack.back();
       if (at.folders.empty()) {
         stack.pop_back();
@@ -280,7 +291,7 @@ class Walker {
       }
       DirEntry d = std::move(at.folders.back());
       at.folders.pop_back();
-      why = ForeignFolder(d, topId, roots_);
+      why = ForeignEntry(d, topInfo, roots_);
       if (!why.empty()) return why + " (" + Child(entries_[at.entry].path, d.name) + ")";
       Entry e;
       e.item = entries_[top].item;
@@ -299,7 +310,7 @@ class Walker {
       if (!info || info->id != d.id) return "it changed while it was read (" + entries_[index].path + ")";
       enter(std::move(sub), index);
     }
-    return {};
+    return foreign;
   }
 
   // ---- Acting: through the folders held open, on what was read.

@@ -581,10 +581,23 @@ bool Platform::RemoveLink(const std::string& path) {
   return info && info->kind == NodeKind::Link && n->Delete();
 }
 
-std::string ForeignFolder(const DirEntry& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots) {
+namespace {
+const char* const kMountInside = "another file system or a bind mount is mounted inside it";
+}  // namespace
+
+std::string ForeignEntry(const DirEntry& found, const NodeInfo& top, const std::vector<std::pair<char, FileId>>& roots) {
   for (const auto& [letter, id] : roots)
     if (id == found.id) return std::string("it holds the root of drive ") + letter + ": and its Vaporizer store";
-  if (found.id.volume != top.volume || found.mountRoot) return "another file system is mounted inside it";
+  if (found.mountRoot || (found.mount && top.mount && found.mount != top.mount)) return kMountInside;
+  // Files of some file systems (overlays) show the device of the layer
+  // they come from: only a folder tells its file system by its device.
+  if (found.kind == NodeKind::Folder && found.id.volume != top.id.volume) return kMountInside;
+  return {};
+}
+
+std::string MountedItem(const NodeInfo& item) {
+  if (item.mountRoot)
+    return "it is a mount point (another file system or a bind mount is mounted on it)";
   return {};
 }
 
@@ -606,9 +619,9 @@ std::string ForeignInside(Folder& folder) {
     }
     DirEntry e = std::move(pending.back().back());
     pending.back().pop_back();
-    if (e.kind != NodeKind::Folder) continue;
-    std::string why = ForeignFolder(e, top->id, roots);
+    std::string why = ForeignEntry(e, *top, roots);
     if (!why.empty()) return why;
+    if (e.kind != NodeKind::Folder) continue;
     auto sub = at->OpenFolder(e.name, &why);
     if (!sub) continue;  // what cannot be opened is not walked; the move takes it as it is
     std::vector<DirEntry> inside;

@@ -74,8 +74,11 @@ struct DirEntry {
   // time, without zone conversion; on POSIX, where a file time is an
   // instant, its local time.
   CivilTime created, accessed, written;
-  // A folder on which a file system is mounted (on POSIX a bind mount of a
-  // folder of the same file system too), whatever any drive table says.
+  // The mount it is seen through (on Linux the mount id; 0 where the
+  // system does not tell), and whether it is the root of a mount: a folder
+  // or a file on which a file system, or a bind mount of any folder or
+  // file, is mounted, whatever any drive table says.
+  std::uint64_t mount = 0;
   bool mountRoot = false;
 };
 
@@ -86,6 +89,8 @@ struct NodeInfo {
   std::uint32_t attributes = 0;  // links carry kAttrReparsePoint
   std::int64_t size = 0;         // of a file; 0 otherwise
   std::uint32_t links = 1;       // names of a file
+  std::uint64_t mount = 0;       // as DirEntry::mount
+  bool mountRoot = false;        // as DirEntry::mountRoot
   // Why another user could change it (on POSIX: it belongs to another
   // user, or others may write to it); empty where nobody else can, or
   // where the system does not tell.
@@ -598,11 +603,15 @@ std::unique_ptr<Folder> OpenFolderMaking(const std::string& path, std::string* w
 // it, and that name; null, with *why, when the path has no such folder.
 std::unique_ptr<Folder> OpenParent(const std::string& path, std::string* name, std::string* why);
 
-// Why a folder found at `found` inside an item whose own identity is
-// `top` may not be taken with it: it is the root of a drive, or a mount
-// (another file system, or a bind mount of any folder). Empty when it may.
-// `roots` as VolumeRoots gives them.
-std::string ForeignFolder(const DirEntry& found, const FileId& top, const std::vector<std::pair<char, FileId>>& roots);
+// Why something found at `found` inside an item whose own folder is `top`
+// may not be taken with it: it is the root of a drive, or a mount (another
+// file system, or a bind mount of any folder or file), told by the mount it
+// is seen through, never by a drive table. Empty when it may. `roots` as
+// VolumeRoots gives them.
+std::string ForeignEntry(const DirEntry& found, const NodeInfo& top, const std::vector<std::pair<char, FileId>>& roots);
+// Why an item itself may not be walked or sent: it is the root of a mount
+// (what is mounted there is another place's). Empty when it may.
+std::string MountedItem(const NodeInfo& item);
 // The same for everything beneath a folder held open, walked by handles
 // (never through a link): the first reason found, or empty.
 std::string ForeignInside(Folder& folder);

@@ -95,6 +95,7 @@ std::string Unsendable(Folder& from, const std::string& name, const IntakeItem& 
   info = node.Info();
   if (!info) return "it cannot be read";
   if (!item.id || info->id != *item.id) return "it was replaced after it was checked; it was not sent";
+  if (std::string mounted = MountedItem(*info); !mounted.empty()) return mounted + "; it was not sent";
   if (info->kind != NodeKind::Folder) return {};
   // A folder that holds another drive's root would take that drive's store
   // into this one's.

@@ -783,13 +783,13 @@ t_bind_mount_inside() (
   trap 'umount "$v/item/sub" "$v/.VAPORIZE/0/C1/sub" 2>/dev/null' EXIT
   for c in send shred; do
     out=$("$exe" $c --yes "$v/item" </dev/null 2>&1); rc=$?
-    [ $rc = 1 ] && grep -q "another file system is mounted inside it" <<<"$out" && [ -f "$v/item/x.txt" ] &&
+    [ $rc = 1 ] && grep -q "another file system or a bind mount is mounted inside it" <<<"$out" && [ -f "$v/item/x.txt" ] &&
       [ "$(cat "$v/other/k.txt")" = keep ] || { echo "$c: $out"; return 1; }
   done
   umount "$v/item/sub" && "$exe" send --yes "$v/item" </dev/null >/dev/null && mount --bind "$v/other" "$v/.VAPORIZE/0/C1/sub" ||
     return 1
   out=$("$exe" empty --yes </dev/null 2>&1); rc=$?
-  [ $rc = 1 ] && grep -q "another file system is mounted inside it" <<<"$out" && [ "$(cat "$v/other/k.txt")" = keep ] &&
+  [ $rc = 1 ] && grep -q "another file system or a bind mount is mounted inside it" <<<"$out" && [ "$(cat "$v/other/k.txt")" = keep ] &&
     [ -f "$v/.VAPORIZE/0/C1/x.txt" ] || { echo "$out"; return 1; }
 )
 

@@ -7,6 +7,9 @@
 # a drive that looks removable has no store; a user who may not write the
 # top of a drive has no store there (what is sent stays), and the home still works; once root
 # made the drive's store folder, each user keeps a store of their own in it.
+# A drive bound elsewhere, whole or by folders, stays one drive with its
+# letter (btrfs subvolumes stay drives of their own); a mount inside an item
+# or on it keeps the item from being sent, shredded or emptied.
 # The program sees this test's mounts only (VAPORIZER_TEST_MOUNTINFO): no
 # store is ever made on the machine's own file systems, which is checked too.
 #   tests/cli/mounts_test.sh PATH/TO/vaporizer   (as root)
@@ -14,7 +17,8 @@ set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/support/check.sh"
 check_prefix=Mounts. check_tag=mounts
-tests=(DrivesAtOnce EachSendsListsRestoresVaporizes RemountKeepsLettersAndPlaces BindMountedDriveIsOneDrive RemovableHasNoStore
+tests=(DrivesAtOnce EachSendsListsRestoresVaporizes RemountKeepsLettersAndPlaces BindMountedDriveIsOneDrive
+       MountsInsideItemsAreNeverWalked RemovableHasNoStore
        UnprivilegedUserHasNoStoreButHisHome NoStoreOnTheMachinesDrives)
 why=""
 if [ "$(id -u)" -ne 0 ]; then why="needs root to mount loop devices"
@@ -149,7 +153,63 @@ t_bind_mounted_drive_is_one_drive() {
   [ "$(letters "$work/n")" = "$before" ] && [ "$(vz list --json | grep -c '"original": ".*/once.txt"')" = 1 ] &&
     grep -q "also mounted at: *$b " <<<"$out" && vz restore --yes "$r/once.txt" >/dev/null && [ "$(cat "$b/once.txt")" = once ] ||
     { echo "$before / $(letters "$work/n")"; echo "$out"; vz list; umount "$b"; return 1; }
-  umount "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo"
+  # Emptying while it is mounted twice does each item once, and says nothing is gone.
+  vz send --yes "$r/once.txt" >/dev/null && out=$(vz empty --yes) && [ "$(grep -c "^vaporized: " <<<"$out")" = 1 ] &&
+    ! grep -q "no longer" <<<"$out" || { echo "empty: $out"; umount "$b"; return 1; }
+  umount "$b" || return 1
+  # Two folders of it bound elsewhere, the drive's own mount gone and back:
+  # one drive at the first of them meanwhile (its store, at the top, is not
+  # seen there), its letter kept throughout.
+  local dev letter; dev=$(findmnt -n -o SOURCE --target "$r") && letter=$(grep -o "${point[${fss[0]}]}=." <<<"$before") || return 1
+  letter=${letter: -1}
+  echo twice >"$r/twice.txt" && vz send --yes "$r/twice.txt" >/dev/null && mkdir -p "$r/s1" "$r/s2" "$b" "$b.2" &&
+    mount --bind "$r/s1" "$b" && mount --bind "$r/s2" "$b.2" && umount "$r" &&
+    grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  out=$(vz volumes)
+  grep -q "^  $letter:  $b  " <<<"$out" && grep -q "also mounted at: *$b.2 " <<<"$out" || { echo "$out"; return 1; }
+  mount "$dev" "$r" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" && [ "$(letters "$work/n")" = "$before" ] &&
+    [ "$(vz list --json | grep -c "\"original\": \"$r/twice.txt\"")" = 1 ] && vz restore --yes "$r/twice.txt" >/dev/null ||
+    { vz volumes; vz list; return 1; }
+  umount "$b" "$b.2" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  # The subvolumes of one btrfs share its number in the mount table, yet
+  # each is a file system (and a drive) of its own.
+  [[ " ${fss[*]} " == *" btrfs "* ]] || return 0
+  btrfs -q subvolume create "$work/n/btrfs/sv" && mount -o subvol=sv "$(findmnt -n -o SOURCE --target "$work/n/btrfs")" "$b" &&
+    grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" || return 1
+  out=$(vz volumes)
+  umount "$b" && grep -F " $work/" /proc/self/mountinfo >"$work/mountinfo" && btrfs -q subvolume delete "$work/n/btrfs/sv" || return 1
+  grep -q "^  [D-Z]:  $b  " <<<"$out" && ! grep -q "also mounted at" <<<"$out" || { echo "$out"; return 1; }
+}
+
+# A mount inside an item (a bind mount of a folder or of a file of the same
+# drive) or on the item itself: sending, shredding and emptying refuse it
+# whole, whether the drives come from the mount table or from
+# VAPORIZER_VOLUMES, and what the mount shows stays.
+t_mounts_inside_items() {
+  local r="$work/n/${point[${fss[0]}]}" how shape c out rc
+  local -A on=([folder]=item/sub [file]=item/f.txt [item]=item) from=([folder]=other [file]=other/k.txt [item]=other)
+  vzt() { VAPORIZER_VOLUMES="C=$work/home;D=$r" HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$work/vaporizer" "$@" </dev/null; }
+  for how in vz vzt; do
+    for shape in folder file item; do
+      rm -rf "$r/item" "$r/other" && mkdir -p "$r/item/sub" "$r/other" && echo keep >"$r/other/k.txt" &&
+        echo x >"$r/item/x.txt" && echo f >"$r/item/f.txt" && mount --bind "$r/${from[$shape]}" "$r/${on[$shape]}" || return 1
+      for c in send shred; do
+        out=$($how $c --yes "$r/item" 2>&1); rc=$?
+        [ $rc = 1 ] && grep -q "a bind mount is mounted \(inside\|on\) it" <<<"$out" && [ "$(cat "$r/other/k.txt")" = keep ] ||
+          { echo "$how $shape $c: $rc $out"; umount "$r/${on[$shape]}"; return 1; }
+      done
+      umount "$r/${on[$shape]}" && [ "$(cat "$r/item/x.txt" "$r/item/f.txt")" = "$(printf 'x\nf')" ] || return 1
+    done
+    # A mount put inside an item after it was sent: emptying leaves it.
+    local stored
+    $how send --yes "$r/item" >/dev/null && stored=$(dirname "$(find "$r/.VAPORIZE/0" -name x.txt)") &&
+      mount --bind "$r/other" "$stored/sub" || return 1
+    out=$($how empty --yes 2>&1); rc=$?
+    umount "$stored/sub"
+    [ $rc = 1 ] && grep -q "a bind mount is mounted inside it" <<<"$out" && [ "$(cat "$r/other/k.txt")" = keep ] &&
+      [ -f "$stored/x.txt" ] && $how empty --yes >/dev/null && [ ! -e "$stored" ] || { echo "$how: $out"; return 1; }
+  done
+  rm -rf "$r/other"
 }
 
 # sysfs as the test shows it: the ext4 image's loop device sits on a USB bus.
@@ -197,6 +257,7 @@ check DrivesAtOnce t_drives_at_once
 check EachSendsListsRestoresVaporizes t_each_sends_lists_restores_vaporizes
 check RemountKeepsLettersAndPlaces t_remount_keeps_letters_and_places
 check BindMountedDriveIsOneDrive t_bind_mounted_drive_is_one_drive
+check MountsInsideItemsAreNeverWalked t_mounts_inside_items
 check RemovableHasNoStore t_removable_has_no_store
 check UnprivilegedUserHasNoStoreButHisHome t_unprivileged_user
 check NoStoreOnTheMachinesDrives t_no_store_on_real_drives

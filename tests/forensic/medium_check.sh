@@ -16,6 +16,8 @@
 #                    punches holes in the image: no marker may remain, and
 #                    the report must say "trimmed".
 # Every vaporized file's report says whether its blocks were trimmed.
+# Then an ordinary user's store on btrfs, with no trim: no recorded original
+# path may stay on the image (the index is No_COW and written over in place).
 #
 #   tests/forensic/medium_check.sh [PATH/TO/vaporizer]   (as root)
 # A file system whose tools are missing or that the kernel cannot mount is
@@ -32,7 +34,7 @@ fi
 source "$root/tests/support/check.sh"
 check_prefix=MediumCheck. check_tag=medium_check
 
-names=(Ext4 Ext4DataJournal Xfs Btrfs F2fs Nilfs2)
+names=(Ext4 Ext4DataJournal Xfs Btrfs F2fs Nilfs2 BtrfsRecordedPathsAsAUser)
 why=""
 if [ "$(id -u)" -ne 0 ]; then why="needs root to mount a loop device"
 elif [ ! -e /dev/loop-control ]; then why="no loop devices on this machine"
@@ -129,4 +131,37 @@ check_fs Xfs "mkfs.xfs -q -f" "" xfs in-place
 check_fs Btrfs "mkfs.btrfs -q -f" "" btrfs "trimmed:copy-on-write"
 check_fs F2fs "mkfs.f2fs -q -f" "" f2fs "does-not:log-structured"
 check_fs Nilfs2 "mkfs.nilfs2 -q -f" "" nilfs2 "does-not:log-structured"
+
+# An ordinary user's store on btrfs, without the volume trim (root's): after
+# sends, a vaporize, a restore and an empty, the unmounted image holds no
+# copy of a recorded original path (the index is No_COW and written over in
+# place), and 'volumes' before and the report after say what btrfs could
+# still keep (a snapshot).
+check_recorded_paths() {
+  local name=BtrfsRecordedPathsAsAUser u=$mnt/u n out said left=0
+  echo "[ RUN      ] MediumCheck.$name"
+  command -v mkfs.btrfs >/dev/null && command -v setpriv >/dev/null ||
+    { check_result $name skip "mkfs.btrfs or setpriv is not installed"; return; }
+  rm -f "$img"; truncate -s 256M "$img" && mkfs.btrfs -q -f "$img" >/dev/null && mount -o loop,nodiscard "$img" "$mnt" ||
+    { check_result $name skip "btrfs cannot be made or mounted here"; return; }
+  cp "$exe" "$work/vaporizer" && chmod 755 "$work" && mkdir -p "$u/Work" "$work/cfg" && chown 65534 "$u" "$u/Work" "$work/cfg"
+  as() { setpriv --reuid=65534 --regid=65534 --clear-groups env VAPORIZER_VOLUMES="C=$u" XDG_CONFIG_HOME="$work/cfg" \
+    "$work/vaporizer" "$@" </dev/null; }
+  local tag; tag=$(od -An -tx4 -N4 /dev/urandom | tr -d ' \n')
+  local files=(); for n in 1 2 3 4 5 6; do files+=("Work/recorded-$tag-$n.txt"); done
+  for n in "${files[@]}"; do echo data >"$u/$n" && chown 65534 "$u/$n"; done
+  said=$(as volumes | grep -c "recorded names: .*snapshot")
+  for n in "${files[@]:0:3}"; do as send --yes "$u/$n" >/dev/null && sync; done
+  out=$(as vaporize --yes "$u/${files[0]}")
+  for n in "${files[@]:3}"; do as send --yes "$u/$n" >/dev/null && sync; done
+  as restore --yes "$u/${files[1]}" >/dev/null && sync
+  out+=$'\n'$(as empty --yes) && sync
+  said=$((said + $(grep -c "^recorded names (on C:): .*snapshot" <<<"$out")))
+  umount "$mnt"
+  for n in "${files[@]}"; do left=$((left + $(grep -a -o -F "C:\\${n//\//\\}" "$img" | wc -l))); done
+  echo "medium_check: $name: $left copies of 6 recorded original paths remain on the image; said $said times"
+  [ "$left" = 0 ] && [ "$said" = 3 ] || { check_result $name fail "$out"; return; }
+  check_result $name ok
+}
+check_recorded_paths
 check_summary

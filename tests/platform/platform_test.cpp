@@ -227,6 +227,46 @@ TEST_F(PlatformTest, AFolderIsNeverOpenedThroughALink) {
   EXPECT_NE(top->OpenFolder("real", &why), nullptr) << why;
 }
 
+// What a walk meets inside an item is another place's when it is a mount
+// root or seen through another mount: files too, told by the mount and not
+// by the device, which the files of an overlay do not share with it.
+TEST(ForeignEntryTest, MountsAreToldByTheirMarksFilesToo) {
+  NodeInfo top;
+  top.id = {7, 1};
+  top.mount = 40;
+  const std::vector<std::pair<char, FileId>> roots = {{'E', FileId{9, 2}}};
+  struct Case {
+    NodeKind kind;
+    FileId id;
+    std::uint64_t mount;
+    bool mountRoot;
+    const char* refused;  // a part of the reason; null: taken
+  } cases[] = {
+      {NodeKind::Folder, {7, 5}, 40, false, nullptr},
+      {NodeKind::File, {8, 5}, 40, false, nullptr},  // an overlay's file
+      {NodeKind::File, {7, 5}, 0, false, nullptr},   // the system does not tell
+      {NodeKind::Folder, {7, 5}, 40, true, "a bind mount is mounted inside it"},
+      {NodeKind::File, {7, 5}, 40, true, "a bind mount is mounted inside it"},
+      {NodeKind::File, {7, 5}, 41, false, "a bind mount is mounted inside it"},
+      {NodeKind::Folder, {8, 5}, 40, false, "another file system"},
+      {NodeKind::Folder, {9, 2}, 41, true, "the root of drive E:"},
+  };
+  for (const auto& c : cases) {
+    DirEntry e;
+    e.kind = c.kind;
+    e.id = c.id;
+    e.mount = c.mount;
+    e.mountRoot = c.mountRoot;
+    const std::string why = ForeignEntry(e, top, roots);
+    if (c.refused) EXPECT_NE(why.find(c.refused), std::string::npos) << why;
+    else EXPECT_EQ(why, "") << static_cast<int>(c.kind) << " " << c.id.volume << " " << c.mount;
+  }
+  NodeInfo item;
+  EXPECT_EQ(MountedItem(item), "");
+  item.mountRoot = true;
+  EXPECT_NE(MountedItem(item).find("mount point"), std::string::npos);
+}
+
 TEST_F(PlatformTest, ExclusiveOpenShutsOutOthersAndWritesInPlace) {
   MakeFile(D("e.bin"), "abcdef");
   {

@@ -13,6 +13,7 @@
 
 #include "common/text.h"
 #include "platform/mount_drives.h"
+#include "platform/posix/in_place.h"
 #include "platform/posix/kvstore.h"
 #include "platform/posix/real_sources.h"
 
@@ -71,12 +72,15 @@ std::string HomeFolder() {
 // Whether the table's line is the mount that is really seen at its mount
 // point: not one hidden under a later mount, not a line that names no
 // mount at all, not a file mounted over a file.
-bool Visible(const MountEntry& m) {
+// *device: the device its top shows, which tells the subvolumes of one
+// btrfs apart (the table gives them all the same).
+bool Visible(const MountEntry& m, std::uint64_t* device) {
   struct statx sx {};
   // Cached answers: a network server that does not answer holds nothing up.
   const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
   if (::statx(AT_FDCWD, m.mountPoint.c_str(), flags, STATX_TYPE | STATX_MNT_ID, &sx) != 0) return false;
   if (!S_ISDIR(sx.stx_mode)) return false;
+  *device = (std::uint64_t{sx.stx_dev_major} << 32) | sx.stx_dev_minor;
   // Kernels before 5.8 cannot tell; the line is taken as it stands there.
   return !(sx.stx_mask & STATX_MNT_ID) || sx.stx_mnt_id == m.id;
 }
@@ -168,6 +172,9 @@ std::string TestPath(const char* variable) {
   return p;
 }
 
+// The name beside a remembered drive's letter that keeps its device.
+std::string DeviceName(char letter) { return std::string(1, letter) + ".device"; }
+
 std::map<char, std::string> RememberedDrives() {
   std::map<char, std::string> out;
   for (char l = 'A'; l <= 'Z'; ++l) {
@@ -223,33 +230,39 @@ MountTable ReadMountTable() {
   const std::string file = TestPath("VAPORIZER_TEST_MOUNTINFO");
   RealSources sys(TestPath("VAPORIZER_TEST_SYSFS"));
   std::vector<Volume> found;
-  std::vector<MountEntry> shown;  // the mount of each drive found
+  struct Shown {
+    MountEntry mount;  // the mount that is the drive
+    std::uint64_t device;
+  };
+  std::vector<Shown> shown;  // one per drive found
   for (const auto& m : ParseMountInfo(ReadSmall(file.empty() ? "/proc/self/mountinfo" : file, 16 << 20).value_or(""))) {
-    if (!Visible(m)) continue;
+    std::uint64_t device = 0;
+    if (!Visible(m, &device)) continue;
     if (!NotADrive(m).empty()) {
       t.holes.push_back(m.mountPoint);
       continue;
     }
-    // One file system is one drive, however often it is mounted: a mount
-    // that shows part of what another one shows (a bind mount, the same
-    // device twice) is that drive's, at the mount that shows more of it
-    // (the first where they show the same).
-    auto same = std::find_if(shown.begin(), shown.end(), [&](const MountEntry& o) {
-      return o.major == m.major && o.minor == m.minor && (Inside(m.root, o.root) || Inside(o.root, m.root));
+    // One file system is one drive, however often it is mounted (bind
+    // mounts, the same device twice): at the mount that shows its root, or
+    // of the most of it where roots nest, else at the first; the others
+    // are that drive's other places. The subvolumes of a btrfs are file
+    // systems of their own: each shows a device of its own.
+    auto same = std::find_if(shown.begin(), shown.end(), [&](const Shown& o) {
+      return o.mount.major == m.major && o.mount.minor == m.minor && o.device == device;
     });
     if (same != shown.end()) {
       Volume& kept = found[static_cast<std::size_t>(same - shown.begin())];
-      if (same->root != m.root && Inside(same->root, m.root)) {
+      if (same->mount.root != m.root && Inside(same->mount.root, m.root)) {
         kept.alsoAt.push_back(kept.root);
         kept.root = m.mountPoint;
         kept.readOnly = HasOption(m.options, "ro");
-        *same = m;
+        same->mount = m;
       } else {
         kept.alsoAt.push_back(m.mountPoint);
       }
       continue;
     }
-    shown.push_back(m);
+    shown.push_back({m, device});
     MountKind kind = KindOfMount(m, sys);
     Volume v;
     v.letter = 0;
@@ -258,6 +271,7 @@ MountTable ReadMountTable() {
     v.origin = Origin::Mount;
     v.kindWhy = kind.evidence;
     v.readOnly = HasOption(m.options, "ro");
+    v.device = std::to_string(m.major) + ":" + std::to_string(m.minor);
     found.push_back(std::move(v));
   }
   // What the other mount points show is the drive's, under its own place:
@@ -300,6 +314,17 @@ MountTable ReadMountTable() {
     const char l = remembered.first;
     const std::string& last = remembered.second;
     if (taken[l - 'A']) continue;
+    // Mounted now only where its store does not show (a folder of it bound
+    // elsewhere): the same device, the same letter.
+    const std::string device = KvRead(kDrivesKey, DeviceName(l)).text;
+    auto same = std::find_if(found.begin(), found.end(), [&](const Volume& v) {
+      return !v.letter && !device.empty() && v.device == device && v.type == DriveType::Fixed;
+    });
+    if (same != found.end()) {
+      same->letter = l;
+      taken[l - 'A'] = true;
+      continue;
+    }
     if (std::any_of(found.begin(), found.end(), [&](const Volume& v) { return v.root == last; })) {
       KvWriteString(kDrivesKey, std::string(1, l), "");
       continue;
@@ -341,8 +366,17 @@ void LearnStores(std::vector<Volume>& volumes) {
     // moved into the user's own.
     if (!IsStoreFolder(*dir)) continue;
     if (!said) RecordLetter(*dir, v.indexLetter);
+    // A store made by an earlier version: its next index is written in
+    // place from now on.
+    if (int fd = ::open(dir->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); fd >= 0) {
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid()) MarkFolderInPlace(fd);
+      ::close(fd);
+    }
     if (v.origin == Origin::Mount && KvRead(kDrivesKey, std::string(1, v.letter)).text != v.root)
       KvWriteString(kDrivesKey, std::string(1, v.letter), v.root);
+    if (v.origin == Origin::Mount && !v.device.empty() && KvRead(kDrivesKey, DeviceName(v.letter)).text != v.device)
+      KvWriteString(kDrivesKey, DeviceName(v.letter), v.device);
   }
 }
 

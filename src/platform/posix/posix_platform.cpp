@@ -43,14 +43,21 @@
 #include "common/text.h"
 #include "platform/medium.h"
 #include "platform/platform.h"
+#include "platform/posix/in_place.h"
 #include "platform/posix/item_meta.h"
 #include "platform/posix/kvstore.h"
+#include "platform/posix/node_stat.h"
 #include "platform/posix/volumes.h"
 
 namespace vz {
 namespace {
 
+using posix::IdOf;
+using posix::InfoOf;
+using posix::KindOf;
 using posix::kAttrXattr;
+using posix::NodeStat;
+using posix::StatAt;
 using posix::kStoredBits;
 using posix::KeepTimesOf;
 using posix::SetAttributesOf;
@@ -200,49 +207,6 @@ struct Fd {
 };
 using FdRef = std::shared_ptr<Fd>;
 
-FileId IdOf(const struct stat& st) {
-  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-NodeKind KindOf(const struct stat& st) {
-  if (S_ISREG(st.st_mode)) return NodeKind::File;
-  if (S_ISDIR(st.st_mode)) return NodeKind::Folder;
-  if (S_ISLNK(st.st_mode)) return NodeKind::Link;
-  return NodeKind::Other;
-}
-
-// Whether someone other than this user (or the administrator) could change
-// it: its owner, or write permission for others.
-std::string SharedWith(const struct stat& st) {
-  // The program never changes its identity: asked once.
-  static const uid_t me = ::geteuid();
-  static const gid_t group = ::getegid();
-  if (st.st_uid != me && st.st_uid != 0) return "it belongs to another user (uid " + std::to_string(st.st_uid) + ")";
-  if (S_ISLNK(st.st_mode)) return {};
-  if (st.st_mode & S_IWOTH) return "every user may write to it";
-  if ((st.st_mode & S_IWGRP) && st.st_gid != group && st.st_gid != 0)
-    return "the users of group " + std::to_string(st.st_gid) + " may write to it";
-  return {};
-}
-
-NodeInfo InfoOf(const struct stat& st, std::optional<std::uint32_t> storedBits) {
-  NodeInfo i;
-  i.kind = KindOf(st);
-  i.id = IdOf(st);
-  i.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
-  i.links = static_cast<std::uint32_t>(st.st_nlink);
-  i.sharedWith = SharedWith(st);
-  if (i.kind == NodeKind::Link) {
-    i.attributes = kAttrReparsePoint;
-    return i;
-  }
-  if (i.kind == NodeKind::Folder) i.attributes |= kAttrDirectory;
-  if (!(st.st_mode & S_IWUSR)) i.attributes |= kAttrReadOnly;
-  if (storedBits) i.attributes |= *storedBits;
-  else if (i.kind != NodeKind::Folder) i.attributes |= kAttrArchive;
-  return i;
-}
-
 std::string ErrorText(int err) {
   switch (err) {
     case ELOOP: return "is a link";
@@ -324,9 +288,9 @@ std::optional<std::uint32_t> StoredBitsOn(int fd, dev_t volume) {
 }
 
 std::optional<NodeInfo> InfoOfFd(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return std::nullopt;
-  return InfoOf(st, S_ISLNK(st.st_mode) ? std::nullopt : StoredBitsOn(fd, st.st_dev));
+  NodeStat s;
+  if (!StatAt(fd, "", &s)) return std::nullopt;
+  return InfoOf(s, S_ISLNK(s.st.st_mode) ? std::nullopt : StoredBitsOn(fd, s.st.st_dev));
 }
 
 std::string ErrnoText() { return std::strerror(errno); }
@@ -745,20 +709,19 @@ class PosixFolder : public Folder {
         if (name == kStoreHostName) name = kStoreName;
         else if (EqualsNoCase(name, kStoreName)) continue;
       }
-      struct stat st {};
-      if (::fstatat(self_->fd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      // A mount is told by the kernel's own marks, not by the device: a
+      // bind mount shows the same one as the folder around it.
+      NodeStat s;
+      if (!StatAt(self_->fd, de->d_name, &s)) continue;
+      const struct stat& st = s.st;
       DirEntry e;
       e.name = name;
       e.kind = KindOf(st);
       e.id = IdOf(st);
       e.size = S_ISREG(st.st_mode) ? static_cast<std::int64_t>(st.st_size) : 0;
       e.attributes = InfoOf(st, std::nullopt).attributes;
-      // A mount is told by the kernel's own mark, not by the device: a bind
-      // mount shows the same one as the folder around it.
-      struct statx sx {};
-      if (S_ISDIR(st.st_mode) &&
-          ::statx(self_->fd, de->d_name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &sx) == 0)
-        e.mountRoot = (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+      e.mount = s.mount;
+      e.mountRoot = s.mountRoot;
       out.push_back(std::move(e));
     }
     ::closedir(d);
@@ -768,12 +731,12 @@ class PosixFolder : public Folder {
   std::optional<NodeInfo> Stat(const std::string& name) override {
     std::string host;
     if (!HostName(name, &host, nullptr)) return std::nullopt;
-    struct stat st {};
-    if (::fstatat(self_->fd, host.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-    if (S_ISLNK(st.st_mode)) return InfoOf(st, std::nullopt);
+    NodeStat s;
+    if (!StatAt(self_->fd, host.c_str(), &s)) return std::nullopt;
+    if (S_ISLNK(s.st.st_mode)) return InfoOf(s, std::nullopt);
     // The stored attribute bits of the name in this very folder: through
     // the folder's magic link in /proc, the name itself never followed.
-    return InfoOf(st, StoredBits("/proc/self/fd/" + std::to_string(self_->fd) + "/" + host, st.st_dev));
+    return InfoOf(s, StoredBits("/proc/self/fd/" + std::to_string(self_->fd) + "/" + host, s.st.st_dev));
   }
 
   std::unique_ptr<Folder> OpenFolder(const std::string& name, std::string* why) override {
@@ -844,6 +807,7 @@ class PosixFolder : public Folder {
       Say(why, Shown(place_.path, name) + " " + ErrorText(errno));
       return nullptr;
     }
+    posix::ReserveInPlace(fd);
     return std::make_unique<PosixFile>(fd, Child(host, name));
   }
 

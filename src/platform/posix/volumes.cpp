@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "platform/posix/in_place.h"
 #include "platform/posix/mount_table.h"
 
 namespace vz::posix {
@@ -142,6 +143,13 @@ bool CarriesStore(char letter, std::string* why) {
   }
   if (why) *why = says + ". What is sent from there is vaporized where it is.";
   return false;
+}
+
+std::string RecordedNamesMayRemain(char letter) {
+  const Volume* v = FindVolume(letter);
+  if (!v || v->type != DriveType::Fixed || !v->noStore.empty()) return {};
+  auto store = UserStoreOf(*v, nullptr);
+  return store ? NamesMayRemain(*store) : std::string();
 }
 
 const std::vector<AbsentDrive>& AbsentDrives() { return Table().absent; }

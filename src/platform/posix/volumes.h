@@ -43,6 +43,9 @@ struct Volume {
   // Where else the same file system is mounted (bind mounts, the same
   // device twice): no drive of their own.
   std::vector<std::string> alsoAt;
+  // The file system's device as the mount table names it ("7:1"): a drive
+  // whose store no mount shows keeps the letter remembered for it.
+  std::string device;
   // Filled when the table is made: why this user keeps no store on this
   // fixed drive (empty when a store is there or may be made), and the letter
   // its store's records are written under (0: its own).
@@ -81,6 +84,12 @@ const std::vector<std::string>& UnletteredMounts();
 // or it is the user's own or the shared, sticky form (1777), but none on
 // the mount that holds the home folder, whose store is the home's.
 std::optional<std::string> UserStoreOf(const Volume& v, std::string* why);
+
+// Why the original paths that this user's store on a drive records may
+// stay readable in freed blocks after the index is written over (the file
+// system writes new versions elsewhere); empty where it writes them over in
+// place, and for drives without a store.
+std::string RecordedNamesMayRemain(char letter);
 
 // Whether the drive keeps the items sent from it in a store for this user
 // (Platform::CarriesStore); when not, *why says so with the drive's name
