@@ -1,5 +1,6 @@
 #include "settings/registration_win.h"
 
+#include "platform/win32/event_log.h"
 #include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/registry_win.h"
@@ -17,6 +18,20 @@ void WriteApproval(RegKey& key, const ClassId& id, const char* text) {
 }
 
 }  // namespace
+
+void AddEventSource() {
+  RegKey key;
+  if (key.Create(HKEY_LOCAL_MACHINE, kEventSourceKey) != ERROR_SUCCESS) throw ShellError(kRegistryEntryError);
+  const std::wstring file = Widen(ModuleFilePath());
+  const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+  if (RegSetValueExW(key.Get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                     static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS ||
+      RegSetValueExW(key.Get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                     sizeof types) != ERROR_SUCCESS)
+    throw ShellError(kRegistryEntryError);
+}
+
+void RemoveEventSource() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(kEventSourceKey).c_str()); }
 
 std::string FileMenuHandlerKey(const char* root) {
   return std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + ClsidText(kClsidShredFileMenu);
@@ -91,6 +106,7 @@ void RegisterNamespaceFolder() {
   WriteString(HKEY_LOCAL_MACHINE, classKey + "\\ShellEx\\PropertySheetHandlers\\" + prop, "", prop);
   WriteString(HKEY_LOCAL_MACHINE, classKey + "\\ShredNumber", "", "1");
 
+  AddEventSource();
   SetFileMenuRegistration(true);
   SetSendToShortcut(true);
   if (!UpdateIconNow()) throw ShellError("The Vaporizer folder is not on the desktop");
@@ -107,6 +123,7 @@ void UnregisterNamespaceFolder() {
     // the namespace key above either; nothing to add.
   }
   SetSendToShortcut(false);
+  RemoveEventSource();
   // The icon location that this user's refreshes wrote, and the class key
   // an earlier release wrote it to.
   for (const std::string& key : {UserFolderIconKey(), UserFolderExplorerKey()})

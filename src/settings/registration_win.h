@@ -33,9 +33,9 @@ void RegisterClassCommon(const ServerClass& c);
 // class key that still has other subkeys stays.
 void UnregisterClassCommon(const ServerClass& c);
 
-// The namespace folder's rows after its class key, ending with the file
-// handler, the Send To shortcut and the icon refresh (an early stop of the
-// refresh counts as a failure), and their undoing.
+// The namespace folder's rows after its class key, the event source, then
+// the file handler, the Send To shortcut and the icon refresh (an early stop
+// of the refresh counts as a failure), and their undoing.
 void RegisterNamespaceFolder();
 void UnregisterNamespaceFolder();
 
@@ -43,6 +43,12 @@ void UnregisterNamespaceFolder();
 // reads on every platform of the NT line.
 constexpr const char* kApprovalKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr const char* kNamespaceKeyPrefix = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\";
+
+// The event source "Vaporizer" of the Application log, with this module as
+// its message file (platform/win32/event_log.h); throws ShellError when the
+// key cannot be written. Its removal ignores failures.
+void AddEventSource();
+void RemoveEventSource();
 
 // Turning the handler off removed it from the user's classes but not from
 // the machine's (a standard user after a machine-wide install): the item
