@@ -22,6 +22,18 @@ void WriteApproval(RegKey& key, const ClassId& id, const char* text) {
 void AddEventSource() {
   RegKey key;
   if (key.Create(HKEY_LOCAL_MACHINE, kEventSourceKey) != ERROR_SUCCESS) throw ShellError(kRegistryEntryError);
+  // On 64-bit Windows the 64-bit module, registered first, stays the
+  // message file: the 32-bit one beside it names itself only where no
+  // registered message file is there.
+  BOOL wow = FALSE;
+  if (IsWow64Process(GetCurrentProcess(), &wow) && wow) {
+    wchar_t existing[MAX_PATH] = {};
+    DWORD size = sizeof existing;
+    if (RegGetValueW(key.Get(), nullptr, L"EventMessageFile", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, existing, &size) == ERROR_SUCCESS &&
+        GetFileAttributesW(existing) != INVALID_FILE_ATTRIBUTES)
+      return;
+  }
   const std::wstring file = Widen(ModuleFilePath());
   const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
   if (RegSetValueExW(key.Get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(file.c_str()),

@@ -346,7 +346,7 @@ t_x64_install_time_choices() {
   grep -q "^context-menu *off" <<<"$out" && grep -q "^send-to *off" <<<"$out" || { echo "$out"; return 1; }
   file=$(win reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vaporizer' /v EventMessageFile |
     sed -n 's/^ *EventMessageFile *REG_EXPAND_SZ *//p')
-  [ "$file" = "$pf\\Vaporizer.dll" ] || [ "$file" = "$pf\\x86\\Vaporizer.dll" ] || { echo "message file: $file"; return 1; }
+  [ "$file" = "$pf\\Vaporizer.dll" ] || { echo "message file: $file"; return 1; }
   win "$pf\\vaporizer.exe" settings --context-menu on | grep -q "^context-menu *on" || return 1
   removed "$next-x64" && nothing_left
 }

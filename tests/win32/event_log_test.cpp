@@ -91,5 +91,25 @@ TEST_F(EventSourceTest, RegistrationNamesTheModuleAndUnregistrationRemovesTheSou
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, win32::kEventSourceKey));
 }
 
+// On 64-bit Windows the 32-bit module keeps the message file that the
+// 64-bit one registered; elsewhere a module always names itself.
+TEST_F(EventSourceTest, The32BitModuleLeavesTheMessageFileOfThe64BitOne) {
+  const std::string other = "C:\\windows\\system32\\kernel32.dll";
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, win32::kEventSourceKey, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(h, "EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+                 static_cast<DWORD>(other.size() + 1));
+  RegCloseKey(h);
+  ASSERT_EQ(module_->Register(), S_OK);
+  BOOL wow = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow);
+  char file[MAX_PATH] = {};
+  DWORD size = sizeof file;
+  RegGetValueA(HKEY_LOCAL_MACHINE, win32::kEventSourceKey, "EventMessageFile", RRF_RT_ANY | RRF_NOEXPAND, nullptr, file,
+               &size);
+  EXPECT_EQ(file, wow ? other : module_->Path());
+}
+
 }  // namespace
 }  // namespace vz::test
