@@ -29,7 +29,7 @@ struct ShredFlags {
 struct SettingsFlags {
   std::optional<int> passes;
   std::optional<bool> progress, contextMenu, sendTo;
-  std::optional<bool> verify, volumeTrim, receipts;
+  std::optional<bool> verify, volumeTrim, receipts, systemLog;
   std::optional<int> emptyAfter, storeLimit;
 };
 

@@ -221,6 +221,8 @@ int Run(int argc, char** argv) {
   AddSwitch(settingsCmd, "--volume-trim", settings.volumeTrim,
             "after vaporizing, trim the volume's freed space where the device takes discards");
   AddSwitch(settingsCmd, "--receipts", settings.receipts, "keep a receipt of every vaporize in your data folder");
+  AddSwitch(settingsCmd, "--system-log", settings.systemLog,
+            "write every vaporize's receipt to the system's log (journald or syslog; the Application log)");
 
   auto* policyCmd = app.add_subcommand(
       "policy", "the rules an administrator may set for every user of the machine, and those in force");

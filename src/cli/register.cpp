@@ -86,6 +86,14 @@ int CallServerExport(const std::string& given, const char* name, const char* don
   return 0;
 }
 
+// "{5B7C1E2C-...}", as registration writes a class id.
+std::string ClassText(const ClassId& id) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id.data1, id.data2, id.data3,
+                id.data4[0], id.data4[1], id.data4[2], id.data4[3], id.data4[4], id.data4[5], id.data4[6], id.data4[7]);
+  return buf;
+}
+
 bool KeyIsEmpty(HKEY root, const std::string& path) {
   HKEY h = nullptr;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
@@ -168,6 +176,15 @@ void RemoveStoreIfEmpty(const std::string& dir) {
   if (Plat().RemoveEmptyDirectory(dir)) std::cout << "removed: " << dir << "\n";
 }
 
+void RemoveSendToShortcut() {
+  wchar_t sendTo[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
+    std::wstring link = std::wstring(sendTo) + L"\\Vaporizer.lnk";
+    DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(link.c_str());
+  }
+}
+
 // What Vaporizer keeps for the user who runs this, and the stores that hold
 // nothing. Stores that still hold items stay: they are the user's files.
 int CleanUp() {
@@ -193,12 +210,7 @@ int CleanUp() {
   // Made by the first icon state written, where the system had none.
   RemoveEmptyChain(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\CLSID",
                    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer");
-  wchar_t sendTo[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, sendTo) == S_OK && sendTo[0]) {
-    std::wstring link = std::wstring(sendTo) + L"\\Vaporizer.lnk";
-    DWORD attributes = GetFileAttributesW(link.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(link.c_str());
-  }
+  RemoveSendToShortcut();
   for (char d : GetFixedDrives()) {
     RemoveStoreIfEmpty(StoreDirOf(d));
     RemoveStoreIfEmpty(SharedStoreDirOf(d));
@@ -211,6 +223,10 @@ int CleanUp() {
 RegistrationCommands::RegistrationCommands(CLI::App& app) {
   register_ = app.add_subcommand("register", "register the Explorer extension Vaporizer.dll, as regsvr32 does");
   register_->add_option("DLL", dll_, "the module to register (default: Vaporizer.dll beside this program)");
+  register_->add_option("--file-menu", fileMenu_, "0: then take \"Send to Vaporizer\" off every file's menu again")
+      ->check(CLI::Range(0, 1));
+  register_->add_option("--send-to", sendTo_, "0: then take away the Send To entry that registration made")
+      ->check(CLI::Range(0, 1));
   unregister_ = app.add_subcommand("unregister", "unregister the Explorer extension, and remove what it leaves");
   auto* dll = unregister_->add_option("DLL", dll_, "the module to unregister (default: Vaporizer.dll beside this program)");
   unregister_
@@ -222,9 +238,19 @@ RegistrationCommands::RegistrationCommands(CLI::App& app) {
 
 std::optional<int> RegistrationCommands::Run() const {
   const std::string dll = dll_.empty() ? DllBesideProgram() : dll_;
-  if (register_->parsed())
-    return CallServerExport(dll, "DllRegisterServer", "registered",
-                            "it writes to HKEY_LOCAL_MACHINE, so run it as an administrator");
+  if (register_->parsed()) {
+    int rc = CallServerExport(dll, "DllRegisterServer", "registered",
+                              "it writes to HKEY_LOCAL_MACHINE, so run it as an administrator");
+    // The module registers every entry; the installer's choice takes one
+    // away again, as a user's setting would.
+    if (rc == 0 && !fileMenu_) {
+      for (const char* type : {"*", "Folder"})
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\") + type + "\\ShellEx\\ContextMenuHandlers\\" +
+                                           ClassText(kClsidShredFileMenu)).c_str());
+    }
+    if (rc == 0 && !sendTo_) RemoveSendToShortcut();
+    return rc;
+  }
   if (!unregister_->parsed()) return std::nullopt;
   if (cleanUp_) return CleanUp();
   int rc = CallServerExport(dll, "DllUnregisterServer", "unregistered",

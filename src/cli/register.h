@@ -21,6 +21,7 @@ class RegistrationCommands {
   CLI::App* unregister_ = nullptr;
   std::string dll_;
   bool cleanUp_ = false;
+  int fileMenu_ = 1, sendTo_ = 1;  // the installer's choices: 0 takes the entry away again
 };
 
 }  // namespace vz::cli

@@ -28,6 +28,7 @@ std::string PolicyRefusal(const SettingsFlags& flags, const SettingsView& view, 
   const std::pair<bool, const std::string*> ruled[] = {
       {flags.contextMenu.has_value(), &view.policy[2]}, {flags.verify.has_value(), &more.policy[0]},
       {flags.volumeTrim.has_value(), &more.policy[1]},  {flags.receipts.has_value(), &more.policy[2]},
+      {flags.systemLog.has_value(), &more.policy[3]},
       {flags.emptyAfter.has_value(), &emptying.policy[0]}, {flags.storeLimit.has_value(), &emptying.policy[1]}};
   for (const auto& [asked, origin] : ruled)
     if (asked && !origin->empty()) return "the value is set by " + *origin + " and cannot be changed here";
@@ -47,11 +48,12 @@ int Settings(const SettingsFlags& flags) {
   }
   // What is written is the user's own: values the policy rules stay as
   // the user left them.
-  if (flags.verify || flags.volumeTrim || flags.receipts) {
+  if (flags.verify || flags.volumeTrim || flags.receipts || flags.systemLog) {
     DestructionSettings d = ReadDestructionSettings(false).values;
     if (flags.verify) d.verify = *flags.verify;
     if (flags.volumeTrim) d.trimVolume = *flags.volumeTrim;
     if (flags.receipts) d.keepReceipts = *flags.receipts;
+    if (flags.systemLog) d.logReceipts = *flags.systemLog;
     if (!SaveDestructionSettings(d)) {
       std::cerr << "vaporizer: the settings could not be written\n";
       return kExitItems;
@@ -106,6 +108,8 @@ int Settings(const SettingsFlags& flags) {
       setBy(more.policy[1]));
   row("receipts      ", onOff(d.keepReceipts), "a receipt of every vaporize in your data folder", more.written[2],
       setBy(more.policy[2]));
+  row("system-log    ", onOff(d.logReceipts), "every vaporize's receipt in the system's log", more.written[3],
+      setBy(more.policy[3]));
   const EmptyingSettings e = LoadEmptyingSettings();
   for (const auto& p : e.problems) std::cout << "warning: " << Printable(p) << "\n";
   auto stored = [](const NumberSetting& n) {
@@ -120,6 +124,9 @@ int Settings(const SettingsFlags& flags) {
   const Policy policy = ReadMachinePolicy();
   if (const PolicyValue* fill = policy.Find("FillByte"))
     row("fill          ", std::to_string(fill->value), "the byte every pass writes", true, setBy(PolicyOrigin("FillByte", *fill)));
+  if (const PolicyValue* names = policy.Find("LogNames"))
+    row("log-names     ", onOff(names->value != 0), "items named in the system's log, not only hashed", true,
+        setBy(PolicyOrigin("LogNames", *names)));
   if (const PolicyValue* sending = policy.Find("Sending"))
     row("sending       ",
         sending->value == kSendingRefused ? "off" : sending->value == kSendingToStore ? "on" : "at once",

@@ -11,6 +11,7 @@
 #include "common/ui.h"
 #include "engine/claim.h"
 #include "engine/receipt.h"
+#include "engine/receipt_log.h"
 #include "settings/policy.h"
 #include "engine/walk.h"
 #include "platform/platform.h"
@@ -37,6 +38,7 @@ struct ReceiptSettings {
   std::vector<std::string> files;  // the run's own, then the settings' own
   std::string trouble;             // why the settings' own receipt file cannot be had
   std::string command;
+  bool log = false, logNames = false;  // the system's log, and the items named there
 };
 
 // problems: the settings that could not be used as stored.
@@ -55,6 +57,9 @@ WalkSettings EffectiveSettings(const ShredOptions* options, const RunOptions* ru
     if (!own.empty()) receipts.files.push_back(own);
   }
   const Policy policy = ReadMachinePolicy();
+  receipts.log = d.logReceipts;
+  const PolicyValue* names = policy.Find("LogNames");
+  receipts.logNames = names && names->value;
   if (options) {
     e.passes = options->Passes;
     e.deleteAfter = options->DeleteAfter != 0;
@@ -190,9 +195,14 @@ Report RunBatch(std::vector<Entry> list, bool withOriginals, BatchEntries kind, 
   const Report done = report;
   if (!receipts.trouble.empty())
     report.Failed("(the receipt)", "the receipt the settings ask for could not be kept: " + receipts.trouble);
+  receipt.id = NewRunId();
   for (const auto& file : receipts.files) {
     std::string why;
     if (!WriteReceipt(file, done, receipt, &why)) report.Failed(file, "the receipt could not be written: " + why);
+  }
+  if (receipts.log) {
+    const std::string why = LogReceipt(done, receipt, receipts.logNames);
+    if (!why.empty()) report.Failed("(the system's log)", "the receipt could not be logged: " + why);
   }
   return report;
 }

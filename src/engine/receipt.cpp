@@ -23,6 +23,10 @@ std::string Unnamed(std::string text, const std::string& original, const std::st
 
 const char* OutcomeName(Outcome o) { return o == Outcome::Done ? "done" : o == Outcome::Skipped ? "skipped" : "failed"; }
 
+}  // namespace
+
+namespace receipt_form {
+
 json ItemLine(const ItemReport& i, const std::string& key) {
   const Destruction* d = i.destruction ? &*i.destruction : nullptr;
   const std::string original = d && !d->original.empty() ? d->original : i.path;
@@ -48,6 +52,25 @@ json ItemLine(const ItemReport& i, const std::string& key) {
   return j;
 }
 
+json RunLine(const Report& report, const ReceiptRun& run) {
+  return {{"receipt", "run"},
+          {"command", run.command},
+          {"items", report.Items().size()},
+          {"done", report.Count(Outcome::Done)},
+          {"skipped", report.Count(Outcome::Skipped)},
+          {"failed", report.Count(Outcome::Failed)},
+          {"passes", run.passes},
+          {"fill", run.fill},
+          {"verify", run.verify},
+          {"volume_trims", run.volumeTrims},
+          {"started", run.started},
+          {"finished", run.finished}};
+}
+
+}  // namespace receipt_form
+
+namespace {
+
 std::string CivilUtc(std::int64_t seconds) {
   // Days to a civil date (proleptic Gregorian), after H. Hinnant's algorithm.
   std::int64_t days = seconds / 86400, rest = seconds % 86400;
@@ -72,6 +95,12 @@ std::string CivilUtc(std::int64_t seconds) {
 std::string UtcNow() {
   using namespace std::chrono;
   return CivilUtc(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
+}
+
+std::string NewRunId() {
+  unsigned char id[8] = {};
+  RandomBytes(id, sizeof id);
+  return HexOf(id, sizeof id);
 }
 
 std::string PathHmac(const std::string& key, const std::string& path) { return Hex(HmacSha256(key, path)); }
@@ -105,9 +134,7 @@ ReceiptTail TailOf(const std::string& contents) {
 
 std::string ReceiptLines(const Report& report, const ReceiptRun& run, const std::string& key, const ReceiptTail& tail,
                          ReceiptAnchor* anchor) {
-  unsigned char id[8] = {};
-  RandomBytes(id, sizeof id);
-  const std::string runId = HexOf(id, sizeof id), chainKey = ChainKey(key), keyId = ReceiptKeyId(key);
+  const std::string runId = run.id.empty() ? NewRunId() : run.id, chainKey = ChainKey(key), keyId = ReceiptKeyId(key);
   std::string out, prev = tail.prev, first, firstLine = tail.firstLine;
   std::size_t lines = tail.lines;
   auto add = [&](json j) {
@@ -124,18 +151,7 @@ std::string ReceiptLines(const Report& report, const ReceiptRun& run, const std:
     out += line + "\n";
   };
   for (const auto& i : report.Items()) add(ItemLine(i, key));
-  add({{"receipt", "run"},
-       {"command", run.command},
-       {"items", report.Items().size()},
-       {"done", report.Count(Outcome::Done)},
-       {"skipped", report.Count(Outcome::Skipped)},
-       {"failed", report.Count(Outcome::Failed)},
-       {"passes", run.passes},
-       {"fill", run.fill},
-       {"verify", run.verify},
-       {"volume_trims", run.volumeTrims},
-       {"started", run.started},
-       {"finished", run.finished}});
+  add(RunLine(report, run));
   add({{"receipt", "seal"},
        {"number", tail.runs + 1},
        {"items", report.Items().size()},

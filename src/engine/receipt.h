@@ -25,6 +25,7 @@
 namespace vz {
 
 struct ReceiptRun {
+  std::string id;                 // names the run in its lines; drawn afresh when empty
   std::string command;            // what started the run: "vaporize", "empty", "shred", "explorer", ...
   std::string started, finished;  // UTC, ISO 8601
   int passes = 0;
@@ -35,6 +36,10 @@ struct ReceiptRun {
 
 // Now, in UTC: "2024-05-01T12:00:00Z".
 std::string UtcNow();
+
+// A run's name: 16 random hexadecimal digits. One run written to several
+// receipts and to the system's log carries the same one everywhere.
+std::string NewRunId();
 
 // The keyed hash of an item's path, as "path_hmac" carries it.
 std::string PathHmac(const std::string& key, const std::string& path);

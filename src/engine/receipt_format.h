@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "common/report.h"
+#include "engine/receipt.h"
 #include "platform/platform.h"
 
 namespace vz::receipt_form {
@@ -44,6 +46,11 @@ inline std::string ChainValue(const std::string& chainKey, const std::string& bo
 // What a line of the earlier form hands on as "prev", and what a line that
 // cannot be read hands on: the plain hash of the whole line.
 inline std::string PlainValue(const std::string& line) { return Hex(Sha256(line)); }
+
+// The facts of an item's line and of a run's line, before the members
+// that chain them (key, run, version, prev, chain).
+json ItemLine(const ItemReport& i, const std::string& key);
+json RunLine(const Report& report, const ReceiptRun& run);
 
 // The receipt a file is: the plain hash of its first line.
 inline std::string ReceiptIdOf(const std::string& firstLine) { return Hex(Sha256(firstLine)); }

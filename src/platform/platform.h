@@ -20,6 +20,7 @@ namespace vz {
 
 struct MediumFacts;  // platform/medium.h
 struct FileStorage;
+struct LogRecord;  // platform/system_log.h
 
 // A range of bytes: where it starts and how long it is.
 struct ByteRange {
@@ -510,6 +511,10 @@ class Platform {
   // one more file under the same rules, weaker than /etc's: it can add rules,
   // never take one away. By default the real system's answers.
   virtual PolicyRead ReadPolicy();
+
+  // Writes the records to the system's log (platform/system_log.h), in
+  // order. Empty when done; else why not. By default the real system's log.
+  virtual std::string WriteSystemLog(const std::vector<LogRecord>& records);
 
   // Tells the desktop that the stores changed (folder icon and open windows).
   virtual void UpdateIcon() = 0;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win32/event_log.h"
 #include "platform/win32/wide.h"
 #include "settings/icon_win.h"
 #include "settings/registry_win.h"
@@ -25,6 +26,31 @@ std::vector<std::string> g_notes;
 void ClearRegistrationNotes() { g_notes.clear(); }
 void AddRegistrationNote(const std::string& line) { g_notes.push_back(line); }
 const std::vector<std::string>& RegistrationNotes() { return g_notes; }
+void AddEventSource() {
+  RegKey key;
+  if (key.Create(HKEY_LOCAL_MACHINE, kEventSourceKey) != ERROR_SUCCESS) throw ShellError(kRegistryEntryError);
+  // On 64-bit Windows the 64-bit module, registered first, stays the
+  // message file: the 32-bit one beside it names itself only where no
+  // registered message file is there.
+  BOOL wow = FALSE;
+  if (IsWow64Process(GetCurrentProcess(), &wow) && wow) {
+    wchar_t existing[MAX_PATH] = {};
+    DWORD size = sizeof existing;
+    if (RegGetValueW(key.Get(), nullptr, L"EventMessageFile", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, existing, &size) == ERROR_SUCCESS &&
+        GetFileAttributesW(existing) != INVALID_FILE_ATTRIBUTES)
+      return;
+  }
+  const std::wstring file = Widen(ModuleFilePath());
+  const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+  if (RegSetValueExW(key.Get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                     static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS ||
+      RegSetValueExW(key.Get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                     sizeof types) != ERROR_SUCCESS)
+    throw ShellError(kRegistryEntryError);
+}
+
+void RemoveEventSource() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, Widen(kEventSourceKey).c_str()); }
 
 std::string FileMenuHandlerKey(const char* root) {
   return std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + ClsidText(kClsidShredFileMenu);
@@ -99,6 +125,7 @@ void RegisterNamespaceFolder() {
   WriteString(HKEY_LOCAL_MACHINE, classKey + "\\ShellEx\\PropertySheetHandlers\\" + prop, "", prop);
   WriteString(HKEY_LOCAL_MACHINE, classKey + "\\ShredNumber", "", "1");
 
+  AddEventSource();
   SetFileMenuRegistration(true);
   SetSendToShortcut(true);
   // A desktop that hides its icons by policy, or a system without one
@@ -126,6 +153,7 @@ void UnregisterNamespaceFolder() {
     kept = true;
   }
   SetSendToShortcut(false);
+  RemoveEventSource();
   // The icon location that this user's refreshes wrote, and the class key
   // an earlier release wrote it to.
   for (const std::string& key : {UserFolderIconKey(), UserFolderExplorerKey()})

@@ -34,11 +34,11 @@ void RegisterClassCommon(const ServerClass& c);
 // class key that still has other subkeys stays.
 void UnregisterClassCommon(const ServerClass& c);
 
-// The namespace folder's rows after its class key, ending with the file
-// handler, the Send To shortcut and the icon refresh, and their undoing.
-// A folder that the desktop does not list is a warning in the run's notes,
-// not a failure. Unregistration tries every step and notes each that it
-// could not do; it throws at its end when something stays or nothing was
+// The namespace folder's rows after its class key, the event source, then
+// the file handler, the Send To shortcut and the icon refresh, and their
+// undoing. A folder that the desktop does not list is a warning in the run's
+// notes, not a failure. Unregistration tries every step and notes each that
+// it could not do; it throws at its end when something stays or nothing was
 // registered.
 void RegisterNamespaceFolder();
 void UnregisterNamespaceFolder();
@@ -56,6 +56,12 @@ constexpr const char* kNotOnDesktopWarning =
 // reads on every platform of the NT line.
 constexpr const char* kApprovalKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr const char* kNamespaceKeyPrefix = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\Namespace\\";
+
+// The event source "Vaporizer" of the Application log, with this module as
+// its message file (platform/win32/event_log.h); throws ShellError when the
+// key cannot be written. Its removal ignores failures.
+void AddEventSource();
+void RemoveEventSource();
 
 // Turning the handler off removed it from the user's classes but not from
 // the machine's (a standard user after a machine-wide install): the item

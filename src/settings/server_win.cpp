@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_log.h"
 #include "platform/win32/com.h"
+#include "platform/win32/event_log.h"
 #include "platform/win32/wide.h"
 #include "settings/registry_win.h"
 
@@ -65,14 +67,14 @@ class ComScope {
 void LogNotes(WORD type) {
   const auto& notes = RegistrationNotes();
   if (notes.empty()) return;
-  HANDLE log = RegisterEventSourceW(nullptr, L"Vaporizer");
-  if (!log) return;
-  std::vector<std::wstring> lines;
-  for (const std::string& n : notes) lines.push_back(Widen(n));
-  std::vector<LPCWSTR> texts;
-  for (const std::wstring& l : lines) texts.push_back(l.c_str());
-  ReportEventW(log, type, 0, 1, nullptr, static_cast<WORD>(texts.size()), 0, texts.data(), nullptr);
-  DeregisterEventSource(log);
+  win32::EventCall call;
+  call.type = type;
+  call.id = kRegistrationEvent;
+  call.withUser = true;
+  std::wstring text;
+  for (const std::string& n : notes) text += (text.empty() ? L"" : L"\r\n") + Widen(n);
+  call.strings.push_back(text);
+  win32::EventLogSink()(call);
 }
 
 }  // namespace

@@ -130,6 +130,7 @@ constexpr DestructionValue kDestruction[] = {
     {"Verify", &DestructionSettings::verify},
     {"TrimVolume", &DestructionSettings::trimVolume},
     {"KeepReceipts", &DestructionSettings::keepReceipts},
+    {"LogReceipts", &DestructionSettings::logReceipts},
 };
 
 }  // namespace

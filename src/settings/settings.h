@@ -91,15 +91,16 @@ struct DestructionSettings {
   bool verify = false;        // "Verify": every file read back from the device and compared
   bool trimVolume = true;     // "TrimVolume": the volume's free space trimmed after a batch
   bool keepReceipts = false;  // "KeepReceipts": a receipt of every vaporize in the user's data folder
+  bool logReceipts = false;   // "LogReceipts": the receipt's facts in the system's log too
 };
 // Values as read; `written` tells which are stored, in the order above.
 struct DestructionView {
   DestructionSettings values;
-  bool written[3] = {false, false, false};
-  std::string policy[3];  // where the machine policy set a value, as in SettingsView
+  bool written[4] = {false, false, false, false};
+  std::string policy[4];  // where the machine policy set a value, as in SettingsView
 };
 DestructionView ReadDestructionSettings(bool withPolicy = true);
-// Writes the three values; false when the key cannot be opened or created.
+// Writes the four values; false when the key cannot be opened or created.
 bool SaveDestructionSettings(const DestructionSettings& s);
 
 // The medium's warnings the user asked not to be told again, per volume and

@@ -88,7 +88,7 @@ t_policy() (
   local out rc r_host=$host_c/p.jsonl
   [ "$mode" = native ] && export VAPORIZER_TEST_POLICY=$tmp/policy/policy.json
   vz settings --passes 1 --verify off --progress on </dev/null >/dev/null || return 1
-  set_policy MinimumPasses=3 FillByte=170 user:Verify=1 user:Sending=2 || return 1
+  set_policy MinimumPasses=3 FillByte=170 LogReceipts=0 user:Verify=1 user:Sending=2 || return 1
   out=$(vz settings </dev/null)
   echo "$out" | grep -q "^passes *3 *(policy) (overwrite passes per file; at least 3 by the policy in .* (MinimumPasses))" &&
     echo "$out" | grep -q "^verify *on *(policy) (.*; set by the policy in .* (Verify))" &&
@@ -97,6 +97,9 @@ t_policy() (
   [ $rc -eq 1 ] && echo "$out" | grep -q "passes cannot be set below 3, the lowest allowed by the policy in" || { echo "$out"; return 1; }
   out=$(vz settings --verify off --progress off </dev/null 2>&1); rc=$?
   [ $rc -eq 1 ] && echo "$out" | grep -q "set by the policy in .* (Verify) and cannot be changed" || { echo "$out"; return 1; }
+  out=$(vz settings --system-log on </dev/null 2>&1); rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "set by the policy in .* (LogReceipts) and cannot be changed" || { echo "$out"; return 1; }
+  vz settings </dev/null | grep -q "^system-log *off *(policy)" || return 1
   vz settings </dev/null | grep -q "^progress *on" || return 1   # nothing was written
   vz settings --passes 5 </dev/null | grep -q "^passes *5 *(policy)" || return 1
   # A vaporize makes at least the policy's passes with its fill, and reads back.

@@ -353,6 +353,20 @@ t_x64_installs_where_the_desktop_does_not_list_the_folder() {
   removed "$version-x64" || return 1
   wineserver -k
   nothing_left
+# FILEMENU=0 SENDTO=0: the file menu's handler is not registered, and every
+# user's settings show both off until the user turns them on. The event
+# source names the module; nothing of either stays after removal.
+t_x64_install_time_choices() {
+  local handler='{5B7C1E2C-8F43-4D6B-9A21-3C7E5F90D1A4}' out file
+  msiexec /i "C:\\pkgtest\\Vaporizer-$next-x64.msi" /qn FILEMENU=0 SENDTO=0 || return 1
+  win reg query "HKLM\\Software\\Classes\\*\\ShellEx\\ContextMenuHandlers\\$handler" /ve /reg:64 >/dev/null && return 1
+  out=$(win "$pf\\vaporizer.exe" settings)
+  grep -q "^context-menu *off" <<<"$out" && grep -q "^send-to *off" <<<"$out" || { echo "$out"; return 1; }
+  file=$(win reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Vaporizer' /v EventMessageFile |
+    sed -n 's/^ *EventMessageFile *REG_EXPAND_SZ *//p')
+  [ "$file" = "$pf\\Vaporizer.dll" ] || { echo "message file: $file"; return 1; }
+  win "$pf\\vaporizer.exe" settings --context-menu on | grep -q "^context-menu *on" || return 1
+  removed "$next-x64" && nothing_left
 }
 
 t_x86_installs_and_uninstalls() {
@@ -373,6 +387,7 @@ check Msi.X64DowngradeRefused t_x64_downgrade_refused
 check Msi.X64RemovalForUpgradeKeepsSettings t_x64_removal_for_upgrade_keeps_settings
 check Msi.X64UninstallLeavesNothing t_x64_uninstall_leaves_nothing
 check Msi.X64InstallsWhereTheDesktopDoesNotListTheFolder t_x64_installs_where_the_desktop_does_not_list_the_folder
+check Msi.X64InstallTimeChoices t_x64_install_time_choices
 new_prefix win32
 check Msi.X86InstallsAndUninstalls t_x86_installs_and_uninstalls
 check_summary

@@ -12,6 +12,7 @@
 
 #include "platform/win32/wide.h"
 #include "settings/registration_win.h"
+#include "settings/settings.h"
 #include "support/drives.h"
 #include "win32/recording_browser.h"
 #include "win32/shell_support.h"
@@ -309,6 +310,28 @@ TEST_F(RegistrationTest, SettingsSurviveRegistrationAndUnregistration) {
   // ...and neither run touches the settings.
   EXPECT_EQ(RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "InsertContext"), 0u);
   EXPECT_EQ(RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "ShredCount"), 7u);
+}
+
+// The installer keeps its choices in the machine's settings key (64-bit
+// view): each user's defaults until the user writes a value of their own.
+TEST_F(RegistrationTest, TheInstallersChoicesAreDefaultsUntilTheUserChooses) {
+  const char* key = "SOFTWARE\\Orvel\\Gearloft\\Vaporizer";
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+  const DWORD off = 0;
+  for (const char* name : {"InsertContext", "InsertSendTo"})
+    RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+  RegCloseKey(h);
+  const SettingsView installed = PeekSettings();
+  RegPutDword(HKEY_CURRENT_USER, "SOFTWARE\\Orvel\\Gearloft\\Vaporizer\\", "InsertSendTo", 1);
+  const SettingsView chosen = PeekSettings();
+  for (const char* made : {key, "SOFTWARE\\Orvel\\Gearloft", "SOFTWARE\\Orvel"})
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, made, KEY_WOW64_64KEY, 0);
+  EXPECT_FALSE(installed.values.insertContextMenu);
+  EXPECT_FALSE(installed.values.insertSendTo);
+  EXPECT_FALSE(chosen.values.insertContextMenu);
+  EXPECT_TRUE(chosen.values.insertSendTo);
 }
 
 // Windows asks now and then; the answer comes from the object and lock

@@ -107,6 +107,7 @@ void ScrubRegistration() {
       RegCloseKey(h);
     }
   }
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Vaporizer");
   for (const char* root : {"*", "Folder"}) {
     std::string handler = std::string(root) + "\\ShellEx\\ContextMenuHandlers\\" + kFileMenuId;
     RegDeleteKeyA(HKEY_CLASSES_ROOT, handler.c_str());

@@ -384,9 +384,17 @@ class Win32Platform : public Platform {
   }
 
   KvValue KvRead(const std::string& key, const std::string& name) override {
+    KvValue v = KvReadIn(HKEY_CURRENT_USER, 0, key, name);
+    // What the user has not set: the machine's default, which the installer
+    // writes (its choices for every user) in the 64-bit view.
+    if (v.type == KvType::Missing) v = KvReadIn(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, key, name);
+    return v;
+  }
+
+  KvValue KvReadIn(HKEY root, REGSAM view, const std::string& key, const std::string& name) {
     KvValue v;
     HKEY h = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(key).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return v;
+    if (RegOpenKeyExW(root, KeyPath(key).c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) return v;
     const std::wstring wname = Widen(name);
     DWORD type = 0, size = 0;
     if (RegQueryValueExW(h, wname.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
