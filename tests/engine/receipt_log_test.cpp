@@ -13,6 +13,7 @@
 #include "support/drives.h"
 #include "support/forwarding_platform.h"
 #include "support/scripted_ui.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
@@ -32,7 +33,6 @@ class LogPlatform : public ForwardingPlatform {
   }
 };
 
-KvValue Dword(std::uint32_t v) { return {KvType::Dword, v, {}}; }
 
 std::string Field(const LogRecord& r, const std::string& name) {
   for (const LogField& f : r.fields)

@@ -10,11 +10,11 @@
 #include "support/drives.h"
 #include "support/forwarding_platform.h"
 #include "support/scripted_ui.h"
+#include "support/shared_values.h"
 
 namespace vz::test {
 namespace {
 
-KvValue Dword(std::uint32_t v) { return {KvType::Dword, v, {}}; }
 
 class PolicyPlatform : public ForwardingPlatform {
  public:

@@ -2,9 +2,11 @@
 // suites also build together as one translation unit.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/batch.h"
+#include "platform/platform.h"
 
 namespace vz::test {
 
@@ -16,5 +18,8 @@ inline bool AllBytesAre(const std::string& s, unsigned char b) {
     if (static_cast<unsigned char>(c) != b) return false;
   return true;
 }
+
+// A DWORD value of a policy or setting, as the key-value store gives it.
+inline KvValue Dword(std::uint32_t v) { return {KvType::Dword, v, {}}; }
 
 }  // namespace vz::test

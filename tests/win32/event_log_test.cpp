@@ -41,10 +41,11 @@ TEST(EventLogTest, TheModuleShowsEveryDocumentedEventWithEveryField) {
   }
   // Registration's notes, one text of their lines.
   const wchar_t* note = L"warning: one\r\nnot removed: two";
+  DWORD_PTR noteArg = reinterpret_cast<DWORD_PTR>(note);
   wchar_t* text = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
                            module, kRegistrationEvent, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                           reinterpret_cast<wchar_t*>(&text), 0, reinterpret_cast<va_list*>(&note));
+                           reinterpret_cast<wchar_t*>(&text), 0, reinterpret_cast<va_list*>(&noteArg));
   ASSERT_GT(n, 0u) << GetLastError();
   EXPECT_NE(std::wstring(text, n).find(note), std::wstring::npos);
   LocalFree(text);
