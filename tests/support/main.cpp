@@ -5,8 +5,17 @@
 #include "engine/batch.h"
 #include "store/send.h"
 #include "support/child_process.h"
+#ifdef _WIN32
+#include "platform/win32/ntfs_model.h"
+#endif
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Everything runs under the rules Windows itself applies, which Wine
+  // does not.
+  static vz::test::NtfsModel model;
+  vz::win32::SetKernelRules(&model);
+#endif
   vz::SetDirectVaporizer(&vz::VaporizeDirectItems);
   int code = vz::test::RunChildRoleIfAsked();
   if (code >= 0) return code;

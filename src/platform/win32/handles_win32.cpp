@@ -15,10 +15,18 @@
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/win32/holders_win32.h"
+#include "platform/win32/kernel_rules.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
 namespace vz::win32 {
+namespace {
+KernelRules* g_rules = nullptr;
+}  // namespace
+KernelRules* Rules() { return g_rules; }
+void SetKernelRules(KernelRules* rules) { g_rules = rules; }
+
 namespace {
 
 using vz::win32::Narrow;
@@ -46,8 +54,37 @@ using vz::win32::Widen;
 #ifndef STATUS_ACCESS_DENIED
 #define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
 #endif
+#ifndef STATUS_DIRECTORY_NOT_EMPTY
+#define STATUS_DIRECTORY_NOT_EMPTY ((NTSTATUS)0xC0000101L)
+#endif
+#ifndef STATUS_DELETE_PENDING
+#define STATUS_DELETE_PENDING ((NTSTATUS)0xC0000056L)
+#endif
+#ifndef STATUS_CANNOT_DELETE
+#define STATUS_CANNOT_DELETE ((NTSTATUS)0xC0000121L)
+#endif
 constexpr ULONG kFileRenameInformation = 10;
 constexpr ULONG kFileLinkInformation = 11;
+constexpr ULONG kFileDispositionInformation = 13;
+constexpr ULONG kFileDispositionInformationEx = 64;
+
+// Every handle of this file is closed here, so that the rules see it go.
+void Close(HANDLE h) {
+  if (g_rules) g_rules->Closing(h);
+  CloseHandle(h);
+}
+
+// A handle opened without the rules' knowledge (a full path, a duplicate)
+// is told to them; refused, it is closed and INVALID_HANDLE_VALUE comes back.
+HANDLE Tracked(HANDLE h, HANDLE root, ACCESS_MASK access, ULONG share) {
+  if (!g_rules || h == INVALID_HANDLE_VALUE || !h) return h;
+  if (NTSTATUS st = g_rules->Opened(h, root, access, share)) {
+    Close(h);
+    SetLastError(RtlNtStatusToDosError(st));
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
 
 CivilTime FromFileTime(const FILETIME& ft) {
   SYSTEMTIME st{};
@@ -69,7 +106,7 @@ bool ToFileTime(const CivilTime& c, FILETIME* ft) {
 // A handle shared by a folder and by what was opened from it.
 struct H {
   explicit H(HANDLE handle) : h(handle) {}
-  ~H() { CloseHandle(h); }
+  ~H() { Close(h); }
   H(const H&) = delete;
   H& operator=(const H&) = delete;
   HANDLE h;
@@ -84,6 +121,7 @@ std::string StatusText(NTSTATUS st) {
     case STATUS_FILE_IS_A_DIRECTORY: return "is a folder";
     case STATUS_OBJECT_NAME_COLLISION: return "exists already";
     case STATUS_SHARING_VIOLATION: return "is in use";
+    case STATUS_DELETE_PENDING: return "is being deleted";
     case STATUS_ACCESS_DENIED: return "cannot be opened (access denied)";
     default: {
       char buf[64];
@@ -103,8 +141,16 @@ NTSTATUS RelOpen(HANDLE root, const std::string& name, ACCESS_MASK access, ULONG
   InitializeObjectAttributes(&oa, &us, OBJ_CASE_INSENSITIVE, root, nullptr);
   IO_STATUS_BLOCK io{};
   *out = nullptr;
-  return NtCreateFile(out, access | SYNCHRONIZE, &oa, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
-                      options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  NTSTATUS st = NtCreateFile(out, access | SYNCHRONIZE, &oa, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
+                             options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (NT_SUCCESS(st) && g_rules) {
+    if (NTSTATUS refused = g_rules->Opened(*out, root, access | SYNCHRONIZE, share)) {
+      Close(*out);
+      *out = nullptr;
+      return refused;
+    }
+  }
+  return st;
 }
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -112,6 +158,10 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 std::optional<NodeInfo> InfoOf(HANDLE h) {
   BY_HANDLE_FILE_INFORMATION i{};
   if (!GetFileInformationByHandle(h, &i)) return std::nullopt;
+  DWORD tag = 0;
+  if (g_rules)
+    i.dwFileAttributes = g_rules->Attributes(i.dwVolumeSerialNumber, (ULONGLONG{i.nFileIndexHigh} << 32) | i.nFileIndexLow,
+                                             i.dwFileAttributes, &tag);
   NodeInfo n;
   n.attributes = i.dwFileAttributes;
   n.kind = (i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
@@ -128,7 +178,9 @@ std::optional<NodeInfo> InfoOf(HANDLE h) {
 bool SetAttributesOf(HANDLE h, std::uint32_t attributes) {
   FILE_BASIC_INFO b{};  // zero times stay as they are
   b.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-  return SetFileInformationByHandle(h, FileBasicInfo, &b, sizeof b) != 0;
+  if (!SetFileInformationByHandle(h, FileBasicInfo, &b, sizeof b)) return false;
+  if (g_rules) g_rules->AttributesSet(h, b.FileAttributes);
+  return true;
 }
 
 // Whether the path still leads to what the handle holds, through no link
@@ -146,59 +198,103 @@ bool StillThere(HANDLE h, const std::string& path) {
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (there == INVALID_HANDLE_VALUE) return false;
   auto info = InfoOf(there);
-  CloseHandle(there);
+  CloseHandle(there);  // never told to the rules: it asks for no access they weigh
   return info && info->id == mine->id;
 }
 
-bool DeleteByHandle(HANDLE h, const std::string& path) {
+// Why a rename, link or delete through a handle was refused, in the
+// words of a report.
+std::string ChangeRefusal(NTSTATUS st) {
+  switch (st) {
+    case STATUS_SHARING_VIOLATION: return "it is in use by another program";
+    case STATUS_ACCESS_DENIED: return "access denied";
+    case STATUS_DIRECTORY_NOT_EMPTY: return "it is not empty";
+    case STATUS_DELETE_PENDING: return "it is being deleted";
+    case STATUS_CANNOT_DELETE: return "it is read-only";
+    case STATUS_OBJECT_NAME_COLLISION: return "the name is taken";
+    default: {
+      char buf[48];
+      std::snprintf(buf, sizeof buf, "error %lu", RtlNtStatusToDosError(st));
+      return buf;
+    }
+  }
+}
+
+// Asked of a system that does not know it (before Windows 10 1709) or a
+// file system that does not take it (FAT), a form of the disposition is
+// refused as one of these.
+bool UnknownForm(NTSTATUS st) {
+  return st == static_cast<NTSTATUS>(0xC0000003L) /* INVALID_INFO_CLASS */ ||
+         st == static_cast<NTSTATUS>(0xC0000002L) /* NOT_IMPLEMENTED */ ||
+         st == static_cast<NTSTATUS>(0xC00000BBL) /* NOT_SUPPORTED */ ||
+         st == static_cast<NTSTATUS>(0xC000000DL) /* INVALID_PARAMETER */;
+}
+
+// Marks what the handle holds for deletion. With POSIX semantics its name
+// goes at once, even while another program (an indexer, a virus scanner)
+// holds it open sharing delete, and a read-only attribute does not stop it
+// (FILE_DISPOSITION_INFORMATION_EX, Windows 10 1709 and later); else the
+// classic way, where the name stays until the last handle closes
+// (FILE_DISPOSITION_INFORMATION).
+NTSTATUS MarkForDeletion(HANDLE h) {
+  constexpr ULONG kDelete = 0x1, kPosixSemantics = 0x2, kIgnoreReadOnly = 0x10;
+  struct {
+    ULONG Flags;
+  } ex{kDelete | kPosixSemantics | kIgnoreReadOnly};
+  IO_STATUS_BLOCK io{};
+  NTSTATUS st = g_rules ? g_rules->Deleting(h, ex.Flags, true) : 0;
+  if (!st)
+    st = NtSetInformationFile(h, &io, &ex, sizeof ex, static_cast<FILE_INFORMATION_CLASS>(kFileDispositionInformationEx));
+  if (NT_SUCCESS(st) && g_rules) g_rules->Deleted(h, ex.Flags, true);
+  if (!UnknownForm(st)) return st;
+  struct {
+    BOOLEAN DeleteFile;
+  } classic{TRUE};
+  st = g_rules ? g_rules->Deleting(h, kDelete, false) : 0;
+  if (!st)
+    st = NtSetInformationFile(h, &io, &classic, sizeof classic,
+                              static_cast<FILE_INFORMATION_CLASS>(kFileDispositionInformation));
+  if (NT_SUCCESS(st) && g_rules) g_rules->Deleted(h, kDelete, false);
+  return st;
+}
+
+bool DeleteByHandle(HANDLE h, const std::string& path, std::string* why) {
   RaceStep("delete", path);
   if (!StillThere(h, path)) return false;
-  FILE_DISPOSITION_INFO d{TRUE};
-  return SetFileInformationByHandle(h, FileDispositionInfo, &d, sizeof d) != 0;
+  NTSTATUS st = MarkForDeletion(h);
+  if (!NT_SUCCESS(st) && why) *why = ChangeRefusal(st);
+  return NT_SUCCESS(st);
 }
 
 HANDLE FolderHandle(Folder& f);
 
-// Renames the very thing the handle holds into the folder `to`. Under Wine
-// the folder it goes into is found by its path too: it is looked at last.
-bool RenameByHandle(HANDLE h, Folder& toFolder, const std::string& name, bool replace, const std::string& path) {
+// Renames the very thing the handle holds into the folder `to`
+// (FileRenameInformation), or gives it a second name there
+// (FileLinkInformation, laid out alike: ZwSetInformationFile,
+// https://learn.microsoft.com/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_file_link_information),
+// with the folder's handle as the root of the name. A link never replaces;
+// FAT and other volumes without hard links refuse it. Under Wine the folder
+// it goes into is found by its path too: it is looked at last.
+bool NameByHandle(HANDLE h, Folder& toFolder, const std::string& name, bool replace, const std::string& path,
+                  bool link, std::string* why) {
   if (!BadNodeName(name).empty()) return false;
-  RaceStep("move", path);
-  HANDLE to = FolderHandle(toFolder);
-  if (!StillThere(h, path) || !StillThere(to, toFolder.Path())) return false;
-  std::wstring w = Widen(name);
-  std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
-  auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
-  info->ReplaceIfExists = replace ? TRUE : FALSE;
-  info->RootDirectory = to;
-  info->FileNameLength = static_cast<ULONG>(w.size() * sizeof(wchar_t));
-  std::memcpy(info->FileName, w.data(), info->FileNameLength);
-  IO_STATUS_BLOCK io{};
-  NTSTATUS st = NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
-                                     static_cast<FILE_INFORMATION_CLASS>(kFileRenameInformation));
-  return NT_SUCCESS(st);
-}
-
-// Gives the very file the handle holds a second name in the folder `to`:
-// FileLinkInformation, laid out as FILE_RENAME_INFORMATION, with the
-// folder's handle as the root of the name (ZwSetInformationFile,
-// https://learn.microsoft.com/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_file_link_information).
-// Never replaces. FAT and other volumes without hard links refuse it.
-bool LinkByHandle(HANDLE h, Folder& toFolder, const std::string& name, const std::string& path) {
-  if (!BadNodeName(name).empty()) return false;
-  RaceStep("link", path);
+  RaceStep(link ? "link" : "move", path);
   HANDLE to = FolderHandle(toFolder);
   if (!to || !StillThere(h, path) || !StillThere(to, toFolder.Path())) return false;
   std::wstring w = Widen(name);
   std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
-  info->ReplaceIfExists = FALSE;
+  info->ReplaceIfExists = replace && !link ? TRUE : FALSE;
   info->RootDirectory = to;
   info->FileNameLength = static_cast<ULONG>(w.size() * sizeof(wchar_t));
   std::memcpy(info->FileName, w.data(), info->FileNameLength);
   IO_STATUS_BLOCK io{};
-  return NT_SUCCESS(NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
-                                         static_cast<FILE_INFORMATION_CLASS>(kFileLinkInformation)));
+  NTSTATUS st = g_rules ? g_rules->Renaming(h, to, link) : 0;
+  if (!st)
+    st = NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
+                              static_cast<FILE_INFORMATION_CLASS>(link ? kFileLinkInformation : kFileRenameInformation));
+  if (!NT_SUCCESS(st) && why) *why = ChangeRefusal(st);
+  return NT_SUCCESS(st);
 }
 
 std::string Joined(const std::string& folder, const std::string& name) {
@@ -289,8 +385,8 @@ class WinFile : public File {
  public:
   WinFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
   ~WinFile() override {
-    if (reader_ != INVALID_HANDLE_VALUE && reader_) CloseHandle(reader_);
-    CloseHandle(h_);
+    if (reader_ != INVALID_HANDLE_VALUE && reader_) Close(reader_);
+    Close(h_);
   }
   void SetReader(HANDLE reader) { reader_ = reader; }
   // A handle without buffering reads from the device; it exists only for a
@@ -406,12 +502,12 @@ class WinFile : public File {
   std::optional<NodeInfo> Info() override { return InfoOf(h_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(h_, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(h_, to, name, replace, path_)) return false;
+    if (!NameByHandle(h_, to, name, replace, path_, false, &error_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
-  bool LinkAs(Folder& to, const std::string& name) override { return LinkByHandle(h_, to, name, path_); }
-  bool Delete() override { return DeleteByHandle(h_, path_); }
+  bool LinkAs(Folder& to, const std::string& name) override { return NameByHandle(h_, to, name, false, path_, true, &error_); }
+  bool Delete() override { return DeleteByHandle(h_, path_, &error_); }
   std::string Path() const override { return path_; }
   std::optional<std::vector<std::string>> StreamNames() override { return StreamNamesOf(h_); }
   std::unique_ptr<File> OpenStream(const std::string& name) override {
@@ -440,7 +536,7 @@ class WinFile : public File {
 class WinFolderStreams : public File {
  public:
   WinFolderStreams(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
-  ~WinFolderStreams() override { CloseHandle(h_); }
+  ~WinFolderStreams() override { Close(h_); }
   std::int64_t Size() override { return -1; }
   bool WriteAt(std::int64_t, const void*, std::size_t) override { return false; }
   bool Append(const std::string&) override { return false; }
@@ -460,30 +556,48 @@ class WinFolderStreams : public File {
   std::string path_;
 };
 
+// `inUse` holds why it could not be opened with the right to delete it
+// (another program holds it without sharing that right): it can be looked
+// at, and is never renamed or deleted through this handle, which Windows
+// would refuse and Wine would not.
 class WinNode : public Node {
  public:
-  WinNode(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
-  ~WinNode() override { CloseHandle(h_); }
+  WinNode(HANDLE h, std::string path, std::string inUse) : h_(h), path_(std::move(path)), inUse_(std::move(inUse)) {}
+  ~WinNode() override { Close(h_); }
   std::optional<NodeInfo> Info() override { return InfoOf(h_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(h_, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(h_, to, name, replace, path_)) return false;
+    if (Refused() || !NameByHandle(h_, to, name, replace, path_, false, &error_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
-  bool LinkAs(Folder& to, const std::string& name) override { return LinkByHandle(h_, to, name, path_); }
-  bool Delete() override { return DeleteByHandle(h_, path_); }
+  bool LinkAs(Folder& to, const std::string& name) override {
+    return !Refused() && NameByHandle(h_, to, name, false, path_, true, &error_);
+  }
+  bool Delete() override { return !Refused() && DeleteByHandle(h_, path_, &error_); }
   std::string Path() const override { return path_; }
+  std::string LastError() override { return error_; }
 
  private:
+  bool Refused() {
+    if (inUse_.empty()) return false;
+    error_ = inUse_;
+    return true;
+  }
   HANDLE h_;
   std::string path_;
+  std::string inUse_;
+  std::string error_;
 };
 
-// Folders are opened to be listed and to have things opened in them; with
-// the right to delete or rename them where that is granted.
+// Folders are opened to be listed and to have things opened in them, and
+// their attributes changed where that is granted; never with the right to
+// delete them: the open of a rename's or a link's target folder shares only
+// reading and writing on some Windows builds (IopOpenLinkOrRenameTarget),
+// so a folder held with DELETE could take nothing in. DELETE is asked for
+// only at the moment a folder itself is renamed or removed (ReopenToChange).
 constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
-constexpr ACCESS_MASK kFolderChange = DELETE | FILE_WRITE_ATTRIBUTES;
+constexpr ACCESS_MASK kFolderChange = FILE_WRITE_ATTRIBUTES;
 constexpr ULONG kFolderOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT;
 
 class WinFolder : public Folder {
@@ -494,12 +608,22 @@ class WinFolder : public Folder {
   std::optional<NodeInfo> Info() override { return InfoOf(self_->h); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(self_->h, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(self_->h, to, name, replace, path_)) return false;
-    path_ = Joined(to.Path(), name);
-    return true;
+    HANDLE h = ReopenToChange();
+    if (!h) return false;
+    const bool moved = NameByHandle(h, to, name, replace, path_, false, &error_);
+    Close(h);
+    if (moved) path_ = Joined(to.Path(), name);
+    return moved;
   }
-  bool Delete() override { return DeleteByHandle(self_->h, path_); }
+  bool Delete() override {
+    HANDLE h = ReopenToChange();
+    if (!h) return false;
+    bool gone = DeleteByHandle(h, path_, &error_);
+    Close(h);
+    return gone;
+  }
   std::string Path() const override { return path_; }
+  std::string LastError() override { return error_; }
   std::unique_ptr<File> OwnStreams() override {
     HANDLE h = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), self_->h, GetCurrentProcess(), &h, 0, FALSE, DUPLICATE_SAME_ACCESS))
@@ -524,9 +648,13 @@ class WinFolder : public Folder {
           DirEntry d;
           d.name = Narrow(wname);
           d.attributes = e->FileAttributes;
-          d.kind = (e->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
-                   : (e->FileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
-                                                                      : NodeKind::File;
+          DWORD tag = 0;
+          if (g_rules)
+            d.attributes = g_rules->Attributes(static_cast<DWORD>(self->id.volume),
+                                               static_cast<ULONGLONG>(e->FileId.QuadPart), d.attributes, &tag);
+          d.kind = (d.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
+                   : (d.attributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
+                                                                 : NodeKind::File;
           d.size = d.kind == NodeKind::File ? e->EndOfFile.QuadPart : 0;
           d.id = {self->id.volume, static_cast<std::uint64_t>(e->FileId.QuadPart)};
           d.created = FromFileTime(*reinterpret_cast<FILETIME*>(&e->CreationTime));
@@ -546,7 +674,7 @@ class WinFolder : public Folder {
                             FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, &h)))
       return std::nullopt;
     auto info = InfoOf(h);
-    CloseHandle(h);
+    Close(h);
     return info;
   }
 
@@ -567,7 +695,7 @@ class WinFolder : public Folder {
     DWORD entry = GetFileAttributesW(SystemPath(path).c_str());
     if (!info || info->kind != NodeKind::Folder ||
         (entry != INVALID_FILE_ATTRIBUTES && (entry & FILE_ATTRIBUTE_REPARSE_POINT))) {
-      CloseHandle(h);
+      Close(h);
       return Fail<Folder>(why, path, info ? "is a link, not a folder" : "cannot be read");
     }
     return std::make_unique<WinFolder>(std::make_shared<H>(h), path);
@@ -596,7 +724,7 @@ class WinFolder : public Folder {
     // not, so the rule is applied here for every host alike.
     else if (access != FileAccess::Read && (info->attributes & FILE_ATTRIBUTE_READONLY)) refusal = "is read-only";
     if (!refusal.empty()) {
-      CloseHandle(h);
+      Close(h);
       return Fail<File>(why, path, refusal);
     }
     auto file = std::make_unique<WinFile>(h, path);
@@ -604,8 +732,8 @@ class WinFolder : public Folder {
     // from the writing one so that it reads the very file that is written;
     // without it ReadBack says why not.
     if (access == FileAccess::ExclusiveReadBack)
-      file->SetReader(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 FILE_FLAG_NO_BUFFERING));
+      file->SetReader(Tracked(ReOpenFile(h, GENERIC_READ, kShareAll, FILE_FLAG_NO_BUFFERING), nullptr, GENERIC_READ,
+                              kShareAll));
     return file;
   }
 
@@ -617,11 +745,15 @@ class WinFolder : public Folder {
     NTSTATUS st = RelOpen(self_->h, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
                           FILE_OPEN, options, &h);
     // Held open elsewhere without sharing the right to delete, it can still
-    // be looked at.
-    if (st == STATUS_ACCESS_DENIED || st == STATUS_SHARING_VIOLATION)
+    // be looked at, never renamed or deleted.
+    std::string inUse;
+    if (st == STATUS_ACCESS_DENIED || st == STATUS_SHARING_VIOLATION) {
+      inUse = st == STATUS_SHARING_VIOLATION ? "it is in use by another program" + HoldersSaid(path)
+                                             : std::string("access denied");
       st = RelOpen(self_->h, name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, options, &h);
+    }
     if (!NT_SUCCESS(st)) return Fail<Node>(why, path, StatusText(st));
-    return std::make_unique<WinNode>(h, path);
+    return std::make_unique<WinNode>(h, path, std::move(inUse));
   }
 
   std::unique_ptr<File> CreateNew(const std::string& name, std::string* why) override {
@@ -644,6 +776,26 @@ class WinFolder : public Folder {
   }
 
  private:
+  // The folder held opened again, by the held handle itself (an empty name
+  // relative to it), with the right to delete it: the very folder, checked
+  // against the identity held. Null, with why in error_, when refused.
+  HANDLE ReopenToChange() {
+    HANDLE h = nullptr;
+    NTSTATUS st = RelOpen(self_->h, "", DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
+                          FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, &h);
+    if (!NT_SUCCESS(st)) {
+      error_ = ChangeRefusal(st);
+      if (st == STATUS_SHARING_VIOLATION) error_ += HoldersSaid(path_);
+      return nullptr;
+    }
+    auto held = InfoOf(self_->h), again = InfoOf(h);
+    if (!held || !again || held->id != again->id) {
+      Close(h);
+      error_ = "it was replaced";
+      return nullptr;
+    }
+    return h;
+  }
   static bool Checked(const std::string& name, const std::string& path, std::string* why) {
     std::string bad = BadNodeName(name);
     if (bad.empty()) return true;
@@ -658,6 +810,7 @@ class WinFolder : public Folder {
 
   HRef self_;
   std::string path_;
+  std::string error_;
 };
 
 HANDLE FolderHandle(Folder& f) {
@@ -680,8 +833,9 @@ std::unique_ptr<Folder> OpenFolderByHandles(const std::string& path, std::string
     }
   }
   const std::string root = std::string(1, path[0]) + ":\\";
-  HANDLE h = CreateFileW((L"\\\\?\\" + Widen(root)).c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = Tracked(CreateFileW((L"\\\\?\\" + Widen(root)).c_str(), kFolderAccess, kShareAll, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+                     nullptr, kFolderAccess, kShareAll);
   if (h == INVALID_HANDLE_VALUE) {
     if (why) *why = root + " cannot be opened";
     return nullptr;
