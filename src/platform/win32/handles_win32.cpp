@@ -242,16 +242,18 @@ NTSTATUS MarkForDeletion(HANDLE h) {
     ULONG Flags;
   } ex{kDelete | kPosixSemantics | kIgnoreReadOnly};
   IO_STATUS_BLOCK io{};
-  NTSTATUS st = g_rules ? g_rules->Deleting(h, ex.Flags, true) : 0;
-  if (!st)
+  bool done = false;
+  NTSTATUS st = g_rules ? g_rules->Deleting(h, ex.Flags, true, &done) : 0;
+  if (!st && !done)
     st = NtSetInformationFile(h, &io, &ex, sizeof ex, static_cast<FILE_INFORMATION_CLASS>(kFileDispositionInformationEx));
   if (NT_SUCCESS(st) && g_rules) g_rules->Deleted(h, ex.Flags, true);
   if (!UnknownForm(st)) return st;
   struct {
     BOOLEAN DeleteFile;
   } classic{TRUE};
-  st = g_rules ? g_rules->Deleting(h, kDelete, false) : 0;
-  if (!st)
+  done = false;
+  st = g_rules ? g_rules->Deleting(h, kDelete, false, &done) : 0;
+  if (!st && !done)
     st = NtSetInformationFile(h, &io, &classic, sizeof classic,
                               static_cast<FILE_INFORMATION_CLASS>(kFileDispositionInformation));
   if (NT_SUCCESS(st) && g_rules) g_rules->Deleted(h, kDelete, false);

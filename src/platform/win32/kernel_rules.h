@@ -25,8 +25,10 @@ class KernelRules {
   // `dir`: the status Windows would give, or 0.
   virtual NTSTATUS Renaming(HANDLE h, HANDLE dir, bool link) = 0;
   // Before `h` is marked for deletion: `flags` of FILE_DISPOSITION_INFO_EX,
-  // `ex` when asked in that form. The status Windows would give, or 0.
-  virtual NTSTATUS Deleting(HANDLE h, ULONG flags, bool ex) = 0;
+  // `ex` when asked in that form. The status Windows would give, or 0;
+  // *done when the rules carried it out themselves, as Windows would where
+  // the system underneath cannot.
+  virtual NTSTATUS Deleting(HANDLE h, ULONG flags, bool ex, bool* done) = 0;
   // After the system took that mark.
   virtual void Deleted(HANDLE h, ULONG flags, bool ex) = 0;
   // The attributes of the file `index` of volume `volume` as Windows would

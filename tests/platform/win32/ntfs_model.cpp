@@ -126,6 +126,15 @@ NTSTATUS NtfsModel::Renaming(HANDLE h, HANDLE dir, bool link) {
   return ShareCheck(target, FILE_WRITE_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 
+NTSTATUS NtfsModel::Deleting(HANDLE h, ULONG flags, bool ex, bool* done) {
+  if (NTSTATUS st = Deleting(h, flags, ex)) return st;
+  // Where Windows would take the name away at once and Wine cannot, the
+  // model does what NTFS does: the file is moved out of its folder into a
+  // hidden one at the volume's root, and goes when its last handle closes.
+  if (done && ex && (flags & kPosixSemantics) && PosixDeleteByHand(h)) *done = true;
+  return 0;
+}
+
 NTSTATUS NtfsModel::Deleting(HANDLE h, ULONG flags, bool ex) {
   std::lock_guard<std::mutex> lock(m_);
   // FILE_DISPOSITION_INFORMATION_EX exists from Windows 10 1709 on; before,
@@ -148,6 +157,37 @@ NTSTATUS NtfsModel::Deleting(HANDLE h, ULONG flags, bool ex) {
     for (const auto& [key, s] : files_)
       if (s.deletePending && s.parent == id) return kDirectoryNotEmpty;
   return 0;
+}
+
+bool NtfsModel::PosixDeleteByHand(HANDLE h) {
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    auto o = opens_.find(h);
+    if (o == opens_.end() || files_.at(o->second.id).folder || files_.at(o->second.id).handles.size() < 2) return false;
+  }
+  wchar_t path[MAX_PATH + 8];
+  DWORD n = GetFinalPathNameByHandleW(h, path, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n == 0 || n >= MAX_PATH) return false;
+  std::wstring p(path, n);
+  if (p.compare(0, 4, L"\\\\?\\") == 0) p = p.substr(4);
+  const std::wstring aside = p.substr(0, 3) + L"$Deleted";
+  CreateDirectoryW(aside.c_str(), nullptr);
+  SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  wchar_t name[64];
+  static unsigned counter = 0;
+  swprintf(name, 64, L"\\%08lx.%u", GetCurrentProcessId(), ++counter);
+  const std::wstring to = aside + name;
+  std::vector<char> buf(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buf.data());
+  info->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+  std::copy(to.begin(), to.end(), info->FileName);
+  FILE_DISPOSITION_INFO d{TRUE};
+  if (!SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buf.size())) ||
+      !SetFileInformationByHandle(h, FileDispositionInfo, &d, sizeof d))
+    return false;
+  std::lock_guard<std::mutex> lock(m_);
+  doubles_.erase(opens_.at(h).id);
+  return true;
 }
 
 void NtfsModel::Deleted(HANDLE h, ULONG flags, bool ex) {
@@ -212,6 +252,18 @@ HANDLE NtfsModel::Hold(const std::string& path, ACCESS_MASK access, ULONG share,
     CloseHandle(h);
     if (status) *status = st;
     return INVALID_HANDLE_VALUE;
+  }
+  // Opened by its path, its folder is known by that path.
+  const std::wstring folder = w.substr(0, w.find_last_of(L'\\'));
+  HANDLE f = CreateFileW((L"\\\\?\\" + folder).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  Key parent, id;
+  if (f != INVALID_HANDLE_VALUE) {
+    if (IdentityOf(f, &parent, nullptr) && IdentityOf(h, &id, nullptr)) {
+      std::lock_guard<std::mutex> lock(m_);
+      files_[id].parent = parent;
+    }
+    CloseHandle(f);
   }
   return h;
 }

@@ -53,7 +53,9 @@ class NtfsModel : public win32::KernelRules {
   NTSTATUS Opened(HANDLE h, HANDLE root, ACCESS_MASK access, ULONG share) override;
   void Closing(HANDLE h) override;
   NTSTATUS Renaming(HANDLE h, HANDLE dir, bool link) override;
-  NTSTATUS Deleting(HANDLE h, ULONG flags, bool ex) override;
+  NTSTATUS Deleting(HANDLE h, ULONG flags, bool ex, bool* done) override;
+  // The check alone.
+  NTSTATUS Deleting(HANDLE h, ULONG flags, bool ex);
   void Deleted(HANDLE h, ULONG flags, bool ex) override;
   DWORD Attributes(DWORD volume, ULONGLONG index, DWORD attributes, DWORD* tag) override;
   void AttributesSet(HANDLE h, DWORD attributes) override;
@@ -77,6 +79,7 @@ class NtfsModel : public win32::KernelRules {
   };
   static bool IdentityOf(HANDLE h, Key* id, bool* folder);
   NTSTATUS ShareCheck(const Key& id, ACCESS_MASK access, ULONG share) const;
+  bool PosixDeleteByHand(HANDLE h);
 
   std::mutex m_;
   bool posixDelete_ = true;
