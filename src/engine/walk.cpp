@@ -397,12 +397,31 @@ class Walker {
         DescribeItem(e, "folder");
         report_.Warn(streams);
       } else {
-        report_.Failed(e.label, "the folder could not be removed");
+        report_.Failed(e.label, FolderLeft(*e.open, e.path));
       }
     }
     if (!gone && e.open && e.readOnly) e.open->SetAttributes(*e.readOnly);
     e.open.reset();
     Completed(k, gone);
+  }
+
+  // Why a folder whose contents were all finished stays: on Windows a file
+  // deleted while another program (an indexer, a virus scanner) holds it
+  // open keeps its name until that program lets go, unless the system
+  // takes names away at once. What it still holds is named, and who holds
+  // it where the system can tell.
+  static std::string FolderLeft(Folder& folder, const std::string& path) {
+    std::vector<DirEntry> left;
+    if (!folder.List(left) || left.empty()) {
+      std::string why = folder.LastError();
+      return "the folder could not be removed" + (why.empty() ? std::string() : " (" + why + ")");
+    }
+    const std::string first = Child(path, left.front().name);
+    std::string holders = Plat().HoldersOf(first);
+    std::string text = "the folder could not be removed: \"" + left.front().name + "\" in it is still held open by " +
+                       (holders.empty() ? "another program" : holders);
+    if (left.size() > 1) text += " (and " + std::to_string(left.size() - 1) + " more)";
+    return text + "; the folder was left in place";
   }
 
   // Something that is done with: whether its name is gone decides whether

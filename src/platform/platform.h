@@ -137,6 +137,9 @@ class Node {
   // Sets the times KeepOwnTimes kept and forgets them. False when none
   // were kept: its times stay as they are.
   virtual bool TakeBackOwnTimes() { return false; }
+  // Why the last operation on it failed, in the system's words ("it is in
+  // use by another program (Notepad)"); empty where it does not say.
+  virtual std::string LastError() { return {}; }
 };
 
 // An open file. Closed when destroyed.
@@ -192,9 +195,6 @@ class File : public Node {
   // holes of a sparse file, which hold none, are left out. The whole file
   // where the system cannot tell.
   virtual std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges();
-  // Why the last operation on it failed, in the system's words; empty
-  // where it does not say.
-  virtual std::string LastError() { return {}; }
 
   // Named data streams: content that a file or a folder keeps beside its
   // own (on Windows a download's "Zone.Identifier" with the addresses it
@@ -404,6 +404,9 @@ class Platform {
   // folder is answered by the nearest one above it. False when it cannot
   // be told: a name is then matched only as it is.
   virtual bool IgnoresCase(const std::string& dir) = 0;
+  // The programs that hold the file at `path` open ("Notepad, Word"), as
+  // the system can tell; empty where it cannot.
+  virtual std::string HoldersOf(const std::string& /*path*/) { return {}; }
 
   // The folder at a full path on a drive ("X:\..."), opened from the
   // drive's root one name at a time, never through a link: a link, or

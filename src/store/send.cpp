@@ -186,8 +186,10 @@ void SendToDrive(std::vector<Pending>& items, std::vector<Report>& slots, const 
       continue;
     }
     unused.push_back(p.stored);
+    const std::string said = node ? node->LastError() : std::string();
     slots[p.slot].Failed(entry, !refusal.empty()     ? refusal
                                 : tooLong(p.stored) ? "the stored path would be too long"
+                                : !said.empty()     ? "the move into the store was refused: " + said
                                                     : "the move into the store was refused");
   }
   // Records of items that did not come: dropped now, or by the next prune,

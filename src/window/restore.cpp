@@ -32,7 +32,8 @@ bool MoveBack(const RestoreEntry& e, Way& way, Report& report) {
     report.Done(e.originalPath, "restored", e.originalPath);
     return true;
   }
-  report.Failed(e.originalPath, "the stored item could not be moved to its original path");
+  const std::string why = way.item->LastError();
+  report.Failed(e.originalPath, "the stored item could not be moved to its original path" + (why.empty() ? "" : ": " + why));
   return false;
 }
 

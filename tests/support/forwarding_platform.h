@@ -128,6 +128,7 @@ class ForwardingPlatform : public Platform {
   virtual std::string DiscardOf(const std::string& path, File& real) {
     return Refuse("Discard", path) ? "failing by test" : real.Discard();
   }
+  std::string HoldersOf(const std::string& path) override { return real_.HoldersOf(path); }
   std::string TrimVolume(const std::string& path, const std::vector<ByteRange>& ranges) override {
     return real_.TrimVolume(path, ranges);
   }
@@ -177,6 +178,7 @@ class Forwarded : public Base {
   bool LinkAs(Folder& to, const std::string& name) override;
   bool Delete() override { return !owner_.Refuse("Delete", Path()) && real_->Delete(); }
   std::string Path() const override { return real_->Path(); }
+  std::string LastError() override { return real_->LastError(); }
 
  protected:
   ForwardingPlatform& owner_;
@@ -281,7 +283,6 @@ class ForwardedFile : public Forwarded<File> {
   }
   bool Truncate(std::int64_t size) override { return !owner_.Refuse("Truncate", Path()) && real_->Truncate(size); }
   std::vector<std::pair<std::int64_t, std::int64_t>> DataRanges() override { return real_->DataRanges(); }
-  std::string LastError() override { return real_->LastError(); }
   std::int64_t ReadBack(std::int64_t offset, void* buffer, std::size_t n, std::string* why) override {
     return owner_.ReadBackOf(Path(), *real_, offset, buffer, n, why);
   }

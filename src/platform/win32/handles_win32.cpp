@@ -15,39 +15,14 @@
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/win32/holders_win32.h"
+#include "platform/win32/kernel_calls.h"
+#include "platform/win32/kernel_rules.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
 namespace vz::win32 {
 namespace {
-
-using vz::win32::Narrow;
-using vz::win32::SystemPath;
-using vz::win32::Widen;
-
-#ifndef STATUS_OBJECT_NAME_COLLISION
-#define STATUS_OBJECT_NAME_COLLISION ((NTSTATUS)0xC0000035L)
-#endif
-#ifndef STATUS_OBJECT_NAME_NOT_FOUND
-#define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
-#endif
-#ifndef STATUS_OBJECT_PATH_NOT_FOUND
-#define STATUS_OBJECT_PATH_NOT_FOUND ((NTSTATUS)0xC000003AL)
-#endif
-#ifndef STATUS_NOT_A_DIRECTORY
-#define STATUS_NOT_A_DIRECTORY ((NTSTATUS)0xC0000103L)
-#endif
-#ifndef STATUS_FILE_IS_A_DIRECTORY
-#define STATUS_FILE_IS_A_DIRECTORY ((NTSTATUS)0xC00000BAL)
-#endif
-#ifndef STATUS_SHARING_VIOLATION
-#define STATUS_SHARING_VIOLATION ((NTSTATUS)0xC0000043L)
-#endif
-#ifndef STATUS_ACCESS_DENIED
-#define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
-#endif
-constexpr ULONG kFileRenameInformation = 10;
-constexpr ULONG kFileLinkInformation = 11;
 
 CivilTime FromFileTime(const FILETIME& ft) {
   SYSTEMTIME st{};
@@ -69,137 +44,14 @@ bool ToFileTime(const CivilTime& c, FILETIME* ft) {
 // A handle shared by a folder and by what was opened from it.
 struct H {
   explicit H(HANDLE handle) : h(handle) {}
-  ~H() { CloseHandle(h); }
+  ~H() { Close(h); }
   H(const H&) = delete;
   H& operator=(const H&) = delete;
   HANDLE h;
 };
 using HRef = std::shared_ptr<H>;
 
-std::string StatusText(NTSTATUS st) {
-  switch (st) {
-    case STATUS_OBJECT_NAME_NOT_FOUND:
-    case STATUS_OBJECT_PATH_NOT_FOUND: return "does not exist";
-    case STATUS_NOT_A_DIRECTORY: return "is not a folder";
-    case STATUS_FILE_IS_A_DIRECTORY: return "is a folder";
-    case STATUS_OBJECT_NAME_COLLISION: return "exists already";
-    case STATUS_SHARING_VIOLATION: return "is in use";
-    case STATUS_ACCESS_DENIED: return "cannot be opened (access denied)";
-    default: {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "cannot be opened (error %lu)", RtlNtStatusToDosError(st));
-      return buf;
-    }
-  }
-}
-
-NTSTATUS RelOpen(HANDLE root, const std::string& name, ACCESS_MASK access, ULONG share, ULONG disposition,
-                 ULONG options, HANDLE* out) {
-  std::wstring w = Widen(name);
-  UNICODE_STRING us;
-  us.Buffer = &w[0];
-  us.Length = us.MaximumLength = static_cast<USHORT>(w.size() * sizeof(wchar_t));
-  OBJECT_ATTRIBUTES oa;
-  InitializeObjectAttributes(&oa, &us, OBJ_CASE_INSENSITIVE, root, nullptr);
-  IO_STATUS_BLOCK io{};
-  *out = nullptr;
-  return NtCreateFile(out, access | SYNCHRONIZE, &oa, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
-                      options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-}
-
-constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-std::optional<NodeInfo> InfoOf(HANDLE h) {
-  BY_HANDLE_FILE_INFORMATION i{};
-  if (!GetFileInformationByHandle(h, &i)) return std::nullopt;
-  NodeInfo n;
-  n.attributes = i.dwFileAttributes;
-  n.kind = (i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
-           : (i.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
-                                                               : NodeKind::File;
-  n.id = {i.dwVolumeSerialNumber, (static_cast<std::uint64_t>(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
-  n.size = n.kind == NodeKind::File
-               ? static_cast<std::int64_t>((static_cast<std::uint64_t>(i.nFileSizeHigh) << 32) | i.nFileSizeLow)
-               : 0;
-  n.links = i.nNumberOfLinks;
-  return n;
-}
-
-bool SetAttributesOf(HANDLE h, std::uint32_t attributes) {
-  FILE_BASIC_INFO b{};  // zero times stay as they are
-  b.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-  return SetFileInformationByHandle(h, FileBasicInfo, &b, sizeof b) != 0;
-}
-
-// Whether the path still leads to what the handle holds, through no link
-// but the thing itself. Windows renames and deletes the object a handle
-// holds; Wine carries both out on the path the handle was opened by, so a
-// folder on that path swapped for a link since would lead them elsewhere.
-// The last look before acting is taken here.
-bool StillThere(HANDLE h, const std::string& path) {
-  auto mine = InfoOf(h);
-  if (!mine) return false;
-  std::wstring w = SystemPath(path);
-  DWORD a = GetFileAttributesW(w.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || ((a & FILE_ATTRIBUTE_REPARSE_POINT) && mine->kind != NodeKind::Link)) return false;
-  HANDLE there = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (there == INVALID_HANDLE_VALUE) return false;
-  auto info = InfoOf(there);
-  CloseHandle(there);
-  return info && info->id == mine->id;
-}
-
-bool DeleteByHandle(HANDLE h, const std::string& path) {
-  RaceStep("delete", path);
-  if (!StillThere(h, path)) return false;
-  FILE_DISPOSITION_INFO d{TRUE};
-  return SetFileInformationByHandle(h, FileDispositionInfo, &d, sizeof d) != 0;
-}
-
 HANDLE FolderHandle(Folder& f);
-
-// Renames the very thing the handle holds into the folder `to`. Under Wine
-// the folder it goes into is found by its path too: it is looked at last.
-bool RenameByHandle(HANDLE h, Folder& toFolder, const std::string& name, bool replace, const std::string& path) {
-  if (!BadNodeName(name).empty()) return false;
-  RaceStep("move", path);
-  HANDLE to = FolderHandle(toFolder);
-  if (!StillThere(h, path) || !StillThere(to, toFolder.Path())) return false;
-  std::wstring w = Widen(name);
-  std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
-  auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
-  info->ReplaceIfExists = replace ? TRUE : FALSE;
-  info->RootDirectory = to;
-  info->FileNameLength = static_cast<ULONG>(w.size() * sizeof(wchar_t));
-  std::memcpy(info->FileName, w.data(), info->FileNameLength);
-  IO_STATUS_BLOCK io{};
-  NTSTATUS st = NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
-                                     static_cast<FILE_INFORMATION_CLASS>(kFileRenameInformation));
-  return NT_SUCCESS(st);
-}
-
-// Gives the very file the handle holds a second name in the folder `to`:
-// FileLinkInformation, laid out as FILE_RENAME_INFORMATION, with the
-// folder's handle as the root of the name (ZwSetInformationFile,
-// https://learn.microsoft.com/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_file_link_information).
-// Never replaces. FAT and other volumes without hard links refuse it.
-bool LinkByHandle(HANDLE h, Folder& toFolder, const std::string& name, const std::string& path) {
-  if (!BadNodeName(name).empty()) return false;
-  RaceStep("link", path);
-  HANDLE to = FolderHandle(toFolder);
-  if (!to || !StillThere(h, path) || !StillThere(to, toFolder.Path())) return false;
-  std::wstring w = Widen(name);
-  std::vector<char> buf(sizeof(FILE_RENAME_INFORMATION) + w.size() * sizeof(wchar_t));
-  auto* info = reinterpret_cast<FILE_RENAME_INFORMATION*>(buf.data());
-  info->ReplaceIfExists = FALSE;
-  info->RootDirectory = to;
-  info->FileNameLength = static_cast<ULONG>(w.size() * sizeof(wchar_t));
-  std::memcpy(info->FileName, w.data(), info->FileNameLength);
-  IO_STATUS_BLOCK io{};
-  return NT_SUCCESS(NtSetInformationFile(h, &io, info, static_cast<ULONG>(buf.size()),
-                                         static_cast<FILE_INFORMATION_CLASS>(kFileLinkInformation)));
-}
 
 std::string Joined(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : WithTrailingBackslash(folder) + name;
@@ -289,8 +141,8 @@ class WinFile : public File {
  public:
   WinFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
   ~WinFile() override {
-    if (reader_ != INVALID_HANDLE_VALUE && reader_) CloseHandle(reader_);
-    CloseHandle(h_);
+    if (reader_ != INVALID_HANDLE_VALUE && reader_) Close(reader_);
+    Close(h_);
   }
   void SetReader(HANDLE reader) { reader_ = reader; }
   // A handle without buffering reads from the device; it exists only for a
@@ -406,12 +258,12 @@ class WinFile : public File {
   std::optional<NodeInfo> Info() override { return InfoOf(h_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(h_, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(h_, to, name, replace, path_)) return false;
+    if (!NameByHandle(h_, FolderHandle(to), to.Path(), name, replace, path_, false, &error_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
-  bool LinkAs(Folder& to, const std::string& name) override { return LinkByHandle(h_, to, name, path_); }
-  bool Delete() override { return DeleteByHandle(h_, path_); }
+  bool LinkAs(Folder& to, const std::string& name) override { return NameByHandle(h_, FolderHandle(to), to.Path(), name, false, path_, true, &error_); }
+  bool Delete() override { return DeleteByHandle(h_, path_, &error_); }
   std::string Path() const override { return path_; }
   std::optional<std::vector<std::string>> StreamNames() override { return StreamNamesOf(h_); }
   std::unique_ptr<File> OpenStream(const std::string& name) override {
@@ -440,7 +292,7 @@ class WinFile : public File {
 class WinFolderStreams : public File {
  public:
   WinFolderStreams(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
-  ~WinFolderStreams() override { CloseHandle(h_); }
+  ~WinFolderStreams() override { Close(h_); }
   std::int64_t Size() override { return -1; }
   bool WriteAt(std::int64_t, const void*, std::size_t) override { return false; }
   bool Append(const std::string&) override { return false; }
@@ -460,30 +312,48 @@ class WinFolderStreams : public File {
   std::string path_;
 };
 
+// `inUse` holds why it could not be opened with the right to delete it
+// (another program holds it without sharing that right): it can be looked
+// at, and is never renamed or deleted through this handle, which Windows
+// would refuse and Wine would not.
 class WinNode : public Node {
  public:
-  WinNode(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
-  ~WinNode() override { CloseHandle(h_); }
+  WinNode(HANDLE h, std::string path, std::string inUse) : h_(h), path_(std::move(path)), inUse_(std::move(inUse)) {}
+  ~WinNode() override { Close(h_); }
   std::optional<NodeInfo> Info() override { return InfoOf(h_); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(h_, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(h_, to, name, replace, path_)) return false;
+    if (Refused() || !NameByHandle(h_, FolderHandle(to), to.Path(), name, replace, path_, false, &error_)) return false;
     path_ = Joined(to.Path(), name);
     return true;
   }
-  bool LinkAs(Folder& to, const std::string& name) override { return LinkByHandle(h_, to, name, path_); }
-  bool Delete() override { return DeleteByHandle(h_, path_); }
+  bool LinkAs(Folder& to, const std::string& name) override {
+    return !Refused() && NameByHandle(h_, FolderHandle(to), to.Path(), name, false, path_, true, &error_);
+  }
+  bool Delete() override { return !Refused() && DeleteByHandle(h_, path_, &error_); }
   std::string Path() const override { return path_; }
+  std::string LastError() override { return error_; }
 
  private:
+  bool Refused() {
+    if (inUse_.empty()) return false;
+    error_ = inUse_;
+    return true;
+  }
   HANDLE h_;
   std::string path_;
+  std::string inUse_;
+  std::string error_;
 };
 
-// Folders are opened to be listed and to have things opened in them; with
-// the right to delete or rename them where that is granted.
+// Folders are opened to be listed and to have things opened in them, and
+// their attributes changed where that is granted; never with the right to
+// delete them: the open of a rename's or a link's target folder shares only
+// reading and writing on some Windows builds (IopOpenLinkOrRenameTarget),
+// so a folder held with DELETE could take nothing in. DELETE is asked for
+// only at the moment a folder itself is renamed or removed (ReopenToChange).
 constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
-constexpr ACCESS_MASK kFolderChange = DELETE | FILE_WRITE_ATTRIBUTES;
+constexpr ACCESS_MASK kFolderChange = FILE_WRITE_ATTRIBUTES;
 constexpr ULONG kFolderOptions = FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT;
 
 class WinFolder : public Folder {
@@ -494,12 +364,22 @@ class WinFolder : public Folder {
   std::optional<NodeInfo> Info() override { return InfoOf(self_->h); }
   bool SetAttributes(std::uint32_t attributes) override { return SetAttributesOf(self_->h, attributes); }
   bool MoveTo(Folder& to, const std::string& name, bool replace) override {
-    if (!RenameByHandle(self_->h, to, name, replace, path_)) return false;
-    path_ = Joined(to.Path(), name);
-    return true;
+    HANDLE h = ReopenToChange();
+    if (!h) return false;
+    const bool moved = NameByHandle(h, FolderHandle(to), to.Path(), name, replace, path_, false, &error_);
+    Close(h);
+    if (moved) path_ = Joined(to.Path(), name);
+    return moved;
   }
-  bool Delete() override { return DeleteByHandle(self_->h, path_); }
+  bool Delete() override {
+    HANDLE h = ReopenToChange();
+    if (!h) return false;
+    bool gone = DeleteByHandle(h, path_, &error_);
+    Close(h);
+    return gone;
+  }
   std::string Path() const override { return path_; }
+  std::string LastError() override { return error_; }
   std::unique_ptr<File> OwnStreams() override {
     HANDLE h = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), self_->h, GetCurrentProcess(), &h, 0, FALSE, DUPLICATE_SAME_ACCESS))
@@ -524,9 +404,13 @@ class WinFolder : public Folder {
           DirEntry d;
           d.name = Narrow(wname);
           d.attributes = e->FileAttributes;
-          d.kind = (e->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
-                   : (e->FileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
-                                                                      : NodeKind::File;
+          DWORD tag = 0;
+          if (KernelRules* rules = Rules())
+            d.attributes = rules->Attributes(static_cast<DWORD>(self->id.volume),
+                                               static_cast<ULONGLONG>(e->FileId.QuadPart), d.attributes, &tag);
+          d.kind = (d.attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
+                   : (d.attributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
+                                                                 : NodeKind::File;
           d.size = d.kind == NodeKind::File ? e->EndOfFile.QuadPart : 0;
           d.id = {self->id.volume, static_cast<std::uint64_t>(e->FileId.QuadPart)};
           d.created = FromFileTime(*reinterpret_cast<FILETIME*>(&e->CreationTime));
@@ -546,7 +430,7 @@ class WinFolder : public Folder {
                             FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, &h)))
       return std::nullopt;
     auto info = InfoOf(h);
-    CloseHandle(h);
+    Close(h);
     return info;
   }
 
@@ -567,7 +451,7 @@ class WinFolder : public Folder {
     DWORD entry = GetFileAttributesW(SystemPath(path).c_str());
     if (!info || info->kind != NodeKind::Folder ||
         (entry != INVALID_FILE_ATTRIBUTES && (entry & FILE_ATTRIBUTE_REPARSE_POINT))) {
-      CloseHandle(h);
+      Close(h);
       return Fail<Folder>(why, path, info ? "is a link, not a folder" : "cannot be read");
     }
     return std::make_unique<WinFolder>(std::make_shared<H>(h), path);
@@ -596,7 +480,7 @@ class WinFolder : public Folder {
     // not, so the rule is applied here for every host alike.
     else if (access != FileAccess::Read && (info->attributes & FILE_ATTRIBUTE_READONLY)) refusal = "is read-only";
     if (!refusal.empty()) {
-      CloseHandle(h);
+      Close(h);
       return Fail<File>(why, path, refusal);
     }
     auto file = std::make_unique<WinFile>(h, path);
@@ -604,8 +488,8 @@ class WinFolder : public Folder {
     // from the writing one so that it reads the very file that is written;
     // without it ReadBack says why not.
     if (access == FileAccess::ExclusiveReadBack)
-      file->SetReader(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 FILE_FLAG_NO_BUFFERING));
+      file->SetReader(Tracked(ReOpenFile(h, GENERIC_READ, kShareAll, FILE_FLAG_NO_BUFFERING), nullptr, GENERIC_READ,
+                              kShareAll));
     return file;
   }
 
@@ -617,11 +501,15 @@ class WinFolder : public Folder {
     NTSTATUS st = RelOpen(self_->h, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
                           FILE_OPEN, options, &h);
     // Held open elsewhere without sharing the right to delete, it can still
-    // be looked at.
-    if (st == STATUS_ACCESS_DENIED || st == STATUS_SHARING_VIOLATION)
+    // be looked at, never renamed or deleted.
+    std::string inUse;
+    if (st == STATUS_ACCESS_DENIED || st == STATUS_SHARING_VIOLATION) {
+      inUse = st == STATUS_SHARING_VIOLATION ? "it is in use by another program" + HoldersSaid(path)
+                                             : std::string("access denied");
       st = RelOpen(self_->h, name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, options, &h);
+    }
     if (!NT_SUCCESS(st)) return Fail<Node>(why, path, StatusText(st));
-    return std::make_unique<WinNode>(h, path);
+    return std::make_unique<WinNode>(h, path, std::move(inUse));
   }
 
   std::unique_ptr<File> CreateNew(const std::string& name, std::string* why) override {
@@ -644,6 +532,26 @@ class WinFolder : public Folder {
   }
 
  private:
+  // The folder held opened again, by the held handle itself (an empty name
+  // relative to it), with the right to delete it: the very folder, checked
+  // against the identity held. Null, with why in error_, when refused.
+  HANDLE ReopenToChange() {
+    HANDLE h = nullptr;
+    NTSTATUS st = RelOpen(self_->h, "", DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
+                          FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, &h);
+    if (!NT_SUCCESS(st)) {
+      error_ = ChangeRefusal(st);
+      if (st == STATUS_SHARING_VIOLATION) error_ += HoldersSaid(path_);
+      return nullptr;
+    }
+    auto held = InfoOf(self_->h), again = InfoOf(h);
+    if (!held || !again || held->id != again->id) {
+      Close(h);
+      error_ = "it was replaced";
+      return nullptr;
+    }
+    return h;
+  }
   static bool Checked(const std::string& name, const std::string& path, std::string* why) {
     std::string bad = BadNodeName(name);
     if (bad.empty()) return true;
@@ -658,6 +566,7 @@ class WinFolder : public Folder {
 
   HRef self_;
   std::string path_;
+  std::string error_;
 };
 
 HANDLE FolderHandle(Folder& f) {
@@ -680,8 +589,9 @@ std::unique_ptr<Folder> OpenFolderByHandles(const std::string& path, std::string
     }
   }
   const std::string root = std::string(1, path[0]) + ":\\";
-  HANDLE h = CreateFileW((L"\\\\?\\" + Widen(root)).c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE h = Tracked(CreateFileW((L"\\\\?\\" + Widen(root)).c_str(), kFolderAccess, kShareAll, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+                     nullptr, kFolderAccess, kShareAll);
   if (h == INVALID_HANDLE_VALUE) {
     if (why) *why = root + " cannot be opened";
     return nullptr;

@@ -16,6 +16,7 @@
 #include "common/drive_path.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/win32/holders_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
@@ -282,6 +283,7 @@ class Win32Platform : public Platform {
     return ok ? info.nNumberOfLinks : 0;
   }
 
+  std::string HoldersOf(const std::string& path) override { return win32::ProgramsHolding(path); }
   std::string TrimVolume(const std::string& path, const std::vector<ByteRange>&) override {
     return win32::RetrimVolume(path);
   }
