@@ -90,7 +90,7 @@ t_deb_systemd_units() {
 # the menu's choice answers.
 fm=$tmp/fm python=$(python3 -c 'import sys; print(sys.executable)')
 mkdir -p "$fm/bin" "$fm/tools" "$fm/gi"
-for t in sh mktemp head sed rm cat; do ln -s "$(command -v $t)" "$fm/bin/$t"; done
+for t in sh mktemp head sed rm cat grep; do ln -s "$(command -v $t)" "$fm/bin/$t"; done
 ln -s "$tmp/deb/usr/bin/vaporizer" "$fm/bin/vaporizer"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/notified"\n' "$fm" >"$fm/bin/notify-send"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s/asked"\n' "$fm" >"$fm/tools/zenity"
@@ -353,6 +353,8 @@ t_x64_installs_where_the_desktop_does_not_list_the_folder() {
   removed "$version-x64" || return 1
   wineserver -k
   nothing_left
+}
+
 # FILEMENU=0 SENDTO=0: the file menu's handler is not registered, and every
 # user's settings show both off until the user turns them on. The event
 # source names the module; nothing of either stays after removal.
