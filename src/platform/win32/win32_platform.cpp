@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "platform/platform.h"
 #include "platform/win32/holders_win32.h"
+#include "platform/win32/kernel_calls.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
@@ -252,20 +253,8 @@ class Win32Platform : public Platform {
     HANDLE h = CreateFileW(SystemPath(p).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION i{};
-    BOOL ok = GetFileInformationByHandle(h, &i);
+    std::optional<NodeInfo> n = win32::InfoOf(h);
     CloseHandle(h);
-    if (!ok) return std::nullopt;
-    NodeInfo n;
-    n.attributes = i.dwFileAttributes;
-    n.kind = (i.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? NodeKind::Link
-             : (i.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? NodeKind::Folder
-                                                                 : NodeKind::File;
-    n.id = {i.dwVolumeSerialNumber, (static_cast<std::uint64_t>(i.nFileIndexHigh) << 32) | i.nFileIndexLow};
-    n.size = n.kind == NodeKind::File
-                 ? static_cast<std::int64_t>((static_cast<std::uint64_t>(i.nFileSizeHigh) << 32) | i.nFileSizeLow)
-                 : 0;
-    n.links = i.nNumberOfLinks;
     return n;
   }
 
